@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+#include <opencv2/core.hpp>
+
+#include "disjoint_set_forest.h"
+#include "pixel_graph.h"
+
+namespace segmora {
+
+// Segments below this many pixels are absorbed by a neighbour.
+constexpr int32_t kMinSegmentSize = 5;
+
+// One pass over the sorted edges: an edge joining two segments merges them
+// when either is below the minimum size, whatever the regions.
+void mergeSmallSegments(DisjointSetForest& forest, int32_t edgeCount, const GraphEdge* edges);
+
+// Numbers the segments 1, 2, ... in raster order of their first pixels.
+void assignLabels(DisjointSetForest& forest, int32_t rows, int32_t columns, cv::Mat_<int>& labels);
+
+}  // namespace segmora

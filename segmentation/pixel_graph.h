@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+
+#include "channel_image.h"
+
+namespace segmora {
+
+// One pair of 8-connected neighbours: `a` is the pixel whose turn produced
+// the edge, `b` its neighbour (vertex = row * width + column).
+struct GraphEdge {
+    float weight;
+    int32_t a;
+    int32_t b;
+};
+
+// Images must stay below this many pixels: four edge slots per pixel and the
+// vertex numbers are 32-bit.
+constexpr int64_t kMaxPixelCount = int64_t{1} << 29;
+
+// Number of edges of a width x height image.
+int64_t edgeCountFor(int32_t width, int32_t height);
+
+// Colour distance of two pixels of the three smoothed channels.
+inline float edgeWeight(const float* const* s0, const float* const* s1, const float* const* s2,
+                        int32_t yA, int32_t xA, int32_t yB, int32_t xB) {
+    const float d0 = s0[yA][xA] - s0[yB][xB];
+    const float d1 = s1[yA][xA] - s1[yB][xB];
+    const float d2 = s2[yA][xA] - s2[yB][xB];
+    return std::sqrt((d0 * d0 + d1 * d1) + d2 * d2);
+}
+
+// Appends the edges of every pixel in row-major order (right, below,
+// below right, above right) and returns how many were written.
+int32_t buildEdges(const ChannelImage& s0, const ChannelImage& s1, const ChannelImage& s2,
+                   GraphEdge* edges);
+
+// Largest segment a merge may produce: vertexCount / capDivisor + 20.
+int32_t sizeCapFor(int32_t vertexCount, int32_t capDivisor);
+
+}  // namespace segmora

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+namespace segmora {
+
+// Partitions `image` (three channels per pixel, e.g. L * 0.3, a, b) into
+// superpixels. `labels` is re-created with the image's size and receives the
+// labels 1 .. segmentCount, numbered in raster order of each segment's first
+// pixel. `constraints` holds a region id per pixel: two segments merge only
+// when their ids are equal (segments below 5 pixels excepted). The size cap of
+// a segment is pixelCount / capDivisor + 20.
+//
+// Throws std::invalid_argument when `constraints` does not have the image's
+// size, `capDivisor` is not positive or the image has 2^29 pixels or more,
+// and std::bad_alloc when memory runs out.
+void segmentImage(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold,
+                  int& segmentCount, cv::Mat_<int>& labels, int capDivisor,
+                  const cv::Mat_<int>& constraints);
+
+// The same partition computed step by step with plain data structures
+// (stable comparison sort, per-root threshold array, ordered label map).
+// Kept as the reference that the fast path is checked against.
+void segmentImageReference(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold,
+                           int& segmentCount, cv::Mat_<int>& labels, int capDivisor,
+                           const cv::Mat_<int>& constraints);
+
+}  // namespace segmora

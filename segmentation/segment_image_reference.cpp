@@ -1,0 +1,52 @@
+#include <memory>
+
+#include "labelling.h"
+#include "segment_graph.h"
+#include "segment_image.h"
+#include "segmentation_checks.h"
+#include "smoothing.h"
+
+namespace segmora {
+
+namespace {
+
+std::unique_ptr<ChannelImage> smoothedChannel(const cv::Mat_<cv::Vec3d>& image, int channel,
+                                              float sigma) {
+    auto raw = std::make_unique<ChannelImage>(image.cols, image.rows, true);
+    for (int32_t y = 0; y < image.rows; ++y) {
+        const cv::Vec3d* in = image[y];
+        float* out = raw->rowTable[y];
+        for (int32_t x = 0; x < image.cols; ++x) out[x] = static_cast<float>(in[x][channel]);
+    }
+    return smoothChannel(*raw, sigma);
+}
+
+}  // namespace
+
+void segmentImageReference(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold,
+                           int& segmentCount, cv::Mat_<int>& labels, int capDivisor,
+                           const cv::Mat_<int>& constraints) {
+    checkSegmentationInput(image.rows, image.cols, capDivisor, constraints);
+    const int32_t width = image.cols;
+    const int32_t height = image.rows;
+    labels.create(height, width);
+
+    auto s0 = smoothedChannel(image, 0, sigma);
+    auto s1 = smoothedChannel(image, 1, sigma);
+    auto s2 = smoothedChannel(image, 2, sigma);
+    std::unique_ptr<GraphEdge[]> edges(new GraphEdge[static_cast<size_t>(4) * width * height]);
+    const int32_t edgeCount = buildEdges(*s0, *s1, *s2, edges.get());
+    s0.reset();
+    s1.reset();
+    s2.reset();
+
+    const int32_t vertexCount = width * height;
+    auto forest = segmentGraph(vertexCount, edgeCount, edges.get(), threshold,
+                               sizeCapFor(vertexCount, capDivisor), constraints);
+    mergeSmallSegments(*forest, edgeCount, edges.get());
+    edges.reset();
+    segmentCount = forest->setCount;
+    assignLabels(*forest, height, width, labels);
+}
+
+}  // namespace segmora

@@ -1,0 +1,83 @@
+#include "colour_image.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <stdexcept>
+
+#include "pixel_graph.h"
+
+namespace segmora {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& path, const std::string& why) {
+    throw std::runtime_error("cannot read image '" + path + "': " + why);
+}
+
+// Sends the process's standard error to /dev/null while it lives: image
+// libraries print their own warnings there, and the user should see only
+// this program's messages.
+class QuietStandardError {
+public:
+    QuietStandardError() : saved(::dup(STDERR_FILENO)) {
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+        if (null >= 0) ::close(null);
+    }
+    ~QuietStandardError() {
+        if (saved < 0) return;
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+    }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+private:
+    int saved;
+};
+
+}  // namespace
+
+cv::Mat_<cv::Vec3b> readColourImage(const std::string& path) {
+    if (path.empty()) throw std::runtime_error("no input image: give one with -i");
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) fail(path, std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) fail(path, "it is a directory");
+    cv::Mat decoded;
+    try {
+        QuietStandardError quiet;
+        decoded = cv::imread(path, cv::IMREAD_COLOR);
+    } catch (const cv::Exception& e) {
+        fail(path, "the decoder rejected it (" + e.err + ")");
+    }
+    if (decoded.empty()) fail(path, "not a readable image format");
+    if (int64_t{decoded.rows} * decoded.cols >= kMaxPixelCount) {
+        fail(path, std::to_string(decoded.cols) + " x " + std::to_string(decoded.rows) +
+                       " pixels is too large (the limit is 2^29 pixels)");
+    }
+    return decoded;
+}
+
+cv::Mat_<cv::Vec3b> toLab(const cv::Mat_<cv::Vec3b>& colour) {
+    cv::Mat_<cv::Vec3b> lab(colour.rows, colour.cols);
+    cv::cvtColor(colour, lab, cv::COLOR_BGR2Lab, 0);
+    return lab;
+}
+
+cv::Mat_<cv::Vec3d> toEngineImage(const cv::Mat_<cv::Vec3b>& lab) {
+    cv::Mat_<cv::Vec3d> image;
+    lab.convertTo(image, CV_64FC3, 1.0, 0.0);
+    for (int y = 0; y < image.rows; ++y) {
+        cv::Vec3d* row = image[y];
+        for (int x = 0; x < image.cols; ++x) row[x][0] = row[x][0] * 0.3;
+    }
+    return image;
+}
+
+}  // namespace segmora

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+#include <opencv2/core.hpp>
+
+namespace segmora {
+
+// Decodes the image at `path` as 8-bit blue-green-red. Throws
+// std::runtime_error naming the file when it cannot be read or decoded, or
+// when it has 2^29 pixels or more.
+cv::Mat_<cv::Vec3b> readColourImage(const std::string& path);
+
+// 8-bit Lab of the colour image (L stretched to 0..255, a and b offset by 128).
+cv::Mat_<cv::Vec3b> toLab(const cv::Mat_<cv::Vec3b>& colour);
+
+// The engine's input: the 8-bit Lab values as doubles, L multiplied by 0.3.
+cv::Mat_<cv::Vec3d> toEngineImage(const cv::Mat_<cv::Vec3b>& lab);
+
+}  // namespace segmora

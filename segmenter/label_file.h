@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include <opencv2/core.hpp>
+
+namespace segmora {
+
+// Writes the labels as comma-separated rows (OpenCV's CSV rendering of the
+// matrix) followed by one line feed. The file is replaced only when it has
+// been written completely; failures throw std::runtime_error.
+void writeLabelMap(const std::string& outputPath, const cv::Mat_<int>& labels);
+
+class OutputFile;
+// The same into a file opened earlier; commits it.
+void writeLabelMap(OutputFile& file, const cv::Mat_<int>& labels);
+
+}  // namespace segmora
