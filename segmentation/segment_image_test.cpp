@@ -1,0 +1,90 @@
+#include "segment_image.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <stdexcept>
+
+#include "label_invariants.h"
+
+namespace segmora {
+namespace {
+
+cv::Mat_<cv::Vec3d> randomImage(std::mt19937& rng, int rows, int cols, int levels) {
+    cv::Mat_<cv::Vec3d> image(rows, cols);
+    std::uniform_int_distribution<int> value(0, levels - 1);
+    for (auto& pixel : image) pixel = cv::Vec3d(value(rng) * 0.3, value(rng), value(rng));
+    return image;
+}
+
+cv::Mat_<int> ones(int rows, int cols) { return cv::Mat_<int>(rows, cols, 1); }
+
+TEST(SegmentImage, TinyImagesBecomeOneSegment) {
+    for (auto [rows, cols] : {std::pair{1, 1}, std::pair{2, 2}, std::pair{1, 4}, std::pair{4, 1}}) {
+        cv::Mat_<cv::Vec3d> image(rows, cols);
+        for (int i = 0; i < rows * cols; ++i) image(i / cols, i % cols) = cv::Vec3d(i * 90.0, 0, 0);
+        int count = -1;
+        cv::Mat_<int> labels;
+        segmentImage(image, 0, 500, count, labels, 500, ones(rows, cols));
+        EXPECT_EQ(count, 1);
+        EXPECT_EQ(cv::countNonZero(labels == 1), rows * cols);
+    }
+}
+
+TEST(SegmentImage, EmptyImageGivesEmptyLabels) {
+    cv::Mat_<cv::Vec3d> image(0, 3);
+    int count = -1;
+    cv::Mat_<int> labels(2, 2, 7);
+    segmentImage(image, 0, 500, count, labels, 500, ones(0, 3));
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(labels.rows, 0);
+    EXPECT_EQ(labels.cols, 3);
+}
+
+TEST(SegmentImage, RejectsMismatchedRegionsAndBadDivisor) {
+    cv::Mat_<cv::Vec3d> image(4, 4, cv::Vec3d(1, 2, 3));
+    int count = 0;
+    cv::Mat_<int> labels;
+    EXPECT_THROW(segmentImage(image, 0, 500, count, labels, 500, ones(4, 5)), std::invalid_argument);
+    EXPECT_THROW(segmentImage(image, 0, 500, count, labels, 0, ones(4, 4)), std::invalid_argument);
+}
+
+TEST(SegmentImage, UniformImageIsCutBySizeCapOnly) {
+    cv::Mat_<cv::Vec3d> image(30, 40, cv::Vec3d(10, 128, 128));
+    int count = 0;
+    cv::Mat_<int> labels;
+    segmentImage(image, 0, 500, count, labels, 500, ones(30, 40));
+    // Cap 1200 / 500 + 20 = 22 pixels: at least ceil(1200 / 22) segments.
+    EXPECT_GE(count, 55);
+    EXPECT_EQ(labelMapViolation(labels, count), "");
+}
+
+TEST(SegmentImage, RegionBoundariesSurviveUnlessCleanUpJoinsThem) {
+    // Left and right halves of a uniform image carry different region ids:
+    // no segment of 5 or more pixels may cross the boundary.
+    cv::Mat_<cv::Vec3d> image(12, 12, cv::Vec3d(20, 100, 100));
+    cv::Mat_<int> regions(12, 12, 1);
+    regions.colRange(6, 12).setTo(2);
+    int count = 0;
+    cv::Mat_<int> labels;
+    segmentImage(image, 0, 500, count, labels, 3000, regions);
+    for (int y = 0; y < 12; ++y) EXPECT_NE(labels(y, 5), labels(y, 6)) << "row " << y;
+    EXPECT_EQ(labelMapViolation(labels, count), "");
+}
+
+TEST(SegmentImage, RandomImagesGiveValidLabelMaps) {
+    std::mt19937 rng(7);
+    for (int trial = 0; trial < 40; ++trial) {
+        const int rows = 1 + trial % 13, cols = 1 + (trial * 7) % 17;
+        cv::Mat_<cv::Vec3d> image = randomImage(rng, rows, cols, trial % 2 ? 4 : 256);
+        cv::Mat_<int> regions(rows, cols);
+        for (auto& id : regions) id = static_cast<int>(rng() % 3);
+        int count = 0;
+        cv::Mat_<int> labels;
+        segmentImage(image, trial % 3 == 0 ? 0.8f : 0.0f, 500, count, labels, 3000, regions);
+        EXPECT_EQ(labelMapViolation(labels, count), "") << "trial " << trial;
+    }
+}
+
+}  // namespace
+}  // namespace segmora

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Runs a program with arguments and collects what it printed and its status.
+struct ProgramRun {
+    int exitStatus = -1;
+    std::string out;
+    std::string err;
+};
+
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& scratchDir);
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& contents);
+bool fileExists(const std::string& path);
