@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "large_buffer.h"
+
 namespace segmora {
 
 // One channel of float samples, row after row without gaps. Samples are
@@ -13,7 +15,8 @@ struct ChannelImage {
     ChannelImage(const ChannelImage&) = delete;
     ChannelImage& operator=(const ChannelImage&) = delete;
 
-    std::unique_ptr<float[]> data;
+    LargeBuffer storage;
+    float* data;
     std::unique_ptr<float*[]> rowTable;
     int32_t width;
     int32_t height;

@@ -18,6 +18,13 @@ void segmentImage(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold
                   int& segmentCount, cv::Mat_<int>& labels, int capDivisor,
                   const cv::Mat_<int>& constraints);
 
+// The same for an 8-bit Lab image (L stretched to 0..255, a and b offset by
+// 128) with sigma 0: the channels are L * 0.3, a and b, exactly as if the
+// image had been converted to doubles first. `constraints` may be null,
+// which means one region everywhere.
+void segmentLabImage(const cv::Mat_<cv::Vec3b>& lab, float threshold, int& segmentCount,
+                     cv::Mat_<int>& labels, int capDivisor, const cv::Mat_<int>* constraints);
+
 // The same partition computed step by step with plain data structures
 // (stable comparison sort, per-root threshold array, ordered label map).
 // Kept as the reference that the fast path is checked against.

@@ -26,7 +26,7 @@ std::unique_ptr<ChannelImage> smoothedChannel(const cv::Mat_<cv::Vec3d>& image, 
 void segmentImageReference(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold,
                            int& segmentCount, cv::Mat_<int>& labels, int capDivisor,
                            const cv::Mat_<int>& constraints) {
-    checkSegmentationInput(image.rows, image.cols, capDivisor, constraints);
+    checkSegmentationInput(image.rows, image.cols, capDivisor, &constraints);
     const int32_t width = image.cols;
     const int32_t height = image.rows;
     labels.create(height, width);

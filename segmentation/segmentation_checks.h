@@ -7,8 +7,8 @@
 namespace segmora {
 
 // Throws std::invalid_argument unless the engine can take an image of this
-// size with these constraints and this divisor.
+// size with these constraints (null: none) and this divisor.
 void checkSegmentationInput(int rows, int columns, int capDivisor,
-                            const cv::Mat_<int>& constraints);
+                            const cv::Mat_<int>* constraints);
 
 }  // namespace segmora

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+
+namespace segmora {
+
+// A heap block for the engine's big working arrays. Blocks of a few
+// megabytes or more are mapped directly and marked for transparent huge
+// pages: on machines that back memory lazily this makes the first touch of
+// the pages many times cheaper. The contents start unset. Throws
+// std::bad_alloc when the memory cannot be had.
+class LargeBuffer {
+public:
+    LargeBuffer() = default;
+    explicit LargeBuffer(size_t bytes);
+    ~LargeBuffer() { release(); }
+    LargeBuffer(LargeBuffer&& other) noexcept;
+    LargeBuffer& operator=(LargeBuffer&& other) noexcept;
+    LargeBuffer(const LargeBuffer&) = delete;
+    LargeBuffer& operator=(const LargeBuffer&) = delete;
+
+    template <class T>
+    T* as() const {
+        return static_cast<T*>(block);
+    }
+    size_t size() const { return bytes; }
+    void release();
+
+private:
+    void* block = nullptr;
+    size_t bytes = 0;
+    bool mapped = false;
+};
+
+// Allocates `bytes` for OpenCV-sized matrices in the same way; used by the
+// driver's matrix allocator.
+void* allocateLarge(size_t bytes, bool& mapped);
+void releaseLarge(void* block, size_t bytes, bool mapped);
+
+}  // namespace segmora
