@@ -1,5 +1,6 @@
 #include "segment_image.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -41,14 +42,15 @@ void segmentChannels(Channels& channels, const Settings& settings, int& segmentC
     const int32_t pixels = width * height;
     const int64_t edgeCount = edgeCountFor(width, height);
 
-    LargeBuffer keyBuffer(static_cast<size_t>(edgeCount) * sizeof(EdgeKey));
+    // Either array may end up holding the forest once the keys are sorted.
+    const size_t bufferBytes = std::max(static_cast<size_t>(edgeCount) * sizeof(EdgeKey),
+                                        static_cast<size_t>(pixels) * sizeof(SegmentNode));
+    LargeBuffer keyBuffer(bufferBytes);
     buildEdgeKeys(channels[0]->data, channels[1]->data, channels[2]->data, width, height,
                   keyBuffer.as<EdgeKey>());
     for (auto& channel : channels) channel.reset();
 
-    // The sort's scratch array later holds the forest.
-    const size_t forestBytes = static_cast<size_t>(pixels) * sizeof(SegmentNode);
-    LargeBuffer spare(std::max(static_cast<size_t>(edgeCount) * sizeof(EdgeKey), forestBytes));
+    LargeBuffer spare(bufferBytes);
     EdgeKey* sorted = sortEdgeKeys(keyBuffer.as<EdgeKey>(), spare.as<EdgeKey>(), edgeCount);
     if (sorted == spare.as<EdgeKey>()) std::swap(keyBuffer, spare);
 

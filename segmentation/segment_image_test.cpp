@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <stdexcept>
 
@@ -70,6 +71,53 @@ TEST(SegmentImage, RegionBoundariesSurviveUnlessCleanUpJoinsThem) {
     segmentImage(image, 0, 500, count, labels, 3000, regions);
     for (int y = 0; y < 12; ++y) EXPECT_NE(labels(y, 5), labels(y, 6)) << "row " << y;
     EXPECT_EQ(labelMapViolation(labels, count), "");
+}
+
+struct Result {
+    int count = -1;
+    cv::Mat_<int> labels;
+    bool operator==(const Result& o) const {
+        return count == o.count && labels.size() == o.labels.size() &&
+               (labels.empty() || cv::countNonZero(labels != o.labels) == 0);
+    }
+};
+
+TEST(SegmentImage, FastPathEqualsReferenceOnRandomImages) {
+    std::mt19937 rng(21);
+    for (int trial = 0; trial < 60; ++trial) {
+        const int rows = 1 + static_cast<int>(rng() % 40), cols = 1 + static_cast<int>(rng() % 40);
+        cv::Mat_<cv::Vec3d> image = randomImage(rng, rows, cols, trial % 3 == 0 ? 3 : 256);
+        if (trial % 10 == 9) image(rows / 2, cols / 2)[trial % 3] = trial % 20 == 9 ? NAN : INFINITY;
+        cv::Mat_<int> regions = ones(rows, cols);
+        if (trial % 2) {
+            for (auto& id : regions) id = static_cast<int>(rng() % 3) - 1;
+        }
+        const float sigma = trial % 4 == 3 ? 0.7f : 0.0f;
+        const int divisor = trial % 2 ? 3000 : 500;
+        Result fast, reference;
+        segmentImage(image, sigma, 500, fast.count, fast.labels, divisor, regions);
+        segmentImageReference(image, sigma, 500, reference.count, reference.labels, divisor, regions);
+        EXPECT_TRUE(fast == reference) << "trial " << trial;
+    }
+}
+
+TEST(SegmentImage, LabImageEntryEqualsDoubleImageEntry) {
+    std::mt19937 rng(4);
+    for (int trial = 0; trial < 20; ++trial) {
+        const int rows = 1 + static_cast<int>(rng() % 60), cols = 1 + static_cast<int>(rng() % 60);
+        cv::Mat_<cv::Vec3b> lab(rows, cols);
+        for (auto& p : lab) p = cv::Vec3b(rng() % 256, 120 + rng() % 16, 120 + rng() % 16);
+        cv::Mat_<cv::Vec3d> image;
+        lab.convertTo(image, CV_64FC3);
+        for (auto& p : image) p[0] = p[0] * 0.3;
+        cv::Mat_<int> regions = ones(rows, cols);
+        for (auto& id : regions) id = static_cast<int>(rng() % 2);
+        Result fromLab, fromDouble;
+        segmentLabImage(lab, 500, fromLab.count, fromLab.labels, 3000, trial % 2 ? &regions : nullptr);
+        segmentImageReference(image, 0, 500, fromDouble.count, fromDouble.labels, 3000,
+                              trial % 2 ? regions : ones(rows, cols));
+        EXPECT_TRUE(fromLab == fromDouble) << "trial " << trial;
+    }
 }
 
 TEST(SegmentImage, RandomImagesGiveValidLabelMaps) {

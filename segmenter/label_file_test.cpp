@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <stdexcept>
 
@@ -45,6 +46,27 @@ TEST_F(LabelFile, CommaSeparatedRowsAndOneLineFeedReplacingEarlierFile) {
     writeLabelMap(path, cv::Mat_<int>(2, 3, const_cast<int*>(values)));
     EXPECT_EQ(contents(path), "1, 2, 3\n40, -5, 2147483647\n\n");
     EXPECT_EQ(entriesIn(dir), 1);
+}
+
+TEST_F(LabelFile, SameBytesAsOpenCvRenderingForAnyShape) {
+    cv::RNG rng(3);
+    for (auto [rows, cols] : {std::pair{1, 1}, std::pair{1, 57}, std::pair{43, 1}, std::pair{7, 9},
+                              std::pair{300, 211}, std::pair{0, 0}, std::pair{0, 3},
+                              std::pair{3, 0}, std::pair{1, 0}, std::pair{2, 0}}) {
+        cv::Mat_<int> labels(rows, cols);
+        for (int& v : labels) {
+            const int kind = rng.uniform(0, 4);
+            v = kind == 0 ? rng.uniform(1, 10) : kind == 1 ? -rng.uniform(0, 1000) : (int)rng.next();
+        }
+        if (rows * cols > 1) {
+            labels(0, 0) = std::numeric_limits<int>::min();
+            labels(rows - 1, cols - 1) = std::numeric_limits<int>::max();
+        }
+        writeLabelMap(path, labels);
+        std::ostringstream expected;
+        expected << cv::format(labels, cv::Formatter::FMT_CSV) << std::endl;
+        EXPECT_EQ(contents(path), expected.str()) << rows << " x " << cols;
+    }
 }
 
 TEST_F(LabelFile, FailuresThrowAndLeaveNoFile) {

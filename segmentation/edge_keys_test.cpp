@@ -1,0 +1,68 @@
+#include "edge_keys.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "pixel_graph.h"
+#include "segment_graph.h"
+
+namespace segmora {
+namespace {
+
+// Random channels with few levels (many equal weights), some NaN samples.
+std::vector<ChannelImage*> randomChannels(std::mt19937& rng, int32_t w, int32_t h, bool withNan) {
+    std::vector<ChannelImage*> channels;
+    for (int c = 0; c < 3; ++c) {
+        auto* image = new ChannelImage(w, h, false);
+        for (int64_t i = 0; i < int64_t{w} * h; ++i) {
+            image->data[i] = static_cast<float>(rng() % 4) * 0.3f;
+            if (withNan && rng() % 50 == 0) image->data[i] = std::nanf("");
+        }
+        channels.push_back(image);
+    }
+    return channels;
+}
+
+TEST(EdgeKeys, SortedKeysMatchStablySortedEdges) {
+    std::mt19937 rng(11);
+    for (auto [w, h] : {std::pair{1, 1}, std::pair{1, 9}, std::pair{8, 1}, std::pair{2, 2},
+                        std::pair{23, 17}, std::pair{64, 40}}) {
+        for (bool withNan : {false, true}) {
+            std::vector<ChannelImage*> c = randomChannels(rng, w, h, withNan);
+            std::vector<GraphEdge> edges(static_cast<size_t>(4) * w * h);
+            const int32_t edgeCount = buildEdges(*c[0], *c[1], *c[2], edges.data());
+            std::vector<EdgeKey> keys(edges.size()), scratch(edges.size());
+            ASSERT_EQ(buildEdgeKeys(c[0]->data, c[1]->data, c[2]->data, w, h, keys.data()), edgeCount);
+            for (ChannelImage* image : c) delete image;
+
+            sortEdges(edges.data(), edgeCount);
+            const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), edgeCount);
+            const NeighbourOffsets neighbours(w);
+            for (int32_t i = 0; i < edgeCount; ++i) {
+                ASSERT_EQ(keyFirstVertex(sorted[i]), edges[i].a) << w << "x" << h << " at " << i;
+                ASSERT_EQ(keySecondVertex(sorted[i], neighbours), edges[i].b);
+                const float weight = keyWeight(sorted[i]);
+                ASSERT_TRUE(weight == edges[i].weight || (std::isnan(weight) && std::isnan(edges[i].weight)));
+            }
+        }
+    }
+}
+
+TEST(EdgeKeys, RadixSortOrdersWidelySpreadWeights) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> magnitude(-30.0f, 30.0f);
+    std::vector<EdgeKey> keys, scratch(5000);
+    for (uint32_t i = 0; i < 5000; ++i) keys.push_back(makeEdgeKey(std::exp2(magnitude(rng)), i));
+    keys[17] = makeEdgeKey(0.0f, 17);
+    keys[18] = makeEdgeKey(INFINITY, 18);
+    std::vector<EdgeKey> expected = keys;
+    std::sort(expected.begin(), expected.end());
+    const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), 5000);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), sorted));
+}
+
+}  // namespace
+}  // namespace segmora
