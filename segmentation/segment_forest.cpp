@@ -5,7 +5,7 @@ namespace segmora {
 namespace {
 
 // How many keys ahead the forest entries of an edge are fetched.
-constexpr int64_t kPrefetchDistance = 12;
+constexpr int64_t kPrefetchDistance = 24;
 
 }  // namespace
 
@@ -18,10 +18,17 @@ void mergeSegments(SegmentForest& forest, const EdgeKey* keys, int64_t count,
                    const NeighbourOffsets& neighbours, const MergeRules& rules) {
     SegmentNode* nodes = forest.nodes;
     for (int64_t i = 0; i < count; ++i) {
+        // Fetch the entries of an edge far ahead, and their parents (by
+        // then in cache) a little nearer: most roots are one link away.
+        if (i + 2 * kPrefetchDistance < count) {
+            const EdgeKey far = keys[i + 2 * kPrefetchDistance];
+            forest.prefetch(keyFirstVertex(far));
+            forest.prefetch(keySecondVertex(far, neighbours));
+        }
         if (i + kPrefetchDistance < count) {
-            const EdgeKey ahead = keys[i + kPrefetchDistance];
-            forest.prefetch(keyFirstVertex(ahead));
-            forest.prefetch(keySecondVertex(ahead, neighbours));
+            const EdgeKey near = keys[i + kPrefetchDistance];
+            forest.prefetch(nodes[keyFirstVertex(near)].parent);
+            forest.prefetch(nodes[keySecondVertex(near, neighbours)].parent);
         }
         const EdgeKey key = keys[i];
         const int32_t ra = forest.findRoot(keyFirstVertex(key));
