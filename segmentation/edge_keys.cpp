@@ -1,8 +1,13 @@
 #include "edge_keys.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 #include <vector>
+
+#include "parallel.h"
 
 namespace segmora {
 
@@ -40,12 +45,77 @@ EdgeKey* rowKeys(const Planes& planes, int32_t width, int32_t y, bool above, boo
     return out;
 }
 
-constexpr int kDigitBits = 11;
-constexpr int kDigits = 3;  // 33 bits cover the 32 weight bits
-constexpr size_t kBuckets = size_t{1} << kDigitBits;
+// Rows [begin, end) of a width x height image produce this many edges
+// before row `row`: right edges on every row, below and below-right edges
+// on all rows but the last, above-right edges on all rows but the first.
+int64_t edgesBeforeRow(int32_t width, int32_t height, int64_t row) {
+    const int64_t w = width;
+    return row * (w - 1) + std::min<int64_t>(row, height - 1) * (2 * w - 1) +
+           std::max<int64_t>(row - 1, 0) * (w - 1);
+}
 
-int digitOf(EdgeKey key, int pass) {
-    return static_cast<int>((key >> (32 + pass * kDigitBits)) & (kBuckets - 1));
+// Keys per thread below which one thread does the whole job.
+constexpr int64_t kKeysPerPart = int64_t{1} << 20;
+
+int partsFor(int64_t count) {
+    return static_cast<int>(std::clamp<int64_t>(count / kKeysPerPart, 1, workerCount()));
+}
+
+uint32_t weightBits(EdgeKey key) { return static_cast<uint32_t>(key >> 32); }
+
+// How the radix sort cuts the span of weight bits into digits.
+struct DigitPlan {
+    uint32_t lowest = 0;
+    int passes = 0;
+    int width = 0;
+
+    uint32_t digit(EdgeKey key, int pass) const {
+        return ((weightBits(key) - lowest) >> (pass * width)) & ((1u << width) - 1);
+    }
+};
+
+DigitPlan planDigits(const EdgeKey* keys, int64_t count, int parts) {
+    std::vector<uint32_t> lows(parts, UINT32_MAX), highs(parts, 0);
+    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
+        for (int64_t i = begin; i < end; ++i) {
+            lows[part] = std::min(lows[part], weightBits(keys[i]));
+            highs[part] = std::max(highs[part], weightBits(keys[i]));
+        }
+    });
+    DigitPlan plan;
+    plan.lowest = *std::min_element(lows.begin(), lows.end());
+    const uint32_t span = *std::max_element(highs.begin(), highs.end()) - plan.lowest;
+    int bits = 0;
+    while (bits < 32 && (span >> bits) != 0) ++bits;
+    plan.passes = (bits + 10) / 11;
+    plan.width = plan.passes == 0 ? 0 : (bits + plan.passes - 1) / plan.passes;
+    return plan;
+}
+
+// One stable scatter pass: each part counts its range, then moves it.
+// Returns false (and moves nothing) when every key has the same digit.
+bool scatterPass(const EdgeKey* from, EdgeKey* to, int64_t count, int parts,
+                 const DigitPlan& plan, int pass) {
+    const size_t buckets = size_t{1} << plan.width;
+    std::vector<std::vector<int64_t>> counts(parts, std::vector<int64_t>(buckets, 0));
+    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
+        int64_t* c = counts[part].data();
+        for (int64_t i = begin; i < end; ++i) ++c[plan.digit(from[i], pass)];
+    });
+    for (size_t d = 0; d < buckets; ++d) {
+        int64_t total = 0;
+        for (int part = 0; part < parts; ++part) total += counts[part][d];
+        if (total == count) return false;
+    }
+    int64_t next = 0;
+    for (size_t d = 0; d < buckets; ++d) {
+        for (int part = 0; part < parts; ++part) next += std::exchange(counts[part][d], next);
+    }
+    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
+        int64_t* position = counts[part].data();
+        for (int64_t i = begin; i < end; ++i) to[position[plan.digit(from[i], pass)]++] = from[i];
+    });
+    return true;
 }
 
 }  // namespace
@@ -54,27 +124,25 @@ int64_t buildEdgeKeys(const float* c0, const float* c1, const float* c2, int32_t
                       int32_t height, EdgeKey* keys) {
     if (width <= 0 || height <= 0) return 0;
     const Planes planes{c0, c1, c2};
-    EdgeKey* out = keys;
-    for (int32_t y = 0; y < height; ++y) out = rowKeys(planes, width, y, y > 0, y < height - 1, out);
-    return out - keys;
+    const int64_t count = edgesBeforeRow(width, height, height);
+    runInParts(std::min<int>(partsFor(count), height), height,
+               [&](int, int64_t begin, int64_t end) {
+                   EdgeKey* out = keys + edgesBeforeRow(width, height, begin);
+                   for (int64_t y = begin; y < end; ++y) {
+                       out = rowKeys(planes, width, static_cast<int32_t>(y), y > 0, y < height - 1, out);
+                   }
+               });
+    return count;
 }
 
 EdgeKey* sortEdgeKeys(EdgeKey* keys, EdgeKey* scratch, int64_t count) {
-    std::vector<int64_t> histogram(kDigits * kBuckets, 0);
-    for (int64_t i = 0; i < count; ++i) {
-        for (int pass = 0; pass < kDigits; ++pass) ++histogram[pass * kBuckets + digitOf(keys[i], pass)];
-    }
+    if (count < 2) return keys;
+    const int parts = partsFor(count);
+    const DigitPlan plan = planDigits(keys, count, parts);
     EdgeKey* from = keys;
     EdgeKey* to = scratch;
-    for (int pass = 0; pass < kDigits; ++pass) {
-        int64_t* counts = &histogram[pass * kBuckets];
-        bool single = false;
-        for (size_t d = 0; d < kBuckets; ++d) single = single || counts[d] == count;
-        if (single) continue;  // every key has the same digit: nothing moves
-        int64_t start = 0;
-        for (size_t d = 0; d < kBuckets; ++d) start += std::exchange(counts[d], start);
-        for (int64_t i = 0; i < count; ++i) to[counts[digitOf(from[i], pass)]++] = from[i];
-        std::swap(from, to);
+    for (int pass = 0; pass < plan.passes; ++pass) {
+        if (scatterPass(from, to, count, parts, plan, pass)) std::swap(from, to);
     }
     return from;
 }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -62,6 +64,27 @@ TEST(EdgeKeys, RadixSortOrdersWidelySpreadWeights) {
     std::sort(expected.begin(), expected.end());
     const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), 5000);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), sorted));
+}
+
+TEST(EdgeKeys, ManyThreadsGiveTheSameKeysAndOrder) {
+    // Large enough to be split between threads; SEGMORA_THREADS forces the count.
+    std::mt19937 rng(9);
+    const int32_t w = 1200, h = 900;
+    std::vector<ChannelImage*> c = randomChannels(rng, w, h, false);
+    const int64_t count = edgeCountFor(w, h);
+    std::vector<std::vector<EdgeKey>> results;
+    for (const char* threads : {"1", "3", "8"}) {
+        setenv("SEGMORA_THREADS", threads, 1);
+        std::vector<EdgeKey> keys(count), scratch(count);
+        ASSERT_EQ(buildEdgeKeys(c[0]->data, c[1]->data, c[2]->data, w, h, keys.data()), count);
+        const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count);
+        results.emplace_back(sorted, sorted + count);
+    }
+    unsetenv("SEGMORA_THREADS");
+    for (ChannelImage* image : c) delete image;
+    EXPECT_TRUE(std::is_sorted(results[0].begin(), results[0].end()));
+    EXPECT_EQ(results[0], results[1]);
+    EXPECT_EQ(results[0], results[2]);
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <new>
+#include <vector>
 #include <utility>
 
 namespace segmora {
@@ -16,15 +19,44 @@ constexpr size_t kMapFrom = size_t{4} << 20;
 
 size_t roundedUp(size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
 
-}  // namespace
+// Released mappings are kept for later requests: reusing pages that are
+// already backed costs nothing, while fresh ones must be faulted in and
+// cleared. The cache holds at most kCacheLimit bytes.
+constexpr size_t kCacheLimit = size_t{4} << 30;
 
-void* allocateLarge(size_t bytes, bool& mapped) {
-    mapped = bytes >= kMapFrom;
-    if (!mapped) {
-        void* block = std::malloc(bytes == 0 ? 1 : bytes);
-        if (block == nullptr) throw std::bad_alloc();
-        return block;
+struct CachedBlock {
+    void* block;
+    size_t length;
+};
+
+struct BlockCache {
+    std::mutex lock;
+    std::vector<CachedBlock> blocks;          // released, ready for reuse
+    std::map<void*, size_t> lengthsInUse;     // mapping length of each live block
+    size_t total = 0;
+};
+
+BlockCache& blockCache() {
+    static BlockCache* cache = new BlockCache;  // never destroyed: used until exit
+    return *cache;
+}
+
+// The smallest cached mapping of at least `length` bytes, or none.
+CachedBlock takeCached(size_t length) {
+    BlockCache& cache = blockCache();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    auto best = cache.blocks.end();
+    for (auto it = cache.blocks.begin(); it != cache.blocks.end(); ++it) {
+        if (it->length >= length && (best == cache.blocks.end() || it->length < best->length)) best = it;
     }
+    if (best == cache.blocks.end()) return CachedBlock{nullptr, 0};
+    const CachedBlock taken = *best;
+    cache.total -= taken.length;
+    cache.blocks.erase(best);
+    return taken;
+}
+
+void* mapHuge(size_t bytes) {
     // Over-map by one huge page so that the block can start on a boundary.
     const size_t length = roundedUp(bytes) + kHugePage;
     void* raw = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -38,12 +70,39 @@ void* allocateLarge(size_t bytes, bool& mapped) {
     return reinterpret_cast<void*>(aligned);
 }
 
-void releaseLarge(void* block, size_t bytes, bool mapped) {
+}  // namespace
+
+void* allocateLarge(size_t bytes, bool& mapped) {
+    mapped = bytes >= kMapFrom;
+    if (!mapped) {
+        void* block = std::malloc(bytes == 0 ? 1 : bytes);
+        if (block == nullptr) throw std::bad_alloc();
+        return block;
+    }
+    CachedBlock taken = takeCached(roundedUp(bytes));
+    if (taken.block == nullptr) taken = CachedBlock{mapHuge(bytes), roundedUp(bytes)};
+    BlockCache& cache = blockCache();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    cache.lengthsInUse[taken.block] = taken.length;
+    return taken.block;
+}
+
+void releaseLarge(void* block, size_t, bool mapped) {
     if (block == nullptr) return;
-    if (mapped) {
-        ::munmap(block, roundedUp(bytes));
-    } else {
+    if (!mapped) {
         std::free(block);
+        return;
+    }
+    BlockCache& cache = blockCache();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    const auto found = cache.lengthsInUse.find(block);
+    const size_t length = found->second;
+    cache.lengthsInUse.erase(found);
+    if (cache.total + length <= kCacheLimit) {
+        cache.blocks.push_back(CachedBlock{block, length});
+        cache.total += length;
+    } else {
+        ::munmap(block, length);
     }
 }
 

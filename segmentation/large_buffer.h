@@ -7,8 +7,10 @@ namespace segmora {
 // A heap block for the engine's big working arrays. Blocks of a few
 // megabytes or more are mapped directly and marked for transparent huge
 // pages: on machines that back memory lazily this makes the first touch of
-// the pages many times cheaper. The contents start unset. Throws
-// std::bad_alloc when the memory cannot be had.
+// the pages many times cheaper. Released mappings are kept (up to 4 GiB) and
+// handed to later requests that fit, so a stage reuses the pages an earlier
+// one touched. The contents start unset. Throws std::bad_alloc when the
+// memory cannot be had.
 class LargeBuffer {
 public:
     LargeBuffer() = default;
