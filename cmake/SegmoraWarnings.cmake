@@ -4,10 +4,21 @@ target_compile_options(segmora_options INTERFACE -Wall -Wextra -Wpedantic)
 if(SEGMORA_WERROR)
   target_compile_options(segmora_options INTERFACE -Werror)
 endif()
-if(SEGMORA_SANITIZE)
+# libFuzzer targets (fuzz/) need clang; their build instruments every target for coverage
+# and always runs under the sanitizers below.
+set(segmoraLibFuzzer OFF)
+if(SEGMORA_BUILD_FUZZERS AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  set(segmoraLibFuzzer ON)
+  target_compile_options(segmora_options INTERFACE -fsanitize=fuzzer-no-link)
+  target_link_options(segmora_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
+# Any sanitizer report ends the process with an error (-fno-sanitize-recover). OpenCV and
+# GoogleTest stay uninstrumented, which AddressSanitizer allows.
+if(SEGMORA_SANITIZE OR segmoraLibFuzzer)
+  set(sanitizers address,undefined,float-cast-overflow)
   target_compile_options(segmora_options INTERFACE
-    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  target_link_options(segmora_options INTERFACE -fsanitize=address,undefined)
+    -fsanitize=${sanitizers} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(segmora_options INTERFACE -fsanitize=${sanitizers})
 endif()
 
 # Numerical code must give the same bits on every machine: no fused multiply-add.

@@ -1,8 +1,6 @@
 #include "colour_image.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include <stdexcept>
 
 #include "pixel_graph.h"
+#include "quiet_standard_error.h"
 
 namespace segmora {
 
@@ -19,28 +18,6 @@ namespace {
 [[noreturn]] void fail(const std::string& path, const std::string& why) {
     throw std::runtime_error("cannot read image '" + path + "': " + why);
 }
-
-// Sends the process's standard error to /dev/null while it lives: image
-// libraries print their own warnings there, and the user should see only
-// this program's messages.
-class QuietStandardError {
-public:
-    QuietStandardError() : saved(::dup(STDERR_FILENO)) {
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
-        if (null >= 0) ::close(null);
-    }
-    ~QuietStandardError() {
-        if (saved < 0) return;
-        ::dup2(saved, STDERR_FILENO);
-        ::close(saved);
-    }
-    QuietStandardError(const QuietStandardError&) = delete;
-    QuietStandardError& operator=(const QuietStandardError&) = delete;
-
-private:
-    int saved;
-};
 
 }  // namespace
 

@@ -1,32 +1,53 @@
 #include "label_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <vector>
 
 #include "output_file.h"
+#include "parallel.h"
 
 namespace segmora {
 
 namespace {
 
-// OpenCV's comma-separated rendering: ", " between the numbers of a row,
-// and after every row a line feed, unless the matrix has just one row.
-void writeRows(OutputFile& file, const cv::Mat_<int>& labels) {
-    std::vector<char> text(static_cast<size_t>(labels.cols) * 13 + 1);
-    for (int y = 0; y < labels.rows; ++y) {
+// Rows are formatted in blocks, the parts of a block on parallel threads,
+// and written in order.
+constexpr int kRowsPerBlock = 256;
+constexpr size_t kMaxNumberLength = 11;  // "-2147483648"
+
+// Appends rows [begin, end) to `text` in OpenCV's comma-separated
+// rendering: ", " between the numbers of a row, and after every row a line
+// feed, unless the matrix has just one row.
+void formatRows(const cv::Mat_<int>& labels, int begin, int end, std::vector<char>& text) {
+    text.resize(static_cast<size_t>(end - begin) * (labels.cols * (kMaxNumberLength + 2) + 1));
+    char* out = text.data();
+    char* const limit = text.data() + text.size();
+    for (int y = begin; y < end; ++y) {
         const int* row = labels[y];
-        char* out = text.data();
-        char* const end = text.data() + text.size();
         for (int x = 0; x < labels.cols; ++x) {
             if (x > 0) {
                 *out++ = ',';
                 *out++ = ' ';
             }
-            out = std::to_chars(out, end, row[x]).ptr;
+            out = std::to_chars(out, limit, row[x]).ptr;
         }
         if (labels.rows > 1) *out++ = '\n';
-        file.write(text.data(), static_cast<size_t>(out - text.data()));
+    }
+    text.resize(static_cast<size_t>(out - text.data()));
+}
+
+void writeRows(OutputFile& file, const cv::Mat_<int>& labels) {
+    const int parts = std::min(workerCount(), std::max(1, labels.rows * labels.cols / (1 << 16)));
+    std::vector<std::vector<char>> texts(static_cast<size_t>(parts));
+    for (int first = 0; first < labels.rows; first += kRowsPerBlock) {
+        const int last = std::min(labels.rows, first + kRowsPerBlock);
+        runInParts(parts, last - first, [&](int part, int64_t begin, int64_t end) {
+            formatRows(labels, first + static_cast<int>(begin), first + static_cast<int>(end),
+                       texts[part]);
+        });
+        for (const std::vector<char>& text : texts) file.write(text.data(), text.size());
     }
 }
 

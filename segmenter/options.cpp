@@ -5,7 +5,7 @@ namespace segmora {
 namespace {
 
 bool isOptionWord(const std::string& word) {
-    return word == "-i" || word == "-r" || word == "-m" || word == "-o";
+    return word == "-i" || word == "-r" || word == "-m" || word == "-o" || word == "-v";
 }
 
 void setOption(Options& options, const std::string& word, const std::string& value,
@@ -21,6 +21,8 @@ void setOption(Options& options, const std::string& word, const std::string& val
     } else if (word == "-o") {
         options.outputPath = value;
         echo << "output_path: " << value << std::endl;
+    } else if (word == "-v") {
+        options.picturePath = value;
     }
 }
 

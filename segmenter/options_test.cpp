@@ -20,8 +20,9 @@ Parsed parse(const std::vector<std::string>& words) {
 }
 
 TEST(ParseOptions, UsageWhenTooFewWordsOrAnOptionLacksItsValue) {
-    for (const auto& words : std::vector<std::vector<std::string>>{
-             {}, {"-i"}, {"a.png"}, {"-i", "a.png", "-o"}, {"-i", "a.png", "-m"}}) {
+    const std::vector<std::vector<std::string>> unusable = {
+        {}, {"-i"}, {"a.png"}, {"-i", "a.png", "-o"}, {"-i", "a.png", "-m"}, {"-i", "a.png", "-v"}};
+    for (const auto& words : unusable) {
         Parsed p = parse(words);
         EXPECT_FALSE(p.options) << words.size() << " words";
         EXPECT_EQ(p.echo, "");
@@ -32,7 +33,8 @@ TEST(ParseOptions, UsageWhenTooFewWordsOrAnOptionLacksItsValue) {
 }
 
 TEST(ParseOptions, EchoesInCommandLineOrderAndLastOccurrenceWins) {
-    Parsed p = parse({"-o", "out.csv", "-i", "a.png", "-r", "", "-m", "mask.png", "-i", "b.png"});
+    Parsed p = parse({"-v", "a.png", "-o", "out.csv", "-i", "a.png", "-r", "", "-m", "mask.png",
+                      "-v", "b.jpg", "-i", "b.png"});
     ASSERT_TRUE(p.options);
     EXPECT_EQ(p.echo,
               "output_path: out.csv\nimage_path: a.png\nregion_file_path: \nimage_path: b.png\n");
@@ -40,6 +42,7 @@ TEST(ParseOptions, EchoesInCommandLineOrderAndLastOccurrenceWins) {
     EXPECT_EQ(p.options->regionFilePath, "");
     EXPECT_EQ(p.options->maskPath, "mask.png");
     EXPECT_EQ(p.options->outputPath, "out.csv");
+    EXPECT_EQ(p.options->picturePath, "b.jpg");
 }
 
 TEST(ParseOptions, WordsArePairedBlindlyAndUnknownPairsSkipped) {

@@ -68,18 +68,26 @@ std::string position(long long index, int columns) {
            ", column " + std::to_string(index % columns) + ")";
 }
 
-void skipByteOrderMark(ByteReader& in) {
+// Skips a UTF-8 byte-order mark at the start of the file. Returns the bytes
+// of an incomplete mark: they begin the first token, which is then malformed.
+std::string skipByteOrderMark(ByteReader& in) {
     static const unsigned char mark[] = {0xEF, 0xBB, 0xBF};
+    std::string taken;
     for (unsigned char byte : mark) {
-        if (in.peek() != byte) return;  // a partial mark is left as a bad token
+        if (in.peek() != byte) return taken;
+        taken += static_cast<char>(byte);
         in.advance();
     }
+    return "";
 }
 
-// Reads the token at the reader's position; false at end of file.
-bool readToken(ByteReader& in, std::string& token) {
-    while (isSpace(in.peek())) in.advance();
-    token.clear();
+// Reads the token at the reader's position; false at end of file. `start`
+// holds bytes of the token already taken from the reader.
+bool readToken(ByteReader& in, std::string& token, const std::string& start) {
+    if (start.empty()) {
+        while (isSpace(in.peek())) in.advance();
+    }
+    token = start;
     for (int c = in.peek(); c != EOF && !isSpace(c); c = in.peek()) {
         token += static_cast<char>(c);
         in.advance();
@@ -106,11 +114,13 @@ bool parseInt32(const std::string& token, int& value) {
 
 void readRegionFile(const std::string& path, cv::Mat_<int>& regions) {
     ByteReader in(path);
-    skipByteOrderMark(in);
+    std::string partialMark = skipByteOrderMark(in);
     const long long cells = static_cast<long long>(regions.rows) * regions.cols;
     std::string token;
     for (long long index = 0; index < cells; ++index) {
-        if (!readToken(in, token)) {
+        const bool found = readToken(in, token, partialMark);
+        partialMark.clear();
+        if (!found) {
             throw std::runtime_error("region file '" + path + "' holds " + std::to_string(index) +
                                      " numbers, but the image has " + std::to_string(cells) +
                                      " pixels; " + position(index, regions.cols) + " is missing");

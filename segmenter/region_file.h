@@ -7,9 +7,11 @@
 namespace segmora {
 
 // Fills `regions` (already sized rows x cols) in row-major order with the
-// whitespace-separated decimal integers of the file at `path`. A UTF-8
-// byte-order mark at the start is skipped; numbers after the first
-// rows x cols are ignored. Throws std::runtime_error naming the file (and
+// whitespace-separated decimal integers of the file at `path`. Carriage
+// returns count as white space, so CRLF line ends read like LF ones; a
+// UTF-8 byte-order mark at the very start is skipped (an incomplete one, or
+// one elsewhere, is a malformed number); numbers after the first rows x cols
+// are ignored. Throws std::runtime_error naming the file (and
 // the position of the offending number) when the file cannot be read, holds
 // too few numbers, or holds a token that is not a whole 32-bit integer.
 void readRegionFile(const std::string& path, cv::Mat_<int>& regions);

@@ -55,6 +55,9 @@ TEST_F(RegionFile, BadTokensNameTheirPosition) {
         {"1 2 3 -2147483649 5 6", "number 4 (row 1, column 0)"},
         {"1 2 3 4 - 6", "number 5 (row 1, column 1)"},
         {std::string("1 2\0 3 4 5 6", 12), "number 2 (row 0, column 1) is not a whole number in the 32-bit range: '2?'"},
+        {"\xEF\xBB" "5 6 7 8 9 10", "number 1 (row 0, column 0) is not a whole number in the 32-bit range: '??5'"},
+        {"\xEF 5 6 7 8 9 10", "number 1 (row 0, column 0) is not a whole number in the 32-bit range: '?'"},
+        {"1 \xEF\xBB\xBF" "2 3 4 5 6", "number 2 (row 0, column 1)"},
         {"1 2 3 4", "holds 4 numbers, but the image has 6 pixels; number 5 (row 1, column 1) is missing"},
         {"", "holds 0 numbers"},
     };

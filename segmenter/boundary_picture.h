@@ -1,0 +1,28 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+#include <string>
+
+namespace segmora {
+
+// Colours (blue, green, red) of the boundary picture. A pixel is a segment
+// boundary when its right or lower neighbour has another label, and a region
+// boundary when that neighbour has another region id. Region boundaries win
+// where both apply, so a region's outline is drawn unbroken even where the
+// superpixels follow it.
+const cv::Vec3b kSegmentBoundaryColour(0, 255, 0);   // green
+const cv::Vec3b kRegionBoundaryColour(255, 0, 255);  // magenta
+
+// The photo with the boundaries of `labels` (and of `regions`, when given)
+// painted over it, one pixel thick; other pixels keep the photo's colour.
+// Throws std::invalid_argument when the three do not share one size.
+cv::Mat_<cv::Vec3b> drawBoundaries(const cv::Mat_<cv::Vec3b>& photo, const cv::Mat_<int>& labels,
+                                   const cv::Mat_<int>* regions);
+
+// Draws the boundaries and writes the picture to `path` in the format its
+// extension names. Throws std::runtime_error naming the path when the
+// picture cannot be written; OpenCV's own messages are kept off stderr.
+void writeBoundaryPicture(const std::string& path, const cv::Mat_<cv::Vec3b>& photo,
+                          const cv::Mat_<int>& labels, const cv::Mat_<int>* regions);
+
+}  // namespace segmora
