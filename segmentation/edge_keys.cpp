@@ -118,6 +118,111 @@ bool scatterPass(const EdgeKey* from, EdgeKey* to, int64_t count, int parts,
     return true;
 }
 
+// Open-addressing table from weight bits to a count or a rank. Photos have
+// few distinct edge weights (thousands), so it stays in cache.
+class WeightTable {
+public:
+    static constexpr int kCapacityBits = 17;
+    static constexpr size_t kMaxDistinct = size_t{1} << (kCapacityBits - 1);
+
+    WeightTable() : bits(size_t{1} << kCapacityBits, kEmpty), values(bits.size(), 0) {}
+
+    // Slot of `weight`, claimed if new; false when the table is full.
+    bool slotOf(uint32_t weight, size_t& slot) {
+        slot = probe(weight);
+        if (bits[slot] == kEmpty) {
+            if (distinct == kMaxDistinct) return false;
+            bits[slot] = weight;
+            ++distinct;
+        }
+        return true;
+    }
+    int64_t& value(size_t slot) { return values[slot]; }
+    int64_t valueOf(uint32_t weight) const { return values[probe(weight)]; }
+
+    template <class Visit>
+    void forEach(Visit visit) const {
+        for (size_t slot = 0; slot < bits.size(); ++slot) {
+            if (bits[slot] != kEmpty) visit(bits[slot], values[slot]);
+        }
+    }
+
+private:
+    // A NaN pattern that edge keys never carry (their NaNs are canonical).
+    static constexpr uint32_t kEmpty = 0xffffffffu;
+
+    size_t probe(uint32_t weight) const {
+        const size_t mask = bits.size() - 1;
+        size_t slot = (weight * 2654435761u) >> (32 - kCapacityBits);
+        while (bits[slot] != kEmpty && bits[slot] != weight) slot = (slot + 1) & mask;
+        return slot;
+    }
+
+    std::vector<uint32_t> bits;
+    std::vector<int64_t> values;
+    size_t distinct = 0;
+};
+
+// Counting sort over the distinct weights: one counting pass, one stable
+// scatter pass. Returns the sorted array (scratch), or null when the keys
+// hold too many distinct weights for the table.
+EdgeKey* sortByDistinctWeights(const EdgeKey* keys, EdgeKey* scratch, int64_t count, int parts) {
+    std::vector<WeightTable> counts(static_cast<size_t>(parts));
+    std::vector<char> full(static_cast<size_t>(parts), 0);
+    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
+        WeightTable& table = counts[part];
+        size_t slot;
+        for (int64_t i = begin; i < end; ++i) {
+            if (!table.slotOf(weightBits(keys[i]), slot)) {
+                full[part] = 1;
+                return;
+            }
+            ++table.value(slot);
+        }
+    });
+    if (std::count(full.begin(), full.end(), 1) > 0) return nullptr;
+
+    std::vector<uint32_t> distinct;
+    for (const WeightTable& table : counts) table.forEach([&](uint32_t w, int64_t) { distinct.push_back(w); });
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    if (distinct.size() > WeightTable::kMaxDistinct) return nullptr;
+
+    // Start of each (weight, part) run: weights ascending, parts in order.
+    WeightTable ranks;
+    std::vector<std::vector<int64_t>> starts(static_cast<size_t>(parts),
+                                             std::vector<int64_t>(distinct.size(), 0));
+    size_t slot;
+    for (size_t rank = 0; rank < distinct.size(); ++rank) {
+        ranks.slotOf(distinct[rank], slot);
+        ranks.value(slot) = static_cast<int64_t>(rank);
+    }
+    for (int part = 0; part < parts; ++part) {
+        counts[part].forEach([&](uint32_t w, int64_t n) { starts[part][ranks.valueOf(w)] = n; });
+    }
+    int64_t next = 0;
+    for (size_t rank = 0; rank < distinct.size(); ++rank) {
+        for (int part = 0; part < parts; ++part) next += std::exchange(starts[part][rank], next);
+    }
+    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
+        int64_t* position = starts[part].data();
+        for (int64_t i = begin; i < end; ++i) {
+            scratch[position[ranks.valueOf(weightBits(keys[i]))]++] = keys[i];
+        }
+    });
+    return scratch;
+}
+
+EdgeKey* radixSort(EdgeKey* keys, EdgeKey* scratch, int64_t count, int parts) {
+    const DigitPlan plan = planDigits(keys, count, parts);
+    EdgeKey* from = keys;
+    EdgeKey* to = scratch;
+    for (int pass = 0; pass < plan.passes; ++pass) {
+        if (scatterPass(from, to, count, parts, plan, pass)) std::swap(from, to);
+    }
+    return from;
+}
+
 }  // namespace
 
 int64_t buildEdgeKeys(const float* c0, const float* c1, const float* c2, int32_t width,
@@ -138,13 +243,8 @@ int64_t buildEdgeKeys(const float* c0, const float* c1, const float* c2, int32_t
 EdgeKey* sortEdgeKeys(EdgeKey* keys, EdgeKey* scratch, int64_t count) {
     if (count < 2) return keys;
     const int parts = partsFor(count);
-    const DigitPlan plan = planDigits(keys, count, parts);
-    EdgeKey* from = keys;
-    EdgeKey* to = scratch;
-    for (int pass = 0; pass < plan.passes; ++pass) {
-        if (scatterPass(from, to, count, parts, plan, pass)) std::swap(from, to);
-    }
-    return from;
+    EdgeKey* sorted = sortByDistinctWeights(keys, scratch, count, parts);
+    return sorted != nullptr ? sorted : radixSort(keys, scratch, count, parts);
 }
 
 }  // namespace segmora

@@ -53,17 +53,31 @@ TEST(EdgeKeys, SortedKeysMatchStablySortedEdges) {
     }
 }
 
-TEST(EdgeKeys, RadixSortOrdersWidelySpreadWeights) {
+TEST(EdgeKeys, SortOrdersFewOrManyDistinctWeightsOnAnyThreadCount) {
+    // Few distinct weights take the counting sort, many the radix sort.
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> magnitude(-30.0f, 30.0f);
-    std::vector<EdgeKey> keys, scratch(5000);
-    for (uint32_t i = 0; i < 5000; ++i) keys.push_back(makeEdgeKey(std::exp2(magnitude(rng)), i));
-    keys[17] = makeEdgeKey(0.0f, 17);
-    keys[18] = makeEdgeKey(INFINITY, 18);
-    std::vector<EdgeKey> expected = keys;
-    std::sort(expected.begin(), expected.end());
-    const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), 5000);
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), sorted));
+    for (int distinct : {7, 5000, 3000000}) {
+        for (const char* threads : {"1", "3"}) {
+            setenv("SEGMORA_THREADS", threads, 1);
+            const int count = 3000000;
+            std::vector<EdgeKey> keys, scratch(count);
+            for (uint32_t i = 0; i < count; ++i) {
+                const float weight = distinct < count ? float(rng() % distinct) * 0.37f
+                                                      : std::exp2(magnitude(rng));
+                keys.push_back(makeEdgeKey(weight, i));
+            }
+            keys[17] = makeEdgeKey(0.0f, 17);
+            keys[18] = makeEdgeKey(INFINITY, 18);
+            keys[19] = makeEdgeKey(std::nanf(""), 19);
+            std::vector<EdgeKey> expected = keys;
+            std::sort(expected.begin(), expected.end());
+            const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count);
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), sorted))
+                << distinct << " distinct, " << threads << " threads";
+        }
+    }
+    unsetenv("SEGMORA_THREADS");
 }
 
 TEST(EdgeKeys, ManyThreadsGiveTheSameKeysAndOrder) {
