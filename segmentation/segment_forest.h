@@ -1,31 +1,34 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "edge_keys.h"
 
 namespace segmora {
 
-// One pixel's entry in the merging forest. Everything the merge tests read
-// about a segment sits at its root, in one cache line.
-struct SegmentNode {
-    int32_t parent;
-    int32_t size;  // at a root: pixels in the segment; after numbering: -label
+// What the merge tests read about a segment, kept at its root.
+struct SegmentData {
+    int32_t size;  // pixels in the segment; after numbering: -label
     float threshold;
-    int32_t rank;
 };
 
-// Union-by-rank forest with path halving. The roots (and so every
-// partition) are those of the plain one-link-compression forest: only
-// the ranks decide which root survives a union.
+// Bytes of forest per pixel: a parent link and the segment data.
+constexpr size_t kForestBytesPerPixel = sizeof(int32_t) + sizeof(SegmentData);
+
+// Union-by-size forest with path halving over a dense parent array (the
+// root searches touch nothing else). Which element is a segment's root never
+// shows in a result: every test reads per-segment data only.
 class SegmentForest {
 public:
-    SegmentForest(SegmentNode* nodes, int32_t count, float threshold);
+    // `memory` holds count * kForestBytesPerPixel bytes.
+    SegmentForest(void* memory, int32_t count, float threshold);
 
     int32_t findRoot(int32_t x) {
-        while (nodes[x].parent != x) {
-            const int32_t grand = nodes[nodes[x].parent].parent;
-            nodes[x].parent = grand;
+        while (parent[x] != x) {
+            const int32_t grand = parent[parent[x]];
+            parent[x] = grand;
             x = grand;
         }
         return x;
@@ -33,23 +36,17 @@ public:
 
     // Merges the sets of distinct roots x and y; returns the surviving root.
     int32_t uniteRoots(int32_t x, int32_t y) {
-        SegmentNode& nx = nodes[x];
-        SegmentNode& ny = nodes[y];
         --setCount;
-        if (nx.rank > ny.rank) {
-            ny.parent = x;
-            nx.size += ny.size;
-            return x;
-        }
-        nx.parent = y;
-        ny.size += nx.size;
-        if (nx.rank == ny.rank) ++ny.rank;
+        if (data[x].size > data[y].size) std::swap(x, y);
+        parent[x] = y;
+        data[y].size += data[x].size;
         return y;
     }
 
-    void prefetch(int32_t x) const { __builtin_prefetch(&nodes[x], 1); }
+    void prefetchParent(int32_t x) const { __builtin_prefetch(&parent[x], 1); }
 
-    SegmentNode* nodes;
+    int32_t* parent;
+    SegmentData* data;
     int32_t setCount;
 };
 

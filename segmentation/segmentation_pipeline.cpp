@@ -68,7 +68,7 @@ EdgeGraph buildGraph(ChannelSet& channels) {
     graph.edgeCount = edgeCountFor(graph.width, graph.height);
     // Either array may end up holding the forest once the keys are sorted.
     const size_t bytes = std::max(static_cast<size_t>(graph.edgeCount) * sizeof(EdgeKey),
-                                  static_cast<size_t>(graph.pixelCount()) * sizeof(SegmentNode));
+                                  static_cast<size_t>(graph.pixelCount()) * kForestBytesPerPixel);
     graph.keys = LargeBuffer(bytes);
     buildEdgeKeys(channels[0]->data, channels[1]->data, channels[2]->data, graph.width,
                   graph.height, graph.keys.as<EdgeKey>());
@@ -85,7 +85,7 @@ void sortGraph(EdgeGraph& graph) {
 
 SegmentForest mergeGraph(EdgeGraph& graph, float threshold, int capDivisor,
                          const int32_t* regions) {
-    SegmentForest forest(graph.spare.as<SegmentNode>(), graph.pixelCount(), threshold);
+    SegmentForest forest(graph.spare.as<void>(), graph.pixelCount(), threshold);
     const MergeRules rules{threshold, sizeCapFor(graph.pixelCount(), capDivisor), regions};
     mergeSegments(forest, graph.keys.as<EdgeKey>(), graph.edgeCount,
                   NeighbourOffsets(graph.width), rules);
