@@ -1,5 +1,10 @@
 #include "segment_forest.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "parallel.h"
+
 namespace segmora {
 
 namespace {
@@ -66,6 +71,27 @@ void markSmallSegments(SegmentForest& forest, int32_t pixelCount, int32_t minSiz
     }
 }
 
+// The keys with an endpoint in a marked (small) segment, in order. A segment
+// of minSize or more only grows, so an edge between two pixels that both
+// started in such segments can never merge. The scan runs on all threads.
+std::vector<EdgeKey> keysTouchingMarked(const EdgeKey* keys, int64_t count,
+                                        const NeighbourOffsets& neighbours, const uint64_t* marks) {
+    const int parts = static_cast<int>(std::clamp<int64_t>(count >> 20, 1, workerCount()));
+    std::vector<std::vector<EdgeKey>> found(static_cast<size_t>(parts));
+    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
+        for (int64_t i = begin; i < end; ++i) {
+            if (isMarked(marks, keyFirstVertex(keys[i])) ||
+                isMarked(marks, keySecondVertex(keys[i], neighbours))) {
+                found[part].push_back(keys[i]);
+            }
+        }
+    });
+    for (int part = 1; part < parts; ++part) {
+        found[0].insert(found[0].end(), found[part].begin(), found[part].end());
+    }
+    return std::move(found[0]);
+}
+
 }  // namespace
 
 void absorbSmallSegments(SegmentForest& forest, int32_t pixelCount, const EdgeKey* keys,
@@ -73,14 +99,9 @@ void absorbSmallSegments(SegmentForest& forest, int32_t pixelCount, const EdgeKe
                          uint64_t* smallScratch) {
     markSmallSegments(forest, pixelCount, minSize, smallScratch);
     const SegmentData* data = forest.data;
-    for (int64_t i = 0; i < count; ++i) {
-        // A segment of minSize or more only grows, so an edge between two
-        // pixels that both started in such segments can never merge.
-        const int32_t a = keyFirstVertex(keys[i]);
-        const int32_t b = keySecondVertex(keys[i], neighbours);
-        if (!isMarked(smallScratch, a) && !isMarked(smallScratch, b)) continue;
-        const int32_t ra = forest.findRoot(a);
-        const int32_t rb = forest.findRoot(b);
+    for (const EdgeKey key : keysTouchingMarked(keys, count, neighbours, smallScratch)) {
+        const int32_t ra = forest.findRoot(keyFirstVertex(key));
+        const int32_t rb = forest.findRoot(keySecondVertex(key, neighbours));
         if (ra != rb && (data[ra].size < minSize || data[rb].size < minSize)) {
             forest.uniteRoots(ra, rb);
         }
