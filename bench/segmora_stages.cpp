@@ -1,9 +1,11 @@
 // Times every stage of one Segmora run on a photo, as the program runs them,
 // and repeats the whole sequence to report the fastest time of each stage.
-//   segmora_stages PHOTO [REPEATS [LABEL_FILE]]
+//   segmora_stages [--reference] PHOTO [REPEATS [LABEL_FILE]]
+// With --reference, the straightforward reference path is timed instead.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
@@ -12,7 +14,10 @@
 #include "colour_image.h"
 #include "label_file.h"
 #include "large_matrix_allocator.h"
+#include "labelling.h"
+#include "segment_graph.h"
 #include "segmentation_pipeline.h"
+#include "smoothing.h"
 
 namespace {
 
@@ -36,16 +41,20 @@ struct StageTimes {
 void runOnce(const std::string& photo, const std::string& labelPath, StageTimes& times) {
     using namespace segmora;
     cv::Mat_<cv::Vec3b> colour, lab;
-    ChannelSet channels;
     EdgeGraph graph;
     cv::Mat_<int> labels;
+    LabPlanes planes;
     const auto whole = Clock::now();
     times.time("decode", [&] { colour = readColourImage(photo); });
     times.time("lab", [&] { lab = toLab(colour); colour.release(); });
-    times.time("channel images", [&] { channels = channelsFromLab(lab); lab.release(); });
-    times.time("smoothing", [&] { smoothChannels(channels, 0.0f, true); });
-    times.time("edges", [&] { graph = buildGraph(channels); });
-    times.time("sort", [&] { sortGraph(graph); });
+    // Smoothing with sigma 0 would change nothing: the program skips it.
+    times.time("channel images", [&] { planes = planesFromLab(lab); });
+    times.time("edges", [&] { graph = buildGraph(planes.channels, lab.cols, lab.rows); });
+    times.time("sort", [&] {
+        sortGraph(graph, planes.channels);
+        planes.buffer.release();
+        lab.release();
+    });
     SegmentForest forest(nullptr, 0, 0.0f);
     times.time("merge", [&] { forest = mergeGraph(graph, 500.0f, 500, nullptr); });
     times.time("clean-up", [&] { absorbSmall(graph, forest); });
@@ -54,18 +63,78 @@ void runOnce(const std::string& photo, const std::string& labelPath, StageTimes&
     times.record("all stages", std::chrono::duration<double>(Clock::now() - whole).count());
 }
 
+// The straightforward path kept as the reference: a double image, plain
+// channel images smoothed with the identity mask, a 12-byte edge array
+// sorted stably, the plain forest, an ordered map for the labels and
+// OpenCV's own CSV rendering. segmentGraph sorts again; its input is sorted.
+void runReferenceOnce(const std::string& photo, const std::string& labelPath, StageTimes& times) {
+    using namespace segmora;
+    cv::Mat_<cv::Vec3b> colour, lab;
+    cv::Mat_<cv::Vec3d> image;
+    std::unique_ptr<ChannelImage> s[3];
+    std::vector<GraphEdge> edges;
+    std::unique_ptr<DisjointSetForest> forest;
+    cv::Mat_<int> labels;
+    int32_t edgeCount = 0;
+    const auto whole = Clock::now();
+    times.time("decode", [&] { colour = readColourImage(photo); });
+    times.time("lab", [&] { lab = toLab(colour); colour.release(); });
+    times.time("engine image", [&] { image = toEngineImage(lab); lab.release(); });
+    times.time("channel images", [&] {
+        for (int c = 0; c < 3; ++c) {
+            s[c] = std::make_unique<ChannelImage>(image.cols, image.rows, true);
+            for (int y = 0; y < image.rows; ++y) {
+                for (int x = 0; x < image.cols; ++x) s[c]->rowTable[y][x] = float(image(y, x)[c]);
+            }
+        }
+    });
+    times.time("smoothing", [&] {
+        for (auto& channel : s) channel = smoothChannel(*channel, 0.0f);
+    });
+    times.time("edges", [&] {
+        edges.resize(size_t{4} * image.total());
+        edgeCount = buildEdges(*s[0], *s[1], *s[2], edges.data());
+        for (auto& channel : s) channel.reset();
+    });
+    times.time("sort", [&] { sortEdges(edges.data(), edgeCount); });
+    const cv::Mat_<int> regions(image.rows, image.cols, 1);
+    const int32_t pixels = static_cast<int32_t>(image.total());
+    times.time("merge", [&] {
+        forest = segmentGraph(pixels, edgeCount, edges.data(), 500.0f, sizeCapFor(pixels, 500), regions);
+    });
+    times.time("clean-up", [&] { mergeSmallSegments(*forest, edgeCount, edges.data()); });
+    times.time("labels", [&] {
+        labels.create(image.rows, image.cols);
+        assignLabels(*forest, image.rows, image.cols, labels);
+        forest.reset();
+        edges = std::vector<GraphEdge>();
+    });
+    times.time("label file", [&] {
+        std::ofstream out(labelPath);
+        out << cv::format(labels, cv::Formatter::FMT_CSV) << std::endl;
+    });
+    times.record("all stages", std::chrono::duration<double>(Clock::now() - whole).count());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool reference = argc > 1 && std::string(argv[1]) == "--reference";
+    if (reference) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: segmora_stages PHOTO [REPEATS [LABEL_FILE]]\n");
+        std::fprintf(stderr, "usage: segmora_stages [--reference] PHOTO [REPEATS [LABEL_FILE]]\n");
         return 2;
     }
     segmora::useLargeMatrixAllocator();
     const int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
     StageTimes times;
     const std::string labelPath = argc > 3 ? argv[3] : "/dev/null";
-    for (int i = 0; i < repeats; ++i) runOnce(argv[1], labelPath, times);
+    for (int i = 0; i < repeats; ++i) {
+        (reference ? runReferenceOnce : runOnce)(argv[1], labelPath, times);
+    }
     for (const std::string& stage : times.order) {
         std::printf("%-15s %8.1f ms\n", stage.c_str(), times.best[stage] * 1e3);
     }

@@ -41,14 +41,22 @@ inline int32_t keySecondVertex(EdgeKey key, const NeighbourOffsets& neighbours) 
     return static_cast<int32_t>(edge >> 2) + neighbours.offset[edge & 3];
 }
 
-// Writes the keys of all edges of a width x height image whose three
-// channels are the given planes (row-major, contiguous); returns the count.
-int64_t buildEdgeKeys(const float* c0, const float* c1, const float* c2, int32_t width,
-                      int32_t height, EdgeKey* keys);
+// The three channel planes of an image, each row-major and contiguous.
+struct PixelChannels {
+    const float* planes[3] = {nullptr, nullptr, nullptr};
+};
 
-// Sorts the keys ascending with a radix sort on the weight bits, using
-// `scratch` (room for `count` keys). Returns whichever of the two arrays
-// holds the sorted keys.
-EdgeKey* sortEdgeKeys(EdgeKey* keys, EdgeKey* scratch, int64_t count);
+// Writes the keys of all edges of a width x height image in construction
+// order; returns the count.
+int64_t buildEdgeKeys(const PixelChannels& channels, int32_t width, int32_t height, EdgeKey* keys);
+
+inline int64_t buildEdgeKeys(const float* c0, const float* c1, const float* c2, int32_t width,
+                             int32_t height, EdgeKey* keys) {
+    PixelChannels channels;
+    channels.planes[0] = c0;
+    channels.planes[1] = c1;
+    channels.planes[2] = c2;
+    return buildEdgeKeys(channels, width, height, keys);
+}
 
 }  // namespace segmora

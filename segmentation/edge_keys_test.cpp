@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "edge_sort.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
 
@@ -99,6 +100,33 @@ TEST(EdgeKeys, ManyThreadsGiveTheSameKeysAndOrder) {
     EXPECT_TRUE(std::is_sorted(results[0].begin(), results[0].end()));
     EXPECT_EQ(results[0], results[1]);
     EXPECT_EQ(results[0], results[2]);
+}
+
+TEST(EdgeKeys, KeysPlacedWithoutSortingEqualSortedKeys) {
+    std::mt19937 rng(13);
+    const int32_t w = 1100, h = 1000;
+    std::vector<ChannelImage*> c = randomChannels(rng, w, h, true);
+    const int64_t count = edgeCountFor(w, h);
+    std::vector<EdgeKey> keys(count), scratch(count);
+    buildEdgeKeys(c[0]->data, c[1]->data, c[2]->data, w, h, keys.data());
+    const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count);
+    const std::vector<EdgeKey> expected(sorted, sorted + count);
+    PixelChannels source;
+    for (int i = 0; i < 3; ++i) source.planes[i] = c[i]->data;
+    for (const char* threads : {"1", "2", "5"}) {
+        setenv("SEGMORA_THREADS", threads, 1);
+        WeightCounts counts;
+        ASSERT_TRUE(countEdgeWeights(source, w, h, counts));
+        std::vector<EdgeKey> placed(count);
+        placeEdgeKeys(source, w, h, counts, placed.data());
+        EXPECT_EQ(placed, expected) << threads << " threads";
+    }
+    unsetenv("SEGMORA_THREADS");
+    // Weights of every magnitude: too many to count.
+    for (int64_t i = 0; i < int64_t{w} * h; ++i) c[0]->data[i] = std::exp2(float(rng() % 20000) / 100);
+    WeightCounts counts;
+    EXPECT_FALSE(countEdgeWeights(source, w, h, counts));
+    for (ChannelImage* image : c) delete image;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "segment_image.h"
 
+#include <functional>
+
 #include "segmentation_checks.h"
 #include "segmentation_pipeline.h"
 
@@ -7,10 +9,14 @@ namespace segmora {
 
 namespace {
 
-void segmentChannels(ChannelSet& channels, float threshold, int capDivisor,
+// Builds and sorts the graph of the channels, then calls `release` (the
+// channels are not needed any more), merges and labels.
+void segmentChannels(const PixelChannels& channels, int32_t width, int32_t height,
+                     const std::function<void()>& release, float threshold, int capDivisor,
                      const int32_t* regions, int& segmentCount, cv::Mat_<int>& labels) {
-    EdgeGraph graph = buildGraph(channels);
-    sortGraph(graph);
+    EdgeGraph graph = buildGraph(channels, width, height);
+    sortGraph(graph, channels);
+    release();
     SegmentForest forest = mergeGraph(graph, threshold, capDivisor, regions);
     absorbSmall(graph, forest);
     segmentCount = forest.setCount;
@@ -35,18 +41,23 @@ void segmentImage(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold
     ChannelSet channels = channelsFromImage(image, allFinite);
     smoothChannels(channels, sigma, allFinite);
     cv::Mat_<int> regionCopy;
-    segmentChannels(channels, threshold, capDivisor, contiguousRegions(constraints, regionCopy),
+    segmentChannels(planesOf(channels), image.cols, image.rows,
+                    [&] {
+                        for (auto& channel : channels) channel.reset();
+                    },
+                    threshold, capDivisor, contiguousRegions(constraints, regionCopy),
                     segmentCount, labels);
 }
 
 void segmentLabImage(const cv::Mat_<cv::Vec3b>& lab, float threshold, int& segmentCount,
                      cv::Mat_<int>& labels, int capDivisor, const cv::Mat_<int>* constraints) {
     checkSegmentationInput(lab.rows, lab.cols, capDivisor, constraints);
-    ChannelSet channels = channelsFromLab(lab);
+    LabPlanes planes = planesFromLab(lab);
     cv::Mat_<int> regionCopy;
     const int32_t* regions =
         constraints != nullptr ? contiguousRegions(*constraints, regionCopy) : nullptr;
-    segmentChannels(channels, threshold, capDivisor, regions, segmentCount, labels);
+    segmentChannels(planes.channels, lab.cols, lab.rows, [&] { planes.buffer.release(); },
+                    threshold, capDivisor, regions, segmentCount, labels);
 }
 
 }  // namespace segmora

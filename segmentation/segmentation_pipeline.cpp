@@ -20,22 +20,25 @@ ChannelSet newChannels(int32_t width, int32_t height) {
 
 }  // namespace
 
-ChannelSet channelsFromLab(const cv::Mat_<cv::Vec3b>& lab) {
+LabPlanes planesFromLab(const cv::Mat_<cv::Vec3b>& lab) {
     float lightness[256];
     for (int v = 0; v < 256; ++v) lightness[v] = static_cast<float>(static_cast<double>(v) * 0.3);
-    ChannelSet channels = newChannels(lab.cols, lab.rows);
+    const size_t pixels = lab.total();
+    LabPlanes planes{LargeBuffer(3 * pixels * sizeof(float)), PixelChannels()};
+    float* l = planes.buffer.as<float>();
+    float* a = l + pixels;
+    float* b = a + pixels;
+    for (int c = 0; c < 3; ++c) planes.channels.planes[c] = l + c * pixels;
     for (int32_t y = 0; y < lab.rows; ++y) {
         const cv::Vec3b* in = lab[y];
-        float* l = channels[0]->rowTable[y];
-        float* a = channels[1]->rowTable[y];
-        float* b = channels[2]->rowTable[y];
+        const size_t first = static_cast<size_t>(y) * lab.cols;
         for (int32_t x = 0; x < lab.cols; ++x) {
-            l[x] = lightness[in[x][0]];
-            a[x] = in[x][1];
-            b[x] = in[x][2];
+            l[first + x] = lightness[in[x][0]];
+            a[first + x] = in[x][1];
+            b[first + x] = in[x][2];
         }
     }
-    return channels;
+    return planes;
 }
 
 ChannelSet channelsFromImage(const cv::Mat_<cv::Vec3d>& image, bool& allFinite) {
@@ -61,23 +64,31 @@ void smoothChannels(ChannelSet& channels, float sigma, bool allFinite) {
     for (auto& channel : channels) channel = smoothChannel(*channel, sigma);
 }
 
-EdgeGraph buildGraph(ChannelSet& channels) {
+PixelChannels planesOf(const ChannelSet& channels) {
+    PixelChannels source;
+    for (int c = 0; c < 3; ++c) source.planes[c] = channels[c]->data;
+    return source;
+}
+
+EdgeGraph buildGraph(const PixelChannels& channels, int32_t width, int32_t height) {
     EdgeGraph graph;
-    graph.width = channels[0]->width;
-    graph.height = channels[0]->height;
-    graph.edgeCount = edgeCountFor(graph.width, graph.height);
-    // Either array may end up holding the forest once the keys are sorted.
-    const size_t bytes = std::max(static_cast<size_t>(graph.edgeCount) * sizeof(EdgeKey),
-                                  static_cast<size_t>(graph.pixelCount()) * kForestBytesPerPixel);
-    graph.keys = LargeBuffer(bytes);
-    buildEdgeKeys(channels[0]->data, channels[1]->data, channels[2]->data, graph.width,
-                  graph.height, graph.keys.as<EdgeKey>());
-    for (auto& channel : channels) channel.reset();
-    graph.spare = LargeBuffer(bytes);
+    graph.width = width;
+    graph.height = height;
+    graph.edgeCount = edgeCountFor(width, height);
+    graph.keys = LargeBuffer(static_cast<size_t>(graph.edgeCount) * sizeof(EdgeKey));
+    graph.placed = countEdgeWeights(channels, width, height, graph.weightCounts);
+    if (!graph.placed) buildEdgeKeys(channels, width, height, graph.keys.as<EdgeKey>());
     return graph;
 }
 
-void sortGraph(EdgeGraph& graph) {
+void sortGraph(EdgeGraph& graph, const PixelChannels& channels) {
+    if (graph.placed) {
+        placeEdgeKeys(channels, graph.width, graph.height, graph.weightCounts,
+                      graph.keys.as<EdgeKey>());
+        graph.weightCounts = WeightCounts();
+        return;
+    }
+    graph.spare = LargeBuffer(graph.keys.size());
     const EdgeKey* sorted =
         sortEdgeKeys(graph.keys.as<EdgeKey>(), graph.spare.as<EdgeKey>(), graph.edgeCount);
     if (sorted == graph.spare.as<EdgeKey>()) std::swap(graph.keys, graph.spare);
@@ -85,6 +96,8 @@ void sortGraph(EdgeGraph& graph) {
 
 SegmentForest mergeGraph(EdgeGraph& graph, float threshold, int capDivisor,
                          const int32_t* regions) {
+    const size_t forestBytes = static_cast<size_t>(graph.pixelCount()) * kForestBytesPerPixel;
+    if (graph.spare.size() < forestBytes) graph.spare = LargeBuffer(forestBytes);
     SegmentForest forest(graph.spare.as<void>(), graph.pixelCount(), threshold);
     const MergeRules rules{threshold, sizeCapFor(graph.pixelCount(), capDivisor), regions};
     mergeSegments(forest, graph.keys.as<EdgeKey>(), graph.edgeCount,

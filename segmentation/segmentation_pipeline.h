@@ -8,6 +8,7 @@
 
 #include "channel_image.h"
 #include "edge_keys.h"
+#include "edge_sort.h"
 #include "large_buffer.h"
 #include "segment_forest.h"
 
@@ -18,8 +19,13 @@ namespace segmora {
 
 using ChannelSet = std::array<std::unique_ptr<ChannelImage>, 3>;
 
-// Channels L * 0.3, a, b of an 8-bit Lab image.
-ChannelSet channelsFromLab(const cv::Mat_<cv::Vec3b>& lab);
+// Channels L * 0.3, a, b of an 8-bit Lab image as three planes in one
+// buffer (which the forest later reuses).
+struct LabPlanes {
+    LargeBuffer buffer;
+    PixelChannels channels;
+};
+LabPlanes planesFromLab(const cv::Mat_<cv::Vec3b>& lab);
 
 // The three components of each pixel, rounded to float; `allFinite` tells
 // whether every sample is a finite number.
@@ -28,22 +34,29 @@ ChannelSet channelsFromImage(const cv::Mat_<cv::Vec3d>& image, bool& allFinite);
 // Gaussian smoothing of each channel, skipped when it would change nothing.
 void smoothChannels(ChannelSet& channels, float sigma, bool allFinite);
 
-// The pixel graph as sorted keys. Two arrays of equal size: `keys` holds
-// the keys, `spare` serves the sort and then the forest.
+// The channel images as the edge builder reads them.
+PixelChannels planesOf(const ChannelSet& channels);
+
+// The pixel graph as keys, sorted by sortGraph. `spare` serves a sort that
+// needs scratch space, and then the forest.
 struct EdgeGraph {
     int32_t width = 0;
     int32_t height = 0;
     int64_t edgeCount = 0;
     LargeBuffer keys;
     LargeBuffer spare;
+    bool placed = false;       // keys are written in order by sortGraph
+    WeightCounts weightCounts;  // for that placing
 
     int32_t pixelCount() const { return width * height; }
 };
 
-// Builds the keys of all edges and releases the channels.
-EdgeGraph buildGraph(ChannelSet& channels);
+// Counts the edge weights (when they are few, the keys are then placed in
+// order directly) or else builds the keys in construction order.
+EdgeGraph buildGraph(const PixelChannels& channels, int32_t width, int32_t height);
 
-void sortGraph(EdgeGraph& graph);
+// Leaves the keys sorted in `keys`. The channels must still be there.
+void sortGraph(EdgeGraph& graph, const PixelChannels& channels);
 
 // Merges segments greedily; the forest lives in the graph's spare array.
 SegmentForest mergeGraph(EdgeGraph& graph, float threshold, int capDivisor,

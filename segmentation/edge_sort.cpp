@@ -1,0 +1,209 @@
+#include "edge_sort.h"
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+#include "edge_source.h"
+#include "parallel.h"
+
+namespace segmora {
+
+namespace {
+
+uint32_t weightBits(EdgeKey key) { return static_cast<uint32_t>(key >> 32); }
+
+// How the radix sort cuts the span of weight bits into digits.
+struct DigitPlan {
+    uint32_t lowest = 0;
+    int passes = 0;
+    int width = 0;
+
+    uint32_t digit(EdgeKey key, int pass) const {
+        return ((weightBits(key) - lowest) >> (pass * width)) & ((1u << width) - 1);
+    }
+};
+
+DigitPlan planDigits(const EdgeKey* keys, int64_t count, int parts) {
+    std::vector<uint32_t> lows(parts, UINT32_MAX), highs(parts, 0);
+    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
+        for (int64_t i = begin; i < end; ++i) {
+            lows[part] = std::min(lows[part], weightBits(keys[i]));
+            highs[part] = std::max(highs[part], weightBits(keys[i]));
+        }
+    });
+    DigitPlan plan;
+    plan.lowest = *std::min_element(lows.begin(), lows.end());
+    const uint32_t span = *std::max_element(highs.begin(), highs.end()) - plan.lowest;
+    int bits = 0;
+    while (bits < 32 && (span >> bits) != 0) ++bits;
+    plan.passes = (bits + 10) / 11;
+    plan.width = plan.passes == 0 ? 0 : (bits + plan.passes - 1) / plan.passes;
+    return plan;
+}
+
+// One stable scatter pass: each part counts its range, then moves it.
+// Returns false (and moves nothing) when every key has the same digit.
+bool scatterPass(const EdgeKey* from, EdgeKey* to, int64_t count, int parts,
+                 const DigitPlan& plan, int pass) {
+    const size_t buckets = size_t{1} << plan.width;
+    std::vector<std::vector<int64_t>> counts(parts, std::vector<int64_t>(buckets, 0));
+    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
+        int64_t* c = counts[part].data();
+        for (int64_t i = begin; i < end; ++i) ++c[plan.digit(from[i], pass)];
+    });
+    for (size_t d = 0; d < buckets; ++d) {
+        int64_t total = 0;
+        for (int part = 0; part < parts; ++part) total += counts[part][d];
+        if (total == count) return false;
+    }
+    int64_t next = 0;
+    for (size_t d = 0; d < buckets; ++d) {
+        for (int part = 0; part < parts; ++part) next += std::exchange(counts[part][d], next);
+    }
+    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
+        int64_t* position = counts[part].data();
+        for (int64_t i = begin; i < end; ++i) to[position[plan.digit(from[i], pass)]++] = from[i];
+    });
+    return true;
+}
+
+// Where each (weight, part) run starts in the sorted order, weights
+// ascending and parts in order; `ranks` maps weight bits to a weight's rank.
+// False when the parts hold too many distinct weights between them.
+bool runStarts(const std::vector<WeightTable>& counts, WeightTable& ranks,
+               std::vector<std::vector<int64_t>>& starts) {
+    std::vector<uint32_t> distinct;
+    for (const WeightTable& table : counts) {
+        table.forEach([&](uint32_t weight, int64_t) { distinct.push_back(weight); });
+    }
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    if (distinct.size() > WeightTable::kMaxDistinct) return false;
+    size_t slot;
+    for (size_t rank = 0; rank < distinct.size(); ++rank) {
+        ranks.slotOf(distinct[rank], slot);
+        ranks.value(slot) = static_cast<int64_t>(rank);
+    }
+    starts.assign(counts.size(), std::vector<int64_t>(distinct.size(), 0));
+    for (size_t part = 0; part < counts.size(); ++part) {
+        counts[part].forEach(
+            [&](uint32_t weight, int64_t n) { starts[part][ranks.valueOf(weight)] = n; });
+    }
+    int64_t next = 0;
+    for (size_t rank = 0; rank < distinct.size(); ++rank) {
+        for (auto& partStarts : starts) next += std::exchange(partStarts[rank], next);
+    }
+    return true;
+}
+
+// Adds one occurrence of `weight`; false when the table is full.
+bool countWeight(WeightTable& table, uint32_t weight) {
+    size_t slot;
+    if (!table.slotOf(weight, slot)) return false;
+    ++table.value(slot);
+    return true;
+}
+
+// Counting sort of materialised keys; null when there are too many weights.
+EdgeKey* sortByDistinctWeights(const EdgeKey* keys, EdgeKey* scratch, int64_t count, int parts) {
+    std::vector<WeightTable> counts(static_cast<size_t>(parts));
+    std::vector<char> full(static_cast<size_t>(parts), 0);
+    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
+        for (int64_t i = begin; i < end && !full[part]; ++i) {
+            full[part] = !countWeight(counts[part], weightBits(keys[i]));
+        }
+    });
+    WeightTable ranks;
+    std::vector<std::vector<int64_t>> starts;
+    if (std::count(full.begin(), full.end(), 1) > 0 || !runStarts(counts, ranks, starts)) {
+        return nullptr;
+    }
+    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
+        int64_t* position = starts[part].data();
+        for (int64_t i = begin; i < end; ++i) {
+            scratch[position[ranks.valueOf(weightBits(keys[i]))]++] = keys[i];
+        }
+    });
+    return scratch;
+}
+
+EdgeKey* radixSort(EdgeKey* keys, EdgeKey* scratch, int64_t count, int parts) {
+    const DigitPlan plan = planDigits(keys, count, parts);
+    EdgeKey* from = keys;
+    EdgeKey* to = scratch;
+    for (int pass = 0; pass < plan.passes; ++pass) {
+        if (scatterPass(from, to, count, parts, plan, pass)) std::swap(from, to);
+    }
+    return from;
+}
+
+}  // namespace
+
+EdgeKey* sortEdgeKeys(EdgeKey* keys, EdgeKey* scratch, int64_t count) {
+    if (count < 2) return keys;
+    const int parts = partsForKeys(count);
+    EdgeKey* sorted = sortByDistinctWeights(keys, scratch, count, parts);
+    return sorted != nullptr ? sorted : radixSort(keys, scratch, count, parts);
+}
+
+namespace {
+
+// Calls work(keys, count) for the keys of each row of the block, made into a
+// row buffer first: a tight loop over the buffer then does the table work.
+template <class Work>
+void forEachRowOfKeys(const PixelChannels& channels, int32_t width, int32_t height,
+                      int64_t firstRow, int64_t endRow, Work&& work) {
+    const PlaneDistances distance(channels);
+    std::vector<EdgeKey> row(static_cast<size_t>(width) * 4);
+    for (int64_t y = firstRow; y < endRow; ++y) {
+        EdgeKey* out = row.data();
+        visitRowEdges(distance, width, static_cast<int32_t>(y), y > 0, y < height - 1,
+                      [&](float weight, uint32_t edge) { *out++ = makeEdgeKey(weight, edge); });
+        if (!work(row.data(), out - row.data())) return;
+    }
+}
+
+}  // namespace
+
+bool countEdgeWeights(const PixelChannels& channels, int32_t width, int32_t height,
+                      WeightCounts& counts) {
+    const int parts = std::min<int>(partsForKeys(edgesBeforeRow(width, height, height)),
+                                    std::max(height, 1));
+    counts.firstRows.resize(static_cast<size_t>(parts) + 1);
+    for (int part = 0; part <= parts; ++part) counts.firstRows[part] = int64_t{height} * part / parts;
+    std::vector<WeightTable> tables(static_cast<size_t>(parts));
+    std::vector<char> full(static_cast<size_t>(parts), 0);
+    runInParts(parts, parts, [&](int part, int64_t, int64_t) {
+        forEachRowOfKeys(channels, width, height, counts.firstRows[part],
+                         counts.firstRows[part + 1], [&](const EdgeKey* keys, int64_t n) {
+                             for (int64_t i = 0; i < n; ++i) {
+                                 if (!countWeight(tables[part], weightBits(keys[i]))) {
+                                     full[part] = 1;
+                                     return false;
+                                 }
+                             }
+                             return true;
+                         });
+    });
+    return std::count(full.begin(), full.end(), 1) == 0 &&
+           runStarts(tables, counts.ranks, counts.starts);
+}
+
+void placeEdgeKeys(const PixelChannels& channels, int32_t width, int32_t height,
+                   WeightCounts& counts, EdgeKey* sorted) {
+    const WeightTable& ranks = counts.ranks;
+    const int parts = static_cast<int>(counts.starts.size());
+    runInParts(parts, parts, [&](int part, int64_t, int64_t) {
+        int64_t* position = counts.starts[part].data();
+        forEachRowOfKeys(channels, width, height, counts.firstRows[part],
+                         counts.firstRows[part + 1], [&](const EdgeKey* keys, int64_t n) {
+                             for (int64_t i = 0; i < n; ++i) {
+                                 sorted[position[ranks.valueOf(weightBits(keys[i]))]++] = keys[i];
+                             }
+                             return true;
+                         });
+    });
+}
+
+}  // namespace segmora
