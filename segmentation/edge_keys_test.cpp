@@ -117,15 +117,33 @@ TEST(EdgeKeys, KeysPlacedWithoutSortingEqualSortedKeys) {
         setenv("SEGMORA_THREADS", threads, 1);
         WeightCounts counts;
         ASSERT_TRUE(countEdgeWeights(source, w, h, counts));
-        std::vector<EdgeKey> placed(count);
-        placeEdgeKeys(source, w, h, counts, placed.data());
-        EXPECT_EQ(placed, expected) << threads << " threads";
+        std::vector<uint32_t> placed(count);
+        placeEdges(source, w, h, counts, placed.data());
+        size_t run = 0;
+        for (int64_t i = 0; i < count; ++i) {
+            while (counts.runs[run].end <= i) ++run;
+            ASSERT_EQ(placed[i], keyEdge(expected[i])) << threads << " threads, edge " << i;
+            ASSERT_EQ(makeEdgeKey(counts.runs[run].weight, 0) >> 32, expected[i] >> 32);
+        }
+        EXPECT_EQ(counts.runs.back().end, count);
     }
+    // Splitting the sorted keys gives the same edges and runs.
+    std::vector<WeightRun> runs(count);
+    runs.resize(splitSortedKeys(const_cast<EdgeKey*>(sorted), count, runs.data()));
+    WeightCounts placedCounts;
+    countEdgeWeights(source, w, h, placedCounts);
+    ASSERT_EQ(runs.size(), placedCounts.runs.size());
+    for (size_t r = 0; r < runs.size(); ++r) {
+        EXPECT_EQ(runs[r].end, placedCounts.runs[r].end);
+        EXPECT_EQ(makeEdgeKey(runs[r].weight, 0), makeEdgeKey(placedCounts.runs[r].weight, 0));
+    }
+    const uint32_t* split = reinterpret_cast<const uint32_t*>(sorted);
+    for (int64_t i = 0; i < count; ++i) ASSERT_EQ(split[i], keyEdge(expected[i]));
     unsetenv("SEGMORA_THREADS");
     // Weights of every magnitude: too many to count.
     for (int64_t i = 0; i < int64_t{w} * h; ++i) c[0]->data[i] = std::exp2(float(rng() % 20000) / 100);
-    WeightCounts counts;
-    EXPECT_FALSE(countEdgeWeights(source, w, h, counts));
+    WeightCounts tooMany;
+    EXPECT_FALSE(countEdgeWeights(source, w, h, tooMany));
     for (ChannelImage* image : c) delete image;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <utility>
 
 #include "edge_source.h"
@@ -72,7 +73,7 @@ bool scatterPass(const EdgeKey* from, EdgeKey* to, int64_t count, int parts,
 // ascending and parts in order; `ranks` maps weight bits to a weight's rank.
 // False when the parts hold too many distinct weights between them.
 bool runStarts(const std::vector<WeightTable>& counts, WeightTable& ranks,
-               std::vector<std::vector<int64_t>>& starts) {
+               std::vector<std::vector<int64_t>>& starts, std::vector<WeightRun>* runs = nullptr) {
     std::vector<uint32_t> distinct;
     for (const WeightTable& table : counts) {
         table.forEach([&](uint32_t weight, int64_t) { distinct.push_back(weight); });
@@ -93,6 +94,11 @@ bool runStarts(const std::vector<WeightTable>& counts, WeightTable& ranks,
     int64_t next = 0;
     for (size_t rank = 0; rank < distinct.size(); ++rank) {
         for (auto& partStarts : starts) next += std::exchange(partStarts[rank], next);
+        if (runs != nullptr) {
+            float weight;
+            std::memcpy(&weight, &distinct[rank], sizeof weight);
+            runs->push_back(WeightRun{weight, static_cast<uint32_t>(next)});
+        }
     }
     return true;
 }
@@ -166,6 +172,25 @@ void forEachRowOfKeys(const PixelChannels& channels, int32_t width, int32_t heig
 
 }  // namespace
 
+int64_t splitSortedKeys(EdgeKey* sorted, int64_t count, WeightRun* runs) {
+    // Edge i is written at byte 4i, over keys already read.
+    unsigned char* bytes = reinterpret_cast<unsigned char*>(sorted);
+    int64_t runCount = 0;
+    uint32_t runBits = 0;
+    for (int64_t i = 0; i < count; ++i) {
+        EdgeKey key;
+        std::memcpy(&key, bytes + 8 * i, sizeof key);
+        if (runCount == 0 || weightBits(key) != runBits) {
+            runBits = weightBits(key);
+            runs[runCount++] = WeightRun{keyWeight(key), 0};
+        }
+        runs[runCount - 1].end = static_cast<uint32_t>(i + 1);
+        const uint32_t edge = keyEdge(key);
+        std::memcpy(bytes + 4 * i, &edge, sizeof edge);
+    }
+    return runCount;
+}
+
 bool countEdgeWeights(const PixelChannels& channels, int32_t width, int32_t height,
                       WeightCounts& counts) {
     const int parts = std::min<int>(partsForKeys(edgesBeforeRow(width, height, height)),
@@ -187,11 +212,11 @@ bool countEdgeWeights(const PixelChannels& channels, int32_t width, int32_t heig
                          });
     });
     return std::count(full.begin(), full.end(), 1) == 0 &&
-           runStarts(tables, counts.ranks, counts.starts);
+           runStarts(tables, counts.ranks, counts.starts, &counts.runs);
 }
 
-void placeEdgeKeys(const PixelChannels& channels, int32_t width, int32_t height,
-                   WeightCounts& counts, EdgeKey* sorted) {
+void placeEdges(const PixelChannels& channels, int32_t width, int32_t height,
+                WeightCounts& counts, uint32_t* sorted) {
     const WeightTable& ranks = counts.ranks;
     const int parts = static_cast<int>(counts.starts.size());
     runInParts(parts, parts, [&](int part, int64_t, int64_t) {
@@ -199,7 +224,8 @@ void placeEdgeKeys(const PixelChannels& channels, int32_t width, int32_t height,
         forEachRowOfKeys(channels, width, height, counts.firstRows[part],
                          counts.firstRows[part + 1], [&](const EdgeKey* keys, int64_t n) {
                              for (int64_t i = 0; i < n; ++i) {
-                                 sorted[position[ranks.valueOf(weightBits(keys[i]))]++] = keys[i];
+                                 sorted[position[ranks.valueOf(weightBits(keys[i]))]++] =
+                                     keyEdge(keys[i]);
                              }
                              return true;
                          });

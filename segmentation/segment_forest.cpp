@@ -9,7 +9,7 @@ namespace segmora {
 
 namespace {
 
-// How many keys ahead the forest entries of an edge are fetched.
+// How many edges ahead the forest entries of an edge are fetched.
 constexpr int64_t kPrefetchDistance = 24;
 
 }  // namespace
@@ -22,32 +22,36 @@ SegmentForest::SegmentForest(void* memory, int32_t count, float threshold)
     for (int32_t i = 0; i < count; ++i) data[i] = SegmentData{1, threshold};
 }
 
-void mergeSegments(SegmentForest& forest, const EdgeKey* keys, int64_t count,
+void mergeSegments(SegmentForest& forest, const SortedEdges& sorted,
                    const NeighbourOffsets& neighbours, const MergeRules& rules) {
+    const uint32_t* edges = sorted.edges;
+    const int64_t count = sorted.count;
     const int32_t* parent = forest.parent;
     SegmentData* data = forest.data;
+    const WeightRun* run = sorted.runs;
     for (int64_t i = 0; i < count; ++i) {
         // Fetch the links of an edge far ahead, and their parents' (by then
         // in cache) a little nearer: most roots are one link away.
         if (i + 2 * kPrefetchDistance < count) {
-            const EdgeKey far = keys[i + 2 * kPrefetchDistance];
-            forest.prefetchParent(keyFirstVertex(far));
-            forest.prefetchParent(keySecondVertex(far, neighbours));
+            const uint32_t far = edges[i + 2 * kPrefetchDistance];
+            forest.prefetchParent(edgeFirstVertex(far));
+            forest.prefetchParent(edgeSecondVertex(far, neighbours));
         }
         if (i + kPrefetchDistance < count) {
-            const EdgeKey near = keys[i + kPrefetchDistance];
-            const int32_t pa = parent[keyFirstVertex(near)];
-            const int32_t pb = parent[keySecondVertex(near, neighbours)];
+            const uint32_t near = edges[i + kPrefetchDistance];
+            const int32_t pa = parent[edgeFirstVertex(near)];
+            const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
             forest.prefetchParent(pa);
             forest.prefetchParent(pb);
             __builtin_prefetch(&data[pa], 1);
             __builtin_prefetch(&data[pb], 1);
         }
-        const EdgeKey key = keys[i];
-        const int32_t ra = forest.findRoot(keyFirstVertex(key));
-        const int32_t rb = forest.findRoot(keySecondVertex(key, neighbours));
+        while (run->end <= i) ++run;
+        const uint32_t edge = edges[i];
+        const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
+        const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
         if (ra == rb) continue;
-        const float weight = keyWeight(key);
+        const float weight = run->weight;
         if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
         if (data[ra].size + data[rb].size > rules.sizeCap) continue;
         if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
@@ -71,18 +75,19 @@ void markSmallSegments(SegmentForest& forest, int32_t pixelCount, int32_t minSiz
     }
 }
 
-// The keys with an endpoint in a marked (small) segment, in order. A segment
+// The edges with an endpoint in a marked (small) segment, in order. A segment
 // of minSize or more only grows, so an edge between two pixels that both
 // started in such segments can never merge. The scan runs on all threads.
-std::vector<EdgeKey> keysTouchingMarked(const EdgeKey* keys, int64_t count,
-                                        const NeighbourOffsets& neighbours, const uint64_t* marks) {
+std::vector<uint32_t> edgesTouchingMarked(const uint32_t* edges, int64_t count,
+                                          const NeighbourOffsets& neighbours,
+                                          const uint64_t* marks) {
     const int parts = static_cast<int>(std::clamp<int64_t>(count >> 20, 1, workerCount()));
-    std::vector<std::vector<EdgeKey>> found(static_cast<size_t>(parts));
+    std::vector<std::vector<uint32_t>> found(static_cast<size_t>(parts));
     runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
         for (int64_t i = begin; i < end; ++i) {
-            if (isMarked(marks, keyFirstVertex(keys[i])) ||
-                isMarked(marks, keySecondVertex(keys[i], neighbours))) {
-                found[part].push_back(keys[i]);
+            if (isMarked(marks, edgeFirstVertex(edges[i])) ||
+                isMarked(marks, edgeSecondVertex(edges[i], neighbours))) {
+                found[part].push_back(edges[i]);
             }
         }
     });
@@ -94,14 +99,15 @@ std::vector<EdgeKey> keysTouchingMarked(const EdgeKey* keys, int64_t count,
 
 }  // namespace
 
-void absorbSmallSegments(SegmentForest& forest, int32_t pixelCount, const EdgeKey* keys,
-                         int64_t count, const NeighbourOffsets& neighbours, int32_t minSize,
+void absorbSmallSegments(SegmentForest& forest, int32_t pixelCount, const SortedEdges& sorted,
+                         const NeighbourOffsets& neighbours, int32_t minSize,
                          uint64_t* smallScratch) {
     markSmallSegments(forest, pixelCount, minSize, smallScratch);
     const SegmentData* data = forest.data;
-    for (const EdgeKey key : keysTouchingMarked(keys, count, neighbours, smallScratch)) {
-        const int32_t ra = forest.findRoot(keyFirstVertex(key));
-        const int32_t rb = forest.findRoot(keySecondVertex(key, neighbours));
+    for (const uint32_t edge :
+         edgesTouchingMarked(sorted.edges, sorted.count, neighbours, smallScratch)) {
+        const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
+        const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
         if (ra != rb && (data[ra].size < minSize || data[rb].size < minSize)) {
             forest.uniteRoots(ra, rb);
         }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "edge_keys.h"
+#include "edge_sort.h"
 
 namespace segmora {
 
@@ -58,13 +59,13 @@ struct MergeRules {
 
 // Greedy merging over the sorted keys under the adaptive threshold, the size
 // cap and the region rule.
-void mergeSegments(SegmentForest& forest, const EdgeKey* keys, int64_t count,
+void mergeSegments(SegmentForest& forest, const SortedEdges& sorted,
                    const NeighbourOffsets& neighbours, const MergeRules& rules);
 
-// Joins every segment below `minSize` pixels across the first key that
+// Joins every segment below `minSize` pixels across the first edge that
 // leaves it; `smallScratch` needs room for (pixels + 63) / 64 words.
-void absorbSmallSegments(SegmentForest& forest, int32_t pixelCount, const EdgeKey* keys,
-                         int64_t count, const NeighbourOffsets& neighbours, int32_t minSize,
+void absorbSmallSegments(SegmentForest& forest, int32_t pixelCount, const SortedEdges& sorted,
+                         const NeighbourOffsets& neighbours, int32_t minSize,
                          uint64_t* smallScratch);
 
 // Writes label 1, 2, ... per segment in raster order of first pixels.

@@ -75,41 +75,49 @@ EdgeGraph buildGraph(const PixelChannels& channels, int32_t width, int32_t heigh
     graph.width = width;
     graph.height = height;
     graph.edgeCount = edgeCountFor(width, height);
-    graph.keys = LargeBuffer(static_cast<size_t>(graph.edgeCount) * sizeof(EdgeKey));
     graph.placed = countEdgeWeights(channels, width, height, graph.weightCounts);
-    if (!graph.placed) buildEdgeKeys(channels, width, height, graph.keys.as<EdgeKey>());
+    if (!graph.placed) {
+        graph.edges = LargeBuffer(static_cast<size_t>(graph.edgeCount) * sizeof(EdgeKey));
+        buildEdgeKeys(channels, width, height, graph.edges.as<EdgeKey>());
+    }
     return graph;
 }
 
 void sortGraph(EdgeGraph& graph, const PixelChannels& channels) {
     if (graph.placed) {
-        placeEdgeKeys(channels, graph.width, graph.height, graph.weightCounts,
-                      graph.keys.as<EdgeKey>());
-        graph.weightCounts = WeightCounts();
+        graph.edges = LargeBuffer(static_cast<size_t>(graph.edgeCount) * sizeof(uint32_t));
+        placeEdges(channels, graph.width, graph.height, graph.weightCounts,
+                   graph.edges.as<uint32_t>());
+        graph.runCount = static_cast<int64_t>(graph.weightCounts.runs.size());
         return;
     }
-    graph.spare = LargeBuffer(graph.keys.size());
-    const EdgeKey* sorted =
-        sortEdgeKeys(graph.keys.as<EdgeKey>(), graph.spare.as<EdgeKey>(), graph.edgeCount);
-    if (sorted == graph.spare.as<EdgeKey>()) std::swap(graph.keys, graph.spare);
+    graph.spare = LargeBuffer(graph.edges.size());
+    EdgeKey* sorted =
+        sortEdgeKeys(graph.edges.as<EdgeKey>(), graph.spare.as<EdgeKey>(), graph.edgeCount);
+    if (sorted == graph.spare.as<EdgeKey>()) std::swap(graph.edges, graph.spare);
+    graph.runCount = splitSortedKeys(sorted, graph.edgeCount, graph.spare.as<WeightRun>());
+}
+
+SortedEdges EdgeGraph::sorted() const {
+    const WeightRun* runs = placed ? weightCounts.runs.data() : spare.as<WeightRun>();
+    return SortedEdges{edges.as<uint32_t>(), edgeCount, runs, runCount};
 }
 
 SegmentForest mergeGraph(EdgeGraph& graph, float threshold, int capDivisor,
                          const int32_t* regions) {
-    const size_t forestBytes = static_cast<size_t>(graph.pixelCount()) * kForestBytesPerPixel;
-    if (graph.spare.size() < forestBytes) graph.spare = LargeBuffer(forestBytes);
-    SegmentForest forest(graph.spare.as<void>(), graph.pixelCount(), threshold);
+    graph.forest = LargeBuffer(static_cast<size_t>(graph.pixelCount()) * kForestBytesPerPixel);
+    SegmentForest forest(graph.forest.as<void>(), graph.pixelCount(), threshold);
     const MergeRules rules{threshold, sizeCapFor(graph.pixelCount(), capDivisor), regions};
-    mergeSegments(forest, graph.keys.as<EdgeKey>(), graph.edgeCount,
-                  NeighbourOffsets(graph.width), rules);
+    mergeSegments(forest, graph.sorted(), NeighbourOffsets(graph.width), rules);
     return forest;
 }
 
 void absorbSmall(EdgeGraph& graph, SegmentForest& forest) {
     LargeBuffer smallPixels((static_cast<size_t>(graph.pixelCount()) + 63) / 64 * sizeof(uint64_t));
-    absorbSmallSegments(forest, graph.pixelCount(), graph.keys.as<EdgeKey>(), graph.edgeCount,
-                        NeighbourOffsets(graph.width), kMinSegmentSize, smallPixels.as<uint64_t>());
-    graph.keys.release();
+    absorbSmallSegments(forest, graph.pixelCount(), graph.sorted(), NeighbourOffsets(graph.width),
+                        kMinSegmentSize, smallPixels.as<uint64_t>());
+    graph.edges.release();
+    graph.spare.release();
 }
 
 void labelSegments(const EdgeGraph& graph, SegmentForest& forest, cv::Mat_<int>& labels) {

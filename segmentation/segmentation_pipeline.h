@@ -37,32 +37,37 @@ void smoothChannels(ChannelSet& channels, float sigma, bool allFinite);
 // The channel images as the edge builder reads them.
 PixelChannels planesOf(const ChannelSet& channels);
 
-// The pixel graph as keys, sorted by sortGraph. `spare` serves a sort that
-// needs scratch space, and then the forest.
+// The pixel graph, sorted by sortGraph into edge numbers and weight runs.
+// With few distinct weights (photos), buildGraph only counts them and
+// sortGraph writes each edge straight to its place. Otherwise buildGraph
+// stores 64-bit keys in `edges` and sortGraph sorts them with `spare` as
+// scratch, then splits them into edge numbers (in `edges`) and runs (in
+// `spare`).
 struct EdgeGraph {
     int32_t width = 0;
     int32_t height = 0;
     int64_t edgeCount = 0;
-    LargeBuffer keys;
+    LargeBuffer edges;
     LargeBuffer spare;
-    bool placed = false;       // keys are written in order by sortGraph
-    WeightCounts weightCounts;  // for that placing
+    LargeBuffer forest;
+    bool placed = false;
+    WeightCounts weightCounts;  // for placing; its runs are the graph's
+    int64_t runCount = 0;
 
     int32_t pixelCount() const { return width * height; }
+    SortedEdges sorted() const;
 };
 
-// Counts the edge weights (when they are few, the keys are then placed in
-// order directly) or else builds the keys in construction order.
 EdgeGraph buildGraph(const PixelChannels& channels, int32_t width, int32_t height);
 
-// Leaves the keys sorted in `keys`. The channels must still be there.
+// Sorts the graph. The channels must still be there.
 void sortGraph(EdgeGraph& graph, const PixelChannels& channels);
 
-// Merges segments greedily; the forest lives in the graph's spare array.
+// Merges segments greedily; the forest lives in the graph's `forest`.
 SegmentForest mergeGraph(EdgeGraph& graph, float threshold, int capDivisor,
                          const int32_t* regions);
 
-// Absorbs segments below the minimum size, then releases the keys.
+// Absorbs segments below the minimum size, then releases the edges.
 void absorbSmall(EdgeGraph& graph, SegmentForest& forest);
 
 // Re-creates `labels` at the graph's size and numbers the segments.
