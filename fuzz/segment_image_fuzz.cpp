@@ -6,7 +6,6 @@
 //    ids nor exceeds the size cap, and the final partition only coarsens it:
 //    neighbours with different ids share a segment only through the clean-up.
 #include <algorithm>
-#include <array>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -24,7 +23,8 @@ using segmora::fuzz::check;
 using segmora::fuzz::FuzzData;
 
 struct Case {
-    cv::Mat_<cv::Vec3b> lab;  // empty when the image is not 8-bit Lab
+    bool isLab = false;  // the image holds 8-bit Lab values, also kept in `lab`
+    cv::Mat_<cv::Vec3b> lab;
     cv::Mat_<cv::Vec3d> image;
     cv::Mat_<int> regions;
     bool uniformRegions = true;
@@ -58,7 +58,8 @@ Case readCase(FuzzData& in) {
 
     const int pixelKind = in.below(4);
     c.image.create(rows, cols);
-    if (pixelKind < 3) c.lab.create(rows, cols);
+    c.isLab = pixelKind < 3;
+    if (c.isLab) c.lab.create(rows, cols);
     for (int y = 0; y < rows; ++y) {
         for (int x = 0; x < cols; ++x) {
             if (pixelKind == 3) {
@@ -68,10 +69,10 @@ Case readCase(FuzzData& in) {
             }
             cv::Vec3b& lab = c.lab(y, x);
             for (int k = 0; k < 3; ++k) {
-                // Kind 0: few levels, so that equal weights and merges are common.
+                // Kinds 0 and 2 make equal and nearly equal weights common.
+                static const uint8_t levels[] = {0, 5, 100, 255};
                 const uint8_t b = in.byte();
-                lab[k] =
-                    pixelKind == 0 ? uint8_t{std::array<uint8_t, 4>{0, 5, 100, 255}[b % 4]} : b;
+                lab[k] = pixelKind == 0 ? levels[b % 4] : pixelKind == 1 ? b : 126 + b % 5;
             }
             c.image(y, x) = cv::Vec3d(lab[0] * 0.3, lab[1], lab[2]);
         }
@@ -159,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           c.regions);
     check(sameResult(labels, count, fastLabels, fastCount), "segmentImage differs from reference");
 
-    if (!c.lab.empty() && c.sigma == 0) {
+    if (c.isLab && c.sigma == 0) {
         int labCount = -1;
         cv::Mat_<int> labLabels;
         segmora::segmentLabImage(c.lab, c.threshold, labCount, labLabels, c.capDivisor,

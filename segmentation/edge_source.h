@@ -29,6 +29,7 @@ struct PlaneDistances {
 template <class Distances, class Emit>
 void visitRowEdges(const Distances& distance, int32_t width, int32_t y, bool above, bool below,
                    Emit&& emit) {
+    if (width <= 0) return;
     const int32_t first = y * width;
     for (int32_t x = 0; x < width - 1; ++x) {
         const int32_t a = first + x;

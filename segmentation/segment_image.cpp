@@ -14,6 +14,12 @@ namespace {
 void segmentChannels(const PixelChannels& channels, int32_t width, int32_t height,
                      const std::function<void()>& release, float threshold, int capDivisor,
                      const int32_t* regions, int& segmentCount, cv::Mat_<int>& labels) {
+    if (width == 0 || height == 0) {  // no pixels, no planes to read
+        release();
+        segmentCount = 0;
+        labels.create(height, width);
+        return;
+    }
     EdgeGraph graph = buildGraph(channels, width, height);
     sortGraph(graph, channels);
     release();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -19,11 +20,16 @@ bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || 
 // Buffered byte source over a file descriptor.
 class ByteReader {
 public:
-    ByteReader(const std::string& path) : path(path), buffer(1 << 20) {
+    ByteReader(const std::string& path) : path(path) {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) fail(std::strerror(errno));
         struct stat info;
-        if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) fail("it is a directory");
+        const bool known = ::fstat(fd, &info) == 0;
+        if (known && S_ISDIR(info.st_mode)) fail("it is a directory");
+        // Up to 1 MiB, but no bigger than a regular file needs.
+        const off_t most = off_t{1} << 20;
+        const bool small = known && S_ISREG(info.st_mode) && info.st_size < most;
+        buffer.resize(small ? std::max<size_t>(static_cast<size_t>(info.st_size) + 1, 4096) : most);
     }
     ~ByteReader() {
         if (fd >= 0) ::close(fd);
