@@ -1,7 +1,7 @@
 // The option parser on arbitrary command lines (words separated by NUL
-// bytes). Checks the pairing rules: the last -i, -r, -m and -o pair wins,
-// -i, -r and -o pairs are echoed in order, a dangling option word or fewer
-// than two words give no options, and nothing is echoed then.
+// bytes). Checks the pairing rules: the last pair of each option wins, -i,
+// -r and -o pairs are echoed in order (-m and -v are not), a dangling option
+// word or fewer than two words give no options, and nothing is echoed then.
 #include <sstream>
 #include <vector>
 
@@ -21,7 +21,7 @@ std::vector<std::string> splitWords(const std::string& text) {
 }
 
 struct Expected {
-    std::string image, regions, mask, output, echo;
+    std::string image, regions, mask, output, picture, echo;
 };
 
 Expected expectedFor(const std::vector<std::string>& words) {
@@ -40,6 +40,8 @@ Expected expectedFor(const std::vector<std::string>& words) {
             e.echo += "output_path: " + value + "\n";
         } else if (word == "-m") {
             e.mask = value;
+        } else if (word == "-v") {
+            e.picture = value;
         }
     }
     return e;
@@ -55,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::optional<segmora::Options> options = segmora::parseOptions(words, echo);
     if (words.size() < 2) check(!options, "too few words accepted");
     const std::string& last = words.empty() ? "" : words.back();
-    if (words.size() % 2 == 1 && (last == "-i" || last == "-r" || last == "-m" || last == "-o")) {
+    if (words.size() % 2 == 1 && (last == "-i" || last == "-r" || last == "-m" || last == "-o" ||
+                                   last == "-v")) {
         check(!options, "dangling option word accepted");
     }
     if (!options) {
@@ -68,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(options->regionFilePath == e.regions, "region file path");
     check(options->maskPath == e.mask, "mask path");
     check(options->outputPath == e.output, "output path");
+    check(options->picturePath == e.picture, "picture path");
     check(echo.str() == e.echo, "echo lines");
     return 0;
 }
