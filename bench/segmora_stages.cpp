@@ -13,8 +13,8 @@
 
 #include "colour_image.h"
 #include "label_file.h"
-#include "large_matrix_allocator.h"
 #include "labelling.h"
+#include "large_matrix_allocator.h"
 #include "segment_graph.h"
 #include "segmentation_pipeline.h"
 #include "smoothing.h"
@@ -46,7 +46,10 @@ void runOnce(const std::string& photo, const std::string& labelPath, StageTimes&
     LabPlanes planes;
     const auto whole = Clock::now();
     times.time("decode", [&] { colour = readColourImage(photo); });
-    times.time("lab", [&] { lab = toLab(colour); colour.release(); });
+    times.time("lab", [&] {
+        lab = toLab(colour);
+        colour.release();
+    });
     // Smoothing with sigma 0 would change nothing: the program skips it.
     times.time("channel images", [&] { planes = planesFromLab(lab); });
     times.time("edges", [&] { graph = buildGraph(planes.channels, lab.cols, lab.rows); });
@@ -58,7 +61,10 @@ void runOnce(const std::string& photo, const std::string& labelPath, StageTimes&
     SegmentForest forest(nullptr, 0, 0.0f);
     times.time("merge", [&] { forest = mergeGraph(graph, 500.0f, 500, nullptr); });
     times.time("clean-up", [&] { absorbSmall(graph, forest); });
-    times.time("labels", [&] { labelSegments(graph, forest, labels); graph = EdgeGraph(); });
+    times.time("labels", [&] {
+        labelSegments(graph, forest, labels);
+        graph = EdgeGraph();
+    });
     times.time("label file", [&] { writeLabelMap(labelPath, labels); });
     times.record("all stages", std::chrono::duration<double>(Clock::now() - whole).count());
 }
@@ -78,8 +84,14 @@ void runReferenceOnce(const std::string& photo, const std::string& labelPath, St
     int32_t edgeCount = 0;
     const auto whole = Clock::now();
     times.time("decode", [&] { colour = readColourImage(photo); });
-    times.time("lab", [&] { lab = toLab(colour); colour.release(); });
-    times.time("engine image", [&] { image = toEngineImage(lab); lab.release(); });
+    times.time("lab", [&] {
+        lab = toLab(colour);
+        colour.release();
+    });
+    times.time("engine image", [&] {
+        image = toEngineImage(lab);
+        lab.release();
+    });
     times.time("channel images", [&] {
         for (int c = 0; c < 3; ++c) {
             s[c] = std::make_unique<ChannelImage>(image.cols, image.rows, true);
@@ -100,7 +112,8 @@ void runReferenceOnce(const std::string& photo, const std::string& labelPath, St
     const cv::Mat_<int> regions(image.rows, image.cols, 1);
     const int32_t pixels = static_cast<int32_t>(image.total());
     times.time("merge", [&] {
-        forest = segmentGraph(pixels, edgeCount, edges.data(), 500.0f, sizeCapFor(pixels, 500), regions);
+        forest =
+            segmentGraph(pixels, edgeCount, edges.data(), 500.0f, sizeCapFor(pixels, 500), regions);
     });
     times.time("clean-up", [&] { mergeSmallSegments(*forest, edgeCount, edges.data()); });
     times.time("labels", [&] {

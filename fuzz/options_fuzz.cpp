@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::optional<segmora::Options> options = segmora::parseOptions(words, echo);
     if (words.size() < 2) check(!options, "too few words accepted");
     const std::string& last = words.empty() ? "" : words.back();
-    if (words.size() % 2 == 1 && (last == "-i" || last == "-r" || last == "-m" || last == "-o" ||
-                                   last == "-v")) {
+    if (words.size() % 2 == 1 &&
+        (last == "-i" || last == "-r" || last == "-m" || last == "-o" || last == "-v")) {
         check(!options, "dangling option word accepted");
     }
     if (!options) {

@@ -13,7 +13,7 @@ struct SetElement {
 
 // Union-by-rank forest over the elements 0 .. n-1, one per pixel.
 class DisjointSetForest {
-public:
+  public:
     explicit DisjointSetForest(int32_t elementCount);
 
     // Root of x's set; re-points x (and only x) straight to it.
@@ -47,7 +47,7 @@ public:
 
     int32_t setCount;
 
-private:
+  private:
     std::unique_ptr<SetElement[]> elementTable;
     int32_t count;
 };

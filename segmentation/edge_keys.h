@@ -34,15 +34,21 @@ struct NeighbourOffsets {
     int32_t offset[4];
 };
 
-inline uint32_t keyEdge(EdgeKey key) { return static_cast<uint32_t>(key); }
+inline uint32_t keyEdge(EdgeKey key) {
+    return static_cast<uint32_t>(key);
+}
 
 // The two pixels of edge number `edge`.
-inline int32_t edgeFirstVertex(uint32_t edge) { return static_cast<int32_t>(edge >> 2); }
+inline int32_t edgeFirstVertex(uint32_t edge) {
+    return static_cast<int32_t>(edge >> 2);
+}
 inline int32_t edgeSecondVertex(uint32_t edge, const NeighbourOffsets& neighbours) {
     return static_cast<int32_t>(edge >> 2) + neighbours.offset[edge & 3];
 }
 
-inline int32_t keyFirstVertex(EdgeKey key) { return edgeFirstVertex(keyEdge(key)); }
+inline int32_t keyFirstVertex(EdgeKey key) {
+    return edgeFirstVertex(keyEdge(key));
+}
 inline int32_t keySecondVertex(EdgeKey key, const NeighbourOffsets& neighbours) {
     return edgeSecondVertex(keyEdge(key), neighbours);
 }

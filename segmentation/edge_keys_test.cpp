@@ -38,7 +38,8 @@ TEST(EdgeKeys, SortedKeysMatchStablySortedEdges) {
             std::vector<GraphEdge> edges(static_cast<size_t>(4) * w * h);
             const int32_t edgeCount = buildEdges(*c[0], *c[1], *c[2], edges.data());
             std::vector<EdgeKey> keys(edges.size()), scratch(edges.size());
-            ASSERT_EQ(buildEdgeKeys(c[0]->data, c[1]->data, c[2]->data, w, h, keys.data()), edgeCount);
+            ASSERT_EQ(buildEdgeKeys(c[0]->data, c[1]->data, c[2]->data, w, h, keys.data()),
+                      edgeCount);
             for (ChannelImage* image : c) delete image;
 
             sortEdges(edges.data(), edgeCount);
@@ -48,7 +49,8 @@ TEST(EdgeKeys, SortedKeysMatchStablySortedEdges) {
                 ASSERT_EQ(keyFirstVertex(sorted[i]), edges[i].a) << w << "x" << h << " at " << i;
                 ASSERT_EQ(keySecondVertex(sorted[i], neighbours), edges[i].b);
                 const float weight = keyWeight(sorted[i]);
-                ASSERT_TRUE(weight == edges[i].weight || (std::isnan(weight) && std::isnan(edges[i].weight)));
+                ASSERT_TRUE(weight == edges[i].weight ||
+                            (std::isnan(weight) && std::isnan(edges[i].weight)));
             }
         }
     }
@@ -64,8 +66,8 @@ TEST(EdgeKeys, SortOrdersFewOrManyDistinctWeightsOnAnyThreadCount) {
             const int count = 3000000;
             std::vector<EdgeKey> keys, scratch(count);
             for (uint32_t i = 0; i < count; ++i) {
-                const float weight = distinct < count ? float(rng() % distinct) * 0.37f
-                                                      : std::exp2(magnitude(rng));
+                const float weight =
+                    distinct < count ? float(rng() % distinct) * 0.37f : std::exp2(magnitude(rng));
                 keys.push_back(makeEdgeKey(weight, i));
             }
             keys[17] = makeEdgeKey(0.0f, 17);
@@ -141,7 +143,8 @@ TEST(EdgeKeys, KeysPlacedWithoutSortingEqualSortedKeys) {
     for (int64_t i = 0; i < count; ++i) ASSERT_EQ(split[i], keyEdge(expected[i]));
     unsetenv("SEGMORA_THREADS");
     // Weights of every magnitude: too many to count.
-    for (int64_t i = 0; i < int64_t{w} * h; ++i) c[0]->data[i] = std::exp2(float(rng() % 20000) / 100);
+    for (int64_t i = 0; i < int64_t{w} * h; ++i)
+        c[0]->data[i] = std::exp2(float(rng() % 20000) / 100);
     WeightCounts tooMany;
     EXPECT_FALSE(countEdgeWeights(source, w, h, tooMany));
     for (ChannelImage* image : c) delete image;

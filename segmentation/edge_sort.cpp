@@ -12,7 +12,9 @@ namespace segmora {
 
 namespace {
 
-uint32_t weightBits(EdgeKey key) { return static_cast<uint32_t>(key >> 32); }
+uint32_t weightBits(EdgeKey key) {
+    return static_cast<uint32_t>(key >> 32);
+}
 
 // How the radix sort cuts the span of weight bits into digits.
 struct DigitPlan {
@@ -45,8 +47,8 @@ DigitPlan planDigits(const EdgeKey* keys, int64_t count, int parts) {
 
 // One stable scatter pass: each part counts its range, then moves it.
 // Returns false (and moves nothing) when every key has the same digit.
-bool scatterPass(const EdgeKey* from, EdgeKey* to, int64_t count, int parts,
-                 const DigitPlan& plan, int pass) {
+bool scatterPass(const EdgeKey* from, EdgeKey* to, int64_t count, int parts, const DigitPlan& plan,
+                 int pass) {
     const size_t buckets = size_t{1} << plan.width;
     std::vector<std::vector<int64_t>> counts(parts, std::vector<int64_t>(buckets, 0));
     runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
@@ -193,10 +195,11 @@ int64_t splitSortedKeys(EdgeKey* sorted, int64_t count, WeightRun* runs) {
 
 bool countEdgeWeights(const PixelChannels& channels, int32_t width, int32_t height,
                       WeightCounts& counts) {
-    const int parts = std::min<int>(partsForKeys(edgesBeforeRow(width, height, height)),
-                                    std::max(height, 1));
+    const int parts =
+        std::min<int>(partsForKeys(edgesBeforeRow(width, height, height)), std::max(height, 1));
     counts.firstRows.resize(static_cast<size_t>(parts) + 1);
-    for (int part = 0; part <= parts; ++part) counts.firstRows[part] = int64_t{height} * part / parts;
+    for (int part = 0; part <= parts; ++part)
+        counts.firstRows[part] = int64_t{height} * part / parts;
     std::vector<WeightTable> tables(static_cast<size_t>(parts));
     std::vector<char> full(static_cast<size_t>(parts), 0);
     runInParts(parts, parts, [&](int part, int64_t, int64_t) {
@@ -215,8 +218,8 @@ bool countEdgeWeights(const PixelChannels& channels, int32_t width, int32_t heig
            runStarts(tables, counts.ranks, counts.starts, &counts.runs);
 }
 
-void placeEdges(const PixelChannels& channels, int32_t width, int32_t height,
-                WeightCounts& counts, uint32_t* sorted) {
+void placeEdges(const PixelChannels& channels, int32_t width, int32_t height, WeightCounts& counts,
+                uint32_t* sorted) {
     const WeightTable& ranks = counts.ranks;
     const int parts = static_cast<int>(counts.starts.size());
     runInParts(parts, parts, [&](int part, int64_t, int64_t) {

@@ -51,7 +51,7 @@ bool countEdgeWeights(const PixelChannels& channels, int32_t width, int32_t heig
 // Computes the edges again and writes each edge number straight to its
 // place in ascending weight order: the sorted edges without a sort. The
 // runs are counts.runs. `counts.starts` is used up.
-void placeEdges(const PixelChannels& channels, int32_t width, int32_t height,
-                WeightCounts& counts, uint32_t* sorted);
+void placeEdges(const PixelChannels& channels, int32_t width, int32_t height, WeightCounts& counts,
+                uint32_t* sorted);
 
 }  // namespace segmora

@@ -6,19 +6,23 @@ namespace segmora {
 
 namespace {
 
-std::string at(int y, int x) { return " at (" + std::to_string(y) + ", " + std::to_string(x) + ")"; }
+std::string at(int y, int x) {
+    return " at (" + std::to_string(y) + ", " + std::to_string(x) + ")";
+}
 
 std::string numberingViolation(const cv::Mat_<int>& labels, int segmentCount) {
     int highest = 0;
     for (int y = 0; y < labels.rows; ++y) {
         for (int x = 0; x < labels.cols; ++x) {
             const int label = labels(y, x);
-            if (label < 1 || label > highest + 1) return "label " + std::to_string(label) + at(y, x);
+            if (label < 1 || label > highest + 1)
+                return "label " + std::to_string(label) + at(y, x);
             if (label == highest + 1) highest = label;
         }
     }
     if (highest != segmentCount) {
-        return "highest label " + std::to_string(highest) + " but count " + std::to_string(segmentCount);
+        return "highest label " + std::to_string(highest) + " but count " +
+               std::to_string(segmentCount);
     }
     return "";
 }
@@ -61,11 +65,13 @@ std::string labelMapViolation(const cv::Mat_<int>& labels, int segmentCount) {
         for (int x = 0; x < labels.cols; ++x) {
             if (seen[y * labels.cols + x]) continue;
             const int label = labels(y, x);
-            if (labelSeen[label]) return "segment " + std::to_string(label) + " is split" + at(y, x);
+            if (labelSeen[label])
+                return "segment " + std::to_string(label) + " is split" + at(y, x);
             labelSeen[label] = 1;
             const int size = floodFill(labels, seen, y, x);
             if (size < 5 && !tiny) {
-                return "segment " + std::to_string(label) + " has " + std::to_string(size) + " pixels";
+                return "segment " + std::to_string(label) + " has " + std::to_string(size) +
+                       " pixels";
             }
         }
     }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-
 #include <opencv2/core.hpp>
 
 #include "disjoint_set_forest.h"

@@ -7,8 +7,8 @@
 #include <map>
 #include <mutex>
 #include <new>
-#include <vector>
 #include <utility>
+#include <vector>
 
 namespace segmora {
 
@@ -17,7 +17,9 @@ namespace {
 constexpr size_t kHugePage = size_t{2} << 20;
 constexpr size_t kMapFrom = size_t{4} << 20;
 
-size_t roundedUp(size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+size_t roundedUp(size_t bytes) {
+    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
 
 // Released mappings are kept for later requests: reusing pages that are
 // already backed costs nothing, while fresh ones must be faulted in and
@@ -31,8 +33,8 @@ struct CachedBlock {
 
 struct BlockCache {
     std::mutex lock;
-    std::vector<CachedBlock> blocks;          // released, ready for reuse
-    std::map<void*, size_t> lengthsInUse;     // mapping length of each live block
+    std::vector<CachedBlock> blocks;       // released, ready for reuse
+    std::map<void*, size_t> lengthsInUse;  // mapping length of each live block
     size_t total = 0;
 };
 
@@ -47,7 +49,8 @@ CachedBlock takeCached(size_t length) {
     std::lock_guard<std::mutex> guard(cache.lock);
     auto best = cache.blocks.end();
     for (auto it = cache.blocks.begin(); it != cache.blocks.end(); ++it) {
-        if (it->length >= length && (best == cache.blocks.end() || it->length < best->length)) best = it;
+        if (it->length >= length && (best == cache.blocks.end() || it->length < best->length))
+            best = it;
     }
     if (best == cache.blocks.end()) return CachedBlock{nullptr, 0};
     const CachedBlock taken = *best;

@@ -12,7 +12,7 @@ namespace segmora {
 // one touched. The contents start unset. Throws std::bad_alloc when the
 // memory cannot be had.
 class LargeBuffer {
-public:
+  public:
     LargeBuffer() = default;
     explicit LargeBuffer(size_t bytes);
     ~LargeBuffer() { release(); }
@@ -28,7 +28,7 @@ public:
     size_t size() const { return bytes; }
     void release();
 
-private:
+  private:
     void* block = nullptr;
     size_t bytes = 0;
     bool mapped = false;

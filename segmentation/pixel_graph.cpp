@@ -18,8 +18,8 @@ int32_t buildEdges(const ChannelImage& s0, const ChannelImage& s1, const Channel
     const float* const* r2 = s2.rowTable.get();
     int32_t count = 0;
     auto add = [&](int32_t y, int32_t x, int32_t ny, int32_t nx) {
-        edges[count++] = GraphEdge{edgeWeight(r0, r1, r2, y, x, ny, nx), y * width + x,
-                                   ny * width + nx};
+        edges[count++] =
+            GraphEdge{edgeWeight(r0, r1, r2, y, x, ny, nx), y * width + x, ny * width + nx};
     };
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {

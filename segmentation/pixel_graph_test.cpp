@@ -35,8 +35,17 @@ std::vector<std::pair<int, int>> endpoints(const Graph& graph) {
 TEST(BuildEdges, EdgeOrderOfSmallImages) {
     using Pairs = std::vector<std::pair<int, int>>;
     EXPECT_EQ(endpoints(graphOf(2, 2)), (Pairs{{0, 1}, {0, 2}, {0, 3}, {1, 3}, {2, 3}, {2, 1}}));
-    EXPECT_EQ(endpoints(graphOf(3, 2)), (Pairs{{0, 1}, {0, 3}, {0, 4}, {1, 2}, {1, 4}, {1, 5},
-                                               {2, 5}, {3, 4}, {3, 1}, {4, 5}, {4, 2}}));
+    EXPECT_EQ(endpoints(graphOf(3, 2)), (Pairs{{0, 1},
+                                               {0, 3},
+                                               {0, 4},
+                                               {1, 2},
+                                               {1, 4},
+                                               {1, 5},
+                                               {2, 5},
+                                               {3, 4},
+                                               {3, 1},
+                                               {4, 5},
+                                               {4, 2}}));
     EXPECT_EQ(endpoints(graphOf(4, 1)), (Pairs{{0, 1}, {1, 2}, {2, 3}}));
     EXPECT_EQ(endpoints(graphOf(1, 3)), (Pairs{{0, 1}, {1, 2}}));
     EXPECT_TRUE(endpoints(graphOf(1, 1)).empty());
@@ -67,9 +76,9 @@ TEST(SizeCap, TruncatesQuotientPlusTwenty) {
     struct Case {
         int32_t vertices, divisor, cap;
     };
-    for (const Case& c : {Case{640 * 480, 500, 634}, Case{640 * 480, 3000, 122},
-                          Case{100 * 100, 500, 40}, Case{100 * 100, 3000, 23}, Case{1, 500, 20},
-                          Case{0, 7, 20}}) {
+    for (const Case& c :
+         {Case{640 * 480, 500, 634}, Case{640 * 480, 3000, 122}, Case{100 * 100, 500, 40},
+          Case{100 * 100, 3000, 23}, Case{1, 500, 20}, Case{0, 7, 20}}) {
         EXPECT_EQ(sizeCapFor(c.vertices, c.divisor), c.cap) << c.vertices << " / " << c.divisor;
     }
 }

@@ -62,7 +62,9 @@ void mergeSegments(SegmentForest& forest, const SortedEdges& sorted,
 
 namespace {
 
-bool isMarked(const uint64_t* bits, int32_t v) { return (bits[v >> 6] >> (v & 63)) & 1; }
+bool isMarked(const uint64_t* bits, int32_t v) {
+    return (bits[v >> 6] >> (v & 63)) & 1;
+}
 
 // Marks the pixels whose segment is below `minSize`, pointing every pixel
 // straight at its root on the way.

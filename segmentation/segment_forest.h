@@ -22,7 +22,7 @@ constexpr size_t kForestBytesPerPixel = sizeof(int32_t) + sizeof(SegmentData);
 // root searches touch nothing else). Which element is a segment's root never
 // shows in a result: every test reads per-segment data only.
 class SegmentForest {
-public:
+  public:
     // `memory` holds count * kForestBytesPerPixel bytes.
     SegmentForest(void* memory, int32_t count, float threshold);
 

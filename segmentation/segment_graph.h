@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <memory>
-
 #include <opencv2/core.hpp>
 
 #include "disjoint_set_forest.h"

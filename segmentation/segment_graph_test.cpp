@@ -18,14 +18,16 @@ struct Merged {
 };
 
 Merged run(int32_t vertices, std::vector<GraphEdge> edges, float threshold, int32_t sizeCap,
-        const cv::Mat_<int>& regions) {
+           const cv::Mat_<int>& regions) {
     Merged r{nullptr, std::move(edges)};
     r.forest = segmentGraph(vertices, static_cast<int32_t>(r.edges.size()), r.edges.data(),
                             threshold, sizeCap, regions);
     return r;
 }
 
-bool together(Merged& r, int x, int y) { return r.forest->findRoot(x) == r.forest->findRoot(y); }
+bool together(Merged& r, int x, int y) {
+    return r.forest->findRoot(x) == r.forest->findRoot(y);
+}
 
 TEST(SortEdges, AscendingWithTiesInConstructionOrderAndNanLast) {
     const float nan = std::nanf("");
@@ -47,7 +49,7 @@ TEST(SegmentGraph, ThresholdGrowsWithMergeWeightAndEqualityPasses) {
     // threshold is 10 / 2 + 10 = 15, so an edge of 15 to a fresh singleton
     // still fails that singleton's 10, and an edge of exactly 10 passes both.
     Merged r = run(4, {{10, 0, 1}, {15, 1, 2}, {10.5f, 2, 3}, {10, 3, 1}}, 10, 100,
-                regionsOf({1, 1, 1, 1}));
+                   regionsOf({1, 1, 1, 1}));
     EXPECT_TRUE(together(r, 0, 1));
     EXPECT_FALSE(together(r, 1, 2));
     EXPECT_TRUE(together(r, 3, 1));
@@ -72,7 +74,8 @@ TEST(SegmentGraph, DifferentRegionsNeverMerge) {
 }
 
 TEST(SegmentGraph, NanWeightsNeverMergeAndEdgesComeBackSorted) {
-    Merged r = run(3, {{std::nanf(""), 0, 1}, {3, 1, 2}, {1, 0, 2}}, 500, 100, regionsOf({1, 1, 1}));
+    Merged r =
+        run(3, {{std::nanf(""), 0, 1}, {3, 1, 2}, {1, 0, 2}}, 500, 100, regionsOf({1, 1, 1}));
     EXPECT_EQ(r.edges[0].weight, 1.0f);
     EXPECT_EQ(r.edges[1].weight, 3.0f);
     EXPECT_TRUE(std::isnan(r.edges[2].weight));

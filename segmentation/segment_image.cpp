@@ -39,20 +39,19 @@ const int32_t* contiguousRegions(const cv::Mat_<int>& regions, cv::Mat_<int>& co
 
 }  // namespace
 
-void segmentImage(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold,
-                  int& segmentCount, cv::Mat_<int>& labels, int capDivisor,
-                  const cv::Mat_<int>& constraints) {
+void segmentImage(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold, int& segmentCount,
+                  cv::Mat_<int>& labels, int capDivisor, const cv::Mat_<int>& constraints) {
     checkSegmentationInput(image.rows, image.cols, capDivisor, &constraints);
     bool allFinite = true;
     ChannelSet channels = channelsFromImage(image, allFinite);
     smoothChannels(channels, sigma, allFinite);
     cv::Mat_<int> regionCopy;
-    segmentChannels(planesOf(channels), image.cols, image.rows,
-                    [&] {
-                        for (auto& channel : channels) channel.reset();
-                    },
-                    threshold, capDivisor, contiguousRegions(constraints, regionCopy),
-                    segmentCount, labels);
+    segmentChannels(
+        planesOf(channels), image.cols, image.rows,
+        [&] {
+            for (auto& channel : channels) channel.reset();
+        },
+        threshold, capDivisor, contiguousRegions(constraints, regionCopy), segmentCount, labels);
 }
 
 void segmentLabImage(const cv::Mat_<cv::Vec3b>& lab, float threshold, int& segmentCount,
@@ -62,8 +61,9 @@ void segmentLabImage(const cv::Mat_<cv::Vec3b>& lab, float threshold, int& segme
     cv::Mat_<int> regionCopy;
     const int32_t* regions =
         constraints != nullptr ? contiguousRegions(*constraints, regionCopy) : nullptr;
-    segmentChannels(planes.channels, lab.cols, lab.rows, [&] { planes.buffer.release(); },
-                    threshold, capDivisor, regions, segmentCount, labels);
+    segmentChannels(
+        planes.channels, lab.cols, lab.rows, [&] { planes.buffer.release(); }, threshold,
+        capDivisor, regions, segmentCount, labels);
 }
 
 }  // namespace segmora

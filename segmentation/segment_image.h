@@ -14,9 +14,8 @@ namespace segmora {
 // Throws std::invalid_argument when `constraints` does not have the image's
 // size, `capDivisor` is not positive or the image has 2^29 pixels or more,
 // and std::bad_alloc when memory runs out.
-void segmentImage(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold,
-                  int& segmentCount, cv::Mat_<int>& labels, int capDivisor,
-                  const cv::Mat_<int>& constraints);
+void segmentImage(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold, int& segmentCount,
+                  cv::Mat_<int>& labels, int capDivisor, const cv::Mat_<int>& constraints);
 
 // The same for an 8-bit Lab image (L stretched to 0..255, a and b offset by
 // 128) with sigma 0: the channels are L * 0.3, a and b, exactly as if the

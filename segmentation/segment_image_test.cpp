@@ -18,7 +18,9 @@ cv::Mat_<cv::Vec3d> randomImage(std::mt19937& rng, int rows, int cols, int level
     return image;
 }
 
-cv::Mat_<int> ones(int rows, int cols) { return cv::Mat_<int>(rows, cols, 1); }
+cv::Mat_<int> ones(int rows, int cols) {
+    return cv::Mat_<int>(rows, cols, 1);
+}
 
 TEST(SegmentImage, TinyImagesBecomeOneSegment) {
     for (auto [rows, cols] : {std::pair{1, 1}, std::pair{2, 2}, std::pair{1, 4}, std::pair{4, 1}}) {
@@ -46,7 +48,8 @@ TEST(SegmentImage, RejectsMismatchedRegionsAndBadDivisor) {
     cv::Mat_<cv::Vec3d> image(4, 4, cv::Vec3d(1, 2, 3));
     int count = 0;
     cv::Mat_<int> labels;
-    EXPECT_THROW(segmentImage(image, 0, 500, count, labels, 500, ones(4, 5)), std::invalid_argument);
+    EXPECT_THROW(segmentImage(image, 0, 500, count, labels, 500, ones(4, 5)),
+                 std::invalid_argument);
     EXPECT_THROW(segmentImage(image, 0, 500, count, labels, 0, ones(4, 4)), std::invalid_argument);
 }
 
@@ -87,7 +90,8 @@ TEST(SegmentImage, FastPathEqualsReferenceOnRandomImages) {
     for (int trial = 0; trial < 60; ++trial) {
         const int rows = 1 + static_cast<int>(rng() % 40), cols = 1 + static_cast<int>(rng() % 40);
         cv::Mat_<cv::Vec3d> image = randomImage(rng, rows, cols, trial % 3 == 0 ? 3 : 256);
-        if (trial % 10 == 9) image(rows / 2, cols / 2)[trial % 3] = trial % 20 == 9 ? NAN : INFINITY;
+        if (trial % 10 == 9)
+            image(rows / 2, cols / 2)[trial % 3] = trial % 20 == 9 ? NAN : INFINITY;
         cv::Mat_<int> regions = ones(rows, cols);
         if (trial % 2) {
             for (auto& id : regions) id = static_cast<int>(rng() % 3) - 1;
@@ -96,7 +100,8 @@ TEST(SegmentImage, FastPathEqualsReferenceOnRandomImages) {
         const int divisor = trial % 2 ? 3000 : 500;
         Result fast, reference;
         segmentImage(image, sigma, 500, fast.count, fast.labels, divisor, regions);
-        segmentImageReference(image, sigma, 500, reference.count, reference.labels, divisor, regions);
+        segmentImageReference(image, sigma, 500, reference.count, reference.labels, divisor,
+                              regions);
         EXPECT_TRUE(fast == reference) << "trial " << trial;
     }
 }
@@ -113,7 +118,8 @@ TEST(SegmentImage, LabImageEntryEqualsDoubleImageEntry) {
         cv::Mat_<int> regions = ones(rows, cols);
         for (auto& id : regions) id = static_cast<int>(rng() % 2);
         Result fromLab, fromDouble;
-        segmentLabImage(lab, 500, fromLab.count, fromLab.labels, 3000, trial % 2 ? &regions : nullptr);
+        segmentLabImage(lab, 500, fromLab.count, fromLab.labels, 3000,
+                        trial % 2 ? &regions : nullptr);
         segmentImageReference(image, 0, 500, fromDouble.count, fromDouble.labels, 3000,
                               trial % 2 ? regions : ones(rows, cols));
         EXPECT_TRUE(fromLab == fromDouble) << "trial " << trial;

@@ -19,8 +19,8 @@ void checkSegmentationInput(int rows, int columns, int capDivisor,
     if (constraints->dims != 2 || constraints->rows != rows || constraints->cols != columns) {
         throw std::invalid_argument("region map has " + std::to_string(constraints->cols) + " x " +
                                     std::to_string(constraints->rows) +
-                                    " cells but the image has " + std::to_string(columns) +
-                                    " x " + std::to_string(rows) + " pixels");
+                                    " cells but the image has " + std::to_string(columns) + " x " +
+                                    std::to_string(rows) + " pixels");
     }
 }
 

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-
 #include <opencv2/core.hpp>
 
 #include "channel_image.h"
@@ -64,8 +63,7 @@ EdgeGraph buildGraph(const PixelChannels& channels, int32_t width, int32_t heigh
 void sortGraph(EdgeGraph& graph, const PixelChannels& channels);
 
 // Merges segments greedily; the forest lives in the graph's `forest`.
-SegmentForest mergeGraph(EdgeGraph& graph, float threshold, int capDivisor,
-                         const int32_t* regions);
+SegmentForest mergeGraph(EdgeGraph& graph, float threshold, int capDivisor, const int32_t* regions);
 
 // Absorbs segments below the minimum size, then releases the edges.
 void absorbSmall(EdgeGraph& graph, SegmentForest& forest);

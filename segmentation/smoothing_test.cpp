@@ -7,7 +7,8 @@
 namespace segmora {
 namespace {
 
-std::unique_ptr<ChannelImage> imageOf(int32_t width, int32_t height, const std::vector<float>& values) {
+std::unique_ptr<ChannelImage> imageOf(int32_t width, int32_t height,
+                                      const std::vector<float>& values) {
     auto image = std::make_unique<ChannelImage>(width, height, false);
     for (size_t i = 0; i < values.size(); ++i) image->data[i] = values[i];
     return image;

@@ -10,7 +10,7 @@ namespace segmora {
 // a rank). Photos have few distinct edge weights (thousands), so the table
 // stays in cache; it refuses to hold more than kMaxDistinct.
 class WeightTable {
-public:
+  public:
     static constexpr int kCapacityBits = 17;
     static constexpr size_t kMaxDistinct = size_t{1} << (kCapacityBits - 1);
 
@@ -36,7 +36,7 @@ public:
         }
     }
 
-private:
+  private:
     // A NaN pattern that edge keys never carry (their NaNs are canonical).
     static constexpr uint32_t kEmpty = 0xffffffffu;
 

@@ -23,13 +23,14 @@ std::string contents(const std::string& path) {
 int entriesIn(const std::string& dir) {
     int count = 0;
     DIR* d = opendir(dir.c_str());
-    while (dirent* e = readdir(d)) count += e->d_name[0] != '.' || std::string(e->d_name).size() > 2;
+    while (dirent* e = readdir(d))
+        count += e->d_name[0] != '.' || std::string(e->d_name).size() > 2;
     closedir(d);
     return count;
 }
 
 class LabelFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = ::testing::TempDir() + "label_file_test_" + std::to_string(getpid());
         ASSERT_EQ(system(("rm -rf '" + dir + "' && mkdir '" + dir + "'").c_str()), 0);
@@ -50,13 +51,15 @@ TEST_F(LabelFile, CommaSeparatedRowsAndOneLineFeedReplacingEarlierFile) {
 
 TEST_F(LabelFile, SameBytesAsOpenCvRenderingForAnyShape) {
     cv::RNG rng(3);
-    for (auto [rows, cols] : {std::pair{1, 1}, std::pair{1, 57}, std::pair{43, 1}, std::pair{7, 9},
-                              std::pair{300, 211}, std::pair{0, 0}, std::pair{0, 3},
-                              std::pair{3, 0}, std::pair{1, 0}, std::pair{2, 0}}) {
+    for (auto [rows, cols] :
+         {std::pair{1, 1}, std::pair{1, 57}, std::pair{43, 1}, std::pair{7, 9}, std::pair{300, 211},
+          std::pair{0, 0}, std::pair{0, 3}, std::pair{3, 0}, std::pair{1, 0}, std::pair{2, 0}}) {
         cv::Mat_<int> labels(rows, cols);
         for (int& v : labels) {
             const int kind = rng.uniform(0, 4);
-            v = kind == 0 ? rng.uniform(1, 10) : kind == 1 ? -rng.uniform(0, 1000) : (int)rng.next();
+            v = kind == 0   ? rng.uniform(1, 10)
+                : kind == 1 ? -rng.uniform(0, 1000)
+                            : (int)rng.next();
         }
         if (rows * cols > 1) {
             labels(0, 0) = std::numeric_limits<int>::min();

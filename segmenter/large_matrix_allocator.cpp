@@ -5,7 +5,8 @@
 namespace segmora {
 
 cv::UMatData* LargeMatrixAllocator::allocate(int dims, const int* sizes, int type, void* data,
-                                             size_t* step, cv::AccessFlag, cv::UMatUsageFlags) const {
+                                             size_t* step, cv::AccessFlag,
+                                             cv::UMatUsageFlags) const {
     size_t total = CV_ELEM_SIZE(type);
     for (int i = dims - 1; i >= 0; --i) {
         if (step != nullptr) {

@@ -8,7 +8,7 @@ namespace segmora {
 // mappings (see LargeBuffer); small ones come from the ordinary heap.
 // Installed as OpenCV's default allocator by useLargeMatrixAllocator().
 class LargeMatrixAllocator : public cv::MatAllocator {
-public:
+  public:
     cv::UMatData* allocate(int dims, const int* sizes, int type, void* data, size_t* step,
                            cv::AccessFlag flags, cv::UMatUsageFlags usageFlags) const override;
     bool allocate(cv::UMatData* data, cv::AccessFlag accessFlags,

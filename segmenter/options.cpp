@@ -32,7 +32,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& words, std::
     if (words.size() < 2) return std::nullopt;
     if (words.size() % 2 == 1 && isOptionWord(words.back())) return std::nullopt;
     Options options;
-    for (size_t i = 0; i + 1 < words.size(); i += 2) setOption(options, words[i], words[i + 1], echo);
+    for (size_t i = 0; i + 1 < words.size(); i += 2)
+        setOption(options, words[i], words[i + 1], echo);
     return options;
 }
 

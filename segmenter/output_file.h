@@ -12,7 +12,7 @@ namespace segmora {
 // a terminal, /dev/stdout) is written directly. Errors throw
 // std::runtime_error naming `description` and the path.
 class OutputFile {
-public:
+  public:
     OutputFile(const std::string& path, const std::string& description);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
@@ -21,7 +21,7 @@ public:
     void write(const char* bytes, size_t count);
     void commit();
 
-private:
+  private:
     void flush();
     [[noreturn]] void fail(const std::string& action, int error);
 

@@ -15,11 +15,13 @@ namespace segmora {
 
 namespace {
 
-bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isSpace(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // Buffered byte source over a file descriptor.
 class ByteReader {
-public:
+  public:
     ByteReader(const std::string& path) : path(path) {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) fail(std::strerror(errno));
@@ -40,7 +42,7 @@ public:
     int peek() { return (next < end || refill()) ? static_cast<unsigned char>(buffer[next]) : EOF; }
     void advance() { ++next; }
 
-private:
+  private:
     bool refill() {
         ssize_t n;
         do n = ::read(fd, buffer.data(), buffer.size());
@@ -133,11 +135,12 @@ void readRegionFile(const std::string& path, cv::Mat_<int>& regions) {
         }
         int value;
         if (!parseInt32(token, value)) {
-            throw std::runtime_error("region file '" + path + "': " + position(index, regions.cols) +
-                                     " is not a whole number in the 32-bit range: '" +
-                                     printable(token) + "'");
+            throw std::runtime_error(
+                "region file '" + path + "': " + position(index, regions.cols) +
+                " is not a whole number in the 32-bit range: '" + printable(token) + "'");
         }
-        regions(static_cast<int>(index / regions.cols), static_cast<int>(index % regions.cols)) = value;
+        regions(static_cast<int>(index / regions.cols), static_cast<int>(index % regions.cols)) =
+            value;
     }
 }
 

@@ -9,7 +9,7 @@ namespace segmora {
 namespace {
 
 class RegionFile : public ::testing::Test {
-protected:
+  protected:
     std::string write(const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
         return path;
@@ -35,10 +35,11 @@ protected:
 
 TEST_F(RegionFile, LayoutSignsAndExtrasDoNotMatter) {
     const std::vector<int> expected = {5, -3, 7, 2147483647, -2147483648, 0};
-    for (const char* text : {"5 -3 7\n2147483647 -2147483648 +0\n",
-                             "5\n-3\n7\n2147483647\n-2147483648\n0\n",
-                             "\t 5 -3 7 2147483647   -2147483648 0 99 junk",
-                             "\xEF\xBB\xBF" "5 -3 7\r\n2147483647 -2147483648 0\r\n"}) {
+    for (const char* text :
+         {"5 -3 7\n2147483647 -2147483648 +0\n", "5\n-3\n7\n2147483647\n-2147483648\n0\n",
+          "\t 5 -3 7 2147483647   -2147483648 0 99 junk",
+          "\xEF\xBB\xBF"
+          "5 -3 7\r\n2147483647 -2147483648 0\r\n"}) {
         EXPECT_EQ(read(text, 2, 3), expected) << text;
     }
 }
@@ -48,17 +49,26 @@ TEST_F(RegionFile, BadTokensNameTheirPosition) {
         std::string text, message;
     };
     const std::vector<Case> cases = {
-        {"1 2 3 4 word 6", "number 5 (row 1, column 1) is not a whole number in the 32-bit range: 'word'"},
-        {"1 2 7.5 4 5 6", "number 3 (row 0, column 2) is not a whole number in the 32-bit range: '7.5'"},
+        {"1 2 3 4 word 6",
+         "number 5 (row 1, column 1) is not a whole number in the 32-bit range: 'word'"},
+        {"1 2 7.5 4 5 6",
+         "number 3 (row 0, column 2) is not a whole number in the 32-bit range: '7.5'"},
         {"1e3 2 3 4 5 6", "number 1 (row 0, column 0)"},
         {"1 2147483648 3 4 5 6", "number 2 (row 0, column 1)"},
         {"1 2 3 -2147483649 5 6", "number 4 (row 1, column 0)"},
         {"1 2 3 4 - 6", "number 5 (row 1, column 1)"},
-        {std::string("1 2\0 3 4 5 6", 12), "number 2 (row 0, column 1) is not a whole number in the 32-bit range: '2?'"},
-        {"\xEF\xBB" "5 6 7 8 9 10", "number 1 (row 0, column 0) is not a whole number in the 32-bit range: '??5'"},
-        {"\xEF 5 6 7 8 9 10", "number 1 (row 0, column 0) is not a whole number in the 32-bit range: '?'"},
-        {"1 \xEF\xBB\xBF" "2 3 4 5 6", "number 2 (row 0, column 1)"},
-        {"1 2 3 4", "holds 4 numbers, but the image has 6 pixels; number 5 (row 1, column 1) is missing"},
+        {std::string("1 2\0 3 4 5 6", 12),
+         "number 2 (row 0, column 1) is not a whole number in the 32-bit range: '2?'"},
+        {"\xEF\xBB"
+         "5 6 7 8 9 10",
+         "number 1 (row 0, column 0) is not a whole number in the 32-bit range: '??5'"},
+        {"\xEF 5 6 7 8 9 10",
+         "number 1 (row 0, column 0) is not a whole number in the 32-bit range: '?'"},
+        {"1 \xEF\xBB\xBF"
+         "2 3 4 5 6",
+         "number 2 (row 0, column 1)"},
+        {"1 2 3 4",
+         "holds 4 numbers, but the image has 6 pixels; number 5 (row 1, column 1) is missing"},
         {"", "holds 0 numbers"},
     };
     for (const Case& c : cases) {

@@ -1,8 +1,8 @@
 #include "segmora_app.h"
 
 #include <new>
-#include <optional>
 #include <opencv2/core/utils/logger.hpp>
+#include <optional>
 #include <stdexcept>
 
 #include "boundary_picture.h"

@@ -14,7 +14,7 @@ namespace {
 const std::string kUsage = "Usage: \nSegmora.exe [-i input_image_path] [-o output_path]\n";
 
 class SegmoraCli : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = ::testing::TempDir() + "segmora_cli_" + std::to_string(getpid());
         ASSERT_EQ(system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()), 0);
@@ -58,8 +58,8 @@ protected:
 };
 
 TEST_F(SegmoraCli, UsageForTooFewWordsOrADanglingOption) {
-    for (const auto& words : std::vector<std::vector<std::string>>{
-             {}, {"-i"}, {"-i", image, "-o"}}) {
+    for (const auto& words :
+         std::vector<std::vector<std::string>>{{}, {"-i"}, {"-i", image, "-o"}}) {
         ProgramRun r = run(words);
         EXPECT_EQ(r.exitStatus, 255);
         EXPECT_EQ(r.out, kUsage);
@@ -74,7 +74,8 @@ TEST_F(SegmoraCli, WritesLabelFileAndExactConsoleLines) {
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "output_path: " + output + "\nimage_path: " + image +
-                         "\nSegment the image...\nSuper-pixel num: " + std::to_string(count) + "\n");
+                         "\nSegment the image...\nSuper-pixel num: " + std::to_string(count) +
+                         "\n");
     EXPECT_EQ(readFile(output), expected);
 }
 
@@ -112,7 +113,8 @@ TEST_F(SegmoraCli, BadInputsFailCleanly) {
     expectFailure({"-i", dir + "/text.png", "-o", output}, dir + "/text.png");
     expectFailure({"-i", dir, "-o", output}, dir);
     expectFailure({"-i", image, "-r", dir + "/none.txt", "-o", output}, dir + "/none.txt");
-    expectFailure({"-i", image, "-r", dir + "/short.txt", "-o", output}, "number 4 (row 0, column 3)");
+    expectFailure({"-i", image, "-r", dir + "/short.txt", "-o", output},
+                  "number 4 (row 0, column 3)");
     expectFailure({"-i", image, "-r", dir + "/word.txt", "-o", output}, "'three'");
     expectFailure({"-i", image, "-o", dir + "/no/such/dir.csv"}, dir + "/no/such/dir.csv");
     ProgramRun full = run({"-i", image, "-o", "/dev/full"});
