@@ -1,12 +1,11 @@
 #include "boundary_picture.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <opencv2/imgcodecs.hpp>
 #include <stdexcept>
+
+#include "scratch_files.h"
 
 namespace segmora {
 namespace {
@@ -81,11 +80,8 @@ TEST(DrawBoundaries, RejectsSizesThatDiffer) {
 
 class WriteBoundaryPicture : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = ::testing::TempDir() + "boundary_picture_" + std::to_string(getpid());
-        ASSERT_EQ(system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()), 0);
-    }
-    void TearDown() override { (void)system(("rm -rf '" + dir + "'").c_str()); }
+    void SetUp() override { dir = makeScratchDir("boundary_picture"); }
+    void TearDown() override { removeScratchDir(dir); }
 
     std::string dir;
     const cv::Mat_<cv::Vec3b> photo = photoOfSize(6, 8);
@@ -99,9 +95,7 @@ TEST_F(WriteBoundaryPicture, FormatFollowsTheExtension) {
     for (const auto& [extension, start] : magic) {
         const std::string path = dir + "/picture." + extension;
         writeBoundaryPicture(path, photo, labels, nullptr);
-        std::ifstream in(path, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        EXPECT_EQ(bytes.substr(0, start.size()), start) << extension;
+        EXPECT_EQ(readFile(path).substr(0, start.size()), start) << extension;
         EXPECT_EQ(cv::imread(path).size(), photo.size()) << extension;
     }
     const cv::Mat png = cv::imread(dir + "/picture.png");

@@ -3,8 +3,6 @@
 // label file, an earlier one untouched).
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <opencv2/imgcodecs.hpp>
@@ -13,6 +11,7 @@
 
 #include "colour_image.h"
 #include "program_runner.h"
+#include "scratch_files.h"
 #include "segment_image.h"
 
 namespace {
@@ -49,8 +48,7 @@ std::string pngClaiming(uint32_t width, uint32_t height) {
 class BadInputs : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = ::testing::TempDir() + "segmora_bad_inputs_" + std::to_string(getpid());
-        ASSERT_EQ(system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()), 0);
+        dir = makeScratchDir("segmora_bad_inputs");
         photo.create(12, 16);
         for (int y = 0; y < 12; ++y) {
             for (int x = 0; x < 16; ++x) photo(y, x) = cv::Vec3b(x * 15, y * 20, (x / 5) * 90);
@@ -59,7 +57,7 @@ class BadInputs : public ::testing::Test {
         writeFile(image, encode(".png", photo));
         output = dir + "/labels.csv";
     }
-    void TearDown() override { (void)system(("rm -rf '" + dir + "'").c_str()); }
+    void TearDown() override { removeScratchDir(dir); }
 
     ProgramRun run(const std::vector<std::string>& words) {
         return runProgram(SEGMORA_PROGRAM, words, dir);

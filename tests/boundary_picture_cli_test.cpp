@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <opencv2/imgcodecs.hpp>
@@ -7,6 +6,7 @@
 
 #include "boundary_picture.h"
 #include "program_runner.h"
+#include "scratch_files.h"
 
 namespace {
 
@@ -32,8 +32,7 @@ bool changes(const cv::Mat_<int>& ids, int y, int x) {
 class BoundaryPictureCli : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = ::testing::TempDir() + "boundary_picture_cli_" + std::to_string(getpid());
-        ASSERT_EQ(system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()), 0);
+        dir = makeScratchDir("boundary_picture_cli");
         image = dir + "/photo.png";
         photo.create(12, 16);
         for (int y = 0; y < photo.rows; ++y) {
@@ -44,7 +43,7 @@ class BoundaryPictureCli : public ::testing::Test {
         output = dir + "/labels.csv";
         picture = dir + "/picture.png";
     }
-    void TearDown() override { (void)system(("rm -rf '" + dir + "'").c_str()); }
+    void TearDown() override { removeScratchDir(dir); }
 
     ProgramRun run(const std::vector<std::string>& words) {
         return runProgram(SEGMORA_PROGRAM, words, dir);

@@ -2,28 +2,12 @@
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 
-#include <fstream>
-#include <sstream>
+#include <cstdio>
 #include <stdexcept>
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& contents) {
-    std::ofstream(path, std::ios::binary) << contents;
-}
-
-bool fileExists(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0;
-}
+#include "scratch_files.h"
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const std::string& scratchDir) {

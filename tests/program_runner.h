@@ -12,7 +12,3 @@ struct ProgramRun {
 
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const std::string& scratchDir);
-
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& contents);
-bool fileExists(const std::string& path);

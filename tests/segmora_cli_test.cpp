@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <opencv2/imgcodecs.hpp>
@@ -7,6 +6,7 @@
 
 #include "colour_image.h"
 #include "program_runner.h"
+#include "scratch_files.h"
 #include "segment_image.h"
 
 namespace {
@@ -16,8 +16,7 @@ const std::string kUsage = "Usage: \nSegmora.exe [-i input_image_path] [-o outpu
 class SegmoraCli : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = ::testing::TempDir() + "segmora_cli_" + std::to_string(getpid());
-        ASSERT_EQ(system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str()), 0);
+        dir = makeScratchDir("segmora_cli");
         image = dir + "/photo.png";
         cv::Mat_<cv::Vec3b> pixels(12, 16);
         for (int y = 0; y < 12; ++y) {
@@ -26,7 +25,7 @@ class SegmoraCli : public ::testing::Test {
         cv::imwrite(image, pixels);
         output = dir + "/labels.csv";
     }
-    void TearDown() override { (void)system(("rm -rf '" + dir + "'").c_str()); }
+    void TearDown() override { removeScratchDir(dir); }
 
     ProgramRun run(const std::vector<std::string>& words) {
         return runProgram(SEGMORA_PROGRAM, words, dir);
@@ -84,7 +83,7 @@ TEST_F(SegmoraCli, WithoutOutputPathNoFileIsWritten) {
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(r.out.substr(0, r.out.find("Segment")),
               "image_path: " + image + "\nregion_file_path: \n");
-    EXPECT_EQ(system(("test $(ls -A '" + dir + "' | wc -l) -eq 1").c_str()), 0);
+    EXPECT_EQ(entryCount(dir), 1);
 }
 
 TEST_F(SegmoraCli, RegionFileSetsIdsAndDivisor) {
