@@ -5,6 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "scratch_files.h"
+
 namespace segmora {
 namespace {
 
@@ -28,9 +30,13 @@ class RegionFile : public ::testing::Test {
         }
         return "";
     }
-    void TearDown() override { std::remove(path.c_str()); }
+    // Each test has a directory of its own: CTest runs them side by side.
+    void TearDown() override { removeScratchDir(dir); }
 
-    std::string path = ::testing::TempDir() + "regions.txt";
+    std::string dir =
+        makeScratchDir(std::string("region_file_") +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::string path = dir + "/regions.txt";
 };
 
 TEST_F(RegionFile, LayoutSignsAndExtrasDoNotMatter) {
@@ -81,7 +87,7 @@ TEST_F(RegionFile, BadTokensNameTheirPosition) {
 TEST_F(RegionFile, UnreadableFilesAreErrors) {
     cv::Mat_<int> regions(1, 1, 1);
     EXPECT_THROW(readRegionFile(path + ".missing", regions), std::runtime_error);
-    EXPECT_THROW(readRegionFile(::testing::TempDir(), regions), std::runtime_error);
+    EXPECT_THROW(readRegionFile(dir, regions), std::runtime_error);
 }
 
 }  // namespace
