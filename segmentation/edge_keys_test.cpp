@@ -57,7 +57,8 @@ TEST(EdgeKeys, SortedKeysMatchStablySortedEdges) {
 }
 
 TEST(EdgeKeys, SortOrdersFewOrManyDistinctWeightsOnAnyThreadCount) {
-    // Few distinct weights take the counting sort, many the radix sort.
+    // Few distinct weights (long runs of ties that must keep construction
+    // order) and many, each split between one and three threads.
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> magnitude(-30.0f, 30.0f);
     for (int distinct : {7, 5000, 3000000}) {

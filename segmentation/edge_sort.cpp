@@ -72,10 +72,11 @@ bool scatterPass(const EdgeKey* from, EdgeKey* to, int64_t count, int parts, con
 }
 
 // Where each (weight, part) run starts in the sorted order, weights
-// ascending and parts in order; `ranks` maps weight bits to a weight's rank.
+// ascending and parts in order; `ranks` maps weight bits to a weight's rank
+// and `runs` receives the runs of equal weight.
 // False when the parts hold too many distinct weights between them.
 bool runStarts(const std::vector<WeightTable>& counts, WeightTable& ranks,
-               std::vector<std::vector<int64_t>>& starts, std::vector<WeightRun>* runs = nullptr) {
+               std::vector<std::vector<int64_t>>& starts, std::vector<WeightRun>& runs) {
     std::vector<uint32_t> distinct;
     for (const WeightTable& table : counts) {
         table.forEach([&](uint32_t weight, int64_t) { distinct.push_back(weight); });
@@ -96,11 +97,9 @@ bool runStarts(const std::vector<WeightTable>& counts, WeightTable& ranks,
     int64_t next = 0;
     for (size_t rank = 0; rank < distinct.size(); ++rank) {
         for (auto& partStarts : starts) next += std::exchange(partStarts[rank], next);
-        if (runs != nullptr) {
-            float weight;
-            std::memcpy(&weight, &distinct[rank], sizeof weight);
-            runs->push_back(WeightRun{weight, static_cast<uint32_t>(next)});
-        }
+        float weight;
+        std::memcpy(&weight, &distinct[rank], sizeof weight);
+        runs.push_back(WeightRun{weight, static_cast<uint32_t>(next)});
     }
     return true;
 }
@@ -111,29 +110,6 @@ bool countWeight(WeightTable& table, uint32_t weight) {
     if (!table.slotOf(weight, slot)) return false;
     ++table.value(slot);
     return true;
-}
-
-// Counting sort of materialised keys; null when there are too many weights.
-EdgeKey* sortByDistinctWeights(const EdgeKey* keys, EdgeKey* scratch, int64_t count, int parts) {
-    std::vector<WeightTable> counts(static_cast<size_t>(parts));
-    std::vector<char> full(static_cast<size_t>(parts), 0);
-    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
-        for (int64_t i = begin; i < end && !full[part]; ++i) {
-            full[part] = !countWeight(counts[part], weightBits(keys[i]));
-        }
-    });
-    WeightTable ranks;
-    std::vector<std::vector<int64_t>> starts;
-    if (std::count(full.begin(), full.end(), 1) > 0 || !runStarts(counts, ranks, starts)) {
-        return nullptr;
-    }
-    runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
-        int64_t* position = starts[part].data();
-        for (int64_t i = begin; i < end; ++i) {
-            scratch[position[ranks.valueOf(weightBits(keys[i]))]++] = keys[i];
-        }
-    });
-    return scratch;
 }
 
 EdgeKey* radixSort(EdgeKey* keys, EdgeKey* scratch, int64_t count, int parts) {
@@ -150,9 +126,7 @@ EdgeKey* radixSort(EdgeKey* keys, EdgeKey* scratch, int64_t count, int parts) {
 
 EdgeKey* sortEdgeKeys(EdgeKey* keys, EdgeKey* scratch, int64_t count) {
     if (count < 2) return keys;
-    const int parts = partsForKeys(count);
-    EdgeKey* sorted = sortByDistinctWeights(keys, scratch, count, parts);
-    return sorted != nullptr ? sorted : radixSort(keys, scratch, count, parts);
+    return radixSort(keys, scratch, count, partsForKeys(count));
 }
 
 namespace {
@@ -215,7 +189,7 @@ bool countEdgeWeights(const PixelChannels& channels, int32_t width, int32_t heig
                          });
     });
     return std::count(full.begin(), full.end(), 1) == 0 &&
-           runStarts(tables, counts.ranks, counts.starts, &counts.runs);
+           runStarts(tables, counts.ranks, counts.starts, counts.runs);
 }
 
 void placeEdges(const PixelChannels& channels, int32_t width, int32_t height, WeightCounts& counts,

@@ -10,9 +10,9 @@ namespace segmora {
 
 // Sorts keys (made in construction order) ascending, using `scratch` (room
 // for `count` keys); returns whichever of the two arrays holds the result.
-// A counting sort over the distinct weights when there are few of them, a
-// radix sort over the weight bits otherwise; both keep equal weights in
-// construction order.
+// A stable radix sort over the weight bits, so equal weights stay in
+// construction order. Graphs with few distinct weights never get here:
+// countEdgeWeights and placeEdges sort those without materialised keys.
 EdgeKey* sortEdgeKeys(EdgeKey* keys, EdgeKey* scratch, int64_t count);
 
 // A stretch of edges of equal weight in the sorted order.
