@@ -7,16 +7,12 @@
 
 namespace segmora {
 
-int partsForKeys(int64_t count) {
-    return static_cast<int>(std::clamp<int64_t>(count >> 20, 1, workerCount()));
-}
-
 int64_t buildEdgeKeys(const PixelChannels& channels, int32_t width, int32_t height, EdgeKey* keys) {
     if (width <= 0 || height <= 0) return 0;
     const int64_t count = edgesBeforeRow(width, height, height);
     const PlaneDistances distance(channels);
     runInParts(
-        std::min<int>(partsForKeys(count), height), height, [&](int, int64_t begin, int64_t end) {
+        std::min<int>(partsForItems(count), height), height, [&](int, int64_t begin, int64_t end) {
             EdgeKey* out = keys + edgesBeforeRow(width, height, begin);
             for (int64_t y = begin; y < end; ++y) {
                 visitRowEdges(

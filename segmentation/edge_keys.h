@@ -62,13 +62,4 @@ struct PixelChannels {
 // order; returns the count.
 int64_t buildEdgeKeys(const PixelChannels& channels, int32_t width, int32_t height, EdgeKey* keys);
 
-inline int64_t buildEdgeKeys(const float* c0, const float* c1, const float* c2, int32_t width,
-                             int32_t height, EdgeKey* keys) {
-    PixelChannels channels;
-    channels.planes[0] = c0;
-    channels.planes[1] = c1;
-    channels.planes[2] = c2;
-    return buildEdgeKeys(channels, width, height, keys);
-}
-
 }  // namespace segmora

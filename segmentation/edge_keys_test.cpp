@@ -29,6 +29,12 @@ std::vector<ChannelImage*> randomChannels(std::mt19937& rng, int32_t w, int32_t 
     return channels;
 }
 
+PixelChannels planesOfChannels(const std::vector<ChannelImage*>& channels) {
+    PixelChannels planes;
+    for (int c = 0; c < 3; ++c) planes.planes[c] = channels[c]->data;
+    return planes;
+}
+
 TEST(EdgeKeys, SortedKeysMatchStablySortedEdges) {
     std::mt19937 rng(11);
     for (auto [w, h] : {std::pair{1, 1}, std::pair{1, 9}, std::pair{8, 1}, std::pair{2, 2},
@@ -38,8 +44,7 @@ TEST(EdgeKeys, SortedKeysMatchStablySortedEdges) {
             std::vector<GraphEdge> edges(static_cast<size_t>(4) * w * h);
             const int32_t edgeCount = buildEdges(*c[0], *c[1], *c[2], edges.data());
             std::vector<EdgeKey> keys(edges.size()), scratch(edges.size());
-            ASSERT_EQ(buildEdgeKeys(c[0]->data, c[1]->data, c[2]->data, w, h, keys.data()),
-                      edgeCount);
+            ASSERT_EQ(buildEdgeKeys(planesOfChannels(c), w, h, keys.data()), edgeCount);
             for (ChannelImage* image : c) delete image;
 
             sortEdges(edges.data(), edgeCount);
@@ -94,7 +99,7 @@ TEST(EdgeKeys, ManyThreadsGiveTheSameKeysAndOrder) {
     for (const char* threads : {"1", "3", "8"}) {
         setenv("SEGMORA_THREADS", threads, 1);
         std::vector<EdgeKey> keys(count), scratch(count);
-        ASSERT_EQ(buildEdgeKeys(c[0]->data, c[1]->data, c[2]->data, w, h, keys.data()), count);
+        ASSERT_EQ(buildEdgeKeys(planesOfChannels(c), w, h, keys.data()), count);
         const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count);
         results.emplace_back(sorted, sorted + count);
     }
@@ -111,11 +116,10 @@ TEST(EdgeKeys, KeysPlacedWithoutSortingEqualSortedKeys) {
     std::vector<ChannelImage*> c = randomChannels(rng, w, h, true);
     const int64_t count = edgeCountFor(w, h);
     std::vector<EdgeKey> keys(count), scratch(count);
-    buildEdgeKeys(c[0]->data, c[1]->data, c[2]->data, w, h, keys.data());
+    buildEdgeKeys(planesOfChannels(c), w, h, keys.data());
     const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count);
     const std::vector<EdgeKey> expected(sorted, sorted + count);
-    PixelChannels source;
-    for (int i = 0; i < 3; ++i) source.planes[i] = c[i]->data;
+    const PixelChannels source = planesOfChannels(c);
     for (const char* threads : {"1", "2", "5"}) {
         setenv("SEGMORA_THREADS", threads, 1);
         WeightCounts counts;

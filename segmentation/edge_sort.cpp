@@ -126,7 +126,7 @@ EdgeKey* radixSort(EdgeKey* keys, EdgeKey* scratch, int64_t count, int parts) {
 
 EdgeKey* sortEdgeKeys(EdgeKey* keys, EdgeKey* scratch, int64_t count) {
     if (count < 2) return keys;
-    return radixSort(keys, scratch, count, partsForKeys(count));
+    return radixSort(keys, scratch, count, partsForItems(count));
 }
 
 namespace {
@@ -170,7 +170,7 @@ int64_t splitSortedKeys(EdgeKey* sorted, int64_t count, WeightRun* runs) {
 bool countEdgeWeights(const PixelChannels& channels, int32_t width, int32_t height,
                       WeightCounts& counts) {
     const int parts =
-        std::min<int>(partsForKeys(edgesBeforeRow(width, height, height)), std::max(height, 1));
+        std::min<int>(partsForItems(edgesBeforeRow(width, height, height)), std::max(height, 1));
     counts.firstRows.resize(static_cast<size_t>(parts) + 1);
     for (int part = 0; part <= parts; ++part)
         counts.firstRows[part] = int64_t{height} * part / parts;

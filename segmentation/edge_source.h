@@ -55,7 +55,4 @@ inline int64_t edgesBeforeRow(int32_t width, int32_t height, int64_t row) {
     return row * (w - 1) + belowRows * (2 * w - 1) + aboveRows * (w - 1);
 }
 
-// Threads for a job over `count` keys: one per 2^20 keys, at most workerCount().
-int partsForKeys(int64_t count);
-
 }  // namespace segmora

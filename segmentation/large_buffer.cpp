@@ -90,7 +90,7 @@ void* allocateLarge(size_t bytes, bool& mapped) {
     return taken.block;
 }
 
-void releaseLarge(void* block, size_t, bool mapped) {
+void releaseLarge(void* block, bool mapped) {
     if (block == nullptr) return;
     if (!mapped) {
         std::free(block);
@@ -131,7 +131,7 @@ LargeBuffer& LargeBuffer::operator=(LargeBuffer&& other) noexcept {
 }
 
 void LargeBuffer::release() {
-    releaseLarge(block, bytes, mapped);
+    releaseLarge(block, mapped);
     block = nullptr;
     bytes = 0;
 }

@@ -37,6 +37,6 @@ class LargeBuffer {
 // Allocates `bytes` for OpenCV-sized matrices in the same way; used by the
 // driver's matrix allocator.
 void* allocateLarge(size_t bytes, bool& mapped);
-void releaseLarge(void* block, size_t bytes, bool mapped);
+void releaseLarge(void* block, bool mapped);
 
 }  // namespace segmora

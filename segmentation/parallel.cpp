@@ -18,6 +18,10 @@ int workerCount() {
     return static_cast<int>(std::clamp(cores, 1u, 8u));
 }
 
+int partsForItems(int64_t count) {
+    return static_cast<int>(std::clamp<int64_t>(count >> 20, 1, workerCount()));
+}
+
 void runInParts(int parts, int64_t count,
                 const std::function<void(int part, int64_t begin, int64_t end)>& work) {
     parts = std::max(1, parts);

@@ -10,6 +10,10 @@ namespace segmora {
 // machine's core count, at most 8. Results never depend on it.
 int workerCount();
 
+// Threads for a job over `count` items (edges, keys): one per 2^20 items,
+// at least one and at most workerCount().
+int partsForItems(int64_t count);
+
 // Splits [0, count) into `parts` consecutive ranges and runs
 // work(part, begin, end) for each, on `parts` threads (the caller's among
 // them). Exceptions thrown by any part are rethrown here.

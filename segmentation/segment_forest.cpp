@@ -1,6 +1,5 @@
 #include "segment_forest.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "parallel.h"
@@ -83,7 +82,7 @@ void markSmallSegments(SegmentForest& forest, int32_t pixelCount, int32_t minSiz
 std::vector<uint32_t> edgesTouchingMarked(const uint32_t* edges, int64_t count,
                                           const NeighbourOffsets& neighbours,
                                           const uint64_t* marks) {
-    const int parts = static_cast<int>(std::clamp<int64_t>(count >> 20, 1, workerCount()));
+    const int parts = partsForItems(count);
     std::vector<std::vector<uint32_t>> found(static_cast<size_t>(parts));
     runInParts(parts, count, [&](int part, int64_t begin, int64_t end) {
         for (int64_t i = begin; i < end; ++i) {

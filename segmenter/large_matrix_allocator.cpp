@@ -43,7 +43,7 @@ bool LargeMatrixAllocator::allocate(cv::UMatData* data, cv::AccessFlag, cv::UMat
 void LargeMatrixAllocator::deallocate(cv::UMatData* u) const {
     if (u == nullptr) return;
     if (!(u->flags & cv::UMatData::USER_ALLOCATED)) {
-        releaseLarge(u->origdata, u->size, u->allocatorFlags_ == 1);
+        releaseLarge(u->origdata, u->allocatorFlags_ == 1);
     }
     delete u;
 }
