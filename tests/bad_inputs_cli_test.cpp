@@ -1,18 +1,13 @@
 // The program on bad and odd input files: every run either writes the right
 // label file or fails cleanly (status 1, one line starting "Segmora: ", no
 // label file, an earlier one untouched).
-#include <dirent.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
-#include <sstream>
 
-#include "colour_image.h"
-#include "program_runner.h"
+#include "cli_fixture.h"
 #include "scratch_files.h"
-#include "segment_image.h"
 
 namespace {
 
@@ -45,85 +40,9 @@ std::string pngClaiming(uint32_t width, uint32_t height) {
     return png;
 }
 
-class BadInputs : public ::testing::Test {
+class BadInputs : public CliTest {
   protected:
-    void SetUp() override {
-        dir = makeScratchDir("segmora_bad_inputs");
-        photo.create(12, 16);
-        for (int y = 0; y < 12; ++y) {
-            for (int x = 0; x < 16; ++x) photo(y, x) = cv::Vec3b(x * 15, y * 20, (x / 5) * 90);
-        }
-        image = dir + "/photo.png";
-        writeFile(image, encode(".png", photo));
-        output = dir + "/labels.csv";
-    }
-    void TearDown() override { removeScratchDir(dir); }
-
-    ProgramRun run(const std::vector<std::string>& words) {
-        return runProgram(SEGMORA_PROGRAM, words, dir);
-    }
-
-    // The label file a run on this (decoded) colour image should write.
-    static std::string labelsOf(const cv::Mat_<cv::Vec3b>& colour, const cv::Mat_<int>& regions,
-                                int capDivisor) {
-        int count = 0;
-        cv::Mat_<int> labels;
-        segmora::segmentImage(segmora::toEngineImage(segmora::toLab(colour)), 0, 500, count, labels,
-                              capDivisor, regions);
-        std::ostringstream text;
-        text << cv::format(labels, cv::Formatter::FMT_CSV) << "\n";
-        return text.str();
-    }
-
-    // Names in the scratch directory that belong to the label file,
-    // including the hidden temporary files of an unfinished write.
-    std::vector<std::string> labelFiles() {
-        std::vector<std::string> names;
-        DIR* d = opendir(dir.c_str());
-        for (dirent* e = readdir(d); e != nullptr; e = readdir(d)) {
-            const std::string name = e->d_name;
-            if (name.find("labels.csv") != std::string::npos) names.push_back(name);
-        }
-        closedir(d);
-        return names;
-    }
-
-    // Runs twice, without and then with an earlier label file; both runs
-    // must fail cleanly with a message that contains `culprit`.
-    void expectCleanFailure(const std::vector<std::string>& words, const std::string& culprit,
-                            const std::string& what) {
-        SCOPED_TRACE(what);
-        for (bool earlier : {false, true}) {
-            std::remove(output.c_str());
-            if (earlier) writeFile(output, "earlier result\n");
-            const ProgramRun r = run(words);
-            EXPECT_EQ(r.exitStatus, 1) << r.err;
-            EXPECT_EQ(r.err.rfind("Segmora: ", 0), 0u) << r.err;
-            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-            EXPECT_NE(r.err.find(culprit), std::string::npos) << r.err;
-            EXPECT_EQ(r.out.find("Super-pixel num"), std::string::npos);
-            if (earlier) {
-                EXPECT_EQ(readFile(output), "earlier result\n");
-                EXPECT_EQ(labelFiles(), std::vector<std::string>{"labels.csv"});
-            } else {
-                EXPECT_TRUE(labelFiles().empty());
-            }
-        }
-        std::remove(output.c_str());
-    }
-
-    void expectLabels(const std::vector<std::string>& words, const std::string& labels,
-                      const std::string& what) {
-        SCOPED_TRACE(what);
-        writeFile(output, "earlier result\n");
-        const ProgramRun r = run(words);
-        EXPECT_EQ(r.exitStatus, 0) << r.err;
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(readFile(output), labels);
-    }
-
-    std::string dir, image, output;
-    cv::Mat_<cv::Vec3b> photo;
+    BadInputs() : CliTest("segmora_bad_inputs", gradientPhoto()) {}
 };
 
 TEST_F(BadInputs, UndecodableImagesFailCleanly) {
@@ -169,7 +88,7 @@ TEST_F(BadInputs, OddButValidImagesAreSegmented) {
     cv::Mat_<cv::Vec3b> grey;
     cv::cvtColor(green, grey, cv::COLOR_GRAY2BGR);
     const cv::Mat_<int> ones(photo.rows, photo.cols, 1);
-    const std::string colourLabels = labelsOf(photo, ones, 500);
+    const std::string colourLabels = expectedLabelFile(photo, ones, 500);
     const cv::Mat_<cv::Vec3b> pixel(1, 1, cv::Vec3b(9, 8, 7));
     struct Case {
         std::string name;
@@ -177,12 +96,12 @@ TEST_F(BadInputs, OddButValidImagesAreSegmented) {
         std::string labels;
     };
     const std::vector<Case> cases = {
-        {"grey.png", green, labelsOf(grey, ones, 500)},
+        {"grey.png", green, expectedLabelFile(grey, ones, 500)},
         {"deep.png", deep, colourLabels},
         {"alpha.png", withAlpha, colourLabels},
         {"photo.bmp", photo, colourLabels},
         {"photo.tiff", photo, colourLabels},
-        {"pixel.png", pixel, labelsOf(pixel, cv::Mat_<int>(1, 1, 1), 500)},
+        {"pixel.png", pixel, expectedLabelFile(pixel, cv::Mat_<int>(1, 1, 1), 500)},
     };
     for (const Case& c : cases) {
         const std::string path = dir + "/" + c.name;
@@ -191,15 +110,8 @@ TEST_F(BadInputs, OddButValidImagesAreSegmented) {
     }
 }
 
-// Region ids: left ten columns 4, the rest -9, one line per row.
 std::string regionText(const std::string& lineEnd) {
-    std::string text;
-    for (int y = 0; y < 12; ++y) {
-        for (int x = 0; x < 16; ++x)
-            text += (x < 10 ? "4" : "-9") + std::string(x == 15 ? "" : " ");
-        text += lineEnd;
-    }
-    return text;
+    return regionFileText(leftRightRegions(), lineEnd);
 }
 
 TEST_F(BadInputs, MalformedRegionFilesFailCleanly) {
@@ -229,11 +141,7 @@ TEST_F(BadInputs, MalformedRegionFilesFailCleanly) {
 }
 
 TEST_F(BadInputs, CrlfLineEndsAndByteOrderMarkReadLikePlainText) {
-    cv::Mat_<int> regions(12, 16);
-    for (int y = 0; y < 12; ++y) {
-        for (int x = 0; x < 16; ++x) regions(y, x) = x < 10 ? 4 : -9;
-    }
-    const std::string expected = labelsOf(photo, regions, 3000);
+    const std::string expected = expectedLabelFile(photo, leftRightRegions(), 3000);
     const std::string mark = "\xEF\xBB\xBF";
     for (const std::string& text : {regionText("\n"), regionText("\r\n"), mark + regionText("\n"),
                                     mark + regionText("\r\n") + "1 2 extra\r\n"}) {

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "boundary_picture.h"
-#include "program_runner.h"
+#include "cli_fixture.h"
 #include "scratch_files.h"
 
 namespace {
@@ -29,24 +29,21 @@ bool changes(const cv::Mat_<int>& ids, int y, int x) {
            (y + 1 < ids.rows && ids(y + 1, x) != ids(y, x));
 }
 
-class BoundaryPictureCli : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir = makeScratchDir("boundary_picture_cli");
-        image = dir + "/photo.png";
-        photo.create(12, 16);
-        for (int y = 0; y < photo.rows; ++y) {
-            for (int x = 0; x < photo.cols; ++x)
-                photo(y, x) = cv::Vec3b(x * 15 + 1, y * 20 + 1, 100);
-        }
-        cv::imwrite(image, photo);
-        output = dir + "/labels.csv";
-        picture = dir + "/picture.png";
+// A gradient without the colours of the boundaries.
+cv::Mat_<cv::Vec3b> softGradient() {
+    cv::Mat_<cv::Vec3b> photo(12, 16);
+    for (int y = 0; y < photo.rows; ++y) {
+        for (int x = 0; x < photo.cols; ++x) photo(y, x) = cv::Vec3b(x * 15 + 1, y * 20 + 1, 100);
     }
-    void TearDown() override { removeScratchDir(dir); }
+    return photo;
+}
 
-    ProgramRun run(const std::vector<std::string>& words) {
-        return runProgram(SEGMORA_PROGRAM, words, dir);
+class BoundaryPictureCli : public CliTest {
+  protected:
+    BoundaryPictureCli() : CliTest("boundary_picture_cli", softGradient()) {}
+    void SetUp() override {
+        CliTest::SetUp();
+        picture = dir + "/picture.png";
     }
 
     // Checks every pixel of the written picture: region colour where the
@@ -72,8 +69,7 @@ class BoundaryPictureCli : public ::testing::Test {
         EXPECT_GT(segmentPixels, 0);
     }
 
-    std::string dir, image, output, picture;
-    cv::Mat_<cv::Vec3b> photo;
+    std::string picture;
 };
 
 TEST_F(BoundaryPictureCli, DrawsLabelBoundariesAndLeavesConsoleAndLabelsAlone) {
@@ -92,15 +88,9 @@ TEST_F(BoundaryPictureCli, DrawsLabelBoundariesAndLeavesConsoleAndLabelsAlone) {
 
 TEST_F(BoundaryPictureCli, RegionBoundariesTakeTheSecondColour) {
     // Left ten columns region 4, the rest region -9; rows 0..5 and 6..11 also split.
-    std::string text;
-    cv::Mat_<int> regions(12, 16);
-    for (int y = 0; y < 12; ++y) {
-        for (int x = 0; x < 16; ++x) {
-            regions(y, x) = (x < 10 ? 4 : -9) + (y < 6 ? 0 : 100);
-            text += std::to_string(regions(y, x)) + (x == 15 ? "\n" : " ");
-        }
-    }
-    writeFile(dir + "/regions.txt", text);
+    cv::Mat_<int> regions = leftRightRegions();
+    regions.rowRange(6, 12) += 100;
+    writeFile(dir + "/regions.txt", regionFileText(regions));
     const ProgramRun r =
         run({"-i", image, "-r", dir + "/regions.txt", "-o", output, "-v", picture});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
