@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <random>
 #include <stdexcept>
 
@@ -103,6 +105,51 @@ TEST(SegmentImage, FastPathEqualsReferenceOnRandomImages) {
         segmentImageReference(image, sigma, 500, reference.count, reference.labels, divisor,
                               regions);
         EXPECT_TRUE(fast == reference) << "trial " << trial;
+    }
+}
+
+// The sample photo, as the program hands it over: 8-bit Lab.
+cv::Mat_<cv::Vec3b> samplePhotoLab() {
+    const cv::Mat_<cv::Vec3b> colour = cv::imread(SEGMORA_SAMPLE_PHOTO, cv::IMREAD_COLOR);
+    cv::Mat_<cv::Vec3b> lab;
+    if (!colour.empty()) cv::cvtColor(colour, lab, cv::COLOR_BGR2Lab);
+    return lab;
+}
+
+TEST(SegmentImage, FastPathEqualsReferenceOnPhotoAndNoise) {
+    // The photo has few distinct edge weights (edges placed by counting),
+    // the noise of arbitrary doubles too many (stored keys, radix sort).
+    const cv::Mat_<cv::Vec3b> lab = samplePhotoLab();
+    ASSERT_FALSE(lab.empty()) << SEGMORA_SAMPLE_PHOTO;
+    cv::Mat_<cv::Vec3d> photo;
+    lab.convertTo(photo, CV_64FC3);
+    for (auto& p : photo) p[0] = p[0] * 0.3;
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<double> value(0.0, 255.0);
+    cv::Mat_<cv::Vec3d> noise(200, 230);
+    for (auto& p : noise) p = cv::Vec3d(value(rng), value(rng), value(rng));
+    for (const cv::Mat_<cv::Vec3d>* image : {&photo, &noise}) {
+        cv::Mat_<int> blocks(image->rows, image->cols);
+        for (int y = 0; y < blocks.rows; ++y) {
+            for (int x = 0; x < blocks.cols; ++x)
+                blocks(y, x) = x * 3 / blocks.cols + 10 * (y * 2 / blocks.rows);
+        }
+        for (bool withRegions : {false, true}) {
+            SCOPED_TRACE(std::string(image == &photo ? "photo" : "noise") +
+                         (withRegions ? " with regions" : ""));
+            const cv::Mat_<int> regions = withRegions ? blocks : ones(image->rows, image->cols);
+            const int divisor = withRegions ? 3000 : 500;
+            Result fast, reference;
+            segmentImage(*image, 0, 500, fast.count, fast.labels, divisor, regions);
+            segmentImageReference(*image, 0, 500, reference.count, reference.labels, divisor,
+                                  regions);
+            EXPECT_TRUE(fast == reference);
+            if (image != &photo) continue;
+            Result fromLab;
+            segmentLabImage(lab, 500, fromLab.count, fromLab.labels, divisor,
+                            withRegions ? &regions : nullptr);
+            EXPECT_TRUE(fromLab == reference);
+        }
     }
 }
 
