@@ -41,7 +41,8 @@ const int32_t* contiguousRegions(const cv::Mat_<int>& regions, cv::Mat_<int>& co
 
 void segmentImage(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold, int& segmentCount,
                   cv::Mat_<int>& labels, int capDivisor, const cv::Mat_<int>& constraints) {
-    checkSegmentationInput(image.rows, image.cols, capDivisor, &constraints);
+    checkSegmentationInput(image.rows, image.cols, capDivisor,
+                           constraints.empty() ? nullptr : &constraints);
     bool allFinite = true;
     ChannelSet channels = channelsFromImage(image, allFinite);
     smoothChannels(channels, sigma, allFinite);

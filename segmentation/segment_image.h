@@ -8,7 +8,8 @@ namespace segmora {
 // superpixels. `labels` is re-created with the image's size and receives the
 // labels 1 .. segmentCount, numbered in raster order of each segment's first
 // pixel. `constraints` holds a region id per pixel: two segments merge only
-// when their ids are equal (segments below 5 pixels excepted). The size cap of
+// when their ids are equal (segments below 5 pixels excepted); empty means
+// one region everywhere. The size cap of
 // a segment is pixelCount / capDivisor + 20.
 //
 // Throws std::invalid_argument when `constraints` does not have the image's

@@ -1,0 +1,22 @@
+# cmake --install: the programs, libsegmora with its one header, and the CMake package
+# (find_package(Segmora) gives Segmora::segmora).
+include(CMakePackageConfigHelpers)
+
+install(TARGETS Segmora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS segmora EXPORT SegmoraTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/segmora/segmora.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/segmora)
+
+set(segmoraPackageDir ${CMAKE_INSTALL_LIBDIR}/cmake/Segmora)
+install(EXPORT SegmoraTargets NAMESPACE Segmora:: DESTINATION ${segmoraPackageDir})
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/SegmoraConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/SegmoraConfig.cmake INSTALL_DESTINATION ${segmoraPackageDir})
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/SegmoraConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/SegmoraConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/SegmoraConfigVersion.cmake
+        DESTINATION ${segmoraPackageDir})

@@ -1,0 +1,80 @@
+// Segmora: superpixels of a colour photo by constrained graph-based greedy merging.
+//
+// The whole public face of the engine. Every function here gives exactly the labels that
+// the Segmora program writes for the same pixels.
+//
+//     cv::Mat photo = cv::imread("photo.png", cv::IMREAD_COLOR);
+//     segmora::Segmentation s = segmora::segmentPhoto(photo);
+//     // s.labels(y, x) is in 1 .. s.count
+//
+// Errors: bad input throws std::invalid_argument naming what is wrong; memory exhaustion
+// throws std::bad_alloc. Nothing is kept after a call returns beyond what a Segmenter
+// holds, and no process-wide setting is read or changed.
+#pragma once
+
+#include <memory>
+#include <opencv2/core.hpp>
+
+namespace segmora {
+
+// The labels of a segmentation: labels(y, x) in 1 .. count, numbered in raster order of
+// each superpixel's first pixel, without gaps.
+struct Segmentation {
+    cv::Mat_<int> labels;
+    int count = 0;
+};
+
+// Settings of the general engine.
+struct Parameters {
+    float threshold = 500.0f;  // merge threshold constant: larger gives larger superpixels
+    float sigma = 0.0f;        // Gaussian smoothing of the channels before the edges; 0: none
+    int capDivisor = 500;      // a superpixel holds at most pixels / capDivisor + 20 pixels
+    int threads = 0;           // threads inside one call; 0: one per core, at most 8
+};
+
+// The parameters the program uses for a photo: threshold 500, no smoothing, cap divisor
+// 500, or 3000 when a region map is given.
+Parameters photoParameters(bool withRegions);
+
+// A worker that keeps its warm buffers from one call to the next: segmenting many photos
+// through one Segmenter avoids mapping and faulting fresh memory for each. Keep one per
+// thread; a Segmenter must not be used by two threads at once, but different Segmenters
+// may work side by side. The buffers are given back by release() or the destructor.
+class Segmenter {
+  public:
+    // `threads`: threads inside one call (0: one per core, at most 8; results never depend
+    // on it).
+    explicit Segmenter(int threads = 0);
+    ~Segmenter();
+    Segmenter(Segmenter&&) noexcept;
+    Segmenter& operator=(Segmenter&&) noexcept;
+    Segmenter(const Segmenter&) = delete;
+    Segmenter& operator=(const Segmenter&) = delete;
+
+    // `bgr`: 8-bit, three channels (CV_8UC3) in blue-green-red order, as cv::imread gives
+    // it. `regions`: one region id per pixel (the photo's size); two superpixels merge only
+    // when their ids are equal.
+    Segmentation segmentPhoto(const cv::Mat& bgr);
+    Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions);
+
+    // The general engine on three channels per pixel (e.g. L * 0.3, a, b as doubles).
+    // An empty `regions` means one region everywhere.
+    Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                         const cv::Mat_<int>& regions = cv::Mat_<int>());
+
+    // Gives back the warm buffers now; the Segmenter stays usable.
+    void release();
+
+  private:
+    struct Buffers;
+    std::unique_ptr<Buffers> buffers;
+    int threads;
+};
+
+// One-shot calls: a Segmenter for the call alone.
+Segmentation segmentPhoto(const cv::Mat& bgr);
+Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions);
+Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                     const cv::Mat_<int>& regions = cv::Mat_<int>());
+
+}  // namespace segmora
