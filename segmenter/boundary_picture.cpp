@@ -1,13 +1,10 @@
 #include "boundary_picture.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include <new>
 #include <opencv2/imgcodecs.hpp>
 #include <stdexcept>
 
+#include "output_file.h"
 #include "quiet_standard_error.h"
 
 namespace segmora {
@@ -20,19 +17,35 @@ bool changesAt(const cv::Mat_<int>& ids, int y, int x) {
     return (x + 1 < ids.cols && ids(y, x + 1) != id) || (y + 1 < ids.rows && ids(y + 1, x) != id);
 }
 
-// Why the encoder may have refused `path`: the folder it names, when that is
-// missing or not writable; otherwise a generic reason.
-std::string whyNotWritten(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    if (::access(dir.c_str(), W_OK) != 0) return std::strerror(errno);
-    struct stat info;
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return "it is a directory";
-    return "the encoder could not write it";
-}
-
 [[noreturn]] void fail(const std::string& path, const std::string& why) {
     throw std::runtime_error("cannot write boundary picture '" + path + "': " + why);
+}
+
+// The extension of the file name, dot included ("" when it has none).
+std::string extensionOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    return path.substr(dot);
+}
+
+// The encoded picture; throws naming `path` when OpenCV cannot encode it.
+std::vector<uchar> encode(const std::string& path, const cv::Mat& picture) {
+    const std::string extension = extensionOf(path);
+    if (extension.size() < 2) fail(path, "its name has no extension naming a picture format");
+    std::vector<uchar> bytes;
+    bool encoded = false, known = false;
+    try {
+        QuietStandardError quiet;
+        known = cv::haveImageWriter(path);
+        encoded = known && cv::imencode(extension, picture, bytes);
+    } catch (const cv::Exception& e) {
+        if (e.code == cv::Error::StsNoMem) throw std::bad_alloc();
+        encoded = false;
+    }
+    if (!known) fail(path, "no picture format goes by its extension (try .png or .jpg)");
+    if (!encoded) fail(path, "OpenCV cannot encode an 8-bit colour picture as '" + extension + "'");
+    return bytes;
 }
 
 }  // namespace
@@ -55,18 +68,22 @@ cv::Mat_<cv::Vec3b> drawBoundaries(const cv::Mat_<cv::Vec3b>& photo, const cv::M
     return picture;
 }
 
+void checkPictureFormat(const std::string& path) {
+    encode(path, cv::Mat_<cv::Vec3b>(1, 1, cv::Vec3b(0, 0, 0)));
+}
+
+void writeBoundaryPicture(OutputFile& file, const std::string& path,
+                          const cv::Mat_<cv::Vec3b>& photo, const cv::Mat_<int>& labels,
+                          const cv::Mat_<int>* regions) {
+    const std::vector<uchar> bytes = encode(path, drawBoundaries(photo, labels, regions));
+    file.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    file.commit();
+}
+
 void writeBoundaryPicture(const std::string& path, const cv::Mat_<cv::Vec3b>& photo,
                           const cv::Mat_<int>& labels, const cv::Mat_<int>* regions) {
-    const cv::Mat_<cv::Vec3b> picture = drawBoundaries(photo, labels, regions);
-    bool written = false;
-    try {
-        QuietStandardError quiet;
-        written = cv::imwrite(path, picture);
-    } catch (const cv::Exception& e) {
-        if (e.err.find("could not find a writer") == std::string::npos) fail(path, e.err);
-        fail(path, "no picture format goes by its extension (try .png or .jpg)");
-    }
-    if (!written) fail(path, whyNotWritten(path));
+    OutputFile file(path, "boundary picture");
+    writeBoundaryPicture(file, path, photo, labels, regions);
 }
 
 }  // namespace segmora

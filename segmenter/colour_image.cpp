@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 #include <stdexcept>
 
+#include "image_header.h"
 #include "pixel_graph.h"
 #include "quiet_standard_error.h"
 
@@ -19,6 +20,16 @@ namespace {
     throw std::runtime_error("cannot read image '" + path + "': " + why);
 }
 
+bool isTooLarge(uint64_t width, uint64_t height) {
+    const auto limit = static_cast<uint64_t>(kMaxPixelCount);
+    return width >= limit || height >= limit || width * height >= limit;
+}
+
+[[noreturn]] void failTooLarge(const std::string& path, uint64_t width, uint64_t height) {
+    fail(path, std::to_string(width) + " x " + std::to_string(height) +
+                   " pixels is too large (the limit is 2^29 pixels)");
+}
+
 }  // namespace
 
 cv::Mat_<cv::Vec3b> readColourImage(const std::string& path) {
@@ -26,18 +37,23 @@ cv::Mat_<cv::Vec3b> readColourImage(const std::string& path) {
     struct stat info;
     if (::stat(path.c_str(), &info) != 0) fail(path, std::strerror(errno));
     if (S_ISDIR(info.st_mode)) fail(path, "it is a directory");
+    if (const std::optional<DeclaredSize> size = declaredImageSize(path)) {
+        if (isTooLarge(size->width, size->height)) failTooLarge(path, size->width, size->height);
+    }
     cv::Mat decoded;
     try {
         QuietStandardError quiet;
         decoded = cv::imread(path, cv::IMREAD_COLOR);
     } catch (const cv::Exception& e) {
-        fail(path, "the decoder rejected it (" + e.err + ")");
+        // The decoder's own size limit (which a program's main may set) stops a format whose
+        // header we do not read; it names no size.
+        if (e.err.find("CV_IO_MAX_IMAGE") != std::string::npos) {
+            fail(path, "it is too large (the limit is 2^29 pixels)");
+        }
+        fail(path, "the decoder rejected it");
     }
     if (decoded.empty()) fail(path, "not a readable image format");
-    if (int64_t{decoded.rows} * decoded.cols >= kMaxPixelCount) {
-        fail(path, std::to_string(decoded.cols) + " x " + std::to_string(decoded.rows) +
-                       " pixels is too large (the limit is 2^29 pixels)");
-    }
+    if (isTooLarge(decoded.cols, decoded.rows)) failTooLarge(path, decoded.cols, decoded.rows);
     return decoded;
 }
 

@@ -1,31 +1,25 @@
 #include "output_file.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+
+#include "output_target.h"
+#include "temporary_files.h"
 
 namespace segmora {
 
 namespace {
 
 constexpr size_t kBufferSize = 1 << 20;
-
-// The file a path finally names, following symbolic links.
-std::string resolvedTarget(const std::string& path) {
-    char resolved[PATH_MAX];
-    struct stat info;
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
-        ::realpath(path.c_str(), resolved) != nullptr) {
-        return resolved;
-    }
-    return path;
-}
+// The temporary name is "." + target name + ".XXXXXX"; a long target name is shortened
+// so that the temporary name still fits in a folder entry.
+constexpr size_t kTemporaryExtra = 8;
 
 mode_t newFileMode() {
     const mode_t mask = ::umask(0);
@@ -33,33 +27,78 @@ mode_t newFileMode() {
     return 0666 & ~mask;
 }
 
+std::string temporaryNameFor(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + name.substr(0, NAME_MAX - kTemporaryExtra) + ".XXXXXX";
+}
+
 }  // namespace
 
 OutputFile::OutputFile(const std::string& target, const std::string& description)
-    : path(resolvedTarget(target)), description(description), buffer(kBufferSize) {
-    struct stat info;
-    const bool exists = ::stat(path.c_str(), &info) == 0;
-    if (exists && !S_ISREG(info.st_mode)) {
-        if (S_ISDIR(info.st_mode)) fail("create", EISDIR);
-        fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    : shownPath(target),
+      path(resolveOutputPath(target, description)),
+      description(description),
+      buffer(kBufferSize) {
+    const int stream = standardStreamOf(target);
+    if (stream >= 0) {
+        fd = ::fcntl(stream, F_DUPFD_CLOEXEC, 0);
         if (fd < 0) fail("open", errno);
+        direct = true;
         return;
     }
-    const size_t slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    tempPath = dir + "." + base + ".XXXXXX";
-    fd = ::mkstemp(tempPath.data());
-    if (fd < 0) {
-        tempPath.clear();
-        fail("create", errno);
+    struct stat info;
+    if (::stat(target.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) fail("create", EISDIR);
+        if (!S_ISREG(info.st_mode)) {
+            openDirect(target);
+            return;
+        }
     }
-    ::fchmod(fd, exists ? (info.st_mode & 07777) : newFileMode());
+    checkFolderWritable();
 }
 
 OutputFile::~OutputFile() {
     if (fd >= 0) ::close(fd);
-    if (!tempPath.empty()) ::unlink(tempPath.c_str());
+    discardTemporary();
+}
+
+void OutputFile::openDirect(const std::string& target) {
+    fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) fail("open", errno);
+    direct = true;
+}
+
+void OutputFile::checkFolderWritable() {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    struct stat info;
+    if (::stat(folder.c_str(), &info) != 0) fail("create", errno);
+    if (!S_ISDIR(info.st_mode)) fail("create", ENOTDIR);
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) fail("create", errno);
+}
+
+void OutputFile::createTemporary() {
+    struct stat info;
+    const bool exists = ::stat(path.c_str(), &info) == 0;
+    std::string name = temporaryNameFor(path);
+    {
+        SignalBlock block;  // a signal now would find the file unregistered
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0) fail("create", errno);
+        tempPath = name;
+        slot = registerTemporaryFile(tempPath.c_str());
+    }
+    ::fchmod(fd, exists ? (info.st_mode & 07777) : newFileMode());
+}
+
+void OutputFile::discardTemporary() {
+    if (tempPath.empty()) return;
+    ::unlink(tempPath.c_str());
+    unregisterTemporaryFile(slot);
+    slot = -1;
+    tempPath.clear();
 }
 
 void OutputFile::write(const char* bytes, size_t count) {
@@ -74,6 +113,7 @@ void OutputFile::write(const char* bytes, size_t count) {
 }
 
 void OutputFile::flush() {
+    if (fd < 0 && !direct) createTemporary();
     size_t done = 0;
     while (done < used) {
         const ssize_t n = ::write(fd, buffer.data() + done, used - done);
@@ -89,13 +129,15 @@ void OutputFile::commit() {
     const int closing = fd;
     fd = -1;
     if (::close(closing) != 0) fail("write", errno);
-    if (tempPath.empty()) return;
+    if (direct) return;
     if (::rename(tempPath.c_str(), path.c_str()) != 0) fail("replace", errno);
+    unregisterTemporaryFile(slot);  // after the rename: a signal in between finds no file
+    slot = -1;
     tempPath.clear();
 }
 
 void OutputFile::fail(const std::string& action, int error) {
-    throw std::runtime_error("cannot " + action + " " + description + " '" + path +
+    throw std::runtime_error("cannot " + action + " " + description + " '" + shownPath +
                              "': " + std::strerror(error));
 }
 

@@ -5,12 +5,19 @@
 
 namespace segmora {
 
-// A file that is written completely or not at all. Output goes to a hidden
-// temporary file beside the target, renamed over it by commit(); a run that
-// fails (or never commits) removes the temporary file and leaves any earlier
-// target untouched. A target that exists and is not a regular file (a pipe,
-// a terminal, /dev/stdout) is written directly. Errors throw
-// std::runtime_error naming `description` and the path.
+// A file that is written completely or not at all. Output goes to a hidden temporary
+// file beside the target, created at the first write and renamed over the target by
+// commit(); a run that fails (or never commits) removes the temporary file and leaves any
+// earlier target untouched. While the temporary file exists it is registered for removal
+// on a signal (temporary_files.h).
+//
+// The constructor checks, before any long work, that the file can be written: symbolic
+// links on the way are resolved (refusing those another user planted in a sticky folder,
+// see output_target.h), the target must not be a directory and its folder must be
+// writable. A target that is this process's standard output or error is written through
+// that descriptor, never replaced; any other existing target that is not a regular file
+// (a pipe, a terminal, /dev/null) is opened and written directly. Errors throw
+// std::runtime_error naming `description` and the path as given.
 class OutputFile {
   public:
     OutputFile(const std::string& path, const std::string& description);
@@ -22,15 +29,22 @@ class OutputFile {
     void commit();
 
   private:
+    void openDirect(const std::string& target);
+    void checkFolderWritable();
+    void createTemporary();
+    void discardTemporary();
     void flush();
     [[noreturn]] void fail(const std::string& action, int error);
 
-    std::string path;
+    std::string shownPath;  // as given, for messages
+    std::string path;       // with symbolic links resolved
     std::string description;
-    std::string tempPath;  // empty when writing the target directly
+    std::string tempPath;  // empty while no temporary file exists
     std::vector<char> buffer;
     size_t used = 0;
     int fd = -1;
+    int slot = -1;  // in the temporary-file registry
+    bool direct = false;
 };
 
 }  // namespace segmora

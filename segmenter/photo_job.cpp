@@ -1,16 +1,59 @@
 #include "photo_job.h"
 
 #include <optional>
+#include <stdexcept>
+#include <system_error>
 
 #include "boundary_picture.h"
 #include "colour_image.h"
 #include "label_file.h"
 #include "output_file.h"
+#include "output_target.h"
 #include "region_file.h"
 
 namespace segmora {
 
-int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console) {
+namespace {
+
+struct KnownFile {
+    std::string description, path;
+    FileIdentity identity;
+};
+
+// Refuses outputs that would replace an input (an existing file) or each other.
+void checkDistinctFiles(const PhotoJob& job) {
+    std::vector<KnownFile> earlier;
+    const auto addInput = [&](const std::string& description, const std::string& path) {
+        const FileIdentity identity = identifyFile(path);
+        if (identity.known && identity.name.empty())
+            earlier.push_back({description, path, identity});
+    };
+    const auto addOutput = [&](const std::string& description, const std::string& path) {
+        const FileIdentity identity = identifyFile(resolveOutputPath(path, description));
+        for (const KnownFile& other : earlier) {
+            if (other.identity == identity) {
+                throw std::runtime_error(description + " '" + path + "' would replace the " +
+                                         other.description + " '" + other.path +
+                                         "'; choose another name");
+            }
+        }
+        earlier.push_back({description, path, identity});
+    };
+    addInput("image", job.imagePath);
+    if (!job.regionFilePath.empty()) addInput("region file", job.regionFilePath);
+    if (!job.outputPath.empty()) addOutput("label file", job.outputPath);
+    if (!job.picturePath.empty()) addOutput("boundary picture", job.picturePath);
+}
+
+int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* console) {
+    if (job.imagePath.empty()) throw std::runtime_error("no input image: give one with -i");
+    checkDistinctFiles(job);
+    std::optional<OutputFile> labelFile, pictureFile;
+    if (!job.outputPath.empty()) labelFile.emplace(job.outputPath, "label file");
+    if (!job.picturePath.empty()) {
+        checkPictureFormat(job.picturePath);
+        pictureFile.emplace(job.picturePath, "boundary picture");
+    }
     cv::Mat_<cv::Vec3b> photo = readColourImage(job.imagePath);
     cv::Mat_<int> regions;
     if (!job.regionFilePath.empty()) {
@@ -18,22 +61,42 @@ int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console
         regions.setTo(cv::Scalar(1));
         readRegionFile(job.regionFilePath, regions);
     }
-    std::optional<OutputFile> file;
-    if (!job.outputPath.empty()) file.emplace(job.outputPath, "label file");
     if (console) *console << "Segment the image..." << std::endl;
     Segmentation result =
         regions.empty() ? segmenter.segmentPhoto(photo) : segmenter.segmentPhoto(photo, regions);
-    if (job.picturePath.empty()) {
+    if (!pictureFile) {
         photo.release();
         regions.release();
     }
     if (console) *console << "Super-pixel num: " << result.count << std::endl;
-    if (file) writeLabelMap(*file, result.labels);
-    if (!photo.empty()) {
-        writeBoundaryPicture(job.picturePath, photo, result.labels,
+    if (labelFile) writeLabelMap(*labelFile, result.labels);
+    if (pictureFile) {
+        writeBoundaryPicture(*pictureFile, job.picturePath, photo, result.labels,
                              regions.empty() ? nullptr : &regions);
     }
     return result.count;
+}
+
+}  // namespace
+
+int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console) {
+    const auto failure = [&](const std::string& why) {
+        return std::runtime_error("cannot segment '" + job.imagePath + "': " + why);
+    };
+    try {
+        return segmentAndWrite(job, segmenter, console);
+    } catch (const OutOfMemory&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemory(job.imagePath);
+    } catch (const cv::Exception& e) {
+        if (e.code == cv::Error::StsNoMem) throw OutOfMemory(job.imagePath);
+        throw failure("the image library failed" + (e.func.empty() ? "" : " in " + e.func));
+    } catch (const std::system_error& e) {
+        throw failure(e.code().message());
+    } catch (const std::logic_error& e) {
+        throw failure(e.what());
+    }
 }
 
 }  // namespace segmora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <new>
 #include <ostream>
 #include <string>
 
@@ -15,11 +16,30 @@ struct PhotoJob {
     std::string picturePath;     // empty: no boundary picture
 };
 
+// Memory ran out during a photo's job; what() names the photo.
+class OutOfMemory : public std::bad_alloc {
+  public:
+    explicit OutOfMemory(const std::string& imagePath)
+        : message("out of memory while segmenting '" + imagePath + "'") {}
+    const char* what() const noexcept override { return message.c_str(); }
+
+  private:
+    std::string message;
+};
+
 // Reads the photo (and its region file), segments it with `segmenter`, writes the label
 // file and the boundary picture, and returns the superpixel count. The console lines
 // ("Segment the image...", "Super-pixel num: N") go to `console` unless it is null.
-// Throws std::runtime_error naming the file at fault, std::bad_alloc when memory runs
-// out; a label file or picture is then neither left partial nor replaced.
+//
+// Before the photo is read, the job refuses a label file or picture that is the photo or
+// the region file itself (device and inode, so also through links), a label file that is
+// the picture, an output it could not create (see OutputFile) and a picture format OpenCV
+// cannot write. Temporary files are created only when the results are written.
+//
+// Throws std::runtime_error naming the file at fault, OutOfMemory (a std::bad_alloc
+// naming the photo) when memory runs out; a label file or picture is then neither left
+// partial nor replaced. Errors of the image library or the engine are reported in a
+// message of ours naming the photo.
 int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console);
 
 }  // namespace segmora

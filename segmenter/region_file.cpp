@@ -89,14 +89,20 @@ std::string skipByteOrderMark(ByteReader& in) {
     return "";
 }
 
+// No valid number is longer (leading zeros included); reading a longer token stops here,
+// so a file without white space (/dev/zero) fails at once in bounded memory.
+constexpr size_t kMaxTokenLength = 64;
+
 // Reads the token at the reader's position; false at end of file. `start`
-// holds bytes of the token already taken from the reader.
+// holds bytes of the token already taken from the reader. A token longer
+// than kMaxTokenLength is cut after one byte more, which makes it malformed.
 bool readToken(ByteReader& in, std::string& token, const std::string& start) {
     if (start.empty()) {
         while (isSpace(in.peek())) in.advance();
     }
     token = start;
-    for (int c = in.peek(); c != EOF && !isSpace(c); c = in.peek()) {
+    for (int c = in.peek(); c != EOF && !isSpace(c) && token.size() <= kMaxTokenLength;
+         c = in.peek()) {
         token += static_cast<char>(c);
         in.advance();
     }
@@ -104,6 +110,7 @@ bool readToken(ByteReader& in, std::string& token, const std::string& start) {
 }
 
 bool parseInt32(const std::string& token, int& value) {
+    if (token.size() > kMaxTokenLength) return false;
     size_t i = (token[0] == '+' || token[0] == '-') ? 1 : 0;
     if (i == token.size()) return false;
     long long magnitude = 0;

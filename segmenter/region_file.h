@@ -12,7 +12,8 @@ namespace segmora {
 // one elsewhere, is a malformed number); numbers after the first rows x cols
 // are ignored. Throws std::runtime_error naming the file (and
 // the position of the offending number) when the file cannot be read, holds
-// too few numbers, or holds a token that is not a whole 32-bit integer.
+// too few numbers, or holds a token that is not a whole 32-bit integer. A
+// token longer than 64 bytes is refused as soon as its 65th byte is read.
 void readRegionFile(const std::string& path, cv::Mat_<int>& regions);
 
 }  // namespace segmora

@@ -24,6 +24,8 @@ int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::os
                              options->picturePath},
                     segmenter, &out);
         return 0;
+    } catch (const OutOfMemory& e) {
+        err << "Segmora: " << e.what() << std::endl;
     } catch (const std::bad_alloc&) {
         err << "Segmora: out of memory" << std::endl;
     } catch (const std::exception& e) {
