@@ -45,10 +45,9 @@ cv::Mat_<cv::Vec3b> readColourImage(const std::string& path) {
         QuietStandardError quiet;
         decoded = cv::imread(path, cv::IMREAD_COLOR);
     } catch (const cv::Exception& e) {
-        // The decoder's own size limit (which a program's main may set) stops a format whose
-        // header we do not read; it names no size.
+        // The decoder's own size limit (OPENCV_IO_MAX_IMAGE_PIXELS); it names no size.
         if (e.err.find("CV_IO_MAX_IMAGE") != std::string::npos) {
-            fail(path, "it is too large (the limit is 2^29 pixels)");
+            fail(path, "it is too large for the image decoder's limit");
         }
         fail(path, "the decoder rejected it");
     }

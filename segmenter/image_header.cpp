@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <sstream>
 
 namespace segmora {
 
@@ -174,6 +175,89 @@ std::optional<DeclaredSize> sunRasterSize(const HeaderBytes& file) {
     return DeclaredSize{bigEndian(header, 4, 4), bigEndian(header, 8, 4)};
 }
 
+// PAM: "P7", then lines of "KEYWORD value" up to ENDHDR, comments from '#'.
+std::optional<DeclaredSize> pamSize(const HeaderBytes& file) {
+    std::istringstream lines(file.prefix(4096));
+    DeclaredSize size;
+    for (std::string line; std::getline(lines, line) && line != "ENDHDR";) {
+        std::istringstream words(line);
+        std::string key;
+        uint64_t value = 0;
+        if (!(words >> key >> value)) continue;
+        if (key == "WIDTH") size.width = value;
+        if (key == "HEIGHT") size.height = value;
+    }
+    if (size.width == 0 || size.height == 0) return std::nullopt;
+    return size;
+}
+
+// Radiance HDR: header lines up to an empty one, then e.g. "-Y 480 +X 640".
+std::optional<DeclaredSize> radianceSize(const HeaderBytes& file) {
+    std::istringstream lines(file.prefix(16384));
+    std::string line;
+    while (std::getline(lines, line) && !line.empty()) {
+    }
+    std::string firstAxis, secondAxis;
+    uint64_t first = 0, second = 0;
+    if (!(lines >> firstAxis >> first >> secondAxis >> second)) return std::nullopt;
+    const bool yFirst = firstAxis.size() == 2 && firstAxis[1] == 'Y';
+    return yFirst ? DeclaredSize{second, first} : DeclaredSize{first, second};
+}
+
+// JPEG 2000: the image header box inside the header box of a JP2 file, or the SIZ
+// marker segment of a bare codestream.
+std::optional<DeclaredSize> jpeg2000Size(const HeaderBytes& file) {
+    if (file.startsWith("\xFF\x4F\xFF\x51", 4)) {
+        const std::string siz = file.at(8, 16);
+        if (siz.empty()) return std::nullopt;
+        const uint64_t right = bigEndian(siz, 0, 4), bottom = bigEndian(siz, 4, 4);
+        const uint64_t left = bigEndian(siz, 8, 4), top = bigEndian(siz, 12, 4);
+        if (left > right || top > bottom) return std::nullopt;
+        return DeclaredSize{right - left, bottom - top};
+    }
+    uint64_t at = 0;
+    for (int box = 0; box < 64; ++box) {
+        const std::string header = file.at(at, 8);
+        if (header.empty()) return std::nullopt;
+        const uint64_t length = bigEndian(header, 0, 4);
+        if (header.compare(4, 4, "jp2h") == 0) {
+            const std::string image = file.at(at + 8, 16);
+            if (image.empty() || image.compare(4, 4, "ihdr") != 0) return std::nullopt;
+            return DeclaredSize{bigEndian(image, 12, 4), bigEndian(image, 8, 4)};
+        }
+        if (length < 8) return std::nullopt;  // 0 (to the end) or 1 (64-bit length)
+        at += length;
+    }
+    return std::nullopt;
+}
+
+// OpenEXR: the header's attributes (name, type, byte count, value) up to an empty
+// name; the data window holds the first and last pixel's x and y.
+std::optional<DeclaredSize> exrSize(const HeaderBytes& file) {
+    const std::string header = file.prefix(65536);
+    size_t at = 8;
+    while (at < header.size()) {
+        const size_t nameEnd = header.find('\0', at);
+        if (nameEnd == std::string::npos || nameEnd == at) return std::nullopt;
+        const size_t typeEnd = header.find('\0', nameEnd + 1);
+        if (typeEnd == std::string::npos || typeEnd + 5 > header.size()) return std::nullopt;
+        const uint64_t length = littleEndian(header, typeEnd + 1, 4);
+        const size_t value = typeEnd + 5;
+        if (header.compare(at, nameEnd - at, "dataWindow") == 0 && length == 16 &&
+            value + 16 <= header.size()) {
+            const auto coordinate = [&](size_t i) {
+                return int64_t{static_cast<int32_t>(littleEndian(header, value + 4 * i, 4))};
+            };
+            const int64_t width = coordinate(2) - coordinate(0) + 1;
+            const int64_t height = coordinate(3) - coordinate(1) + 1;
+            if (width <= 0 || height <= 0) return std::nullopt;
+            return DeclaredSize{static_cast<uint64_t>(width), static_cast<uint64_t>(height)};
+        }
+        at = value + length;
+    }
+    return std::nullopt;
+}
+
 bool isPortableMapMagic(const std::string& magic) {
     return magic.size() == 2 && magic[0] == 'P' &&
            ((magic[1] >= '1' && magic[1] <= '6') || magic[1] == 'F' || magic[1] == 'f');
@@ -190,6 +274,12 @@ std::optional<DeclaredSize> declaredImageSize(const std::string& path) {
     if (file.startsWith("II*\0", 4) || file.startsWith("MM\0*", 4)) return tiffSize(file);
     if (file.startsWith("\x59\xA6\x6A\x95", 4)) return sunRasterSize(file);
     if (isPortableMapMagic(file.at(0, 2))) return portableMapSize(file);
+    if (file.startsWith("P7\n", 3)) return pamSize(file);
+    if (file.startsWith("#?", 2)) return radianceSize(file);
+    if (file.startsWith("\0\0\0\x0CjP  \r\n\x87\n", 12) || file.startsWith("\xFF\x4F\xFF\x51", 4)) {
+        return jpeg2000Size(file);
+    }
+    if (file.startsWith("\x76\x2F\x31\x01", 4)) return exrSize(file);
     return std::nullopt;
 }
 

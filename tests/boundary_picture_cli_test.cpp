@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 
 #include "boundary_picture.h"
@@ -97,21 +99,46 @@ TEST_F(BoundaryPictureCli, RegionBoundariesTakeTheSecondColour) {
     expectPicture(parseLabels(readFile(output)), regions);
 }
 
-TEST_F(BoundaryPictureCli, UnwritablePictureFailsAfterTheLabelFile) {
-    const ProgramRun plain = run({"-i", image, "-o", output});
-    const std::string labelText = readFile(output);
+TEST_F(BoundaryPictureCli, PictureThatCannotBeWrittenIsRefusedBeforeSegmenting) {
     ASSERT_EQ(system(("mkdir '" + dir + "/folder.png'").c_str()), 0);
-    for (const std::string& path : {dir + "/no/such/dir.png", dir + "/picture.unknown",
-                                    dir + "/picture", dir + "/folder.png"}) {
-        std::remove(output.c_str());
-        const ProgramRun r = run({"-i", image, "-o", output, "-v", path});
-        EXPECT_EQ(r.exitStatus, 1) << path;
-        EXPECT_EQ(r.out, plain.out);
-        EXPECT_EQ(r.err.rfind("Segmora: cannot write boundary picture '" + path + "'", 0), 0u)
-            << r.err;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
-        EXPECT_EQ(readFile(output), labelText) << path;
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {dir + "/no/such/dir.png", "No such file or directory"},
+        {dir + "/picture.unknown", "no picture format goes by its extension"},
+        {dir + "/picture", "its name has no extension"},
+        {dir + "/folder.png", "Is a directory"},
+        // OpenCV knows the format but cannot encode 8-bit colour in it; its own
+        // assertion text must not reach the user.
+        {dir + "/picture.exr", "OpenCV cannot encode an 8-bit colour picture as '.exr'"},
+    };
+    for (const auto& [path, why] : cases) {
+        expectCleanFailure({"-i", image, "-o", output, "-v", path},
+                           "boundary picture '" + path + "': " + why, path);
     }
+}
+
+TEST_F(BoundaryPictureCli, FailedWriteIsAnErrorAndKeepsTheEarlierPicture) {
+    // /dev/full takes the bytes and reports the disk full: every format must say so.
+    for (const std::string extension : {"png", "bmp", "dib", "ppm", "pnm", "ras", "sr", "webp"}) {
+        const std::string link = dir + "/full." + extension;
+        ASSERT_EQ(::symlink("/dev/full", link.c_str()), 0);
+        const ProgramRun r = run({"-i", image, "-v", link});
+        EXPECT_EQ(r.exitStatus, 1) << extension;
+        EXPECT_EQ(r.err, "Segmora: cannot write boundary picture '" + link +
+                             "': No space left on device\n");
+    }
+    // A file size limit makes the write fail halfway: the earlier picture survives whole
+    // and no temporary file is left.
+    const std::string large = dir + "/large.png", bmp = dir + "/picture.bmp";
+    cv::Mat_<cv::Vec3b> big;
+    cv::resize(photo, big, cv::Size(160, 120));
+    ASSERT_TRUE(cv::imwrite(large, big));
+    writeFile(bmp, "earlier picture");
+    const int entries = entryCount(dir);
+    const ProgramRun r = runUnder("trap '' XFSZ; ulimit -f 20", {"-i", large, "-v", bmp});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "Segmora: cannot write boundary picture '" + bmp + "': File too large\n");
+    EXPECT_EQ(readFile(bmp), "earlier picture");
+    EXPECT_EQ(entryCount(dir), entries);
 }
 
 }  // namespace

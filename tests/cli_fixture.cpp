@@ -66,6 +66,14 @@ ProgramRun CliTest::run(const std::vector<std::string>& words) const {
     return runProgram(SEGMORA_PROGRAM, words, dir);
 }
 
+ProgramRun CliTest::runUnder(const std::string& setUp, const std::vector<std::string>& words,
+                             const std::string& redirect) const {
+    std::vector<std::string> arguments = {"-c", setUp + "; exec \"$@\" " + redirect, "sh",
+                                          SEGMORA_PROGRAM};
+    arguments.insert(arguments.end(), words.begin(), words.end());
+    return runProgram("/bin/sh", arguments, dir);
+}
+
 std::vector<std::string> CliTest::labelFiles() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {

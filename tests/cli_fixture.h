@@ -34,6 +34,10 @@ class CliTest : public ::testing::Test {
     void TearDown() override;
 
     ProgramRun run(const std::vector<std::string>& words) const;
+    // Runs the program from /bin/sh after the shell commands `setUp` (limits, signal
+    // dispositions); `redirect` (e.g. ">> log") applies to the program.
+    ProgramRun runUnder(const std::string& setUp, const std::vector<std::string>& words,
+                        const std::string& redirect = "") const;
 
     // Runs twice, without and then with an earlier label file; both runs
     // must fail cleanly: status 1, one line "Segmora: ..." containing
