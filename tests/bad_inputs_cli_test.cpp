@@ -1,7 +1,9 @@
 // The program on bad and odd input files: every run either writes the right
 // label file or fails cleanly (status 1, one line starting "Segmora: ", no
 // label file, an earlier one untouched).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -40,6 +42,46 @@ std::string pngClaiming(uint32_t width, uint32_t height) {
     return png;
 }
 
+// `bytes` with the big-endian or little-endian number `value` of `count` bytes at `at`.
+std::string patched(std::string bytes, size_t at, uint64_t value, int count, bool bigEndian) {
+    for (int i = 0; i < count; ++i) {
+        const int shift = 8 * (bigEndian ? count - 1 - i : i);
+        bytes.at(at + i) = static_cast<char>(value >> shift);
+    }
+    return bytes;
+}
+
+// Headers of several formats claiming sizes of 2^29 pixels or more, followed by a few
+// bytes of pixel data: each names the size the message must give.
+struct ClaimedSize {
+    std::string name, bytes, size;
+};
+
+std::vector<ClaimedSize> oversizedHeaders(const cv::Mat& photo) {
+    std::string jpeg = encode(".jpg", photo);
+    const size_t frame = jpeg.find("\xFF\xC0");
+    jpeg = patched(patched(jpeg, frame + 5, 60000, 2, true), frame + 7, 50000, 2, true);
+    const std::string bmp = encode(".bmp", photo);
+    std::string tiff("II*\0\x08\0\0\0\x02\0", 10);  // two directory entries follow
+    tiff += patched(std::string("\0\x01\x04\0\x01\0\0\0\0\0\0\0", 12), 8, 70000, 4, false);
+    tiff += patched(std::string("\x01\x01\x03\0\x01\0\0\0\0\0\0\0", 12), 8, 9000, 2, false);
+    const std::string pixels(64, '\x7f');
+    return {
+        {"wide.png", pngClaiming(30000, 30000), "30000 x 30000"},
+        {"tall.png", pngClaiming(1, 1u << 29), "1 x 536870912"},
+        {"huge.png", pngClaiming(100000, 100000), "100000 x 100000"},
+        {"large.jpg", jpeg, "50000 x 60000"},
+        {"large.bmp", patched(patched(bmp, 18, 40000, 4, false), 22, -20000, 4, false),
+         "40000 x 20000"},
+        {"large.tiff", tiff + pixels, "70000 x 9000"},
+        {"large.ppm", "P6\n# made by hand\n25000 25000\n255\n" + pixels, "25000 x 25000"},
+        {"large.pam", "P7\nWIDTH 30000\nHEIGHT 20000\nDEPTH 3\nMAXVAL 255\nENDHDR\n" + pixels,
+         "30000 x 20000"},
+        {"large.hdr", "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 20000 +X 30000\n" + pixels,
+         "30000 x 20000"},
+    };
+}
+
 class BadInputs : public CliTest {
   protected:
     BadInputs() : CliTest("segmora_bad_inputs", gradientPhoto()) {}
@@ -58,7 +100,6 @@ TEST_F(BadInputs, UndecodableImagesFailCleanly) {
         {"header-only.png", png.substr(0, 40), "not a readable image format"},
         {"truncated.jpg", jpeg.substr(0, jpeg.size() / 2), "not a readable image format"},
         {"header-only.jpg", jpeg.substr(0, 100), "not a readable image format"},
-        {"huge.png", pngClaiming(100000, 100000), "the decoder rejected it"},
         {"zero-width.png", pngClaiming(0, 5), "not a readable image format"},
     };
     for (const Case& c : cases) {
@@ -149,6 +190,76 @@ TEST_F(BadInputs, CrlfLineEndsAndByteOrderMarkReadLikePlainText) {
         expectLabels({"-i", image, "-r", dir + "/regions.txt", "-o", output}, expected,
                      text.substr(0, 12));
     }
+}
+
+TEST_F(BadInputs, OversizedImagesAreRefusedFromTheirHeader) {
+    // The headers claim sizes whose pixels would take gigabytes; the refusal must come from
+    // the header alone, with the size named, before the decoder reads any pixel.
+    for (const ClaimedSize& c : oversizedHeaders(photo)) {
+        const std::string path = dir + "/" + c.name;
+        writeFile(path, c.bytes);
+        expectCleanFailure({"-i", path, "-o", output},
+                           "cannot read image '" + path + "': " + c.size +
+                               " pixels is too large (the limit is 2^29 pixels)",
+                           c.name);
+    }
+    // Just below the limit the header passes and the decoder judges the (cut) file.
+    const std::string below = dir + "/below.png";
+    writeFile(below, pngClaiming(1u << 14, (1u << 15) - 1));
+    expectCleanFailure({"-i", below, "-o", output}, "not a readable image format", "below");
+}
+
+TEST_F(BadInputs, RegionTokensHaveABoundedLength) {
+    const std::string good = regionText("\n");
+    const std::string zeros63(63, '0'), zeros65(65, '0');
+    // Leading zeros are fine while the token stays within 64 bytes.
+    ASSERT_EQ(good[0], '4');
+    writeFile(dir + "/regions.txt", zeros63 + good);
+    expectLabels({"-i", image, "-r", dir + "/regions.txt", "-o", output},
+                 expectedLabelFile(photo, leftRightRegions(), 3000), "64 bytes");
+    struct Case {
+        std::string name, path, culprit;
+    };
+    const std::string sparse = dir + "/sparse.txt";
+    const int fd = ::open(sparse.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, off_t{3} << 30), 0);  // 3 GB of zero bytes, no disk space
+    ::close(fd);
+    writeFile(dir + "/long.txt", "4 " + zeros65 + "4 " + good);
+    writeFile(dir + "/digits.txt", std::string(1 << 20, '7'));
+    const std::vector<Case> cases = {
+        {"endless zeros", "/dev/zero", "number 1 (row 0, column 0) is not a whole number"},
+        {"sparse file", sparse, "number 1 (row 0, column 0) is not a whole number"},
+        {"65 bytes", dir + "/long.txt", "number 2 (row 0, column 1) is not a whole number"},
+        {"a megabyte of digits", dir + "/digits.txt",
+         "number 1 (row 0, column 0) is not a whole number in the 32-bit range: "
+         "'777777777777777777777777...'"},
+    };
+    for (const Case& c : cases) {
+        expectCleanFailure({"-i", image, "-r", c.path, "-o", output},
+                           "region file '" + c.path + "': " + c.culprit, c.name);
+    }
+}
+
+TEST_F(BadInputs, RunningOutOfMemoryNamesThePhoto) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#else
+    // 300 MB of address space: enough for the program and a small photo, too little to
+    // segment 2000 x 2000 pixels.
+    const std::string large = dir + "/large.png";
+    cv::Mat_<cv::Vec3b> big;
+    cv::resize(photo, big, cv::Size(2000, 2000), 0, 0, cv::INTER_LINEAR);
+    ASSERT_TRUE(cv::imwrite(large, big));
+    const ProgramRun small = runUnder("ulimit -v 300000", {"-i", image, "-o", output});
+    EXPECT_EQ(small.exitStatus, 0) << small.err;
+    std::remove(output.c_str());
+    const ProgramRun r = runUnder("ulimit -v 300000", {"-i", large, "-o", output});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "Segmora: out of memory while segmenting '" + large + "'\n");
+    EXPECT_FALSE(fileExists(output));
+    EXPECT_EQ(entryCount(dir), 2);  // the two photos, no temporary file
+#endif
 }
 
 }  // namespace
