@@ -66,6 +66,10 @@ ProgramRun CliTest::run(const std::vector<std::string>& words) const {
     return runProgram(SEGMORA_PROGRAM, words, dir);
 }
 
+std::string CliTest::program() {
+    return SEGMORA_PROGRAM;
+}
+
 ProgramRun CliTest::runUnder(const std::string& setUp, const std::vector<std::string>& words,
                              const std::string& redirect) const {
     std::vector<std::string> arguments = {"-c", setUp + "; exec \"$@\" " + redirect, "sh",

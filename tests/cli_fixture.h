@@ -28,6 +28,10 @@ std::string expectedLabelFile(const cv::Mat_<cv::Vec3b>& colour, const cv::Mat_<
 // A scratch directory holding `photo` as photo.png, and runs of the built
 // program in it. `output` names the label file the runs may write.
 class CliTest : public ::testing::Test {
+  public:
+    // The program's path, for runs a test starts itself.
+    static std::string program();
+
   protected:
     CliTest(const std::string& name, const cv::Mat_<cv::Vec3b>& photo);
     void SetUp() override;

@@ -9,9 +9,8 @@
 
 #include "scratch_files.h"
 
-ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& scratchDir) {
-    const std::string outPath = scratchDir + "/.stdout", errPath = scratchDir + "/.stderr";
+pid_t startProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& outPath, const std::string& errPath) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -22,14 +21,23 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     pid_t pid;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-        throw std::runtime_error("cannot start " + program);
-    }
+    const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) throw std::runtime_error("cannot start " + program);
+    return pid;
+}
+
+int waitForProgram(pid_t pid) {
     int status = 0;
     waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::string& scratchDir) {
+    const std::string outPath = scratchDir + "/.stdout", errPath = scratchDir + "/.stderr";
     ProgramRun run;
-    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+    run.exitStatus = waitForProgram(startProgram(program, arguments, outPath, errPath));
     run.out = readFile(outPath);
     run.err = readFile(errPath);
     std::remove(outPath.c_str());
