@@ -104,9 +104,10 @@ std::optional<DeclaredSize> bmpSize(const HeaderBytes& file) {
 }
 
 std::optional<DeclaredSize> webpSize(const HeaderBytes& file) {
-    const std::string header = file.at(0, 30);
-    if (header.empty() || header.compare(8, 4, "WEBP") != 0) return std::nullopt;
+    const std::string header = file.prefix(30);
+    if (header.size() < 25 || header.compare(8, 4, "WEBP") != 0) return std::nullopt;
     const std::string chunk = header.substr(12, 4);
+    if (chunk != "VP8L" && header.size() < 30) return std::nullopt;
     if (chunk == "VP8X") {
         return DeclaredSize{littleEndian(header, 24, 3) + 1, littleEndian(header, 27, 3) + 1};
     }
