@@ -64,7 +64,7 @@ TEST_F(DeclaredImageSize, ReadsHeadersOpenCvDoesNotWrite) {
              std::string("\x05\0\x07\0\x01\0\x18\0", 8),
          5, 7},
         {"lossless.webp", std::string("RIFF\0\0\0\0WEBPVP8L\0\0\0\0\x2F\x3F\x40\x11\x00", 25), 64,
-         69},
+         70},
         {"comments.ppm", "P3 # width next\n 640\t# height next\n480\n255\n", 640, 480},
         {"picture.jp2",
          jp2Signature +
