@@ -73,5 +73,36 @@ TEST_F(LabelFile, UncommittedOutputKeepsTheEarlierFile) {
     EXPECT_EQ(entryCount(dir), 1);
 }
 
+TEST_F(LabelFile, TemporaryFileExistsOnlyWhileWriting) {
+    OutputFile file(path, "label file");
+    EXPECT_EQ(entryCount(dir), 0);  // checked, not created: nothing to leave behind
+    const std::vector<char> text((1 << 20) + 1, '7');
+    file.write(text.data(), text.size());
+    EXPECT_EQ(entryCount(dir), 1);  // the hidden temporary file
+    EXPECT_FALSE(fileExists(path));
+    file.commit();
+    EXPECT_EQ(readFile(path).size(), text.size());
+    EXPECT_EQ(entryCount(dir), 1);
+}
+
+TEST_F(LabelFile, BadTargetsFailBeforeAnyWrite) {
+    writeFile(dir + "/file", "");
+    for (const std::string& target : {dir + "/missing/labels.csv", dir, dir + "/file/labels.csv"}) {
+        EXPECT_THROW(OutputFile(target, "label file"), std::runtime_error) << target;
+    }
+    EXPECT_EQ(entryCount(dir), 1);
+}
+
+TEST_F(LabelFile, NamesUpToTheLongestLegalOneAreWritten) {
+    const cv::Mat_<int> labels(1, 2, 5);
+    for (size_t length : {200, 247, 248, 254, 255}) {
+        const std::string target = dir + "/" + std::string(length, 'x');
+        writeLabelMap(target, labels);
+        EXPECT_EQ(readFile(target), "5, 5\n") << length;
+        std::remove(target.c_str());
+        EXPECT_EQ(entryCount(dir), 0) << length;
+    }
+}
+
 }  // namespace
 }  // namespace segmora

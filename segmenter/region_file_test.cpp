@@ -41,11 +41,14 @@ class RegionFile : public ::testing::Test {
 
 TEST_F(RegionFile, LayoutSignsAndExtrasDoNotMatter) {
     const std::vector<int> expected = {5, -3, 7, 2147483647, -2147483648, 0};
-    for (const char* text :
-         {"5 -3 7\n2147483647 -2147483648 +0\n", "5\n-3\n7\n2147483647\n-2147483648\n0\n",
-          "\t 5 -3 7 2147483647   -2147483648 0 99 junk",
-          "\xEF\xBB\xBF"
-          "5 -3 7\r\n2147483647 -2147483648 0\r\n"}) {
+    for (const std::string& text : std::vector<std::string>{
+             "5 -3 7\n2147483647 -2147483648 +0\n", "5\n-3\n7\n2147483647\n-2147483648\n0\n",
+             "\t 5 -3 7 2147483647   -2147483648 0 99 junk",
+             "\xEF\xBB\xBF"
+             "5 -3 7\r\n2147483647 -2147483648 0\r\n",
+             // Leading zeros within the 64 bytes of the longest token.
+             std::string(63, '0') + "5 -" + std::string(62, '0') +
+                 "3 7 2147483647 -2147483648 0"}) {
         EXPECT_EQ(read(text, 2, 3), expected) << text;
     }
 }
@@ -73,6 +76,8 @@ TEST_F(RegionFile, BadTokensNameTheirPosition) {
         {"1 \xEF\xBB\xBF"
          "2 3 4 5 6",
          "number 2 (row 0, column 1)"},
+        {"1 2 " + std::string(63, '0') + "17 4 5 6", "number 3 (row 0, column 2)"},
+        {std::string(100000, '0'), "number 1 (row 0, column 0)"},
         {"1 2 3 4",
          "holds 4 numbers, but the image has 6 pixels; number 5 (row 1, column 1) is missing"},
         {"", "holds 0 numbers"},
@@ -81,6 +86,16 @@ TEST_F(RegionFile, BadTokensNameTheirPosition) {
         const std::string message = errorOf(c.text, 2, 3);
         EXPECT_NE(message.find(c.message), std::string::npos) << message;
         EXPECT_NE(message.find(path), std::string::npos) << message;
+    }
+}
+
+TEST_F(RegionFile, EndlessFilesFailAtTheFirstLongToken) {
+    cv::Mat_<int> regions(2, 2, 1);
+    try {
+        readRegionFile("/dev/zero", regions);
+        ADD_FAILURE() << "an endless run of zero bytes was accepted";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("number 1 (row 0, column 0)"), std::string::npos);
     }
 }
 
