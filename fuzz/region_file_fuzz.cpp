@@ -28,6 +28,7 @@ std::optional<std::vector<int>> expectedCells(std::string text, size_t cells) {
         size_t end = i;
         while (end < text.size() && !isBlank(text[end])) ++end;
         if (end == i) return std::nullopt;
+        if (end - i > 64) return std::nullopt;  // longer than any number, leading zeros included
         // from_chars takes no plus sign, and "-+1" must stay malformed.
         size_t begin = i;
         if (text[begin] == '+' && end - begin > 1 && text[begin + 1] != '-') ++begin;
