@@ -79,23 +79,31 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
 
 }  // namespace
 
-int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console) {
+void rethrowNamingPhoto(const std::string& imagePath) {
     const auto failure = [&](const std::string& why) {
-        return std::runtime_error("cannot segment '" + job.imagePath + "': " + why);
+        return std::runtime_error("cannot segment '" + imagePath + "': " + why);
     };
     try {
-        return segmentAndWrite(job, segmenter, console);
+        throw;
     } catch (const OutOfMemory&) {
         throw;
     } catch (const std::bad_alloc&) {
-        throw OutOfMemory(job.imagePath);
+        throw OutOfMemory(imagePath);
     } catch (const cv::Exception& e) {
-        if (e.code == cv::Error::StsNoMem) throw OutOfMemory(job.imagePath);
+        if (e.code == cv::Error::StsNoMem) throw OutOfMemory(imagePath);
         throw failure("the image library failed" + (e.func.empty() ? "" : " in " + e.func));
     } catch (const std::system_error& e) {
         throw failure(e.code().message());
     } catch (const std::logic_error& e) {
         throw failure(e.what());
+    }
+}
+
+int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console) {
+    try {
+        return segmentAndWrite(job, segmenter, console);
+    } catch (...) {
+        rethrowNamingPhoto(job.imagePath);
     }
 }
 

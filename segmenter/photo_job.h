@@ -42,4 +42,11 @@ class OutOfMemory : public std::bad_alloc {
 // message of ours naming the photo.
 int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console);
 
+// Called in a catch block: rethrows the exception being handled as runPhotoJob reports
+// it. OutOfMemory for std::bad_alloc and OpenCV's out-of-memory errors; std::runtime_error
+// "cannot segment 'PHOTO': ..." for other OpenCV errors (without their assertion text),
+// std::system_error (a thread that cannot start) and std::logic_error; anything else
+// (our own std::runtime_error, which names its file) unchanged.
+[[noreturn]] void rethrowNamingPhoto(const std::string& imagePath);
+
 }  // namespace segmora
