@@ -17,6 +17,13 @@ bool changesAt(const cv::Mat_<int>& ids, int y, int x) {
     return (x + 1 < ids.cols && ids(y, x + 1) != id) || (y + 1 < ids.rows && ids(y + 1, x) != id);
 }
 
+// A rows x cols picture in a buffer one row longer: OpenCV's Sun raster encoder reads a
+// byte past the last pixel, which must stay inside the buffer.
+cv::Mat_<cv::Vec3b> withSpareRow(int rows, int cols) {
+    cv::Mat_<cv::Vec3b> buffer(rows + 1, cols);
+    return buffer.rowRange(0, rows);
+}
+
 [[noreturn]] void fail(const std::string& path, const std::string& why) {
     throw std::runtime_error("cannot write boundary picture '" + path + "': " + why);
 }
@@ -55,7 +62,8 @@ cv::Mat_<cv::Vec3b> drawBoundaries(const cv::Mat_<cv::Vec3b>& photo, const cv::M
     if (labels.size() != photo.size() || (regions != nullptr && regions->size() != photo.size())) {
         throw std::invalid_argument("drawBoundaries: photo, labels and regions differ in size");
     }
-    cv::Mat_<cv::Vec3b> picture = photo.clone();
+    cv::Mat_<cv::Vec3b> picture = withSpareRow(photo.rows, photo.cols);
+    photo.copyTo(picture);
     for (int y = 0; y < picture.rows; ++y) {
         for (int x = 0; x < picture.cols; ++x) {
             if (regions != nullptr && changesAt(*regions, y, x)) {
@@ -69,7 +77,9 @@ cv::Mat_<cv::Vec3b> drawBoundaries(const cv::Mat_<cv::Vec3b>& photo, const cv::M
 }
 
 void checkPictureFormat(const std::string& path) {
-    encode(path, cv::Mat_<cv::Vec3b>(1, 1, cv::Vec3b(0, 0, 0)));
+    cv::Mat_<cv::Vec3b> pixel = withSpareRow(1, 1);
+    pixel.setTo(cv::Scalar::all(0));
+    encode(path, pixel);
 }
 
 void writeBoundaryPicture(OutputFile& file, const std::string& path,

@@ -39,8 +39,7 @@ std::string temporaryNameFor(const std::string& path) {
 OutputFile::OutputFile(const std::string& target, const std::string& description)
     : shownPath(target),
       path(resolveOutputPath(target, description)),
-      description(description),
-      buffer(kBufferSize) {
+      description(description) {
     const int stream = standardStreamOf(target);
     if (stream >= 0) {
         fd = ::fcntl(stream, F_DUPFD_CLOEXEC, 0);
@@ -102,6 +101,7 @@ void OutputFile::discardTemporary() {
 }
 
 void OutputFile::write(const char* bytes, size_t count) {
+    if (buffer.empty()) buffer.resize(kBufferSize);  // not before the results exist
     while (count > 0) {
         if (used == buffer.size()) flush();
         const size_t n = std::min(count, buffer.size() - used);
