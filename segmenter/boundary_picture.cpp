@@ -17,10 +17,11 @@ bool changesAt(const cv::Mat_<int>& ids, int y, int x) {
     return (x + 1 < ids.cols && ids(y, x + 1) != id) || (y + 1 < ids.rows && ids(y + 1, x) != id);
 }
 
-// A rows x cols picture in a buffer one row longer: OpenCV's Sun raster encoder reads a
-// byte past the last pixel, which must stay inside the buffer.
+// A rows x cols picture in a buffer one (zeroed) row longer: OpenCV's Sun raster encoder
+// reads a byte past the last pixel, which must stay inside the buffer and be defined.
 cv::Mat_<cv::Vec3b> withSpareRow(int rows, int cols) {
     cv::Mat_<cv::Vec3b> buffer(rows + 1, cols);
+    buffer.row(rows).setTo(cv::Scalar::all(0));
     return buffer.rowRange(0, rows);
 }
 

@@ -24,7 +24,9 @@ class DeclaredImageSize : public ::testing::Test {
 
 TEST_F(DeclaredImageSize, MatchesEveryFormatOpenCvWrites) {
     // An odd size, wider than tall, so that swapped or rounded fields show.
-    const cv::Mat_<cv::Vec3b> colour(23, 37, cv::Vec3b(10, 200, 30));
+    // One spare row: OpenCV's Sun raster encoder reads a byte past the last pixel.
+    const cv::Mat_<cv::Vec3b> colour =
+        cv::Mat_<cv::Vec3b>(24, 37, cv::Vec3b(10, 200, 30)).rowRange(0, 23);
     const cv::Mat_<uchar> grey(23, 37, 200);
     cv::Mat_<cv::Vec3f> floats;
     colour.convertTo(floats, CV_32F, 1.0 / 255);
@@ -90,7 +92,7 @@ TEST_F(DeclaredImageSize, ReadsHeadersOpenCvDoesNotWrite) {
 TEST_F(DeclaredImageSize, NothingForOtherOrCutShortFiles) {
     const std::string png = [] {
         std::vector<uchar> bytes;
-        cv::imencode(".png", cv::Mat_<cv::Vec3b>(3, 4), bytes);
+        cv::imencode(".png", cv::Mat_<cv::Vec3b>(3, 4, cv::Vec3b(1, 2, 3)), bytes);
         return std::string(bytes.begin(), bytes.end());
     }();
     for (const std::string& bytes :

@@ -37,9 +37,7 @@ std::string temporaryNameFor(const std::string& path) {
 }  // namespace
 
 OutputFile::OutputFile(const std::string& target, const std::string& description)
-    : shownPath(target),
-      path(resolveOutputPath(target, description)),
-      description(description) {
+    : shownPath(target), path(resolveOutputPath(target, description)), description(description) {
     const int stream = standardStreamOf(target);
     if (stream >= 0) {
         fd = ::fcntl(stream, F_DUPFD_CLOEXEC, 0);
