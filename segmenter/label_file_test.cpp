@@ -93,16 +93,5 @@ TEST_F(LabelFile, BadTargetsFailBeforeAnyWrite) {
     EXPECT_EQ(entryCount(dir), 1);
 }
 
-TEST_F(LabelFile, NamesUpToTheLongestLegalOneAreWritten) {
-    const cv::Mat_<int> labels(1, 2, 5);
-    for (size_t length : {200, 247, 248, 254, 255}) {
-        const std::string target = dir + "/" + std::string(length, 'x');
-        writeLabelMap(target, labels);
-        EXPECT_EQ(readFile(target), "5, 5\n") << length;
-        std::remove(target.c_str());
-        EXPECT_EQ(entryCount(dir), 0) << length;
-    }
-}
-
 }  // namespace
 }  // namespace segmora
