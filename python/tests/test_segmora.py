@@ -7,6 +7,7 @@ The environment names the built program (SEGMORA_PROGRAM), the photo decoder
 import os
 import subprocess
 import threading
+import time
 
 import numpy as np
 import pytest
@@ -123,6 +124,29 @@ def test_threads_side_by_side_give_the_same_labels(photos):
     for (name, _), (labels, count) in results.items():
         assert count == alone[name][1]
         np.testing.assert_array_equal(labels, alone[name][0])
+
+
+def test_other_threads_run_while_the_engine_works(photos):
+    """Python code runs during the middle half of a call, so the GIL was released."""
+    rgb = np.tile(photos["astronaut"], (3, 3, 1))  # long enough to span many switches
+    ticks, stop = [], threading.Event()
+
+    def tick():
+        while not stop.is_set():
+            ticks.append(time.perf_counter())
+            time.sleep(0.001)
+
+    ticker = threading.Thread(target=tick)
+    ticker.start()
+    try:
+        start = time.perf_counter()
+        segmora.segment(rgb)
+        end = time.perf_counter()
+    finally:
+        stop.set()
+        ticker.join()
+    quarter = (end - start) / 4
+    assert any(start + quarter < t < end - quarter for t in ticks)
 
 
 def test_labels_are_owned_and_writable():
