@@ -26,8 +26,8 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # Every test built with AddressSanitizer and UndefinedBehaviorSanitizer (without the Octave
-# MEX files and the Python module, which Octave and Python would load uninstrumented). A report ends the process with status
-# 86 or 87, which fails the test that caused it.
+# MEX files and the Python module, which Octave and Python would load uninstrumented).
+# A report ends the process with status 86 or 87, which fails the test that caused it.
 sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEGMORA_SANITIZE=ON \
 		-DSEGMORA_BUILD_MEX=OFF -DSEGMORA_BUILD_PYTHON=OFF $(CMAKE_FLAGS) >/dev/null
