@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -103,8 +104,10 @@ bool fitsInt32(T id) {
     }
 }
 
+// The region ids as a row-major int matrix: a view of the array when it already is one,
+// else `copy` filled with them.
 template <class T>
-void readRegions(const ArrayInput& input, int rows, int columns, cv::Mat_<int>& ids) {
+cv::Mat_<int> readRegions(const ArrayInput& input, int rows, int columns, cv::Mat_<int>& copy) {
     const T* data = static_cast<const T*>(input.data);
     const Strides s = input.strides;
     if constexpr (sizeof(T) > 4 || (sizeof(T) == 4 && !std::is_signed_v<T>)) {
@@ -121,30 +124,30 @@ void readRegions(const ArrayInput& input, int rows, int columns, cv::Mat_<int>& 
         }
     }
     if constexpr (std::is_same_v<T, std::int32_t>) {
-        if (s.column == 1 && s.row >= columns) {  // rows of ints already: no copy
-            ids = cv::Mat_<int>(rows, columns, const_cast<int*>(data),
-                                static_cast<size_t>(s.row) * sizeof(int));
-            return;
+        if (s.column == 1 && s.row >= columns) {
+            return cv::Mat_<int>(rows, columns, const_cast<int*>(data),
+                                 static_cast<size_t>(s.row) * sizeof(int));
         }
     }
-    segmora::bindings::regionsFrom(data, rows, columns, s, ids);
+    segmora::bindings::regionsFrom(data, rows, columns, s, copy);
+    return copy;
 }
 
-void readRegions(const ArrayInput& input, int rows, int columns, cv::Mat_<int>& ids) {
+cv::Mat_<int> readRegions(const ArrayInput& input, int rows, int columns, cv::Mat_<int>& copy) {
     const bool isSigned = input.kind == 'i';
     switch (input.itemSize) {
         case 1:
-            return isSigned ? readRegions<std::int8_t>(input, rows, columns, ids)
-                            : readRegions<std::uint8_t>(input, rows, columns, ids);
+            return isSigned ? readRegions<std::int8_t>(input, rows, columns, copy)
+                            : readRegions<std::uint8_t>(input, rows, columns, copy);
         case 2:
-            return isSigned ? readRegions<std::int16_t>(input, rows, columns, ids)
-                            : readRegions<std::uint16_t>(input, rows, columns, ids);
+            return isSigned ? readRegions<std::int16_t>(input, rows, columns, copy)
+                            : readRegions<std::uint16_t>(input, rows, columns, copy);
         case 4:
-            return isSigned ? readRegions<std::int32_t>(input, rows, columns, ids)
-                            : readRegions<std::uint32_t>(input, rows, columns, ids);
+            return isSigned ? readRegions<std::int32_t>(input, rows, columns, copy)
+                            : readRegions<std::uint32_t>(input, rows, columns, copy);
         default:
-            return isSigned ? readRegions<std::int64_t>(input, rows, columns, ids)
-                            : readRegions<std::uint64_t>(input, rows, columns, ids);
+            return isSigned ? readRegions<std::int64_t>(input, rows, columns, copy)
+                            : readRegions<std::uint64_t>(input, rows, columns, copy);
     }
 }
 
@@ -160,7 +163,16 @@ py::array_t<std::int32_t> labelArray(cv::Mat_<int>&& labels) {
         release);
 }
 
-py::tuple segment(const py::object& rgbObject, const py::object& regionsObject) {
+// The copies of a call's photo and region ids, kept by a Segmenter from one call to the next.
+struct Workspace {
+    cv::Mat bgr;
+    cv::Mat_<int> ids;
+};
+
+// Checks the arguments (GIL held), then copies the pixels in and runs `engine` without the
+// GIL; `lock`, when given, is taken once the GIL is released.
+py::tuple segmentWith(segmora::Segmenter& engine, Workspace& work, std::mutex* lock,
+                      const py::object& rgbObject, const py::object& regionsObject) {
     const ArrayInput rgb = checkRgb(rgbObject);
     std::optional<ArrayInput> regions;
     if (!regionsObject.is_none()) regions = checkRegions(regionsObject, rgb.array);
@@ -170,27 +182,47 @@ py::tuple segment(const py::object& rgbObject, const py::object& regionsObject) 
     segmora::Segmentation result;
     {
         py::gil_scoped_release unlocked;
-        cv::Mat bgr;
+        std::unique_lock<std::mutex> guard;
+        if (lock != nullptr) guard = std::unique_lock<std::mutex>(*lock);
         segmora::bindings::bgrFromRgb(static_cast<const std::uint8_t*>(rgb.data), rows, columns,
-                                      rgb.strides, bgr);
+                                      rgb.strides, work.bgr);
         if (regions) {
-            cv::Mat_<int> ids;
-            readRegions(*regions, rows, columns, ids);
-            result = segmora::segmentPhoto(bgr, ids);
+            result = engine.segmentPhoto(work.bgr, readRegions(*regions, rows, columns, work.ids));
         } else {
-            result = segmora::segmentPhoto(bgr);
+            result = engine.segmentPhoto(work.bgr);
         }
     }
     return py::make_tuple(labelArray(std::move(result.labels)), result.count);
 }
 
-}  // namespace
+py::tuple segment(const py::object& rgb, const py::object& regions) {
+    segmora::Segmenter engine;
+    Workspace work;
+    return segmentWith(engine, work, nullptr, rgb, regions);
+}
 
-PYBIND11_MODULE(_segmora, module) {
-    module.doc() = "Superpixels of colour photos: the compiled core of the segmora package.";
-    module.attr("__version__") = SEGMORA_VERSION;
-    module.def("segment", &segment, py::arg("rgb"), py::arg("regions") = py::none(),
-               R"doc(segment(rgb, regions=None) -> (labels, count)
+// segmora.Segmenter: the engine's warm buffers and the copies of the last photo, kept until
+// release() or the object's end. Threads may share one; their calls then take turns.
+class Segmenter {
+  public:
+    py::tuple segment(const py::object& rgb, const py::object& regions) {
+        return segmentWith(engine, work, &busy, rgb, regions);
+    }
+
+    void release() {
+        py::gil_scoped_release unlocked;
+        const std::lock_guard<std::mutex> guard(busy);
+        engine.release();
+        work = Workspace();
+    }
+
+  private:
+    std::mutex busy;
+    segmora::Segmenter engine;
+    Workspace work;
+};
+
+const char* const kSegmentDoc = R"doc(segment(rgb, regions=None) -> (labels, count)
 
 Divides a colour photo into superpixels, exactly as the Segmora program does.
 
@@ -207,5 +239,23 @@ program writes to its label file), and count, the number of superpixels.
 
 Raises TypeError for a non-array or a wrong dtype, ValueError for a wrong
 shape, an empty photo or a region id outside int32, MemoryError when memory
-runs out. The GIL is released while the engine works.)doc");
+runs out. The GIL is released while the engine works.)doc";
+
+}  // namespace
+
+PYBIND11_MODULE(_segmora, module) {
+    module.doc() = "Superpixels of colour photos: the compiled core of the segmora package.";
+    module.attr("__version__") = SEGMORA_VERSION;
+    module.def("segment", &segment, py::arg("rgb"), py::arg("regions") = py::none(), kSegmentDoc);
+    py::class_<Segmenter>(module, "Segmenter", R"doc(Segmenter()
+
+A worker for many photos: segment() as the module's function, but the engine's
+buffers and the copy of the photo stay allocated from one call to the next, so
+a series of photos does not touch fresh memory for each. release() gives them
+back; so does the object's end. Threads may share a Segmenter (their calls take
+turns); one Segmenter per thread lets them work side by side.)doc")
+        .def(py::init<>())
+        .def("segment", &Segmenter::segment, py::arg("rgb"), py::arg("regions") = py::none(),
+             kSegmentDoc)
+        .def("release", &Segmenter::release, "Gives back the buffers kept since the last call.");
 }

@@ -53,7 +53,9 @@ def main():
     assert np.array_equal(segmora.segment(rgb)[0], program_labels(args.program, args.big, csv))
     report = lambda what, seconds: print(f"python  {what:<28} {seconds:8.3f} s")
     height, width = rgb.shape[:2]
+    worker = segmora.Segmenter()
     report(f"{width} x {height}, segment", best_of(args.repeats, lambda: segmora.segment(rgb)))
+    report("same, Segmenter.segment", best_of(args.repeats, lambda: worker.segment(rgb)))
     report("same, program + loadtxt",
            best_of(args.repeats, lambda: program_labels(args.program, args.big, csv)))
 
@@ -65,7 +67,12 @@ def main():
         for k in range(args.count):
             program_labels(args.program, args.small[k % len(small)], csv)
 
+    def segmenter_many():
+        for k in range(args.count):
+            worker.segment(small[k % len(small)])
+
     report(f"{args.count} photos, segment", best_of(args.repeats, segment_many))
+    report(f"{args.count} photos, Segmenter.segment", best_of(args.repeats, segmenter_many))
     report(f"{args.count} photos, program + loadtxt", best_of(args.repeats, program_many))
 
 

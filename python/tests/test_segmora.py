@@ -126,6 +126,37 @@ def test_threads_side_by_side_give_the_same_labels(photos):
         np.testing.assert_array_equal(labels, alone[name][0])
 
 
+def test_a_segmenter_gives_the_same_labels_call_after_call(photos):
+    worker = segmora.Segmenter()
+    small = photos["chelsea"][:100, :150]
+    regions = np.arange(100 * 150, dtype=np.int32).reshape(100, 150) // 2000
+    expected = {name: segmora.segment(photos[name]) for name in PHOTOS}
+    for name in PHOTOS + ["small", "coffee", "release", "small"]:
+        if name == "release":
+            worker.release()
+        elif name == "small":
+            for ids in (regions, regions.astype(np.int64)):  # a view, then a copy
+                labels, count = worker.segment(small, ids)
+                np.testing.assert_array_equal(labels, segmora.segment(small, ids)[0])
+        else:
+            labels, count = worker.segment(photos[name])
+            assert count == expected[name][1]
+            np.testing.assert_array_equal(labels, expected[name][0])
+    with pytest.raises(ValueError, match="rgb must have shape"):
+        worker.segment(small[..., 0])
+    # Threads sharing one Segmenter take turns and still get their own photo's labels.
+    results = []
+    threads = [threading.Thread(target=lambda n=name: results.append(
+        (n, worker.segment(photos[n])))) for name in PHOTOS * 2]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert len(results) == 6
+    for name, (labels, count) in results:
+        np.testing.assert_array_equal(labels, expected[name][0])
+
+
 def test_other_threads_run_while_the_engine_works(photos):
     """Python code runs during the middle half of a call, so the GIL was released."""
     rgb = np.tile(photos["astronaut"], (3, 3, 1))  # long enough to span many switches
@@ -189,3 +220,4 @@ def test_module_describes_itself():
     assert segmora.__version__ == os.environ["SEGMORA_VERSION"]
     assert "segmora.segment(rgb, regions)" in segmora.__doc__
     assert "GIL is released" in segmora.segment.__doc__
+    assert "release()" in segmora.Segmenter.__doc__
