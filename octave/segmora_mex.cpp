@@ -162,6 +162,7 @@ Failure segmentInto(const mxArray* rgb, const mxArray* regions, PhotoShape shape
         segmora::bindings::labelsToColumnMajor(result.labels, labels);
         count = result.count;
     } catch (const std::bad_alloc&) {
+        releaseWarmState();  // give Octave back all the memory the function holds
         failure.id = "segmora:outOfMemory";
         std::snprintf(failure.message, sizeof failure.message,
                       "not enough memory to segment rgb (%lu x %lu pixels)",
