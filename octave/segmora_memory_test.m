@@ -3,8 +3,8 @@ function segmora_memory_test(mexDir)
 % segmora:outOfMemory, and the function must keep working for a small photo afterwards.
 addpath(mexDir);
 try
-  segmora(zeros(6000, 6000, 3, 'uint8'));
-  error('segmora_memory_test:noError', 'a 36-MP photo was segmented within the limit');
+  segmora(zeros(4000, 4000, 3, 'uint8'));
+  error('segmora_memory_test:noError', 'a 16-MP photo was segmented within the limit');
 catch err
   assert(err.identifier, 'segmora:outOfMemory');
   assert(!isempty(strfind(err.message, 'rgb')), 'message "%s" does not name rgb', err.message);

@@ -5,7 +5,9 @@ The environment names the built program (SEGMORA_PROGRAM), the photo decoder
 """
 
 import os
+import resource
 import subprocess
+import sys
 import threading
 import time
 
@@ -178,6 +180,21 @@ def test_other_threads_run_while_the_engine_works(photos):
         ticker.join()
     quarter = (end - start) / 4
     assert any(start + quarter < t < end - quarter for t in ticks)
+
+
+def test_running_out_of_memory_raises_memory_error():
+    """With 500 MB of address space a 16-MP photo fails cleanly; small ones still work."""
+    code = """
+import numpy as np, segmora
+try:
+    segmora.segment(np.zeros((4000, 4000, 3), np.uint8))
+except MemoryError:
+    print(segmora.segment(np.zeros((4, 5, 3), np.uint8))[1])
+"""
+    limit = lambda: resource.setrlimit(resource.RLIMIT_AS, (500_000_000, 500_000_000))
+    run = subprocess.run([sys.executable, "-c", code], preexec_fn=limit,
+                         capture_output=True, text=True)
+    assert (run.returncode, run.stdout) == (0, "1\n"), run.stderr
 
 
 def test_labels_are_owned_and_writable():
