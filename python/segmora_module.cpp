@@ -47,6 +47,9 @@ ArrayInput arrayInput(const py::object& object, const char* name) {
     }
     auto array = py::reinterpret_borrow<py::array>(object);
     const auto itemSize = static_cast<py::ssize_t>(array.itemsize());
+    if (itemSize <= 0) {
+        throw py::type_error(std::string(name) + " must hold numbers, not " + dtypeOf(array));
+    }
     bool usable = array.dtype().attr("isnative").cast<bool>();
     for (py::ssize_t d = 0; d < array.ndim(); ++d)
         usable = usable && array.strides(d) % itemSize == 0;
