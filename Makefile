@@ -26,11 +26,11 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # Every test built with AddressSanitizer and UndefinedBehaviorSanitizer (without the Octave
-# MEX file, which Octave would load uninstrumented). A report ends the process with status
-# 86 or 87, which fails the test that caused it.
+# MEX files and the Python module, which Octave and Python would load uninstrumented).
+# A report ends the process with status 86 or 87, which fails the test that caused it.
 sanitize: deps
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEGMORA_SANITIZE=ON \
-		-DSEGMORA_BUILD_MEX=OFF $(CMAKE_FLAGS) >/dev/null
+		-DSEGMORA_BUILD_MEX=OFF -DSEGMORA_BUILD_PYTHON=OFF $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:exitcode=86 \
 	UBSAN_OPTIONS=print_stacktrace=1:exitcode=87 \
@@ -40,11 +40,11 @@ sanitize: deps
 fuzz: hardening-deps
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DSEGMORA_BUILD_FUZZERS=ON -DSEGMORA_BUILD_TESTS=OFF -DSEGMORA_BUILD_MEX=OFF \
-		$(CMAKE_FLAGS) >/dev/null
+		-DSEGMORA_BUILD_PYTHON=OFF $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# One Segmora run and the unit tests under valgrind memcheck; see scripts/memcheck.
+# Segmora runs, the unit tests and Python calls under valgrind memcheck; see scripts/memcheck.
 memcheck: build hardening-deps
 	scripts/memcheck $(BUILD)
 

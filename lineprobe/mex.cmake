@@ -1,5 +1,6 @@
 # Builds the lineprobe MEX file for GNU Octave (through mkoctfile) and, when MATLAB is
-# installed, for MATLAB (through matlab_add_mex). Each output directory also receives
+# installed, for MATLAB (through matlab_add_mex), into ${CMAKE_BINARY_DIR}/octave and
+# ${CMAKE_BINARY_DIR}/matlab beside segmora's MEX file. Each output directory also receives
 # lineprobe.m, which carries the help text; calls go to the compiled file.
 
 set(lineprobeMexSources
@@ -11,7 +12,7 @@ find_program(LINEPROBE_MKOCTFILE mkoctfile)
 find_program(LINEPROBE_OCTAVE_CLI octave-cli)
 
 if(LINEPROBE_MKOCTFILE)
-  set(octaveDir ${CMAKE_CURRENT_BINARY_DIR}/octave)
+  set(octaveDir ${CMAKE_BINARY_DIR}/octave)
   set(octaveMex ${octaveDir}/lineprobe.mex)
   # mkoctfile brings Octave's compiler, include paths and link flags; these replace only its
   # default CXXFLAGS. Sanitizers are left out: the file is loaded by an uninstrumented Octave.
@@ -51,7 +52,7 @@ endif()
 
 find_package(Matlab QUIET COMPONENTS MX_LIBRARY)
 if(Matlab_FOUND)
-  set(matlabDir ${CMAKE_CURRENT_BINARY_DIR}/matlab)
+  set(matlabDir ${CMAKE_BINARY_DIR}/matlab)
   # matlab_add_mex links MATLAB's libmx/libmex and exports only mexFunction (its version map).
   matlab_add_mex(NAME lineprobe_matlab_mex MODULE OUTPUT_NAME lineprobe
                  SRC ${lineprobeMexSources} LINK_TO segmora_exact_fp)
