@@ -20,3 +20,15 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/SegmoraConfigVersio
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/SegmoraConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/SegmoraConfigVersion.cmake
         DESTINATION ${segmoraPackageDir})
+
+# The README and the licence; a Debian package carries them in Debian's own form instead
+# (packaging/deb.cmake).
+if(NOT SEGMORA_PACKAGE_DEB)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
+# The optional parts (batch program, MEX functions, Python module) once every folder has
+# added its targets.
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR}
+               CALL include ${PROJECT_SOURCE_DIR}/cmake/SegmoraInstallParts.cmake)
