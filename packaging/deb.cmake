@@ -18,6 +18,10 @@ if(SEGMORA_PACKAGE_DEB)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${debianDir}/copyright ${debianDir}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${debianDir}/Segmora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  if(TARGET lineprobe_octave_mex OR TARGET segmora_octave_mex)
+    install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME segmora)
+  endif()
 endif()
 
 set(CPACK_GENERATOR DEB)
