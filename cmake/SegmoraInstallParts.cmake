@@ -5,6 +5,7 @@
 
 if(TARGET segmora-batch)
   install(TARGETS segmora-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  segmora_install_strip(${CMAKE_INSTALL_BINDIR} $<TARGET_FILE_NAME:segmora-batch> --strip-unneeded)
 endif()
 
 # Octave's site folder for compiled functions of its API version, as a path below the

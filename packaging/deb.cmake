@@ -1,7 +1,7 @@
 # The Debian package: CPack's DEB generator packs what `cmake --install` installs. `make
 # package` configures build-package/ with CMAKE_INSTALL_PREFIX=/usr and SEGMORA_PACKAGE_DEB=ON,
-# which installs the documents as Debian wants them: copyright in Debian's format and a
-# changelog.gz. Dependencies come from dpkg-shlibdeps.
+# which installs the documents as Debian wants them: copyright in Debian's format, a
+# changelog.gz and compressed manual pages. Dependencies come from dpkg-shlibdeps.
 
 if(SEGMORA_PACKAGE_DEB)
   set(debianDir ${PROJECT_BINARY_DIR}/packaging/debian)
@@ -10,14 +10,22 @@ if(SEGMORA_PACKAGE_DEB)
   string(TIMESTAMP changelogDate "%a, %d %b %Y %H:%M:%S +0000" UTC)
   configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog.in ${debianDir}/changelog @ONLY)
   find_program(SEGMORA_GZIP gzip REQUIRED)
-  configure_file(${PROJECT_SOURCE_DIR}/docs/Segmora.1.in ${debianDir}/Segmora.1 @ONLY)
-  foreach(document changelog Segmora.1)
-    execute_process(COMMAND ${SEGMORA_GZIP} -9n -c ${debianDir}/${document}
-                    OUTPUT_FILE ${debianDir}/${document}.gz COMMAND_ERROR_IS_FATAL ANY)
-  endforeach()
+  execute_process(COMMAND ${SEGMORA_GZIP} -9n -c ${debianDir}/changelog
+                  OUTPUT_FILE ${debianDir}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${debianDir}/copyright ${debianDir}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
-  install(FILES ${debianDir}/Segmora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # docs/PROGRAM.1.in: the manual page of each program that is built.
+  file(GLOB manualPages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.1.in)
+  foreach(manualPage IN LISTS manualPages)
+    cmake_path(GET manualPage FILENAME page)
+    string(REGEX REPLACE "\\.1\\.in$" "" program ${page})
+    if(TARGET ${program})
+      configure_file(${manualPage} ${debianDir}/${program}.1 @ONLY)
+      execute_process(COMMAND ${SEGMORA_GZIP} -9n -c ${debianDir}/${program}.1
+                      OUTPUT_FILE ${debianDir}/${program}.1.gz COMMAND_ERROR_IS_FATAL ANY)
+      install(FILES ${debianDir}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
+  endforeach()
   if(TARGET lineprobe_octave_mex OR TARGET segmora_octave_mex)
     install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME segmora)
