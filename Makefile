@@ -66,6 +66,7 @@ package: deps package-deps
 		"-DCMAKE_SHARED_LINKER_FLAGS=$$($(DEB_FLAGS) LDFLAGS)" \
 		"-DCMAKE_MODULE_LINKER_FLAGS=$$($(DEB_FLAGS) LDFLAGS)" $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	rm -f $(DIST)/segmora_*.deb $(DIST)/segmora-*.tar.gz
 	cd $(PACKAGE_BUILD) && cpack -G DEB
 	cmake --build $(PACKAGE_BUILD) --target octave_package
 

@@ -4,6 +4,9 @@
 # install(TARGETS) does not strip, or strips but leaves the compiler's .comment in: MEX files
 # and Python extensions (installed as plain files), the static library, the programs.
 function(segmora_install_strip folder pattern)
+  if(NOT CMAKE_STRIP)
+    return()
+  endif()
   list(JOIN ARGN "\" \"" options)
   set(code [[
 if(CMAKE_INSTALL_DO_STRIP)
