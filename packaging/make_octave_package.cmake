@@ -96,5 +96,7 @@ file(WRITE ${root}/INDEX "${index}")
 cmake_path(GET archive PARENT_PATH distDir)
 file(MAKE_DIRECTORY ${distDir})
 file(REMOVE ${archive})
-execute_process(COMMAND ${CMAKE_COMMAND} -E tar czf ${archive} ${package}
+file(GLOB_RECURSE members RELATIVE ${stageDir} ${root}/*)
+list(SORT members)
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar czf ${archive} ${members}
                 WORKING_DIRECTORY ${stageDir} COMMAND_ERROR_IS_FATAL ANY)
