@@ -5,8 +5,11 @@ CMAKE_FLAGS ?=
 SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+PACKAGE_BUILD ?= build-package
+DIST ?= dist
 
-.PHONY: deps hardening-deps build demo test sanitize fuzz memcheck bench clean
+.PHONY: deps hardening-deps package-deps build demo test sanitize fuzz memcheck package \
+	package-test bench clean
 
 deps:
 	scripts/install-deps
@@ -14,6 +17,10 @@ deps:
 # clang with libFuzzer and valgrind, for `make fuzz` and `make memcheck`.
 hardening-deps:
 	scripts/install-deps --hardening
+
+# dpkg-dev, file and lintian, for `make package` and `make package-test`.
+package-deps:
+	scripts/install-deps --package
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
@@ -48,5 +55,24 @@ fuzz: hardening-deps
 memcheck: build hardening-deps
 	scripts/memcheck $(BUILD)
 
+# The Debian package and the Octave package in $(DIST)/, from a Release build of their own
+# with Debian's build flags and all its hardening (the optimisation stays Release's -O3).
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g dpkg-buildflags --get
+package: deps package-deps
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+		-DSEGMORA_BUILD_TESTS=OFF -DSEGMORA_PACKAGE_DEB=ON -DSEGMORA_DIST_DIR=$(CURDIR)/$(DIST) \
+		"-DCMAKE_CXX_FLAGS=$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+		"-DCMAKE_EXE_LINKER_FLAGS=$$($(DEB_FLAGS) LDFLAGS)" \
+		"-DCMAKE_SHARED_LINKER_FLAGS=$$($(DEB_FLAGS) LDFLAGS)" \
+		"-DCMAKE_MODULE_LINKER_FLAGS=$$($(DEB_FLAGS) LDFLAGS)" $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	rm -f $(DIST)/segmora_*.deb $(DIST)/segmora-*.tar.gz
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	cmake --build $(PACKAGE_BUILD) --target octave_package
+
+# Both packages unpacked or installed into scratch folders and tried; see scripts/package-test.
+package-test: package build
+	scripts/package-test $(BUILD) $(DIST)
+
 clean:
-	rm -rf $(BUILD) build-*
+	rm -rf $(BUILD) build-* $(DIST)

@@ -1,0 +1,70 @@
+# Install rules for the parts that exist only in some builds: the batch program, the Octave
+# MEX functions with their help files, and the Python module. SegmoraInstall.cmake reads
+# this file at the end of the top-level CMakeLists.txt, when every folder has added its
+# targets, so each part is installed exactly when its target exists.
+
+if(TARGET segmora-batch)
+  install(TARGETS segmora-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  segmora_install_strip(${CMAKE_INSTALL_BINDIR} $<TARGET_FILE_NAME:segmora-batch> --strip-unneeded)
+endif()
+
+# Octave's site folder for compiled functions of its API version, as a path below the
+# install prefix (with the prefix /usr it is on Octave's default path). Each MEX file goes
+# there with its help file beside it: Octave shows the help of a MEX function only from an
+# .m file of the same name in the same folder.
+find_program(SEGMORA_OCTAVE_CONFIG octave-config)
+if(SEGMORA_OCTAVE_CONFIG AND NOT DEFINED SEGMORA_INSTALL_OCTAVEDIR)
+  execute_process(COMMAND ${SEGMORA_OCTAVE_CONFIG} -p OCTAVE_HOME
+                  OUTPUT_VARIABLE octaveHome OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND ${SEGMORA_OCTAVE_CONFIG} -p LOCALAPIOCTFILEDIR
+                  OUTPUT_VARIABLE octaveSiteDir OUTPUT_STRIP_TRAILING_WHITESPACE)
+  cmake_path(RELATIVE_PATH octaveSiteDir BASE_DIRECTORY "${octaveHome}")
+  set(SEGMORA_INSTALL_OCTAVEDIR "${octaveSiteDir}" CACHE STRING
+      "Folder below the install prefix for the Octave MEX functions and their help files")
+endif()
+
+# A MEX file is taken from wherever the custom command of some folder writes it.
+function(segmora_generated_anywhere out file)
+  set(folders ${PROJECT_SOURCE_DIR})
+  set(${out} OFF PARENT_SCOPE)
+  while(folders)
+    list(POP_FRONT folders folder)
+    get_source_file_property(generated ${file} DIRECTORY ${folder} GENERATED)
+    if(generated)
+      set(${out} ON PARENT_SCOPE)
+      return()
+    endif()
+    get_property(subfolders DIRECTORY ${folder} PROPERTY SUBDIRECTORIES)
+    list(APPEND folders ${subfolders})
+  endwhile()
+endfunction()
+
+foreach(mexName lineprobe segmora)
+  if(NOT TARGET ${mexName}_octave_mex OR NOT SEGMORA_INSTALL_OCTAVEDIR)
+    continue()
+  endif()
+  set(mexFound OFF)
+  foreach(mexDir ${CMAKE_BINARY_DIR}/octave ${CMAKE_BINARY_DIR}/${mexName}/octave)
+    segmora_generated_anywhere(generated ${mexDir}/${mexName}.mex)
+    if(generated AND NOT mexFound)
+      install(FILES ${mexDir}/${mexName}.mex ${mexDir}/${mexName}.m
+              DESTINATION ${SEGMORA_INSTALL_OCTAVEDIR})
+      segmora_install_strip(${SEGMORA_INSTALL_OCTAVEDIR} ${mexName}.mex --strip-unneeded)
+      set(mexFound ON)
+    endif()
+  endforeach()
+  if(NOT mexFound)
+    message(WARNING "${mexName}.mex: built by ${mexName}_octave_mex, but in no known folder; "
+                    "not installed")
+  endif()
+endforeach()
+
+# The Python package folder as the build leaves it (__init__.py and the extension).
+if(TARGET segmora_python)
+  set(SEGMORA_INSTALL_PYTHONDIR lib/python3/dist-packages CACHE STRING
+      "Folder below the install prefix for the Python package")
+  install(DIRECTORY ${CMAKE_BINARY_DIR}/python/segmora DESTINATION ${SEGMORA_INSTALL_PYTHONDIR}
+          FILES_MATCHING PATTERN "*.py" PATTERN "*.so"
+          PATTERN __pycache__ EXCLUDE)
+  segmora_install_strip(${SEGMORA_INSTALL_PYTHONDIR}/segmora "*.so" --strip-unneeded)
+endif()

@@ -1,0 +1,53 @@
+# The Octave package segmora-VERSION.tar.gz (target octave_package): DESCRIPTION, INDEX,
+# COPYING, the help files under inst/, and under src/ the sources of the MEX functions with
+# a Makefile that builds them with mkoctfile. The sources, include folders and definitions
+# of the engine (target segmora) and of the line walk (target lineprobe_core) are read from
+# those targets when the build system is generated, so moving their files needs no change
+# here. The segmora MEX function is packaged when octave/segmora_mex.cpp and its help file
+# octave/segmora.m exist.
+
+set(octavePackageDir ${PROJECT_BINARY_DIR}/packaging/octave)
+
+set(segmoraMexSource ${PROJECT_SOURCE_DIR}/octave/segmora_mex.cpp)
+set(segmoraHelp ${PROJECT_SOURCE_DIR}/octave/segmora.m)
+set(octaveDescription "lineprobe returns the largest absolute value of a matrix on the \
+digital straight line between pairs of pixels.")
+if(EXISTS ${segmoraMexSource} AND EXISTS ${segmoraHelp})
+  string(PREPEND octaveDescription "segmora partitions a colour photo into superpixels, with \
+the labels of the Segmora program; ")
+else()
+  set(segmoraMexSource "")
+  set(segmoraHelp "")
+endif()
+
+string(TIMESTAMP packageDate "%Y-%m-%d" UTC)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/octave/DESCRIPTION.in ${octavePackageDir}/DESCRIPTION
+               @ONLY)
+
+file(GENERATE OUTPUT ${octavePackageDir}/manifest.cmake CONTENT "\
+set(version [[${PROJECT_VERSION}]])
+set(projectDir [[${PROJECT_SOURCE_DIR}]])
+set(stageDir [[${octavePackageDir}/stage]])
+set(archive [[${SEGMORA_DIST_DIR}/segmora-${PROJECT_VERSION}.tar.gz]])
+set(description [[${octavePackageDir}/DESCRIPTION]])
+set(license [[${PROJECT_SOURCE_DIR}/LICENSE]])
+set(makefileTemplate [[${CMAKE_CURRENT_LIST_DIR}/octave/Makefile.in]])
+set(engineDir [[$<TARGET_PROPERTY:segmora,SOURCE_DIR>]])
+set(engineSources [[$<TARGET_PROPERTY:segmora,SOURCES>]])
+set(engineIncludes [[$<TARGET_PROPERTY:segmora,INCLUDE_DIRECTORIES>]])
+set(engineDefinitions [[$<TARGET_PROPERTY:segmora,COMPILE_DEFINITIONS>]])
+set(lineprobeDir [[$<TARGET_PROPERTY:lineprobe_core,SOURCE_DIR>]])
+set(lineprobeSources [[$<TARGET_PROPERTY:lineprobe_core,SOURCES>]])
+set(lineprobeIncludes [[$<TARGET_PROPERTY:lineprobe_core,INCLUDE_DIRECTORIES>]])
+set(lineprobeMexSource [[${PROJECT_SOURCE_DIR}/lineprobe/lineprobe_mex.cpp]])
+set(lineprobeHelp [[${PROJECT_SOURCE_DIR}/lineprobe/lineprobe.m]])
+set(segmoraMexSource [[${segmoraMexSource}]])
+set(segmoraHelp [[${segmoraHelp}]])
+")
+
+add_custom_target(octave_package
+  COMMAND ${CMAKE_COMMAND} -D manifest=${octavePackageDir}/manifest.cmake
+          -P ${CMAKE_CURRENT_LIST_DIR}/make_octave_package.cmake
+  BYPRODUCTS ${SEGMORA_DIST_DIR}/segmora-${PROJECT_VERSION}.tar.gz
+  COMMENT "Making the Octave package segmora-${PROJECT_VERSION}.tar.gz"
+  VERBATIM)

@@ -1,0 +1,35 @@
+function octave_functions_test(photo, labelFile, folder)
+% OCTAVE_FUNCTIONS_TEST Checks the packaged MEX functions on the path, which must come from
+% below FOLDER: the compiled lineprobe with its help text and, when packaged, segmora
+% against the label file LABELFILE that the Segmora program wrote for PHOTO.
+  assert(exist('lineprobe'), 3, 'lineprobe: no MEX file on the path');
+  assert(strncmp(which('lineprobe'), folder, numel(folder)),
+         'lineprobe: %s is not from %s', which('lineprobe'), folder);
+  assert(lineprobe([1 2 3; 4 5 6; 7 8 9], [0 0], [8 6]), [5; 2]);
+  assert(lineprobe(magic(4), 5, 5), -1e7);
+  try
+    lineprobe([1 2; 3 4], 0);
+    error('lineprobe accepted two inputs');
+  catch failure
+    assert(failure.identifier, 'lineprobe:nargin');
+  end
+  assert(! isempty(strfind(get_help_text('lineprobe'), 'Largest absolute value')),
+         'lineprobe: no help text beside the MEX file');
+
+  if exist('segmora') == 0
+    disp('octave_functions_test: lineprobe passed; segmora is not packaged');
+    return;
+  end
+  assert(exist('segmora'), 3, 'segmora: no MEX file on the path');
+  assert(strncmp(which('segmora'), folder, numel(folder)),
+         'segmora: %s is not from %s', which('segmora'), folder);
+  assert(! isempty(get_help_text('segmora')), 'segmora: no help text beside the MEX file');
+  % The call the segmora help file documents: labels of an RGB photo as imread gives it.
+  state = warning('off', 'all');  % the image library's remarks on the file's colour profile
+  rgb = imread(photo);
+  warning(state);
+  labels = segmora(rgb);
+  assert(isequal(double(labels), dlmread(labelFile, ',')),
+         'segmora: labels differ from the Segmora program''s label file');
+  disp('octave_functions_test: lineprobe and segmora passed');
+end
