@@ -28,7 +28,7 @@ int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console
         regions.release();
     }
     if (console) *console << "Super-pixel num: " << result.count << std::endl;
-    if (file) writeLabelMap(*file, result.labels);
+    if (file) writeLabelMap(*file, result.labels, segmenter.threads());
     if (!photo.empty()) {
         writeBoundaryPicture(job.picturePath, photo, result.labels,
                              regions.empty() ? nullptr : &regions);

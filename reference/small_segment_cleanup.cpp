@@ -1,6 +1,8 @@
-#include "labelling.h"
+#include "small_segment_cleanup.h"
 
 #include <map>
+
+#include "segmora/segmora.h"
 
 namespace segmora {
 

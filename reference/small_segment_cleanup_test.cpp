@@ -1,4 +1,4 @@
-#include "labelling.h"
+#include "small_segment_cleanup.h"
 
 #include <gtest/gtest.h>
 
