@@ -45,7 +45,7 @@ struct StageTimes {
     }
 };
 
-void runOnce(const std::string& photo, const std::string& labelPath, BlockPool& pool,
+void runOnce(const std::string& photo, const std::string& labelPath, segmora::BlockPool& pool,
              StageTimes& times) {
     using namespace segmora;
     const Workspace workspace{pool, threadCountFor(0)};
@@ -96,8 +96,8 @@ void runOnce(const std::string& photo, const std::string& labelPath, BlockPool& 
 // channel images smoothed with the identity mask, a 12-byte edge array
 // sorted stably, the plain forest, an ordered map for the labels and
 // OpenCV's own CSV rendering. segmentGraph sorts again; its input is sorted.
-void runReferenceOnce(const std::string& photo, const std::string& labelPath, BlockPool& pool,
-                      StageTimes& times) {
+void runReferenceOnce(const std::string& photo, const std::string& labelPath,
+                      segmora::BlockPool& pool, StageTimes& times) {
     using namespace segmora;
     cv::Mat_<cv::Vec3b> colour, lab;
     cv::Mat_<cv::Vec3d> image;
