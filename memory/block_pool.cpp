@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -89,6 +90,35 @@ void BlockPool::release(void* block, bool mapped) {
         }
     }
     ::munmap(block, length);
+}
+
+void BlockPool::detachLive(void* block, bool mapped, size_t bytes, size_t& length) {
+    length = bytes;
+    if (!mapped) return;
+    std::lock_guard<std::mutex> guard(lock);
+    const auto found = lengthsInUse.find(block);
+    const size_t mappedLength = found->second;
+    lengthsInUse.erase(found);
+    length = std::min(roundedUp(bytes), mappedLength);
+    if (mappedLength > length) ::munmap(static_cast<char*>(block) + length, mappedLength - length);
+}
+
+void* BlockPool::allocateDetached(size_t bytes, size_t& length, bool& mapped) {
+    mapped = bytes >= kMapFrom;
+    length = mapped ? roundedUp(bytes) : bytes;
+    if (mapped) return mapHuge(bytes);
+    void* block = std::malloc(bytes == 0 ? 1 : bytes);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+}
+
+void BlockPool::freeDetached(void* block, size_t length, bool mapped) {
+    if (block == nullptr) return;
+    if (mapped) {
+        ::munmap(block, length);
+    } else {
+        std::free(block);
+    }
 }
 
 void BlockPool::trim() {

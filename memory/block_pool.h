@@ -28,6 +28,14 @@ class BlockPool {
     void* allocate(size_t bytes, bool& mapped);
     void release(void* block, bool mapped);
 
+    // Memory handed to a caller for good, given back with freeDetached(block, length,
+    // mapped) whether or not the pool still exists. detachLive takes a live block of this
+    // pool out of it, cut to its first `bytes` (the rest of a mapping is unmapped);
+    // allocateDetached makes fresh memory that no pool ever held.
+    void detachLive(void* block, bool mapped, size_t bytes, size_t& length);
+    static void* allocateDetached(size_t bytes, size_t& length, bool& mapped);
+    static void freeDetached(void* block, size_t length, bool mapped);
+
     // Gives the kept mappings back to the system.
     void trim();
     // Bytes of released mappings kept for reuse.

@@ -64,5 +64,32 @@ TEST(LargeBuffer, MovesHandOverTheBlockOnce) {
     EXPECT_EQ(pool.keptBytes(), 6 * kMB);  // rounded up to whole huge pages
 }
 
+TEST(BlockPool, DetachedBlocksLeaveThePoolCutToSize) {
+    BlockPool pool;
+    LargeBuffer big(pool, 20 * kMB);
+    void* start = big.as<void>();
+    std::memset(start, 7, big.size());
+    size_t length = 0;
+    bool mapped = false;
+    void* detached = big.detachStart(5 * kMB, length, mapped);
+    EXPECT_EQ(detached, start);
+    EXPECT_EQ(big.as<void>(), nullptr);
+    EXPECT_TRUE(mapped);
+    EXPECT_EQ(length, 6 * kMB);  // whole huge pages; the other 14 MB are unmapped
+    EXPECT_EQ(static_cast<unsigned char*>(detached)[5 * kMB - 1], 7);
+    big.release();
+    EXPECT_EQ(pool.keptBytes(), 0u);
+    BlockPool::freeDetached(detached, length, mapped);
+
+    LargeBuffer small(pool, 1000);
+    void* heap = small.detachStart(400, length, mapped);
+    EXPECT_FALSE(mapped);
+    BlockPool::freeDetached(heap, length, mapped);
+    void* fresh = BlockPool::allocateDetached(9 * kMB, length, mapped);
+    EXPECT_EQ(length, 10 * kMB);
+    std::memset(fresh, 1, 9 * kMB);
+    BlockPool::freeDetached(fresh, length, mapped);
+}
+
 }  // namespace
 }  // namespace segmora

@@ -27,6 +27,14 @@ LargeBuffer& LargeBuffer::operator=(LargeBuffer&& other) noexcept {
     return *this;
 }
 
+void* LargeBuffer::detachStart(size_t bytes, size_t& length, bool& isMapped) {
+    void* start = std::exchange(block, nullptr);
+    isMapped = mapped;
+    if (start != nullptr) pool->detachLive(start, mapped, bytes, length);
+    this->bytes = 0;
+    return start;
+}
+
 void LargeBuffer::release() {
     if (block != nullptr) pool->release(block, mapped);
     block = nullptr;

@@ -25,6 +25,11 @@ class LargeBuffer {
     size_t size() const { return bytes; }
     void release();
 
+    // Hands the block's first `bytes` (at most size()) to the caller for good, to be given
+    // back with BlockPool::freeDetached(block, length, mapped); the rest of it goes back to
+    // the system. The buffer is left empty.
+    void* detachStart(size_t bytes, size_t& length, bool& isMapped);
+
   private:
     BlockPool* pool = nullptr;
     void* block = nullptr;

@@ -4,6 +4,7 @@
 
 #include "edge_graph.h"
 #include "input_channels.h"
+#include "label_matrix.h"
 #include "segment_forest.h"
 #include "segment_merging.h"
 #include "segment_numbering.h"
@@ -18,7 +19,8 @@ namespace {
 // Builds and sorts the graph of the channels, then calls `release` (the
 // channels are not needed any more), merges, cleans up and labels. Each
 // stage gives back what the next ones no longer need, so that the pool
-// hands it on: the forest takes the channels' block.
+// hands it on: the forest takes the channels' block; the labels take the
+// start of the edges' block, the rest of which goes back to the system.
 void segmentChannels(const PixelChannels& channels, int32_t width, int32_t height,
                      const std::function<void()>& release, float threshold, int capDivisor,
                      const int32_t* regions, const Workspace& workspace, int& segmentCount,
@@ -40,10 +42,10 @@ void segmentChannels(const PixelChannels& channels, int32_t width, int32_t heigh
         LargeBuffer smallPixels(workspace.pool, (static_cast<size_t>(pixels) + 63) / 64 * 8);
         absorbSmallSegments(forest, pixels, graph.view(), neighbours, kMinSegmentSize,
                             smallPixels.as<uint64_t>(), workspace.threads);
-        graph = SortedGraph();
     }
     segmentCount = forest.setCount;
-    labels.create(height, width);
+    labels = labelMatrixIn(graph.edges, height, width);  // the edges' warm pages
+    graph = SortedGraph();
     numberSegments(forest, labels.ptr<int32_t>(), pixels);
 }
 
