@@ -22,7 +22,7 @@
 #include "segment_merging.h"
 #include "segment_numbering.h"
 #include "segmora/segmora.h"
-#include "small_segment_cleanup.h"
+#include "cleanup_and_labels.h"
 #include "small_segments.h"
 #include "smoothing.h"
 

@@ -7,7 +7,7 @@
 #include "segment_graph.h"
 #include "segment_merging.h"
 #include "segmentation_checks.h"
-#include "small_segment_cleanup.h"
+#include "cleanup_and_labels.h"
 #include "smoothing.h"
 
 namespace segmora {

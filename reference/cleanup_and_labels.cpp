@@ -1,4 +1,4 @@
-#include "small_segment_cleanup.h"
+#include "cleanup_and_labels.h"
 
 #include <map>
 
