@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cleanup_and_labels.h"
 #include "colour_image.h"
 #include "edge_graph.h"
 #include "input_channels.h"
@@ -22,7 +23,6 @@
 #include "segment_merging.h"
 #include "segment_numbering.h"
 #include "segmora/segmora.h"
-#include "cleanup_and_labels.h"
 #include "small_segments.h"
 #include "smoothing.h"
 

@@ -3,11 +3,11 @@
 #include <memory>
 
 #include "block_pool.h"
+#include "cleanup_and_labels.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
 #include "segment_merging.h"
 #include "segmentation_checks.h"
-#include "cleanup_and_labels.h"
 #include "smoothing.h"
 
 namespace segmora {
