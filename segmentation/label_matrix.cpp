@@ -7,15 +7,15 @@ namespace segmora {
 namespace {
 
 // Frees detached blocks. It holds no data, so one constant instance serves
-// every matrix of every pool; it only ever deallocates.
+// every matrix of every pool; it never makes new blocks.
 class DetachedBlocks : public cv::MatAllocator {
   public:
     cv::UMatData* allocate(int, const int*, int, void*, size_t*, cv::AccessFlag,
                            cv::UMatUsageFlags) const override {
         return nullptr;
     }
-    bool allocate(cv::UMatData*, cv::AccessFlag, cv::UMatUsageFlags) const override {
-        return false;
+    bool allocate(cv::UMatData* data, cv::AccessFlag, cv::UMatUsageFlags) const override {
+        return data != nullptr;  // the block is there already
     }
     void deallocate(cv::UMatData* u) const override {
         if (u == nullptr) return;
