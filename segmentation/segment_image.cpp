@@ -19,8 +19,8 @@ namespace {
 // Builds and sorts the graph of the channels, then calls `release` (the
 // channels are not needed any more), merges, cleans up and labels. Each
 // stage gives back what the next ones no longer need, so that the pool
-// hands it on: the forest takes the channels' block; the labels take the
-// start of the edges' block, the rest of which goes back to the system.
+// hands it on: the forest takes the channels' block, and the labels the
+// start of the edges' block when the workspace says so.
 void segmentChannels(const PixelChannels& channels, int32_t width, int32_t height,
                      const std::function<void()>& release, float threshold, int capDivisor,
                      const int32_t* regions, const Workspace& workspace, int& segmentCount,
@@ -44,7 +44,8 @@ void segmentChannels(const PixelChannels& channels, int32_t width, int32_t heigh
                             smallPixels.as<uint64_t>(), workspace.threads);
     }
     segmentCount = forest.setCount;
-    labels = labelMatrixIn(graph.edges, height, width);  // the edges' warm pages
+    LargeBuffer none;
+    labels = labelMatrixIn(workspace.labelsInSpentEdges ? graph.edges : none, height, width);
     graph = SortedGraph();
     numberSegments(forest, labels.ptr<int32_t>(), pixels);
 }

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "block_pool.h"
 #include "parallel.h"
@@ -38,11 +39,16 @@ Parameters photoParameters(bool withRegions) {
 // the next ones.
 struct Segmenter::Buffers {
     BlockPool pool;
+    bool usedBefore = false;
 
-    // The workspace of a call; a moved-from Segmenter gets fresh buffers.
+    // The workspace of a call; a moved-from Segmenter gets fresh buffers. A
+    // first call (one-shot calls and the program have only that) puts the
+    // labels in spent memory for the smallest peak; later ones keep every big
+    // buffer warm for the next call.
     static Workspace of(std::unique_ptr<Buffers>& buffers, int threads) {
         if (!buffers) buffers = std::make_unique<Buffers>();
-        return Workspace{buffers->pool, threadCountFor(threads)};
+        const bool first = !std::exchange(buffers->usedBefore, true);
+        return Workspace{buffers->pool, threadCountFor(threads), first};
     }
 };
 
@@ -54,7 +60,9 @@ Segmenter::Segmenter(Segmenter&&) noexcept = default;
 Segmenter& Segmenter::operator=(Segmenter&&) noexcept = default;
 
 void Segmenter::release() {
-    if (buffers) buffers->pool.trim();
+    if (!buffers) return;
+    buffers->pool.trim();
+    buffers->usedBefore = false;
 }
 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr) {
