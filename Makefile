@@ -3,13 +3,14 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 SANITIZE_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-sanitize-thread
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 PACKAGE_BUILD ?= build-package
 DIST ?= dist
 
-.PHONY: deps hardening-deps package-deps build demo test sanitize fuzz memcheck package \
-	package-test bench clean
+.PHONY: deps hardening-deps package-deps build demo test sanitize sanitize-thread fuzz memcheck \
+	package package-test bench clean
 
 deps:
 	scripts/install-deps
@@ -42,6 +43,15 @@ sanitize: deps
 	ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:exitcode=86 \
 	UBSAN_OPTIONS=print_stacktrace=1:exitcode=87 \
 		ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
+
+# The tests that run threads (CTest label "threads": the engine's parallel stages, Segmenters
+# side by side) built with ThreadSanitizer. A report ends the test with status 66.
+sanitize-thread: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEGMORA_SANITIZE_THREAD=ON \
+		-DSEGMORA_BUILD_MEX=OFF $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target segmentation_tests segmenter_load_tests
+	TSAN_OPTIONS=halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$(CURDIR)/scripts/tsan.supp \
+		ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L threads
 
 # Each libFuzzer target (fuzz/, lineprobe/) for FUZZ_SECONDS seconds; see scripts/fuzz.
 fuzz: hardening-deps

@@ -11,12 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "cleanup_and_labels.h"
 #include "colour_image.h"
+#include "edge_graph.h"
+#include "input_channels.h"
 #include "label_file.h"
-#include "labelling.h"
 #include "large_matrix_allocator.h"
+#include "parallel.h"
+#include "pixel_graph.h"
 #include "segment_graph.h"
-#include "segmentation_pipeline.h"
+#include "segment_merging.h"
+#include "segment_numbering.h"
+#include "segmora/segmora.h"
+#include "small_segments.h"
 #include "smoothing.h"
 
 namespace {
@@ -38,32 +45,48 @@ struct StageTimes {
     }
 };
 
-void runOnce(const std::string& photo, const std::string& labelPath, StageTimes& times) {
+void runOnce(const std::string& photo, const std::string& labelPath, segmora::BlockPool& pool,
+             StageTimes& times) {
     using namespace segmora;
-    cv::Mat_<cv::Vec3b> colour, lab;
-    EdgeGraph graph;
+    const Workspace workspace{pool, threadCountFor(0)};
+    cv::Mat_<cv::Vec3b> colour;
+    ChannelPlanes planes;
+    WeightCounts counts;
+    SortedGraph graph;
+    SegmentForest forest;
     cv::Mat_<int> labels;
-    LabPlanes planes;
     const auto whole = Clock::now();
     times.time("decode", [&] { colour = readColourImage(photo); });
-    times.time("lab", [&] {
-        lab = toLab(colour);
+    const int32_t width = colour.cols, height = colour.rows, pixels = width * height;
+    // Smoothing with sigma 0 would change nothing: the program skips it.
+    times.time("lab planes", [&] { planes = planesFromPhoto(colour, pool); });
+    times.time("count weights", [&] {
+        if (!countEdgeWeights(planes.channels, width, height, counts, workspace.threads)) {
+            std::fprintf(stderr, "too many distinct weights to count\n");
+            std::exit(1);
+        }
+    });
+    times.time("place edges", [&] {
+        graph = placeCountedEdges(planes.channels, width, height, counts, workspace);
+        planes.buffer.release();
         colour.release();
     });
-    // Smoothing with sigma 0 would change nothing: the program skips it.
-    times.time("channel images", [&] { planes = planesFromLab(lab); });
-    times.time("edges", [&] { graph = buildGraph(planes.channels, lab.cols, lab.rows); });
-    times.time("sort", [&] {
-        sortGraph(graph, planes.channels);
-        planes.buffer.release();
-        lab.release();
+    const NeighbourOffsets neighbours(width);
+    times.time("merge", [&] {
+        forest = SegmentForest(pool, pixels, 500.0f);
+        mergeSegments(forest, graph.view(), neighbours,
+                      MergeRules{500.0f, sizeCapFor(pixels, 500), nullptr});
     });
-    SegmentForest forest(nullptr, 0, 0.0f);
-    times.time("merge", [&] { forest = mergeGraph(graph, 500.0f, 500, nullptr); });
-    times.time("clean-up", [&] { absorbSmall(graph, forest); });
+    times.time("clean-up", [&] {
+        LargeBuffer smallPixels(pool, (static_cast<size_t>(pixels) + 63) / 64 * 8);
+        absorbSmallSegments(forest, pixels, graph.view(), neighbours, kMinSegmentSize,
+                            smallPixels.as<uint64_t>(), workspace.threads);
+        graph = SortedGraph();
+    });
     times.time("labels", [&] {
-        labelSegments(graph, forest, labels);
-        graph = EdgeGraph();
+        labels.create(height, width);
+        numberSegments(forest, labels.ptr<int32_t>(), pixels);
+        forest = SegmentForest();
     });
     times.time("label file", [&] { writeLabelMap(labelPath, labels); });
     times.record("all stages", std::chrono::duration<double>(Clock::now() - whole).count());
@@ -73,7 +96,8 @@ void runOnce(const std::string& photo, const std::string& labelPath, StageTimes&
 // channel images smoothed with the identity mask, a 12-byte edge array
 // sorted stably, the plain forest, an ordered map for the labels and
 // OpenCV's own CSV rendering. segmentGraph sorts again; its input is sorted.
-void runReferenceOnce(const std::string& photo, const std::string& labelPath, StageTimes& times) {
+void runReferenceOnce(const std::string& photo, const std::string& labelPath,
+                      segmora::BlockPool& pool, StageTimes& times) {
     using namespace segmora;
     cv::Mat_<cv::Vec3b> colour, lab;
     cv::Mat_<cv::Vec3d> image;
@@ -94,14 +118,14 @@ void runReferenceOnce(const std::string& photo, const std::string& labelPath, St
     });
     times.time("channel images", [&] {
         for (int c = 0; c < 3; ++c) {
-            s[c] = std::make_unique<ChannelImage>(image.cols, image.rows, true);
+            s[c] = std::make_unique<ChannelImage>(pool, image.cols, image.rows, true);
             for (int y = 0; y < image.rows; ++y) {
                 for (int x = 0; x < image.cols; ++x) s[c]->rowTable[y][x] = float(image(y, x)[c]);
             }
         }
     });
     times.time("smoothing", [&] {
-        for (auto& channel : s) channel = smoothChannel(*channel, 0.0f);
+        for (auto& channel : s) channel = smoothChannel(*channel, 0.0f, pool);
     });
     times.time("edges", [&] {
         edges.resize(size_t{4} * image.total());
@@ -145,8 +169,9 @@ int main(int argc, char** argv) {
     const int repeats = argc > 2 ? std::atoi(argv[2]) : 3;
     StageTimes times;
     const std::string labelPath = argc > 3 ? argv[3] : "/dev/null";
+    segmora::BlockPool pool;  // the engine's, as a Segmenter holds it
     for (int i = 0; i < repeats; ++i) {
-        (reference ? runReferenceOnce : runOnce)(argv[1], labelPath, times);
+        (reference ? runReferenceOnce : runOnce)(argv[1], labelPath, pool, times);
     }
     for (const std::string& stage : times.order) {
         std::printf("%-15s %8.1f ms\n", stage.c_str(), times.best[stage] * 1e3);

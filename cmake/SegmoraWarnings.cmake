@@ -20,6 +20,15 @@ if(SEGMORA_SANITIZE OR segmoraLibFuzzer)
     -fsanitize=${sanitizers} -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(segmora_options INTERFACE -fsanitize=${sanitizers})
 endif()
+# ThreadSanitizer (make sanitize-thread): data races in the engine's parallel stages and
+# between Segmenters. It cannot be combined with the sanitizers above.
+if(SEGMORA_SANITIZE_THREAD)
+  if(SEGMORA_SANITIZE OR segmoraLibFuzzer)
+    message(FATAL_ERROR "SEGMORA_SANITIZE_THREAD cannot be combined with SEGMORA_SANITIZE or fuzzers")
+  endif()
+  target_compile_options(segmora_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(segmora_options INTERFACE -fsanitize=thread)
+endif()
 
 # Numerical code must give the same bits on every machine: no fused multiply-add.
 add_library(segmora_exact_fp INTERFACE)

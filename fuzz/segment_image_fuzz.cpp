@@ -10,11 +10,16 @@
 #include <memory>
 #include <vector>
 
+#include "block_pool.h"
+#include "edge_source.h"
 #include "fuzz_data.h"
 #include "label_invariants.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
 #include "segment_image.h"
+#include "segment_image_reference.h"
+#include "segment_merging.h"
+#include "segmora/segmora.h"
 #include "smoothing.h"
 
 namespace {
@@ -74,7 +79,7 @@ Case readCase(FuzzData& in) {
                 const uint8_t b = in.byte();
                 lab[k] = pixelKind == 0 ? levels[b % 4] : pixelKind == 1 ? b : 126 + b % 5;
             }
-            c.image(y, x) = cv::Vec3d(lab[0] * 0.3, lab[1], lab[2]);
+            c.image(y, x) = cv::Vec3d(lab[0] * segmora::kLightnessScale, lab[1], lab[2]);
         }
     }
 
@@ -113,13 +118,14 @@ bool sameResult(const cv::Mat_<int>& a, int countA, const cv::Mat_<int>& b, int 
 // its partition, and that `labels` only ever joins whole parts of it.
 void checkMergingPartition(const Case& c, const cv::Mat_<int>& labels) {
     const int32_t rows = c.image.rows, cols = c.image.cols;
+    segmora::BlockPool pool;
     std::unique_ptr<segmora::ChannelImage> smoothed[3];
     for (int k = 0; k < 3; ++k) {
-        segmora::ChannelImage raw(cols, rows, true);
+        segmora::ChannelImage raw(pool, cols, rows, true);
         for (int32_t y = 0; y < rows; ++y) {
             for (int32_t x = 0; x < cols; ++x) raw.rowTable[y][x] = float(c.image(y, x)[k]);
         }
-        smoothed[k] = segmora::smoothChannel(raw, c.sigma);
+        smoothed[k] = segmora::smoothChannel(raw, c.sigma, pool);
     }
     const int64_t edgeSlots = segmora::edgeCountFor(cols, rows);
     std::vector<segmora::GraphEdge> edges(static_cast<size_t>(edgeSlots));
@@ -154,17 +160,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(violation.empty(), "invalid label map: " + violation);
     check(labels.rows == c.image.rows && labels.cols == c.image.cols, "label map size");
 
+    segmora::BlockPool pool;
+    const segmora::Workspace workspace{pool, 2};
     int fastCount = -1;
     cv::Mat_<int> fastLabels(3, 2, 99);
     segmora::segmentImage(c.image, c.sigma, c.threshold, fastCount, fastLabels, c.capDivisor,
-                          c.regions);
+                          c.regions, workspace);
     check(sameResult(labels, count, fastLabels, fastCount), "segmentImage differs from reference");
 
     if (c.isLab && c.sigma == 0) {
         int labCount = -1;
         cv::Mat_<int> labLabels;
         segmora::segmentLabImage(c.lab, c.threshold, labCount, labLabels, c.capDivisor,
-                                 c.uniformRegions ? nullptr : &c.regions);
+                                 c.uniformRegions ? nullptr : &c.regions, workspace);
         check(sameResult(labels, count, labLabels, labCount),
               "segmentLabImage differs from reference");
     }

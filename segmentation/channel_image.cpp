@@ -5,11 +5,11 @@
 
 namespace segmora {
 
-ChannelImage::ChannelImage(int32_t width, int32_t height, bool zeroFill)
+ChannelImage::ChannelImage(BlockPool& pool, int32_t width, int32_t height, bool zeroFill)
     : width(width), height(height) {
     if (width < 0 || height < 0) throw std::bad_array_new_length();
     const int64_t count = int64_t{width} * height;
-    storage = LargeBuffer(static_cast<size_t>(count) * sizeof(float));
+    storage = LargeBuffer(pool, static_cast<size_t>(count) * sizeof(float));
     data = storage.as<float>();
     rowTable.reset(new float*[static_cast<size_t>(height)]);
     for (int32_t y = 0; y < height; ++y) rowTable[y] = data + int64_t{y} * width;

@@ -9,8 +9,9 @@ namespace segmora {
 
 // One channel of float samples, row after row without gaps. Samples are
 // addressed through the row table: rowTable[y][x] is column x of row y.
+// The samples live in a block of `pool`, which must outlive the image.
 struct ChannelImage {
-    ChannelImage(int32_t width, int32_t height, bool zeroFill);
+    ChannelImage(BlockPool& pool, int32_t width, int32_t height, bool zeroFill);
 
     ChannelImage(const ChannelImage&) = delete;
     ChannelImage& operator=(const ChannelImage&) = delete;

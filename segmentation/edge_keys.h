@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "pixel_channels.h"
+
 namespace segmora {
 
 // An edge of the pixel graph packed into 64 bits: the weight's bit pattern
@@ -10,9 +12,6 @@ namespace segmora {
 // like their bit patterns, and edge numbers grow in construction order, so
 // ascending keys give ascending weights with ties in construction order.
 using EdgeKey = uint64_t;
-
-// Directions of the four edges a pixel produces, in construction order.
-enum EdgeDirection : uint32_t { kRight, kBelow, kBelowRight, kAboveRight };
 
 inline EdgeKey makeEdgeKey(float weight, uint32_t edge) {
     uint32_t bits;
@@ -27,12 +26,6 @@ inline float keyWeight(EdgeKey key) {
     std::memcpy(&weight, &bits, sizeof weight);
     return weight;
 }
-
-// Vertex offsets of the neighbour in each direction for an image `width` wide.
-struct NeighbourOffsets {
-    explicit NeighbourOffsets(int32_t width) : offset{1, width, width + 1, 1 - width} {}
-    int32_t offset[4];
-};
 
 inline uint32_t keyEdge(EdgeKey key) {
     return static_cast<uint32_t>(key);
@@ -53,13 +46,9 @@ inline int32_t keySecondVertex(EdgeKey key, const NeighbourOffsets& neighbours) 
     return edgeSecondVertex(keyEdge(key), neighbours);
 }
 
-// The three channel planes of an image, each row-major and contiguous.
-struct PixelChannels {
-    const float* planes[3] = {nullptr, nullptr, nullptr};
-};
-
 // Writes the keys of all edges of a width x height image in construction
-// order; returns the count.
-int64_t buildEdgeKeys(const PixelChannels& channels, int32_t width, int32_t height, EdgeKey* keys);
+// order on up to `threads` threads; returns the count.
+int64_t buildEdgeKeys(const PixelChannels& channels, int32_t width, int32_t height, EdgeKey* keys,
+                      int threads);
 
 }  // namespace segmora

@@ -4,22 +4,25 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <random>
 #include <vector>
 
+#include "block_pool.h"
 #include "edge_sort.h"
+#include "edge_source.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
 
 namespace segmora {
 namespace {
 
+BlockPool pool;  // outlives every image of these tests
+
 // Random channels with few levels (many equal weights), some NaN samples.
 std::vector<ChannelImage*> randomChannels(std::mt19937& rng, int32_t w, int32_t h, bool withNan) {
     std::vector<ChannelImage*> channels;
     for (int c = 0; c < 3; ++c) {
-        auto* image = new ChannelImage(w, h, false);
+        auto* image = new ChannelImage(pool, w, h, false);
         for (int64_t i = 0; i < int64_t{w} * h; ++i) {
             image->data[i] = static_cast<float>(rng() % 4) * 0.3f;
             if (withNan && rng() % 50 == 0) image->data[i] = std::nanf("");
@@ -44,11 +47,11 @@ TEST(EdgeKeys, SortedKeysMatchStablySortedEdges) {
             std::vector<GraphEdge> edges(static_cast<size_t>(4) * w * h);
             const int32_t edgeCount = buildEdges(*c[0], *c[1], *c[2], edges.data());
             std::vector<EdgeKey> keys(edges.size()), scratch(edges.size());
-            ASSERT_EQ(buildEdgeKeys(planesOfChannels(c), w, h, keys.data()), edgeCount);
+            ASSERT_EQ(buildEdgeKeys(planesOfChannels(c), w, h, keys.data(), 2), edgeCount);
             for (ChannelImage* image : c) delete image;
 
             sortEdges(edges.data(), edgeCount);
-            const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), edgeCount);
+            const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), edgeCount, 2);
             const NeighbourOffsets neighbours(w);
             for (int32_t i = 0; i < edgeCount; ++i) {
                 ASSERT_EQ(keyFirstVertex(sorted[i]), edges[i].a) << w << "x" << h << " at " << i;
@@ -67,8 +70,7 @@ TEST(EdgeKeys, SortOrdersFewOrManyDistinctWeightsOnAnyThreadCount) {
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> magnitude(-30.0f, 30.0f);
     for (int distinct : {7, 5000, 3000000}) {
-        for (const char* threads : {"1", "3"}) {
-            setenv("SEGMORA_THREADS", threads, 1);
+        for (int threads : {1, 3}) {
             const int count = 3000000;
             std::vector<EdgeKey> keys, scratch(count);
             for (uint32_t i = 0; i < count; ++i) {
@@ -81,29 +83,26 @@ TEST(EdgeKeys, SortOrdersFewOrManyDistinctWeightsOnAnyThreadCount) {
             keys[19] = makeEdgeKey(std::nanf(""), 19);
             std::vector<EdgeKey> expected = keys;
             std::sort(expected.begin(), expected.end());
-            const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count);
+            const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count, threads);
             EXPECT_TRUE(std::equal(expected.begin(), expected.end(), sorted))
                 << distinct << " distinct, " << threads << " threads";
         }
     }
-    unsetenv("SEGMORA_THREADS");
 }
 
 TEST(EdgeKeys, ManyThreadsGiveTheSameKeysAndOrder) {
-    // Large enough to be split between threads; SEGMORA_THREADS forces the count.
+    // Large enough to be split between threads.
     std::mt19937 rng(9);
     const int32_t w = 1200, h = 900;
     std::vector<ChannelImage*> c = randomChannels(rng, w, h, false);
     const int64_t count = edgeCountFor(w, h);
     std::vector<std::vector<EdgeKey>> results;
-    for (const char* threads : {"1", "3", "8"}) {
-        setenv("SEGMORA_THREADS", threads, 1);
+    for (int threads : {1, 3, 8}) {
         std::vector<EdgeKey> keys(count), scratch(count);
-        ASSERT_EQ(buildEdgeKeys(planesOfChannels(c), w, h, keys.data()), count);
-        const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count);
+        ASSERT_EQ(buildEdgeKeys(planesOfChannels(c), w, h, keys.data(), threads), count);
+        const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count, threads);
         results.emplace_back(sorted, sorted + count);
     }
-    unsetenv("SEGMORA_THREADS");
     for (ChannelImage* image : c) delete image;
     EXPECT_TRUE(std::is_sorted(results[0].begin(), results[0].end()));
     EXPECT_EQ(results[0], results[1]);
@@ -116,14 +115,13 @@ TEST(EdgeKeys, KeysPlacedWithoutSortingEqualSortedKeys) {
     std::vector<ChannelImage*> c = randomChannels(rng, w, h, true);
     const int64_t count = edgeCountFor(w, h);
     std::vector<EdgeKey> keys(count), scratch(count);
-    buildEdgeKeys(planesOfChannels(c), w, h, keys.data());
-    const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count);
+    buildEdgeKeys(planesOfChannels(c), w, h, keys.data(), 2);
+    const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count, 2);
     const std::vector<EdgeKey> expected(sorted, sorted + count);
     const PixelChannels source = planesOfChannels(c);
-    for (const char* threads : {"1", "2", "5"}) {
-        setenv("SEGMORA_THREADS", threads, 1);
+    for (int threads : {1, 2, 5}) {
         WeightCounts counts;
-        ASSERT_TRUE(countEdgeWeights(source, w, h, counts));
+        ASSERT_TRUE(countEdgeWeights(source, w, h, counts, threads));
         std::vector<uint32_t> placed(count);
         placeEdges(source, w, h, counts, placed.data());
         size_t run = 0;
@@ -138,7 +136,7 @@ TEST(EdgeKeys, KeysPlacedWithoutSortingEqualSortedKeys) {
     std::vector<WeightRun> runs(count);
     runs.resize(splitSortedKeys(const_cast<EdgeKey*>(sorted), count, runs.data()));
     WeightCounts placedCounts;
-    countEdgeWeights(source, w, h, placedCounts);
+    countEdgeWeights(source, w, h, placedCounts, 2);
     ASSERT_EQ(runs.size(), placedCounts.runs.size());
     for (size_t r = 0; r < runs.size(); ++r) {
         EXPECT_EQ(runs[r].end, placedCounts.runs[r].end);
@@ -146,12 +144,11 @@ TEST(EdgeKeys, KeysPlacedWithoutSortingEqualSortedKeys) {
     }
     const uint32_t* split = reinterpret_cast<const uint32_t*>(sorted);
     for (int64_t i = 0; i < count; ++i) ASSERT_EQ(split[i], keyEdge(expected[i]));
-    unsetenv("SEGMORA_THREADS");
     // Weights of every magnitude: too many to count.
     for (int64_t i = 0; i < int64_t{w} * h; ++i)
         c[0]->data[i] = std::exp2(float(rng() % 20000) / 100);
     WeightCounts tooMany;
-    EXPECT_FALSE(countEdgeWeights(source, w, h, tooMany));
+    EXPECT_FALSE(countEdgeWeights(source, w, h, tooMany, 2));
     for (ChannelImage* image : c) delete image;
 }
 

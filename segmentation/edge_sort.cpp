@@ -124,9 +124,9 @@ EdgeKey* radixSort(EdgeKey* keys, EdgeKey* scratch, int64_t count, int parts) {
 
 }  // namespace
 
-EdgeKey* sortEdgeKeys(EdgeKey* keys, EdgeKey* scratch, int64_t count) {
+EdgeKey* sortEdgeKeys(EdgeKey* keys, EdgeKey* scratch, int64_t count, int threads) {
     if (count < 2) return keys;
-    return radixSort(keys, scratch, count, partsForItems(count));
+    return radixSort(keys, scratch, count, partsForItems(count, threads));
 }
 
 namespace {
@@ -168,9 +168,9 @@ int64_t splitSortedKeys(EdgeKey* sorted, int64_t count, WeightRun* runs) {
 }
 
 bool countEdgeWeights(const PixelChannels& channels, int32_t width, int32_t height,
-                      WeightCounts& counts) {
+                      WeightCounts& counts, int threads) {
     const int parts =
-        std::min<int>(partsForItems(edgesBeforeRow(width, height, height)), std::max(height, 1));
+        std::min<int>(partsForItems(edgeCountFor(width, height), threads), std::max(height, 1));
     counts.firstRows.resize(static_cast<size_t>(parts) + 1);
     for (int part = 0; part <= parts; ++part)
         counts.firstRows[part] = int64_t{height} * part / parts;

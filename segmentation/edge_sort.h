@@ -8,12 +8,12 @@
 
 namespace segmora {
 
-// Sorts keys (made in construction order) ascending, using `scratch` (room
-// for `count` keys); returns whichever of the two arrays holds the result.
+// Sorts keys (made in construction order) ascending on up to `threads` threads, using
+// `scratch` (room for `count` keys); returns whichever of the two arrays holds the result.
 // A stable radix sort over the weight bits, so equal weights stay in
 // construction order. Graphs with few distinct weights never get here:
 // countEdgeWeights and placeEdges sort those without materialised keys.
-EdgeKey* sortEdgeKeys(EdgeKey* keys, EdgeKey* scratch, int64_t count);
+EdgeKey* sortEdgeKeys(EdgeKey* keys, EdgeKey* scratch, int64_t count, int threads);
 
 // A stretch of edges of equal weight in the sorted order.
 struct WeightRun {
@@ -43,10 +43,11 @@ struct WeightCounts {
     std::vector<WeightRun> runs;               // [rank]
 };
 
-// Counts the edge weights of an image without storing the edges; false when
-// they take too many distinct values for a counting sort.
+// Counts the edge weights of an image without storing the edges, on up to `threads`
+// threads; false when they take too many distinct values for a counting sort. The blocks
+// of rows it cuts are the ones placeEdges then works on, one thread each.
 bool countEdgeWeights(const PixelChannels& channels, int32_t width, int32_t height,
-                      WeightCounts& counts);
+                      WeightCounts& counts, int threads);
 
 // Computes the edges again and writes each edge number straight to its
 // place in ascending weight order: the sorted edges without a sort. The

@@ -55,4 +55,9 @@ inline int64_t edgesBeforeRow(int32_t width, int32_t height, int64_t row) {
     return row * (w - 1) + belowRows * (2 * w - 1) + aboveRows * (w - 1);
 }
 
+// Number of edges of a width x height image.
+inline int64_t edgeCountFor(int32_t width, int32_t height) {
+    return width <= 0 || height <= 0 ? 0 : edgesBeforeRow(width, height, height);
+}
+
 }  // namespace segmora

@@ -1,7 +1,6 @@
 #include "parallel.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <exception>
 #include <system_error>
 #include <thread>
@@ -9,17 +8,14 @@
 
 namespace segmora {
 
-int workerCount() {
-    if (const char* setting = std::getenv("SEGMORA_THREADS")) {
-        const int requested = std::atoi(setting);
-        if (requested >= 1) return std::min(requested, 64);
-    }
+int threadCountFor(int requested) {
+    if (requested >= 1) return std::min(requested, 64);
     const unsigned cores = std::thread::hardware_concurrency();
     return static_cast<int>(std::clamp(cores, 1u, 8u));
 }
 
-int partsForItems(int64_t count) {
-    return static_cast<int>(std::clamp<int64_t>(count >> 20, 1, workerCount()));
+int partsForItems(int64_t count, int threads) {
+    return static_cast<int>(std::clamp<int64_t>(count >> 20, 1, std::max(threads, 1)));
 }
 
 void runInParts(int parts, int64_t count,

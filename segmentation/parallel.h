@@ -5,14 +5,13 @@
 
 namespace segmora {
 
-// Number of threads the engine and the label writer use: the environment
-// variable SEGMORA_THREADS when set (1 gives a single-thread run), else the
-// machine's core count, at most 8. Results never depend on it.
-int workerCount();
+// Threads of one engine call: `requested` (at most 64), or when it is 0 the machine's core
+// count, at most 8. Results never depend on it.
+int threadCountFor(int requested);
 
-// Threads for a job over `count` items (edges, keys): one per 2^20 items,
-// at least one and at most workerCount().
-int partsForItems(int64_t count);
+// Threads for a job over `count` items (edges, keys): one per 2^20 items, at least one and
+// at most `threads`.
+int partsForItems(int64_t count, int threads);
 
 // Splits [0, count) into `parts` consecutive ranges and runs
 // work(part, begin, end) for each, on `parts` threads (the caller's among

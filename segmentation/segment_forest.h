@@ -4,8 +4,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "edge_keys.h"
-#include "edge_sort.h"
+#include "large_buffer.h"
 
 namespace segmora {
 
@@ -15,16 +14,18 @@ struct SegmentData {
     float threshold;
 };
 
-// Bytes of forest per pixel: a parent link and the segment data.
-constexpr size_t kForestBytesPerPixel = sizeof(int32_t) + sizeof(SegmentData);
-
 // Union-by-size forest with path halving over a dense parent array (the
 // root searches touch nothing else). Which element is a segment's root never
-// shows in a result: every test reads per-segment data only.
+// shows in a result: every test reads per-segment data only. The forest owns
+// its memory, a block of the pool it was made from.
 class SegmentForest {
   public:
-    // `memory` holds count * kForestBytesPerPixel bytes.
-    SegmentForest(void* memory, int32_t count, float threshold);
+    // Bytes of forest per element: a parent link and the segment data.
+    static constexpr size_t kBytesPerElement = sizeof(int32_t) + sizeof(SegmentData);
+
+    SegmentForest() = default;
+    // `count` singleton sets, each with `threshold`.
+    SegmentForest(BlockPool& pool, int32_t count, float threshold);
 
     int32_t findRoot(int32_t x) {
         while (parent[x] != x) {
@@ -46,29 +47,12 @@ class SegmentForest {
 
     void prefetchParent(int32_t x) const { __builtin_prefetch(&parent[x], 1); }
 
-    int32_t* parent;
-    SegmentData* data;
-    int32_t setCount;
+    int32_t* parent = nullptr;
+    SegmentData* data = nullptr;
+    int32_t setCount = 0;
+
+  private:
+    LargeBuffer memory;
 };
-
-struct MergeRules {
-    float threshold;
-    int32_t sizeCap;
-    const int32_t* regions;  // region id per pixel, or null when all are equal
-};
-
-// Greedy merging over the sorted keys under the adaptive threshold, the size
-// cap and the region rule.
-void mergeSegments(SegmentForest& forest, const SortedEdges& sorted,
-                   const NeighbourOffsets& neighbours, const MergeRules& rules);
-
-// Joins every segment below `minSize` pixels across the first edge that
-// leaves it; `smallScratch` needs room for (pixels + 63) / 64 words.
-void absorbSmallSegments(SegmentForest& forest, int32_t pixelCount, const SortedEdges& sorted,
-                         const NeighbourOffsets& neighbours, int32_t minSize,
-                         uint64_t* smallScratch);
-
-// Writes label 1, 2, ... per segment in raster order of first pixels.
-void numberSegments(SegmentForest& forest, int32_t* labels, int32_t pixelCount);
 
 }  // namespace segmora

@@ -8,15 +8,22 @@
 #include <random>
 #include <stdexcept>
 
+#include "block_pool.h"
 #include "label_invariants.h"
+#include "segment_image_reference.h"
+#include "segmora/segmora.h"
 
 namespace segmora {
 namespace {
 
+BlockPool pool;
+const Workspace workspace{pool, 2};
+
 cv::Mat_<cv::Vec3d> randomImage(std::mt19937& rng, int rows, int cols, int levels) {
     cv::Mat_<cv::Vec3d> image(rows, cols);
     std::uniform_int_distribution<int> value(0, levels - 1);
-    for (auto& pixel : image) pixel = cv::Vec3d(value(rng) * 0.3, value(rng), value(rng));
+    for (auto& pixel : image)
+        pixel = cv::Vec3d(value(rng) * kLightnessScale, value(rng), value(rng));
     return image;
 }
 
@@ -30,7 +37,7 @@ TEST(SegmentImage, TinyImagesBecomeOneSegment) {
         for (int i = 0; i < rows * cols; ++i) image(i / cols, i % cols) = cv::Vec3d(i * 90.0, 0, 0);
         int count = -1;
         cv::Mat_<int> labels;
-        segmentImage(image, 0, 500, count, labels, 500, ones(rows, cols));
+        segmentImage(image, 0, 500, count, labels, 500, ones(rows, cols), workspace);
         EXPECT_EQ(count, 1);
         EXPECT_EQ(cv::countNonZero(labels == 1), rows * cols);
     }
@@ -40,7 +47,7 @@ TEST(SegmentImage, EmptyImageGivesEmptyLabels) {
     cv::Mat_<cv::Vec3d> image(0, 3);
     int count = -1;
     cv::Mat_<int> labels(2, 2, 7);
-    segmentImage(image, 0, 500, count, labels, 500, ones(0, 3));
+    segmentImage(image, 0, 500, count, labels, 500, ones(0, 3), workspace);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(labels.rows, 0);
     EXPECT_EQ(labels.cols, 3);
@@ -50,16 +57,17 @@ TEST(SegmentImage, RejectsMismatchedRegionsAndBadDivisor) {
     cv::Mat_<cv::Vec3d> image(4, 4, cv::Vec3d(1, 2, 3));
     int count = 0;
     cv::Mat_<int> labels;
-    EXPECT_THROW(segmentImage(image, 0, 500, count, labels, 500, ones(4, 5)),
+    EXPECT_THROW(segmentImage(image, 0, 500, count, labels, 500, ones(4, 5), workspace),
                  std::invalid_argument);
-    EXPECT_THROW(segmentImage(image, 0, 500, count, labels, 0, ones(4, 4)), std::invalid_argument);
+    EXPECT_THROW(segmentImage(image, 0, 500, count, labels, 0, ones(4, 4), workspace),
+                 std::invalid_argument);
 }
 
 TEST(SegmentImage, UniformImageIsCutBySizeCapOnly) {
     cv::Mat_<cv::Vec3d> image(30, 40, cv::Vec3d(10, 128, 128));
     int count = 0;
     cv::Mat_<int> labels;
-    segmentImage(image, 0, 500, count, labels, 500, ones(30, 40));
+    segmentImage(image, 0, 500, count, labels, 500, ones(30, 40), workspace);
     // Cap 1200 / 500 + 20 = 22 pixels: at least ceil(1200 / 22) segments.
     EXPECT_GE(count, 55);
     EXPECT_EQ(labelMapViolation(labels, count), "");
@@ -73,7 +81,7 @@ TEST(SegmentImage, RegionBoundariesSurviveUnlessCleanUpJoinsThem) {
     regions.colRange(6, 12).setTo(2);
     int count = 0;
     cv::Mat_<int> labels;
-    segmentImage(image, 0, 500, count, labels, 3000, regions);
+    segmentImage(image, 0, 500, count, labels, 3000, regions, workspace);
     for (int y = 0; y < 12; ++y) EXPECT_NE(labels(y, 5), labels(y, 6)) << "row " << y;
     EXPECT_EQ(labelMapViolation(labels, count), "");
 }
@@ -101,7 +109,7 @@ TEST(SegmentImage, FastPathEqualsReferenceOnRandomImages) {
         const float sigma = trial % 4 == 3 ? 0.7f : 0.0f;
         const int divisor = trial % 2 ? 3000 : 500;
         Result fast, reference;
-        segmentImage(image, sigma, 500, fast.count, fast.labels, divisor, regions);
+        segmentImage(image, sigma, 500, fast.count, fast.labels, divisor, regions, workspace);
         segmentImageReference(image, sigma, 500, reference.count, reference.labels, divisor,
                               regions);
         EXPECT_TRUE(fast == reference) << "trial " << trial;
@@ -123,7 +131,7 @@ TEST(SegmentImage, FastPathEqualsReferenceOnPhotoAndNoise) {
     ASSERT_FALSE(lab.empty()) << SEGMORA_SAMPLE_PHOTO;
     cv::Mat_<cv::Vec3d> photo;
     lab.convertTo(photo, CV_64FC3);
-    for (auto& p : photo) p[0] = p[0] * 0.3;
+    for (auto& p : photo) p[0] = p[0] * kLightnessScale;
     std::mt19937 rng(17);
     std::uniform_real_distribution<double> value(0.0, 255.0);
     cv::Mat_<cv::Vec3d> noise(200, 230);
@@ -140,14 +148,14 @@ TEST(SegmentImage, FastPathEqualsReferenceOnPhotoAndNoise) {
             const cv::Mat_<int> regions = withRegions ? blocks : ones(image->rows, image->cols);
             const int divisor = withRegions ? 3000 : 500;
             Result fast, reference;
-            segmentImage(*image, 0, 500, fast.count, fast.labels, divisor, regions);
+            segmentImage(*image, 0, 500, fast.count, fast.labels, divisor, regions, workspace);
             segmentImageReference(*image, 0, 500, reference.count, reference.labels, divisor,
                                   regions);
             EXPECT_TRUE(fast == reference);
             if (image != &photo) continue;
             Result fromLab;
             segmentLabImage(lab, 500, fromLab.count, fromLab.labels, divisor,
-                            withRegions ? &regions : nullptr);
+                            withRegions ? &regions : nullptr, workspace);
             EXPECT_TRUE(fromLab == reference);
         }
     }
@@ -161,12 +169,12 @@ TEST(SegmentImage, LabImageEntryEqualsDoubleImageEntry) {
         for (auto& p : lab) p = cv::Vec3b(rng() % 256, 120 + rng() % 16, 120 + rng() % 16);
         cv::Mat_<cv::Vec3d> image;
         lab.convertTo(image, CV_64FC3);
-        for (auto& p : image) p[0] = p[0] * 0.3;
+        for (auto& p : image) p[0] = p[0] * kLightnessScale;
         cv::Mat_<int> regions = ones(rows, cols);
         for (auto& id : regions) id = static_cast<int>(rng() % 2);
         Result fromLab, fromDouble;
         segmentLabImage(lab, 500, fromLab.count, fromLab.labels, 3000,
-                        trial % 2 ? &regions : nullptr);
+                        trial % 2 ? &regions : nullptr, workspace);
         segmentImageReference(image, 0, 500, fromDouble.count, fromDouble.labels, 3000,
                               trial % 2 ? regions : ones(rows, cols));
         EXPECT_TRUE(fromLab == fromDouble) << "trial " << trial;
@@ -182,7 +190,8 @@ TEST(SegmentImage, RandomImagesGiveValidLabelMaps) {
         for (auto& id : regions) id = static_cast<int>(rng() % 3);
         int count = 0;
         cv::Mat_<int> labels;
-        segmentImage(image, trial % 3 == 0 ? 0.8f : 0.0f, 500, count, labels, 3000, regions);
+        segmentImage(image, trial % 3 == 0 ? 0.8f : 0.0f, 500, count, labels, 3000, regions,
+                     workspace);
         EXPECT_EQ(labelMapViolation(labels, count), "") << "trial " << trial;
     }
 }

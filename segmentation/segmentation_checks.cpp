@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "pixel_graph.h"
+#include "segmora/segmora.h"
 
 namespace segmora {
 

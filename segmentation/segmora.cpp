@@ -1,9 +1,11 @@
 #include "segmora/segmora.h"
 
-#include <opencv2/imgproc.hpp>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
+#include "block_pool.h"
+#include "parallel.h"
 #include "segment_image.h"
 
 namespace segmora {
@@ -17,15 +19,10 @@ constexpr int kPhotoCapDivisorWithRegions = 3000;
 void checkPhoto(const cv::Mat& bgr) {
     if (bgr.dims > 2) throw std::invalid_argument("photo must be a two-dimensional image");
     if (bgr.type() != CV_8UC3 && !(bgr.empty() && bgr.type() == CV_8UC1)) {
-        throw std::invalid_argument("photo must hold 8-bit pixels of three channels (CV_8UC3), not " +
-                                    cv::typeToString(bgr.type()));
+        throw std::invalid_argument(
+            "photo must hold 8-bit pixels of three channels (CV_8UC3), not " +
+            cv::typeToString(bgr.type()));
     }
-}
-
-cv::Mat_<cv::Vec3b> labOf(const cv::Mat& bgr) {
-    cv::Mat_<cv::Vec3b> lab(bgr.rows, bgr.cols);
-    if (!bgr.empty()) cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab, 0);
-    return lab;
 }
 
 }  // namespace
@@ -38,23 +35,42 @@ Parameters photoParameters(bool withRegions) {
     return parameters;
 }
 
-struct Segmenter::Buffers {};
+// The warm buffers: mappings released by earlier stages and calls, kept for
+// the next ones.
+struct Segmenter::Buffers {
+    BlockPool pool;
+    bool usedBefore = false;
 
-Segmenter::Segmenter(int threads) : buffers(std::make_unique<Buffers>()), threads(threads) {
+    // The workspace of a call; a moved-from Segmenter gets fresh buffers. A
+    // first call (one-shot calls and the program have only that) puts the
+    // labels in spent memory for the smallest peak; later ones keep every big
+    // buffer warm for the next call.
+    static Workspace of(std::unique_ptr<Buffers>& buffers, int threads) {
+        if (!buffers) buffers = std::make_unique<Buffers>();
+        const bool first = !std::exchange(buffers->usedBefore, true);
+        return Workspace{buffers->pool, threadCountFor(threads), first};
+    }
+};
+
+Segmenter::Segmenter(int threads) : buffers(std::make_unique<Buffers>()), threadCount(threads) {
     if (threads < 0) throw std::invalid_argument("thread count must not be negative");
 }
 Segmenter::~Segmenter() = default;
 Segmenter::Segmenter(Segmenter&&) noexcept = default;
 Segmenter& Segmenter::operator=(Segmenter&&) noexcept = default;
 
-void Segmenter::release() {}
+void Segmenter::release() {
+    if (!buffers) return;
+    buffers->pool.trim();
+    buffers->usedBefore = false;
+}
 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr) {
     checkPhoto(bgr);
     const Parameters parameters = photoParameters(false);
     Segmentation result;
-    segmentLabImage(labOf(bgr), parameters.threshold, result.count, result.labels,
-                    parameters.capDivisor, nullptr);
+    segmentBgrPhoto(bgr, parameters.threshold, result.count, result.labels, parameters.capDivisor,
+                    nullptr, Buffers::of(buffers, threadCount));
     return result;
 }
 
@@ -62,16 +78,18 @@ Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& re
     checkPhoto(bgr);
     const Parameters parameters = photoParameters(true);
     Segmentation result;
-    segmentLabImage(labOf(bgr), parameters.threshold, result.count, result.labels,
-                    parameters.capDivisor, &regions);
+    segmentBgrPhoto(bgr, parameters.threshold, result.count, result.labels, parameters.capDivisor,
+                    &regions, Buffers::of(buffers, threadCount));
     return result;
 }
 
 Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                                 const cv::Mat_<int>& regions) {
+    if (parameters.threads < 0) throw std::invalid_argument("thread count must not be negative");
     Segmentation result;
     segmentImage(image, parameters.sigma, parameters.threshold, result.count, result.labels,
-                 parameters.capDivisor, regions);
+                 parameters.capDivisor, regions,
+                 Buffers::of(buffers, parameters.threads != 0 ? parameters.threads : threadCount));
     return result;
 }
 

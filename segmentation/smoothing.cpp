@@ -61,11 +61,12 @@ void convolveEven(const ChannelImage& source, ChannelImage& destination, const G
     }
 }
 
-std::unique_ptr<ChannelImage> smoothChannel(const ChannelImage& source, float sigma) {
+std::unique_ptr<ChannelImage> smoothChannel(const ChannelImage& source, float sigma,
+                                            BlockPool& pool) {
     GaussianMask mask = buildGaussianMask(sigma);
     normalizeMask(mask);
-    auto temp = std::make_unique<ChannelImage>(source.height, source.width, false);
-    auto result = std::make_unique<ChannelImage>(source.width, source.height, false);
+    auto temp = std::make_unique<ChannelImage>(pool, source.height, source.width, false);
+    auto result = std::make_unique<ChannelImage>(pool, source.width, source.height, false);
     convolveEven(source, *temp, mask);
     convolveEven(*temp, *result, mask);
     return result;

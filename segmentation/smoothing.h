@@ -23,7 +23,9 @@ bool isIdentityMask(const GaussianMask& mask);
 // row ends) and writes the result transposed: destination[x][y].
 void convolveEven(const ChannelImage& source, ChannelImage& destination, const GaussianMask& mask);
 
-// Separable Gaussian smoothing; returns a new image of the source's shape.
-std::unique_ptr<ChannelImage> smoothChannel(const ChannelImage& source, float sigma);
+// Separable Gaussian smoothing; returns a new image of the source's shape,
+// made from `pool` like its scratch image.
+std::unique_ptr<ChannelImage> smoothChannel(const ChannelImage& source, float sigma,
+                                            BlockPool& pool);
 
 }  // namespace segmora

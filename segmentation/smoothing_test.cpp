@@ -4,12 +4,16 @@
 
 #include <vector>
 
+#include "block_pool.h"
+
 namespace segmora {
 namespace {
 
+BlockPool pool;  // outlives every image of these tests
+
 std::unique_ptr<ChannelImage> imageOf(int32_t width, int32_t height,
                                       const std::vector<float>& values) {
-    auto image = std::make_unique<ChannelImage>(width, height, false);
+    auto image = std::make_unique<ChannelImage>(pool, width, height, false);
     for (size_t i = 0; i < values.size(); ++i) image->data[i] = values[i];
     return image;
 }
@@ -42,7 +46,7 @@ TEST(ConvolveEven, FiltersRowsAndWritesTransposedWithClampedEnds) {
     // Two rows of three samples; taps [0.5, 0.25] average each sample with
     // its neighbours, the row ends repeating the end sample.
     auto source = imageOf(3, 2, {1, 2, 4, 8, 16, 32});
-    ChannelImage destination(2, 3, false);
+    ChannelImage destination(pool, 2, 3, false);
     convolveEven(*source, destination, GaussianMask{0.5f, 0.25f});
     const float expected[3][2] = {{1.25f, 10.0f}, {2.25f, 18.0f}, {3.5f, 28.0f}};
     for (int x = 0; x < 3; ++x) {
@@ -52,7 +56,7 @@ TEST(ConvolveEven, FiltersRowsAndWritesTransposedWithClampedEnds) {
 
 TEST(ConvolveEven, MaskLongerThanRowTakesTheNearerEnd) {
     auto source = imageOf(2, 1, {1, 3});
-    ChannelImage destination(1, 2, false);
+    ChannelImage destination(pool, 1, 2, false);
     convolveEven(*source, destination, GaussianMask{1, 1, 1, 1, 1});
     // x = 0: 1 + (3 + 1) + 4 * (3 + 1); x = 1: 3 + 4 * (3 + 1).
     EXPECT_EQ(destination.rowTable[0][0], 1.0f + 4.0f * 4.0f);
@@ -62,7 +66,7 @@ TEST(ConvolveEven, MaskLongerThanRowTakesTheNearerEnd) {
 TEST(SmoothChannel, IdentityForTinySigmaAndShapeKept) {
     auto source = imageOf(2, 3, {-0.0f, 1.5f, 7, 9, 100, -3});
     for (float sigma : {0.0f, -1.0f, 0.01f}) {
-        auto result = smoothChannel(*source, sigma);
+        auto result = smoothChannel(*source, sigma, pool);
         ASSERT_EQ(result->width, 2);
         ASSERT_EQ(result->height, 3);
         for (int i = 0; i < 6; ++i) EXPECT_EQ(result->data[i], source->data[i]);
@@ -71,21 +75,21 @@ TEST(SmoothChannel, IdentityForTinySigmaAndShapeKept) {
 
 TEST(SmoothChannel, BlursForRealSigmaAndKeepsConstantImages) {
     auto step = imageOf(4, 1, {0, 0, 10, 10});
-    auto blurred = smoothChannel(*step, 0.25f);
+    auto blurred = smoothChannel(*step, 0.25f, pool);
     EXPECT_GT(blurred->data[1], 0.0f);
     EXPECT_LT(blurred->data[2], 10.0f);
 
     auto constant = imageOf(3, 5, std::vector<float>(15, 42.0f));
     for (float sigma : {0.5f, 1.0f, 3.0f}) {
-        auto result = smoothChannel(*constant, sigma);
+        auto result = smoothChannel(*constant, sigma, pool);
         for (int i = 0; i < 15; ++i) EXPECT_NEAR(result->data[i], 42.0f, 1e-4f);
     }
 }
 
 TEST(SmoothChannel, EmptyImagesStayEmpty) {
     for (auto [w, h] : {std::pair{0, 0}, std::pair{0, 4}, std::pair{4, 0}}) {
-        ChannelImage empty(w, h, true);
-        auto result = smoothChannel(empty, 1.0f);
+        ChannelImage empty(pool, w, h, true);
+        auto result = smoothChannel(empty, 1.0f, pool);
         EXPECT_EQ(result->width, w);
         EXPECT_EQ(result->height, h);
     }

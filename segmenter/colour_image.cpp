@@ -9,8 +9,8 @@
 #include <stdexcept>
 
 #include "image_header.h"
-#include "pixel_graph.h"
 #include "quiet_standard_error.h"
+#include "segmora/segmora.h"
 
 namespace segmora {
 
@@ -67,7 +67,7 @@ cv::Mat_<cv::Vec3d> toEngineImage(const cv::Mat_<cv::Vec3b>& lab) {
     lab.convertTo(image, CV_64FC3, 1.0, 0.0);
     for (int y = 0; y < image.rows; ++y) {
         cv::Vec3d* row = image[y];
-        for (int x = 0; x < image.cols; ++x) row[x][0] = row[x][0] * 0.3;
+        for (int x = 0; x < image.cols; ++x) row[x][0] = row[x][0] * kLightnessScale;
     }
     return image;
 }

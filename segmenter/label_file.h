@@ -7,11 +7,12 @@ namespace segmora {
 
 // Writes the labels as comma-separated rows (OpenCV's CSV rendering of the
 // matrix) followed by one line feed. The file is replaced only when it has
-// been written completely; failures throw std::runtime_error.
-void writeLabelMap(const std::string& outputPath, const cv::Mat_<int>& labels);
+// been written completely; failures throw std::runtime_error. Rows are
+// formatted on up to `threads` threads (0: one per core, at most 8).
+void writeLabelMap(const std::string& outputPath, const cv::Mat_<int>& labels, int threads = 0);
 
 class OutputFile;
 // The same into a file opened earlier; commits it.
-void writeLabelMap(OutputFile& file, const cv::Mat_<int>& labels);
+void writeLabelMap(OutputFile& file, const cv::Mat_<int>& labels, int threads = 0);
 
 }  // namespace segmora

@@ -1,7 +1,5 @@
 #include "large_matrix_allocator.h"
 
-#include "large_buffer.h"
-
 namespace segmora {
 
 cv::UMatData* LargeMatrixAllocator::allocate(int dims, const int* sizes, int type, void* data,
@@ -25,7 +23,7 @@ cv::UMatData* LargeMatrixAllocator::allocate(int dims, const int* sizes, int typ
     } else {
         bool mapped = false;
         try {
-            u->data = u->origdata = static_cast<uchar*>(allocateLarge(total, mapped));
+            u->data = u->origdata = static_cast<uchar*>(pool.allocate(total, mapped));
         } catch (...) {
             delete u;
             throw;
@@ -43,14 +41,14 @@ bool LargeMatrixAllocator::allocate(cv::UMatData* data, cv::AccessFlag, cv::UMat
 void LargeMatrixAllocator::deallocate(cv::UMatData* u) const {
     if (u == nullptr) return;
     if (!(u->flags & cv::UMatData::USER_ALLOCATED)) {
-        releaseLarge(u->origdata, u->allocatorFlags_ == 1);
+        pool.release(u->origdata, u->allocatorFlags_ == 1);
     }
     delete u;
 }
 
 void useLargeMatrixAllocator() {
-    static LargeMatrixAllocator allocator;
-    cv::Mat::setDefaultAllocator(&allocator);
+    static LargeMatrixAllocator* allocator = new LargeMatrixAllocator;
+    cv::Mat::setDefaultAllocator(allocator);
 }
 
 }  // namespace segmora

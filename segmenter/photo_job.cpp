@@ -69,7 +69,7 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
         regions.release();
     }
     if (console) *console << "Super-pixel num: " << result.count << std::endl;
-    if (labelFile) writeLabelMap(*labelFile, result.labels);
+    if (labelFile) writeLabelMap(*labelFile, result.labels, segmenter.threads());
     if (pictureFile) {
         writeBoundaryPicture(*pictureFile, job.picturePath, photo, result.labels,
                              regions.empty() ? nullptr : &regions);

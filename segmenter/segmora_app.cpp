@@ -1,5 +1,7 @@
 #include "segmora_app.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <new>
 #include <opencv2/core/utils/logger.hpp>
 #include <stdexcept>
@@ -10,6 +12,19 @@
 
 namespace segmora {
 
+namespace {
+
+// Threads of a run: SEGMORA_THREADS when it is set to a positive number (1 gives a
+// single-thread run, at most 64), else 0: one per core, at most 8.
+int threadsFromEnvironment() {
+    const char* setting = std::getenv("SEGMORA_THREADS");
+    if (setting == nullptr) return 0;
+    const int requested = std::atoi(setting);
+    return requested >= 1 ? std::min(requested, 64) : 0;
+}
+
+}  // namespace
+
 int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     useLargeMatrixAllocator();
@@ -19,7 +34,7 @@ int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::os
         return -1;
     }
     try {
-        Segmenter segmenter;
+        Segmenter segmenter(threadsFromEnvironment());
         runPhotoJob(PhotoJob{options->imagePath, options->regionFilePath, options->outputPath,
                              options->picturePath},
                     segmenter, &out);

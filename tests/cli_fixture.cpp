@@ -8,7 +8,7 @@
 
 #include "colour_image.h"
 #include "scratch_files.h"
-#include "segment_image.h"
+#include "segmora/segmora.h"
 
 cv::Mat_<cv::Vec3b> gradientPhoto() {
     cv::Mat_<cv::Vec3b> photo(12, 16);
@@ -38,13 +38,13 @@ std::string regionFileText(const cv::Mat_<int>& regions, const std::string& line
 
 std::string expectedLabelFile(const cv::Mat_<cv::Vec3b>& colour, const cv::Mat_<int>& regions,
                               int capDivisor, int* count) {
-    int segmentCount = 0;
-    cv::Mat_<int> labels;
-    segmora::segmentImage(segmora::toEngineImage(segmora::toLab(colour)), 0, 500, segmentCount,
-                          labels, capDivisor, regions);
-    if (count != nullptr) *count = segmentCount;
+    segmora::Parameters parameters;
+    parameters.capDivisor = capDivisor;
+    const segmora::Segmentation result =
+        segmora::segment(segmora::toEngineImage(segmora::toLab(colour)), parameters, regions);
+    if (count != nullptr) *count = result.count;
     std::ostringstream text;
-    text << cv::format(labels, cv::Formatter::FMT_CSV) << "\n";
+    text << cv::format(result.labels, cv::Formatter::FMT_CSV) << "\n";
     return text.str();
 }
 

@@ -12,10 +12,22 @@
 // holds, and no process-wide setting is read or changed.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <opencv2/core.hpp>
 
 namespace segmora {
+
+// Images must have fewer pixels than this (2^29); larger ones are refused.
+constexpr int64_t kMaxPixelCount = int64_t{1} << 29;
+
+// Superpixels below this many pixels are absorbed by a neighbour, whatever the regions
+// (unless the whole image is smaller).
+constexpr int kMinSegmentSize = 5;
+
+// The channels segmentPhoto works on are L * kLightnessScale, a and b of the photo's 8-bit
+// Lab values (L stretched to 0..255, a and b offset by 128).
+constexpr double kLightnessScale = 0.3;
 
 // The labels of a segmentation: labels(y, x) in 1 .. count, numbered in raster order of
 // each superpixel's first pixel, without gaps.
@@ -57,18 +69,22 @@ class Segmenter {
     Segmentation segmentPhoto(const cv::Mat& bgr);
     Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions);
 
-    // The general engine on three channels per pixel (e.g. L * 0.3, a, b as doubles).
-    // An empty `regions` means one region everywhere.
+    // The general engine on three channels per pixel (e.g. L * kLightnessScale, a, b as
+    // doubles). An empty `regions` means one region everywhere. Runs on
+    // `parameters.threads` threads when that is not 0, else on the Segmenter's.
     Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                          const cv::Mat_<int>& regions = cv::Mat_<int>());
 
     // Gives back the warm buffers now; the Segmenter stays usable.
     void release();
 
+    // The thread count given to the constructor (0: one per core, at most 8).
+    int threads() const { return threadCount; }
+
   private:
     struct Buffers;
     std::unique_ptr<Buffers> buffers;
-    int threads;
+    int threadCount;
 };
 
 // One-shot calls: a Segmenter for the call alone.

@@ -1,8 +1,12 @@
+#include "segment_image_reference.h"
+
 #include <memory>
 
-#include "labelling.h"
+#include "block_pool.h"
+#include "cleanup_and_labels.h"
+#include "pixel_graph.h"
 #include "segment_graph.h"
-#include "segment_image.h"
+#include "segment_merging.h"
 #include "segmentation_checks.h"
 #include "smoothing.h"
 
@@ -11,14 +15,14 @@ namespace segmora {
 namespace {
 
 std::unique_ptr<ChannelImage> smoothedChannel(const cv::Mat_<cv::Vec3d>& image, int channel,
-                                              float sigma) {
-    auto raw = std::make_unique<ChannelImage>(image.cols, image.rows, true);
+                                              float sigma, BlockPool& pool) {
+    auto raw = std::make_unique<ChannelImage>(pool, image.cols, image.rows, true);
     for (int32_t y = 0; y < image.rows; ++y) {
         const cv::Vec3d* in = image[y];
         float* out = raw->rowTable[y];
         for (int32_t x = 0; x < image.cols; ++x) out[x] = static_cast<float>(in[x][channel]);
     }
-    return smoothChannel(*raw, sigma);
+    return smoothChannel(*raw, sigma, pool);
 }
 
 }  // namespace
@@ -31,9 +35,10 @@ void segmentImageReference(const cv::Mat_<cv::Vec3d>& image, float sigma, float 
     const int32_t height = image.rows;
     labels.create(height, width);
 
-    auto s0 = smoothedChannel(image, 0, sigma);
-    auto s1 = smoothedChannel(image, 1, sigma);
-    auto s2 = smoothedChannel(image, 2, sigma);
+    BlockPool pool;
+    auto s0 = smoothedChannel(image, 0, sigma, pool);
+    auto s1 = smoothedChannel(image, 1, sigma, pool);
+    auto s2 = smoothedChannel(image, 2, sigma, pool);
     std::unique_ptr<GraphEdge[]> edges(new GraphEdge[static_cast<size_t>(4) * width * height]);
     const int32_t edgeCount = buildEdges(*s0, *s1, *s2, edges.get());
     s0.reset();

@@ -1,6 +1,8 @@
-#include "labelling.h"
+#include "cleanup_and_labels.h"
 
 #include <map>
+
+#include "segmora/segmora.h"
 
 namespace segmora {
 

@@ -1,4 +1,4 @@
-#include "labelling.h"
+#include "cleanup_and_labels.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <memory>
 
 #include "channel_image.h"
 
@@ -15,13 +14,6 @@ struct GraphEdge {
     int32_t a;
     int32_t b;
 };
-
-// Images must stay below this many pixels: four edge slots per pixel and the
-// vertex numbers are 32-bit.
-constexpr int64_t kMaxPixelCount = int64_t{1} << 29;
-
-// Number of edges of a width x height image.
-int64_t edgeCountFor(int32_t width, int32_t height);
 
 // Colour distance of two pixels of the three smoothed channels.
 inline float edgeWeight(const float* const* s0, const float* const* s1, const float* const* s2,
@@ -36,8 +28,5 @@ inline float edgeWeight(const float* const* s0, const float* const* s1, const fl
 // below right, above right) and returns how many were written.
 int32_t buildEdges(const ChannelImage& s0, const ChannelImage& s1, const ChannelImage& s2,
                    GraphEdge* edges);
-
-// Largest segment a merge may produce: vertexCount / capDivisor + 20.
-int32_t sizeCapFor(int32_t vertexCount, int32_t capDivisor);
 
 }  // namespace segmora

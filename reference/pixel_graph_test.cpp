@@ -5,6 +5,10 @@
 #include <utility>
 #include <vector>
 
+#include "block_pool.h"
+#include "edge_source.h"
+#include "segment_merging.h"
+
 namespace segmora {
 namespace {
 
@@ -15,7 +19,9 @@ struct Graph {
 // Builds the edges of a width x height image whose three channels hold the
 // given per-pixel values (one value per pixel and channel).
 Graph graphOf(int32_t width, int32_t height, const std::vector<std::vector<float>>& channels = {}) {
-    ChannelImage c0(width, height, true), c1(width, height, true), c2(width, height, true);
+    BlockPool pool;
+    ChannelImage c0(pool, width, height, true), c1(pool, width, height, true),
+        c2(pool, width, height, true);
     ChannelImage* images[3] = {&c0, &c1, &c2};
     for (size_t c = 0; c < channels.size(); ++c) {
         for (size_t i = 0; i < channels[c].size(); ++i) images[c]->data[i] = channels[c][i];

@@ -2,13 +2,6 @@
 
 namespace segmora {
 
-int64_t edgeCountFor(int32_t width, int32_t height) {
-    if (width <= 0 || height <= 0) return 0;
-    const int64_t w = width;
-    const int64_t h = height;
-    return 4 * h * w - 3 * h - 3 * w + 2;
-}
-
 int32_t buildEdges(const ChannelImage& s0, const ChannelImage& s1, const ChannelImage& s2,
                    GraphEdge* edges) {
     const int32_t width = s0.width;
@@ -31,11 +24,6 @@ int32_t buildEdges(const ChannelImage& s0, const ChannelImage& s1, const Channel
         }
     }
     return count;
-}
-
-int32_t sizeCapFor(int32_t vertexCount, int32_t capDivisor) {
-    return static_cast<int32_t>(static_cast<double>(vertexCount) / static_cast<double>(capDivisor) +
-                                20.0);
 }
 
 }  // namespace segmora

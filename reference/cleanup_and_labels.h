@@ -8,11 +8,10 @@
 
 namespace segmora {
 
-// Segments below this many pixels are absorbed by a neighbour.
-constexpr int32_t kMinSegmentSize = 5;
+// The reference's last steps: the clean-up of small segments and the numbering.
 
 // One pass over the sorted edges: an edge joining two segments merges them
-// when either is below the minimum size, whatever the regions.
+// when either is below kMinSegmentSize pixels, whatever the regions.
 void mergeSmallSegments(DisjointSetForest& forest, int32_t edgeCount, const GraphEdge* edges);
 
 // Numbers the segments 1, 2, ... in raster order of their first pixels.

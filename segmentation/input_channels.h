@@ -1,0 +1,41 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <opencv2/core.hpp>
+
+#include "channel_image.h"
+#include "large_buffer.h"
+#include "pixel_channels.h"
+
+namespace segmora {
+
+// The engine's three input channels, made from what a caller hands over.
+
+// Channels as three planes in one buffer (which the forest later reuses).
+struct ChannelPlanes {
+    LargeBuffer buffer;
+    PixelChannels channels;
+};
+
+// Channels L * kLightnessScale, a, b of a blue-green-red photo (CV_8UC3). The
+// photo is converted to 8-bit Lab a strip of rows at a time, straight into
+// the planes: no Lab copy of the whole photo is made.
+ChannelPlanes planesFromPhoto(const cv::Mat& bgr, BlockPool& pool);
+
+// The same from an 8-bit Lab image.
+ChannelPlanes planesFromLab(const cv::Mat_<cv::Vec3b>& lab, BlockPool& pool);
+
+using ChannelSet = std::array<std::unique_ptr<ChannelImage>, 3>;
+
+// The three components of each pixel, rounded to float; `allFinite` tells
+// whether every sample is a finite number.
+ChannelSet channelsFromImage(const cv::Mat_<cv::Vec3d>& image, bool& allFinite, BlockPool& pool);
+
+// Gaussian smoothing of each channel, skipped when it would change nothing.
+void smoothChannels(ChannelSet& channels, float sigma, bool allFinite, BlockPool& pool);
+
+// The channel images as the edge builder reads them.
+PixelChannels planesOf(const ChannelSet& channels);
+
+}  // namespace segmora

@@ -1,0 +1,128 @@
+// The public face: segmentPhoto against the engine on the photo's whole Lab
+// image, the checks on what callers hand over, and Segmenters kept, moved and
+// released between calls.
+#include "segmora/segmora.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <random>
+#include <stdexcept>
+
+#include "block_pool.h"
+#include "label_invariants.h"
+#include "segment_image.h"
+
+namespace segmora {
+namespace {
+
+bool sameLabels(const Segmentation& a, const Segmentation& b) {
+    return a.count == b.count && a.labels.size() == b.labels.size() &&
+           std::equal(a.labels.begin(), a.labels.end(), b.labels.begin());
+}
+
+// The labels of the photo's whole 8-bit Lab image, converted in one piece.
+Segmentation fromWholeLab(const cv::Mat& bgr, const cv::Mat_<int>* regions) {
+    cv::Mat_<cv::Vec3b> lab;
+    cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
+    BlockPool pool;
+    const Parameters parameters = photoParameters(regions != nullptr);
+    Segmentation result;
+    segmentLabImage(lab, parameters.threshold, result.count, result.labels, parameters.capDivisor,
+                    regions, Workspace{pool, 2});
+    return result;
+}
+
+cv::Mat_<cv::Vec3b> noisePhoto(int rows, int cols, unsigned seed) {
+    std::mt19937 rng(seed);
+    cv::Mat_<cv::Vec3b> photo(rows, cols);
+    for (auto& p : photo) p = cv::Vec3b(rng() % 256, rng() % 256, (rng() % 4) * 60);
+    return photo;
+}
+
+cv::Mat_<int> blockRegions(cv::Size size) {
+    cv::Mat_<int> regions(size);
+    for (int y = 0; y < size.height; ++y) {
+        for (int x = 0; x < size.width; ++x) regions(y, x) = x * 3 / size.width + 10 * (y % 2);
+    }
+    return regions;
+}
+
+TEST(SegmentPhoto, StripByStripConversionGivesTheLabelsOfTheWholeLabImage) {
+    const cv::Mat chelsea = cv::imread(SEGMORA_SAMPLE_PHOTO, cv::IMREAD_COLOR);
+    ASSERT_FALSE(chelsea.empty()) << SEGMORA_SAMPLE_PHOTO;
+    // A photo of many strips, a row wider than a strip, a column, a window
+    // into a larger photo (rows not contiguous) and a single pixel.
+    const cv::Mat photos[] = {chelsea, noisePhoto(1, 70001, 3), noisePhoto(300, 1, 4),
+                              chelsea(cv::Rect(17, 9, 301, 250)), noisePhoto(1, 1, 5)};
+    for (const cv::Mat& photo : photos) {
+        SCOPED_TRACE(std::to_string(photo.cols) + " x " + std::to_string(photo.rows));
+        const Segmentation plain = segmentPhoto(photo);
+        EXPECT_TRUE(sameLabels(plain, fromWholeLab(photo, nullptr)));
+        EXPECT_EQ(labelMapViolation(plain.labels, plain.count), "");
+        const cv::Mat_<int> regions = blockRegions(photo.size());
+        EXPECT_TRUE(sameLabels(segmentPhoto(photo, regions), fromWholeLab(photo, &regions)));
+    }
+}
+
+TEST(SegmentPhoto, EmptyPhotosGiveNoSuperpixels) {
+    for (const cv::Mat& photo : {cv::Mat(), cv::Mat(0, 5, CV_8UC3), cv::Mat(4, 0, CV_8UC3)}) {
+        const Segmentation result = segmentPhoto(photo);
+        EXPECT_EQ(result.count, 0);
+        EXPECT_EQ(result.labels.total(), 0u);
+    }
+}
+
+TEST(SegmentPhoto, RejectsWhatItCannotTake) {
+    const cv::Mat_<cv::Vec3b> photo = noisePhoto(6, 8, 1);
+    EXPECT_THROW(segmentPhoto(cv::Mat(6, 8, CV_8UC1, cv::Scalar(0))), std::invalid_argument);
+    EXPECT_THROW(segmentPhoto(cv::Mat(6, 8, CV_32FC3, cv::Scalar(0))), std::invalid_argument);
+    EXPECT_THROW(segmentPhoto(cv::Mat(6, 8, CV_8UC4, cv::Scalar(0))), std::invalid_argument);
+    const int sizes[] = {2, 3, 4};
+    EXPECT_THROW(segmentPhoto(cv::Mat(3, sizes, CV_8UC3)), std::invalid_argument);
+    EXPECT_THROW(segmentPhoto(photo, cv::Mat_<int>(8, 6, 1)), std::invalid_argument);
+    EXPECT_THROW(Segmenter(-1), std::invalid_argument);
+    Parameters parameters;
+    parameters.threads = -2;
+    EXPECT_THROW(segment(cv::Mat_<cv::Vec3d>(4, 4), parameters), std::invalid_argument);
+    parameters.threads = 0;
+    parameters.capDivisor = 0;
+    EXPECT_THROW(segment(cv::Mat_<cv::Vec3d>(4, 4), parameters), std::invalid_argument);
+}
+
+TEST(Segmenter, KeptMovedAndReleasedSegmentersGiveTheOneShotLabels) {
+    const cv::Mat photo = cv::imread(SEGMORA_SAMPLE_PHOTO, cv::IMREAD_COLOR);
+    ASSERT_FALSE(photo.empty()) << SEGMORA_SAMPLE_PHOTO;
+    const Segmentation expected = segmentPhoto(photo);
+    Segmenter segmenter(2);
+    EXPECT_EQ(segmenter.threads(), 2);
+    EXPECT_TRUE(sameLabels(segmenter.segmentPhoto(photo), expected));
+    EXPECT_TRUE(sameLabels(segmenter.segmentPhoto(photo), expected));  // warm buffers
+    Segmenter moved(std::move(segmenter));
+    EXPECT_TRUE(sameLabels(moved.segmentPhoto(photo), expected));
+    EXPECT_TRUE(sameLabels(segmenter.segmentPhoto(photo), expected));  // moved from: fresh buffers
+    moved.release();
+    EXPECT_TRUE(sameLabels(moved.segmentPhoto(photo), expected));
+    segmenter = std::move(moved);
+    EXPECT_TRUE(sameLabels(segmenter.segmentPhoto(photo), expected));
+}
+
+TEST(Segmenter, GeneralEngineOnThePhotoChannelsEqualsSegmentPhoto) {
+    const cv::Mat photo = cv::imread(SEGMORA_SAMPLE_PHOTO, cv::IMREAD_COLOR);
+    ASSERT_FALSE(photo.empty()) << SEGMORA_SAMPLE_PHOTO;
+    cv::Mat_<cv::Vec3b> lab;
+    cv::cvtColor(photo, lab, cv::COLOR_BGR2Lab);
+    cv::Mat_<cv::Vec3d> channels;
+    lab.convertTo(channels, CV_64FC3);
+    for (auto& p : channels) p[0] = p[0] * kLightnessScale;
+    Segmenter segmenter;
+    EXPECT_TRUE(sameLabels(segmenter.segment(channels, photoParameters(false)),
+                           segmenter.segmentPhoto(photo)));
+    const cv::Mat_<int> regions = blockRegions(photo.size());
+    EXPECT_TRUE(sameLabels(segment(channels, photoParameters(true), regions),
+                           segmentPhoto(photo, regions)));
+}
+
+}  // namespace
+}  // namespace segmora

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "block_pool.h"
+
+namespace segmora {
+
+// What one engine call works with: the pool its big arrays come from (a
+// Segmenter's, warm from earlier calls) and its thread count (resolved by
+// threadCountFor, at least 1).
+//
+// `labelsInSpentEdges`: the labels go into the start of the sorted edges'
+// block once the clean-up is done, and the rest of that block goes back to
+// the system: the smallest peak, right for a single call. Otherwise the
+// labels take fresh memory and the edges' block stays in the pool, so that
+// the next call finds all its big arrays warm.
+struct Workspace {
+    BlockPool& pool;
+    int threads;
+    bool labelsInSpentEdges = true;
+};
+
+}  // namespace segmora
