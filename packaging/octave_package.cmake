@@ -3,7 +3,8 @@
 # a Makefile that builds them with mkoctfile. The sources, include folders and definitions
 # of the engine (target segmora) and of the line walk (target lineprobe_core) are read from
 # those targets when the build system is generated, so moving their files needs no change
-# here. The segmora MEX function is packaged when octave/segmora_mex.cpp and its help file
+# here (the engine's block pools, target segmora_memory, and the binding's layout
+# conversions, target segmora_bindings, likewise). The segmora MEX function is packaged when octave/segmora_mex.cpp and its help file
 # octave/segmora.m exist.
 
 set(octavePackageDir ${PROJECT_BINARY_DIR}/packaging/octave)
@@ -36,6 +37,10 @@ set(engineDir [[$<TARGET_PROPERTY:segmora,SOURCE_DIR>]])
 set(engineSources [[$<TARGET_PROPERTY:segmora,SOURCES>]])
 set(engineIncludes [[$<TARGET_PROPERTY:segmora,INCLUDE_DIRECTORIES>]])
 set(engineDefinitions [[$<TARGET_PROPERTY:segmora,COMPILE_DEFINITIONS>]])
+set(memoryDir [[$<TARGET_PROPERTY:segmora_memory,SOURCE_DIR>]])
+set(memorySources [[$<TARGET_PROPERTY:segmora_memory,SOURCES>]])
+set(bindingsDir [[$<TARGET_PROPERTY:segmora_bindings,SOURCE_DIR>]])
+set(bindingsSources [[$<TARGET_PROPERTY:segmora_bindings,SOURCES>]])
 set(lineprobeDir [[$<TARGET_PROPERTY:lineprobe_core,SOURCE_DIR>]])
 set(lineprobeSources [[$<TARGET_PROPERTY:lineprobe_core,SOURCES>]])
 set(lineprobeIncludes [[$<TARGET_PROPERTY:lineprobe_core,INCLUDE_DIRECTORIES>]])
