@@ -8,7 +8,6 @@
 #include <csignal>
 #include <filesystem>
 #include <iostream>
-#include <opencv2/core.hpp>
 #include <stdexcept>
 #include <thread>
 
@@ -96,35 +95,41 @@ int summarise(BatchConsole& console, size_t total, const StopSignals& signals) {
 
 }  // namespace
 
-int runSegmoraBatch(const std::vector<std::string>& words, std::istream& pathList,
-                    StopSignals& signals) {
+std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::istream& pathList,
+                                   int& status) {
     BatchOptions options;
-    std::vector<PhotoJob> jobs;
+    BatchPlan plan;
+    status = kBadCommandLine;
     try {
         options = parseBatchOptions(words);
         if (options.help) {
             std::cout << batchUsage() << std::flush;
-            return 0;
+            status = 0;
+            return std::nullopt;
         }
-        jobs = prepareJobs(options, pathList);
+        plan.jobs = prepareJobs(options, pathList);
     } catch (const UsageError& e) {
         std::cerr << "segmora-batch: " << e.what() << "\n" << batchUsage() << std::flush;
-        return kBadCommandLine;
+        return std::nullopt;
     } catch (const std::exception& e) {
         std::cerr << "segmora-batch: " << e.what() << std::endl;
-        return kBadCommandLine;
+        return std::nullopt;
     }
     const int processors = processorCount();
-    const int jobsAtOnce = options.jobs > 0 ? options.jobs : processors;
-    const int workers = static_cast<int>(std::clamp<size_t>(jobs.size(), 1, jobsAtOnce));
-    const int threadsPerWorker = std::max(1, processors / workers);
-    // OpenCV's own threads would only compete with the workers.
-    if (threadsPerWorker == 1) cv::setNumThreads(0);
+    const size_t jobsAtOnce = static_cast<size_t>(options.jobs > 0 ? options.jobs : processors);
+    plan.workers = static_cast<int>(std::clamp<size_t>(plan.jobs.size(), 1, jobsAtOnce));
+    plan.threadsPerWorker = std::max(1, processors / plan.workers);
+    status = 0;
+    return plan;
+}
 
-    BatchConsole console(STDOUT_FILENO, STDERR_FILENO, ::isatty(STDERR_FILENO) == 1, jobs.size());
+int runBatch(const BatchPlan& plan, StopSignals& signals) {
+    BatchConsole console(STDOUT_FILENO, STDERR_FILENO, ::isatty(STDERR_FILENO) == 1,
+                         plan.jobs.size());
     signals.beginWork();
-    runPhotoJobs(jobs, workers, threadsPerWorker, console, signals.stopRequested());
-    return summarise(console, jobs.size(), signals);
+    runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, console,
+                 signals.stopRequested());
+    return summarise(console, plan.jobs.size(), signals);
 }
 
 }  // namespace segmora

@@ -1,18 +1,30 @@
 #pragma once
 
 #include <istream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "photo_job.h"
 #include "stop_signals.h"
 
 namespace segmora {
 
-// segmora-batch on the words after the program name: builds the photo list (reading
-// `pathList` for "-"), segments the photos and returns the exit status: 0 when every photo
-// succeeded, 1 when any failed, 2 for a bad command line, 128 + the signal's number when
-// `signals` stopped it.
-int runSegmoraBatch(const std::vector<std::string>& words, std::istream& pathList,
-                    StopSignals& signals);
+// The work of one segmora-batch run.
+struct BatchPlan {
+    std::vector<PhotoJob> jobs;
+    int workers = 1;           // photos at once
+    int threadsPerWorker = 1;  // threads each worker's Segmenter may use
+};
+
+// Reads the command line (the words after the program name) and makes the photo list,
+// reading `pathList` for "-". Returns nothing when the program is done already, with its
+// exit status in `status`: 0 after --help, 2 for a bad command line (reported on stderr).
+std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::istream& pathList,
+                                   int& status);
+
+// Segments the photos of the plan and returns the exit status: 0 when every photo
+// succeeded, 1 when any failed, 128 + the signal's number when `signals` stopped it.
+int runBatch(const BatchPlan& plan, StopSignals& signals);
 
 }  // namespace segmora
