@@ -48,7 +48,8 @@ std::vector<PhotoJob> jobsFor(const std::vector<std::string>& photos, const Batc
     for (const std::string& photo : photos) {
         const std::string name = photoName(photo);
         PhotoJob job{photo, "", options.outputDir + "/" + name + ".csv", ""};
-        if (!options.regionDir.empty()) job.regionFilePath = options.regionDir + "/" + name + ".txt";
+        if (!options.regionDir.empty())
+            job.regionFilePath = options.regionDir + "/" + name + ".txt";
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
         const bool done =
             exists(job.outputPath) && (job.picturePath.empty() || exists(job.picturePath));
@@ -79,8 +80,8 @@ std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pat
 int summarise(BatchConsole& console, size_t total, const StopSignals& signals) {
     const size_t failed = console.failedCount();
     if (signals.signalNumber() != 0) {
-        console.note("stopped by " + std::string(signals.signalNumber() == SIGINT ? "SIGINT"
-                                                                                  : "SIGTERM") +
+        console.note("stopped by " +
+                     std::string(signals.signalNumber() == SIGINT ? "SIGINT" : "SIGTERM") +
                      " after " + std::to_string(console.finishedCount() + failed) + " of " +
                      std::to_string(total) + " photos");
         return 128 + signals.signalNumber();
@@ -123,12 +124,10 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
     return plan;
 }
 
-int runBatch(const BatchPlan& plan, StopSignals& signals) {
-    BatchConsole console(STDOUT_FILENO, STDERR_FILENO, ::isatty(STDERR_FILENO) == 1,
-                         plan.jobs.size());
+int runBatch(const BatchPlan& plan, StopSignals& signals, int messageFd) {
+    BatchConsole console(STDOUT_FILENO, messageFd, ::isatty(messageFd) == 1, plan.jobs.size());
     signals.beginWork();
-    runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, console,
-                 signals.stopRequested());
+    runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, console, signals.stopRequested());
     return summarise(console, plan.jobs.size(), signals);
 }
 

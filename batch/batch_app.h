@@ -25,6 +25,9 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
 
 // Segments the photos of the plan and returns the exit status: 0 when every photo
 // succeeded, 1 when any failed, 128 + the signal's number when `signals` stopped it.
-int runBatch(const BatchPlan& plan, StopSignals& signals);
+// Messages and progress go to `messageFd`, a copy of standard error: the image reader
+// silences descriptor 2 itself while it decodes, which must not swallow the messages of
+// the other workers.
+int runBatch(const BatchPlan& plan, StopSignals& signals, int messageFd);
 
 }  // namespace segmora

@@ -21,8 +21,8 @@ std::optional<int> parseCount(const std::string& text) {
 int parseJobs(const std::string& text) {
     const std::optional<int> jobs = parseCount(text);
     if (!jobs || *jobs < 1 || *jobs > kMaxJobs) {
-        throw UsageError("-j wants a job count from 1 to " + std::to_string(kMaxJobs) +
-                         ", not '" + text + "'");
+        throw UsageError("-j wants a job count from 1 to " + std::to_string(kMaxJobs) + ", not '" +
+                         text + "'");
     }
     return *jobs;
 }
@@ -64,7 +64,8 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& words) {
             if (word == "-j") options.jobs = parseJobs(value);
             if (word == "--shard") {
                 const std::optional<Shard> shard = parseShard(value);
-                if (!shard) throw UsageError("--shard wants K/N with 0 <= K < N, not '" + value + "'");
+                if (!shard)
+                    throw UsageError("--shard wants K/N with 0 <= K < N, not '" + value + "'");
                 options.shard = *shard;
             }
         } else {

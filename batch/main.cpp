@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -40,5 +42,6 @@ int main(int argc, char** argv) {
         segmora::planBatch(std::vector<std::string>(argv + 1, argv + argc), std::cin, status);
     if (!plan) return status;
     limitThreadsPerPhoto(plan->threadsPerWorker);
-    return segmora::runBatch(*plan, signals);
+    const int messages = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    return segmora::runBatch(*plan, signals, messages >= 0 ? messages : STDERR_FILENO);
 }
