@@ -6,7 +6,7 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps hardening-deps build demo test sanitize fuzz memcheck bench clean
+.PHONY: deps hardening-deps cluster-deps build demo test cluster-test sanitize fuzz memcheck bench clean
 
 deps:
 	scripts/install-deps
@@ -14,6 +14,10 @@ deps:
 # clang with libFuzzer and valgrind, for `make fuzz` and `make memcheck`.
 hardening-deps:
 	scripts/install-deps --hardening
+
+# slurm-wlm and munge, for `make cluster-test`.
+cluster-deps:
+	scripts/install-deps --cluster
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
@@ -24,6 +28,11 @@ demo: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The README's job-array recipe for segmora-batch on a single-node SLURM started on this
+# machine (as root); see scripts/cluster-test.
+cluster-test: build cluster-deps
+	scripts/cluster-test $(BUILD)
 
 # Every test built with AddressSanitizer and UndefinedBehaviorSanitizer (without the Octave
 # MEX file, which Octave would load uninstrumented). A report ends the process with status
