@@ -7,6 +7,7 @@
 #include <iostream>
 #include <opencv2/core.hpp>
 #include <opencv2/core/utils/logger.hpp>
+#include <opencv2/imgproc.hpp>
 #include <string>
 
 #include "batch_app.h"
@@ -27,6 +28,14 @@ void limitThreadsPerPhoto(int threads) {
     ::setenv("SEGMORA_THREADS", std::to_string(threads).c_str(), 1);
 }
 
+// OpenCV builds its Lab conversion tables on first use, without a lock: build them here,
+// before several workers could first convert at the same moment (and race on them).
+void buildColourTables() {
+    const cv::Mat pixel(1, 1, CV_8UC3, cv::Scalar::all(0));
+    cv::Mat lab;
+    cv::cvtColor(pixel, lab, cv::COLOR_BGR2Lab);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,6 +51,7 @@ int main(int argc, char** argv) {
         segmora::planBatch(std::vector<std::string>(argv + 1, argv + argc), std::cin, status);
     if (!plan) return status;
     limitThreadsPerPhoto(plan->threadsPerWorker);
+    buildColourTables();
     const int messages = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
     return segmora::runBatch(*plan, signals, messages >= 0 ? messages : STDERR_FILENO);
 }
