@@ -26,8 +26,8 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
 // Segments the photos of the plan and returns the exit status: 0 when every photo
 // succeeded, 1 when any failed, 128 + the signal's number when `signals` stopped it.
 // Messages and progress go to `messageFd`, a copy of standard error: the image reader
-// silences descriptor 2 itself while it decodes, which must not swallow the messages of
-// the other workers.
+// silences descriptor 2 while it decodes, which must not swallow the other workers'
+// messages.
 int runBatch(const BatchPlan& plan, StopSignals& signals, int messageFd);
 
 }  // namespace segmora
