@@ -80,9 +80,10 @@ std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pat
 int summarise(BatchConsole& console, size_t total, const StopSignals& signals) {
     const size_t failed = console.failedCount();
     if (signals.signalNumber() != 0) {
-        console.note("stopped by " +
-                     std::string(signals.signalNumber() == SIGINT ? "SIGINT" : "SIGTERM") +
-                     " after " + std::to_string(console.finishedCount() + failed) + " of " +
+        const int signal = signals.signalNumber();
+        const char* name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
+        console.note(std::string("stopped by ") + name + " after " +
+                     std::to_string(console.finishedCount() + failed) + " of " +
                      std::to_string(total) + " photos");
         return 128 + signals.signalNumber();
     }

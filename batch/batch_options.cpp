@@ -94,7 +94,7 @@ const char* batchUsage() {
            "                  name-ordered list\n"
            "  --resume        skip photos whose label file (and picture) exists already\n"
            "Prints PHOTO<TAB>SUPERPIXELS for each finished photo. Exit status: 0 all done,\n"
-           "1 some photos failed, 2 bad command line, 130/143 stopped by SIGINT/SIGTERM.\n";
+           "1 some photos failed, 2 bad command line, 128 + N stopped by signal N.\n";
 }
 
 }  // namespace segmora

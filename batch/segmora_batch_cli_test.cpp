@@ -56,7 +56,8 @@ int exitStatusOf(pid_t pid) {
 // it the default way.
 void waitUntilSignalsBlocked(pid_t pid) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    const unsigned long long wanted = (1ull << (SIGINT - 1)) | (1ull << (SIGTERM - 1));
+    const unsigned long long wanted =
+        (1ull << (SIGINT - 1)) | (1ull << (SIGTERM - 1)) | (1ull << (SIGHUP - 1));
     while (std::chrono::steady_clock::now() < deadline) {
         const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
         const size_t at = status.find("SigBlk:");
@@ -380,6 +381,6 @@ TEST_P(BatchInterrupt, EndsAtOnceWhileReadingTheList) {
     EXPECT_FALSE(fileExists(dir + "/out"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, BatchInterrupt, ::testing::Values(SIGTERM, SIGINT));
+INSTANTIATE_TEST_SUITE_P(Signals, BatchInterrupt, ::testing::Values(SIGTERM, SIGINT, SIGHUP));
 
 }  // namespace

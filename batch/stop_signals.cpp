@@ -47,6 +47,7 @@ StopSignals::StopSignals() {
     sigemptyset(&shared.signals);
     sigaddset(&shared.signals, SIGINT);
     sigaddset(&shared.signals, SIGTERM);
+    sigaddset(&shared.signals, SIGHUP);
     const int error = ::pthread_sigmask(SIG_BLOCK, &shared.signals, nullptr);
     if (error != 0) throw std::system_error(error, std::generic_category(), "pthread_sigmask");
     std::thread(takeSignals).detach();

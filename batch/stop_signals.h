@@ -4,8 +4,8 @@
 
 namespace segmora {
 
-// SIGINT and SIGTERM for a program that must not leave temporary files behind. The
-// constructor blocks both signals in the calling thread, and so in every thread started
+// SIGINT, SIGTERM and SIGHUP for a program that must not leave temporary files behind. The
+// constructor blocks these signals in the calling thread, and so in every thread started
 // after it (construct it first in main), and starts one thread that takes them. Until
 // beginWork(), a signal ends the process at once with status 128 + its number (nothing
 // has been written yet); afterwards it only sets stopRequested(), and the program finishes
