@@ -9,8 +9,8 @@ FUZZ_SECONDS ?= 60
 PACKAGE_BUILD ?= build-package
 DIST ?= dist
 
-.PHONY: deps hardening-deps package-deps build demo test sanitize sanitize-thread fuzz memcheck \
-	package package-test bench clean
+.PHONY: deps hardening-deps package-deps cluster-deps build demo test cluster-test sanitize \
+	sanitize-thread fuzz memcheck package package-test bench clean
 
 deps:
 	scripts/install-deps
@@ -23,6 +23,10 @@ hardening-deps:
 package-deps:
 	scripts/install-deps --package
 
+# slurm-wlm and munge, for `make cluster-test`.
+cluster-deps:
+	scripts/install-deps --cluster
+
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
@@ -32,6 +36,11 @@ demo: build
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The README's job-array recipe for segmora-batch on a single-node SLURM started on this
+# machine (as root); see scripts/cluster-test.
+cluster-test: build cluster-deps
+	scripts/cluster-test $(BUILD)
 
 # Every test built with AddressSanitizer and UndefinedBehaviorSanitizer (without the Octave
 # MEX files and the Python module, which Octave and Python would load uninstrumented).

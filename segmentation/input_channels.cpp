@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <opencv2/imgproc.hpp>
 
 #include "segmora/segmora.h"
@@ -53,11 +54,24 @@ ChannelSet newChannels(int32_t width, int32_t height, BlockPool& pool) {
     return channels;
 }
 
+// OpenCV fills its Lab conversion tables on the first conversion of a process, without a
+// lock: two threads converting their first photos at once would race on them. The first
+// conversion is made once, behind a once-flag, before any photo's.
+void fillColourTablesOnce() {
+    static std::once_flag filled;
+    std::call_once(filled, [] {
+        const cv::Mat pixel(1, 1, CV_8UC3, cv::Scalar::all(0));
+        cv::Mat lab;
+        cv::cvtColor(pixel, lab, cv::COLOR_BGR2Lab, 0);
+    });
+}
+
 }  // namespace
 
 ChannelPlanes planesFromPhoto(const cv::Mat& bgr, BlockPool& pool) {
     ChannelPlanes planes = newPlanes(bgr.total(), pool);
     if (bgr.empty()) return planes;
+    fillColourTablesOnce();
     const LightnessTable lightness;
     const int stripRows = static_cast<int>(std::max<int64_t>(1, kStripPixels / bgr.cols));
     cv::Mat_<cv::Vec3b> lab;

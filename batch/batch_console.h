@@ -1,0 +1,48 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <mutex>
+#include <string>
+
+namespace segmora {
+
+// The progress line: "12/200 photos, 1 failed, 95.3 photos/s, 0:02 left" (rate and time
+// left once a photo is done).
+std::string progressText(size_t done, size_t total, size_t failed, double seconds);
+
+// What a batch tells its user, from any thread: one line on standard output for each
+// finished photo (PHOTO<TAB>COUNT), one line on standard error for each failure, and when
+// `showProgress`, a progress line on standard error that redraw() rewrites in place.
+class BatchConsole {
+  public:
+    BatchConsole(int outFd, int errFd, bool showProgress, size_t total);
+
+    void finished(const std::string& photo, int count);
+    void failed(const std::string& photo, const std::string& reason);
+    // A line "segmora-batch: MESSAGE" on standard error.
+    void note(const std::string& message);
+    void redraw();
+    // Draws the progress line a last time and ends it.
+    void endProgress();
+
+    // True once standard output could not be written (e.g. its reader went away).
+    bool outputLost();
+    size_t finishedCount();
+    size_t failedCount();
+
+  private:
+    void writeError(const std::string& line);
+    void drawProgress();
+
+    const int outFd, errFd;
+    const bool showProgress;
+    const size_t total;
+    const std::chrono::steady_clock::time_point start;
+    std::mutex lock;
+    size_t finishedPhotos = 0, failedPhotos = 0;
+    bool lost = false;
+    bool progressShown = false;
+};
+
+}  // namespace segmora

@@ -1,0 +1,80 @@
+#include "batch_options.h"
+
+#include <gtest/gtest.h>
+
+namespace segmora {
+namespace {
+
+TEST(ShardText, AcceptsEveryIndexBelowTheCount) {
+    for (const auto& [text, index, count] :
+         {std::tuple{"0/1", 0, 1}, std::tuple{"3/4", 3, 4}, std::tuple{"0/1000", 0, 1000},
+          std::tuple{"007/10", 7, 10}}) {
+        const std::optional<Shard> shard = parseShard(text);
+        ASSERT_TRUE(shard) << text;
+        EXPECT_EQ(shard->index, index) << text;
+        EXPECT_EQ(shard->count, count) << text;
+    }
+}
+
+TEST(ShardText, RefusesAnythingElse) {
+    for (const char* text :
+         {"4/4", "5/4", "1/0", "0/0", "-1/4", "+1/4", "1/-4", " 1/4", "1/4 ", "1/", "/4", "1",
+          "1/2/3", "a/b", "1.0/2", "99999999999/1", "0/99999999999", ""}) {
+        EXPECT_FALSE(parseShard(text)) << "'" << text << "'";
+    }
+}
+
+TEST(BatchCommandLine, ReadsEveryOption) {
+    const BatchOptions options =
+        parseBatchOptions({"-j", "3", "-o", "out", "a.png", "-r", "regions", "-v", "pictures",
+                           "--shard", "1/5", "--resume", "photos", "-"});
+    EXPECT_EQ(options.outputDir, "out");
+    EXPECT_EQ(options.regionDir, "regions");
+    EXPECT_EQ(options.pictureDir, "pictures");
+    EXPECT_EQ(options.jobs, 3);
+    EXPECT_EQ(options.shard.index, 1);
+    EXPECT_EQ(options.shard.count, 5);
+    EXPECT_TRUE(options.resume);
+    EXPECT_EQ(options.inputs, (std::vector<std::string>{"a.png", "photos", "-"}));
+}
+
+TEST(BatchCommandLine, DefaultsAndInputsAfterDoubleDash) {
+    const BatchOptions options = parseBatchOptions({"-o", "out", "--", "-o", "--resume"});
+    EXPECT_EQ(options.jobs, 0);
+    EXPECT_EQ(options.shard.count, 1);
+    EXPECT_FALSE(options.resume);
+    EXPECT_TRUE(options.regionDir.empty());
+    EXPECT_EQ(options.inputs, (std::vector<std::string>{"-o", "--resume"}));
+}
+
+TEST(BatchCommandLine, RefusesIncompleteOrWrongLines) {
+    const std::vector<std::vector<std::string>> lines = {
+        {},
+        {"photos"},                         // no output folder
+        {"-o", "out"},                      // no inputs
+        {"-o"},                             // value missing
+        {"photos", "-o", ""},               // empty value
+        {"-o", "out", "photos", "-j"},      // value missing at the end
+        {"-o", "out", "-j", "0", "a"},      // no workers
+        {"-o", "out", "-j", "-2", "a"},     // negative
+        {"-o", "out", "-j", "2x", "a"},     // not a number
+        {"-o", "out", "-j", "99999", "a"},  // absurd
+        {"-o", "out", "--shard", "2/2", "a"},
+        {"-o", "out", "--shard=0/2", "a"},
+        {"-o", "out", "-x", "a"},
+        {"-o", "out", ""},
+    };
+    for (const std::vector<std::string>& words : lines) {
+        std::string line;
+        for (const std::string& word : words) line += "'" + word + "' ";
+        EXPECT_THROW(parseBatchOptions(words), UsageError) << line;
+    }
+}
+
+TEST(BatchCommandLine, HelpNeedsNothingElse) {
+    EXPECT_TRUE(parseBatchOptions({"--help"}).help);
+    EXPECT_TRUE(parseBatchOptions({"-h", "-o", "out"}).help);
+}
+
+}  // namespace
+}  // namespace segmora

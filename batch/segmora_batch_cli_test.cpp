@@ -1,0 +1,386 @@
+// segmora-batch end to end: every file it writes must be the one Segmora writes.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <sstream>
+#include <thread>
+
+#include "program_runner.h"
+#include "scratch_files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBatch = SEGMORA_BATCH_PROGRAM;
+const std::string kSegmora = SEGMORA_PROGRAM;
+
+// A started program with its standard input, output and error in files.
+pid_t startProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& inPath, const std::string& outPath,
+                   const std::string& errPath) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) throw std::runtime_error("cannot start " + program);
+    return pid;
+}
+
+int exitStatusOf(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+// Waits until the program has set up its signal handling: until then a signal would end
+// it the default way.
+void waitUntilSignalsBlocked(pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const unsigned long long wanted =
+        (1ull << (SIGINT - 1)) | (1ull << (SIGTERM - 1)) | (1ull << (SIGHUP - 1));
+    while (std::chrono::steady_clock::now() < deadline) {
+        const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+        const size_t at = status.find("SigBlk:");
+        if (at != std::string::npos &&
+            (std::stoull(status.substr(at + 7), nullptr, 16) & wanted) == wanted) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// The names in a folder, in order; hidden ones (temporary files) included.
+std::vector<std::string> entriesOf(const std::string& dir) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(dir, error)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return sorted(names);
+}
+
+// A photo of the given size cut from a bundled sample.
+cv::Mat photoFromSample(const std::string& sample, int width, int height) {
+    const cv::Mat source = cv::imread(std::string(SEGMORA_SAMPLES_DIR) + "/" + sample);
+    cv::Mat photo;
+    cv::resize(source(cv::Rect(40, 30, 200, 150)), photo, cv::Size(width, height), 0, 0,
+               cv::INTER_AREA);
+    return photo;
+}
+
+// Region ids in vertical bands whose width depends on the photo.
+std::string regionFileFor(int width, int height) {
+    std::string text;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            text +=
+                std::to_string((x * 3 / std::max(1, width)) * 7 - 5) + (x + 1 < width ? " " : "\n");
+        }
+    }
+    return text;
+}
+
+struct SamplePhoto {
+    std::string file;  // in the photo folder
+    std::string sample;
+    int width, height;
+};
+
+const std::vector<SamplePhoto> kPhotos = {
+    {"a.png", "chelsea.png", 64, 48},   {"b.jpg", "coffee.png", 90, 61},
+    {"c.bmp", "astronaut.png", 37, 23}, {"two words.png", "coffee.png", 48, 64},
+    {"e.ppm", "chelsea.png", 1, 1},
+};
+
+// What Segmora writes for one photo: its label file, boundary picture and the line that
+// segmora-batch prints.
+struct SegmoraResult {
+    std::string labels, picture, line;
+};
+
+// A folder of photos (in/), their region files (regions/), and Segmora's results for them.
+class BatchCliTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir = makeScratchDir("segmora_batch_cli_test");
+        fs::create_directories(dir + "/in");
+        fs::create_directories(dir + "/regions");
+        for (const SamplePhoto& photo : kPhotos) {
+            ASSERT_TRUE(cv::imwrite(dir + "/in/" + photo.file,
+                                    photoFromSample(photo.sample, photo.width, photo.height)));
+            writeFile(dir + "/regions/" + nameOf(photo.file) + ".txt",
+                      regionFileFor(photo.width, photo.height));
+        }
+    }
+    static void TearDownTestSuite() { removeScratchDir(dir); }
+    void TearDown() override {
+        for (const char* sub : {"out", "pictures", "list", "out0", "out1", "out2"}) {
+            fs::remove_all(dir + "/" + sub);
+        }
+    }
+
+    static std::string nameOf(const std::string& file) { return file.substr(0, file.rfind('.')); }
+
+    // Segmora's results for the photos, made when first needed.
+    static const std::vector<SegmoraResult>& expected(bool withRegions) {
+        std::vector<SegmoraResult>& results = segmoraResults[withRegions];
+        if (results.empty()) {
+            for (const SamplePhoto& photo : kPhotos) {
+                results.push_back(runSegmora(photo.file, withRegions));
+            }
+        }
+        return results;
+    }
+
+    static SegmoraResult runSegmora(const std::string& file, bool withRegions) {
+        const std::string photo = dir + "/in/" + file;
+        std::vector<std::string> words = {
+            "-i", photo, "-o", dir + "/segmora.csv", "-v", dir + "/segmora.png"};
+        if (withRegions) {
+            words.insert(words.end(), {"-r", dir + "/regions/" + nameOf(file) + ".txt"});
+        }
+        const ProgramRun run = runProgram(kSegmora, words, dir);
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        const std::string count = run.out.substr(run.out.rfind("Super-pixel num: ") + 17);
+        return {readFile(dir + "/segmora.csv"), readFile(dir + "/segmora.png"),
+                photo + "\t" + count.substr(0, count.find('\n'))};
+    }
+
+    ProgramRun batch(const std::vector<std::string>& words) const {
+        return runProgram(kBatch, words, dir);
+    }
+
+    // Every label file in `out` (and picture in `pictures`) must be Segmora's.
+    void expectSegmoraFiles(const std::string& out, bool withRegions,
+                            const std::string& pictures = "") const {
+        for (size_t i = 0; i < kPhotos.size(); ++i) {
+            const std::string name = nameOf(kPhotos[i].file);
+            if (!fileExists(out + "/" + name + ".csv")) continue;
+            EXPECT_EQ(readFile(out + "/" + name + ".csv"), expected(withRegions)[i].labels) << name;
+            if (!pictures.empty()) {
+                EXPECT_EQ(readFile(pictures + "/" + name + ".png"),
+                          expected(withRegions)[i].picture)
+                    << name;
+            }
+        }
+    }
+
+    static std::vector<std::string> expectedLines(bool withRegions) {
+        std::vector<std::string> lines;
+        for (const SegmoraResult& result : expected(withRegions)) lines.push_back(result.line);
+        return sorted(lines);
+    }
+
+    static std::string dir;
+    static std::vector<SegmoraResult> segmoraResults[2];  // without, with regions
+};
+
+std::string BatchCliTest::dir;
+std::vector<SegmoraResult> BatchCliTest::segmoraResults[2];
+
+class SameAsSegmora : public BatchCliTest,
+                      public ::testing::WithParamInterface<std::tuple<int, bool>> {};
+
+TEST_P(SameAsSegmora, EveryLabelFileAndPicture) {
+    const auto [jobs, withRegions] = GetParam();
+    std::vector<std::string> words = {"-j", std::to_string(jobs), "-o",       dir + "/out",
+                                      "-v", dir + "/pictures",    dir + "/in"};
+    if (withRegions) words.insert(words.begin(), {"-r", dir + "/regions"});
+    const ProgramRun run = batch(words);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(sorted(linesOf(run.out)), expectedLines(withRegions));
+    EXPECT_EQ(entriesOf(dir + "/out").size(), kPhotos.size());
+    expectSegmoraFiles(dir + "/out", withRegions, dir + "/pictures");
+}
+
+INSTANTIATE_TEST_SUITE_P(JobsAndRegions, SameAsSegmora,
+                         ::testing::Combine(::testing::Values(1, 4), ::testing::Bool()));
+
+TEST_F(BatchCliTest, BrokenPhotoAndMissingRegionFileFailAlone) {
+    const std::string in = dir + "/list";  // a copy of the folder with two bad photos
+    fs::copy(dir + "/in", in);
+    fs::copy(dir + "/regions", in + "/regions");
+    writeFile(in + "/broken.png", "not a picture");
+    fs::remove(in + "/regions/b.txt");
+    fs::create_directories(dir + "/out");
+    writeFile(dir + "/out/broken.csv", "earlier\n");
+
+    const ProgramRun run = batch({"-j", "2", "-o", dir + "/out", "-r", in + "/regions", in});
+    EXPECT_EQ(run.exitStatus, 1);
+    const std::vector<std::string> errors = linesOf(run.err);
+    ASSERT_EQ(errors.size(), 3u) << run.err;
+    EXPECT_EQ(
+        sorted({errors[0], errors[1]}),
+        (std::vector<std::string>{"segmora-batch: " + in + "/b.jpg: cannot read region file '" +
+                                      in + "/regions/b.txt': No such file or directory",
+                                  "segmora-batch: " + in + "/broken.png: cannot read image '" + in +
+                                      "/broken.png': not a readable image format"}));
+    EXPECT_EQ(errors[2], "segmora-batch: 2 of 6 photos failed");
+    EXPECT_EQ(linesOf(run.out).size(), kPhotos.size() - 1);
+    EXPECT_EQ(readFile(dir + "/out/broken.csv"), "earlier\n");
+    EXPECT_EQ(entriesOf(dir + "/out"),
+              (std::vector<std::string>{"a.csv", "broken.csv", "c.csv", "e.csv", "two words.csv"}));
+    expectSegmoraFiles(dir + "/out", true);
+}
+
+TEST_F(BatchCliTest, ShardsSplitTheNameOrderedListExactlyOnce) {
+    // In byte order: a.png, b.jpg, c.bmp, e.ppm, two words.png.
+    const std::vector<std::vector<std::string>> shares = {
+        {"a.csv", "e.csv"}, {"b.csv", "two words.csv"}, {"c.csv"}};
+    for (int k = 0; k < 3; ++k) {
+        const std::string out = dir + "/out" + std::to_string(k);
+        const ProgramRun run = batch({"--shard", std::to_string(k) + "/3", "-o", out, dir + "/in"});
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(entriesOf(out), shares[k]) << "shard " << k;
+        EXPECT_EQ(linesOf(run.out).size(), shares[k].size());
+        expectSegmoraFiles(out, false);
+    }
+}
+
+TEST_F(BatchCliTest, ResumeSkipsFinishedPhotos) {
+    ASSERT_EQ(batch({"--shard", "0/2", "-o", dir + "/out", dir + "/in"}).exitStatus, 0);
+    writeFile(dir + "/out/a.csv", "kept\n");
+    const ProgramRun run = batch({"--resume", "-o", dir + "/out", dir + "/in"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(sorted(linesOf(run.out)),
+              (std::vector<std::string>{expected(false)[1].line, expected(false)[4].line}));
+    EXPECT_EQ(readFile(dir + "/out/a.csv"), "kept\n");
+    EXPECT_EQ(entriesOf(dir + "/out").size(), kPhotos.size());
+
+    // With pictures asked for, a photo is finished only when its picture exists too.
+    const ProgramRun withPictures =
+        batch({"--resume", "-o", dir + "/out", "-v", dir + "/pictures", dir + "/in"});
+    EXPECT_EQ(linesOf(withPictures.out).size(), kPhotos.size());
+}
+
+TEST_F(BatchCliTest, ReadsThePhotoListFromStandardInput) {
+    writeFile(dir + "/list", dir + "/in/c.bmp\r\n\n" + dir + "/in/two words.png\n");
+    const pid_t pid = startProgram(kBatch, {"-o", dir + "/out", "-", dir + "/in/e.ppm"},
+                                   dir + "/list", dir + "/stdout", dir + "/stderr");
+    EXPECT_EQ(exitStatusOf(pid), 0) << readFile(dir + "/stderr");
+    EXPECT_EQ(sorted(linesOf(readFile(dir + "/stdout"))),
+              (std::vector<std::string>{expected(false)[2].line, expected(false)[4].line,
+                                        expected(false)[3].line}));
+    expectSegmoraFiles(dir + "/out", false);
+}
+
+TEST_F(BatchCliTest, RefusesPhotosThatShareANameBeforeAnyWork) {
+    const ProgramRun run = batch({"-o", dir + "/out", dir + "/in", dir + "/in/a.png"});
+    EXPECT_EQ(run.exitStatus, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "segmora-batch: photos share a name, their label files would clash: a\n");
+    EXPECT_FALSE(fileExists(dir + "/out"));
+}
+
+TEST_F(BatchCliTest, BadCommandLinesShowTheUsage) {
+    for (const std::vector<std::string>& words :
+         std::vector<std::vector<std::string>>{{dir + "/in"},
+                                               {"-o", dir + "/out"},
+                                               {"-o", dir + "/out", "-j", "0", dir + "/in"},
+                                               {"-o", dir + "/out", "--shard", "3/3", dir + "/in"},
+                                               {"-o", dir + "/out", "--fast", dir + "/in"}}) {
+        const ProgramRun run = batch(words);
+        EXPECT_EQ(run.exitStatus, 2) << words[words.size() - 2];
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("segmora-batch: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("\nusage: segmora-batch -o OUT_DIR"), std::string::npos);
+    }
+    EXPECT_FALSE(fileExists(dir + "/out"));
+}
+
+// A batch of many one-megapixel photos, stopped by a signal once the first is done.
+class BatchInterrupt : public ::testing::TestWithParam<int> {
+  protected:
+    void SetUp() override {
+        dir = makeScratchDir("segmora_batch_interrupt_test");
+        fs::create_directories(dir + "/in");
+        ASSERT_TRUE(cv::imwrite(dir + "/photo.png", photoFromSample("astronaut.png", 1200, 900)));
+        for (int i = 0; i < 40; ++i) {
+            fs::create_symlink(dir + "/photo.png", dir + "/in/p" + std::to_string(10 + i) + ".png");
+        }
+        writeFile(dir + "/empty", "");
+    }
+    void TearDown() override { removeScratchDir(dir); }
+
+    std::string dir;
+};
+
+TEST_P(BatchInterrupt, KeepsFinishedLabelFilesAndNoTemporaryOnes) {
+    const int signal = GetParam();
+    const pid_t pid = startProgram(kBatch, {"-j", "2", "-o", dir + "/out", dir + "/in"},
+                                   dir + "/empty", dir + "/stdout", dir + "/stderr");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (readFile(dir + "/stdout").empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(pid, signal);
+    EXPECT_EQ(exitStatusOf(pid), 128 + signal);
+
+    const std::vector<std::string> files = entriesOf(dir + "/out");
+    EXPECT_GE(files.size(), 1u);
+    EXPECT_LT(files.size(), 40u);
+    EXPECT_EQ(linesOf(readFile(dir + "/stdout")).size(), files.size());
+    ASSERT_EQ(runProgram(kSegmora, {"-i", dir + "/photo.png", "-o", dir + "/segmora.csv"}, dir)
+                  .exitStatus,
+              0);
+    const std::string labels = readFile(dir + "/segmora.csv");
+    for (const std::string& file : files) {
+        EXPECT_NE(file[0], '.') << "temporary file left: " << file;
+        EXPECT_TRUE(readFile(dir + "/out/" + file) == labels) << file << " differs";
+    }
+    const std::vector<std::string> errors = linesOf(readFile(dir + "/stderr"));
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors.back().rfind("segmora-batch: stopped by SIG", 0), 0u) << errors.back();
+}
+
+// Before any photo is started a signal ends the program at once, even while it still waits
+// for its photo list.
+TEST_P(BatchInterrupt, EndsAtOnceWhileReadingTheList) {
+    const std::string fifo = dir + "/list";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);  // keeps the list open
+    const pid_t pid =
+        startProgram(kBatch, {"-o", dir + "/out", "-"}, fifo, dir + "/stdout", dir + "/stderr");
+    waitUntilSignalsBlocked(pid);
+    ::kill(pid, GetParam());
+    EXPECT_EQ(exitStatusOf(pid), 128 + GetParam());
+    ::close(writer);
+    EXPECT_FALSE(fileExists(dir + "/out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, BatchInterrupt, ::testing::Values(SIGTERM, SIGINT, SIGHUP));
+
+}  // namespace
