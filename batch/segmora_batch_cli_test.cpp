@@ -2,9 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,33 +22,6 @@ namespace {
 
 const std::string kBatch = SEGMORA_BATCH_PROGRAM;
 const std::string kSegmora = SEGMORA_PROGRAM;
-
-// A started program with its standard input, output and error in files.
-pid_t startProgram(const std::string& program, const std::vector<std::string>& arguments,
-                   const std::string& inPath, const std::string& outPath,
-                   const std::string& errPath) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) throw std::runtime_error("cannot start " + program);
-    return pid;
-}
-
-int exitStatusOf(pid_t pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-}
 
 // Waits until the program has set up its signal handling: until then a signal would end
 // it the default way.
@@ -290,7 +261,7 @@ TEST_F(BatchCliTest, ReadsThePhotoListFromStandardInput) {
     writeFile(dir + "/list", dir + "/in/c.bmp\r\n\n" + dir + "/in/two words.png\n");
     const pid_t pid = startProgram(kBatch, {"-o", dir + "/out", "-", dir + "/in/e.ppm"},
                                    dir + "/list", dir + "/stdout", dir + "/stderr");
-    EXPECT_EQ(exitStatusOf(pid), 0) << readFile(dir + "/stderr");
+    EXPECT_EQ(waitForProgram(pid), 0) << readFile(dir + "/stderr");
     EXPECT_EQ(sorted(linesOf(readFile(dir + "/stdout"))),
               (std::vector<std::string>{expected(false)[2].line, expected(false)[4].line,
                                         expected(false)[3].line}));
@@ -347,7 +318,7 @@ TEST_P(BatchInterrupt, KeepsFinishedLabelFilesAndNoTemporaryOnes) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ::kill(pid, signal);
-    EXPECT_EQ(exitStatusOf(pid), 128 + signal);
+    EXPECT_EQ(waitForProgram(pid), 128 + signal);
 
     const std::vector<std::string> files = entriesOf(dir + "/out");
     EXPECT_GE(files.size(), 1u);
@@ -376,7 +347,7 @@ TEST_P(BatchInterrupt, EndsAtOnceWhileReadingTheList) {
         startProgram(kBatch, {"-o", dir + "/out", "-"}, fifo, dir + "/stdout", dir + "/stderr");
     waitUntilSignalsBlocked(pid);
     ::kill(pid, GetParam());
-    EXPECT_EQ(exitStatusOf(pid), 128 + GetParam());
+    EXPECT_EQ(waitForProgram(pid), 128 + GetParam());
     ::close(writer);
     EXPECT_FALSE(fileExists(dir + "/out"));
 }

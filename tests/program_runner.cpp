@@ -11,8 +11,15 @@
 
 pid_t startProgram(const std::string& program, const std::vector<std::string>& arguments,
                    const std::string& outPath, const std::string& errPath) {
+    return startProgram(program, arguments, "", outPath, errPath);
+}
+
+pid_t startProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& inPath, const std::string& outPath,
+                   const std::string& errPath) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (!inPath.empty()) posix_spawn_file_actions_addopen(&actions, 0, inPath.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,

@@ -19,5 +19,9 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 // or truncated) and returns at once.
 pid_t startProgram(const std::string& program, const std::vector<std::string>& arguments,
                    const std::string& outPath, const std::string& errPath);
+// The same with standard input read from `inPath` (empty: the caller's own).
+pid_t startProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& inPath, const std::string& outPath,
+                   const std::string& errPath);
 // Waits for a started program; returns its status as ProgramRun::exitStatus gives it.
 int waitForProgram(pid_t pid);
