@@ -66,20 +66,19 @@ void Segmenter::release() {
 }
 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr) {
-    checkPhoto(bgr);
-    const Parameters parameters = photoParameters(false);
-    Segmentation result;
-    segmentBgrPhoto(bgr, parameters.threshold, result.count, result.labels, parameters.capDivisor,
-                    nullptr, Buffers::of(buffers, threadCount));
-    return result;
+    return segmentPhotoWith(bgr, nullptr);
 }
 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions) {
+    return segmentPhotoWith(bgr, &regions);
+}
+
+Segmentation Segmenter::segmentPhotoWith(const cv::Mat& bgr, const cv::Mat_<int>* regions) {
     checkPhoto(bgr);
-    const Parameters parameters = photoParameters(true);
+    const Parameters parameters = photoParameters(regions != nullptr);
     Segmentation result;
     segmentBgrPhoto(bgr, parameters.threshold, result.count, result.labels, parameters.capDivisor,
-                    &regions, Buffers::of(buffers, threadCount));
+                    regions, Buffers::of(buffers, threadCount));
     return result;
 }
 

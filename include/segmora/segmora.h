@@ -82,6 +82,9 @@ class Segmenter {
     int threads() const { return threadCount; }
 
   private:
+    // The photo's segmentation with `regions` (null: none).
+    Segmentation segmentPhotoWith(const cv::Mat& bgr, const cv::Mat_<int>* regions);
+
     struct Buffers;
     std::unique_ptr<Buffers> buffers;
     int threadCount;
