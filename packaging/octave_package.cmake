@@ -4,13 +4,13 @@
 # of the engine (target segmora) and of the line walk (target lineprobe_core) are read from
 # those targets when the build system is generated, so moving their files needs no change
 # here (the engine's block pools, target segmora_memory, and the binding's layout
-# conversions, target segmora_bindings, likewise). The segmora MEX function is packaged when octave/segmora_mex.cpp and its help file
-# octave/segmora.m exist.
+# conversions, target segmora_bindings, likewise). The segmora MEX function is packaged when bindings/octave/segmora_mex.cpp and its help file
+# bindings/octave/segmora.m exist.
 
 set(octavePackageDir ${PROJECT_BINARY_DIR}/packaging/octave)
 
-set(segmoraMexSource ${PROJECT_SOURCE_DIR}/octave/segmora_mex.cpp)
-set(segmoraHelp ${PROJECT_SOURCE_DIR}/octave/segmora.m)
+set(segmoraMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_mex.cpp)
+set(segmoraHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora.m)
 set(octaveDescription "lineprobe returns the largest absolute value of a matrix on the \
 digital straight line between pairs of pixels.")
 if(EXISTS ${segmoraMexSource} AND EXISTS ${segmoraHelp})
