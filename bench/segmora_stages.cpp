@@ -139,7 +139,7 @@ void runReferenceOnce(const std::string& photo, const std::string& labelPath,
         forest =
             segmentGraph(pixels, edgeCount, edges.data(), 500.0f, sizeCapFor(pixels, 500), regions);
     });
-    times.time("clean-up", [&] { mergeSmallSegments(*forest, edgeCount, edges.data()); });
+    times.time("clean-up", [&] { mergeSmallSegments(*forest, edgeCount, edges.data(), kMinSegmentSize); });
     times.time("labels", [&] {
         labels.create(image.rows, image.cols);
         assignLabels(*forest, image.rows, image.cols, labels);

@@ -83,10 +83,12 @@ ChannelPlanes planesFromPhoto(const cv::Mat& bgr, BlockPool& pool) {
     return planes;
 }
 
-ChannelPlanes planesFromLab(const cv::Mat_<cv::Vec3b>& lab, BlockPool& pool) {
-    ChannelPlanes planes = newPlanes(lab.total(), pool);
-    fillPlanes(lab, 0, LightnessTable(), planes);
-    return planes;
+ChannelSet channelsFromPlanes(const ChannelPlanes& planes, int32_t width, int32_t height,
+                              BlockPool& pool) {
+    ChannelSet channels = newChannels(width, height, pool);
+    const size_t pixels = static_cast<size_t>(width) * height;
+    for (int c = 0; c < 3; ++c) std::copy_n(planes.channels.planes[c], pixels, channels[c]->data);
+    return channels;
 }
 
 ChannelSet channelsFromImage(const cv::Mat_<cv::Vec3d>& image, bool& allFinite, BlockPool& pool) {

@@ -23,14 +23,15 @@ struct ChannelPlanes {
 // the planes: no Lab copy of the whole photo is made.
 ChannelPlanes planesFromPhoto(const cv::Mat& bgr, BlockPool& pool);
 
-// The same from an 8-bit Lab image.
-ChannelPlanes planesFromLab(const cv::Mat_<cv::Vec3b>& lab, BlockPool& pool);
-
 using ChannelSet = std::array<std::unique_ptr<ChannelImage>, 3>;
 
 // The three components of each pixel, rounded to float; `allFinite` tells
 // whether every sample is a finite number.
 ChannelSet channelsFromImage(const cv::Mat_<cv::Vec3d>& image, bool& allFinite, BlockPool& pool);
+
+// The planes copied into channel images (for smoothing).
+ChannelSet channelsFromPlanes(const ChannelPlanes& planes, int32_t width, int32_t height,
+                              BlockPool& pool);
 
 // Gaussian smoothing of each channel, skipped when it would change nothing.
 void smoothChannels(ChannelSet& channels, float sigma, bool allFinite, BlockPool& pool);

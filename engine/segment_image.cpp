@@ -11,6 +11,7 @@
 #include "segmentation_checks.h"
 #include "segmora/segmora.h"
 #include "small_segments.h"
+#include "smoothing.h"
 
 namespace segmora {
 
@@ -21,86 +22,89 @@ namespace {
 // stage gives back what the next ones no longer need, so that the pool
 // hands it on: the forest takes the channels' block, and the labels the
 // start of the edges' block when the workspace says so.
-void segmentChannels(const PixelChannels& channels, int32_t width, int32_t height,
-                     const std::function<void()>& release, float threshold, int capDivisor,
-                     const int32_t* regions, const Workspace& workspace, int& segmentCount,
-                     cv::Mat_<int>& labels) {
+Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32_t height,
+                             const std::function<void()>& release, const Parameters& parameters,
+                             const int32_t* regions, const Workspace& workspace) {
+    Segmentation result;
     if (width == 0 || height == 0) {  // no pixels, no planes to read
         release();
-        segmentCount = 0;
-        labels.create(height, width);
-        return;
+        result.labels.create(height, width);
+        return result;
     }
     SortedGraph graph = sortedGraphOf(channels, width, height, workspace);
     release();
     const int32_t pixels = graph.pixelCount();
     const NeighbourOffsets neighbours(width);
-    SegmentForest forest(workspace.pool, pixels, threshold);
-    mergeSegments(forest, graph.view(), neighbours,
-                  MergeRules{threshold, sizeCapFor(pixels, capDivisor), regions});
+    SegmentForest forest(workspace.pool, pixels, parameters.threshold);
+    mergeSegments(
+        forest, graph.view(), neighbours,
+        MergeRules{parameters.threshold, sizeCapFor(pixels, parameters.capDivisor), regions});
     {
         LargeBuffer smallPixels(workspace.pool, (static_cast<size_t>(pixels) + 63) / 64 * 8);
-        absorbSmallSegments(forest, pixels, graph.view(), neighbours, kMinSegmentSize,
+        absorbSmallSegments(forest, pixels, graph.view(), neighbours, parameters.minSize,
                             smallPixels.as<uint64_t>(), workspace.threads);
     }
-    segmentCount = forest.setCount;
+    result.count = forest.setCount;
     LargeBuffer none;
-    labels = labelMatrixIn(workspace.labelsInSpentEdges ? graph.edges : none, height, width);
+    result.labels = labelMatrixIn(workspace.labelsInSpentEdges ? graph.edges : none, height, width);
     graph = SortedGraph();
-    numberSegments(forest, labels.ptr<int32_t>(), pixels);
+    numberSegments(forest, result.labels.ptr<int32_t>(), pixels);
+    return result;
 }
 
 // The region ids as one contiguous array, copied only when the matrix is not.
-const int32_t* contiguousRegions(const cv::Mat_<int>* regions, cv::Mat_<int>& copy) {
-    if (regions == nullptr || regions->empty()) return nullptr;
-    if (regions->isContinuous()) return regions->ptr<int32_t>();
-    copy = regions->clone();
+const int32_t* contiguousRegions(const cv::Mat_<int>& regions, cv::Mat_<int>& copy) {
+    if (regions.empty()) return nullptr;
+    if (regions.isContinuous()) return regions.ptr<int32_t>();
+    copy = regions.clone();
     return copy.ptr<int32_t>();
 }
 
-void segmentPlanes(ChannelPlanes planes, int32_t width, int32_t height, float threshold,
-                   int& segmentCount, cv::Mat_<int>& labels, int capDivisor,
-                   const cv::Mat_<int>* constraints, const Workspace& workspace) {
+// Whether smoothing with `sigma` changes finite channels at all.
+bool smoothingChangesPixels(float sigma) {
+    GaussianMask mask = buildGaussianMask(sigma);
+    normalizeMask(mask);
+    return !isIdentityMask(mask);
+}
+
+Segmentation segmentChannelSet(ChannelSet& channels, int32_t width, int32_t height,
+                               const Parameters& parameters, const cv::Mat_<int>& regions,
+                               const Workspace& workspace) {
     cv::Mat_<int> regionCopy;
-    const int32_t* regions = contiguousRegions(constraints, regionCopy);
-    segmentChannels(
-        planes.channels, width, height, [&] { planes.buffer.release(); }, threshold, capDivisor,
-        regions, workspace, segmentCount, labels);
+    return segmentChannels(
+        planesOf(channels), width, height,
+        [&] {
+            for (auto& channel : channels) channel.reset();
+        },
+        parameters, contiguousRegions(regions, regionCopy), workspace);
 }
 
 }  // namespace
 
-void segmentImage(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold, int& segmentCount,
-                  cv::Mat_<int>& labels, int capDivisor, const cv::Mat_<int>& constraints,
-                  const Workspace& workspace) {
-    checkSegmentationInput(image.rows, image.cols, capDivisor,
-                           constraints.empty() ? nullptr : &constraints);
+Segmentation segmentImage(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                          const cv::Mat_<int>& regions, const Workspace& workspace) {
+    checkSegmentationInput(image.rows, image.cols, parameters, &regions);
     bool allFinite = true;
     ChannelSet channels = channelsFromImage(image, allFinite, workspace.pool);
-    smoothChannels(channels, sigma, allFinite, workspace.pool);
+    smoothChannels(channels, parameters.sigma, allFinite, workspace.pool);
+    return segmentChannelSet(channels, image.cols, image.rows, parameters, regions, workspace);
+}
+
+Segmentation segmentBgrPhoto(const cv::Mat& bgr, const Parameters& parameters,
+                             const cv::Mat_<int>& regions, const Workspace& workspace) {
+    checkPhoto(bgr);
+    checkSegmentationInput(bgr.rows, bgr.cols, parameters, &regions);
+    ChannelPlanes planes = planesFromPhoto(bgr, workspace.pool);
+    if (smoothingChangesPixels(parameters.sigma)) {
+        ChannelSet channels = channelsFromPlanes(planes, bgr.cols, bgr.rows, workspace.pool);
+        planes.buffer.release();
+        smoothChannels(channels, parameters.sigma, true, workspace.pool);
+        return segmentChannelSet(channels, bgr.cols, bgr.rows, parameters, regions, workspace);
+    }
     cv::Mat_<int> regionCopy;
-    segmentChannels(
-        planesOf(channels), image.cols, image.rows,
-        [&] {
-            for (auto& channel : channels) channel.reset();
-        },
-        threshold, capDivisor, contiguousRegions(&constraints, regionCopy), workspace, segmentCount,
-        labels);
-}
-
-void segmentLabImage(const cv::Mat_<cv::Vec3b>& lab, float threshold, int& segmentCount,
-                     cv::Mat_<int>& labels, int capDivisor, const cv::Mat_<int>* constraints,
-                     const Workspace& workspace) {
-    checkSegmentationInput(lab.rows, lab.cols, capDivisor, constraints);
-    segmentPlanes(planesFromLab(lab, workspace.pool), lab.cols, lab.rows, threshold, segmentCount,
-                  labels, capDivisor, constraints, workspace);
-}
-
-void segmentBgrPhoto(const cv::Mat& bgr, float threshold, int& segmentCount, cv::Mat_<int>& labels,
-                     int capDivisor, const cv::Mat_<int>* constraints, const Workspace& workspace) {
-    checkSegmentationInput(bgr.rows, bgr.cols, capDivisor, constraints);
-    segmentPlanes(planesFromPhoto(bgr, workspace.pool), bgr.cols, bgr.rows, threshold, segmentCount,
-                  labels, capDivisor, constraints, workspace);
+    return segmentChannels(
+        planes.channels, bgr.cols, bgr.rows, [&] { planes.buffer.release(); }, parameters,
+        contiguousRegions(regions, regionCopy), workspace);
 }
 
 }  // namespace segmora

@@ -31,6 +31,42 @@ cv::Mat_<int> ones(int rows, int cols) {
     return cv::Mat_<int>(rows, cols, 1);
 }
 
+Parameters knobs(float sigma, float threshold, int capDivisor) {
+    Parameters parameters;
+    parameters.sigma = sigma;
+    parameters.threshold = threshold;
+    parameters.capDivisor = capDivisor;
+    return parameters;
+}
+
+// The engine's entries with their knobs spelt out, as the tests below call them.
+void segmentImage(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold, int& count,
+                  cv::Mat_<int>& labels, int capDivisor, const cv::Mat_<int>& regions,
+                  const Workspace& workspace) {
+    Segmentation s =
+        segmora::segmentImage(image, knobs(sigma, threshold, capDivisor), regions, workspace);
+    count = s.count;
+    labels = s.labels;
+}
+
+void segmentBgrPhoto(const cv::Mat& bgr, float threshold, int& count, cv::Mat_<int>& labels,
+                     int capDivisor, const cv::Mat_<int>* regions, const Workspace& workspace) {
+    Segmentation s = segmora::segmentBgrPhoto(bgr, knobs(0, threshold, capDivisor),
+                                              regions ? *regions : cv::Mat_<int>(), workspace);
+    count = s.count;
+    labels = s.labels;
+}
+
+// The engine's channels of a photo: L * kLightnessScale, a and b of its 8-bit Lab image.
+cv::Mat_<cv::Vec3d> photoChannels(const cv::Mat_<cv::Vec3b>& bgr) {
+    cv::Mat_<cv::Vec3b> lab;
+    cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
+    cv::Mat_<cv::Vec3d> image;
+    lab.convertTo(image, CV_64FC3);
+    for (auto& p : image) p[0] = p[0] * kLightnessScale;
+    return image;
+}
+
 TEST(SegmentImage, TinyImagesBecomeOneSegment) {
     for (auto [rows, cols] : {std::pair{1, 1}, std::pair{2, 2}, std::pair{1, 4}, std::pair{4, 1}}) {
         cv::Mat_<cv::Vec3d> image(rows, cols);
@@ -116,22 +152,12 @@ TEST(SegmentImage, FastPathEqualsReferenceOnRandomImages) {
     }
 }
 
-// The sample photo, as the program hands it over: 8-bit Lab.
-cv::Mat_<cv::Vec3b> samplePhotoLab() {
-    const cv::Mat_<cv::Vec3b> colour = cv::imread(SEGMORA_SAMPLE_PHOTO, cv::IMREAD_COLOR);
-    cv::Mat_<cv::Vec3b> lab;
-    if (!colour.empty()) cv::cvtColor(colour, lab, cv::COLOR_BGR2Lab);
-    return lab;
-}
-
 TEST(SegmentImage, FastPathEqualsReferenceOnPhotoAndNoise) {
     // The photo has few distinct edge weights (edges placed by counting),
     // the noise of arbitrary doubles too many (stored keys, radix sort).
-    const cv::Mat_<cv::Vec3b> lab = samplePhotoLab();
-    ASSERT_FALSE(lab.empty()) << SEGMORA_SAMPLE_PHOTO;
-    cv::Mat_<cv::Vec3d> photo;
-    lab.convertTo(photo, CV_64FC3);
-    for (auto& p : photo) p[0] = p[0] * kLightnessScale;
+    const cv::Mat_<cv::Vec3b> colour = cv::imread(SEGMORA_SAMPLE_PHOTO, cv::IMREAD_COLOR);
+    ASSERT_FALSE(colour.empty()) << SEGMORA_SAMPLE_PHOTO;
+    cv::Mat_<cv::Vec3d> photo = photoChannels(colour);
     std::mt19937 rng(17);
     std::uniform_real_distribution<double> value(0.0, 255.0);
     cv::Mat_<cv::Vec3d> noise(200, 230);
@@ -153,27 +179,25 @@ TEST(SegmentImage, FastPathEqualsReferenceOnPhotoAndNoise) {
                                   regions);
             EXPECT_TRUE(fast == reference);
             if (image != &photo) continue;
-            Result fromLab;
-            segmentLabImage(lab, 500, fromLab.count, fromLab.labels, divisor,
+            Result fromPhoto;
+            segmentBgrPhoto(colour, 500, fromPhoto.count, fromPhoto.labels, divisor,
                             withRegions ? &regions : nullptr, workspace);
-            EXPECT_TRUE(fromLab == reference);
+            EXPECT_TRUE(fromPhoto == reference);
         }
     }
 }
 
-TEST(SegmentImage, LabImageEntryEqualsDoubleImageEntry) {
+TEST(SegmentImage, PhotoEntryEqualsDoubleImageEntry) {
     std::mt19937 rng(4);
     for (int trial = 0; trial < 20; ++trial) {
         const int rows = 1 + static_cast<int>(rng() % 60), cols = 1 + static_cast<int>(rng() % 60);
-        cv::Mat_<cv::Vec3b> lab(rows, cols);
-        for (auto& p : lab) p = cv::Vec3b(rng() % 256, 120 + rng() % 16, 120 + rng() % 16);
-        cv::Mat_<cv::Vec3d> image;
-        lab.convertTo(image, CV_64FC3);
-        for (auto& p : image) p[0] = p[0] * kLightnessScale;
+        cv::Mat_<cv::Vec3b> bgr(rows, cols);
+        for (auto& p : bgr) p = cv::Vec3b(rng() % 256, 120 + rng() % 16, 120 + rng() % 16);
+        const cv::Mat_<cv::Vec3d> image = photoChannels(bgr);
         cv::Mat_<int> regions = ones(rows, cols);
         for (auto& id : regions) id = static_cast<int>(rng() % 2);
         Result fromLab, fromDouble;
-        segmentLabImage(lab, 500, fromLab.count, fromLab.labels, 3000,
+        segmentBgrPhoto(bgr, 500, fromLab.count, fromLab.labels, 3000,
                         trial % 2 ? &regions : nullptr, workspace);
         segmentImageReference(image, 0, 500, fromDouble.count, fromDouble.labels, 3000,
                               trial % 2 ? regions : ones(rows, cols));

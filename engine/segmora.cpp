@@ -7,6 +7,7 @@
 #include "block_pool.h"
 #include "parallel.h"
 #include "segment_image.h"
+#include "segmentation_checks.h"
 
 namespace segmora {
 
@@ -15,15 +16,6 @@ namespace {
 constexpr float kPhotoThreshold = 500.0f;
 constexpr int kPhotoCapDivisor = 500;
 constexpr int kPhotoCapDivisorWithRegions = 3000;
-
-void checkPhoto(const cv::Mat& bgr) {
-    if (bgr.dims > 2) throw std::invalid_argument("photo must be a two-dimensional image");
-    if (bgr.type() != CV_8UC3 && !(bgr.empty() && bgr.type() == CV_8UC1)) {
-        throw std::invalid_argument(
-            "photo must hold 8-bit pixels of three channels (CV_8UC3), not " +
-            cv::typeToString(bgr.type()));
-    }
-}
 
 }  // namespace
 
@@ -53,7 +45,10 @@ struct Segmenter::Buffers {
 };
 
 Segmenter::Segmenter(int threads) : buffers(std::make_unique<Buffers>()), threadCount(threads) {
-    if (threads < 0) throw std::invalid_argument("thread count must not be negative");
+    if (threads < 0 || threads > 64) {
+        throw std::invalid_argument("thread count must be from 0 to 64, not " +
+                                    std::to_string(threads));
+    }
 }
 Segmenter::~Segmenter() = default;
 Segmenter::Segmenter(Segmenter&&) noexcept = default;
@@ -66,30 +61,28 @@ void Segmenter::release() {
 }
 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr) {
-    return segmentPhotoWith(bgr, nullptr);
+    return segmentPhoto(bgr, cv::Mat_<int>(), photoParameters(false));
 }
 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions) {
-    return segmentPhotoWith(bgr, &regions);
+    return segmentPhoto(bgr, regions, photoParameters(true));
 }
 
-Segmentation Segmenter::segmentPhotoWith(const cv::Mat& bgr, const cv::Mat_<int>* regions) {
-    checkPhoto(bgr);
-    const Parameters parameters = photoParameters(regions != nullptr);
-    Segmentation result;
-    segmentBgrPhoto(bgr, parameters.threshold, result.count, result.labels, parameters.capDivisor,
-                    regions, Buffers::of(buffers, threadCount));
-    return result;
+Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const Parameters& parameters) {
+    return segmentPhoto(bgr, cv::Mat_<int>(), parameters);
+}
+
+Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                                     const Parameters& parameters) {
+    const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
+    const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
+    return segmentBgrPhoto(bgr, resolved, regions, Buffers::of(buffers, threads));
 }
 
 Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                                 const cv::Mat_<int>& regions) {
-    if (parameters.threads < 0) throw std::invalid_argument("thread count must not be negative");
-    Segmentation result;
-    segmentImage(image, parameters.sigma, parameters.threshold, result.count, result.labels,
-                 parameters.capDivisor, regions,
-                 Buffers::of(buffers, parameters.threads != 0 ? parameters.threads : threadCount));
-    return result;
+    const int threads = parameters.threads != 0 ? parameters.threads : threadCount;
+    return segmentImage(image, parameters, regions, Buffers::of(buffers, threads));
 }
 
 Segmentation segmentPhoto(const cv::Mat& bgr) {
@@ -98,6 +91,15 @@ Segmentation segmentPhoto(const cv::Mat& bgr) {
 
 Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions) {
     return Segmenter().segmentPhoto(bgr, regions);
+}
+
+Segmentation segmentPhoto(const cv::Mat& bgr, const Parameters& parameters) {
+    return Segmenter(parameters.threads).segmentPhoto(bgr, parameters);
+}
+
+Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                          const Parameters& parameters) {
+    return Segmenter(parameters.threads).segmentPhoto(bgr, regions, parameters);
 }
 
 Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <random>
@@ -12,7 +13,7 @@
 
 #include "block_pool.h"
 #include "label_invariants.h"
-#include "segment_image.h"
+#include "segment_image_reference.h"
 
 namespace segmora {
 namespace {
@@ -22,16 +23,21 @@ bool sameLabels(const Segmentation& a, const Segmentation& b) {
            std::equal(a.labels.begin(), a.labels.end(), b.labels.begin());
 }
 
-// The labels of the photo's whole 8-bit Lab image, converted in one piece.
-Segmentation fromWholeLab(const cv::Mat& bgr, const cv::Mat_<int>* regions) {
+// The engine's channels of a photo: its whole 8-bit Lab image, converted in one piece, as
+// doubles with L scaled.
+cv::Mat_<cv::Vec3d> photoChannels(const cv::Mat& bgr) {
     cv::Mat_<cv::Vec3b> lab;
     cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
-    BlockPool pool;
-    const Parameters parameters = photoParameters(regions != nullptr);
-    Segmentation result;
-    segmentLabImage(lab, parameters.threshold, result.count, result.labels, parameters.capDivisor,
-                    regions, Workspace{pool, 2});
-    return result;
+    cv::Mat_<cv::Vec3d> channels;
+    lab.convertTo(channels, CV_64FC3);
+    for (auto& p : channels) p[0] = p[0] * kLightnessScale;
+    return channels;
+}
+
+// The general engine's labels on the photo's channels.
+Segmentation fromWholeLab(const cv::Mat& bgr, const cv::Mat_<int>* regions) {
+    return segment(photoChannels(bgr), photoParameters(regions != nullptr),
+                   regions != nullptr ? *regions : cv::Mat_<int>());
 }
 
 cv::Mat_<cv::Vec3b> noisePhoto(int rows, int cols, unsigned seed) {
@@ -66,11 +72,36 @@ TEST(SegmentPhoto, StripByStripConversionGivesTheLabelsOfTheWholeLabImage) {
     }
 }
 
-TEST(SegmentPhoto, EmptyPhotosGiveNoSuperpixels) {
-    for (const cv::Mat& photo : {cv::Mat(), cv::Mat(0, 5, CV_8UC3), cv::Mat(4, 0, CV_8UC3)}) {
-        const Segmentation result = segmentPhoto(photo);
-        EXPECT_EQ(result.count, 0);
-        EXPECT_EQ(result.labels.total(), 0u);
+TEST(SegmentPhoto, EmptyPhotosAreRefused) {
+    for (const cv::Mat& photo : {cv::Mat(), cv::Mat(0, 5, CV_8UC3), cv::Mat(4, 0, CV_8UC3)})
+        EXPECT_THROW(segmentPhoto(photo), std::invalid_argument);
+}
+
+TEST(SegmentPhoto, EveryKnobGivesTheReferenceLabels) {
+    const cv::Mat photo =
+        cv::imread(SEGMORA_SAMPLE_PHOTO, cv::IMREAD_COLOR)(cv::Rect(60, 40, 120, 90));
+    const cv::Mat_<cv::Vec3d> channels = photoChannels(photo);
+    const cv::Mat_<int> regions = blockRegions(photo.size());
+    struct Knobs {
+        float threshold, sigma;
+        int capDivisor, minSize;
+        bool withRegions;
+    };
+    for (const Knobs& k :
+         {Knobs{120, 0, 500, 5, false}, Knobs{500, 0.8f, 500, 5, false}, Knobs{500, 0, 40, 5, true},
+          Knobs{500, 0, 500, 30, false}, Knobs{2000, 0.5f, 0, 1, true}}) {
+        Parameters parameters;
+        parameters.threshold = k.threshold;
+        parameters.sigma = k.sigma;
+        parameters.capDivisor = k.capDivisor;
+        parameters.minSize = k.minSize;
+        const cv::Mat_<int> ids = k.withRegions ? regions : cv::Mat_<int>();
+        Segmentation expected;
+        segmentImageReference(channels, k.sigma, k.threshold, expected.count, expected.labels,
+                              k.capDivisor != 0 ? k.capDivisor : 3000,
+                              k.withRegions ? regions : cv::Mat_<int>(photo.size(), 1), k.minSize);
+        SCOPED_TRACE(k.threshold + k.sigma + k.capDivisor + k.minSize);
+        EXPECT_TRUE(sameLabels(segmentPhoto(photo, ids, parameters), expected));
     }
 }
 
@@ -86,9 +117,18 @@ TEST(SegmentPhoto, RejectsWhatItCannotTake) {
     Parameters parameters;
     parameters.threads = -2;
     EXPECT_THROW(segment(cv::Mat_<cv::Vec3d>(4, 4), parameters), std::invalid_argument);
-    parameters.threads = 0;
-    parameters.capDivisor = 0;
-    EXPECT_THROW(segment(cv::Mat_<cv::Vec3d>(4, 4), parameters), std::invalid_argument);
+    for (auto bad :
+         {+[](Parameters& p) { p.capDivisor = 0; }, +[](Parameters& p) { p.threshold = -1; },
+          +[](Parameters& p) { p.threshold = NAN; },
+          +[](Parameters& p) { p.sigma = kMaxSigma * 2; }, +[](Parameters& p) { p.minSize = -1; },
+          +[](Parameters& p) { p.threads = 65; }}) {
+        Parameters knobs;
+        bad(knobs);
+        EXPECT_THROW(segment(cv::Mat_<cv::Vec3d>(4, 4), knobs), std::invalid_argument);
+        if (knobs.capDivisor != 0) {
+            EXPECT_THROW(segmentPhoto(photo, knobs), std::invalid_argument);
+        }
+    }
 }
 
 TEST(Segmenter, KeptMovedAndReleasedSegmentersGiveTheOneShotLabels) {

@@ -1,13 +1,14 @@
 // The engine on small images with region maps. Each run checks that
 //  - the label map is valid (labelMapViolation),
-//  - segmentImage, and for 8-bit Lab input with sigma 0 segmentLabImage,
-//    give exactly the labels and count of segmentImageReference,
+//  - segmentImage, and for photo input segmentBgrPhoto, give exactly the
+//    labels and count of segmentImageReference,
 //  - the merging before the small-segment clean-up never joins two region
 //    ids nor exceeds the size cap, and the final partition only coarsens it:
 //    neighbours with different ids share a segment only through the clean-up.
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <opencv2/imgproc.hpp>
 #include <vector>
 
 #include "block_pool.h"
@@ -28,8 +29,8 @@ using segmora::fuzz::check;
 using segmora::fuzz::FuzzData;
 
 struct Case {
-    bool isLab = false;  // the image holds 8-bit Lab values, also kept in `lab`
-    cv::Mat_<cv::Vec3b> lab;
+    bool isPhoto = false;  // the image holds the channels of the photo `bgr`
+    cv::Mat_<cv::Vec3b> bgr;
     cv::Mat_<cv::Vec3d> image;
     cv::Mat_<int> regions;
     bool uniformRegions = true;
@@ -63,8 +64,8 @@ Case readCase(FuzzData& in) {
 
     const int pixelKind = in.below(4);
     c.image.create(rows, cols);
-    c.isLab = pixelKind < 3;
-    if (c.isLab) c.lab.create(rows, cols);
+    c.isPhoto = pixelKind < 3;
+    if (c.isPhoto) c.bgr.create(rows, cols);
     for (int y = 0; y < rows; ++y) {
         for (int x = 0; x < cols; ++x) {
             if (pixelKind == 3) {
@@ -72,14 +73,23 @@ Case readCase(FuzzData& in) {
                                           specialValue(in.byte()));
                 continue;
             }
-            cv::Vec3b& lab = c.lab(y, x);
+            cv::Vec3b& bgr = c.bgr(y, x);
             for (int k = 0; k < 3; ++k) {
                 // Kinds 0 and 2 make equal and nearly equal weights common.
                 static const uint8_t levels[] = {0, 5, 100, 255};
                 const uint8_t b = in.byte();
-                lab[k] = pixelKind == 0 ? levels[b % 4] : pixelKind == 1 ? b : 126 + b % 5;
+                bgr[k] = pixelKind == 0 ? levels[b % 4] : pixelKind == 1 ? b : 126 + b % 5;
             }
-            c.image(y, x) = cv::Vec3d(lab[0] * segmora::kLightnessScale, lab[1], lab[2]);
+        }
+    }
+    if (c.isPhoto && !c.bgr.empty()) {
+        cv::Mat_<cv::Vec3b> lab;
+        cv::cvtColor(c.bgr, lab, cv::COLOR_BGR2Lab);
+        for (int y = 0; y < rows; ++y) {
+            for (int x = 0; x < cols; ++x) {
+                const cv::Vec3b& p = lab(y, x);
+                c.image(y, x) = cv::Vec3d(p[0] * segmora::kLightnessScale, p[1], p[2]);
+            }
         }
     }
 
@@ -152,6 +162,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzData in(data, size);
     const Case c = readCase(in);
 
+    segmora::Parameters parameters;
+    parameters.sigma = c.sigma;
+    parameters.threshold = c.threshold;
+    parameters.capDivisor = c.capDivisor;
     int count = -1;
     cv::Mat_<int> labels;
     segmora::segmentImageReference(c.image, c.sigma, c.threshold, count, labels, c.capDivisor,
@@ -162,19 +176,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     segmora::BlockPool pool;
     const segmora::Workspace workspace{pool, 2};
-    int fastCount = -1;
-    cv::Mat_<int> fastLabels(3, 2, 99);
-    segmora::segmentImage(c.image, c.sigma, c.threshold, fastCount, fastLabels, c.capDivisor,
-                          c.regions, workspace);
-    check(sameResult(labels, count, fastLabels, fastCount), "segmentImage differs from reference");
+    const segmora::Segmentation fast =
+        segmora::segmentImage(c.image, parameters, c.regions, workspace);
+    check(sameResult(labels, count, fast.labels, fast.count),
+          "segmentImage differs from reference");
 
-    if (c.isLab && c.sigma == 0) {
-        int labCount = -1;
-        cv::Mat_<int> labLabels;
-        segmora::segmentLabImage(c.lab, c.threshold, labCount, labLabels, c.capDivisor,
-                                 c.uniformRegions ? nullptr : &c.regions, workspace);
-        check(sameResult(labels, count, labLabels, labCount),
-              "segmentLabImage differs from reference");
+    if (c.isPhoto && !c.bgr.empty()) {
+        const segmora::Segmentation photo = segmora::segmentBgrPhoto(
+            c.bgr, parameters, c.uniformRegions ? cv::Mat_<int>() : c.regions, workspace);
+        check(sameResult(labels, count, photo.labels, photo.count),
+              "segmentBgrPhoto differs from reference");
     }
 
     if (c.image.total() > 0) checkMergingPartition(c, labels);

@@ -6,12 +6,12 @@
 
 namespace segmora {
 
-void mergeSmallSegments(DisjointSetForest& forest, int32_t edgeCount, const GraphEdge* edges) {
+void mergeSmallSegments(DisjointSetForest& forest, int32_t edgeCount, const GraphEdge* edges,
+                        int32_t minSize) {
     for (int32_t e = 0; e < edgeCount; ++e) {
         const int32_t ra = forest.findRoot(edges[e].a);
         const int32_t rb = forest.findRoot(edges[e].b);
-        if (ra != rb &&
-            (forest.sizeOf(ra) < kMinSegmentSize || forest.sizeOf(rb) < kMinSegmentSize)) {
+        if (ra != rb && (forest.sizeOf(ra) < minSize || forest.sizeOf(rb) < minSize)) {
             forest.uniteRoots(ra, rb);
         }
     }

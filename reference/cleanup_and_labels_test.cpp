@@ -21,7 +21,7 @@ TEST(MergeSmallSegments, SmallSegmentJoinsAcrossItsLightestEdge) {
     DisjointSetForest forest(13);
     group(forest, {{0, 1, 2, 3, 4}, {5, 6, 7}, {8, 9, 10, 11, 12}});
     const std::vector<GraphEdge> sorted = {{1, 5, 4}, {2, 7, 8}, {3, 4, 8}};
-    mergeSmallSegments(forest, 3, sorted.data());
+    mergeSmallSegments(forest, 3, sorted.data(), 5);
     EXPECT_EQ(forest.findRoot(5), forest.findRoot(0));
     EXPECT_NE(forest.findRoot(5), forest.findRoot(8));  // P grew to 8: no more merging
     EXPECT_EQ(forest.setCount, 2);
@@ -32,7 +32,7 @@ TEST(MergeSmallSegments, SizesAreReadWhenEachEdgeIsVisited) {
     // and regions play no part, and one pass is enough.
     DisjointSetForest forest(4);
     const std::vector<GraphEdge> sorted = {{0, 0, 1}, {5, 1, 2}, {9, 2, 3}};
-    mergeSmallSegments(forest, 3, sorted.data());
+    mergeSmallSegments(forest, 3, sorted.data(), 5);
     EXPECT_EQ(forest.setCount, 1);
 }
 

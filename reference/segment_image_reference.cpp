@@ -29,8 +29,13 @@ std::unique_ptr<ChannelImage> smoothedChannel(const cv::Mat_<cv::Vec3d>& image, 
 
 void segmentImageReference(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold,
                            int& segmentCount, cv::Mat_<int>& labels, int capDivisor,
-                           const cv::Mat_<int>& constraints) {
-    checkSegmentationInput(image.rows, image.cols, capDivisor, &constraints);
+                           const cv::Mat_<int>& constraints, int minSize) {
+    Parameters parameters;
+    parameters.threshold = threshold;
+    parameters.sigma = sigma;
+    parameters.capDivisor = capDivisor;
+    parameters.minSize = minSize;
+    checkSegmentationInput(image.rows, image.cols, parameters, &constraints);
     const int32_t width = image.cols;
     const int32_t height = image.rows;
     labels.create(height, width);
@@ -48,7 +53,7 @@ void segmentImageReference(const cv::Mat_<cv::Vec3d>& image, float sigma, float 
     const int32_t vertexCount = width * height;
     auto forest = segmentGraph(vertexCount, edgeCount, edges.get(), threshold,
                                sizeCapFor(vertexCount, capDivisor), constraints);
-    mergeSmallSegments(*forest, edgeCount, edges.get());
+    mergeSmallSegments(*forest, edgeCount, edges.get(), minSize);
     edges.reset();
     segmentCount = forest->setCount;
     assignLabels(*forest, height, width, labels);

@@ -9,8 +9,9 @@ namespace segmora {
 // union-by-rank forest with a per-root threshold array, the clean-up as one
 // pass over all edges and an ordered map for the labels. Kept as the
 // reference that the engine is checked against; not part of the library.
+// Segments below `minSize` pixels are absorbed in the clean-up.
 void segmentImageReference(const cv::Mat_<cv::Vec3d>& image, float sigma, float threshold,
                            int& segmentCount, cv::Mat_<int>& labels, int capDivisor,
-                           const cv::Mat_<int>& constraints);
+                           const cv::Mat_<int>& constraints, int minSize = 5);
 
 }  // namespace segmora

@@ -21,8 +21,8 @@ namespace segmora {
 // Images must have fewer pixels than this (2^29); larger ones are refused.
 constexpr int64_t kMaxPixelCount = int64_t{1} << 29;
 
-// Superpixels below this many pixels are absorbed by a neighbour, whatever the regions
-// (unless the whole image is smaller).
+// The default minimum size: superpixels below this many pixels are absorbed by a
+// neighbour, whatever the regions (unless the whole image is smaller).
 constexpr int kMinSegmentSize = 5;
 
 // The channels segmentPhoto works on are L * kLightnessScale, a and b of the photo's 8-bit
@@ -36,16 +36,27 @@ struct Segmentation {
     int count = 0;
 };
 
-// Settings of the general engine.
+// The knobs of a segmentation. Every value outside its range is refused with
+// std::invalid_argument naming the knob.
 struct Parameters {
-    float threshold = 500.0f;  // merge threshold constant: larger gives larger superpixels
-    float sigma = 0.0f;        // Gaussian smoothing of the channels before the edges; 0: none
-    int capDivisor = 500;      // a superpixel holds at most pixels / capDivisor + 20 pixels
-    int threads = 0;           // threads inside one call; 0: one per core, at most 8
+    // Merge threshold constant, finite and >= 0: larger gives larger superpixels.
+    float threshold = 500.0f;
+    // Gaussian smoothing of the channels before the edges, 0 .. kMaxSigma; 0: none.
+    float sigma = 0.0f;
+    // A superpixel holds at most pixels / capDivisor + 20 pixels; >= 1, or 0 for the
+    // photo default (500, or 3000 with a region map).
+    int capDivisor = 500;
+    // Threads inside one call, 0 .. 64; 0: one per core, at most 8. Results never depend on it.
+    int threads = 0;
+    // Superpixels below this many pixels are absorbed by a neighbour, >= 0 (0 and 1: none).
+    int minSize = kMinSegmentSize;
 };
 
+// The largest sigma accepted (the smoothing mask has 4 * sigma + 1 taps per side).
+constexpr float kMaxSigma = 100.0f;
+
 // The parameters the program uses for a photo: threshold 500, no smoothing, cap divisor
-// 500, or 3000 when a region map is given.
+// 500, or 3000 when a region map is given, minimum size 5.
 Parameters photoParameters(bool withRegions);
 
 // A worker that keeps its warm buffers from one call to the next: segmenting many photos
@@ -64,10 +75,15 @@ class Segmenter {
     Segmenter& operator=(const Segmenter&) = delete;
 
     // `bgr`: 8-bit, three channels (CV_8UC3) in blue-green-red order, as cv::imread gives
-    // it. `regions`: one region id per pixel (the photo's size); two superpixels merge only
-    // when their ids are equal.
+    // it; an empty photo is refused. `regions`: one region id per pixel (the photo's size);
+    // two superpixels merge only when their ids are equal. Without `parameters`, those of
+    // photoParameters(); with them, capDivisor 0 picks the photo default, and
+    // `parameters.threads` (when not 0) overrides the Segmenter's.
     Segmentation segmentPhoto(const cv::Mat& bgr);
     Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions);
+    Segmentation segmentPhoto(const cv::Mat& bgr, const Parameters& parameters);
+    Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                              const Parameters& parameters);
 
     // The general engine on three channels per pixel (e.g. L * kLightnessScale, a, b as
     // doubles). An empty `regions` means one region everywhere. Runs on
@@ -82,9 +98,6 @@ class Segmenter {
     int threads() const { return threadCount; }
 
   private:
-    // The photo's segmentation with `regions` (null: none).
-    Segmentation segmentPhotoWith(const cv::Mat& bgr, const cv::Mat_<int>* regions);
-
     struct Buffers;
     std::unique_ptr<Buffers> buffers;
     int threadCount;
@@ -93,6 +106,9 @@ class Segmenter {
 // One-shot calls: a Segmenter for the call alone.
 Segmentation segmentPhoto(const cv::Mat& bgr);
 Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions);
+Segmentation segmentPhoto(const cv::Mat& bgr, const Parameters& parameters);
+Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                          const Parameters& parameters);
 Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                      const cv::Mat_<int>& regions = cv::Mat_<int>());
 
