@@ -1,7 +1,8 @@
 """Superpixels of colour photos.
 
-    labels, count = segmora.segment(rgb)            # rgb: uint8 array (H, W, 3), RGB
+    labels, count = segmora.segment(rgb)            # rgb: an image array (H, W, 3), RGB
     labels, count = segmora.segment(rgb, regions)   # regions: integer array (H, W)
+    labels, count = segmora.segment(rgb, threshold=300, sigma=0.5, min_size=10)
 
 labels is an int32 array of shape (H, W) holding 1 .. count, numbered in raster
 order of each superpixel's first pixel: the labels the Segmora program writes.
@@ -13,6 +14,88 @@ For many photos, segmora.Segmenter() keeps its buffers from one call to the next
         labels, count = worker.segment(rgb)
 """
 
-from ._segmora import Segmenter, __version__, segment
+from . import _segmora
+from ._segmora import __version__
 
 __all__ = ["Segmenter", "segment", "__version__"]
+
+# PIL modes whose arrays are not grey, RGB or RGBA values: PIL converts them first.
+_PIL_CONVERSIONS = {"P": "RGBA", "PA": "RGBA", "CMYK": "RGB", "YCbCr": "RGB",
+                    "LAB": "RGB", "HSV": "RGB"}
+
+
+def _pixels(rgb):
+    """A PIL image in a mode whose values are not colours becomes an RGB(A) one."""
+    mode = getattr(rgb, "mode", None)
+    if type(rgb).__module__.startswith("PIL.") and mode in _PIL_CONVERSIONS:
+        return rgb.convert(_PIL_CONVERSIONS[mode])
+    return rgb
+
+
+def segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, min_size=5):
+    """segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, min_size=5)
+        -> (labels, count)
+
+    Divides a photo into superpixels, exactly as the Segmora program does.
+
+    rgb: an image as numpy.asarray gives it (a NumPy array, a PIL image...), of
+        shape (H, W) or (H, W, 1) for grey, (H, W, 2) for grey and alpha,
+        (H, W, 3) for red-green-blue, (H, W, 4) for RGBA; any strides. uint8 is
+        taken as it is; uint16 keeps its high byte (value >> 8), as the program
+        reads a 16-bit file; bool is 0 or 255; float32 and float64 must lie in
+        0..1 and are multiplied by 255 and rounded. Grey is copied to the three
+        colours and alpha is dropped, as the program reads such files.
+    regions: optional array of shape (H, W), one region id per pixel: any
+        integer kind, bool, or whole floating-point numbers, all in the int32
+        range. Two superpixels merge only when their ids are equal.
+    threshold: merge threshold, a number >= 0; larger gives larger superpixels.
+    sigma: Gaussian smoothing of the channels before the edges, 0 to 100 (0: none).
+    cap_divisor: a superpixel holds at most pixels / cap_divisor + 20 pixels; a
+        whole number >= 1, or None for the photo default (500, or 3000 with regions).
+    min_size: superpixels below this many pixels are absorbed by a neighbour; a
+        whole number >= 0.
+
+    Returns labels, a numpy int32 array of shape (H, W) with values 1 .. count,
+    numbered in raster order of each superpixel's first pixel (the numbers the
+    program writes to its label file), and count, the number of superpixels.
+
+    Raises TypeError for an argument of the wrong kind or an unknown keyword,
+    ValueError for a wrong shape, an empty photo, a value out of range,
+    MemoryError when memory runs out. The GIL is released while the engine works.
+    """
+    return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size)
+
+
+class Segmenter:
+    """Segmenter(threads=0)
+
+    A worker for many photos: segment() as the module's function, but the engine's
+    buffers and the copy of the photo stay allocated from one call to the next, so
+    a series of photos does not touch fresh memory for each. release() gives them
+    back; so does the object's end. threads: threads inside one call, 0 to 64 (0:
+    one per core, at most 8); the labels never depend on it. Threads may share a
+    Segmenter (their calls take turns); one Segmenter per thread lets them work
+    side by side.
+    """
+
+    __slots__ = ("_core",)
+
+    def __init__(self, threads=0):
+        self._core = _segmora.Segmenter(threads)
+
+    @property
+    def threads(self):
+        """The thread count given when the Segmenter was made."""
+        return self._core.threads
+
+    def segment(self, rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None,
+                min_size=5):
+        return self._core.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor,
+                                  min_size)
+
+    def release(self):
+        """Gives back the buffers kept since the last call."""
+        self._core.release()
+
+
+Segmenter.segment.__doc__ = segment.__doc__

@@ -1,0 +1,38 @@
+// The photo and region map of a call, from host arrays: the same rules and messages for
+// every host. A photo may be grey (H x W, or H x W x 1), grey and alpha (H x W x 2), RGB
+// (H x W x 3) or RGBA (H x W x 4) of uint8, uint16 (the high byte, as the program's decoder
+// brings 16-bit files to 8 bits), bool (0 or 255), or float32/float64 in 0..1 (times 255,
+// rounded to nearest); alpha is dropped and grey copied to all three colours, as the
+// program's decoder does for such files. Region ids may be of any integer kind, bool, or
+// whole floating-point numbers, all within the int32 range.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include "host_array.h"
+
+namespace segmora::bindings {
+
+struct PhotoSize {
+    int rows;
+    int columns;
+    int channels;
+};
+
+// Checks the photo's kind, shape and size; throws ArgumentError.
+PhotoSize checkPhoto(const HostArray& rgb, const HostStyle& style);
+
+// The photo as 8-bit BGR pixels in `bgr` (which keeps its buffer when it fits). Throws
+// ArgumentError for a floating-point value outside 0..1.
+void photoFrom(const HostArray& rgb, PhotoSize size, const HostStyle& style, cv::Mat& bgr);
+
+// Checks the region map's kind and shape; throws ArgumentError.
+void checkRegions(const HostArray& regions, PhotoSize size, const HostStyle& style);
+
+// The region ids as a row-major int matrix: a view of the host's array when it already is
+// one, else `copy` filled with them. Throws ArgumentError for an id that is not a whole
+// number in the int32 range.
+cv::Mat_<int> regionsFrom(const HostArray& regions, PhotoSize size, const HostStyle& style,
+                          cv::Mat_<int>& copy);
+
+}  // namespace segmora::bindings

@@ -1,0 +1,25 @@
+// The knobs of a call, as a host hands them over (numbers, or nothing for the default),
+// checked with the same rules and messages for every host.
+#pragma once
+
+#include <optional>
+
+#include "host_array.h"
+#include "segmora/segmora.h"
+
+namespace segmora::bindings {
+
+struct KnobValues {
+    std::optional<double> threshold;
+    std::optional<double> sigma;
+    std::optional<double> capDivisor;  // nothing: the photo default (500, or 3000 with regions)
+    std::optional<double> minSize;
+};
+
+// The engine's parameters for the knobs; throws ArgumentError naming a knob out of range.
+Parameters parametersFrom(const KnobValues& knobs, const HostStyle& style);
+
+// A thread count from 0 to 64; throws ArgumentError otherwise.
+int threadsFrom(double value, const HostStyle& style);
+
+}  // namespace segmora::bindings
