@@ -1,17 +1,20 @@
-// MEX entry of `[labels, count] = segmora(rgb, regions)`: validates the call, then runs the
-// engine on the photo. All C++ work happens inside one try block that reports failure as
-// plain data; the MEX error is raised only after every C++ object is gone, since
-// mexErrMsgIdAndTxt does not return.
-#include <cmath>
+// MEX entry of `[labels, count] = segmora(rgb, regions, 'Name', value, ...)`: reads the call
+// by the rules the bindings share, then runs the engine on the photo. All C++ work happens
+// inside functions that catch everything and report failure as plain data; the MEX error is
+// raised only after every C++ object is gone, since mexErrMsgIdAndTxt does not return.
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <new>
-#include <stdexcept>
+#include <string>
 
+#include "argument_errors.h"
 #include "mex.h"
+#include "photo_input.h"
 #include "pixel_layout.h"
+#include "segment_options.h"
 #include "segmora/segmora.h"
 
 #if defined(__GNUC__)
@@ -22,93 +25,163 @@
 
 namespace {
 
-enum { IN_RGB, IN_REGIONS, IN_MAX };
+namespace bindings = segmora::bindings;
+using bindings::Knob;
+
+enum { IN_RGB, IN_REGIONS };
 enum { OUT_LABELS, OUT_COUNT, OUT_MAX };
 
-// The engine refuses photos of 2^29 pixels or more; refusing them here avoids the copy.
-constexpr double kMaxPixels = 536870912.0;
-
-struct PhotoShape {
-    std::size_t rows;
-    std::size_t columns;
-};
-
-void checkCounts(int nlhs, int nrhs) {
-    if (nrhs < 1 || nrhs > IN_MAX) {
-        mexErrMsgIdAndTxt("segmora:nargin", "expected 1 or 2 inputs (rgb, regions), got %d", nrhs);
-    }
-    if (nlhs > OUT_MAX) {
-        mexErrMsgIdAndTxt("segmora:nargout", "returns at most 2 outputs (labels, count), %d asked",
-                          nlhs);
-    }
-}
-
-PhotoShape checkRgb(const mxArray* rgb) {
-    if (!mxIsUint8(rgb) || mxIsComplex(rgb) || mxIsSparse(rgb)) {
-        mexErrMsgIdAndTxt("segmora:badType", "rgb must be a real uint8 array, not %s",
-                          mxGetClassName(rgb));
-    }
-    const mwSize* dims = mxGetDimensions(rgb);
-    if (mxGetNumberOfDimensions(rgb) != 3 || dims[2] != 3) {
-        mexErrMsgIdAndTxt("segmora:badShape",
-                          "rgb must be H x W x 3 (red, green, blue), not %d-dimensional with "
-                          "%lu elements",
-                          static_cast<int>(mxGetNumberOfDimensions(rgb)),
-                          static_cast<unsigned long>(mxGetNumberOfElements(rgb)));
-    }
-    const PhotoShape shape{static_cast<std::size_t>(dims[0]), static_cast<std::size_t>(dims[1])};
-    if (shape.rows == 0 || shape.columns == 0) {
-        mexErrMsgIdAndTxt("segmora:emptyImage", "rgb must not be empty (it is %lu x %lu x 3)",
-                          static_cast<unsigned long>(shape.rows),
-                          static_cast<unsigned long>(shape.columns));
-    }
-    if (static_cast<double>(shape.rows) * static_cast<double>(shape.columns) >= kMaxPixels) {
-        mexErrMsgIdAndTxt("segmora:tooLarge", "rgb has %lu x %lu pixels; the limit is 2^29 pixels",
-                          static_cast<unsigned long>(shape.rows),
-                          static_cast<unsigned long>(shape.columns));
-    }
-    return shape;
-}
-
-void checkRegionsShape(const mxArray* regions, PhotoShape photo) {
-    if (!(mxIsInt32(regions) || mxIsDouble(regions)) || mxIsComplex(regions) ||
-        mxIsSparse(regions)) {
-        mexErrMsgIdAndTxt("segmora:badType",
-                          "regions must be a real, non-sparse int32 or double matrix, not %s",
-                          mxGetClassName(regions));
-    }
-    if (mxGetNumberOfDimensions(regions) != 2 || mxGetM(regions) != photo.rows ||
-        mxGetN(regions) != photo.columns) {
-        mexErrMsgIdAndTxt(
-            "segmora:sizeMismatch", "regions must be %lu x %lu like rgb, not %lu x %lu%s",
-            static_cast<unsigned long>(photo.rows), static_cast<unsigned long>(photo.columns),
-            static_cast<unsigned long>(mxGetM(regions)),
-            static_cast<unsigned long>(mxGetN(regions)),
-            mxGetNumberOfDimensions(regions) != 2 ? " x ..." : "");
-    }
-}
-
-// Region ids given as doubles must be whole numbers that fit in int32.
-void checkRegionValues(const mxArray* regions, PhotoShape photo) {
-    if (!mxIsDouble(regions)) return;
-    const double* ids = static_cast<const double*>(mxGetData(regions));
-    const std::size_t count = photo.rows * photo.columns;
-    for (std::size_t k = 0; k < count; ++k) {
-        const double id = ids[k];
-        if (!(id >= -2147483648.0 && id <= 2147483647.0 && std::trunc(id) == id)) {
-            mexErrMsgIdAndTxt("segmora:badRegion",
-                              "regions(%lu, %lu) = %g is not a whole number in the int32 range",
-                              static_cast<unsigned long>(k % photo.rows + 1),
-                              static_cast<unsigned long>(k / photo.rows + 1), id);
-        }
-    }
-}
+// Octave's and MATLAB's words: one-based positions in parentheses, shapes as 300x451.
+const bindings::HostStyle kStyle{false,
+                                 "(",
+                                 ")",
+                                 false,
+                                 "H-by-W or H-by-W-by-C with C from 1 to 4",
+                                 "logical",
+                                 "single",
+                                 "double",
+                                 {"Threshold", "Sigma", "CapDivisor", "MinSize", "Threads"}};
 
 // A failure of the C++ part, kept as plain data until the C++ objects are gone.
 struct Failure {
     const char* id = nullptr;
-    char message[256] = {};
+    char message[512] = {};
 };
+
+Failure failureOf(std::exception_ptr exception, const std::string& what) {
+    const bindings::HostError error = bindings::hostErrorOf(exception, what);
+    Failure failure;
+    failure.id = error.octaveId;
+    std::snprintf(failure.message, sizeof failure.message, "%s", error.message.c_str());
+    return failure;
+}
+
+bindings::Element elementOf(const mxArray* array) {
+    if (mxIsComplex(array) || mxIsSparse(array)) return bindings::Element::Other;
+    switch (mxGetClassID(array)) {
+        case mxUINT8_CLASS:
+            return bindings::Element::UInt8;
+        case mxUINT16_CLASS:
+            return bindings::Element::UInt16;
+        case mxUINT32_CLASS:
+            return bindings::Element::UInt32;
+        case mxUINT64_CLASS:
+            return bindings::Element::UInt64;
+        case mxINT8_CLASS:
+            return bindings::Element::Int8;
+        case mxINT16_CLASS:
+            return bindings::Element::Int16;
+        case mxINT32_CLASS:
+            return bindings::Element::Int32;
+        case mxINT64_CLASS:
+            return bindings::Element::Int64;
+        case mxLOGICAL_CLASS:
+            return bindings::Element::Bool;
+        case mxSINGLE_CLASS:
+            return bindings::Element::Float32;
+        case mxDOUBLE_CLASS:
+            return bindings::Element::Float64;
+        default:
+            return bindings::Element::Other;
+    }
+}
+
+// The class as messages name it: "double", "complex double", "sparse double", "cell".
+std::string kindOf(const mxArray* array) {
+    std::string kind = mxGetClassName(array);
+    if (mxIsSparse(array)) kind = "sparse " + kind;
+    if (mxIsComplex(array)) kind = "complex " + kind;
+    return kind;
+}
+
+// A host array over the MEX array's column-major elements.
+bindings::HostArray hostArray(const mxArray* array) {
+    bindings::HostArray host;
+    host.element = elementOf(array);
+    host.data = host.element == bindings::Element::Other ? nullptr : mxGetData(array);
+    host.kindName = kindOf(array);
+    const mwSize* dims = mxGetDimensions(array);
+    std::ptrdiff_t stride = 1;
+    for (mwSize d = 0; d < mxGetNumberOfDimensions(array); ++d) {
+        host.shape.push_back(static_cast<std::ptrdiff_t>(dims[d]));
+        host.strides.push_back(stride);
+        stride *= static_cast<std::ptrdiff_t>(dims[d]);
+    }
+    return host;
+}
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string textOf(const mxArray* array) {
+    char* text = mxArrayToString(array);
+    std::string copy = text != nullptr ? text : "";
+    mxFree(text);
+    return copy;
+}
+
+// The value of option `knob`: a real number.
+double knobValue(const mxArray* value, Knob knob) {
+    if (!mxIsNumeric(value) || mxIsComplex(value) || mxIsSparse(value) ||
+        mxGetNumberOfElements(value) != 1) {
+        const bindings::HostArray shape = hostArray(value);
+        std::string kind = kindOf(value);
+        if (mxGetNumberOfElements(value) != 1) kind = shapeText(shape.shape, kStyle) + " " + kind;
+        bindings::refuseOptionKind(knob, kind, kStyle);
+    }
+    return mxGetScalar(value);
+}
+
+// The name-value pairs from argument `first` on.
+bindings::KnobValues knobsOf(int nrhs, const mxArray* prhs[], int first) {
+    bindings::KnobValues knobs;
+    for (int k = first; k < nrhs; k += 2) {
+        if (!mxIsChar(prhs[k])) bindings::refuseOptionName(kindOf(prhs[k]), k + 1);
+        const std::string name = textOf(prhs[k]);
+        if (k + 1 >= nrhs) bindings::refuseMissingValue(name);
+        const std::string key = lowerCase(name);
+        std::optional<double>* slot = nullptr;
+        Knob knob = Knob::Threshold;
+        if (key == "threshold") slot = &knobs.threshold, knob = Knob::Threshold;
+        if (key == "sigma") slot = &knobs.sigma, knob = Knob::Sigma;
+        if (key == "capdivisor") slot = &knobs.capDivisor, knob = Knob::CapDivisor;
+        if (key == "minsize") slot = &knobs.minSize, knob = Knob::MinSize;
+        if (slot == nullptr) bindings::refuseUnknownOption(name, kStyle);
+        *slot = knobValue(prhs[k + 1], knob);
+    }
+    return knobs;
+}
+
+// A checked call: the photo, the region map (nullptr for none) and the knobs.
+struct Call {
+    const mxArray* rgb = nullptr;
+    const mxArray* regions = nullptr;
+    bindings::PhotoSize size{};
+    segmora::Parameters parameters;
+};
+
+Failure checkCall(int nrhs, const mxArray* prhs[], Call& call) {
+    try {
+        call.rgb = prhs[IN_RGB];
+        call.size = bindings::checkPhoto(hostArray(call.rgb), kStyle);
+        int options = IN_REGIONS;
+        if (nrhs > IN_REGIONS && !mxIsChar(prhs[IN_REGIONS])) {
+            options = IN_REGIONS + 1;
+            const mxArray* regions = prhs[IN_REGIONS];
+            // [] (0-by-0 of any kind) means no region map.
+            if (!(mxGetM(regions) == 0 && mxGetN(regions) == 0 && mxIsNumeric(regions))) {
+                bindings::checkRegions(hostArray(regions), call.size, kStyle);
+                call.regions = regions;
+            }
+        }
+        call.parameters = bindings::parametersFrom(knobsOf(nrhs, prhs, options), kStyle);
+    } catch (...) {
+        return failureOf(std::current_exception(), "segment rgb");
+    }
+    return Failure();
+}
 
 // What the function keeps from one call to the next until the MEX file is cleared: the
 // engine's warm buffers and the photo and region copies, so a series of photos of one
@@ -134,69 +207,55 @@ WarmState& warm() {
     return *warmState;
 }
 
-segmora::Segmentation segmentCall(const mxArray* rgb, const mxArray* regions, PhotoShape shape) {
-    using segmora::bindings::Strides;
-    const int rows = static_cast<int>(shape.rows);
-    const int columns = static_cast<int>(shape.columns);
-    const Strides planes{1, rows, static_cast<std::ptrdiff_t>(rows) * columns};
-    WarmState& state = warm();
-    segmora::bindings::bgrFromRgb(static_cast<const std::uint8_t*>(mxGetData(rgb)), rows, columns,
-                                  planes, state.bgr);
-    if (regions == nullptr) return state.segmenter.segmentPhoto(state.bgr);
-    if (mxIsInt32(regions)) {
-        segmora::bindings::regionsFrom(static_cast<const std::int32_t*>(mxGetData(regions)), rows,
-                                       columns, planes, state.regions);
-    } else {
-        segmora::bindings::regionsFrom(static_cast<const double*>(mxGetData(regions)), rows,
-                                       columns, planes, state.regions);
-    }
-    return state.segmenter.segmentPhoto(state.bgr, state.regions);
-}
-
 // Segments the photo into `labels` (a rows x columns double matrix) and `count`.
-Failure segmentInto(const mxArray* rgb, const mxArray* regions, PhotoShape shape, double* labels,
-                    double& count) {
-    Failure failure;
+Failure segmentInto(const Call& call, double* labels, double& count) {
     try {
-        const segmora::Segmentation result = segmentCall(rgb, regions, shape);
-        segmora::bindings::labelsToColumnMajor(result.labels, labels);
+        WarmState& state = warm();
+        bindings::photoFrom(hostArray(call.rgb), call.size, kStyle, state.bgr);
+        segmora::Segmentation result;
+        if (call.regions != nullptr) {
+            const cv::Mat_<int> ids =
+                bindings::regionsFrom(hostArray(call.regions), call.size, kStyle, state.regions);
+            result = state.segmenter.segmentPhoto(state.bgr, ids, call.parameters);
+        } else {
+            result = state.segmenter.segmentPhoto(state.bgr, call.parameters);
+        }
+        bindings::labelsToColumnMajor(result.labels, labels);
         count = result.count;
-    } catch (const std::bad_alloc&) {
-        releaseWarmState();  // give Octave back all the memory the function holds
-        failure.id = "segmora:outOfMemory";
-        std::snprintf(failure.message, sizeof failure.message,
-                      "not enough memory to segment rgb (%lu x %lu pixels)",
-                      static_cast<unsigned long>(shape.rows),
-                      static_cast<unsigned long>(shape.columns));
-    } catch (const std::invalid_argument& e) {
-        failure.id = "segmora:badInput";
-        std::snprintf(failure.message, sizeof failure.message, "cannot segment rgb: %s", e.what());
-    } catch (const std::exception& e) {
-        failure.id = "segmora:failed";
-        std::snprintf(failure.message, sizeof failure.message, "segmentation failed: %s", e.what());
     } catch (...) {
-        failure.id = "segmora:failed";
-        std::snprintf(failure.message, sizeof failure.message, "segmentation failed");
+        const std::exception_ptr failure = std::current_exception();
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::bad_alloc&) {
+            releaseWarmState();  // give Octave back all the memory the function holds
+        } catch (...) {
+        }
+        return failureOf(failure, "segment rgb (" + std::to_string(call.size.rows) + "x" +
+                                      std::to_string(call.size.columns) + " pixels)");
     }
-    return failure;
+    return Failure();
 }
 
 }  // namespace
 
 extern "C" SEGMORA_MEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
                                                const mxArray* prhs[]) {
-    checkCounts(nlhs, nrhs);
-    const PhotoShape shape = checkRgb(prhs[IN_RGB]);
-    const mxArray* regions = nrhs > IN_REGIONS ? prhs[IN_REGIONS] : nullptr;
-    if (regions != nullptr) {
-        checkRegionsShape(regions, shape);
-        checkRegionValues(regions, shape);
+    if (nrhs < 1) {
+        mexErrMsgIdAndTxt("segmora:nargin",
+                          "expected the inputs rgb, then optionally regions and name-value "
+                          "options; got none");
     }
+    if (nlhs > OUT_MAX) {
+        mexErrMsgIdAndTxt("segmora:nargout", "returns at most 2 outputs (labels, count), %d asked",
+                          nlhs);
+    }
+    Call call;
+    Failure failure = checkCall(nrhs, prhs, call);
+    if (failure.id != nullptr) mexErrMsgIdAndTxt(failure.id, "%s", failure.message);
 
-    plhs[OUT_LABELS] = mxCreateDoubleMatrix(shape.rows, shape.columns, mxREAL);
+    plhs[OUT_LABELS] = mxCreateDoubleMatrix(call.size.rows, call.size.columns, mxREAL);
     double count = 0;
-    const Failure failure =
-        segmentInto(prhs[IN_RGB], regions, shape, mxGetPr(plhs[OUT_LABELS]), count);
+    failure = segmentInto(call, mxGetPr(plhs[OUT_LABELS]), count);
     if (failure.id != nullptr) mexErrMsgIdAndTxt(failure.id, "%s", failure.message);
     if (nlhs > OUT_COUNT) plhs[OUT_COUNT] = mxCreateDoubleScalar(count);
 }
