@@ -1,9 +1,8 @@
-"""Tests of the segmora Python module against the Segmora program.
+"""Tests of the segmora Python module: the fixed answers, layouts, threads, memory and
+malformed calls."""
 
-The environment names the built program (SEGMORA_PROGRAM), the photo decoder
-(SEGMORA_PHOTO_PIXELS), the sample folder (SEGMORA_SAMPLES) and the version.
-"""
-
+import ast
+import inspect
 import os
 import resource
 import subprocess
@@ -15,65 +14,21 @@ import numpy as np
 import pytest
 
 import segmora
+from conftest import SAMPLE_NAMES, golden, golden_regions, label_digest
 
-PROGRAM = os.environ["SEGMORA_PROGRAM"]
-SAMPLES = os.environ["SEGMORA_SAMPLES"]
 PHOTOS = ["astronaut", "chelsea", "coffee"]
 
 
-def read_ppm(path):
-    with open(path, "rb") as f:
-        magic, width, height, maxval = f.readline(), *f.readline().split(), f.readline()
-        assert magic == b"P6\n" and maxval == b"255\n"
-        data = np.frombuffer(f.read(), dtype=np.uint8)
-    return data.reshape(int(height), int(width), 3)
-
-
-@pytest.fixture(scope="module")
-def photos(tmp_path_factory):
-    """Each sample photo's pixels, decoded as the program decodes them."""
-    folder = tmp_path_factory.mktemp("photos")
-    pixels = {}
-    for name in PHOTOS:
-        ppm = folder / (name + ".ppm")
-        subprocess.run([os.environ["SEGMORA_PHOTO_PIXELS"],
-                        os.path.join(SAMPLES, name + ".png"), str(ppm)], check=True)
-        pixels[name] = read_ppm(ppm)
-    return pixels
-
-
-def block_regions(height, width):
-    """Blocks of region ids, some negative, with both ends of the int32 range."""
-    y, x = np.mgrid[0:height, 0:width]
-    regions = (y // 37) * 11 - (x // 53) * 3
-    regions[:20, :30] = np.iinfo(np.int32).min
-    regions[-10:, :] = np.iinfo(np.int32).max
-    return regions.astype(np.int64)
-
-
-def program_labels(tmp_path, name, regions=None):
-    """The program's labels and printed count for a sample photo."""
-    command = [PROGRAM, "-i", os.path.join(SAMPLES, name + ".png"),
-               "-o", str(tmp_path / "labels.csv")]
-    if regions is not None:
-        np.savetxt(tmp_path / "regions.txt", regions, fmt="%d")
-        command += ["-r", str(tmp_path / "regions.txt")]
-    run = subprocess.run(command, check=True, capture_output=True, text=True)
-    count = int(run.stdout.split("Super-pixel num:")[1].split()[0])
-    labels = np.loadtxt(tmp_path / "labels.csv", delimiter=",", dtype=np.int32, ndmin=2)
-    return labels, count
-
-
-@pytest.mark.parametrize("name", PHOTOS)
-@pytest.mark.parametrize("with_regions", [False, True])
-def test_labels_equal_the_programs(photos, tmp_path, name, with_regions):
+@pytest.mark.parametrize("name", SAMPLE_NAMES)
+@pytest.mark.parametrize("kind", ["plain", "regions"])
+def test_labels_match_the_fixed_answers(photos, name, kind):
     rgb = photos[name]
-    regions = block_regions(*rgb.shape[:2]) if with_regions else None
-    expected, expected_count = program_labels(tmp_path, name, regions)
+    regions = golden_regions(name) if kind == "regions" else None
+    digest, expected_count = golden(name, kind)
     labels, count = segmora.segment(rgb, regions)
     assert labels.dtype == np.int32 and labels.shape == rgb.shape[:2]
     assert count == expected_count and labels.max() == count
-    np.testing.assert_array_equal(labels, expected)
+    assert label_digest(labels) == digest
 
 
 def test_any_layout_gives_the_same_labels(photos):
@@ -96,12 +51,17 @@ def test_every_integer_dtype_gives_the_same_regions(photos):
     regions = (np.arange(120)[:, None] // 30) * 4 + np.arange(160)[None, :] // 40
     expected, count = segmora.segment(rgb, regions.astype(np.int32))
     for dtype in [np.int8, np.uint8, np.int16, np.uint16, np.uint32, np.int64, np.uint64,
-                  np.dtype(">i4")]:
+                  np.dtype(">i4"), np.float32, np.float64, np.dtype(">f8")]:
         labels, again = segmora.segment(rgb, regions.astype(dtype))
         assert again == count, dtype
         np.testing.assert_array_equal(labels, expected)
     labels, _ = segmora.segment(rgb, np.asfortranarray(regions.astype(np.int32)))
     np.testing.assert_array_equal(labels, expected)
+    labels, _ = segmora.segment(rgb, regions.tolist())  # anything numpy.asarray takes
+    np.testing.assert_array_equal(labels, expected)
+    odd = (regions % 2).astype(np.int8)
+    np.testing.assert_array_equal(segmora.segment(rgb, odd.astype(bool))[0],
+                                  segmora.segment(rgb, odd)[0])
     # Regions decide: a flat photo splits exactly along them.
     flat = np.zeros((4, 5, 3), np.uint8)
     halves = np.repeat([[-7], [9]], [2, 2], axis=0).repeat(5, axis=1)
@@ -145,7 +105,7 @@ def test_a_segmenter_gives_the_same_labels_call_after_call(photos):
             assert count == expected[name][1]
             np.testing.assert_array_equal(labels, expected[name][0])
     with pytest.raises(ValueError, match="rgb must have shape"):
-        worker.segment(small[..., 0])
+        worker.segment(small[..., :1].repeat(5, axis=2))
     # Threads sharing one Segmenter take turns and still get their own photo's labels.
     results = []
     threads = [threading.Thread(target=lambda n=name: results.append(
@@ -208,26 +168,36 @@ RGB = np.zeros((4, 5, 3), np.uint8)
 
 
 @pytest.mark.parametrize("args, error, words", [
-    (([[1, 2, 3]],), TypeError, "rgb must be a numpy array"),
-    ((RGB.astype(np.float64),), TypeError, "rgb must be a uint8"),
-    ((RGB.astype(np.int8),), TypeError, "rgb must be a uint8"),
-    ((np.zeros((4, 5, 3), "V0"),), TypeError, "rgb must hold numbers"),
-    ((RGB, np.zeros((4, 5), "V0")), TypeError, "regions must hold numbers"),
-    ((RGB, np.zeros((4, 5), "U3")), TypeError, "regions must be an integer array"),
-    ((RGB[..., 0],), ValueError, "rgb must have shape (H, W, 3)"),
-    ((np.zeros((4, 5, 4), np.uint8),), ValueError, "rgb must have shape"),
+    ((np.zeros((4, 5, 3), np.int64),), TypeError,
+     "rgb must be uint8, uint16, bool, float32 or float64, not int64"),
+    (([[1, 2, 3]],), TypeError, "not int64"),
+    ((RGB.astype(np.int8),), TypeError, "not int8"),
+    ((RGB.astype(np.float16),), TypeError, "not float16"),
+    ((np.zeros((4, 5, 3), "V0"),), TypeError, "rgb must be uint8"),
+    ((RGB, np.zeros((4, 5), "V0")), TypeError, "regions must hold integers"),
+    ((RGB, np.zeros((4, 5), "U3")), TypeError,
+     "regions must hold integers, bool or whole float32/float64 numbers, not <U3"),
+    ((RGB, np.zeros((4, 5), np.complex64)), TypeError, "not complex64"),
+    ((np.zeros((4, 5, 5), np.uint8),), ValueError,
+     "rgb must have shape (H, W) or (H, W, C) with C from 1 to 4, not (4, 5, 5)"),
     ((np.zeros((4, 5, 3, 1), np.uint8),), ValueError, "rgb must have shape"),
-    ((np.zeros((0, 5, 3), np.uint8),), ValueError, "rgb must not be empty"),
-    ((RGB, np.zeros((4, 5), np.float64)), TypeError, "regions must be an integer array"),
-    ((RGB, np.zeros((4, 5), bool)), TypeError, "regions must be an integer array"),
-    ((RGB, [[0] * 5] * 4), TypeError, "regions must be a numpy array"),
-    ((RGB, np.zeros((5, 4), np.int32)), ValueError, "regions must have shape (4, 5)"),
+    ((np.zeros(5, np.uint8),), ValueError, "not (5,)"),
+    ((np.zeros((0, 5, 3), np.uint8),), ValueError, "rgb must not be empty, its shape is (0, 5, 3)"),
+    ((np.zeros((4, 0), np.uint8),), ValueError, "rgb must not be empty"),
+    ((np.full((4, 5, 3), 1.5),), ValueError, "rgb[0, 0, 0] = 1.5 is outside 0..1"),
+    ((np.full((4, 5), -0.25, np.float32),), ValueError, "rgb[0, 0] = -0.25 is outside 0..1"),
+    ((np.full((4, 5, 3), np.nan),), ValueError, "= nan is outside 0..1"),
+    ((RGB, np.zeros((5, 4), np.int32)), ValueError, "regions must have shape (4, 5) like rgb, not (5, 4)"),
     ((RGB, np.zeros((4, 5, 1), np.int32)), ValueError, "regions must have shape (4, 5)"),
-    ((RGB, np.full((4, 5), 2**31, np.int64)), ValueError, "regions[0, 0] = 2147483648"),
+    ((RGB, np.full((4, 5), 2**31, np.int64)), ValueError,
+     "regions[0, 0] = 2147483648 is not a whole number in the int32 range"),
     ((RGB, np.full((4, 5), -2**31 - 1, np.int64)), ValueError, "int32 range"),
     ((RGB, np.full((4, 5), 2**31, np.uint32)), ValueError, "int32 range"),
     ((RGB, np.where(np.eye(4, 5) > 0, 2**63, 0).astype(np.uint64)), ValueError,
-     "regions[0, 0]"),
+     "regions[0, 0] = 9223372036854775808"),
+    ((RGB, np.where(np.eye(4, 5) > 0, 0, 0.5)), ValueError, "regions[0, 1] = 0.5"),
+    ((RGB, np.full((4, 5), np.inf, np.float32)), ValueError, "regions[0, 0] = inf"),
+    ((RGB, np.full((4, 5), 2.0**31)), ValueError, "regions[0, 0] = 2147483648"),
 ])
 def test_malformed_calls_raise_errors_naming_the_argument(args, error, words):
     with pytest.raises(error) as raised:
@@ -240,4 +210,19 @@ def test_module_describes_itself():
     assert segmora.__version__ == os.environ["SEGMORA_VERSION"]
     assert "segmora.segment(rgb, regions)" in segmora.__doc__
     assert "GIL is released" in segmora.segment.__doc__
+    assert "GIL is released" in segmora.Segmenter.segment.__doc__
     assert "release()" in segmora.Segmenter.__doc__
+    knobs = "(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, min_size=5)"
+    assert str(inspect.signature(segmora.segment)) == knobs
+    assert str(inspect.signature(segmora.Segmenter.segment)) == knobs.replace("(", "(self, ")
+    assert str(inspect.signature(segmora.Segmenter)) == "(threads=0)"
+    # The stub beside the module gives the same signatures with types.
+    folder = os.path.dirname(segmora.__file__)
+    assert os.path.exists(os.path.join(folder, "py.typed"))
+    with open(os.path.join(folder, "__init__.pyi")) as f:
+        stub = ast.parse(f.read())
+    functions = {node.name: node for node in ast.walk(stub) if isinstance(node, ast.FunctionDef)}
+    assert [a.arg for a in functions["segment"].args.kwonlyargs] == [
+        "threshold", "sigma", "cap_divisor", "min_size"]
+    assert ast.unparse(functions["segment"].returns) == "Tuple[npt.NDArray[np.int32], int]"
+    assert {"segment", "release", "__init__", "threads"} <= set(functions)
