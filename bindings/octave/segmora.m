@@ -1,30 +1,53 @@
-function [labels, count] = segmora(rgb, regions)
+function [labels, count] = segmora(rgb, regions, varargin)
 %SEGMORA Superpixels of a colour photo: one label per pixel, as the Segmora program gives them.
-%   [LABELS, COUNT] = SEGMORA(RGB) divides the photo RGB, an H-by-W-by-3 uint8 array in
-%   red-green-blue order as imread gives it, into superpixels. LABELS is an H-by-W double
-%   matrix with LABELS(y, x) in 1 ... COUNT: the superpixels are numbered from 1, without
-%   gaps, in the order in which their first pixel appears when the photo is read row by
-%   row from the top left (raster order). These are exactly the numbers the Segmora
-%   program writes to its label file for the same pixels.
+%   [LABELS, COUNT] = SEGMORA(RGB) divides the photo RGB, as imread gives it, into
+%   superpixels. LABELS is an H-by-W double matrix with LABELS(y, x) in 1 ... COUNT: the
+%   superpixels are numbered from 1, without gaps, in the order in which their first pixel
+%   appears when the photo is read row by row from the top left (raster order). These are
+%   exactly the numbers the Segmora program writes to its label file for the same pixels.
 %
-%   [LABELS, COUNT] = SEGMORA(RGB, REGIONS) also takes a region id per pixel: REGIONS is
-%   an H-by-W int32 matrix, or a double matrix of whole numbers in the int32 range. Two
-%   superpixels merge only when their region ids are equal (as with Segmora -r; the size
-%   cap is then pixels / 3000 + 20 instead of pixels / 500 + 20).
+%   RGB may be H-by-W (grey), H-by-W-by-2 (grey and alpha), H-by-W-by-3 (red, green, blue)
+%   or H-by-W-by-4 (RGBA), of class
+%       uint8            taken as it is;
+%       uint16           its high byte (value / 256, rounded down), as the program reads
+%                        a 16-bit file;
+%       logical          false is 0, true is 255;
+%       single, double   values from 0 to 1, multiplied by 255 and rounded (halves up);
+%                        a value outside 0 .. 1 is refused.
+%   Grey is copied to red, green and blue and alpha is dropped, as the program reads such
+%   files.
+%
+%   [LABELS, COUNT] = SEGMORA(RGB, REGIONS) also takes a region id per pixel: REGIONS is an
+%   H-by-W matrix of any integer class, logical, or single or double whole numbers, all in
+%   the int32 range; [] means none. Two superpixels merge only when their region ids are
+%   equal (as with Segmora -r).
+%
+%   [LABELS, COUNT] = SEGMORA(RGB, REGIONS, 'Name', Value, ...) and SEGMORA(RGB, 'Name',
+%   Value, ...) set the knobs (names in any case):
+%       'Threshold'   merge threshold, a number >= 0 (default 500): larger gives larger
+%                     superpixels.
+%       'Sigma'       Gaussian smoothing of the channels before the edges, 0 to 100
+%                     (default 0: none).
+%       'CapDivisor'  a superpixel holds at most pixels / CapDivisor + 20 pixels; a whole
+%                     number >= 1 (default 500, or 3000 with REGIONS).
+%       'MinSize'     superpixels below this many pixels are absorbed by a neighbour; a
+%                     whole number >= 0 (default 5).
 %
 %   The function keeps its working memory from one call to the next, which makes a
 %   series of photos faster; "clear segmora" gives it back.
 %
-%   Errors (identifier): segmora:nargin (not 1 or 2 inputs), segmora:nargout (more than
-%   2 outputs), segmora:badType (RGB not uint8, REGIONS not int32 or double, complex or
-%   sparse input), segmora:badShape (RGB not H-by-W-by-3), segmora:emptyImage,
-%   segmora:tooLarge (2^29 pixels or more), segmora:sizeMismatch (REGIONS not H-by-W),
-%   segmora:badRegion (a region id that is not whole or not in the int32 range),
-%   segmora:outOfMemory. Each message names the offending argument.
+%   Errors (identifier): segmora:nargin (no input), segmora:nargout (more than 2
+%   outputs), segmora:badType (RGB or REGIONS of a class not listed above, complex or
+%   sparse), segmora:badShape (RGB not of a shape above), segmora:emptyImage,
+%   segmora:tooLarge (2^29 pixels or more), segmora:badPixel (a single or double value
+%   outside 0 .. 1), segmora:sizeMismatch (REGIONS not H-by-W), segmora:badRegion (a
+%   region id that is not whole or not in the int32 range), segmora:badOption (an unknown
+%   option name, or one without a value), segmora:badValue (a knob's value not a real
+%   number in its range), segmora:outOfMemory. Each message names the offending argument.
 %
 %   Example: draw the superpixel boundaries over the photo.
 %       rgb = imread('samples/chelsea.png');
-%       [labels, count] = segmora(rgb);
+%       [labels, count] = segmora(rgb, [], 'Threshold', 300);
 %       [h, w] = size(labels);
 %       edge = [diff(labels, 1, 2) ~= 0, false(h, 1)] | [diff(labels, 1, 1) ~= 0; false(1, w)];
 %       green = repmat(uint8([0 255 0]), nnz(edge), 1);

@@ -1,53 +1,159 @@
-function segmora_test(mexDir, program, samplesDir, scratchDir)
-% Tests the segmora MEX file in mexDir against the Segmora program; the first failure
-% raises an error.
+function segmora_test(mexDir, program, samplesDir, goldenDir, reference, scratchDir)
+% Tests the segmora MEX file in mexDir: the fixed answers of goldenDir, the knobs against
+% the reference path's labels (the program `reference`), the image kinds against the
+% Segmora program, and malformed calls. The first failure raises an error.
 addpath(mexDir);
 [~, ~, ext] = fileparts(which('segmora'));
 assert(ext, '.mex');
-testAgainstProgram(program, samplesDir, scratchDir);
+testFixedAnswers(samplesDir, goldenDir);
+testKnobsAgainstReference(samplesDir, reference, scratchDir);
+testImageKinds(program, samplesDir, scratchDir);
 testSmallPhotos();
 testMalformedCalls();
 testHelp();
 printf('segmora_test: all passed\n');
 end
 
-function testAgainstProgram(program, samplesDir, scratchDir)
-for name = {'astronaut', 'chelsea', 'coffee'}
-  photo = fullfile(samplesDir, [name{1} '.png']);
-  quiet = warning('off', 'all');  % the image library's notes on colour profiles
-  rgb = imread(photo);
-  warning(quiet);
+function rgb = readPhoto(path)
+quiet = warning('off', 'all');  % the image library's notes on colour profiles
+rgb = imread(path);
+warning(quiet);
+end
+
+% The label file's text: ', ' between labels, a newline after each row, then one more.
+function text = labelText(labels)
+format = [repmat('%d, ', 1, columns(labels) - 1) '%d\n'];
+text = [sprintf(format, labels') "\n"];
+end
+
+function testFixedAnswers(samplesDir, goldenDir)
+sums = strsplit(strtrim(fileread(fullfile(goldenDir, 'SHA256SUMS'))), "\n");
+counts = strsplit(strtrim(fileread(fullfile(goldenDir, 'counts'))), "\n");
+photos = dir(fullfile(samplesDir, '*.png'));
+assert(numel(photos) >= 5, 'too few samples in %s', samplesDir);
+for k = 1:numel(photos)
+  [~, name] = fileparts(photos(k).name);
+  rgb = readPhoto(fullfile(samplesDir, photos(k).name));
   [labels, count] = segmora(rgb);
   assert(class(labels), 'double');
-  expectProgramLabels(program, photo, '', labels, count, scratchDir);
-
-  % Blocks of region ids, some negative, one of them the extreme int32 values.
-  [h, w] = size(labels);
-  [x, y] = meshgrid(0:w - 1, 0:h - 1);
-  regions = int32(floor(y / 37) * 11 - floor(x / 53) * 3);
-  regions(1:20, 1:30) = intmin('int32');
-  regions(end - 9:end, :) = intmax('int32');
-  regionFile = fullfile(scratchDir, [name{1} '-regions.txt']);
-  dlmwrite(regionFile, regions, ' ');
+  expectFixedAnswer(labels, count, [name '.plain'], sums, counts);
+  regions = int32(dlmread(fullfile(goldenDir, 'regions', [name '.txt'])));
   [labels, count] = segmora(rgb, regions);
-  expectProgramLabels(program, photo, regionFile, labels, count, scratchDir);
+  expectFixedAnswer(labels, count, [name '.regions'], sums, counts);
   [again, againCount] = segmora(rgb, double(regions));
-  assert(isequal(again, labels) && againCount == count, 'double regions differ (%s)', name{1});
+  assert(isequal(again, labels) && againCount == count, 'double regions differ (%s)', name);
 end
 end
 
-% Runs the program on the photo and compares its label file and count with ours.
-function expectProgramLabels(program, photo, regionFile, labels, count, scratchDir)
-csv = fullfile(scratchDir, 'labels.csv');
-command = sprintf('"%s" -i "%s" -o "%s" -r "%s"', program, photo, csv, regionFile);
+function expectFixedAnswer(labels, count, key, sums, counts)
+digest = hash('sha256', labelText(labels));
+assert(any(strcmp(sums, [digest '  ' key '.csv'])), 'labels of %s differ from the fixed answer', key);
+assert(any(strcmp(counts, sprintf('%s %d', key, count))), 'count %d of %s is not the fixed one', count, key);
+assert(max(labels(:)), count);
+end
+
+% The reference path's labels and count for a photo file, knobs and region file.
+function [labels, count] = referenceLabels(reference, photo, knobs, regionFile)
+command = sprintf('"%s" "%s" %.17g %.17g %d %d %s 2>/dev/null', reference, photo, knobs{:}, regionFile);
 [status, output] = system(command);
 assert(status, 0, output);
-printed = sscanf(output(strfind(output, 'Super-pixel num:'):end), 'Super-pixel num: %d');
-expected = dlmread(csv, ',');
-assert(isequal(size(labels), size(expected)), 'size differs for %s', photo);
-assert(isequal(labels, expected), 'labels differ for %s (regions "%s")', photo, regionFile);
-assert(count, printed);
-assert(max(labels(:)), count);
+last = strfind(output, 'count ');
+count = sscanf(output(last(end):end), 'count %d');
+rows = strsplit(strtrim(output(1:last(end) - 1)), "\n");
+labels = zeros(numel(rows), numel(strfind(rows{1}, ',')) + 1);
+for r = 1:numel(rows)
+  labels(r, :) = sscanf(rows{r}, '%d,')';
+end
+end
+
+function testKnobsAgainstReference(samplesDir, reference, scratchDir)
+photo = fullfile(samplesDir, 'chelsea.png');
+rgb = readPhoto(photo);
+[h, w, ~] = size(rgb);
+% Blocks of region ids, some negative, one of them the extreme int32 values.
+[x, y] = meshgrid(0:w - 1, 0:h - 1);
+regions = int32(floor(y / 37) * 11 - floor(x / 53) * 3);
+regions(1:20, 1:30) = intmin('int32');
+regions(end - 9:end, :) = intmax('int32');
+regionFile = fullfile(scratchDir, 'chelsea-regions.txt');
+dlmwrite(regionFile, regions, ' ');
+% {options, reference knobs {threshold, sigma, cap divisor (0: default), minimum size}, regions}
+cases = {
+  {'Threshold', 120}, {120, 0, 0, 5}, [];
+  {'threshold', 0}, {0, 0, 0, 5}, [];
+  {'SIGMA', 0.8}, {500, 0.8, 0, 5}, [];
+  {'CapDivisor', 40}, {500, 0, 40, 5}, regions;
+  {'MinSize', 30}, {500, 0, 0, 30}, [];
+  {'MinSize', 0}, {500, 0, 0, 0}, [];
+  {'Threshold', 2000, 'Sigma', 0.5, 'MinSize', 1}, {2000, 0.5, 0, 1}, double(regions);
+  {'Threshold', single(300), 'CapDivisor', int32(1000), 'MinSize', uint8(10)}, {300, 0, 1000, 10}, [];
+  {'Threshold', 1, 'Threshold', 300}, {300, 0, 0, 5}, [];  % the last value counts
+};
+for k = 1:rows(cases)
+  [options, knobs, ids] = cases{k, :};
+  file = '';
+  if !isempty(ids)
+    file = ['"' regionFile '"'];
+  end
+  [expected, expectedCount] = referenceLabels(reference, photo, knobs, file);
+  [labels, count] = segmora(rgb, ids, options{:});
+  assert(count, expectedCount, sprintf('count of case %d', k));
+  assert(isequal(labels, expected), 'labels of case %d differ from the reference path', k);
+end
+% Without regions the options may follow the photo directly.
+[labels, count] = segmora(rgb, 'Threshold', 120);
+[expected, expectedCount] = referenceLabels(reference, photo, {120, 0, 0, 5}, '');
+assert(count == expectedCount && isequal(labels, expected), 'options after rgb differ');
+end
+
+% The Segmora program's labels and count for an image file.
+function [labels, count] = programLabels(program, photo, scratchDir)
+csv = fullfile(scratchDir, 'labels.csv');
+[status, output] = system(sprintf('"%s" -i "%s" -o "%s"', program, photo, csv));
+assert(status, 0, output);
+count = sscanf(output(strfind(output, 'Super-pixel num:'):end), 'Super-pixel num: %d');
+labels = dlmread(csv, ',');
+end
+
+function testImageKinds(program, samplesDir, scratchDir)
+rgb = readPhoto(fullfile(samplesDir, 'coffee.png'));
+rand('seed', 7);
+low = uint16(floor(rand(size(rgb)) * 256));
+rgb16 = uint16(rgb) * 256 + low;
+alpha = uint8(floor(rand(rows(rgb), columns(rgb)) * 256));
+grey = uint8(round(double(rgb(:, :, 1)) * 0.299 + double(rgb(:, :, 2)) * 0.587 + double(rgb(:, :, 3)) * 0.114));
+flags = grey > 110;
+% {name, what is written, arrays that must give the program's labels for that file}
+kinds = {
+  'rgb', rgb, {single(rgb) / 255, double(rgb) / 255, uint16(rgb) * 257};
+  'grey', grey, {grey, double(grey) / 255};
+  'grey16', rgb16(:, :, 2), {rgb16(:, :, 2)};
+  'rgb16', rgb16, {rgb16};
+  'bool', flags, {flags};
+};
+for k = 1:rows(kinds)
+  [name, pixels, arrays] = kinds{k, :};
+  file = fullfile(scratchDir, [name '.png']);
+  imwrite(pixels, file);
+  arrays{end + 1} = imread(file);
+  [expected, expectedCount] = programLabels(program, file, scratchDir);
+  for a = 1:numel(arrays)
+    [labels, count] = segmora(arrays{a});
+    assert(count, expectedCount, sprintf('%s, array %d', name, a));
+    assert(isequal(labels, expected), 'labels of %s (array %d) differ from the program''s', name, a);
+  end
+end
+% RGBA and grey with alpha: the alpha is dropped.
+file = fullfile(scratchDir, 'rgba.png');
+imwrite(rgb, file, 'Alpha', alpha);
+[expected, expectedCount] = programLabels(program, file, scratchDir);
+[labels, count] = segmora(cat(3, rgb, alpha));
+assert(count == expectedCount && isequal(labels, expected), 'RGBA labels differ');
+file = fullfile(scratchDir, 'grey-alpha.png');
+imwrite(grey, file, 'Alpha', alpha);
+[expected, expectedCount] = programLabels(program, file, scratchDir);
+[labels, count] = segmora(cat(3, grey, alpha));
+assert(count == expectedCount && isequal(labels, expected), 'grey and alpha labels differ');
 end
 
 function testSmallPhotos()
@@ -57,45 +163,75 @@ assert(count, 1);
 % 20 flat pixels fit in one superpixel (the cap is pixels / 500 + 20).
 rgb = repmat(uint8(cat(3, 200, 100, 50)), 4, 5);
 assert(segmora(rgb), ones(4, 5));
-% Different region ids keep flat, equal pixels apart.
-regions = int32([-7 * ones(2, 5); 9 * ones(2, 5)]);
-[labels, count] = segmora(rgb, regions);
+assert(segmora(rgb, []), ones(4, 5));
+% Different region ids keep flat, equal pixels apart, whatever their class.
+expected = [ones(2, 5); 2 * ones(2, 5)];
+halves = [-7 * ones(2, 5); 9 * ones(2, 5)];
+for ids = {int32(halves), halves, single(halves), int8(halves), uint8(halves + 7), ...
+           int64(halves), uint64(halves + 7), logical(halves > 0)}
+  [labels, count] = segmora(rgb, ids{1});
+  assert(count, 2);
+  assert(labels, expected);
+end
+% The minimum size: with MinSize 0 a lone odd pixel keeps its own superpixel.
+rgb(2, 3, :) = 0;
+[~, count] = segmora(rgb, [], 'CapDivisor', 1, 'MinSize', 0);
 assert(count, 2);
-assert(labels, [ones(2, 5); 2 * ones(2, 5)]);
+[~, count] = segmora(rgb, [], 'CapDivisor', 1);
+assert(count, 1);
 end
 
 function testMalformedCalls()
 rgb = zeros(4, 5, 3, 'uint8');
 ids = zeros(4, 5);
-% {arguments, outputs, identifier, argument named in the message}
+% {arguments, outputs, identifier, words of the message}
 cases = {
   {}, 1, 'nargin', 'inputs';
-  {rgb, ids, 1}, 1, 'nargin', 'inputs';
   {rgb}, 3, 'nargout', 'outputs';
-  {double(rgb)}, 1, 'badType', 'rgb';
-  {logical(rgb)}, 1, 'badType', 'rgb';
-  {int8(rgb)}, 1, 'badType', 'rgb';
-  {{rgb}}, 1, 'badType', 'rgb';
-  {rgb(:, :, 1)}, 1, 'badShape', 'rgb';
-  {cat(3, rgb, rgb(:, :, 1))}, 1, 'badShape', 'rgb';
-  {zeros(4, 5, 3, 2, 'uint8')}, 1, 'badShape', 'rgb';
-  {zeros(0, 5, 3, 'uint8')}, 1, 'emptyImage', 'rgb';
+  {int8(rgb)}, 1, 'badType', 'rgb must be uint8, uint16, logical, single or double, not int8';
+  {int32(rgb)}, 1, 'badType', 'not int32';
+  {{rgb}}, 1, 'badType', 'not cell';
+  {'photo'}, 1, 'badType', 'not char';
+  {double(rgb) + 1i}, 1, 'badType', 'not complex double';
+  {cat(3, rgb, rgb, rgb(:, :, 1))}, 1, 'badShape', 'rgb must have shape H-by-W or H-by-W-by-C with C from 1 to 4, not 4x5x7';
+  {zeros(4, 5, 3, 2, 'uint8')}, 1, 'badShape', 'not 4x5x3x2';
+  {zeros(0, 5, 3, 'uint8')}, 1, 'emptyImage', 'rgb must not be empty, its shape is 0x5x3';
   {zeros(4, 0, 3, 'uint8')}, 1, 'emptyImage', 'rgb';
-  {rgb, single(ids)}, 1, 'badType', 'regions';
-  {rgb, uint8(ids)}, 1, 'badType', 'regions';
-  {rgb, sparse(ids)}, 1, 'badType', 'regions';
-  {rgb, ids + 1i}, 1, 'badType', 'regions';
-  {rgb, {ids}}, 1, 'badType', 'regions';
-  {rgb, ids'}, 1, 'sizeMismatch', 'regions';
-  {rgb, []}, 1, 'sizeMismatch', 'regions';
-  {rgb, zeros(4, 5, 2)}, 1, 'sizeMismatch', 'regions';
-  {rgb, setElement(ids, 7, 0.5)}, 1, 'badRegion', 'regions(3, 2) = 0.5';
+  {[]}, 1, 'emptyImage', 'rgb';
+  {double(rgb) + 1.5}, 1, 'badPixel', 'rgb(1, 1, 1) = 1.5 is outside 0..1';
+  {setElement(single(ids), 7, -0.5)}, 1, 'badPixel', 'rgb(3, 2) = -0.5 is outside 0..1';
+  {setElement(ids, 7, NaN)}, 1, 'badPixel', 'rgb(3, 2) = nan';
+  {rgb, sparse(ids)}, 1, 'badType', 'regions must hold integers, logical or whole single/double numbers, not sparse double';
+  {rgb, ids + 1i}, 1, 'badType', 'not complex double';
+  {rgb, {ids}}, 1, 'badType', 'not cell';
+  {rgb, ids'}, 1, 'sizeMismatch', 'regions must have shape 4x5 like rgb, not 5x4';
+  {rgb, zeros(4, 5, 2)}, 1, 'sizeMismatch', 'not 4x5x2';
+  {rgb, zeros(0, 5)}, 1, 'sizeMismatch', 'not 0x5';
+  {rgb, setElement(ids, 7, 0.5)}, 1, 'badRegion', 'regions(3, 2) = 0.5 is not a whole number in the int32 range';
   {rgb, setElement(ids, 20, NaN)}, 1, 'badRegion', 'regions(4, 5)';
-  {rgb, setElement(ids, 1, Inf)}, 1, 'badRegion', 'regions(1, 1)';
-  {rgb, setElement(ids, 2, 2^31)}, 1, 'badRegion', 'regions(2, 1)';
-  {rgb, setElement(ids, 2, -2^31 - 1)}, 1, 'badRegion', 'regions(2, 1)'};
+  {rgb, setElement(ids, 1, Inf)}, 1, 'badRegion', 'regions(1, 1) = inf';
+  {rgb, setElement(ids, 2, 2^31)}, 1, 'badRegion', 'regions(2, 1) = 2147483648';
+  {rgb, setElement(ids, 2, -2^31 - 1)}, 1, 'badRegion', 'regions(2, 1)';
+  {rgb, setElement(int64(ids), 2, -2^31 - 1)}, 1, 'badRegion', 'regions(2, 1) = -2147483649';
+  {rgb, setElement(uint32(ids), 4, 2^31)}, 1, 'badRegion', 'regions(4, 1) = 2147483648';
+  {rgb, ids, 1}, 1, 'badOption', 'option names must be text, not double (argument 3)';
+  {rgb, [], 'Threshold'}, 1, 'badOption', 'option ''Threshold'' has no value';
+  {rgb, [], 'Scale', 100}, 1, 'badOption', 'unknown option ''Scale'' (known: Threshold, Sigma, CapDivisor, MinSize)';
+  {rgb, 'Thresh', 100}, 1, 'badOption', 'unknown option ''Thresh''';
+  {rgb, [], 'Threshold', '300'}, 1, 'badValue', 'Threshold must be a real number, not 1x3 char';
+  {rgb, [], 'Sigma', [0.5 1]}, 1, 'badValue', 'Sigma must be a real number, not 1x2 double';
+  {rgb, [], 'Sigma', []}, 1, 'badValue', 'not 0x0 double';
+  {rgb, [], 'MinSize', true}, 1, 'badValue', 'MinSize must be a real number, not logical';
+  {rgb, [], 'Threshold', 1i}, 1, 'badValue', 'not complex double';
+  {rgb, [], 'Threshold', -1}, 1, 'badValue', 'Threshold must be a finite number of at least 0, not -1';
+  {rgb, [], 'Threshold', Inf}, 1, 'badValue', 'not inf';
+  {rgb, [], 'Sigma', 100.5}, 1, 'badValue', 'Sigma must be a number from 0 to 100, not 100.5';
+  {rgb, [], 'CapDivisor', 0}, 1, 'badValue', 'CapDivisor must be a whole number of at least 1, not 0';
+  {rgb, [], 'CapDivisor', 2.5}, 1, 'badValue', 'not 2.5';
+  {rgb, [], 'MinSize', -1}, 1, 'badValue', 'MinSize must be a whole number of at least 0, not -1';
+  {rgb, [], 'MinSize', 2^31}, 1, 'badValue', 'not 2147483648'};
 for k = 1:rows(cases)
-  [args, nout, id, name] = cases{k, :};
+  [args, nout, id, words] = cases{k, :};
   try
     if nout == 1
       segmora(args{:});
@@ -105,7 +241,7 @@ for k = 1:rows(cases)
     error('segmora_test:noError', 'case %d (%s) raised no error', k, id);
   catch err
     assert(err.identifier, ['segmora:' id]);
-    assert(!isempty(strfind(err.message, name)), 'message "%s" does not name %s', err.message, name);
+    assert(!isempty(strfind(err.message, words)), 'message "%s" lacks "%s"', err.message, words);
   end
   [labels, count] = segmora(rgb, [ids(1:2, :) - 2^31; ids(3:4, :)]);  % still alive, still correct
   assert(count, 2);
@@ -121,7 +257,9 @@ function testHelp()
 text = evalc('help segmora');
 lines = strsplit(fileread(which('segmora.m')), "\n");
 assert(strncmp(lines{2}, '%SEGMORA Superpixels of a colour photo', 38), 'summary line: %s', lines{2});
-words = {'raster order', 'int32', 'Example', 'See also', 'lineprobe', 'segmora:badRegion'};
+words = {'raster order', 'int32', 'Example', 'See also', 'lineprobe', 'segmora:badRegion', ...
+         'Threshold', 'Sigma', 'CapDivisor', 'MinSize', 'segmora:badOption', 'segmora:badValue', ...
+         'uint16', 'logical', 'alpha'};
 for k = 1:numel(words)
   assert(!isempty(strfind(text, words{k})), 'help text lacks "%s"', words{k});
 end
