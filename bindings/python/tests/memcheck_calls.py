@@ -1,5 +1,5 @@
-"""Calls for scripts/memcheck to run under valgrind: good calls with and without
-regions, and calls that fail inside the module."""
+"""Calls for scripts/memcheck to run under valgrind: good calls with and without regions
+and knobs, every image kind, and calls that fail inside the module."""
 
 import numpy as np
 
@@ -11,11 +11,25 @@ rgb[20:30, :, 1] = 90
 labels, count = segmora.segment(rgb)
 assert labels.max() == count
 regions = np.arange(60 * 80, dtype=np.int64).reshape(60, 80) // 700
-labels, count = segmora.segment(rgb[::-1], regions)
+labels, count = segmora.segment(rgb[::-1], regions, threshold=300, sigma=0.5, min_size=10)
 assert labels.max() == count
-for bad in (np.full((60, 80), 2**40), np.zeros((60, 80), np.float32)):
+worker = segmora.Segmenter(threads=2)
+for pixels in (rgb[..., 0], rgb.astype(np.uint16) * 257, rgb / 255.0, rgb[..., 1] > 100,
+               np.dstack([rgb, rgb[..., :1]])):
+    labels, count = worker.segment(pixels, regions.astype(np.float32), cap_divisor=40)
+    assert labels.max() == count
+worker.release()
+bad_calls = [
+    lambda: segmora.segment(rgb, np.full((60, 80), 2**40)),
+    lambda: segmora.segment(rgb, np.full((60, 80), 0.5, np.float32)),
+    lambda: segmora.segment(rgb / 100.0),
+    lambda: segmora.segment(rgb, threshold="x"),
+    lambda: segmora.segment(rgb, cap_divisor=0),
+    lambda: segmora.Segmenter(threads=99),
+]
+for bad in bad_calls:
     try:
-        segmora.segment(rgb, bad)
+        bad()
     except (ValueError, TypeError):
         pass
     else:
