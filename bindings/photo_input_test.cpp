@@ -94,8 +94,7 @@ TEST(PhotoInput, EveryKindBecomesTheDecodersBytes) {
     for (int v = 0; v < 256; ++v) ASSERT_EQ(back.at<cv::Vec3b>(v / 16, v % 16)[1], v);
 }
 
-TEST(PhotoInput, PhotosOfTheWrongKindShapeOrValueAreRefusedInTheHostsWords) {
-    const std::vector<double> values{0.5, -0.0, 1.5, 0.2, std::nan(""), 0};
+TEST(PhotoInput, RefusalsNameTheShapeAndPositionInTheHostsWords) {
     const std::vector<std::int64_t> wide(12, 0);
     const std::vector<double> notANumber{0.2, NAN};
     struct Case {
@@ -104,24 +103,10 @@ TEST(PhotoInput, PhotosOfTheWrongKindShapeOrValueAreRefusedInTheHostsWords) {
         const char* tuples;
         const char* matrices;
     } cases[] = {
-        {arrayOf(wide, Element::Int64, {2, 2, 3}), Problem::PhotoKind,
-         "rgb must be uint8, uint16, bool, float32 or float64, not kind",
-         "rgb must be uint8, uint16, logical, single or double, not kind"},
-        {arrayOf(wide, Element::Float64, {2, 2, 3, 1}), Problem::PhotoShape,
-         "rgb must have shape (H, W) or (H, W, C), not (2, 2, 3, 1)",
-         "rgb must have shape H-by-W or H-by-W-by-C, not 2x2x3x1"},
-        {arrayOf(wide, Element::Float64, {2, 1, 5}), Problem::PhotoShape, "not (2, 1, 5)",
-         "not 2x1x5"},
+        // The hosts' tests see the other refusals; these need arrays they cannot make cheaply.
         {arrayOf(wide, Element::Float64, {3}), Problem::PhotoShape, "not (3,)", "not 3"},
-        {arrayOf(wide, Element::UInt8, {0, 4, 3}), Problem::PhotoEmpty,
-         "rgb must not be empty, its shape is (0, 4, 3)",
-         "rgb must not be empty, its shape is 0x4x3"},
         {arrayOf(wide, Element::UInt8, {1 << 15, 1 << 14}), Problem::PhotoTooLarge,
          "rgb of shape (32768, 16384) has too many pixels (the limit is 2^29)", "32768x16384"},
-        {arrayOf(values, Element::Float64, {1, 2, 3}), Problem::PhotoValue,
-         "rgb[0, 0, 2] = 1.5 is outside 0..1", "rgb(1, 1, 3) = 1.5 is outside 0..1"},
-        {arrayOf(values, Element::Float64, {3, 2}), Problem::PhotoValue, "rgb[1, 0] = 1.5",
-         "rgb(2, 1) = 1.5"},
         {arrayOf(notANumber, Element::Float64, {1, 2}), Problem::PhotoValue,
          "rgb[0, 1] = nan is outside", "rgb(1, 2) = nan"},
     };
@@ -160,19 +145,13 @@ TEST(PhotoInput, RegionIdsOfEveryKindAreReadOrRefused) {
         const char* matrices;
     };
     const std::vector<std::uint64_t> huge{0, 0, 0, 1ull << 63};
-    const std::vector<std::int64_t> low{0, INT32_MIN - 1ll, 0, 0};
     const std::vector<float> half{0, 0, 0.5f, 0};
-    const std::vector<std::uint32_t> unsignedIds{2147483648u, 0, 0, 0};
     for (const Bad& bad :
          {Bad{arrayOf(huge, Element::UInt64, {2, 2}),
               "regions[1, 1] = 9223372036854775808 is not a whole number in the int32 range",
               "regions(2, 2) = 9223372036854775808"},
-          Bad{arrayOf(low, Element::Int64, {2, 2}), "regions[0, 1] = -2147483649",
-              "regions(1, 2) = -2147483649"},
           Bad{arrayOf(half, Element::Float32, {2, 2}), "regions[1, 0] = 0.5",
-              "regions(2, 1) = 0.5"},
-          Bad{arrayOf(unsignedIds, Element::UInt32, {2, 2}), "regions[0, 0] = 2147483648",
-              "regions(1, 1) = 2147483648"}}) {
+              "regions(2, 1) = 0.5"}}) {
         for (const HostStyle* style : {&kTuples, &kMatrices}) {
             const std::string message = refusal(Problem::RegionValue, [&] {
                 checkRegions(bad.array, size, *style);
