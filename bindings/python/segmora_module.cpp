@@ -12,6 +12,7 @@
 #include <string>
 #include <type_traits>
 
+#include "graph_binding.h"
 #include "pixel_layout.h"
 #include "segmora/segmora.h"
 
@@ -261,4 +262,5 @@ turns); one Segmenter per thread lets them work side by side.)doc")
         .def("segment", &Segmenter::segment, py::arg("rgb"), py::arg("regions") = py::none(),
              kSegmentDoc)
         .def("release", &Segmenter::release, "Gives back the buffers kept since the last call.");
+    segmora::python::addGraph(module);
 }

@@ -11,8 +11,13 @@ For many photos, segmora.Segmenter() keeps its buffers from one call to the next
     worker = segmora.Segmenter()
     for rgb in photos:
         labels, count = worker.segment(rgb)
+
+The superpixel graph: g = segmora.graph(labels, rgb) gives g.size, g.centroid,
+g.bbox, g.mean_color, g.edges and g.border as numpy arrays (see help(segmora.graph)).
 """
 
 from ._segmora import Segmenter, __version__, segment
+from ._segmora import Graph, graph, mean_picture
 
 __all__ = ["Segmenter", "segment", "__version__"]
+__all__ += ["Graph", "graph", "mean_picture"]
