@@ -176,3 +176,20 @@ def test_bad_input_is_refused():
     with pytest.raises(TypeError):
         segmora.mean_picture(labels, None)
     assert segmora.graph(np.array([[1, 2**20]])).count == 2**20
+
+
+def test_program_graph_files_hold_the_same_graph(photos, tmp_path):
+    prefix = tmp_path / "coffee"
+    subprocess.run([os.environ["SEGMORA_PROGRAM"], "-i", os.path.join(SAMPLES, "coffee.png"),
+                    "--graph", str(prefix)], check=True, stdout=subprocess.DEVNULL)
+    rgb = photos["coffee"]
+    g = segmora.graph(segmora.segment(rgb)[0], rgb)
+    nodes = np.loadtxt(str(prefix) + ".nodes.csv", delimiter=",", skiprows=1, ndmin=2)
+    edges = np.loadtxt(str(prefix) + ".edges.csv", delimiter=",", skiprows=1, ndmin=2,
+                       dtype=np.int64)
+    np.testing.assert_array_equal(nodes[:, 0], np.arange(1, g.count + 1))
+    np.testing.assert_array_equal(nodes[:, 1], g.size)
+    np.testing.assert_array_equal(nodes[:, 2:4], g.centroid)
+    np.testing.assert_array_equal(nodes[:, 4:8], g.bbox - [0, 0, 1, 1])
+    np.testing.assert_array_equal(nodes[:, 8:11], g.mean_color[:, ::-1])
+    np.testing.assert_array_equal(edges, np.column_stack([g.edges, g.border]))
