@@ -1,7 +1,10 @@
 // Times segmora::describe on one core: for each photo, its centre crop of 481 x 321 is
-// segmented, then described with and without colours; the best of REPEATS calls is shown.
-//   graph_bench [--repeats N] PHOTO...
+// segmented, then described with and without colours; the best of REPEATS calls is shown,
+// with the most memory describe() held at once (its vectors; the Lab strip of 48 KB aside).
+// With --crops DIR the crops are also written there as NAME.ppm (for graph_bench.py).
+//   graph_bench [--repeats N] [--crops DIR] PHOTO...
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +15,41 @@
 
 #include "segmora/segmora.h"
 
+// Bytes held through operator new, and the most held at once since the last reset.
+std::atomic<size_t> heldBytes{0}, peakBytes{0};
+
+void* operator new(size_t size) {
+    void* p = std::malloc(size + 16);
+    if (p == nullptr) throw std::bad_alloc();
+    *static_cast<size_t*>(p) = size;
+    const size_t held = heldBytes += size;
+    size_t peak = peakBytes;
+    while (held > peak && !peakBytes.compare_exchange_weak(peak, held)) {
+    }
+    return static_cast<char*>(p) + 16;
+}
+
+void operator delete(void* p) noexcept {
+    if (p == nullptr) return;
+    char* start = static_cast<char*>(p) - 16;
+    heldBytes -= *reinterpret_cast<size_t*>(start);
+    std::free(start);
+}
+
+void operator delete(void* p, size_t) noexcept {
+    operator delete(p);
+}
+
 namespace {
+
+// The most bytes `call` held at once beyond what was held before it.
+template <class Call>
+size_t peakBytesOf(Call call) {
+    const size_t before = heldBytes;
+    peakBytes = before;
+    call();
+    return peakBytes - before;
+}
 
 template <class Call>
 double bestMilliseconds(int repeats, Call call) {
@@ -31,18 +68,20 @@ double bestMilliseconds(int repeats, Call call) {
 
 int main(int argc, char** argv) {
     int repeats = 200;
+    std::string crops;
     int first = 1;
-    if (argc > 2 && std::strcmp(argv[1], "--repeats") == 0) {
-        repeats = std::max(1, std::atoi(argv[2]));
-        first = 3;
+    for (; first + 1 < argc && argv[first][0] == '-'; first += 2) {
+        if (std::strcmp(argv[first], "--repeats") == 0)
+            repeats = std::max(1, std::atoi(argv[first + 1]));
+        if (std::strcmp(argv[first], "--crops") == 0) crops = argv[first + 1];
     }
     if (first >= argc) {
-        std::fprintf(stderr, "usage: graph_bench [--repeats N] PHOTO...\n");
+        std::fprintf(stderr, "usage: graph_bench [--repeats N] [--crops DIR] PHOTO...\n");
         return 2;
     }
     cv::setNumThreads(1);  // one core, the Lab conversion included
-    std::printf("%-28s %9s %6s %9s %14s %16s\n", "photo (481 x 321 crop)", "superpix", "edges",
-                "segment", "describe ms", "no colours ms");
+    std::printf("%-24s %8s %6s %10s %12s %14s %10s\n", "photo (481 x 321 crop)", "superpix",
+                "edges", "segment ms", "describe ms", "no colours ms", "peak KB");
     for (int i = first; i < argc; ++i) {
         const cv::Mat photo = cv::imread(argv[i], cv::IMREAD_COLOR);
         if (photo.rows < 321 || photo.cols < 481) {
@@ -59,10 +98,12 @@ int main(int argc, char** argv) {
         const double full =
             bestMilliseconds(repeats, [&] { edges = segmora::describe(s, crop).edgeA.size(); });
         const double bare = bestMilliseconds(repeats, [&] { segmora::describe(s); });
-        const std::string name =
-            std::strrchr(argv[i], '/') ? std::strrchr(argv[i], '/') + 1 : argv[i];
-        std::printf("%-28s %9d %6zu %9.2f %14.3f %16.3f\n", name.c_str(), s.count, edges, segment,
-                    full, bare);
+        const size_t peak = peakBytesOf([&] { segmora::describe(s, crop); });
+        std::string name = std::strrchr(argv[i], '/') ? std::strrchr(argv[i], '/') + 1 : argv[i];
+        name = name.substr(0, name.rfind('.'));
+        if (!crops.empty()) cv::imwrite(crops + "/" + name + ".ppm", crop);
+        std::printf("%-24s %8d %6zu %10.2f %12.3f %14.3f %10.1f\n", name.c_str(), s.count, edges,
+                    segment, full, bare, peak / 1024.0);
     }
     return 0;
 }
