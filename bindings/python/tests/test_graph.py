@@ -193,3 +193,18 @@ def test_program_graph_files_hold_the_same_graph(photos, tmp_path):
     np.testing.assert_array_equal(nodes[:, 4:8], g.bbox - [0, 0, 1, 1])
     np.testing.assert_array_equal(nodes[:, 8:11], g.mean_color[:, ::-1])
     np.testing.assert_array_equal(edges, np.column_stack([g.edges, g.border]))
+
+
+def test_the_python_example_of_the_graph_document_runs(monkeypatch):
+    project = os.path.dirname(os.path.abspath(SAMPLES))
+    with open(os.path.join(project, "docs", "graph.md")) as f:
+        text = f.read()
+    example = text.split("```python\n", 1)[1].split("```", 1)[0]
+    pytest.importorskip("PIL")
+    monkeypatch.chdir(project)
+    names = {}
+    exec(example, names)
+    g, labels = names["g"], names["labels"]
+    assert g.count == names["count"] and (g.size[names["big"] - 1] >= 200).all()
+    assert g.border[(g.edges == names["longest"]).all(axis=1)] == g.border.max()
+    assert names["flat"].shape == labels.shape + (3,)
