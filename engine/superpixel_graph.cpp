@@ -37,12 +37,12 @@ struct ColourSums {
 // The photo's blue-green-red and Lab rows, a strip converted at a time.
 class ColourRows {
   public:
-    explicit ColourRows(const cv::Mat& bgr) : photo(bgr) {
+    ColourRows(const cv::Mat& bgr, bool wanted) : photo(bgr), wanted(wanted) {
         if (photo.empty()) return;
         fillColourTablesOnce();
         stripRows = static_cast<int>(std::max<int64_t>(1, kStripPixels / photo.cols));
     }
-    bool present() const { return !photo.empty(); }
+    bool present() const { return wanted; }
     const cv::Vec3b* bgrRow(int y) const { return photo.ptr<cv::Vec3b>(y); }
     const cv::Vec3b* labRow(int y) {
         if (y < first || y >= first + lab.rows) {
@@ -55,12 +55,13 @@ class ColourRows {
 
   private:
     const cv::Mat& photo;
+    const bool wanted;
     cv::Mat lab;
     int first = 0;
     int stripRows = 1;
 };
 
-void checkInput(const Segmentation& s, const cv::Mat& bgr) {
+void checkInput(const Segmentation& s, const cv::Mat& bgr, bool colours) {
     if (s.labels.dims > 2) throw std::invalid_argument("labels must be a two-dimensional matrix");
     if (s.count < 0) {
         throw std::invalid_argument("superpixel count must not be negative, not " +
@@ -71,7 +72,7 @@ void checkInput(const Segmentation& s, const cv::Mat& bgr) {
                                     " is above both the pixel count and " +
                                     std::to_string(kMaxGraphCount));
     }
-    if (bgr.empty()) return;  // no colours
+    if (!colours) return;
     if (bgr.type() != CV_8UC3 || bgr.dims != 2) {
         throw std::invalid_argument("photo must be 8-bit with three channels (CV_8UC3)");
     }
@@ -96,11 +97,11 @@ size_t expectedPairs(const Segmentation& s) {
 
 class GraphPass {
   public:
-    GraphPass(const Segmentation& s, const cv::Mat& bgr)
+    GraphPass(const Segmentation& s, const cv::Mat& bgr, bool withColours)
         : labels(s.labels),
           count(s.count),
           sums(static_cast<size_t>(s.count)),
-          colours(bgr),
+          colours(bgr, withColours),
           colourSums(colours.present() ? static_cast<size_t>(s.count) : 0),
           pairs(expectedPairs(s)) {}
 
@@ -215,9 +216,9 @@ SuperpixelGraph GraphPass::result() {
     return g;
 }
 
-SuperpixelGraph describeWith(const Segmentation& s, const cv::Mat& bgr) {
-    checkInput(s, bgr);
-    GraphPass pass(s, bgr);
+SuperpixelGraph describeWith(const Segmentation& s, const cv::Mat& bgr, bool colours) {
+    checkInput(s, bgr, colours);
+    GraphPass pass(s, bgr, colours);
     pass.run();
     return pass.result();
 }
@@ -225,12 +226,11 @@ SuperpixelGraph describeWith(const Segmentation& s, const cv::Mat& bgr) {
 }  // namespace
 
 SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr) {
-    if (bgr.empty()) throw std::invalid_argument("photo is empty; describe(s) leaves colours out");
-    return describeWith(s, bgr);
+    return describeWith(s, bgr, true);
 }
 
 SuperpixelGraph describe(const Segmentation& s) {
-    return describeWith(s, cv::Mat());
+    return describeWith(s, cv::Mat(), false);
 }
 
 }  // namespace segmora

@@ -220,7 +220,15 @@ TEST(SuperpixelGraph, RefusesBadInput) {
     refused(Segmentation{labels, 3}, cv::Mat(2, 2, CV_8UC1, cv::Scalar(0)));
     refused(Segmentation{labels, 3}, cv::Mat(2, 2, CV_32FC3, cv::Scalar(0)));
     refused(Segmentation{labels, 3}, cv::Mat());  // describe(s) is the call without colours
-    refused(Segmentation{labels, 2}, photo);      // 3 beyond the count (in the row below)
+    // No pixels: a graph of empty superpixels, with colours when a photo of no pixels is given.
+    const SuperpixelGraph none =
+        describe(Segmentation{cv::Mat_<int>(0, 4), 2}, cv::Mat(0, 4, CV_8UC3));
+    EXPECT_EQ(none.size, (std::vector<int64_t>{0, 0}));
+    EXPECT_EQ(none.meanLab[2].size(), 2u);
+    EXPECT_TRUE(std::isnan(none.meanBgr[0][1]));
+    EXPECT_TRUE(describe(Segmentation{cv::Mat_<int>(), 0}).border.empty());
+    refused(Segmentation{cv::Mat_<int>(), 0}, cv::Mat());
+    refused(Segmentation{labels, 2}, photo);  // 3 beyond the count (in the row below)
     refused(Segmentation{labelRows({{1, 3}, {2, 2}}), 2}, photo);  // beyond, at a run's right
     refused(Segmentation{labelRows({{1, 0}, {2, 2}}), 2}, photo);
     refused(Segmentation{labelRows({{1, 1}, {-1, 1}}), 2}, photo);

@@ -156,7 +156,8 @@ std::vector<int> sides(const std::vector<int>& low, const std::vector<int>& high
 
 const char* kFields[] = {"Area", "Centroid", "BoundingBox", "MeanColor", "Edges", "Border"};
 
-mxArray* graphStruct(const segmora::SuperpixelGraph& g) {
+// `colours`: whether the graph was made with a photo.
+mxArray* graphStruct(const segmora::SuperpixelGraph& g, bool colours) {
     const auto n = static_cast<std::size_t>(g.count);
     mxArray* out = mxCreateStructMatrix(1, 1, 6, kFields);
     mxSetField(out, 0, "Area", matrixOf<int64_t>({&g.size}, n, {0}));
@@ -168,7 +169,7 @@ mxArray* graphStruct(const segmora::SuperpixelGraph& g) {
                matrixOf<int>({&g.minColumn, &g.minRow, &width, &height}, n, {0.5, 0.5, 0, 0}));
     // The photo went in as blue-green-red: channel c of the caller's array is 2 - c.
     mxSetField(out, 0, "MeanColor",
-               g.meanBgr[0].empty()
+               !colours
                    ? mxCreateDoubleMatrix(0, 0, mxREAL)
                    : matrixOf<double>({&g.meanBgr[2], &g.meanBgr[1], &g.meanBgr[0]}, n, {0, 0, 0}));
     mxSetField(out, 0, "Edges", matrixOf<int>({&g.edgeA, &g.edgeB}, g.edgeA.size(), {0, 0}));
@@ -181,7 +182,7 @@ Failure graphInto(const mxArray* labels, const mxArray* rgb, Shape shape, mxArra
     try {
         const segmora::Segmentation s = readLabels(labels, shape);
         if (rgb == nullptr) {
-            out = graphStruct(segmora::describe(s));
+            out = graphStruct(segmora::describe(s), false);
         } else {
             const int rows = static_cast<int>(shape.rows);
             const int columns = static_cast<int>(shape.columns);
@@ -190,7 +191,7 @@ Failure graphInto(const mxArray* labels, const mxArray* rgb, Shape shape, mxArra
             cv::Mat bgr;
             segmora::bindings::bgrFromRgb(static_cast<const std::uint8_t*>(mxGetData(rgb)), rows,
                                           columns, planes, bgr);
-            out = graphStruct(segmora::describe(s, bgr));
+            out = graphStruct(segmora::describe(s, bgr), true);
         }
     } catch (const BadLabel& bad) {
         failure.id = "segmora:badLabel";

@@ -112,6 +112,10 @@ assert(g.Area', [1 0 0 0 3]);
 assert(g.BoundingBox(5, :), [0.5 0.5 2 2]);
 assert(all(isnan(g.Centroid(2:4, :)(:))));
 assert(isequal(g.MeanColor, []));
+g = segmora_graph(zeros(0, 4), uint8(zeros(0, 4, 3)));
+assert(size(g.Area), [0 1]);
+assert(size(g.MeanColor), [0 3]);
+assert(size(g.Edges), [0 2]);
 end
 
 % The program's graph files against the MEX function on the same photo.

@@ -177,13 +177,13 @@ py::array_t<T> columnsOf(const std::vector<const std::vector<Source>*>& columns,
 
 namespace segmora::python {
 
-SuperpixelArrays::SuperpixelArrays(SuperpixelGraph&& g) : count(g.count) {
+SuperpixelArrays::SuperpixelArrays(SuperpixelGraph&& g, bool colours) : count(g.count) {
     const auto n = static_cast<size_t>(g.count);
     centroid = columnsOf<double, double>({&g.centroidRow, &g.centroidColumn}, n);
     bbox = columnsOf<std::int64_t, int>({&g.minRow, &g.minColumn, &g.maxRow, &g.maxColumn}, n,
                                         {0, 0, 1, 1});
     // The photo went in as blue-green-red: channel c of the caller's array is 2 - c.
-    if (!g.meanBgr[0].empty()) {
+    if (colours) {
         meanColor = columnsOf<double, double>({&g.meanBgr[2], &g.meanBgr[1], &g.meanBgr[0]}, n);
     }
     edges = columnsOf<std::int32_t, int>({&g.edgeA, &g.edgeB}, g.edgeA.size());
@@ -197,7 +197,7 @@ namespace {
 
 segmora::python::SuperpixelArrays graph(const py::object& labels, const py::object& rgb) {
     Described d = describeArrays(labels, rgb);
-    return segmora::python::SuperpixelArrays(std::move(d.graph));
+    return segmora::python::SuperpixelArrays(std::move(d.graph), !rgb.is_none());
 }
 
 py::array_t<std::uint8_t> meanPicture(const py::object& labels, const py::object& rgb) {

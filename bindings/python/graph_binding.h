@@ -11,7 +11,8 @@ namespace segmora::python {
 // What segmora.graph returns: the graph's vectors as numpy arrays in the conventions of
 // Python's imaging libraries.
 struct SuperpixelArrays {
-    explicit SuperpixelArrays(SuperpixelGraph&& g);
+    // `colours`: whether the graph was made with a photo.
+    SuperpixelArrays(SuperpixelGraph&& g, bool colours);
     int count;
     pybind11::array size, centroid, bbox, edges, border;
     pybind11::object meanColor = pybind11::none();

@@ -148,7 +148,8 @@ constexpr int kMaxGraphCount = 1 << 20;
 
 // The graph of `s` on its photo `bgr` (CV_8UC3 of the labels' size) or without colours.
 // Refuses with std::invalid_argument: labels and photo of different sizes, another photo
-// type, a label outside 1 .. s.count, and a count above max(pixels, kMaxGraphCount).
+// type (an empty cv::Mat() too), a label outside 1 .. s.count, and a count above
+// max(pixels, kMaxGraphCount).
 SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr);
 SuperpixelGraph describe(const Segmentation& s);
 
