@@ -51,7 +51,9 @@ Shape checkLabels(const mxArray* labels) {
                           static_cast<int>(mxGetNumberOfDimensions(labels)));
     }
     const Shape shape{mxGetM(labels), mxGetN(labels)};
-    if (static_cast<double>(shape.rows) * static_cast<double>(shape.columns) >= kMaxPixels) {
+    if (static_cast<double>(shape.rows) * static_cast<double>(shape.columns) >= kMaxPixels ||
+        static_cast<double>(shape.rows) >= kMaxPixels ||
+        static_cast<double>(shape.columns) >= kMaxPixels) {
         mexErrMsgIdAndTxt("segmora:tooLarge", "labels have %lu x %lu pixels; the limit is 2^29",
                           static_cast<unsigned long>(shape.rows),
                           static_cast<unsigned long>(shape.columns));

@@ -171,5 +171,6 @@ expectError('segmora:badLabel', [1 NaN]);
 expectError('segmora:badLabel', [1 2^31]);
 expectError('segmora:badLabel', int8([1 -1]));
 expectError('segmora:badInput', [1 2^20 + 1]);
+expectError('segmora:tooLarge', zeros(2^31, 0));
 assert(rows(segmora_graph([1 2^20]).Area), 2^20);
 end

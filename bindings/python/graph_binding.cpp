@@ -22,10 +22,15 @@ using segmora::bindings::Strides;
 
 namespace {
 
-// An array checked for reading without the GIL; `array` keeps it alive.
+// An array checked for reading without the GIL: what is read then is taken here with the
+// GIL held; `array` keeps the data alive.
 struct Input {
     py::array array;
+    const void* data;
     Strides strides;  // in elements
+    int rows, columns;
+    char kind;
+    int itemSize;
 };
 
 std::string shapeOf(const py::array& array) {
@@ -56,7 +61,12 @@ Input inputOf(const py::object& object, const char* name, char kind, const char*
     const auto stride = [&](py::ssize_t d) {
         return d < array.ndim() ? array.strides(d) / array.itemsize() : 0;
     };
-    return Input{array, Strides{stride(0), stride(1), stride(2)}};
+    const auto extent = [&](py::ssize_t d) {
+        return d < array.ndim() ? static_cast<int>(array.shape(d)) : 0;
+    };
+    return Input{
+        array,     array.data(),         Strides{stride(0), stride(1), stride(2)}, extent(0),
+        extent(1), array.dtype().kind(), static_cast<int>(array.itemsize())};
 }
 
 Input checkLabels(const py::object& object) {
@@ -64,7 +74,9 @@ Input checkLabels(const py::object& object) {
     if (labels.array.ndim() != 2) {
         throw py::value_error("labels must have shape (H, W), not " + shapeOf(labels.array));
     }
-    if (labels.array.size() >= segmora::kMaxPixelCount) {
+    if (labels.array.size() >= segmora::kMaxPixelCount ||
+        labels.array.shape(0) >= segmora::kMaxPixelCount ||
+        labels.array.shape(1) >= segmora::kMaxPixelCount) {
         throw py::value_error("labels of shape " + shapeOf(labels.array) +
                               " have too many pixels (the limit is 2^29)");
     }
@@ -87,9 +99,9 @@ Input checkRgb(const py::object& object, const py::array& labels) {
 // 1 or above the int32 range raises ValueError.
 template <class T>
 segmora::Segmentation readLabels(const Input& input) {
-    const auto rows = static_cast<int>(input.array.shape(0));
-    const auto columns = static_cast<int>(input.array.shape(1));
-    const T* data = static_cast<const T*>(input.array.data());
+    const int rows = input.rows;
+    const int columns = input.columns;
+    const T* data = static_cast<const T*>(input.data);
     segmora::Segmentation s{cv::Mat_<int>(rows, columns), 0};
     for (int y = 0; y < rows; ++y) {
         int* out = s.labels[y];
@@ -110,8 +122,8 @@ segmora::Segmentation readLabels(const Input& input) {
 }
 
 segmora::Segmentation readLabels(const Input& input) {
-    const bool isSigned = input.array.dtype().kind() == 'i';
-    switch (input.array.itemsize()) {
+    const bool isSigned = input.kind == 'i';
+    switch (input.itemSize) {
         case 1:
             return isSigned ? readLabels<std::int8_t>(input) : readLabels<std::uint8_t>(input);
         case 2:
@@ -138,7 +150,7 @@ Described describeArrays(const py::object& labelsObject, const py::object& rgbOb
     py::gil_scoped_release unlocked;
     d.labels = readLabels(labels);
     if (rgb) {
-        segmora::bindings::bgrFromRgb(static_cast<const std::uint8_t*>(rgb->array.data()),
+        segmora::bindings::bgrFromRgb(static_cast<const std::uint8_t*>(rgb->data),
                                       d.labels.labels.rows, d.labels.labels.cols, rgb->strides,
                                       d.bgr);
         d.graph = segmora::describe(d.labels, d.bgr);

@@ -169,6 +169,7 @@ def test_bad_input_is_refused():
         (ValueError, np.array([[1, 2**31]]), None),
         (ValueError, np.array([[1, 2**64 - 1]], np.uint64), None),
         (ValueError, np.array([[1, 2**20 + 1]]), None),  # more labels than pixels and 2^20
+        (ValueError, np.zeros((2**31, 0), np.int32), None),
     ]
     for error, bad_labels, bad_rgb in refused:
         with pytest.raises(error):
