@@ -143,7 +143,7 @@ void GraphPass::addRun(int y, int x0, int x1, int a) {
     const int64_t length = x1 - x0;
     s.size += length;
     s.rows += length * y;
-    s.columns += length * (x0 + x1 - 1) / 2;
+    s.columns += length * (int64_t{x0} + x1 - 1) / 2;  // x0 + ... + (x1 - 1)
     s.minRow = std::min(s.minRow, y);
     s.maxRow = y;
     s.minColumn = std::min(s.minColumn, x0);
@@ -169,7 +169,7 @@ void GraphPass::addColours(int y, int x0, int x1, int a) {
 void GraphPass::addBordersBelow(int y, int x0, int x1, int a) {
     const int* below = labels[y + 1];
     const int from = std::max(0, x0 - 1);
-    const int to = std::min(labels.cols, x1 + 1);
+    const int to = x1 < labels.cols ? x1 + 1 : x1;
     for (int j = from; j < to; ++j) {
         const int b = below[j];
         if (b == a) continue;
