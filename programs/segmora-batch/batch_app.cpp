@@ -53,9 +53,10 @@ std::vector<PhotoJob> jobsFor(const std::vector<std::string>& photos, const Batc
             job.regionFilePath = options.regionDir + "/" + name + ".txt";
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
         if (options.graph) job.graphPrefix = options.outputDir + "/" + name;
-        const bool done = exists(job.outputPath) &&
-                          (job.picturePath.empty() || exists(job.picturePath)) &&
-                          (!options.graph || exists(graphEdgesPath(job.graphPrefix)));
+        const bool done =
+            exists(job.outputPath) && (job.picturePath.empty() || exists(job.picturePath)) &&
+            (!options.graph ||
+             (exists(graphNodesPath(job.graphPrefix)) && exists(graphEdgesPath(job.graphPrefix))));
         if (!(options.resume && done)) jobs.push_back(job);
     }
     return jobs;
