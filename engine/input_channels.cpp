@@ -54,6 +54,8 @@ ChannelSet newChannels(int32_t width, int32_t height, BlockPool& pool) {
     return channels;
 }
 
+}  // namespace
+
 // OpenCV fills its Lab conversion tables on the first conversion of a process, without a
 // lock: two threads converting their first photos at once would race on them. The first
 // conversion is made once, behind a once-flag, before any photo's.
@@ -65,8 +67,6 @@ void fillColourTablesOnce() {
         cv::cvtColor(pixel, lab, cv::COLOR_BGR2Lab, 0);
     });
 }
-
-}  // namespace
 
 ChannelPlanes planesFromPhoto(const cv::Mat& bgr, BlockPool& pool) {
     ChannelPlanes planes = newPlanes(bgr.total(), pool);

@@ -33,6 +33,10 @@ ChannelSet channelsFromImage(const cv::Mat_<cv::Vec3d>& image, bool& allFinite, 
 ChannelSet channelsFromPlanes(const ChannelPlanes& planes, int32_t width, int32_t height,
                               BlockPool& pool);
 
+// Converts one pixel to Lab, once per process, before any photo's conversion: OpenCV fills
+// its conversion tables on the first one without a lock.
+void fillColourTablesOnce();
+
 // Gaussian smoothing of each channel, skipped when it would change nothing.
 void smoothChannels(ChannelSet& channels, float sigma, bool allFinite, BlockPool& pool);
 

@@ -69,6 +69,10 @@ list(APPEND contents "the static library libsegmora with its C++ header and CMak
 if(TARGET segmora_octave_mex)
   list(APPEND contents "the Octave function segmora (the same segmentation)")
 endif()
+if(TARGET segmora_graph_octave_mex)
+  list(APPEND contents "the Octave function segmora_graph (sizes, centroids, colours and \
+neighbours of superpixels)")
+endif()
 if(TARGET lineprobe_octave_mex)
   list(APPEND contents "the Octave function lineprobe (the largest absolute value on the \
 digital straight line between two pixels of a matrix)")

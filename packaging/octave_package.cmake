@@ -5,12 +5,14 @@
 # those targets when the build system is generated, so moving their files needs no change
 # here (the engine's block pools, target segmora_memory, and the binding's layout
 # conversions, target segmora_bindings, likewise). The segmora MEX function is packaged when bindings/octave/segmora_mex.cpp and its help file
-# bindings/octave/segmora.m exist.
+# bindings/octave/segmora.m exist; segmora_graph (the superpixel graph) comes with it.
 
 set(octavePackageDir ${PROJECT_BINARY_DIR}/packaging/octave)
 
 set(segmoraMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_mex.cpp)
 set(segmoraHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora.m)
+set(graphMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_graph_mex.cpp)
+set(graphHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_graph.m)
 set(octaveDescription "lineprobe returns the largest absolute value of a matrix on the \
 digital straight line between pairs of pixels.")
 if(EXISTS ${segmoraMexSource} AND EXISTS ${segmoraHelp})
@@ -48,6 +50,8 @@ set(lineprobeMexSource [[${PROJECT_SOURCE_DIR}/lineprobe/lineprobe_mex.cpp]])
 set(lineprobeHelp [[${PROJECT_SOURCE_DIR}/lineprobe/lineprobe.m]])
 set(segmoraMexSource [[${segmoraMexSource}]])
 set(segmoraHelp [[${segmoraHelp}]])
+set(graphMexSource [[${graphMexSource}]])
+set(graphHelp [[${graphHelp}]])
 ")
 
 add_custom_target(octave_package

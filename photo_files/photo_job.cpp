@@ -6,6 +6,7 @@
 
 #include "boundary_picture.h"
 #include "colour_image.h"
+#include "graph_files.h"
 #include "label_file.h"
 #include "output_file.h"
 #include "output_target.h"
@@ -43,16 +44,24 @@ void checkDistinctFiles(const PhotoJob& job) {
     if (!job.regionFilePath.empty()) addInput("region file", job.regionFilePath);
     if (!job.outputPath.empty()) addOutput("label file", job.outputPath);
     if (!job.picturePath.empty()) addOutput("boundary picture", job.picturePath);
+    if (!job.graphPrefix.empty()) {
+        addOutput("graph nodes file", graphNodesPath(job.graphPrefix));
+        addOutput("graph edges file", graphEdgesPath(job.graphPrefix));
+    }
 }
 
 int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* console) {
     if (job.imagePath.empty()) throw std::runtime_error("no input image: give one with -i");
     checkDistinctFiles(job);
-    std::optional<OutputFile> labelFile, pictureFile;
+    std::optional<OutputFile> labelFile, pictureFile, nodesFile, edgesFile;
     if (!job.outputPath.empty()) labelFile.emplace(job.outputPath, "label file");
     if (!job.picturePath.empty()) {
         checkPictureFormat(job.picturePath);
         pictureFile.emplace(job.picturePath, "boundary picture");
+    }
+    if (!job.graphPrefix.empty()) {
+        nodesFile.emplace(graphNodesPath(job.graphPrefix), "graph nodes file");
+        edgesFile.emplace(graphEdgesPath(job.graphPrefix), "graph edges file");
     }
     cv::Mat_<cv::Vec3b> photo = readColourImage(job.imagePath);
     cv::Mat_<int> regions;
@@ -64,6 +73,8 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
     if (console) *console << "Segment the image..." << std::endl;
     Segmentation result =
         regions.empty() ? segmenter.segmentPhoto(photo) : segmenter.segmentPhoto(photo, regions);
+    std::optional<SuperpixelGraph> graph;
+    if (nodesFile) graph = describe(result, photo);
     if (!pictureFile) {
         photo.release();
         regions.release();
@@ -74,6 +85,7 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
         writeBoundaryPicture(*pictureFile, job.picturePath, photo, result.labels,
                              regions.empty() ? nullptr : &regions);
     }
+    if (graph) writeGraphFiles(*nodesFile, *edgesFile, *graph);
     return result.count;
 }
 

@@ -14,6 +14,7 @@ struct PhotoJob {
     std::string regionFilePath;  // empty: no region file
     std::string outputPath;      // empty: no label file
     std::string picturePath;     // empty: no boundary picture
+    std::string graphPrefix;     // empty: no graph files PREFIX.nodes.csv, PREFIX.edges.csv
 };
 
 // Memory ran out during a photo's job; what() names the photo.
@@ -28,7 +29,8 @@ class OutOfMemory : public std::bad_alloc {
 };
 
 // Reads the photo (and its region file), segments it with `segmenter`, writes the label
-// file and the boundary picture, and returns the superpixel count. The console lines
+// file, the boundary picture and the graph files, and returns the superpixel count. The console
+// lines
 // ("Segment the image...", "Super-pixel num: N") go to `console` unless it is null.
 //
 // Before the photo is read, the job refuses a label file or picture that is the photo or

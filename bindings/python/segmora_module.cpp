@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "graph_binding.h"
 #include "photo_input.h"
 #include "python_arguments.h"
 #include "segment_options.h"
@@ -145,4 +146,5 @@ PYBIND11_MODULE(_segmora, module) {
              py::arg("threshold"), py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"))
         .def("release", &Segmenter::release)
         .def_property_readonly("threads", &Segmenter::threads);
+    segmora::python::addGraph(module);
 }

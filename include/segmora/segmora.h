@@ -12,9 +12,11 @@
 // holds, and no process-wide setting is read or changed.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <opencv2/core.hpp>
+#include <vector>
 
 namespace segmora {
 
@@ -111,5 +113,44 @@ Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
                           const Parameters& parameters);
 Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                      const cv::Mat_<int>& regions = cv::Mat_<int>());
+
+// ---------------------------------------------------------------------------------------
+// The superpixel graph: what each superpixel holds and which superpixels touch.
+//
+//     segmora::SuperpixelGraph g = segmora::describe(s, photo);
+//     // superpixel k (label k + 1): g.size[k] pixels around (g.centroidRow[k],
+//     // g.centroidColumn[k]); edge e joins labels g.edgeA[e] < g.edgeB[e] along
+//     // g.border[e] neighbouring pixel pairs.
+//
+// Every field is a plain vector (one per quantity), indexed by k = label - 1 or by edge.
+
+struct SuperpixelGraph {
+    int count = 0;  // superpixels: labels 1 .. count
+
+    // Per superpixel, `count` entries each. A label no pixel carries has size 0, NaN
+    // centroid and colours, and the empty box min 0, max -1.
+    std::vector<int64_t> size;
+    std::vector<double> centroidRow, centroidColumn;        // mean row and column, from 0
+    std::vector<int> minRow, minColumn, maxRow, maxColumn;  // bounding box, inclusive
+    // Mean colour of its pixels: blue, green, red, and the photo's 8-bit Lab (L in
+    // 0..255, a and b offset by 128, as the engine sees them before scaling L). Empty
+    // vectors when no photo was given.
+    std::array<std::vector<double>, 3> meanBgr, meanLab;
+
+    // Every pair of labels a < b with pixels that are 8-neighbours, sorted by (a, b); the
+    // border counts the neighbouring pixel pairs (p, q), p in a and q in b.
+    std::vector<int> edgeA, edgeB;
+    std::vector<int64_t> border;
+};
+
+// Label maps may use numbers up to this even with fewer pixels (gaps are allowed).
+constexpr int kMaxGraphCount = 1 << 20;
+
+// The graph of `s` on its photo `bgr` (CV_8UC3 of the labels' size) or without colours.
+// Refuses with std::invalid_argument: labels and photo of different sizes, another photo
+// type (an empty cv::Mat() too), a label outside 1 .. s.count, and a count above
+// max(pixels, kMaxGraphCount).
+SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr);
+SuperpixelGraph describe(const Segmentation& s);
 
 }  // namespace segmora

@@ -31,5 +31,11 @@ function octave_functions_test(photo, labelFile, folder)
   labels = segmora(rgb);
   assert(isequal(double(labels), dlmread(labelFile, ',')),
          'segmora: labels differ from the Segmora program''s label file');
-  disp('octave_functions_test: lineprobe and segmora passed');
+  % segmora_graph comes with segmora: the graph of those labels.
+  assert(strncmp(which('segmora_graph'), folder, numel(folder)),
+         'segmora_graph: %s is not from %s', which('segmora_graph'), folder);
+  assert(! isempty(get_help_text('segmora_graph')), 'segmora_graph: no help text');
+  g = segmora_graph(labels, rgb);
+  assert(isequal(g.Area, accumarray(labels(:), 1)), 'segmora_graph: areas differ');
+  disp('octave_functions_test: lineprobe, segmora and segmora_graph passed');
 end

@@ -14,6 +14,7 @@
 #include "batch_console.h"
 #include "batch_options.h"
 #include "batch_run.h"
+#include "graph_files.h"
 #include "photo_list.h"
 
 namespace segmora {
@@ -47,12 +48,15 @@ std::vector<PhotoJob> jobsFor(const std::vector<std::string>& photos, const Batc
     std::vector<PhotoJob> jobs;
     for (const std::string& photo : photos) {
         const std::string name = photoName(photo);
-        PhotoJob job{photo, "", options.outputDir + "/" + name + ".csv", ""};
+        PhotoJob job{photo, "", options.outputDir + "/" + name + ".csv", "", ""};
         if (!options.regionDir.empty())
             job.regionFilePath = options.regionDir + "/" + name + ".txt";
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
+        if (options.graph) job.graphPrefix = options.outputDir + "/" + name;
         const bool done =
-            exists(job.outputPath) && (job.picturePath.empty() || exists(job.picturePath));
+            exists(job.outputPath) && (job.picturePath.empty() || exists(job.picturePath)) &&
+            (!options.graph ||
+             (exists(graphNodesPath(job.graphPrefix)) && exists(graphEdgesPath(job.graphPrefix))));
         if (!(options.resume && done)) jobs.push_back(job);
     }
     return jobs;

@@ -53,6 +53,8 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& words) {
             options.help = true;
         } else if (word == "--resume") {
             options.resume = true;
+        } else if (word == "--graph") {
+            options.graph = true;
         } else if (word == "-o" || word == "-r" || word == "-v" || word == "-j" ||
                    word == "--shard") {
             if (i + 1 == words.size()) throw UsageError(word + " wants a value");
@@ -83,16 +85,17 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& words) {
 
 const char* batchUsage() {
     return "usage: segmora-batch -o OUT_DIR [-j JOBS] [-r REGION_DIR] [-v PICTURE_DIR]\n"
-           "                     [--shard K/N] [--resume] INPUT...\n"
+           "                     [--graph] [--shard K/N] [--resume] INPUT...\n"
            "  INPUT           a photo, a folder (the photos directly in it) or - (photo\n"
            "                  paths on standard input, one per line)\n"
            "  -o OUT_DIR      label file OUT_DIR/NAME.csv for each photo NAME.EXT\n"
            "  -j JOBS         photos segmented at once (default: one per processor)\n"
            "  -r REGION_DIR   region file REGION_DIR/NAME.txt for each photo\n"
            "  -v PICTURE_DIR  boundary picture PICTURE_DIR/NAME.png for each photo\n"
+           "  --graph         superpixel graph OUT_DIR/NAME.nodes.csv and NAME.edges.csv\n"
            "  --shard K/N     only the photos at positions K, K+N, K+2N, ... (from 0) of the\n"
            "                  name-ordered list\n"
-           "  --resume        skip photos whose label file (and picture) exists already\n"
+           "  --resume        skip photos whose label file (picture, graph) exists already\n"
            "Prints PHOTO<TAB>SUPERPIXELS for each finished photo. Exit status: 0 all done,\n"
            "1 some photos failed, 2 bad command line, 128 + N stopped by signal N.\n";
 }

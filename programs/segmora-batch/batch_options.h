@@ -21,6 +21,7 @@ struct BatchOptions {
     std::string pictureDir;  // empty: no boundary pictures
     int jobs = 0;            // photos at once; 0: one per processor
     Shard shard;
+    bool graph = false;  // superpixel graph files OUT_DIR/NAME.nodes.csv, NAME.edges.csv
     bool resume = false;
     bool help = false;
     std::vector<std::string> inputs;  // photos, folders, or "-" for a list on standard input

@@ -5,7 +5,8 @@ namespace segmora {
 namespace {
 
 bool isOptionWord(const std::string& word) {
-    return word == "-i" || word == "-r" || word == "-m" || word == "-o" || word == "-v";
+    return word == "-i" || word == "-r" || word == "-m" || word == "-o" || word == "-v" ||
+           word == "--graph";
 }
 
 void setOption(Options& options, const std::string& word, const std::string& value,
@@ -23,6 +24,8 @@ void setOption(Options& options, const std::string& word, const std::string& val
         echo << "output_path: " << value << std::endl;
     } else if (word == "-v") {
         options.picturePath = value;
+    } else if (word == "--graph") {
+        options.graphPrefix = value;
     }
 }
 

@@ -13,6 +13,7 @@ struct Options {
     std::string maskPath;  // reserved: parsed and stored, not used
     std::string outputPath;
     std::string picturePath;  // -v: boundary picture, not echoed
+    std::string graphPrefix;  // --graph: superpixel graph files PREFIX.*.csv, not echoed
 };
 
 // Parses the option pairs that follow the program name, echoing -i, -r and

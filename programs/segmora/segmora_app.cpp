@@ -36,7 +36,7 @@ int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::os
     try {
         Segmenter segmenter(threadsFromEnvironment());
         runPhotoJob(PhotoJob{options->imagePath, options->regionFilePath, options->outputPath,
-                             options->picturePath},
+                             options->picturePath, options->graphPrefix},
                     segmenter, &out);
         return 0;
     } catch (const OutOfMemory& e) {

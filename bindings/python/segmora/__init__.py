@@ -12,12 +12,16 @@ For many photos, segmora.Segmenter() keeps its buffers from one call to the next
     worker = segmora.Segmenter()
     for rgb in photos:
         labels, count = worker.segment(rgb)
+
+The superpixel graph: g = segmora.graph(labels, rgb) gives g.size, g.centroid,
+g.bbox, g.mean_color, g.edges and g.border as numpy arrays (see help(segmora.graph)).
 """
 
 from . import _segmora
 from ._segmora import __version__
+from ._segmora import Graph, graph, mean_picture
 
-__all__ = ["Segmenter", "segment", "__version__"]
+__all__ = ["Segmenter", "segment", "__version__", "Graph", "graph", "mean_picture"]
 
 # PIL modes whose arrays are not grey, RGB or RGBA values: PIL converts them first.
 _PIL_CONVERSIONS = {"P": "RGBA", "PA": "RGBA", "CMYK": "RGB", "YCbCr": "RGB",
