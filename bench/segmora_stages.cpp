@@ -1,7 +1,8 @@
 // Times every stage of one Segmora run on a photo, as the program runs them,
 // and repeats the whole sequence to report the fastest time of each stage.
-//   segmora_stages [--reference] PHOTO [REPEATS [LABEL_FILE]]
+//   segmora_stages [--reference] [--threads N] PHOTO [REPEATS [LABEL_FILE]]
 // With --reference, the straightforward reference path is timed instead.
+// --threads: threads inside the engine (default: one per core, at most 8).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,11 +14,13 @@
 
 #include "cleanup_and_labels.h"
 #include "colour_image.h"
-#include "edge_graph.h"
-#include "input_channels.h"
+#include "counted_edges.h"
+#include "edge_numbers.h"
+#include "image_channels.h"
 #include "label_file.h"
 #include "large_matrix_allocator.h"
 #include "parallel.h"
+#include "photo_planes.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
 #include "segment_merging.h"
@@ -25,6 +28,7 @@
 #include "segmora/segmora.h"
 #include "small_segments.h"
 #include "smoothing.h"
+#include "sorted_graph.h"
 
 namespace {
 
@@ -45,13 +49,16 @@ struct StageTimes {
     }
 };
 
+// The stages of segmentBgrPhoto with the program's parameters, one by one.
 void runOnce(const std::string& photo, const std::string& labelPath, segmora::BlockPool& pool,
-             StageTimes& times) {
+             int threads, StageTimes& times) {
     using namespace segmora;
-    const Workspace workspace{pool, threadCountFor(0)};
+    const Parameters parameters = photoParameters(false);
+    const Workspace workspace{pool, threadCountFor(threads)};
     cv::Mat_<cv::Vec3b> colour;
     ChannelPlanes planes;
-    WeightCounts counts;
+    LargeBuffer ids;
+    CountedEdges counted;
     SortedGraph graph;
     SegmentForest forest;
     cv::Mat_<int> labels;
@@ -60,26 +67,39 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
     const int32_t width = colour.cols, height = colour.rows, pixels = width * height;
     // Smoothing with sigma 0 would change nothing: the program skips it.
     times.time("lab planes", [&] { planes = planesFromPhoto(colour, pool); });
+    // Counting and placing as sortedGraphOf does them for a photo.
     times.time("count weights", [&] {
-        if (!countEdgeWeights(planes.channels, width, height, counts, workspace.threads)) {
+        ids = LargeBuffer(pool, std::max(edgeCountFor(width, height) * kWeightIdBytes,
+                                         pixels * SegmentForest::kBytesPerElement));
+        if (!countEdges(planes.channels, width, height, workspace.threads, ids.as<uint16_t>(),
+                        counted)) {
             std::fprintf(stderr, "too many distinct weights to count\n");
             std::exit(1);
         }
-    });
-    times.time("place edges", [&] {
-        graph = placeCountedEdges(planes.channels, width, height, counts, workspace);
         planes.buffer.release();
         colour.release();
     });
+    times.time("place edges", [&] {
+        graph.width = width;
+        graph.height = height;
+        graph.edgeCount = edgeCountFor(width, height);
+        graph.edges = LargeBuffer(pool, sortedEdgeBytes(width, height));
+        placeCountedEdges(ids.as<uint16_t>(), counted, graph.edges.as<uint32_t>());
+        ids.release();
+        graph.runCount = static_cast<int64_t>(counted.runs.size());
+        graph.runs = LargeBuffer(pool, counted.runs.size() * sizeof(WeightRun));
+        std::copy(counted.runs.begin(), counted.runs.end(), graph.runs.as<WeightRun>());
+    });
     const NeighbourOffsets neighbours(width);
     times.time("merge", [&] {
-        forest = SegmentForest(pool, pixels, 500.0f);
-        mergeSegments(forest, graph.view(), neighbours,
-                      MergeRules{500.0f, sizeCapFor(pixels, 500), nullptr});
+        forest = SegmentForest(pool, pixels, parameters.threshold);
+        mergeSegments(
+            forest, graph.view(), neighbours,
+            MergeRules{parameters.threshold, sizeCapFor(pixels, parameters.capDivisor), nullptr});
     });
     times.time("clean-up", [&] {
         LargeBuffer smallPixels(pool, (static_cast<size_t>(pixels) + 63) / 64 * 8);
-        absorbSmallSegments(forest, pixels, graph.view(), neighbours, kMinSegmentSize,
+        absorbSmallSegments(forest, pixels, graph.view(), neighbours, parameters.minSize,
                             smallPixels.as<uint64_t>(), workspace.threads);
         graph = SortedGraph();
     });
@@ -97,8 +117,9 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
 // sorted stably, the plain forest, an ordered map for the labels and
 // OpenCV's own CSV rendering. segmentGraph sorts again; its input is sorted.
 void runReferenceOnce(const std::string& photo, const std::string& labelPath,
-                      segmora::BlockPool& pool, StageTimes& times) {
+                      segmora::BlockPool& pool, int, StageTimes& times) {
     using namespace segmora;
+    const Parameters parameters = photoParameters(false);
     cv::Mat_<cv::Vec3b> colour, lab;
     cv::Mat_<cv::Vec3d> image;
     std::unique_ptr<ChannelImage> s[3];
@@ -125,7 +146,7 @@ void runReferenceOnce(const std::string& photo, const std::string& labelPath,
         }
     });
     times.time("smoothing", [&] {
-        for (auto& channel : s) channel = smoothChannel(*channel, 0.0f, pool);
+        for (auto& channel : s) channel = smoothChannel(*channel, parameters.sigma, pool);
     });
     times.time("edges", [&] {
         edges.resize(size_t{4} * image.total());
@@ -136,10 +157,11 @@ void runReferenceOnce(const std::string& photo, const std::string& labelPath,
     const cv::Mat_<int> regions(image.rows, image.cols, 1);
     const int32_t pixels = static_cast<int32_t>(image.total());
     times.time("merge", [&] {
-        forest =
-            segmentGraph(pixels, edgeCount, edges.data(), 500.0f, sizeCapFor(pixels, 500), regions);
+        forest = segmentGraph(pixels, edgeCount, edges.data(), parameters.threshold,
+                              sizeCapFor(pixels, parameters.capDivisor), regions);
     });
-    times.time("clean-up", [&] { mergeSmallSegments(*forest, edgeCount, edges.data(), kMinSegmentSize); });
+    times.time("clean-up",
+               [&] { mergeSmallSegments(*forest, edgeCount, edges.data(), parameters.minSize); });
     times.time("labels", [&] {
         labels.create(image.rows, image.cols);
         assignLabels(*forest, image.rows, image.cols, labels);
@@ -161,8 +183,16 @@ int main(int argc, char** argv) {
         --argc;
         ++argv;
     }
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: segmora_stages [--reference] PHOTO [REPEATS [LABEL_FILE]]\n");
+    int threads = 0;
+    if (argc > 2 && std::string(argv[1]) == "--threads") {
+        threads = std::atoi(argv[2]);
+        argc -= 2;
+        argv += 2;
+    }
+    if (argc < 2 || threads < 0) {
+        std::fprintf(stderr,
+                     "usage: segmora_stages [--reference] [--threads N] PHOTO [REPEATS "
+                     "[LABEL_FILE]]\n");
         return 2;
     }
     segmora::useLargeMatrixAllocator();
@@ -171,7 +201,7 @@ int main(int argc, char** argv) {
     const std::string labelPath = argc > 3 ? argv[3] : "/dev/null";
     segmora::BlockPool pool;  // the engine's, as a Segmenter holds it
     for (int i = 0; i < repeats; ++i) {
-        (reference ? runReferenceOnce : runOnce)(argv[1], labelPath, pool, times);
+        (reference ? runReferenceOnce : runOnce)(argv[1], labelPath, pool, threads, times);
     }
     for (const std::string& stage : times.order) {
         std::printf("%-15s %8.1f ms\n", stage.c_str(), times.best[stage] * 1e3);

@@ -2,8 +2,7 @@
 
 #include <functional>
 
-#include "edge_graph.h"
-#include "input_channels.h"
+#include "image_channels.h"
 #include "label_matrix.h"
 #include "segment_forest.h"
 #include "segment_merging.h"
@@ -12,16 +11,17 @@
 #include "segmora/segmora.h"
 #include "small_segments.h"
 #include "smoothing.h"
+#include "sorted_graph.h"
 
 namespace segmora {
 
 namespace {
 
-// Builds and sorts the graph of the channels, then calls `release` (the
-// channels are not needed any more), merges, cleans up and labels. Each
-// stage gives back what the next ones no longer need, so that the pool
-// hands it on: the forest takes the channels' block, and the labels the
-// start of the edges' block when the workspace says so.
+// Builds and sorts the graph of the channels, calling `release` as soon as
+// the channels are not needed any more, then merges, cleans up and labels.
+// Each stage gives back what the next ones no longer need, so that the pool
+// hands it on (see sortedGraphOf), and the labels take the start of the
+// edges' block when the workspace says so.
 Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32_t height,
                              const std::function<void()>& release, const Parameters& parameters,
                              const int32_t* regions, const Workspace& workspace) {
@@ -31,8 +31,7 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
         result.labels.create(height, width);
         return result;
     }
-    SortedGraph graph = sortedGraphOf(channels, width, height, workspace);
-    release();
+    SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
     const int32_t pixels = graph.pixelCount();
     const NeighbourOffsets neighbours(width);
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);

@@ -1,6 +1,6 @@
 #include "segment_merging.h"
 
-#include "edge_keys.h"
+#include "edge_numbers.h"
 
 namespace segmora {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "edge_keys.h"
+#include "edge_numbers.h"
 #include "parallel.h"
 
 namespace segmora {

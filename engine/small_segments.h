@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "edge_sort.h"
-#include "pixel_channels.h"
+#include "edge_numbers.h"
 #include "segment_forest.h"
+#include "sorted_edges.h"
 
 namespace segmora {
 

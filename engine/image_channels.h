@@ -5,24 +5,13 @@
 #include <opencv2/core.hpp>
 
 #include "channel_image.h"
-#include "large_buffer.h"
+#include "photo_planes.h"
 #include "pixel_channels.h"
 
 namespace segmora {
 
-// The engine's three input channels, made from what a caller hands over.
-
-// Channels as three planes in one buffer (which the forest later reuses).
-struct ChannelPlanes {
-    LargeBuffer buffer;
-    PixelChannels channels;
-};
-
-// Channels L * kLightnessScale, a, b of a blue-green-red photo (CV_8UC3). The
-// photo is converted to 8-bit Lab a strip of rows at a time, straight into
-// the planes: no Lab copy of the whole photo is made.
-ChannelPlanes planesFromPhoto(const cv::Mat& bgr, BlockPool& pool);
-
+// The general engine's three input channels, as channel images that can be
+// smoothed.
 using ChannelSet = std::array<std::unique_ptr<ChannelImage>, 3>;
 
 // The three components of each pixel, rounded to float; `allFinite` tells
