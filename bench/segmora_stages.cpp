@@ -54,7 +54,8 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
              int threads, StageTimes& times) {
     using namespace segmora;
     const Parameters parameters = photoParameters(false);
-    const Workspace workspace{pool, threadCountFor(threads)};
+    static const LabTables lab;  // a Segmenter makes them once
+    const Workspace workspace{pool, threadCountFor(threads), true, &lab};
     cv::Mat_<cv::Vec3b> colour;
     ChannelPlanes planes;
     LargeBuffer ids;
@@ -66,7 +67,7 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
     times.time("decode", [&] { colour = readColourImage(photo); });
     const int32_t width = colour.cols, height = colour.rows, pixels = width * height;
     // Smoothing with sigma 0 would change nothing: the program skips it.
-    times.time("lab planes", [&] { planes = planesFromPhoto(colour, pool); });
+    times.time("lab planes", [&] { planes = planesFromPhoto(colour, workspace); });
     // Counting and placing as sortedGraphOf does them for a photo.
     times.time("count weights", [&] {
         ids = LargeBuffer(pool, std::max(edgeCountFor(width, height) * kWeightIdBytes,

@@ -1,6 +1,7 @@
+#include "counted_edges.h"
+
 #include <algorithm>
 
-#include "counted_edges.h"
 #include "edge_numbers.h"
 #include "edge_weights.h"
 #include "parallel.h"

@@ -4,6 +4,7 @@
 
 #include "large_buffer.h"
 #include "pixel_channels.h"
+#include "workspace.h"
 
 namespace segmora {
 
@@ -13,10 +14,11 @@ struct ChannelPlanes {
     PixelChannels channels;
 };
 
-// Channels L * kLightnessScale, a, b of a blue-green-red photo (CV_8UC3). The
-// photo is converted to 8-bit Lab a strip of rows at a time, straight into
-// the planes: no Lab copy of the whole photo is made. The buffer has room for
-// the photo's sorted edges, which take its block once the planes are read.
-ChannelPlanes planesFromPhoto(const cv::Mat& bgr, BlockPool& pool);
+// Channels L * kLightnessScale, a, b of a blue-green-red photo (CV_8UC3): its
+// 8-bit Lab values (see LabTables), converted straight into the planes on up
+// to workspace.threads threads. The buffer comes from the workspace's pool,
+// with room for the photo's sorted edges, which take its block once the
+// planes are read.
+ChannelPlanes planesFromPhoto(const cv::Mat& bgr, const Workspace& workspace);
 
 }  // namespace segmora

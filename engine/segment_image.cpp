@@ -93,7 +93,7 @@ Segmentation segmentBgrPhoto(const cv::Mat& bgr, const Parameters& parameters,
                              const cv::Mat_<int>& regions, const Workspace& workspace) {
     checkPhoto(bgr);
     checkSegmentationInput(bgr.rows, bgr.cols, parameters, &regions);
-    ChannelPlanes planes = planesFromPhoto(bgr, workspace.pool);
+    ChannelPlanes planes = planesFromPhoto(bgr, workspace);
     if (smoothingChangesPixels(parameters.sigma)) {
         ChannelSet channels = channelsFromPlanes(planes, bgr.cols, bgr.rows, workspace.pool);
         planes.buffer.release();
