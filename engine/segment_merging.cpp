@@ -22,35 +22,38 @@ void mergeSegments(SegmentForest& forest, const SortedEdges& sorted,
     const int64_t count = sorted.count;
     const int32_t* parent = forest.parent;
     SegmentData* data = forest.data;
-    const WeightRun* run = sorted.runs;
-    for (int64_t i = 0; i < count; ++i) {
-        // Fetch the links of an edge far ahead, and their parents' (by then
-        // in cache) a little nearer: most roots are one link away.
-        if (i + 2 * kPrefetchDistance < count) {
-            const uint32_t far = edges[i + 2 * kPrefetchDistance];
-            forest.prefetchParent(edgeFirstVertex(far));
-            forest.prefetchParent(edgeSecondVertex(far, neighbours));
-        }
-        if (i + kPrefetchDistance < count) {
-            const uint32_t near = edges[i + kPrefetchDistance];
-            const int32_t pa = parent[edgeFirstVertex(near)];
-            const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
-            forest.prefetchParent(pa);
-            forest.prefetchParent(pb);
-            __builtin_prefetch(&data[pa], 1);
-            __builtin_prefetch(&data[pb], 1);
-        }
-        while (run->end <= i) ++run;
-        const uint32_t edge = edges[i];
-        const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
-        const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
-        if (ra == rb) continue;
+    int64_t i = 0;
+    for (const WeightRun* run = sorted.runs; i < count; ++run) {
         const float weight = run->weight;
-        if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
-        if (data[ra].size + data[rb].size > rules.sizeCap) continue;
-        if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
-        const int32_t root = forest.uniteRoots(ra, rb);
-        data[root].threshold = rules.threshold / static_cast<float>(data[root].size) + weight;
+        for (; i < run->end; ++i) {
+            // Fetch the links of an edge far ahead, and their parents' (by then
+            // in cache) a little nearer: most roots are one link away.
+            if (i + 2 * kPrefetchDistance < count) {
+                const uint32_t far = edges[i + 2 * kPrefetchDistance];
+                forest.prefetchParent(edgeFirstVertex(far));
+                forest.prefetchParent(edgeSecondVertex(far, neighbours));
+            }
+            if (i + kPrefetchDistance < count) {
+                const uint32_t near = edges[i + kPrefetchDistance];
+                const int32_t pa = parent[edgeFirstVertex(near)];
+                const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
+                forest.prefetchParent(pa);
+                forest.prefetchParent(pb);
+                __builtin_prefetch(&data[pa], 1);
+                __builtin_prefetch(&data[pb], 1);
+            }
+            const uint32_t edge = edges[i];
+            const int32_t ra = forest.findRootNear(edgeFirstVertex(edge));
+            const int32_t rb = forest.findRootNear(edgeSecondVertex(edge, neighbours));
+            // One branch for the usual tests: they read nothing that could fault.
+            const SegmentData sa = data[ra], sb = data[rb];
+            const bool joins = (ra != rb) & (weight <= sa.threshold) & (weight <= sb.threshold) &
+                               (sa.size + sb.size <= rules.sizeCap);
+            if (!joins) continue;
+            if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
+            const int32_t root = forest.uniteRoots(ra, rb);
+            data[root].threshold = rules.threshold / static_cast<float>(data[root].size) + weight;
+        }
     }
 }
 

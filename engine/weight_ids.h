@@ -26,7 +26,7 @@ class WeightIds {
     uint32_t count(uint32_t bits) {
         const Slot* at = &slots[home(bits)];
         const uint32_t id = at[0].bits == bits ? at[0].id : at[1].id;
-        if (at[0].bits != bits && at[1].bits != bits) return countFurther(bits);
+        if ((at[0].bits != bits) & (at[1].bits != bits)) return countFurther(bits);
         ++counts[id];
         return id;
     }
