@@ -88,7 +88,7 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
     // Counting and placing as sortedGraphOf does them for a photo.
     times.time("count weights", [&] {
         ids = LargeBuffer(pool, std::max(edgeCountFor(width, height) * kWeightIdBytes,
-                                         pixels * SegmentForest::kBytesPerElement));
+                                         SegmentForest::bytesFor(pixels)));
         if (!countEdges(planes.channels, width, height, workspace.threads, ids.as<uint16_t>(),
                         counted)) {
             std::fprintf(stderr, "too many distinct weights to count\n");

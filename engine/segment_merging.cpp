@@ -20,7 +20,7 @@ void mergeSegments(SegmentForest& forest, const SortedEdges& sorted,
                    const NeighbourOffsets& neighbours, const MergeRules& rules) {
     const uint32_t* edges = sorted.edges;
     const int64_t count = sorted.count;
-    const int32_t* parent = forest.parent;
+    int32_t* parent = forest.parent;
     SegmentData* data = forest.data;
     int64_t i = 0;
     for (const WeightRun* run = sorted.runs; i < count; ++run) {
@@ -45,14 +45,22 @@ void mergeSegments(SegmentForest& forest, const SortedEdges& sorted,
             const uint32_t edge = edges[i];
             const int32_t ra = forest.findRootNear(edgeFirstVertex(edge));
             const int32_t rb = forest.findRootNear(edgeSecondVertex(edge, neighbours));
-            // One branch for the usual tests: they read nothing that could fault.
+            // Whether the edge merges decides no branch: a merge that does not
+            // happen writes to the spare element. The tests read nothing that
+            // could fault.
             const SegmentData sa = data[ra], sb = data[rb];
-            const bool joins = (ra != rb) & (weight <= sa.threshold) & (weight <= sb.threshold) &
-                               (sa.size + sb.size <= rules.sizeCap);
-            if (!joins) continue;
-            if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
-            const int32_t root = forest.uniteRoots(ra, rb);
-            data[root].threshold = rules.threshold / static_cast<float>(data[root].size) + weight;
+            const int32_t size = sa.size + sb.size;
+            bool joins = (ra != rb) & (weight <= sa.threshold) & (weight <= sb.threshold) &
+                         (size <= rules.sizeCap);
+            if (rules.regions != nullptr) joins &= rules.regions[ra] == rules.regions[rb];
+            // Union by size; on equal sizes the second root stays the root.
+            const bool firstBelow = sa.size <= sb.size;
+            const int32_t child = joins ? (firstBelow ? ra : rb) : forest.spare;
+            const int32_t root = joins ? (firstBelow ? rb : ra) : forest.spare;
+            parent[child] = root;
+            data[root] =
+                SegmentData{joins ? size : 0, rules.threshold / static_cast<float>(size) + weight};
+            forest.setCount -= joins;
         }
     }
 }

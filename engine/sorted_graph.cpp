@@ -61,9 +61,8 @@ size_t sortedEdgeBytes(int32_t width, int32_t height) {
 SortedGraph sortedGraphOf(const PixelChannels& channels, int32_t width, int32_t height,
                           const std::function<void()>& releaseChannels,
                           const Workspace& workspace) {
-    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
     const size_t idBytes = static_cast<size_t>(edgeCountFor(width, height)) * kWeightIdBytes;
-    LargeBuffer ids(workspace.pool, std::max(idBytes, pixels * SegmentForest::kBytesPerElement));
+    LargeBuffer ids(workspace.pool, std::max(idBytes, SegmentForest::bytesFor(width * height)));
     CountedEdges counted;
     if (countEdges(channels, width, height, workspace.threads, ids.as<uint16_t>(), counted)) {
         releaseChannels();
