@@ -109,17 +109,12 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
         graph.runs = LargeBuffer(pool, counted.runs.size() * sizeof(WeightRun));
         std::copy(counted.runs.begin(), counted.runs.end(), graph.runs.as<WeightRun>());
     });
-    const NeighbourOffsets neighbours(width);
     times.time("merge", [&] {
         forest = SegmentForest(pool, pixels, parameters.threshold);
-        mergeSegments(
-            forest, graph.view(), neighbours,
-            MergeRules{parameters.threshold, sizeCapFor(pixels, parameters.capDivisor), nullptr});
+        mergeSegments(forest, graph, parameters, nullptr);
     });
     times.time("clean-up", [&] {
-        LargeBuffer smallPixels(pool, (static_cast<size_t>(pixels) + 63) / 64 * 8);
-        absorbSmallSegments(forest, pixels, graph.view(), neighbours, parameters.minSize,
-                            smallPixels.as<uint64_t>(), workspace.threads);
+        absorbSmallSegments(forest, graph, parameters, workspace);
         graph = SortedGraph();
     });
     times.time("labels", [&] {

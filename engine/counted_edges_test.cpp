@@ -157,11 +157,11 @@ TEST(EdgeWeights, RowWeightsHaveTheBitsOfEachDistance) {
     // Widths around the vector length leave every kind of tail; the samples
     // include NaN, infinities, denormals and negative zero.
     std::mt19937 rng(21);
-    const float specials[] = {std::nanf(""), INFINITY, -INFINITY, 1e-45f, -0.0f, 3e38f, 0.1f};
+    const float oddities[] = {std::nanf(""), INFINITY, -INFINITY, 1e-45f, -0.0f, 3e38f, 0.1f};
     for (int32_t w = 1; w <= 19; ++w) {
         const int32_t h = 4;
         const Channels c(w, h, [&](int, int64_t) {
-            return rng() % 8 == 0 ? specials[rng() % 7] : float(int(rng() % 2001) - 1000) / 7.0f;
+            return rng() % 8 == 0 ? oddities[rng() % 7] : float(int(rng() % 2001) - 1000) / 7.0f;
         });
         for (int32_t y = 0; y < h; ++y) {
             const RowEdges row(w, h, y);

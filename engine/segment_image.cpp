@@ -33,16 +33,9 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     }
     SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
     const int32_t pixels = graph.pixelCount();
-    const NeighbourOffsets neighbours(width);
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
-    mergeSegments(
-        forest, graph.view(), neighbours,
-        MergeRules{parameters.threshold, sizeCapFor(pixels, parameters.capDivisor), regions});
-    {
-        LargeBuffer smallPixels(workspace.pool, (static_cast<size_t>(pixels) + 63) / 64 * 8);
-        absorbSmallSegments(forest, pixels, graph.view(), neighbours, parameters.minSize,
-                            smallPixels.as<uint64_t>(), workspace.threads);
-    }
+    mergeSegments(forest, graph, parameters, regions);
+    absorbSmallSegments(forest, graph, parameters, workspace);
     result.count = forest.setCount;
     LargeBuffer none;
     result.labels = labelMatrixIn(workspace.labelsInSpentEdges ? graph.edges : none, height, width);

@@ -1,6 +1,7 @@
 #include "segment_merging.h"
 
 #include "edge_numbers.h"
+#include "sorted_edges.h"
 
 namespace segmora {
 
@@ -9,6 +10,15 @@ namespace {
 // How many edges ahead the forest entries of an edge are fetched.
 constexpr int64_t kPrefetchDistance = 24;
 
+struct MergeRules {
+    float threshold;
+    int32_t sizeCap;
+    const int32_t* regions;  // region id per pixel, or null when all are equal
+};
+
+void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
+               const MergeRules& rules);
+
 }  // namespace
 
 int32_t sizeCapFor(int32_t pixelCount, int32_t capDivisor) {
@@ -16,8 +26,17 @@ int32_t sizeCapFor(int32_t pixelCount, int32_t capDivisor) {
                                 20.0);
 }
 
-void mergeSegments(SegmentForest& forest, const SortedEdges& sorted,
-                   const NeighbourOffsets& neighbours, const MergeRules& rules) {
+void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
+                   const int32_t* regions) {
+    const MergeRules rules{parameters.threshold,
+                           sizeCapFor(graph.pixelCount(), parameters.capDivisor), regions};
+    mergeRuns(forest, graph.view(), NeighbourOffsets(graph.width), rules);
+}
+
+namespace {
+
+void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
+               const MergeRules& rules) {
     const uint32_t* edges = sorted.edges;
     const int64_t count = sorted.count;
     int32_t* parent = forest.parent;
@@ -64,5 +83,7 @@ void mergeSegments(SegmentForest& forest, const SortedEdges& sorted,
         }
     }
 }
+
+}  // namespace
 
 }  // namespace segmora
