@@ -1,10 +1,13 @@
 // Times every stage of one Segmora run on a photo, as the program runs them,
 // and repeats the whole sequence to report the fastest time of each stage.
-//   segmora_stages [--reference] PHOTO [REPEATS [LABEL_FILE]]
+//   segmora_stages [--reference] [--threads N] [--cpu] PHOTO [REPEATS [LABEL_FILE]]
 // With --reference, the straightforward reference path is timed instead.
+// --threads: threads inside the engine (default: one per core, at most 8).
+// --cpu: CPU time of the process instead of wall-clock time.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -13,11 +16,13 @@
 
 #include "cleanup_and_labels.h"
 #include "colour_image.h"
-#include "edge_graph.h"
-#include "input_channels.h"
+#include "counted_edges.h"
+#include "edge_numbers.h"
+#include "image_channels.h"
 #include "label_file.h"
 #include "large_matrix_allocator.h"
 #include "parallel.h"
+#include "photo_planes.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
 #include "segment_merging.h"
@@ -25,19 +30,35 @@
 #include "segmora/segmora.h"
 #include "small_segments.h"
 #include "smoothing.h"
+#include "sorted_graph.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// Wall-clock time, or with --cpu the CPU time of the whole process (every
+// thread's): on a machine shared with other work the latter is far steadier.
+struct Clock {
+    static inline bool cpu = false;
+    static double now() {
+        if (!cpu) {
+            return std::chrono::duration<double>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+        }
+        timespec t;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+    }
+};
 
 struct StageTimes {
     std::vector<std::string> order;
     std::map<std::string, double> best;
+    size_t distinctWeights = 0;
 
     void time(const std::string& stage, const std::function<void()>& work) {
-        const auto start = Clock::now();
+        const double start = Clock::now();
         work();
-        record(stage, std::chrono::duration<double>(Clock::now() - start).count());
+        record(stage, Clock::now() - start);
     }
     void record(const std::string& stage, double seconds) {
         if (!best.count(stage)) order.push_back(stage);
@@ -45,42 +66,55 @@ struct StageTimes {
     }
 };
 
+// The stages of segmentBgrPhoto with the program's parameters, one by one.
 void runOnce(const std::string& photo, const std::string& labelPath, segmora::BlockPool& pool,
-             StageTimes& times) {
+             int threads, StageTimes& times) {
     using namespace segmora;
-    const Workspace workspace{pool, threadCountFor(0)};
+    const Parameters parameters = photoParameters(false);
+    static const LabTables lab;  // a Segmenter makes them once
+    const Workspace workspace{pool, threadCountFor(threads), true, &lab};
     cv::Mat_<cv::Vec3b> colour;
     ChannelPlanes planes;
-    WeightCounts counts;
+    LargeBuffer ids;
+    CountedEdges counted;
     SortedGraph graph;
     SegmentForest forest;
     cv::Mat_<int> labels;
-    const auto whole = Clock::now();
+    const double whole = Clock::now();
     times.time("decode", [&] { colour = readColourImage(photo); });
     const int32_t width = colour.cols, height = colour.rows, pixels = width * height;
     // Smoothing with sigma 0 would change nothing: the program skips it.
-    times.time("lab planes", [&] { planes = planesFromPhoto(colour, pool); });
+    times.time("lab planes", [&] { planes = planesFromPhoto(colour, workspace); });
+    // Counting and placing as sortedGraphOf does them for a photo.
     times.time("count weights", [&] {
-        if (!countEdgeWeights(planes.channels, width, height, counts, workspace.threads)) {
+        ids = LargeBuffer(pool, std::max(edgeCountFor(width, height) * kWeightIdBytes,
+                                         SegmentForest::bytesFor(pixels)));
+        if (!countEdges(planes.channels, width, height, workspace.threads, ids.as<uint16_t>(),
+                        counted)) {
             std::fprintf(stderr, "too many distinct weights to count\n");
             std::exit(1);
         }
-    });
-    times.time("place edges", [&] {
-        graph = placeCountedEdges(planes.channels, width, height, counts, workspace);
         planes.buffer.release();
         colour.release();
     });
-    const NeighbourOffsets neighbours(width);
+    times.distinctWeights = counted.runs.size();
+    times.time("place edges", [&] {
+        graph.width = width;
+        graph.height = height;
+        graph.edgeCount = edgeCountFor(width, height);
+        graph.edges = LargeBuffer(pool, sortedEdgeBytes(width, height));
+        placeCountedEdges(ids.as<uint16_t>(), counted, graph.edges.as<uint32_t>());
+        ids.release();
+        graph.runCount = static_cast<int64_t>(counted.runs.size());
+        graph.runs = LargeBuffer(pool, counted.runs.size() * sizeof(WeightRun));
+        std::copy(counted.runs.begin(), counted.runs.end(), graph.runs.as<WeightRun>());
+    });
     times.time("merge", [&] {
-        forest = SegmentForest(pool, pixels, 500.0f);
-        mergeSegments(forest, graph.view(), neighbours,
-                      MergeRules{500.0f, sizeCapFor(pixels, 500), nullptr});
+        forest = SegmentForest(pool, pixels, parameters.threshold);
+        mergeSegments(forest, graph, parameters, nullptr);
     });
     times.time("clean-up", [&] {
-        LargeBuffer smallPixels(pool, (static_cast<size_t>(pixels) + 63) / 64 * 8);
-        absorbSmallSegments(forest, pixels, graph.view(), neighbours, kMinSegmentSize,
-                            smallPixels.as<uint64_t>(), workspace.threads);
+        absorbSmallSegments(forest, graph, parameters, workspace);
         graph = SortedGraph();
     });
     times.time("labels", [&] {
@@ -89,7 +123,7 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
         forest = SegmentForest();
     });
     times.time("label file", [&] { writeLabelMap(labelPath, labels); });
-    times.record("all stages", std::chrono::duration<double>(Clock::now() - whole).count());
+    times.record("all stages", Clock::now() - whole);
 }
 
 // The straightforward path kept as the reference: a double image, plain
@@ -97,8 +131,9 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
 // sorted stably, the plain forest, an ordered map for the labels and
 // OpenCV's own CSV rendering. segmentGraph sorts again; its input is sorted.
 void runReferenceOnce(const std::string& photo, const std::string& labelPath,
-                      segmora::BlockPool& pool, StageTimes& times) {
+                      segmora::BlockPool& pool, int, StageTimes& times) {
     using namespace segmora;
+    const Parameters parameters = photoParameters(false);
     cv::Mat_<cv::Vec3b> colour, lab;
     cv::Mat_<cv::Vec3d> image;
     std::unique_ptr<ChannelImage> s[3];
@@ -106,7 +141,7 @@ void runReferenceOnce(const std::string& photo, const std::string& labelPath,
     std::unique_ptr<DisjointSetForest> forest;
     cv::Mat_<int> labels;
     int32_t edgeCount = 0;
-    const auto whole = Clock::now();
+    const double whole = Clock::now();
     times.time("decode", [&] { colour = readColourImage(photo); });
     times.time("lab", [&] {
         lab = toLab(colour);
@@ -125,7 +160,7 @@ void runReferenceOnce(const std::string& photo, const std::string& labelPath,
         }
     });
     times.time("smoothing", [&] {
-        for (auto& channel : s) channel = smoothChannel(*channel, 0.0f, pool);
+        for (auto& channel : s) channel = smoothChannel(*channel, parameters.sigma, pool);
     });
     times.time("edges", [&] {
         edges.resize(size_t{4} * image.total());
@@ -136,10 +171,11 @@ void runReferenceOnce(const std::string& photo, const std::string& labelPath,
     const cv::Mat_<int> regions(image.rows, image.cols, 1);
     const int32_t pixels = static_cast<int32_t>(image.total());
     times.time("merge", [&] {
-        forest =
-            segmentGraph(pixels, edgeCount, edges.data(), 500.0f, sizeCapFor(pixels, 500), regions);
+        forest = segmentGraph(pixels, edgeCount, edges.data(), parameters.threshold,
+                              sizeCapFor(pixels, parameters.capDivisor), regions);
     });
-    times.time("clean-up", [&] { mergeSmallSegments(*forest, edgeCount, edges.data(), kMinSegmentSize); });
+    times.time("clean-up",
+               [&] { mergeSmallSegments(*forest, edgeCount, edges.data(), parameters.minSize); });
     times.time("labels", [&] {
         labels.create(image.rows, image.cols);
         assignLabels(*forest, image.rows, image.cols, labels);
@@ -150,7 +186,7 @@ void runReferenceOnce(const std::string& photo, const std::string& labelPath,
         std::ofstream out(labelPath);
         out << cv::format(labels, cv::Formatter::FMT_CSV) << std::endl;
     });
-    times.record("all stages", std::chrono::duration<double>(Clock::now() - whole).count());
+    times.record("all stages", Clock::now() - whole);
 }
 
 }  // namespace
@@ -161,8 +197,25 @@ int main(int argc, char** argv) {
         --argc;
         ++argv;
     }
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: segmora_stages [--reference] PHOTO [REPEATS [LABEL_FILE]]\n");
+    int threads = 0;
+    while (argc > 1 && argv[1][0] == '-' && argv[1][1] == '-') {
+        const std::string option = argv[1];
+        if (option == "--cpu") {
+            Clock::cpu = true;
+        } else if (option == "--threads" && argc > 2) {
+            threads = std::atoi(argv[2]);
+            --argc;
+            ++argv;
+        } else {
+            threads = -1;
+        }
+        --argc;
+        ++argv;
+    }
+    if (argc < 2 || threads < 0) {
+        std::fprintf(stderr,
+                     "usage: segmora_stages [--reference] [--threads N] [--cpu] PHOTO [REPEATS "
+                     "[LABEL_FILE]]\n");
         return 2;
     }
     segmora::useLargeMatrixAllocator();
@@ -171,10 +224,11 @@ int main(int argc, char** argv) {
     const std::string labelPath = argc > 3 ? argv[3] : "/dev/null";
     segmora::BlockPool pool;  // the engine's, as a Segmenter holds it
     for (int i = 0; i < repeats; ++i) {
-        (reference ? runReferenceOnce : runOnce)(argv[1], labelPath, pool, times);
+        (reference ? runReferenceOnce : runOnce)(argv[1], labelPath, pool, threads, times);
     }
     for (const std::string& stage : times.order) {
-        std::printf("%-15s %8.1f ms\n", stage.c_str(), times.best[stage] * 1e3);
+        std::printf("%-15s %8.2f ms\n", stage.c_str(), times.best[stage] * 1e3);
     }
+    if (times.distinctWeights != 0) std::printf("(%zu distinct weights)\n", times.distinctWeights);
     return 0;
 }

@@ -1,8 +1,9 @@
 #include "edge_keys.h"
 
 #include <algorithm>
+#include <vector>
 
-#include "edge_source.h"
+#include "edge_weights.h"
 #include "parallel.h"
 
 namespace segmora {
@@ -10,16 +11,17 @@ namespace segmora {
 int64_t buildEdgeKeys(const PixelChannels& channels, int32_t width, int32_t height, EdgeKey* keys,
                       int threads) {
     if (width <= 0 || height <= 0) return 0;
-    const int64_t count = edgesBeforeRow(width, height, height);
-    const PlaneDistances distance(channels);
+    const int64_t count = edgeCountFor(width, height);
     runInParts(std::min<int>(partsForItems(count, threads), height), height,
                [&](int, int64_t begin, int64_t end) {
+                   std::vector<float> weights(static_cast<size_t>(width) * 4);
                    EdgeKey* out = keys + edgesBeforeRow(width, height, begin);
                    for (int64_t y = begin; y < end; ++y) {
-                       visitRowEdges(distance, width, static_cast<int32_t>(y), y > 0,
-                                     y < height - 1, [&](float weight, uint32_t edge) {
-                                         *out++ = makeEdgeKey(weight, edge);
-                                     });
+                       const RowEdges row(width, height, y);
+                       rowEdgeWeights(channels, row, weights.data());
+                       visitInConstructionOrder(row, weights.data(), [&](float w, uint32_t edge) {
+                           *out++ = makeEdgeKey(w, edge);
+                       });
                    }
                });
     return count;

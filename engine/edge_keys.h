@@ -1,8 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 
+#include "edge_numbers.h"
+#include "edge_weights.h"
 #include "pixel_channels.h"
 
 namespace segmora {
@@ -13,30 +14,17 @@ namespace segmora {
 // ascending keys give ascending weights with ties in construction order.
 using EdgeKey = uint64_t;
 
+// Every NaN sorts last, in construction order.
 inline EdgeKey makeEdgeKey(float weight, uint32_t edge) {
-    uint32_t bits;
-    std::memcpy(&bits, &weight, sizeof bits);
-    if (weight != weight) bits = 0x7fc00000u;  // every NaN sorts last, in construction order
-    return (EdgeKey{bits} << 32) | edge;
+    return (EdgeKey{weightBits(weight)} << 32) | edge;
 }
 
 inline float keyWeight(EdgeKey key) {
-    const uint32_t bits = static_cast<uint32_t>(key >> 32);
-    float weight;
-    std::memcpy(&weight, &bits, sizeof weight);
-    return weight;
+    return weightOfBits(static_cast<uint32_t>(key >> 32));
 }
 
 inline uint32_t keyEdge(EdgeKey key) {
     return static_cast<uint32_t>(key);
-}
-
-// The two pixels of edge number `edge`.
-inline int32_t edgeFirstVertex(uint32_t edge) {
-    return static_cast<int32_t>(edge >> 2);
-}
-inline int32_t edgeSecondVertex(uint32_t edge, const NeighbourOffsets& neighbours) {
-    return static_cast<int32_t>(edge >> 2) + neighbours.offset[edge & 3];
 }
 
 inline int32_t keyFirstVertex(EdgeKey key) {

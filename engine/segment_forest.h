@@ -17,11 +17,16 @@ struct SegmentData {
 // Union-by-size forest with path halving over a dense parent array (the
 // root searches touch nothing else). Which element is a segment's root never
 // shows in a result: every test reads per-segment data only. The forest owns
-// its memory, a block of the pool it was made from.
+// its memory, a block of the pool it was made from. One spare element past
+// the last, its own root and in no set, takes the writes of a merge that does
+// not happen, so that merging need not branch on it.
 class SegmentForest {
   public:
     // Bytes of forest per element: a parent link and the segment data.
     static constexpr size_t kBytesPerElement = sizeof(int32_t) + sizeof(SegmentData);
+    static size_t bytesFor(int32_t count) {
+        return (static_cast<size_t>(count) + 1) * kBytesPerElement;
+    }
 
     SegmentForest() = default;
     // `count` singleton sets, each with `threshold`.
@@ -34,6 +39,16 @@ class SegmentForest {
             x = grand;
         }
         return x;
+    }
+
+    // The same root, found with two links taken without a test: most elements
+    // are at most two links from their root, and then the one test left is
+    // predictable. x is pointed at its grandparent on the way.
+    int32_t findRootNear(int32_t x) {
+        const int32_t up = parent[x];
+        const int32_t grand = parent[up];
+        parent[x] = grand;
+        return parent[grand] == grand ? grand : findRoot(grand);
     }
 
     // Merges the sets of distinct roots x and y; returns the surviving root.
@@ -50,6 +65,7 @@ class SegmentForest {
     int32_t* parent = nullptr;
     SegmentData* data = nullptr;
     int32_t setCount = 0;
+    int32_t spare = 0;  // the spare element
 
   private:
     LargeBuffer memory;

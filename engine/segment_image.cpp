@@ -2,8 +2,7 @@
 
 #include <functional>
 
-#include "edge_graph.h"
-#include "input_channels.h"
+#include "image_channels.h"
 #include "label_matrix.h"
 #include "segment_forest.h"
 #include "segment_merging.h"
@@ -12,16 +11,17 @@
 #include "segmora/segmora.h"
 #include "small_segments.h"
 #include "smoothing.h"
+#include "sorted_graph.h"
 
 namespace segmora {
 
 namespace {
 
-// Builds and sorts the graph of the channels, then calls `release` (the
-// channels are not needed any more), merges, cleans up and labels. Each
-// stage gives back what the next ones no longer need, so that the pool
-// hands it on: the forest takes the channels' block, and the labels the
-// start of the edges' block when the workspace says so.
+// Builds and sorts the graph of the channels, calling `release` as soon as
+// the channels are not needed any more, then merges, cleans up and labels.
+// Each stage gives back what the next ones no longer need, so that the pool
+// hands it on (see sortedGraphOf), and the labels take the start of the
+// edges' block when the workspace says so.
 Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32_t height,
                              const std::function<void()>& release, const Parameters& parameters,
                              const int32_t* regions, const Workspace& workspace) {
@@ -31,19 +31,11 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
         result.labels.create(height, width);
         return result;
     }
-    SortedGraph graph = sortedGraphOf(channels, width, height, workspace);
-    release();
+    SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
     const int32_t pixels = graph.pixelCount();
-    const NeighbourOffsets neighbours(width);
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
-    mergeSegments(
-        forest, graph.view(), neighbours,
-        MergeRules{parameters.threshold, sizeCapFor(pixels, parameters.capDivisor), regions});
-    {
-        LargeBuffer smallPixels(workspace.pool, (static_cast<size_t>(pixels) + 63) / 64 * 8);
-        absorbSmallSegments(forest, pixels, graph.view(), neighbours, parameters.minSize,
-                            smallPixels.as<uint64_t>(), workspace.threads);
-    }
+    mergeSegments(forest, graph, parameters, regions);
+    absorbSmallSegments(forest, graph, parameters, workspace);
     result.count = forest.setCount;
     LargeBuffer none;
     result.labels = labelMatrixIn(workspace.labelsInSpentEdges ? graph.edges : none, height, width);
@@ -94,7 +86,7 @@ Segmentation segmentBgrPhoto(const cv::Mat& bgr, const Parameters& parameters,
                              const cv::Mat_<int>& regions, const Workspace& workspace) {
     checkPhoto(bgr);
     checkSegmentationInput(bgr.rows, bgr.cols, parameters, &regions);
-    ChannelPlanes planes = planesFromPhoto(bgr, workspace.pool);
+    ChannelPlanes planes = planesFromPhoto(bgr, workspace);
     if (smoothingChangesPixels(parameters.sigma)) {
         ChannelSet channels = channelsFromPlanes(planes, bgr.cols, bgr.rows, workspace.pool);
         planes.buffer.release();

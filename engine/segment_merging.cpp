@@ -1,6 +1,7 @@
 #include "segment_merging.h"
 
-#include "edge_keys.h"
+#include "edge_numbers.h"
+#include "sorted_edges.h"
 
 namespace segmora {
 
@@ -9,6 +10,15 @@ namespace {
 // How many edges ahead the forest entries of an edge are fetched.
 constexpr int64_t kPrefetchDistance = 24;
 
+struct MergeRules {
+    float threshold;
+    int32_t sizeCap;
+    const int32_t* regions;  // region id per pixel, or null when all are equal
+};
+
+void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
+               const MergeRules& rules);
+
 }  // namespace
 
 int32_t sizeCapFor(int32_t pixelCount, int32_t capDivisor) {
@@ -16,42 +26,64 @@ int32_t sizeCapFor(int32_t pixelCount, int32_t capDivisor) {
                                 20.0);
 }
 
-void mergeSegments(SegmentForest& forest, const SortedEdges& sorted,
-                   const NeighbourOffsets& neighbours, const MergeRules& rules) {
+void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
+                   const int32_t* regions) {
+    const MergeRules rules{parameters.threshold,
+                           sizeCapFor(graph.pixelCount(), parameters.capDivisor), regions};
+    mergeRuns(forest, graph.view(), NeighbourOffsets(graph.width), rules);
+}
+
+namespace {
+
+void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
+               const MergeRules& rules) {
     const uint32_t* edges = sorted.edges;
     const int64_t count = sorted.count;
-    const int32_t* parent = forest.parent;
+    int32_t* parent = forest.parent;
     SegmentData* data = forest.data;
-    const WeightRun* run = sorted.runs;
-    for (int64_t i = 0; i < count; ++i) {
-        // Fetch the links of an edge far ahead, and their parents' (by then
-        // in cache) a little nearer: most roots are one link away.
-        if (i + 2 * kPrefetchDistance < count) {
-            const uint32_t far = edges[i + 2 * kPrefetchDistance];
-            forest.prefetchParent(edgeFirstVertex(far));
-            forest.prefetchParent(edgeSecondVertex(far, neighbours));
-        }
-        if (i + kPrefetchDistance < count) {
-            const uint32_t near = edges[i + kPrefetchDistance];
-            const int32_t pa = parent[edgeFirstVertex(near)];
-            const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
-            forest.prefetchParent(pa);
-            forest.prefetchParent(pb);
-            __builtin_prefetch(&data[pa], 1);
-            __builtin_prefetch(&data[pb], 1);
-        }
-        while (run->end <= i) ++run;
-        const uint32_t edge = edges[i];
-        const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
-        const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
-        if (ra == rb) continue;
+    int64_t i = 0;
+    for (const WeightRun* run = sorted.runs; i < count; ++run) {
         const float weight = run->weight;
-        if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
-        if (data[ra].size + data[rb].size > rules.sizeCap) continue;
-        if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
-        const int32_t root = forest.uniteRoots(ra, rb);
-        data[root].threshold = rules.threshold / static_cast<float>(data[root].size) + weight;
+        for (; i < run->end; ++i) {
+            // Fetch the links of an edge far ahead, and their parents' (by then
+            // in cache) a little nearer: most roots are one link away.
+            if (i + 2 * kPrefetchDistance < count) {
+                const uint32_t far = edges[i + 2 * kPrefetchDistance];
+                forest.prefetchParent(edgeFirstVertex(far));
+                forest.prefetchParent(edgeSecondVertex(far, neighbours));
+            }
+            if (i + kPrefetchDistance < count) {
+                const uint32_t near = edges[i + kPrefetchDistance];
+                const int32_t pa = parent[edgeFirstVertex(near)];
+                const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
+                forest.prefetchParent(pa);
+                forest.prefetchParent(pb);
+                __builtin_prefetch(&data[pa], 1);
+                __builtin_prefetch(&data[pb], 1);
+            }
+            const uint32_t edge = edges[i];
+            const int32_t ra = forest.findRootNear(edgeFirstVertex(edge));
+            const int32_t rb = forest.findRootNear(edgeSecondVertex(edge, neighbours));
+            // Whether the edge merges decides no branch: a merge that does not
+            // happen writes to the spare element. The tests read nothing that
+            // could fault.
+            const SegmentData sa = data[ra], sb = data[rb];
+            const int32_t size = sa.size + sb.size;
+            bool joins = (ra != rb) & (weight <= sa.threshold) & (weight <= sb.threshold) &
+                         (size <= rules.sizeCap);
+            if (rules.regions != nullptr) joins &= rules.regions[ra] == rules.regions[rb];
+            // Union by size; on equal sizes the second root stays the root.
+            const bool firstBelow = sa.size <= sb.size;
+            const int32_t child = joins ? (firstBelow ? ra : rb) : forest.spare;
+            const int32_t root = joins ? (firstBelow ? rb : ra) : forest.spare;
+            parent[child] = root;
+            data[root] =
+                SegmentData{joins ? size : 0, rules.threshold / static_cast<float>(size) + weight};
+            forest.setCount -= joins;
+        }
     }
 }
+
+}  // namespace
 
 }  // namespace segmora

@@ -2,24 +2,19 @@
 
 #include <cstdint>
 
-#include "edge_sort.h"
-#include "pixel_channels.h"
 #include "segment_forest.h"
+#include "segmora/segmora.h"
+#include "sorted_graph.h"
 
 namespace segmora {
 
 // Largest segment a merge may produce: pixelCount / capDivisor + 20.
 int32_t sizeCapFor(int32_t pixelCount, int32_t capDivisor);
 
-struct MergeRules {
-    float threshold;
-    int32_t sizeCap;
-    const int32_t* regions;  // region id per pixel, or null when all are equal
-};
-
 // Greedy merging over the sorted edges under the adaptive threshold, the size
-// cap and the region rule.
-void mergeSegments(SegmentForest& forest, const SortedEdges& sorted,
-                   const NeighbourOffsets& neighbours, const MergeRules& rules);
+// cap (parameters.capDivisor resolved) and the region rule: `regions` holds a
+// region id per pixel, or is null when all are equal.
+void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
+                   const int32_t* regions);
 
 }  // namespace segmora

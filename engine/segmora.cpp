@@ -32,15 +32,17 @@ Parameters photoParameters(bool withRegions) {
 struct Segmenter::Buffers {
     BlockPool pool;
     bool usedBefore = false;
+    std::unique_ptr<LabTables> lab;  // made for the first photo
 
     // The workspace of a call; a moved-from Segmenter gets fresh buffers. A
     // first call (one-shot calls and the program have only that) puts the
     // labels in spent memory for the smallest peak; later ones keep every big
     // buffer warm for the next call.
-    static Workspace of(std::unique_ptr<Buffers>& buffers, int threads) {
+    static Workspace of(std::unique_ptr<Buffers>& buffers, int threads, bool photo) {
         if (!buffers) buffers = std::make_unique<Buffers>();
+        if (photo && !buffers->lab) buffers->lab = std::make_unique<LabTables>();
         const bool first = !std::exchange(buffers->usedBefore, true);
-        return Workspace{buffers->pool, threadCountFor(threads), first};
+        return Workspace{buffers->pool, threadCountFor(threads), first, buffers->lab.get()};
     }
 };
 
@@ -76,13 +78,13 @@ Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& re
                                      const Parameters& parameters) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
-    return segmentBgrPhoto(bgr, resolved, regions, Buffers::of(buffers, threads));
+    return segmentBgrPhoto(bgr, resolved, regions, Buffers::of(buffers, threads, true));
 }
 
 Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                                 const cv::Mat_<int>& regions) {
     const int threads = parameters.threads != 0 ? parameters.threads : threadCount;
-    return segmentImage(image, parameters, regions, Buffers::of(buffers, threads));
+    return segmentImage(image, parameters, regions, Buffers::of(buffers, threads, false));
 }
 
 Segmentation segmentPhoto(const cv::Mat& bgr) {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "edge_keys.h"
+#include "edge_numbers.h"
 #include "parallel.h"
 
 namespace segmora {
@@ -49,9 +49,15 @@ std::vector<uint32_t> edgesTouchingMarked(const uint32_t* edges, int64_t count,
 
 }  // namespace
 
-void absorbSmallSegments(SegmentForest& forest, int32_t pixelCount, const SortedEdges& sorted,
-                         const NeighbourOffsets& neighbours, int32_t minSize,
-                         uint64_t* smallScratch, int threads) {
+void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
+                         const Parameters& parameters, const Workspace& workspace) {
+    const int32_t pixelCount = graph.pixelCount();
+    const int32_t minSize = parameters.minSize;
+    const SortedEdges sorted = graph.view();
+    const NeighbourOffsets neighbours(graph.width);
+    const int threads = workspace.threads;
+    LargeBuffer smallPixels(workspace.pool, (static_cast<size_t>(pixelCount) + 63) / 64 * 8);
+    uint64_t* const smallScratch = smallPixels.as<uint64_t>();
     markSmallSegments(forest, pixelCount, minSize, smallScratch);
     const SegmentData* data = forest.data;
     for (const uint32_t edge :

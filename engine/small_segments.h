@@ -2,17 +2,17 @@
 
 #include <cstdint>
 
-#include "edge_sort.h"
-#include "pixel_channels.h"
 #include "segment_forest.h"
+#include "segmora/segmora.h"
+#include "sorted_graph.h"
+#include "workspace.h"
 
 namespace segmora {
 
-// Joins every segment below `minSize` pixels across the first edge in sorted
-// order that leaves it, scanning the edges on up to `threads` threads;
-// `smallScratch` needs room for (pixelCount + 63) / 64 words.
-void absorbSmallSegments(SegmentForest& forest, int32_t pixelCount, const SortedEdges& sorted,
-                         const NeighbourOffsets& neighbours, int32_t minSize,
-                         uint64_t* smallScratch, int threads);
+// Joins every segment below parameters.minSize pixels across the first edge in
+// sorted order that leaves it, scanning the edges on up to workspace.threads
+// threads.
+void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
+                         const Parameters& parameters, const Workspace& workspace);
 
 }  // namespace segmora

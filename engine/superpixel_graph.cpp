@@ -5,20 +5,19 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <memory>
 #include <opencv2/imgproc.hpp>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
-#include "input_channels.h"
+#include "lab_conversion.h"
 #include "pair_counts.h"
 #include "segmora/segmora.h"
 
 namespace segmora {
 
 namespace {
-
-// Pixels converted to Lab at a time.
-constexpr int64_t kStripPixels = int64_t{1} << 14;
 
 struct Sums {
     int64_t size = 0;
@@ -34,31 +33,29 @@ struct ColourSums {
     std::array<uint64_t, 6> channel{};  // blue, green, red, L, a, b
 };
 
-// The photo's blue-green-red and Lab rows, a strip converted at a time.
+// The photo's blue-green-red rows and their 8-bit Lab, a row converted at a time with the
+// engine's own tables (the Lab the engine segments).
 class ColourRows {
   public:
     ColourRows(const cv::Mat& bgr, bool wanted) : photo(bgr), wanted(wanted) {
-        if (photo.empty()) return;
-        fillColourTablesOnce();
-        stripRows = static_cast<int>(std::max<int64_t>(1, kStripPixels / photo.cols));
+        if (wanted) {
+            tables = std::make_unique<LabTables>();
+            lab.resize(static_cast<size_t>(photo.cols));
+        }
     }
     bool present() const { return wanted; }
     const cv::Vec3b* bgrRow(int y) const { return photo.ptr<cv::Vec3b>(y); }
     const cv::Vec3b* labRow(int y) {
-        if (y < first || y >= first + lab.rows) {
-            first = y;
-            cv::cvtColor(photo.rowRange(y, std::min(photo.rows, y + stripRows)), lab,
-                         cv::COLOR_BGR2Lab, 0);
-        }
-        return lab.ptr<cv::Vec3b>(y - first);
+        const uint8_t* in = photo.ptr<uint8_t>(y);
+        for (int x = 0; x < photo.cols; ++x) tables->convert(in + 3 * x, lab[x].val);
+        return lab.data();
     }
 
   private:
     const cv::Mat& photo;
     const bool wanted;
-    cv::Mat lab;
-    int first = 0;
-    int stripRows = 1;
+    std::unique_ptr<LabTables> tables;
+    std::vector<cv::Vec3b> lab;
 };
 
 void checkInput(const Segmentation& s, const cv::Mat& bgr, bool colours) {

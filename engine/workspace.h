@@ -1,12 +1,14 @@
 #pragma once
 
 #include "block_pool.h"
+#include "lab_conversion.h"
 
 namespace segmora {
 
 // What one engine call works with: the pool its big arrays come from (a
 // Segmenter's, warm from earlier calls) and its thread count (resolved by
-// threadCountFor, at least 1).
+// threadCountFor, at least 1), and the Lab tables it keeps for photos (made
+// for the call when there are none).
 //
 // `labelsInSpentEdges`: the labels go into the start of the sorted edges'
 // block once the clean-up is done, and the rest of that block goes back to
@@ -17,6 +19,7 @@ struct Workspace {
     BlockPool& pool;
     int threads;
     bool labelsInSpentEdges = true;
+    const LabTables* lab = nullptr;
 };
 
 }  // namespace segmora

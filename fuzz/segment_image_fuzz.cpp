@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "block_pool.h"
-#include "edge_source.h"
+#include "edge_numbers.h"
 #include "fuzz_data.h"
 #include "label_invariants.h"
 #include "pixel_graph.h"

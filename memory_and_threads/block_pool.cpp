@@ -12,7 +12,7 @@ namespace segmora {
 namespace {
 
 constexpr size_t kHugePage = size_t{2} << 20;
-constexpr size_t kMapFrom = size_t{4} << 20;
+constexpr size_t kMapFrom = size_t{1} << 20;
 
 size_t roundedUp(size_t bytes) {
     return (bytes + kHugePage - 1) / kHugePage * kHugePage;

@@ -8,7 +8,7 @@
 namespace segmora {
 
 // Memory for big working arrays, owned by whoever uses it (a Segmenter, the program's matrix
-// allocator). Blocks of a few megabytes or more are mapped directly and marked for
+// allocator). Blocks of a megabyte or more are mapped directly and marked for
 // transparent huge pages: on machines that back memory lazily this makes the first touch of
 // the pages many times cheaper. Released mappings are kept (up to `keepLimit` bytes) and
 // handed to later requests that fit, so a stage reuses the pages an earlier one touched.

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "block_pool.h"
-#include "edge_source.h"
+#include "edge_numbers.h"
 #include "segment_merging.h"
 
 namespace segmora {

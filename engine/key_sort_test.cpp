@@ -1,4 +1,4 @@
-#include "edge_keys.h"
+#include "key_sort.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "block_pool.h"
-#include "edge_sort.h"
-#include "edge_source.h"
+#include "edge_keys.h"
+#include "edge_numbers.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
 
@@ -107,49 +107,6 @@ TEST(EdgeKeys, ManyThreadsGiveTheSameKeysAndOrder) {
     EXPECT_TRUE(std::is_sorted(results[0].begin(), results[0].end()));
     EXPECT_EQ(results[0], results[1]);
     EXPECT_EQ(results[0], results[2]);
-}
-
-TEST(EdgeKeys, KeysPlacedWithoutSortingEqualSortedKeys) {
-    std::mt19937 rng(13);
-    const int32_t w = 1100, h = 1000;
-    std::vector<ChannelImage*> c = randomChannels(rng, w, h, true);
-    const int64_t count = edgeCountFor(w, h);
-    std::vector<EdgeKey> keys(count), scratch(count);
-    buildEdgeKeys(planesOfChannels(c), w, h, keys.data(), 2);
-    const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count, 2);
-    const std::vector<EdgeKey> expected(sorted, sorted + count);
-    const PixelChannels source = planesOfChannels(c);
-    for (int threads : {1, 2, 5}) {
-        WeightCounts counts;
-        ASSERT_TRUE(countEdgeWeights(source, w, h, counts, threads));
-        std::vector<uint32_t> placed(count);
-        placeEdges(source, w, h, counts, placed.data());
-        size_t run = 0;
-        for (int64_t i = 0; i < count; ++i) {
-            while (counts.runs[run].end <= i) ++run;
-            ASSERT_EQ(placed[i], keyEdge(expected[i])) << threads << " threads, edge " << i;
-            ASSERT_EQ(makeEdgeKey(counts.runs[run].weight, 0) >> 32, expected[i] >> 32);
-        }
-        EXPECT_EQ(counts.runs.back().end, count);
-    }
-    // Splitting the sorted keys gives the same edges and runs.
-    std::vector<WeightRun> runs(count);
-    runs.resize(splitSortedKeys(const_cast<EdgeKey*>(sorted), count, runs.data()));
-    WeightCounts placedCounts;
-    countEdgeWeights(source, w, h, placedCounts, 2);
-    ASSERT_EQ(runs.size(), placedCounts.runs.size());
-    for (size_t r = 0; r < runs.size(); ++r) {
-        EXPECT_EQ(runs[r].end, placedCounts.runs[r].end);
-        EXPECT_EQ(makeEdgeKey(runs[r].weight, 0), makeEdgeKey(placedCounts.runs[r].weight, 0));
-    }
-    const uint32_t* split = reinterpret_cast<const uint32_t*>(sorted);
-    for (int64_t i = 0; i < count; ++i) ASSERT_EQ(split[i], keyEdge(expected[i]));
-    // Weights of every magnitude: too many to count.
-    for (int64_t i = 0; i < int64_t{w} * h; ++i)
-        c[0]->data[i] = std::exp2(float(rng() % 20000) / 100);
-    WeightCounts tooMany;
-    EXPECT_FALSE(countEdgeWeights(source, w, h, tooMany, 2));
-    for (ChannelImage* image : c) delete image;
 }
 
 }  // namespace

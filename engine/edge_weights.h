@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "edge_numbers.h"
+#include "pixel_channels.h"
+
+namespace segmora {
+
+// Colour distance of pixels p and q of the three planes, in single precision:
+// sqrt((d0 * d0 + d1 * d1) + d2 * d2) with dc = plane c at p minus at q.
+inline float pixelDistance(const PixelChannels& channels, int64_t p, int64_t q) {
+    const float d0 = channels.planes[0][p] - channels.planes[0][q];
+    const float d1 = channels.planes[1][p] - channels.planes[1][q];
+    const float d2 = channels.planes[2][p] - channels.planes[2][q];
+    return std::sqrt((d0 * d0 + d1 * d1) + d2 * d2);
+}
+
+// The bit pattern a weight is ordered and told apart by: every NaN becomes
+// one canonical quiet NaN, which orders after every other weight (the
+// weights, sums of squares and their roots, are never negative).
+inline uint32_t weightBits(float weight) {
+    uint32_t bits;
+    std::memcpy(&bits, &weight, sizeof bits);
+    return weight != weight ? 0x7fc00000u : bits;
+}
+
+inline float weightOfBits(uint32_t bits) {
+    float weight;
+    std::memcpy(&weight, &bits, sizeof weight);
+    return weight;
+}
+
+// Writes the weights of one row's edges direction by direction (the RowEdges
+// layout) to `weights`, which needs room for row.count() floats. Several
+// weights at a time where the processor allows, with the bits pixelDistance
+// gives for each edge.
+void rowEdgeWeights(const PixelChannels& channels, const RowEdges& row, float* weights);
+
+}  // namespace segmora

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include "large_buffer.h"
+#include "pixel_channels.h"
+#include "workspace.h"
+
+namespace segmora {
+
+// Channels as three planes in one buffer.
+struct ChannelPlanes {
+    LargeBuffer buffer;
+    PixelChannels channels;
+};
+
+// Channels L * kLightnessScale, a, b of a blue-green-red photo (CV_8UC3): its
+// 8-bit Lab values (see LabTables), converted straight into the planes on up
+// to workspace.threads threads. The buffer comes from the workspace's pool,
+// with room for the photo's sorted edges, which take its block once the
+// planes are read.
+ChannelPlanes planesFromPhoto(const cv::Mat& bgr, const Workspace& workspace);
+
+}  // namespace segmora
