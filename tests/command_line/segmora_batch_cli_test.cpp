@@ -272,24 +272,40 @@ TEST_F(BatchCliTest, RefusesPhotosThatShareANameBeforeAnyWork) {
     const ProgramRun run = batch({"-o", dir + "/out", dir + "/in", dir + "/in/a.png"});
     EXPECT_EQ(run.exitStatus, 2);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "segmora-batch: photos share a name, their label files would clash: a\n");
+    EXPECT_EQ(run.err, "segmora-batch: photos '" + dir + "/in/a.png' and '" + dir +
+                           "/in/a.png' share a name, their label files would clash\n");
     EXPECT_FALSE(fileExists(dir + "/out"));
 }
 
-TEST_F(BatchCliTest, BadCommandLinesShowTheUsage) {
-    for (const std::vector<std::string>& words :
-         std::vector<std::vector<std::string>>{{dir + "/in"},
-                                               {"-o", dir + "/out"},
-                                               {"-o", dir + "/out", "-j", "0", dir + "/in"},
-                                               {"-o", dir + "/out", "--shard", "3/3", dir + "/in"},
-                                               {"-o", dir + "/out", "--fast", dir + "/in"}}) {
+TEST_F(BatchCliTest, BadCommandLinesGiveOneLineAndAHint) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{dir + "/in"}, "no output folder: give one with -o"},
+        {{"-o", dir + "/out"}, "no photos: give photos, folders or -"},
+        {{"-o", dir + "/out", "-j", "0", dir + "/in"},
+         "-j wants a job count from 1 to 4096, not '0'"},
+        {{"-o", dir + "/out", "--shard", "3/3", dir + "/in"},
+         "--shard wants K/N with 0 <= K < N, not '3/3'"},
+        {{"-o", dir + "/out", "--fast", dir + "/in"}, "unknown option '--fast'"},
+        {{"-o", dir + "/out", "--sigma=101", dir + "/in"},
+         "--sigma wants a number from 0 to 100, not '101'"},
+        {{"-o", dir + "/out", "--format", "gif", dir + "/in"},
+         "--format wants csv, png, npy or tiff, not 'gif'"},
+    };
+    for (const auto& [words, message] : cases) {
         const ProgramRun run = batch(words);
-        EXPECT_EQ(run.exitStatus, 2) << words[words.size() - 2];
+        EXPECT_EQ(run.exitStatus, 2) << message;
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err.rfind("segmora-batch: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find("\nusage: segmora-batch -o OUT_DIR"), std::string::npos);
+        EXPECT_EQ(run.err, "segmora-batch: " + message + "; see segmora-batch --help\n");
     }
     EXPECT_FALSE(fileExists(dir + "/out"));
+    const ProgramRun help = batch({"--help"});
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_EQ(help.err, "");
+    for (const char* option : {"usage: segmora-batch -o OUT_DIR", "\n  -j, --jobs ", "\n  -r ",
+                               "\n  -v ", "\n  -R, --recursive ", "\n  --shard ", "\n  --resume ",
+                               "\n  --threshold ", "\n  --format ", "\n  -h, --help "}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
 }
 
 // A batch of many one-megapixel photos, stopped by a signal once the first is done.
