@@ -94,8 +94,8 @@ void makeResultFolders(const std::vector<ListedPhoto>& photos, const BatchOption
 // The photos of this run, or throws std::runtime_error for a list that cannot be made.
 std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pathList,
                                   size_t& skipped) {
-    const std::vector<ListedPhoto> photos =
-        collectPhotos(options.inputs, pathList, options.recursive);
+    const std::vector<ListedPhoto> photos = collectPhotos(
+        options.inputs, pathList, options.recursive, {options.outputDir, options.pictureDir});
     if (const auto clash = clashingPhotos(photos)) {
         throw std::runtime_error("photos '" + clash->first + "' and '" + clash->second +
                                  "' share a name, their label files would clash");

@@ -1,5 +1,7 @@
 #include "photo_list.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -28,9 +30,28 @@ std::string fileNameOf(const std::string& path) {
     throw std::runtime_error("cannot list folder '" + folder + "': " + error.message());
 }
 
-// The photos in `folder`, and with `recursive` in the folders below it, each with the
-// folder below `folder` it was found in.
-void addFolder(const std::string& folder, bool recursive, std::vector<ListedPhoto>& photos) {
+using FolderIdentity = std::pair<dev_t, ino_t>;
+
+std::vector<FolderIdentity> identitiesOf(const std::vector<std::string>& folders) {
+    std::vector<FolderIdentity> identities;
+    for (const std::string& folder : folders) {
+        struct stat info;
+        if (::stat(folder.c_str(), &info) == 0) identities.push_back({info.st_dev, info.st_ino});
+    }
+    return identities;
+}
+
+bool isOneOf(const fs::path& folder, const std::vector<FolderIdentity>& identities) {
+    struct stat info;
+    if (identities.empty() || ::stat(folder.c_str(), &info) != 0) return false;
+    return std::find(identities.begin(), identities.end(),
+                     FolderIdentity{info.st_dev, info.st_ino}) != identities.end();
+}
+
+// The photos in `folder`, and with `recursive` in the folders below it (but for those of
+// `skipped`), each with the folder below `folder` it was found in.
+void addFolder(const std::string& folder, bool recursive,
+               const std::vector<FolderIdentity>& skipped, std::vector<ListedPhoto>& photos) {
     std::error_code error;
     fs::recursive_directory_iterator entry(folder, error);
     if (error) failListing(folder, error);
@@ -38,7 +59,7 @@ void addFolder(const std::string& folder, bool recursive, std::vector<ListedPhot
         if (error) failListing(folder, error);
         std::error_code statusError;
         if (entry->is_directory(statusError) || statusError) {
-            if (!recursive) entry.disable_recursion_pending();
+            if (!recursive || isOneOf(entry->path(), skipped)) entry.disable_recursion_pending();
             continue;
         }
         const std::string name = entry->path().filename().string();
@@ -77,14 +98,16 @@ std::string photoName(const std::string& path) {
 }
 
 std::vector<ListedPhoto> collectPhotos(const std::vector<std::string>& inputs,
-                                       std::istream& pathList, bool recursive) {
+                                       std::istream& pathList, bool recursive,
+                                       const std::vector<std::string>& resultFolders) {
+    const std::vector<FolderIdentity> skipped = identitiesOf(resultFolders);
     std::vector<ListedPhoto> photos;
     for (const std::string& input : inputs) {
         std::error_code error;
         if (input == "-") {
             addListed(pathList, photos);
         } else if (fs::is_directory(input, error)) {
-            addFolder(input, recursive, photos);
+            addFolder(input, recursive, skipped, photos);
         } else {
             photos.push_back({input, ""});
         }

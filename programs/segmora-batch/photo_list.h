@@ -36,10 +36,13 @@ struct ListedPhoto {
 // files directly in it (symbolic links followed) that have a picture extension, and with
 // `recursive` those in the folders below it too (symbolic links to folders are not
 // followed); "-" gives the non-empty lines of `pathList` (a carriage return before the
-// line feed dropped); anything else is taken as a photo, whether it exists or not.
+// line feed dropped); anything else is taken as a photo, whether it exists or not. A
+// recursive search does not enter `resultFolders` (the output and picture folders, told
+// by device and inode), whose label files and pictures are no photos.
 // Throws std::runtime_error naming a folder that cannot be listed.
 std::vector<ListedPhoto> collectPhotos(const std::vector<std::string>& inputs,
-                                       std::istream& pathList, bool recursive = false);
+                                       std::istream& pathList, bool recursive = false,
+                                       const std::vector<std::string>& resultFolders = {});
 
 // The first two photos (in list order) whose results would take the same name, if any.
 std::optional<std::pair<std::string, std::string>> clashingPhotos(

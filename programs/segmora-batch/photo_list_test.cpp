@@ -88,6 +88,12 @@ TEST_F(PhotoFolder, RecursiveSearchKeepsTheFolderBelowAndSkipsLinkedFolders) {
                       }));
     EXPECT_EQ(photos.back().resultName(), "sub/more/b");
     EXPECT_FALSE(clashingPhotos(photos)) << "b twice, but in different folders";
+
+    // The output and picture folders are not searched, however they are named.
+    const std::vector<ListedPhoto> withoutResults =
+        collectPhotos({dir}, noList, true, {dir + "/sub/../sub/more", dir + "/none", ""});
+    EXPECT_EQ(withoutResults.size(), photos.size() - 1);
+    EXPECT_EQ(withoutResults.back().path, dir + "/sub/deeper.png");
 }
 
 TEST_F(PhotoFolder, InputsMakeOneSortedList) {
