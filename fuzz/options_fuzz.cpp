@@ -1,11 +1,14 @@
 // The option parser on arbitrary command lines (words separated by NUL
-// bytes). Checks the pairing rules: the last pair of each option wins, -i,
-// -r and -o pairs are echoed in order (-m and -v are not), a dangling option
-// word or fewer than two words give no options, and nothing is echoed then.
+// bytes). Checks the pairing rules: -h or --help in an option word's place asks for
+// help; otherwise fewer than two words give no options; an unknown option word or a
+// dangling one is an error; the last pair of each option wins, -i, -r and -o pairs are
+// echoed in order (-m, -v and the photo options are not), and nothing is echoed unless
+// the whole line is good.
 #include <sstream>
 #include <vector>
 
 #include "fuzz_data.h"
+#include "job_options.h"
 #include "options.h"
 
 namespace {
@@ -22,13 +25,24 @@ std::vector<std::string> splitWords(const std::string& text) {
 
 struct Expected {
     std::string image, regions, mask, output, picture, echo;
+    bool help = false;
+    bool badWord = false;       // unknown or dangling option word
+    bool photoOptions = false;  // a value the fuzzer does not judge
 };
 
 Expected expectedFor(const std::vector<std::string>& words) {
     Expected e;
-    for (size_t i = 0; i + 1 < words.size(); i += 2) {
+    for (size_t i = 0; i < words.size(); i += 2) {
         const std::string& word = words[i];
+        if (word == "-h" || word == "--help") e.help = true;
+        const bool known = word == "-i" || word == "-r" || word == "-o" || word == "-m" ||
+                           word == "-v" || segmora::isJobOption(word);
+        if (!known || i + 1 == words.size()) {
+            e.badWord = true;
+            continue;
+        }
         const std::string& value = words[i + 1];
+        if (segmora::isJobOption(word)) e.photoOptions = true;
         if (word == "-i") {
             e.image = value;
             e.echo += "image_path: " + value + "\n";
@@ -54,24 +68,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<std::string> words =
         splitWords(std::string(reinterpret_cast<const char*>(data), size));
     std::ostringstream echo;
-    const std::optional<segmora::Options> options = segmora::parseOptions(words, echo);
-    if (words.size() < 2) check(!options, "too few words accepted");
-    const std::string& last = words.empty() ? "" : words.back();
-    if (words.size() % 2 == 1 &&
-        (last == "-i" || last == "-r" || last == "-m" || last == "-o" || last == "-v")) {
-        check(!options, "dangling option word accepted");
-    }
-    if (!options) {
-        check(words.size() < 2 || words.size() % 2 == 1, "usable command line rejected");
-        check(echo.str().empty(), "echo before a rejected command line");
+    const Expected e = expectedFor(words);
+    std::optional<segmora::Options> options;
+    try {
+        options = segmora::parseOptions(words, echo);
+    } catch (const segmora::UsageError&) {
+        check(!e.help && words.size() >= 2, "error instead of help or usage");
+        check(e.badWord || e.photoOptions, "good command line refused");
+        check(echo.str().empty(), "echo before a refused command line");
         return 0;
     }
-    const Expected e = expectedFor(words);
-    check(options->imagePath == e.image, "image path");
-    check(options->regionFilePath == e.regions, "region file path");
+    if (e.help) {
+        check(options && options->help && echo.str().empty(), "help not given");
+        return 0;
+    }
+    if (words.size() < 2) {
+        check(!options && echo.str().empty(), "too few words accepted");
+        return 0;
+    }
+    check(options && !options->help && !e.badWord, "bad option word accepted");
+    check(options->job.imagePath == e.image, "image path");
+    check(options->job.regionFilePath == e.regions, "region file path");
     check(options->maskPath == e.mask, "mask path");
-    check(options->outputPath == e.output, "output path");
-    check(options->picturePath == e.picture, "picture path");
+    check(options->job.outputPath == e.output, "output path");
+    check(options->job.picturePath == e.picture, "picture path");
     check(echo.str() == e.echo, "echo lines");
     return 0;
 }

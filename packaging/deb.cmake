@@ -85,7 +85,7 @@ list(JOIN contents ", " contents)
 segmora_wrap_words(about "Segmora partitions a colour photo into superpixels. It merges \
 neighbouring pixels greedily, most similar colours first, under an adaptive threshold and a \
 size cap, optionally within given regions, and writes the label of every pixel as \
-comma-separated text.")
+comma-separated text, a 16-bit PNG, a NumPy array or a 32-bit TIFF.")
 segmora_wrap_words(holds "This package holds ${contents} and ${lastPart}.")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "split colour photos into superpixels")
 set(CPACK_PACKAGE_DESCRIPTION "${about}\n\n${holds}")
@@ -104,8 +104,10 @@ if(TARGET segmora_python)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   math(EXPR nextMinor "${Python3_VERSION_MINOR} + 1")
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), python3 (<< ${Python3_VERSION_MAJOR}.${nextMinor})")
+      "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), python3 (<< ${Python3_VERSION_MAJOR}.${nextMinor}), python3-numpy")
 endif()
+# The C++ header and CMake package need OpenCV's headers: find_dependency(OpenCV).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libopencv-dev)
 
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git" "/build[^/]*/" "/dist/" "/out/")
 include(CPack)

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "binary_label_file.h"
 #include "output_file.h"
 
 namespace segmora {
@@ -110,6 +111,14 @@ void writeLabelMap(OutputFile& file, const cv::Mat_<int>& labels, int threads) {
     }
     file.write("\n", 1);
     file.commit();
+}
+
+void writeLabelMap(OutputFile& file, const cv::Mat_<int>& labels, LabelFormat format, int threads) {
+    if (format == LabelFormat::Csv) {
+        writeLabelMap(file, labels, threads);
+    } else {
+        writeBinaryLabelMap(file, labels, format);
+    }
 }
 
 }  // namespace segmora

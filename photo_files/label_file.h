@@ -3,6 +3,8 @@
 #include <opencv2/core.hpp>
 #include <string>
 
+#include "label_format.h"
+
 namespace segmora {
 
 // Writes the labels as comma-separated rows (OpenCV's CSV rendering of the
@@ -14,5 +16,7 @@ void writeLabelMap(const std::string& outputPath, const cv::Mat_<int>& labels, i
 class OutputFile;
 // The same into a file opened earlier; commits it.
 void writeLabelMap(OutputFile& file, const cv::Mat_<int>& labels, int threads = 0);
+// The labels in `format` (the binary forms as binary_label_file.h writes them); commits.
+void writeLabelMap(OutputFile& file, const cv::Mat_<int>& labels, LabelFormat format, int threads);
 
 }  // namespace segmora

@@ -4,13 +4,14 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "binary_label_file.h"
 #include "boundary_picture.h"
 #include "colour_image.h"
 #include "graph_files.h"
 #include "label_file.h"
 #include "output_file.h"
 #include "output_target.h"
-#include "region_file.h"
+#include "region_map.h"
 
 namespace segmora {
 
@@ -68,11 +69,14 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
     if (!job.regionFilePath.empty()) {
         regions.create(photo.rows, photo.cols);
         regions.setTo(cv::Scalar(1));
-        readRegionFile(job.regionFilePath, regions);
+        readRegionMap(job.regionFilePath, regions);
     }
     if (console) *console << "Segment the image..." << std::endl;
-    Segmentation result =
-        regions.empty() ? segmenter.segmentPhoto(photo) : segmenter.segmentPhoto(photo, regions);
+    Segmentation result = regions.empty() ? segmenter.segmentPhoto(photo, job.parameters)
+                                          : segmenter.segmentPhoto(photo, regions, job.parameters);
+    const LabelFormat format =
+        job.labelFormat ? *job.labelFormat : labelFormatOfPath(job.outputPath);
+    if (labelFile) checkLabelCount(format, result.count, job.outputPath);
     std::optional<SuperpixelGraph> graph;
     if (nodesFile) graph = describe(result, photo);
     if (!pictureFile) {
@@ -80,7 +84,7 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
         regions.release();
     }
     if (console) *console << "Super-pixel num: " << result.count << std::endl;
-    if (labelFile) writeLabelMap(*labelFile, result.labels, segmenter.threads());
+    if (labelFile) writeLabelMap(*labelFile, result.labels, format, segmenter.threads());
     if (pictureFile) {
         writeBoundaryPicture(*pictureFile, job.picturePath, photo, result.labels,
                              regions.empty() ? nullptr : &regions);

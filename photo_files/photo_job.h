@@ -1,9 +1,11 @@
 #pragma once
 
 #include <new>
+#include <optional>
 #include <ostream>
 #include <string>
 
+#include "label_format.h"
 #include "segmora/segmora.h"
 
 namespace segmora {
@@ -15,6 +17,10 @@ struct PhotoJob {
     std::string outputPath;      // empty: no label file
     std::string picturePath;     // empty: no boundary picture
     std::string graphPrefix;     // empty: no graph files PREFIX.nodes.csv, PREFIX.edges.csv
+    // The knobs; capDivisor 0 picks the photo default (500, or 3000 with a region map).
+    Parameters parameters{500.0f, 0.0f, 0, 0, kMinSegmentSize};
+    // The label file's form; nothing: told by the extension of outputPath.
+    std::optional<LabelFormat> labelFormat;
 };
 
 // Memory ran out during a photo's job; what() names the photo.
@@ -28,15 +34,17 @@ class OutOfMemory : public std::bad_alloc {
     std::string message;
 };
 
-// Reads the photo (and its region file), segments it with `segmenter`, writes the label
-// file, the boundary picture and the graph files, and returns the superpixel count. The console
-// lines
+// Reads the photo (and its region map, in any form region_map.h reads), segments it with
+// `segmenter`, writes the label file, the boundary picture and the graph files, and returns
+// the superpixel count. The console lines
 // ("Segment the image...", "Super-pixel num: N") go to `console` unless it is null.
 //
 // Before the photo is read, the job refuses a label file or picture that is the photo or
 // the region file itself (device and inode, so also through links), a label file that is
 // the picture, an output it could not create (see OutputFile) and a picture format OpenCV
-// cannot write. Temporary files are created only when the results are written.
+// cannot write. Temporary files are created only when the results are written. Labels
+// that do not fit the label file's form (too many for a PNG) are refused before the count
+// line is printed and before anything is written.
 //
 // Throws std::runtime_error naming the file at fault, OutOfMemory (a std::bad_alloc
 // naming the photo) when memory runs out; a label file or picture is then neither left

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -43,42 +44,69 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-// The jobs of the photos; with --resume, without those whose files exist already.
-std::vector<PhotoJob> jobsFor(const std::vector<std::string>& photos, const BatchOptions& options) {
+// The region map of a photo: the first of REGION_DIR/NAME.txt, .png, .npy, .tif and .tiff
+// that exists, else the .txt one (whose absence the photo's job then reports).
+std::string regionMapFor(const std::string& regionDir, const std::string& name) {
+    const std::string base = regionDir + "/" + name;
+    for (const char* extension : {".txt", ".png", ".npy", ".tif", ".tiff"}) {
+        if (exists(base + extension)) return base + extension;
+    }
+    return base + ".txt";
+}
+
+// The jobs of the photos; with --resume, without those whose files exist already, which
+// `skipped` counts.
+std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const BatchOptions& options,
+                              size_t& skipped) {
+    const LabelFormat format = options.photoSettings.labelFormat.value_or(LabelFormat::Csv);
     std::vector<PhotoJob> jobs;
-    for (const std::string& photo : photos) {
-        const std::string name = photoName(photo);
-        PhotoJob job{photo, "", options.outputDir + "/" + name + ".csv", "", ""};
-        if (!options.regionDir.empty())
-            job.regionFilePath = options.regionDir + "/" + name + ".txt";
+    for (const ListedPhoto& photo : photos) {
+        const std::string name = photo.resultName();
+        PhotoJob job = options.photoSettings;
+        job.imagePath = photo.path;
+        job.outputPath = options.outputDir + "/" + name + labelFileExtension(format);
+        job.labelFormat = format;
+        if (!options.regionDir.empty()) job.regionFilePath = regionMapFor(options.regionDir, name);
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
         if (options.graph) job.graphPrefix = options.outputDir + "/" + name;
         const bool done =
             exists(job.outputPath) && (job.picturePath.empty() || exists(job.picturePath)) &&
             (!options.graph ||
              (exists(graphNodesPath(job.graphPrefix)) && exists(graphEdgesPath(job.graphPrefix))));
-        if (!(options.resume && done)) jobs.push_back(job);
+        if (options.resume && done) {
+            ++skipped;
+        } else {
+            jobs.push_back(job);
+        }
     }
     return jobs;
 }
 
-std::string joined(const std::vector<std::string>& words) {
-    std::string text;
-    for (const std::string& word : words) text += (text.empty() ? "" : ", ") + word;
-    return text;
+// The output folders the photos' results go to, below OUT_DIR and PICTURE_DIR.
+void makeResultFolders(const std::vector<ListedPhoto>& photos, const BatchOptions& options) {
+    makeFolder(options.outputDir, "output folder");
+    if (!options.pictureDir.empty()) makeFolder(options.pictureDir, "picture folder");
+    std::set<std::string> folders;
+    for (const ListedPhoto& photo : photos) {
+        if (photo.folder.empty() || !folders.insert(photo.folder).second) continue;
+        makeFolder(options.outputDir + "/" + photo.folder, "output folder");
+        if (!options.pictureDir.empty())
+            makeFolder(options.pictureDir + "/" + photo.folder, "picture folder");
+    }
 }
 
 // The photos of this run, or throws std::runtime_error for a list that cannot be made.
-std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pathList) {
-    const std::vector<std::string> photos = collectPhotos(options.inputs, pathList);
-    const std::vector<std::string> shared = sharedNames(photos);
-    if (!shared.empty()) {
-        throw std::runtime_error("photos share a name, their label files would clash: " +
-                                 joined(shared));
+std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pathList,
+                                  size_t& skipped) {
+    const std::vector<ListedPhoto> photos = collectPhotos(
+        options.inputs, pathList, options.recursive, {options.outputDir, options.pictureDir});
+    if (const auto clash = clashingPhotos(photos)) {
+        throw std::runtime_error("photos '" + clash->first + "' and '" + clash->second +
+                                 "' share a name, their label files would clash");
     }
-    makeFolder(options.outputDir, "output folder");
-    if (!options.pictureDir.empty()) makeFolder(options.pictureDir, "picture folder");
-    return jobsFor(shardOf(photos, options.shard), options);
+    const std::vector<ListedPhoto> share = shardOf(photos, options.shard);
+    makeResultFolders(share, options);
+    return jobsFor(share, options, skipped);
 }
 
 int summarise(BatchConsole& console, size_t total, const StopSignals& signals) {
@@ -113,9 +141,11 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
             status = 0;
             return std::nullopt;
         }
-        plan.jobs = prepareJobs(options, pathList);
+        size_t skipped = 0;
+        plan.jobs = prepareJobs(options, pathList, skipped);
+        if (options.resume) plan.skipped = skipped;
     } catch (const UsageError& e) {
-        std::cerr << "segmora-batch: " << e.what() << "\n" << batchUsage() << std::flush;
+        std::cerr << "segmora-batch: " << e.what() << "; see segmora-batch --help" << std::endl;
         return std::nullopt;
     } catch (const std::exception& e) {
         std::cerr << "segmora-batch: " << e.what() << std::endl;
@@ -130,10 +160,13 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
 }
 
 int runBatch(const BatchPlan& plan, StopSignals& signals, int messageFd) {
-    BatchConsole console(STDOUT_FILENO, messageFd, ::isatty(messageFd) == 1, plan.jobs.size());
+    BatchConsole console(STDOUT_FILENO, messageFd, ::isatty(messageFd) == 1, plan.jobs.size(),
+                         plan.skipped);
     signals.beginWork();
     runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, console, signals.stopRequested());
-    return summarise(console, plan.jobs.size(), signals);
+    const int status = summarise(console, plan.jobs.size(), signals);
+    if (plan.skipped) console.note(skippedText(*plan.skipped));
+    return status;
 }
 
 }  // namespace segmora

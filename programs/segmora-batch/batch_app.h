@@ -15,6 +15,8 @@ struct BatchPlan {
     std::vector<PhotoJob> jobs;
     int workers = 1;           // photos at once
     int threadsPerWorker = 1;  // threads each worker's Segmenter may use
+    // With --resume: the photos found done before and left out of `jobs`.
+    std::optional<size_t> skipped;
 };
 
 // Reads the command line (the words after the program name) and makes the photo list,

@@ -38,9 +38,15 @@ std::string clockText(double seconds) {
 
 }  // namespace
 
-std::string progressText(size_t done, size_t total, size_t failed, double seconds) {
-    std::string text = std::to_string(done) + "/" + std::to_string(total) + " photos, " +
-                       std::to_string(failed) + " failed";
+std::string skippedText(size_t skipped) {
+    return std::to_string(skipped) + " done before, skipped";
+}
+
+std::string progressText(size_t done, size_t total, size_t failed, double seconds,
+                         std::optional<size_t> skipped) {
+    std::string text = std::to_string(done) + "/" + std::to_string(total) + " photos";
+    if (skipped) text += " (" + skippedText(*skipped) + ")";
+    text += ", " + std::to_string(failed) + " failed";
     if (done > 0 && seconds > 0) {
         const double rate = static_cast<double>(done) / seconds;
         char rateText[32];
@@ -51,11 +57,13 @@ std::string progressText(size_t done, size_t total, size_t failed, double second
     return text;
 }
 
-BatchConsole::BatchConsole(int outFd, int errFd, bool showProgress, size_t total)
+BatchConsole::BatchConsole(int outFd, int errFd, bool showProgress, size_t total,
+                           std::optional<size_t> skipped)
     : outFd(outFd),
       errFd(errFd),
       showProgress(showProgress),
       total(total),
+      skipped(skipped),
       start(std::chrono::steady_clock::now()) {}
 
 void BatchConsole::finished(const std::string& photo, int count) {
@@ -118,7 +126,7 @@ void BatchConsole::drawProgress() {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const size_t done = finishedPhotos + failedPhotos;
-    writeAll(errFd, kClearLine + progressText(done, total, failedPhotos, seconds));
+    writeAll(errFd, kClearLine + progressText(done, total, failedPhotos, seconds, skipped));
     progressShown = true;
 }
 

@@ -3,20 +3,28 @@
 #include <chrono>
 #include <cstddef>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace segmora {
 
 // The progress line: "12/200 photos, 1 failed, 95.3 photos/s, 0:02 left" (rate and time
-// left once a photo is done).
-std::string progressText(size_t done, size_t total, size_t failed, double seconds);
+// left once a photo is done); with `skipped` (a resumed batch) "12/200 photos (71 done
+// before, skipped), 1 failed, ...".
+std::string progressText(size_t done, size_t total, size_t failed, double seconds,
+                         std::optional<size_t> skipped = std::nullopt);
+
+// The last line of a resumed batch: "N done before, skipped".
+std::string skippedText(size_t skipped);
 
 // What a batch tells its user, from any thread: one line on standard output for each
 // finished photo (PHOTO<TAB>COUNT), one line on standard error for each failure, and when
 // `showProgress`, a progress line on standard error that redraw() rewrites in place.
 class BatchConsole {
   public:
-    BatchConsole(int outFd, int errFd, bool showProgress, size_t total);
+    // `skipped`: the photos a resumed batch found done before (nothing: not resumed).
+    BatchConsole(int outFd, int errFd, bool showProgress, size_t total,
+                 std::optional<size_t> skipped = std::nullopt);
 
     void finished(const std::string& photo, int count);
     void failed(const std::string& photo, const std::string& reason);
@@ -38,6 +46,7 @@ class BatchConsole {
     const int outFd, errFd;
     const bool showProgress;
     const size_t total;
+    const std::optional<size_t> skipped;
     const std::chrono::steady_clock::time_point start;
     std::mutex lock;
     size_t finishedPhotos = 0, failedPhotos = 0;

@@ -17,6 +17,9 @@ TEST(ProgressText, CountsRateAndTimeLeft) {
     EXPECT_EQ(progressText(10, 10, 0, 4.0), "10/10 photos, 0 failed, 2.5 photos/s, 0:00 left");
     EXPECT_EQ(progressText(1, 7202, 0, 1.0), "1/7202 photos, 0 failed, 1.0 photos/s, 2:00:01 left");
     EXPECT_EQ(progressText(3, 100, 0, 0.0), "3/100 photos, 0 failed");
+    EXPECT_EQ(progressText(5, 10, 1, 2.0, 71),
+              "5/10 photos (71 done before, skipped), 1 failed, 2.5 photos/s, 0:02 left");
+    EXPECT_EQ(progressText(0, 0, 0, 0.0, 3), "0/0 photos (3 done before, skipped), 0 failed");
 }
 
 // Standard output holds the finished photos only; failures go to standard error, and

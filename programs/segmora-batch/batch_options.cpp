@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "job_options.h"
+
 namespace segmora {
 
 namespace {
@@ -18,13 +20,107 @@ std::optional<int> parseCount(const std::string& text) {
     return value;
 }
 
-int parseJobs(const std::string& text) {
+int parseJobs(const std::string& word, const std::string& text) {
     const std::optional<int> jobs = parseCount(text);
     if (!jobs || *jobs < 1 || *jobs > kMaxJobs) {
-        throw UsageError("-j wants a job count from 1 to " + std::to_string(kMaxJobs) + ", not '" +
-                         text + "'");
+        throw UsageError(word + " wants a job count from 1 to " + std::to_string(kMaxJobs) +
+                         ", not '" + text + "'");
     }
     return *jobs;
+}
+
+using Setter = void (*)(BatchOptions&, const std::string& word, const std::string& value);
+
+// One option of the command line: its short and long spelling (either may be empty) and
+// what its value sets; options without a value have no `set` but a `flag`.
+struct BatchOption {
+    const char* shortName;
+    const char* longName;
+    Setter set;
+    bool BatchOptions::*flag;
+};
+
+void setFolder(std::string& folder, const std::string& word, const std::string& value) {
+    if (value.empty()) throw UsageError(word + " wants a value, not an empty word");
+    folder = value;
+}
+
+const std::vector<BatchOption>& batchOptionTable() {
+    static const std::vector<BatchOption> table = {
+        {"-o", "",
+         [](BatchOptions& o, const std::string& w, const std::string& v) {
+             setFolder(o.outputDir, w, v);
+         },
+         nullptr},
+        {"-r", "",
+         [](BatchOptions& o, const std::string& w, const std::string& v) {
+             setFolder(o.regionDir, w, v);
+         },
+         nullptr},
+        {"-v", "",
+         [](BatchOptions& o, const std::string& w, const std::string& v) {
+             setFolder(o.pictureDir, w, v);
+         },
+         nullptr},
+        {"-j", "--jobs",
+         [](BatchOptions& o, const std::string& w, const std::string& v) {
+             o.jobs = parseJobs(w, v);
+         },
+         nullptr},
+        {"", "--shard",
+         [](BatchOptions& o, const std::string&, const std::string& v) {
+             const std::optional<Shard> shard = parseShard(v);
+             if (!shard) throw UsageError("--shard wants K/N with 0 <= K < N, not '" + v + "'");
+             o.shard = *shard;
+         },
+         nullptr},
+        {"-R", "--recursive", nullptr, &BatchOptions::recursive},
+        {"", "--resume", nullptr, &BatchOptions::resume},
+        {"", "--graph", nullptr, &BatchOptions::graph},
+        {"-h", "--help", nullptr, &BatchOptions::help},
+    };
+    return table;
+}
+
+// The option that `word` starts, and the value joined to it (after '=' or a short
+// option's letter) when there is one.
+const BatchOption* findOption(const std::string& word, std::string& name,
+                              std::optional<std::string>& joined) {
+    const bool isLong = word.compare(0, 2, "--") == 0;
+    const size_t equals = word.find('=');
+    name = isLong ? word.substr(0, equals) : word.substr(0, 2);
+    if (isLong && equals != std::string::npos) joined = word.substr(equals + 1);
+    if (!isLong && word.size() > 2) joined = word.substr(2);
+    for (const BatchOption& option : batchOptionTable()) {
+        if (name == option.shortName || name == option.longName) return &option;
+    }
+    return nullptr;
+}
+
+// Reads the option at words[i] (and its value), advancing i past what it took.
+void readOption(const std::vector<std::string>& words, size_t& i, BatchOptions& options) {
+    const std::string& word = words[i];
+    std::string name;
+    std::optional<std::string> joined;
+    const BatchOption* option = findOption(word, name, joined);
+    const bool photoOption = option == nullptr && isJobOption(name);
+    if (option == nullptr && !photoOption) throw UsageError("unknown option '" + word + "'");
+    if (option != nullptr && option->flag != nullptr) {
+        if (joined) throw UsageError(name + " takes no value, not '" + word + "'");
+        options.*(option->flag) = true;
+        return;
+    }
+    if (!joined && i + 1 == words.size()) throw UsageError(name + " wants a value");
+    const std::string value = joined ? *joined : words[++i];
+    if (photoOption) {
+        try {
+            setJobOption(options.photoSettings, name, value);
+        } catch (const BadOptionValue& e) {
+            throw UsageError(e.what());
+        }
+    } else {
+        option->set(options, name, value);
+    }
 }
 
 }  // namespace
@@ -45,33 +141,10 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& words) {
         const std::string& word = words[i];
         if (optionsEnded || word == "-" || word.empty() || word[0] != '-') {
             options.inputs.push_back(word);
-            continue;
-        }
-        if (word == "--") {
+        } else if (word == "--") {
             optionsEnded = true;
-        } else if (word == "-h" || word == "--help") {
-            options.help = true;
-        } else if (word == "--resume") {
-            options.resume = true;
-        } else if (word == "--graph") {
-            options.graph = true;
-        } else if (word == "-o" || word == "-r" || word == "-v" || word == "-j" ||
-                   word == "--shard") {
-            if (i + 1 == words.size()) throw UsageError(word + " wants a value");
-            const std::string& value = words[++i];
-            if (value.empty()) throw UsageError(word + " wants a value, not an empty word");
-            if (word == "-o") options.outputDir = value;
-            if (word == "-r") options.regionDir = value;
-            if (word == "-v") options.pictureDir = value;
-            if (word == "-j") options.jobs = parseJobs(value);
-            if (word == "--shard") {
-                const std::optional<Shard> shard = parseShard(value);
-                if (!shard)
-                    throw UsageError("--shard wants K/N with 0 <= K < N, not '" + value + "'");
-                options.shard = *shard;
-            }
         } else {
-            throw UsageError("unknown option '" + word + "'");
+            readOption(words, i, options);
         }
     }
     if (options.help) return options;
@@ -83,19 +156,24 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& words) {
     return options;
 }
 
-const char* batchUsage() {
-    return "usage: segmora-batch -o OUT_DIR [-j JOBS] [-r REGION_DIR] [-v PICTURE_DIR]\n"
-           "                     [--graph] [--shard K/N] [--resume] INPUT...\n"
-           "  INPUT           a photo, a folder (the photos directly in it) or - (photo\n"
-           "                  paths on standard input, one per line)\n"
-           "  -o OUT_DIR      label file OUT_DIR/NAME.csv for each photo NAME.EXT\n"
-           "  -j JOBS         photos segmented at once (default: one per processor)\n"
-           "  -r REGION_DIR   region file REGION_DIR/NAME.txt for each photo\n"
-           "  -v PICTURE_DIR  boundary picture PICTURE_DIR/NAME.png for each photo\n"
-           "  --graph         superpixel graph OUT_DIR/NAME.nodes.csv and NAME.edges.csv\n"
-           "  --shard K/N     only the photos at positions K, K+N, K+2N, ... (from 0) of the\n"
-           "                  name-ordered list\n"
-           "  --resume        skip photos whose label file (picture, graph) exists already\n"
+std::string batchUsage() {
+    return "usage: segmora-batch -o OUT_DIR [OPTION]... INPUT...\n"
+           "  INPUT              a photo, a folder (the photos in it) or - (photo paths on\n"
+           "                     standard input, one per line)\n"
+           "  -o OUT_DIR         label file OUT_DIR/NAME.csv (or .png, .npy, .tiff by --format)\n"
+           "                     for each photo NAME.EXT\n"
+           "  -j, --jobs JOBS    photos segmented at once (default: one per processor)\n"
+           "  -r REGION_DIR      region map REGION_DIR/NAME.txt (or .png, .npy, .tif, .tiff)\n"
+           "  -v PICTURE_DIR     boundary picture PICTURE_DIR/NAME.png for each photo\n"
+           "  -R, --recursive    search folders below the given ones too; OUT_DIR, REGION_DIR\n"
+           "                     and PICTURE_DIR mirror the folders below\n"
+           "  --shard K/N        only the photos at positions K, K+N, K+2N, ... (from 0) of the\n"
+           "                     path-ordered list\n"
+           "  --graph            superpixel graph OUT_DIR/NAME.nodes.csv and NAME.edges.csv\n"
+           "  --resume           skip photos whose label file (picture, graph) exists already\n" +
+           jobOptionsUsage(2, 21) +
+           "  -h, --help         this help\n"
+           "Values follow their option as the next word, or joined: -j4, --jobs=4.\n"
            "Prints PHOTO<TAB>SUPERPIXELS for each finished photo. Exit status: 0 all done,\n"
            "1 some photos failed, 2 bad command line, 128 + N stopped by signal N.\n";
 }

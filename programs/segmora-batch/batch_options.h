@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "photo_job.h"
+
 namespace segmora {
 
 // One share of a photo list split among `count` runs: the photos at the positions that
@@ -23,7 +25,10 @@ struct BatchOptions {
     Shard shard;
     bool graph = false;  // superpixel graph files OUT_DIR/NAME.nodes.csv, NAME.edges.csv
     bool resume = false;
+    bool recursive = false;  // -R: folders are searched below their top level too
     bool help = false;
+    // The knobs and label format of every photo (its paths are not used).
+    PhotoJob photoSettings;
     std::vector<std::string> inputs;  // photos, folders, or "-" for a list on standard input
 };
 
@@ -33,13 +38,15 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Reads the words after the program name. Throws UsageError.
+// Reads the words after the program name. Short options take their value as the next
+// word or joined to them (-j4, -oOUT); long ones as the next word or after '='
+// (--jobs=4). Throws UsageError.
 BatchOptions parseBatchOptions(const std::vector<std::string>& words);
 
 // "K/N" with 0 <= K < N, both plain decimal numbers; nothing otherwise.
 std::optional<Shard> parseShard(const std::string& text);
 
 // The usage text, ending in a line feed.
-const char* batchUsage();
+std::string batchUsage();
 
 }  // namespace segmora

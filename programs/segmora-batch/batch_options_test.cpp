@@ -43,6 +43,8 @@ TEST(BatchCommandLine, DefaultsAndInputsAfterDoubleDash) {
     EXPECT_EQ(options.jobs, 0);
     EXPECT_EQ(options.shard.count, 1);
     EXPECT_FALSE(options.resume);
+    EXPECT_FALSE(options.recursive);
+    EXPECT_EQ(options.photoSettings.parameters.capDivisor, 0) << "the photo default";
     EXPECT_TRUE(options.regionDir.empty());
     EXPECT_EQ(options.inputs, (std::vector<std::string>{"-o", "--resume"}));
 }
@@ -60,15 +62,69 @@ TEST(BatchCommandLine, RefusesIncompleteOrWrongLines) {
         {"-o", "out", "-j", "2x", "a"},     // not a number
         {"-o", "out", "-j", "99999", "a"},  // absurd
         {"-o", "out", "--shard", "2/2", "a"},
-        {"-o", "out", "--shard=0/2", "a"},
+        {"-o", "out", "--shard=2/2", "a"},
         {"-o", "out", "-x", "a"},
         {"-o", "out", ""},
+        {"-o", "out", "-j", "a"},       // the input taken as the value
+        {"-o", "out", "--jobs=", "a"},  // empty joined value
+        {"-o", "out", "--resume=yes", "a"},
+        {"-o", "out", "-Rx", "a"},
+        {"-o", "out", "--sigma", "-1", "a"},
+        {"-o", "out", "--format=bmp", "a"},
+        {"-o", "out", "--threshold", "a"},  // value missing at the end, after the input
     };
     for (const std::vector<std::string>& words : lines) {
         std::string line;
         for (const std::string& word : words) line += "'" + word + "' ";
         EXPECT_THROW(parseBatchOptions(words), UsageError) << line;
     }
+}
+
+TEST(BatchCommandLine, MessagesNameTheOptionAtFault) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"-o", "out", "--fast", "a"}, "unknown option '--fast'"},
+        {{"-o", "out", "-j4x", "a"}, "-j wants a job count from 1 to 4096, not '4x'"},
+        {{"-o", "out", "--jobs=0", "a"}, "--jobs wants a job count from 1 to 4096, not '0'"},
+        {{"-o", "out", "--shard=3/3", "a"}, "--shard wants K/N with 0 <= K < N, not '3/3'"},
+        {{"-o", "out", "--recursive=1", "a"}, "--recursive takes no value, not '--recursive=1'"},
+        {{"-o", "out", "--min-size=-1", "a"},
+         "--min-size wants a whole number from 0 up, not '-1'"},
+        {{"-o", "out", "a", "--cap-divisor"}, "--cap-divisor wants a value"},
+    };
+    for (const auto& [words, message] : cases) {
+        try {
+            parseBatchOptions(words);
+            ADD_FAILURE() << message;
+        } catch (const UsageError& e) {
+            EXPECT_EQ(std::string(e.what()), message);
+        }
+    }
+}
+
+TEST(BatchCommandLine, EveryValueSpellingGivesTheSameOptions) {
+    const std::vector<std::vector<std::string>> spellings = {
+        {"-o", "out", "-j", "4", "--shard", "1/3", "-R", "--threshold", "800", "a"},
+        {"-oout", "-j4", "--shard=1/3", "--recursive", "--threshold=800", "a"},
+        {"-o", "out", "--jobs", "4", "--shard", "1/3", "-R", "--threshold", "8e2", "a"},
+        {"--jobs=4", "-o", "out", "a", "-R", "--shard=1/3", "--threshold=800"},
+    };
+    for (const std::vector<std::string>& words : spellings) {
+        const BatchOptions options = parseBatchOptions(words);
+        EXPECT_EQ(options.outputDir, "out");
+        EXPECT_EQ(options.jobs, 4);
+        EXPECT_EQ(options.shard.index, 1);
+        EXPECT_EQ(options.shard.count, 3);
+        EXPECT_TRUE(options.recursive);
+        EXPECT_EQ(options.photoSettings.parameters.threshold, 800.0f);
+        EXPECT_EQ(options.inputs, std::vector<std::string>{"a"});
+    }
+    const BatchOptions knobs = parseBatchOptions({"-o", "out", "--sigma", "1.5", "--cap-divisor",
+                                                  "900", "--min-size=20", "--format", "tiff", "a"});
+    EXPECT_EQ(knobs.photoSettings.parameters.sigma, 1.5f);
+    EXPECT_EQ(knobs.photoSettings.parameters.capDivisor, 900);
+    EXPECT_EQ(knobs.photoSettings.parameters.minSize, 20);
+    EXPECT_EQ(knobs.photoSettings.labelFormat, LabelFormat::Tiff);
+    EXPECT_FALSE(parseBatchOptions({"-o", "out", "a"}).photoSettings.labelFormat);
 }
 
 TEST(BatchCommandLine, HelpNeedsNothingElse) {

@@ -1,9 +1,12 @@
 #include "photo_list.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 #include <system_error>
 
@@ -27,26 +30,53 @@ std::string fileNameOf(const std::string& path) {
     throw std::runtime_error("cannot list folder '" + folder + "': " + error.message());
 }
 
-void addFolder(const std::string& folder, std::vector<std::string>& photos) {
+using FolderIdentity = std::pair<dev_t, ino_t>;
+
+std::vector<FolderIdentity> identitiesOf(const std::vector<std::string>& folders) {
+    std::vector<FolderIdentity> identities;
+    for (const std::string& folder : folders) {
+        struct stat info;
+        if (::stat(folder.c_str(), &info) == 0) identities.push_back({info.st_dev, info.st_ino});
+    }
+    return identities;
+}
+
+bool isOneOf(const fs::path& folder, const std::vector<FolderIdentity>& identities) {
+    struct stat info;
+    if (identities.empty() || ::stat(folder.c_str(), &info) != 0) return false;
+    return std::find(identities.begin(), identities.end(),
+                     FolderIdentity{info.st_dev, info.st_ino}) != identities.end();
+}
+
+// The photos in `folder`, and with `recursive` in the folders below it (but for those of
+// `skipped`), each with the folder below `folder` it was found in.
+void addFolder(const std::string& folder, bool recursive,
+               const std::vector<FolderIdentity>& skipped, std::vector<ListedPhoto>& photos) {
     std::error_code error;
-    fs::directory_iterator entry(folder, error);
+    fs::recursive_directory_iterator entry(folder, error);
     if (error) failListing(folder, error);
-    for (; entry != fs::directory_iterator(); entry.increment(error)) {
+    for (; entry != fs::recursive_directory_iterator(); entry.increment(error)) {
         if (error) failListing(folder, error);
-        const std::string name = entry->path().filename().string();
         std::error_code statusError;
+        if (entry->is_directory(statusError) || statusError) {
+            if (!recursive || isOneOf(entry->path(), skipped)) entry.disable_recursion_pending();
+            continue;
+        }
+        const std::string name = entry->path().filename().string();
         if (hasPhotoExtension(name) && entry->is_regular_file(statusError)) {
-            photos.push_back((fs::path(folder) / name).string());
+            const fs::path below = entry->path().lexically_relative(folder).parent_path();
+            const std::string sub = below.empty() ? "" : below.generic_string() + "/";
+            photos.push_back({(fs::path(folder) / sub / name).string(), sub});
         }
     }
     if (error) failListing(folder, error);
 }
 
-void addListed(std::istream& pathList, std::vector<std::string>& photos) {
+void addListed(std::istream& pathList, std::vector<ListedPhoto>& photos) {
     std::string line;
     while (std::getline(pathList, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) photos.push_back(line);
+        if (!line.empty()) photos.push_back({line, ""});
     }
 }
 
@@ -67,39 +97,38 @@ std::string photoName(const std::string& path) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-std::vector<std::string> collectPhotos(const std::vector<std::string>& inputs,
-                                       std::istream& pathList) {
-    std::vector<std::string> photos;
+std::vector<ListedPhoto> collectPhotos(const std::vector<std::string>& inputs,
+                                       std::istream& pathList, bool recursive,
+                                       const std::vector<std::string>& resultFolders) {
+    const std::vector<FolderIdentity> skipped = identitiesOf(resultFolders);
+    std::vector<ListedPhoto> photos;
     for (const std::string& input : inputs) {
         std::error_code error;
         if (input == "-") {
             addListed(pathList, photos);
         } else if (fs::is_directory(input, error)) {
-            addFolder(input, photos);
+            addFolder(input, recursive, skipped, photos);
         } else {
-            photos.push_back(input);
+            photos.push_back({input, ""});
         }
     }
-    std::sort(photos.begin(), photos.end());
+    std::stable_sort(photos.begin(), photos.end(),
+                     [](const ListedPhoto& a, const ListedPhoto& b) { return a.path < b.path; });
     return photos;
 }
 
-std::vector<std::string> sharedNames(const std::vector<std::string>& photos) {
-    std::vector<std::string> names;
-    names.reserve(photos.size());
-    for (const std::string& photo : photos) names.push_back(photoName(photo));
-    std::sort(names.begin(), names.end());
-    std::vector<std::string> shared;
-    for (size_t i = 1; i < names.size(); ++i) {
-        if (names[i] == names[i - 1] && (shared.empty() || shared.back() != names[i])) {
-            shared.push_back(names[i]);
-        }
+std::optional<std::pair<std::string, std::string>> clashingPhotos(
+    const std::vector<ListedPhoto>& photos) {
+    std::map<std::string, const std::string*> taken;
+    for (const ListedPhoto& photo : photos) {
+        const auto [at, added] = taken.emplace(photo.resultName(), &photo.path);
+        if (!added) return std::make_pair(*at->second, photo.path);
     }
-    return shared;
+    return std::nullopt;
 }
 
-std::vector<std::string> shardOf(const std::vector<std::string>& photos, const Shard& shard) {
-    std::vector<std::string> share;
+std::vector<ListedPhoto> shardOf(const std::vector<ListedPhoto>& photos, const Shard& shard) {
+    std::vector<ListedPhoto> share;
     for (size_t i = static_cast<size_t>(shard.index); i < photos.size();
          i += static_cast<size_t>(shard.count)) {
         share.push_back(photos[i]);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <istream>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch_options.h"
@@ -16,18 +18,37 @@ bool hasPhotoExtension(const std::string& fileName);
 // is its first character keeps it (".png" stays ".png").
 std::string photoName(const std::string& path);
 
-// The photos the inputs name, in byte order of their paths: a folder gives the regular
-// files directly in it (symbolic links followed) that have a picture extension; "-" gives
-// the non-empty lines of `pathList` (a carriage return before the line feed dropped);
-// anything else is taken as a photo, whether it exists or not. Throws std::runtime_error
-// naming a folder that cannot be listed.
-std::vector<std::string> collectPhotos(const std::vector<std::string>& inputs,
-                                       std::istream& pathList);
+// A photo of the list and the folder its results go to, relative to the output folders:
+// "" for a photo named directly, listed on standard input or found at the top of a
+// folder; "sub/deeper/" for one found below a folder by a recursive search.
+struct ListedPhoto {
+    std::string path;
+    std::string folder;
 
-// The names (see photoName) that more than one photo of the list has, in byte order.
-std::vector<std::string> sharedNames(const std::vector<std::string>& photos);
+    // The name its result files take below an output folder: folder + photoName(path).
+    std::string resultName() const { return folder + photoName(path); }
+    bool operator==(const ListedPhoto& other) const {
+        return path == other.path && folder == other.folder;
+    }
+};
+
+// The photos the inputs name, in byte order of their paths: a folder gives the regular
+// files directly in it (symbolic links followed) that have a picture extension, and with
+// `recursive` those in the folders below it too (symbolic links to folders are not
+// followed); "-" gives the non-empty lines of `pathList` (a carriage return before the
+// line feed dropped); anything else is taken as a photo, whether it exists or not. A
+// recursive search does not enter `resultFolders` (the output and picture folders, told
+// by device and inode), whose label files and pictures are no photos.
+// Throws std::runtime_error naming a folder that cannot be listed.
+std::vector<ListedPhoto> collectPhotos(const std::vector<std::string>& inputs,
+                                       std::istream& pathList, bool recursive = false,
+                                       const std::vector<std::string>& resultFolders = {});
+
+// The first two photos (in list order) whose results would take the same name, if any.
+std::optional<std::pair<std::string, std::string>> clashingPhotos(
+    const std::vector<ListedPhoto>& photos);
 
 // The photos at the positions of `shard`, in their order.
-std::vector<std::string> shardOf(const std::vector<std::string>& photos, const Shard& shard);
+std::vector<ListedPhoto> shardOf(const std::vector<ListedPhoto>& photos, const Shard& shard);
 
 }  // namespace segmora

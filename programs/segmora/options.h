@@ -2,26 +2,39 @@
 
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "photo_job.h"
 
 namespace segmora {
 
 struct Options {
-    std::string imagePath;
-    std::string regionFilePath;
-    std::string maskPath;  // reserved: parsed and stored, not used
-    std::string outputPath;
-    std::string picturePath;  // -v: boundary picture, not echoed
-    std::string graphPrefix;  // --graph: superpixel graph files PREFIX.*.csv, not echoed
+    PhotoJob job;          // -i, -r, -o, -v and the knobs
+    std::string maskPath;  // -m: reserved, parsed and stored, not used
+    bool help = false;     // -h or --help
 };
 
-// Parses the option pairs that follow the program name, echoing -i, -r and
-// -o to `echo` as they are read (-m and -v are stored silently). Returns
-// nothing when the command line is unusable (fewer than two words, or an
-// option word without its value); the caller then prints the usage lines.
+// A command line that cannot be run: an unknown option word, an option without its value
+// or a value out of range. The message names the option.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Parses the option pairs that follow the program name (an option word, then its value,
+// whatever the value looks like). -h or --help in an option word's place asks for help.
+// Returns nothing when there are fewer than two words and no help is asked for: the
+// caller then prints the usage lines. Once the whole line is read, -i, -r and -o are
+// echoed to `echo` in command-line order ("image_path: ...", "region_file_path: ...",
+// "output_path: ..."); the other options are not echoed. Throws UsageError.
 std::optional<Options> parseOptions(const std::vector<std::string>& words, std::ostream& echo);
 
+// The two lines printed when the command line is too short.
 void printUsage(std::ostream& out);
+
+// The full usage for --help: every option on a line of its own.
+void printHelp(std::ostream& out);
 
 }  // namespace segmora

@@ -28,16 +28,24 @@ int threadsFromEnvironment() {
 int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     useLargeMatrixAllocator();
-    const std::optional<Options> options = parseOptions(words, out);
+    std::optional<Options> options;
+    try {
+        options = parseOptions(words, out);
+    } catch (const UsageError& e) {
+        err << "Segmora: " << e.what() << "; see Segmora --help" << std::endl;
+        return -1;
+    }
     if (!options) {
         printUsage(out);
         return -1;
     }
+    if (options->help) {
+        printHelp(out);
+        return 0;
+    }
     try {
         Segmenter segmenter(threadsFromEnvironment());
-        runPhotoJob(PhotoJob{options->imagePath, options->regionFilePath, options->outputPath,
-                             options->picturePath, options->graphPrefix},
-                    segmenter, &out);
+        runPhotoJob(options->job, segmenter, &out);
         return 0;
     } catch (const OutOfMemory& e) {
         err << "Segmora: " << e.what() << std::endl;

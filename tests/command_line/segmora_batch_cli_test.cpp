@@ -117,7 +117,7 @@ class BatchCliTest : public ::testing::Test {
     }
     static void TearDownTestSuite() { removeScratchDir(dir); }
     void TearDown() override {
-        for (const char* sub : {"out", "pictures", "list", "out0", "out1", "out2"}) {
+        for (const char* sub : {"out", "pictures", "list", "out0", "out1", "out2", "tree"}) {
             fs::remove_all(dir + "/" + sub);
         }
     }
@@ -251,10 +251,85 @@ TEST_F(BatchCliTest, ResumeSkipsFinishedPhotos) {
     EXPECT_EQ(readFile(dir + "/out/a.csv"), "kept\n");
     EXPECT_EQ(entriesOf(dir + "/out").size(), kPhotos.size());
 
+    EXPECT_EQ(linesOf(run.err), std::vector<std::string>{"segmora-batch: 3 done before, skipped"});
+
+    // Everything done: nothing to do, and it says so.
+    const ProgramRun again = batch({"--resume", "-o", dir + "/out", dir + "/in"});
+    EXPECT_EQ(again.exitStatus, 0);
+    EXPECT_EQ(again.out, "");
+    EXPECT_EQ(again.err, "segmora-batch: 5 done before, skipped\n");
+
     // With pictures asked for, a photo is finished only when its picture exists too.
     const ProgramRun withPictures =
         batch({"--resume", "-o", dir + "/out", "-v", dir + "/pictures", dir + "/in"});
     EXPECT_EQ(linesOf(withPictures.out).size(), kPhotos.size());
+    EXPECT_EQ(linesOf(withPictures.err).back(), "segmora-batch: 0 done before, skipped");
+
+    // The report is the last line, after the failures.
+    writeFile(dir + "/list", dir + "/in/a.png\n" + dir + "/none.png\n");
+    const pid_t pid = startProgram(kBatch, {"--resume", "-o", dir + "/out", "-"}, dir + "/list",
+                                   dir + "/stdout", dir + "/stderr");
+    EXPECT_EQ(waitForProgram(pid), 1);
+    const std::vector<std::string> errors = linesOf(readFile(dir + "/stderr"));
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors[1], "segmora-batch: 1 of 1 photos failed");
+    EXPECT_EQ(errors[2], "segmora-batch: 1 done before, skipped");
+}
+
+TEST_F(BatchCliTest, OptionValuesJoinedOrApart) {
+    // In byte order: a.png, b.jpg, c.bmp, e.ppm, two words.png.
+    const std::vector<std::vector<std::string>> spellings = {
+        {"-j2", "--shard=1/3", "-o" + dir + "/out"},
+        {"--jobs=2", "--shard", "1/3", "-o", dir + "/out"},
+        {"--jobs", "2", "--shard=1/3", "--min-size=5", "--format=csv", "-o", dir + "/out"},
+    };
+    for (std::vector<std::string> words : spellings) {
+        words.push_back(dir + "/in");
+        const ProgramRun run = batch(words);
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(entriesOf(dir + "/out"), (std::vector<std::string>{"b.csv", "two words.csv"}));
+        expectSegmoraFiles(dir + "/out", false);
+        fs::remove_all(dir + "/out");
+    }
+}
+
+TEST_F(BatchCliTest, RecursionMirrorsTheFoldersAndLetsNamesRepeat) {
+    const std::string tree = dir + "/tree";
+    for (const char* sub : {"/photos/x/y", "/photos/z", "/regions/x/y", "/regions/z"}) {
+        fs::create_directories(tree + sub);
+    }
+    // a.png at the top and twice below, with region maps mirrored (text and .npy forms).
+    fs::copy_file(dir + "/in/a.png", tree + "/photos/a.png");
+    fs::copy_file(dir + "/in/a.png", tree + "/photos/x/y/a.png");
+    fs::copy_file(dir + "/in/b.jpg", tree + "/photos/z/a.jpg");
+    fs::copy_file(dir + "/regions/a.txt", tree + "/regions/a.txt");
+    fs::copy_file(dir + "/regions/a.txt", tree + "/regions/x/y/a.txt");
+    fs::copy_file(dir + "/regions/b.txt", tree + "/regions/z/a.txt");
+
+    const ProgramRun flat = batch({"-o", dir + "/out", tree + "/photos"});
+    EXPECT_EQ(flat.exitStatus, 0) << flat.err;
+    EXPECT_EQ(entriesOf(dir + "/out"), std::vector<std::string>{"a.csv"});
+    fs::remove_all(dir + "/out");
+
+    const ProgramRun run = batch({"-R", "-j3", "-r", tree + "/regions", "-o", dir + "/out", "-v",
+                                  dir + "/pictures", tree + "/photos"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(linesOf(run.out).size(), 3u);
+    const std::vector<std::pair<std::string, size_t>> results = {
+        {"a", 0}, {"x/y/a", 0}, {"z/a", 1}};  // result name, photo of kPhotos
+    for (const auto& [name, photo] : results) {
+        EXPECT_EQ(readFile(dir + "/out/" + name + ".csv"), expected(true)[photo].labels) << name;
+        EXPECT_EQ(readFile(dir + "/pictures/" + name + ".png"), expected(true)[photo].picture)
+            << name;
+    }
+    EXPECT_EQ(entriesOf(dir + "/out"), (std::vector<std::string>{"a.csv", "x", "z"}));
+
+    // Two photos that would write the same file are named, both of them.
+    fs::copy_file(dir + "/in/c.bmp", tree + "/photos/z/a.bmp");
+    const ProgramRun clash = batch({"--recursive", "-o", dir + "/out", tree + "/photos"});
+    EXPECT_EQ(clash.exitStatus, 2);
+    EXPECT_EQ(clash.err, "segmora-batch: photos '" + tree + "/photos/z/a.bmp' and '" + tree +
+                             "/photos/z/a.jpg' share a name, their label files would clash\n");
 }
 
 TEST_F(BatchCliTest, ReadsThePhotoListFromStandardInput) {
@@ -272,24 +347,40 @@ TEST_F(BatchCliTest, RefusesPhotosThatShareANameBeforeAnyWork) {
     const ProgramRun run = batch({"-o", dir + "/out", dir + "/in", dir + "/in/a.png"});
     EXPECT_EQ(run.exitStatus, 2);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "segmora-batch: photos share a name, their label files would clash: a\n");
+    EXPECT_EQ(run.err, "segmora-batch: photos '" + dir + "/in/a.png' and '" + dir +
+                           "/in/a.png' share a name, their label files would clash\n");
     EXPECT_FALSE(fileExists(dir + "/out"));
 }
 
-TEST_F(BatchCliTest, BadCommandLinesShowTheUsage) {
-    for (const std::vector<std::string>& words :
-         std::vector<std::vector<std::string>>{{dir + "/in"},
-                                               {"-o", dir + "/out"},
-                                               {"-o", dir + "/out", "-j", "0", dir + "/in"},
-                                               {"-o", dir + "/out", "--shard", "3/3", dir + "/in"},
-                                               {"-o", dir + "/out", "--fast", dir + "/in"}}) {
+TEST_F(BatchCliTest, BadCommandLinesGiveOneLineAndAHint) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{dir + "/in"}, "no output folder: give one with -o"},
+        {{"-o", dir + "/out"}, "no photos: give photos, folders or -"},
+        {{"-o", dir + "/out", "-j", "0", dir + "/in"},
+         "-j wants a job count from 1 to 4096, not '0'"},
+        {{"-o", dir + "/out", "--shard", "3/3", dir + "/in"},
+         "--shard wants K/N with 0 <= K < N, not '3/3'"},
+        {{"-o", dir + "/out", "--fast", dir + "/in"}, "unknown option '--fast'"},
+        {{"-o", dir + "/out", "--sigma=101", dir + "/in"},
+         "--sigma wants a number from 0 to 100, not '101'"},
+        {{"-o", dir + "/out", "--format", "gif", dir + "/in"},
+         "--format wants csv, png, npy or tiff, not 'gif'"},
+    };
+    for (const auto& [words, message] : cases) {
         const ProgramRun run = batch(words);
-        EXPECT_EQ(run.exitStatus, 2) << words[words.size() - 2];
+        EXPECT_EQ(run.exitStatus, 2) << message;
         EXPECT_EQ(run.out, "");
-        EXPECT_EQ(run.err.rfind("segmora-batch: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find("\nusage: segmora-batch -o OUT_DIR"), std::string::npos);
+        EXPECT_EQ(run.err, "segmora-batch: " + message + "; see segmora-batch --help\n");
     }
     EXPECT_FALSE(fileExists(dir + "/out"));
+    const ProgramRun help = batch({"--help"});
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_EQ(help.err, "");
+    for (const char* option : {"usage: segmora-batch -o OUT_DIR", "\n  -j, --jobs ", "\n  -r ",
+                               "\n  -v ", "\n  -R, --recursive ", "\n  --shard ", "\n  --resume ",
+                               "\n  --threshold ", "\n  --format ", "\n  -h, --help "}) {
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    }
 }
 
 // A batch of many one-megapixel photos, stopped by a signal once the first is done.

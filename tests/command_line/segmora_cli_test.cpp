@@ -12,9 +12,8 @@ class SegmoraCli : public CliTest {
     SegmoraCli() : CliTest("segmora_cli", gradientPhoto()) {}
 };
 
-TEST_F(SegmoraCli, UsageForTooFewWordsOrADanglingOption) {
-    for (const auto& words :
-         std::vector<std::vector<std::string>>{{}, {"-i"}, {"-i", image, "-o"}}) {
+TEST_F(SegmoraCli, UsageForTooFewWords) {
+    for (const auto& words : std::vector<std::vector<std::string>>{{}, {"-i"}}) {
         ProgramRun r = run(words);
         EXPECT_EQ(r.exitStatus, 255);
         EXPECT_EQ(r.out, kUsage);
@@ -22,8 +21,45 @@ TEST_F(SegmoraCli, UsageForTooFewWordsOrADanglingOption) {
     }
 }
 
+TEST_F(SegmoraCli, UnknownOrDanglingOptionsAreErrorsNamingThemAndNothingIsWritten) {
+    struct Case {
+        std::vector<std::string> words;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"-i", image, "-o"}, "option -o wants a value"},
+        {{"-i", image, "--output", output}, "unknown option '--output'"},
+        {{"-x", "y", "-o", output, "-i", image}, "unknown option '-x'"},
+        {{"-i", image, "-k", "100", "-o", output}, "unknown option '-k'"},
+        {{"-o", output, "-i", image, "stray"}, "unknown option 'stray'"},
+    };
+    for (const Case& c : cases) {
+        ProgramRun r = run(c.words);
+        EXPECT_EQ(r.exitStatus, 255) << c.message;
+        EXPECT_EQ(r.out, "") << c.message;
+        EXPECT_EQ(r.err, "Segmora: " + c.message + "; see Segmora --help\n");
+        EXPECT_EQ(entryCount(dir), 1) << c.message;
+    }
+}
+
+TEST_F(SegmoraCli, HelpListsEveryOptionOnStandardOutput) {
+    for (const auto& words : std::vector<std::vector<std::string>>{
+             {"-h"}, {"--help"}, {"-i", image, "-o", output, "--help"}}) {
+        ProgramRun r = run(words);
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.rfind("Usage: Segmora -i IMAGE", 0), 0u) << r.out;
+        for (const char* option : {"\n  -i ", "\n  -o ", "\n  -r ", "\n  -v ", "\n  -m ",
+                                   "\n  --threshold ", "\n  --sigma ", "\n  --cap-divisor ",
+                                   "\n  --min-size ", "\n  --format ", "\n  -h, --help "}) {
+            EXPECT_NE(r.out.find(option), std::string::npos) << option;
+        }
+        EXPECT_EQ(entryCount(dir), 1);
+    }
+}
+
 TEST_F(SegmoraCli, WritesLabelFileAndExactConsoleLines) {
-    ProgramRun r = run({"-m", "mask.png", "-x", "y", "-o", output, "-i", image});
+    ProgramRun r = run({"-m", "mask.png", "-o", output, "-i", image});
     int count = 0;
     const std::string expected = expectedLabelFile(photo, cv::Mat_<int>(12, 16, 1), 500, &count);
     EXPECT_EQ(r.exitStatus, 0);

@@ -1,0 +1,115 @@
+#include "job_options.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <vector>
+
+namespace segmora {
+
+namespace {
+
+// A decimal number: digits, at most one point, an optional exponent; a leading sign.
+std::optional<double> parseNumber(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789.eE+-") != std::string::npos)
+        return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::optional<int> parseWhole(const std::string& text, int lowest) {
+    const std::optional<double> value = parseNumber(text);
+    if (!value || *value != std::floor(*value) || *value < lowest ||
+        *value > std::numeric_limits<int>::max() || text.find_first_of(".eE") != std::string::npos)
+        return std::nullopt;
+    return static_cast<int>(*value);
+}
+
+std::optional<float> parseFloat(const std::string& text, double highest) {
+    const std::optional<double> value = parseNumber(text);
+    if (!value || *value < 0 || *value > highest) return std::nullopt;
+    return static_cast<float>(*value);
+}
+
+struct JobOption {
+    const char* word;
+    const char* valueName;
+    const char* wants;  // for messages: "--sigma wants WANTS, not 'x'"
+    const char* help;
+};
+
+const std::vector<JobOption>& jobOptions() {
+    static const std::vector<JobOption> options = {
+        {"--threshold", "T", "a number from 0 up",
+         "merge threshold; larger gives larger superpixels (default 500)"},
+        {"--sigma", "S", "a number from 0 to 100",
+         "Gaussian smoothing before the edges (default 0: none)"},
+        {"--cap-divisor", "N", "a whole number from 1 up",
+         "a superpixel holds at most pixels/N + 20 pixels (default 500, 3000 with regions)"},
+        {"--min-size", "N", "a whole number from 0 up",
+         "smaller superpixels are absorbed by a neighbour (default 5)"},
+        {"--format", "F", "csv, png, npy or tiff",
+         "label file form: csv, png, npy or tiff (default: by extension, else csv)"},
+    };
+    return options;
+}
+
+const JobOption* findOption(const std::string& word) {
+    for (const JobOption& option : jobOptions()) {
+        if (word == option.word) return &option;
+    }
+    return nullptr;
+}
+
+bool applyValue(PhotoJob& job, const std::string& word, const std::string& value) {
+    Parameters& knobs = job.parameters;
+    if (word == "--threshold") {
+        const std::optional<float> v = parseFloat(value, std::numeric_limits<float>::max());
+        if (v) knobs.threshold = *v;
+        return v.has_value();
+    }
+    if (word == "--sigma") {
+        const std::optional<float> v = parseFloat(value, kMaxSigma);
+        if (v) knobs.sigma = *v;
+        return v.has_value();
+    }
+    if (word == "--cap-divisor" || word == "--min-size") {
+        const std::optional<int> v = parseWhole(value, word == "--min-size" ? 0 : 1);
+        if (v) (word == "--min-size" ? knobs.minSize : knobs.capDivisor) = *v;
+        return v.has_value();
+    }
+    const std::optional<LabelFormat> format = labelFormatNamed(value);
+    if (format) job.labelFormat = *format;
+    return format.has_value();
+}
+
+}  // namespace
+
+bool isJobOption(const std::string& word) {
+    return findOption(word) != nullptr;
+}
+
+void setJobOption(PhotoJob& job, const std::string& word, const std::string& value) {
+    const JobOption* option = findOption(word);
+    if (option == nullptr) throw std::logic_error("not a photo option: " + word);
+    if (!applyValue(job, word, value)) {
+        throw BadOptionValue(word + " wants " + option->wants + ", not '" + value + "'");
+    }
+}
+
+std::string jobOptionsUsage(int indent, int column) {
+    std::string text;
+    for (const JobOption& option : jobOptions()) {
+        std::string line =
+            std::string(static_cast<size_t>(indent), ' ') + option.word + " " + option.valueName;
+        line.append(static_cast<size_t>(std::max<int>(1, column - static_cast<int>(line.size()))),
+                    ' ');
+        text += line + option.help + "\n";
+    }
+    return text;
+}
+
+}  // namespace segmora

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "photo_job.h"
+
+namespace segmora {
+
+// A command-line value that an option cannot take; the message names the option.
+class BadOptionValue : public std::invalid_argument {
+  public:
+    using std::invalid_argument::invalid_argument;
+};
+
+// True for the options both programs take for each photo: --threshold, --sigma,
+// --cap-divisor, --min-size and --format.
+bool isJobOption(const std::string& word);
+
+// Sets such an option's value in `job`. Throws BadOptionValue
+// "--sigma wants a number from 0 to 100, not 'x'" for a value out of range or not a number.
+void setJobOption(PhotoJob& job, const std::string& word, const std::string& value);
+
+// Usage lines of these options, each ended by a line feed, indented by `indent` spaces
+// with the descriptions starting at column `column`.
+std::string jobOptionsUsage(int indent, int column);
+
+}  // namespace segmora
