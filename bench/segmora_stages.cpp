@@ -17,7 +17,9 @@
 #include "input_channels.h"
 #include "label_file.h"
 #include "large_matrix_allocator.h"
+#include "output_file.h"
 #include "parallel.h"
+#include "photo_channels.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
 #include "segment_merging.h"
@@ -88,7 +90,10 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
         numberSegments(forest, labels.ptr<int32_t>(), pixels);
         forest = SegmentForest();
     });
-    times.time("label file", [&] { writeLabelMap(labelPath, labels); });
+    times.time("label file", [&] {
+        OutputFile file(labelPath, "label file");
+        writeLabelMap(file, labels);
+    });
     times.record("all stages", std::chrono::duration<double>(Clock::now() - whole).count());
 }
 
