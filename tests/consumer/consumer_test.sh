@@ -39,6 +39,10 @@ if [[ $mode == --install ]]; then
         awk '$5 == "GLOBAL" && $6 == "DEFAULT" && $7 != "UND" { print $8 }' | c++filt |
         grep -v -E '^segmora::(Segmenter::|segmentPhoto\(|segment\(|photoParameters\()' || true)
     [[ -z $exported ]] || fail "libsegmora exports more than its API: $exported"
+    # The installed program gives the fixed answer too.
+    "$prefix/bin/Segmora" -i "$root/samples/chelsea.png" -o "$scratch/chelsea.plain.csv" >/dev/null
+    (cd "$scratch" && grep ' chelsea\.plain\.csv$' "$golden/SHA256SUMS" | sha256sum --quiet -c -) ||
+        fail "the installed Segmora's label file differs from the fixed answer"
 elif [[ $mode == --prefix ]]; then
     prefix=$where
 else
