@@ -9,6 +9,7 @@
 
 #include "colour_image.h"
 #include "large_matrix_allocator.h"
+#include "photo_channels.h"
 #include "segment_image_reference.h"
 #include "segmora/segmora.h"
 

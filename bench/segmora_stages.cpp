@@ -21,7 +21,9 @@
 #include "image_channels.h"
 #include "label_file.h"
 #include "large_matrix_allocator.h"
+#include "output_file.h"
 #include "parallel.h"
+#include "photo_channels.h"
 #include "photo_planes.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
@@ -122,7 +124,10 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
         numberSegments(forest, labels.ptr<int32_t>(), pixels);
         forest = SegmentForest();
     });
-    times.time("label file", [&] { writeLabelMap(labelPath, labels); });
+    times.time("label file", [&] {
+        OutputFile file(labelPath, "label file");
+        writeLabelMap(file, labels);
+    });
     times.record("all stages", Clock::now() - whole);
 }
 

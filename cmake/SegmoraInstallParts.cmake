@@ -1,7 +1,8 @@
 # Install rules for the parts that exist only in some builds: the batch program, the Octave
-# MEX functions with their help files, and the Python module. SegmoraInstall.cmake reads
-# this file at the end of the top-level CMakeLists.txt, when every folder has added its
-# targets, so each part is installed exactly when its target exists.
+# MEX functions with their help files, the Python module and the manual pages of the
+# programs. SegmoraInstall.cmake reads this file at the end of the top-level
+# CMakeLists.txt, when every folder has added its targets, so each part is installed
+# exactly when its target exists.
 
 if(TARGET segmora-batch)
   install(TARGETS segmora-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -40,4 +41,18 @@ if(TARGET segmora_python)
           FILES_MATCHING PATTERN "*.py" PATTERN "*.so"
           PATTERN __pycache__ EXCLUDE)
   segmora_install_strip(${SEGMORA_INSTALL_PYTHONDIR}/segmora "*.so" --strip-unneeded)
+endif()
+
+# docs/PROGRAM.1.in: the manual page of each program that is built, into man1 (a Debian
+# package installs them compressed instead: packaging/deb.cmake).
+if(NOT SEGMORA_PACKAGE_DEB)
+  file(GLOB manualPages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.1.in)
+  foreach(manualPage IN LISTS manualPages)
+    cmake_path(GET manualPage FILENAME page)
+    string(REGEX REPLACE "\\.1\\.in$" "" program ${page})
+    if(TARGET ${program})
+      configure_file(${manualPage} ${PROJECT_BINARY_DIR}/docs/${program}.1 @ONLY)
+      install(FILES ${PROJECT_BINARY_DIR}/docs/${program}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
+  endforeach()
 endif()

@@ -91,10 +91,4 @@ void writeBoundaryPicture(OutputFile& file, const std::string& path,
     file.commit();
 }
 
-void writeBoundaryPicture(const std::string& path, const cv::Mat_<cv::Vec3b>& photo,
-                          const cv::Mat_<int>& labels, const cv::Mat_<int>* regions) {
-    OutputFile file(path, "boundary picture");
-    writeBoundaryPicture(file, path, photo, labels, regions);
-}
-
 }  // namespace segmora

@@ -33,8 +33,5 @@ class OutputFile;
 void writeBoundaryPicture(OutputFile& file, const std::string& path,
                           const cv::Mat_<cv::Vec3b>& photo, const cv::Mat_<int>& labels,
                           const cv::Mat_<int>* regions);
-// The same into a file of its own at `path`.
-void writeBoundaryPicture(const std::string& path, const cv::Mat_<cv::Vec3b>& photo,
-                          const cv::Mat_<int>& labels, const cv::Mat_<int>* regions);
 
 }  // namespace segmora

@@ -5,10 +5,18 @@
 #include <opencv2/imgcodecs.hpp>
 #include <stdexcept>
 
+#include "output_file.h"
 #include "scratch_files.h"
 
 namespace segmora {
 namespace {
+
+// A picture of its own at `path`, as the programs write one.
+void writeBoundaryPicture(const std::string& path, const cv::Mat_<cv::Vec3b>& photo,
+                          const cv::Mat_<int>& labels, const cv::Mat_<int>* regions) {
+    OutputFile file(path, "boundary picture");
+    segmora::writeBoundaryPicture(file, path, photo, labels, regions);
+}
 
 // A matrix from rows of digits, e.g. {"112", "122"}.
 cv::Mat_<int> idsFrom(const std::vector<std::string>& rows) {

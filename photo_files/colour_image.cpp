@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 #include <stdexcept>
 
 #include "image_header.h"
@@ -54,22 +53,6 @@ cv::Mat_<cv::Vec3b> readColourImage(const std::string& path) {
     if (decoded.empty()) fail(path, "not a readable image format");
     if (isTooLarge(decoded.cols, decoded.rows)) failTooLarge(path, decoded.cols, decoded.rows);
     return decoded;
-}
-
-cv::Mat_<cv::Vec3b> toLab(const cv::Mat_<cv::Vec3b>& colour) {
-    cv::Mat_<cv::Vec3b> lab(colour.rows, colour.cols);
-    cv::cvtColor(colour, lab, cv::COLOR_BGR2Lab, 0);
-    return lab;
-}
-
-cv::Mat_<cv::Vec3d> toEngineImage(const cv::Mat_<cv::Vec3b>& lab) {
-    cv::Mat_<cv::Vec3d> image;
-    lab.convertTo(image, CV_64FC3, 1.0, 0.0);
-    for (int y = 0; y < image.rows; ++y) {
-        cv::Vec3d* row = image[y];
-        for (int x = 0; x < image.cols; ++x) row[x][0] = row[x][0] * kLightnessScale;
-    }
-    return image;
 }
 
 }  // namespace segmora

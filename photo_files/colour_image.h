@@ -14,10 +14,4 @@ namespace segmora {
 // limit, when the user sets it, is reported as "too large" too.)
 cv::Mat_<cv::Vec3b> readColourImage(const std::string& path);
 
-// 8-bit Lab of the colour image (L stretched to 0..255, a and b offset by 128).
-cv::Mat_<cv::Vec3b> toLab(const cv::Mat_<cv::Vec3b>& colour);
-
-// The engine's input: the 8-bit Lab values as doubles, L multiplied by kLightnessScale.
-cv::Mat_<cv::Vec3d> toEngineImage(const cv::Mat_<cv::Vec3b>& lab);
-
 }  // namespace segmora

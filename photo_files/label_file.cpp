@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <exception>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "binary_label_file.h"
 #include "output_file.h"
+#include "parallel.h"
 
 namespace segmora {
 
@@ -41,48 +39,16 @@ void formatRows(const cv::Mat_<int>& labels, int begin, int end, std::vector<cha
     text.resize(static_cast<size_t>(out - text.data()));
 }
 
-// Formats rows [first, last) into texts[0 .. parts - 1], part p taking the
-// p-th of `parts` equal shares, each on a thread of its own (the caller's
-// among them).
-void formatInParts(const cv::Mat_<int>& labels, int first, int last,
-                   std::vector<std::vector<char>>& texts) {
-    const int parts = static_cast<int>(texts.size());
-    std::vector<std::exception_ptr> failures(texts.size());
-    auto formatPart = [&](int part) {
-        try {
-            formatRows(labels, first + (last - first) * part / parts,
-                       first + (last - first) * (part + 1) / parts, texts[part]);
-        } catch (...) {
-            failures[part] = std::current_exception();
-        }
-    };
-    std::vector<std::thread> threads;
-    for (int part = 1; part < parts; ++part) {
-        try {
-            threads.emplace_back(formatPart, part);
-        } catch (const std::system_error&) {
-            formatPart(part);  // no thread to be had: format it here
-        }
-    }
-    formatPart(0);
-    for (std::thread& thread : threads) thread.join();
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) std::rethrow_exception(failure);
-    }
-}
-
-int threadsToUse(int threads) {
-    if (threads >= 1) return std::min(threads, 64);
-    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-}
-
 void writeRows(OutputFile& file, const cv::Mat_<int>& labels, int threads) {
     const int parts =
-        std::min(threadsToUse(threads), std::max(1, labels.rows * labels.cols / (1 << 16)));
+        std::min(threadCountFor(threads), std::max(1, labels.rows * labels.cols / (1 << 16)));
     std::vector<std::vector<char>> texts(static_cast<size_t>(parts));
     for (int first = 0; first < labels.rows; first += kRowsPerBlock) {
         const int last = std::min(labels.rows, first + kRowsPerBlock);
-        formatInParts(labels, first, last, texts);
+        runInParts(parts, last - first, [&](int part, int64_t begin, int64_t end) {
+            formatRows(labels, first + static_cast<int>(begin), first + static_cast<int>(end),
+                       texts[part]);
+        });
         for (const std::vector<char>& text : texts) file.write(text.data(), text.size());
     }
 }
@@ -97,11 +63,6 @@ void writeDegenerate(OutputFile& file, const cv::Mat_<int>& labels) {
 }
 
 }  // namespace
-
-void writeLabelMap(const std::string& outputPath, const cv::Mat_<int>& labels, int threads) {
-    OutputFile file(outputPath, "label file");
-    writeLabelMap(file, labels, threads);
-}
 
 void writeLabelMap(OutputFile& file, const cv::Mat_<int>& labels, int threads) {
     if (labels.rows > 0 && labels.cols > 0) {

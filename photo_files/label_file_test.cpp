@@ -13,6 +13,12 @@
 namespace segmora {
 namespace {
 
+// A label file of its own at `path`, as the programs write one.
+void writeLabelMap(const std::string& path, const cv::Mat_<int>& labels) {
+    OutputFile file(path, "label file");
+    segmora::writeLabelMap(file, labels);
+}
+
 class LabelFile : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -2,8 +2,6 @@
 
 #include <map>
 
-#include "segmora/segmora.h"
-
 namespace segmora {
 
 void mergeSmallSegments(DisjointSetForest& forest, int32_t edgeCount, const GraphEdge* edges,

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "segmora/segmora.h"
+#include "reference_rules.h"
 
 namespace segmora {
 
@@ -60,7 +60,7 @@ std::string labelMapViolation(const cv::Mat_<int>& labels, int segmentCount) {
     if (labels.empty()) return segmentCount == 0 ? "" : "empty map with a non-zero count";
     std::string numbering = numberingViolation(labels, segmentCount);
     if (!numbering.empty()) return numbering;
-    const bool tiny = labels.total() < static_cast<size_t>(kMinSegmentSize);
+    const bool tiny = labels.total() < static_cast<size_t>(kReferenceMinSize);
     std::vector<char> seen(labels.total(), 0);
     std::vector<char> labelSeen(static_cast<size_t>(segmentCount) + 1, 0);
     for (int y = 0; y < labels.rows; ++y) {
@@ -71,7 +71,7 @@ std::string labelMapViolation(const cv::Mat_<int>& labels, int segmentCount) {
                 return "segment " + std::to_string(label) + " is split" + at(y, x);
             labelSeen[label] = 1;
             const int size = floodFill(labels, seen, y, x);
-            if (size < kMinSegmentSize && !tiny) {
+            if (size < kReferenceMinSize && !tiny) {
                 return "segment " + std::to_string(label) + " has " + std::to_string(size) +
                        " pixels";
             }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <opencv2/core.hpp>
 
 #include "channel_image.h"
 
@@ -24,8 +25,17 @@ inline float edgeWeight(const float* const* s0, const float* const* s1, const fl
     return std::sqrt((d0 * d0 + d1 * d1) + d2 * d2);
 }
 
-// Appends the edges of every pixel in row-major order (right, below,
-// below right, above right) and returns how many were written.
+// Appends the edges of every pixel of the three width x height channels (rows given
+// through row tables) in row-major order (right, below, below right, above right) and
+// returns how many were written.
+int32_t buildEdges(const float* const* s0, const float* const* s1, const float* const* s2,
+                   int32_t width, int32_t height, GraphEdge* edges);
+
+// The same for three planes of one shape.
+int32_t buildEdges(const cv::Mat_<float>& s0, const cv::Mat_<float>& s1, const cv::Mat_<float>& s2,
+                   GraphEdge* edges);
+
+// The same for the engine's channel images, for the tools that time or probe its stages.
 int32_t buildEdges(const ChannelImage& s0, const ChannelImage& s1, const ChannelImage& s2,
                    GraphEdge* edges);
 

@@ -7,6 +7,7 @@
 
 #include "block_pool.h"
 #include "edge_numbers.h"
+#include "reference_rules.h"
 #include "segment_merging.h"
 
 namespace segmora {
@@ -86,6 +87,7 @@ TEST(SizeCap, TruncatesQuotientPlusTwenty) {
          {Case{640 * 480, 500, 634}, Case{640 * 480, 3000, 122}, Case{100 * 100, 500, 40},
           Case{100 * 100, 3000, 23}, Case{1, 500, 20}, Case{0, 7, 20}}) {
         EXPECT_EQ(sizeCapFor(c.vertices, c.divisor), c.cap) << c.vertices << " / " << c.divisor;
+        EXPECT_EQ(referenceSizeCap(c.vertices, c.divisor), c.cap) << "reference";
     }
 }
 

@@ -18,6 +18,13 @@
 #include <opencv2/core.hpp>
 #include <vector>
 
+// Marks what the library exports; everything else in it is hidden.
+#if defined(__GNUC__)
+#define SEGMORA_API __attribute__((visibility("default")))
+#else
+#define SEGMORA_API
+#endif
+
 namespace segmora {
 
 // Images must have fewer pixels than this (2^29); larger ones are refused.
@@ -59,13 +66,13 @@ constexpr float kMaxSigma = 100.0f;
 
 // The parameters the program uses for a photo: threshold 500, no smoothing, cap divisor
 // 500, or 3000 when a region map is given, minimum size 5.
-Parameters photoParameters(bool withRegions);
+SEGMORA_API Parameters photoParameters(bool withRegions);
 
 // A worker that keeps its warm buffers from one call to the next: segmenting many photos
 // through one Segmenter avoids mapping and faulting fresh memory for each. Keep one per
 // thread; a Segmenter must not be used by two threads at once, but different Segmenters
 // may work side by side. The buffers are given back by release() or the destructor.
-class Segmenter {
+class SEGMORA_API Segmenter {
   public:
     // `threads`: threads inside one call (0: one per core, at most 8; results never depend
     // on it).
@@ -106,13 +113,13 @@ class Segmenter {
 };
 
 // One-shot calls: a Segmenter for the call alone.
-Segmentation segmentPhoto(const cv::Mat& bgr);
-Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions);
-Segmentation segmentPhoto(const cv::Mat& bgr, const Parameters& parameters);
-Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
-                          const Parameters& parameters);
-Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
-                     const cv::Mat_<int>& regions = cv::Mat_<int>());
+SEGMORA_API Segmentation segmentPhoto(const cv::Mat& bgr);
+SEGMORA_API Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions);
+SEGMORA_API Segmentation segmentPhoto(const cv::Mat& bgr, const Parameters& parameters);
+SEGMORA_API Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                                      const Parameters& parameters);
+SEGMORA_API Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                                 const cv::Mat_<int>& regions = cv::Mat_<int>());
 
 // ---------------------------------------------------------------------------------------
 // The superpixel graph: what each superpixel holds and which superpixels touch.

@@ -78,6 +78,7 @@ TEST_F(BoundaryPictureCli, DrawsLabelBoundariesAndLeavesConsoleAndLabelsAlone) {
     const ProgramRun plain = run({"-i", image, "-o", output});
     ASSERT_EQ(plain.exitStatus, 0) << plain.err;
     const std::string labelText = readFile(output);
+    EXPECT_EQ(labelText, expectedLabelFile(photo, cv::Mat_<int>(photo.rows, photo.cols, 1), 500));
     std::remove(output.c_str());
     const ProgramRun r = run({"-v", dir + "/first.png", "-i", image, "-o", output, "-v", picture});
     EXPECT_EQ(r.exitStatus, 0);
@@ -96,6 +97,7 @@ TEST_F(BoundaryPictureCli, RegionBoundariesTakeTheSecondColour) {
     const ProgramRun r =
         run({"-i", image, "-r", dir + "/regions.txt", "-o", output, "-v", picture});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(readFile(output), expectedLabelFile(photo, regions, 3000));
     expectPicture(parseLabels(readFile(output)), regions);
 }
 

@@ -6,9 +6,9 @@
 #include <opencv2/imgcodecs.hpp>
 #include <sstream>
 
-#include "colour_image.h"
+#include "photo_channels.h"
 #include "scratch_files.h"
-#include "segmora/segmora.h"
+#include "segment_image_reference.h"
 
 cv::Mat_<cv::Vec3b> gradientPhoto() {
     cv::Mat_<cv::Vec3b> photo(12, 16);
@@ -38,13 +38,13 @@ std::string regionFileText(const cv::Mat_<int>& regions, const std::string& line
 
 std::string expectedLabelFile(const cv::Mat_<cv::Vec3b>& colour, const cv::Mat_<int>& regions,
                               int capDivisor, int* count) {
-    segmora::Parameters parameters;
-    parameters.capDivisor = capDivisor;
-    const segmora::Segmentation result =
-        segmora::segment(segmora::toEngineImage(segmora::toLab(colour)), parameters, regions);
-    if (count != nullptr) *count = result.count;
+    cv::Mat_<int> labels;
+    int segments = 0;
+    segmora::segmentImageReference(segmora::toEngineImage(segmora::toLab(colour)), 0.0f, 500.0f,
+                                   segments, labels, capDivisor, regions);
+    if (count != nullptr) *count = segments;
     std::ostringstream text;
-    text << cv::format(result.labels, cv::Formatter::FMT_CSV) << "\n";
+    text << cv::format(labels, cv::Formatter::FMT_CSV) << "\n";
     return text.str();
 }
 

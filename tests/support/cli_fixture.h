@@ -19,9 +19,10 @@ cv::Mat_<int> leftRightRegions();
 // single spaces, each line ended by `lineEnd`.
 std::string regionFileText(const cv::Mat_<int>& regions, const std::string& lineEnd = "\n");
 
-// The label file the program must write for this decoded colour image
-// (straight from the engine and OpenCV's CSV rendering); `count` receives
-// the superpixel count when given.
+// The label file the program must write for this decoded colour image with
+// threshold 500, no smoothing and minimum size 5, as the reference path
+// computes it (never the engine), in OpenCV's CSV rendering; `count`
+// receives the superpixel count when given.
 std::string expectedLabelFile(const cv::Mat_<cv::Vec3b>& colour, const cv::Mat_<int>& regions,
                               int capDivisor, int* count = nullptr);
 
