@@ -13,6 +13,57 @@ struct AxisPoint {
     float minor;
 };
 
+// Below this major extent every error value the single-precision walk meets is a multiple of
+// one half smaller than 2^23 in magnitude, so single precision holds it exactly and a walk on
+// twice the error in integers moves the minor coordinate at the same pixels.
+constexpr float exactExtentLimit = 8388608.0f;  // 2^23
+
+// The walk as described: the error term in single precision. Kept for extents where single
+// precision rounds the error, and for coordinates that are not whole numbers.
+double walkRounding(const double* elements, std::int64_t start, std::int64_t end, std::int32_t m,
+                    std::int64_t majorStride, std::int64_t minorStride, float majorExtent,
+                    float minorExtent, std::int32_t minorStep) {
+    float error = majorExtent * 0.5f;
+    double best = NO_PIXEL_VISITED;
+    for (std::int64_t i = start; i < end; ++i) {
+        const double sample =
+            std::fabs(static_cast<float>(elements[i * majorStride + m * minorStride]));
+        if (!(best > sample)) {
+            best = sample;
+        }
+        error -= minorExtent;
+        if (error < 0.0f) {
+            m += minorStep;
+            error += majorExtent;
+        }
+    }
+    return best;
+}
+
+// The same walk on twice the error in integers, without a branch per pixel: a slope's minor
+// steps are as hard to predict as coin tosses, and every mispredicted step would throw away the
+// loads the processor has already started for the pixels after it.
+double walkExact(const double* pixel, std::int64_t count, std::int64_t majorStride,
+                 std::int64_t minorStride, std::int64_t majorExtent, std::int64_t minorExtent) {
+    const std::int64_t twiceMajor = 2 * majorExtent;
+    const std::int64_t twiceMinor = 2 * minorExtent;
+    std::int64_t twiceError = majorExtent;
+    double best = NO_PIXEL_VISITED;
+    for (; count > 0; --count) {
+        const double sample = std::fabs(static_cast<float>(*pixel));
+        best = best > sample ? best : sample;  // a NaN best gives way; a NaN sample wins
+        twiceError -= twiceMinor;
+        const std::int64_t carry = -static_cast<std::int64_t>(twiceError < 0);  // 0 or all ones
+        pixel += majorStride + (minorStride & carry);
+        twiceError += twiceMajor & carry;
+    }
+    return best;
+}
+
+bool isWhole(float x) {
+    return x == std::trunc(x);
+}
+
 }  // namespace
 
 // All set-up arithmetic stays in single precision on purpose: the pixels visited, and so the
@@ -32,28 +83,25 @@ double lineMaximum(float colA, float rowA, float colB, float rowB, const double*
     const float majorExtent = last.major - first.major;
     const float minorExtent = std::fabs(last.minor - first.minor);
     const std::int32_t minorStep = last.minor > first.minor ? 1 : -1;
-    float error = majorExtent * 0.5f;
-    std::int32_t m = static_cast<std::int32_t>(first.minor);
+    const std::int32_t m = static_cast<std::int32_t>(first.minor);
     const std::int64_t start = static_cast<std::int32_t>(first.major);
     const std::int64_t end = static_cast<std::int32_t>(last.major);
     // A steep line steps down a column (contiguous); otherwise it steps across columns.
     const std::int64_t majorStride = steep ? 1 : rows;
     const std::int64_t minorStride = steep ? rows : 1;
 
-    double best = NO_PIXEL_VISITED;
-    for (std::int64_t i = start; i < end; ++i) {
-        const double sample =
-            std::fabs(static_cast<float>(elements[i * majorStride + m * minorStride]));
-        if (!(best > sample)) {
-            best = sample;
-        }
-        error -= minorExtent;
-        if (error < 0.0f) {
-            m += minorStep;
-            error += majorExtent;
-        }
+    if (start >= end) {
+        return NO_PIXEL_VISITED;
     }
-    return best;
+    if (majorExtent < exactExtentLimit && minorExtent <= majorExtent && isWhole(majorExtent) &&
+        isWhole(minorExtent)) {
+        return walkExact(elements + start * majorStride + std::int64_t{m} * minorStride,
+                         end - start, majorStride, minorStep * minorStride,
+                         static_cast<std::int64_t>(majorExtent),
+                         static_cast<std::int64_t>(minorExtent));
+    }
+    return walkRounding(elements, start, end, m, majorStride, minorStride, majorExtent, minorExtent,
+                        minorStep);
 }
 
 }  // namespace lineprobe
