@@ -40,22 +40,54 @@ double walkRounding(const double* elements, std::int64_t start, std::int64_t end
     return best;
 }
 
-// The same walk on twice the error in integers, without a branch per pixel: a slope's minor
-// steps are as hard to predict as coin tosses, and every mispredicted step would throw away the
-// loads the processor has already started for the pixels after it.
-double walkExact(const double* pixel, std::int64_t count, std::int64_t majorStride,
-                 std::int64_t minorStride, std::int64_t majorExtent, std::int64_t minorExtent) {
-    const std::int64_t twiceMajor = 2 * majorExtent;
-    const std::int64_t twiceMinor = 2 * minorExtent;
-    std::int64_t twiceError = majorExtent;
-    double best = NO_PIXEL_VISITED;
-    for (; count > 0; --count) {
-        const double sample = std::fabs(static_cast<float>(*pixel));
-        best = best > sample ? best : sample;  // a NaN best gives way; a NaN sample wins
+// One step of the walk on twice the error in integers, without a branch: a slope's minor steps
+// are as hard to predict as coin tosses, and every mispredicted step would throw away the loads
+// the processor has already started for the pixels after it.
+struct ExactStep {
+    std::int64_t majorStride;
+    std::int64_t minorStride;  // signed: the minor step's direction
+    std::int64_t twiceMajor;
+    std::int64_t twiceMinor;
+
+    void operator()(const double*& pixel, std::int64_t& twiceError) const {
         twiceError -= twiceMinor;
         const std::int64_t carry = -static_cast<std::int64_t>(twiceError < 0);  // 0 or all ones
         pixel += majorStride + (minorStride & carry);
         twiceError += twiceMajor & carry;
+    }
+};
+
+// How many pixels ahead of the walk a second walker asks for the memory. Lines that jump from
+// column to column stall on each load otherwise; a small matrix pays a few instructions.
+constexpr std::int64_t prefetchDistance = 64;
+
+template <bool prefetch>
+double walkExact(const double* pixel, std::int64_t count, std::int64_t majorExtent,
+                 const ExactStep& step) {
+    std::int64_t twiceError = majorExtent;
+    double best = NO_PIXEL_VISITED;
+    const auto visit = [&best](const double* at) {
+        const double sample = std::fabs(static_cast<float>(*at));
+        best = best > sample ? best : sample;  // a NaN best gives way; a NaN sample wins
+    };
+    if (prefetch && count > prefetchDistance) {
+        // The walker ahead only ever points at pixels of the line.
+        const double* ahead = pixel;
+        std::int64_t aheadError = twiceError;
+        for (std::int64_t k = 0; k < prefetchDistance; ++k) {
+            step(ahead, aheadError);
+        }
+        for (count -= prefetchDistance; count > 0; --count) {
+            __builtin_prefetch(ahead);
+            step(ahead, aheadError);
+            visit(pixel);
+            step(pixel, twiceError);
+        }
+        count = prefetchDistance;
+    }
+    for (; count > 0; --count) {
+        visit(pixel);
+        step(pixel, twiceError);
     }
     return best;
 }
@@ -95,10 +127,15 @@ double lineMaximum(float colA, float rowA, float colB, float rowB, const double*
     }
     if (majorExtent < exactExtentLimit && minorExtent <= majorExtent && isWhole(majorExtent) &&
         isWhole(minorExtent)) {
-        return walkExact(elements + start * majorStride + std::int64_t{m} * minorStride,
-                         end - start, majorStride, minorStep * minorStride,
-                         static_cast<std::int64_t>(majorExtent),
-                         static_cast<std::int64_t>(minorExtent));
+        const auto major = static_cast<std::int64_t>(majorExtent);
+        const auto minor = static_cast<std::int64_t>(minorExtent);
+        const ExactStep step{majorStride, minorStep * minorStride, 2 * major, 2 * minor};
+        const double* first = elements + start * majorStride + std::int64_t{m} * minorStride;
+        // Down a column that changes less than once per cache line, the processor's own
+        // prefetching keeps up.
+        const bool contiguous = steep && minor * 8 < major;
+        return contiguous ? walkExact<false>(first, end - start, major, step)
+                          : walkExact<true>(first, end - start, major, step);
     }
     return walkRounding(elements, start, end, m, majorStride, minorStride, majorExtent, minorExtent,
                         minorStep);

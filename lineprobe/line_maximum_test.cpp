@@ -247,7 +247,8 @@ TEST(LineMaximumFastWalk, SameAsThePlainWalkBetweenBorderPixels) {
 // Long lines through a large matrix, with slopes near 0, 1 and infinity where the error term
 // reaches exactly zero or one step wraps. A maximum over so many values rarely shows a stray
 // pixel, so each line runs through a matrix of zeros in which the plain walk's pixels hold 0.5
-// and their neighbours across the line 1: the result is 0.5 only if the walk keeps to the path.
+// (the last 0.75) and their neighbours across the line and the end pixel 1: the result is 0.75
+// only if the walk keeps to the path to its last pixel.
 TEST(LineMaximumFastWalk, KeepsToThePlainPathOnLongNearlyStraightLines) {
     constexpr int side = 1500;
     constexpr int last = side - 1;
@@ -261,9 +262,14 @@ TEST(LineMaximumFastWalk, KeepsToThePlainPathOnLongNearlyStraightLines) {
                 if (neighbour >= 0 && neighbour < side * side) elements[neighbour] = 1.0;
             }
         }
+        const std::int64_t ends[] = {std::int64_t{colA} * side + rowA,
+                                     std::int64_t{colB} * side + rowB};
+        for (const std::int64_t end : ends) elements[end] = 1.0;  // the path holds one of them
         for (const std::int64_t offset : path) elements[offset] = 0.5;
-        EXPECT_EQ(lineMaximum(ca, ra, cb, rb, elements.data(), side), 0.5)
+        elements[path.back()] = 0.75;
+        EXPECT_EQ(lineMaximum(ca, ra, cb, rb, elements.data(), side), 0.75)
             << "(" << colA << "," << rowA << ") to (" << colB << "," << rowB << ")";
+        for (const std::int64_t end : ends) elements[end] = 0.0;
         for (const std::int64_t offset : path) {
             for (const std::int64_t neighbour : {offset - across, offset, offset + across}) {
                 if (neighbour >= 0 && neighbour < side * side) elements[neighbour] = 0.0;
@@ -271,8 +277,8 @@ TEST(LineMaximumFastWalk, KeepsToThePlainPathOnLongNearlyStraightLines) {
         }
     };
     // Major extents of 1499 (odd: the error keeps a half) and 1498 and 1000 (even: it can
-    // reach zero exactly).
-    for (const int far : {last, last - 1, 1000}) {
+    // reach zero exactly), and lines just longer than the distance the memory is asked ahead.
+    for (const int far : {last, last - 1, 1000, 64, 65, 66}) {
         for (const int shift : {1, 2, 3, far / 2 - 1, far / 2, far / 2 + 1, far - 1, far}) {
             for (const int start : {0, 1, far / 3, far}) {
                 const int end = std::abs(start - shift);

@@ -1,8 +1,8 @@
 function lineprobe_bench(mexDir)
 % Visited pixels per second of the lineprobe MEX file in mexDir on long lines through a
-% 4096 x 4096 matrix, in batches of 1000 pairs per call and one pair per call.
+% 4000 x 4000 matrix, in batches of 1000 pairs per call and one pair per call.
 addpath(mexDir);
-side = 4096;
+side = 4000;
 rand('state', 1);
 values = randn(side);
 poolSize = 10000;
