@@ -71,7 +71,7 @@ double walkExact(const double* pixel, std::int64_t count, std::int64_t majorExte
         best = best > sample ? best : sample;  // a NaN best gives way; a NaN sample wins
     };
     if (prefetch && count > prefetchDistance) {
-        // The walker ahead only ever points at pixels of the line.
+        // The walker ahead only ever points at pixels of the line, the end pixel included.
         const double* ahead = pixel;
         std::int64_t aheadError = twiceError;
         for (std::int64_t k = 0; k < prefetchDistance; ++k) {
@@ -130,12 +130,12 @@ double lineMaximum(float colA, float rowA, float colB, float rowB, const double*
         const auto major = static_cast<std::int64_t>(majorExtent);
         const auto minor = static_cast<std::int64_t>(minorExtent);
         const ExactStep step{majorStride, minorStep * minorStride, 2 * major, 2 * minor};
-        const double* first = elements + start * majorStride + std::int64_t{m} * minorStride;
+        const double* startPixel = elements + start * majorStride + std::int64_t{m} * minorStride;
         // Down a column that changes less than once per cache line, the processor's own
         // prefetching keeps up.
         const bool contiguous = steep && minor * 8 < major;
-        return contiguous ? walkExact<false>(first, end - start, major, step)
-                          : walkExact<true>(first, end - start, major, step);
+        return contiguous ? walkExact<false>(startPixel, end - start, major, step)
+                          : walkExact<true>(startPixel, end - start, major, step);
     }
     return walkRounding(elements, start, end, m, majorStride, minorStride, majorExtent, minorExtent,
                         minorStep);
