@@ -40,20 +40,30 @@ double walkRounding(const double* elements, std::int64_t start, std::int64_t end
     return best;
 }
 
-// One step of the walk on twice the error in integers, without a branch: a slope's minor steps
-// are as hard to predict as coin tosses, and every mispredicted step would throw away the loads
-// the processor has already started for the pixels after it.
+// One step of the walk on twice the error in integers.
 struct ExactStep {
     std::int64_t majorStride;
     std::int64_t minorStride;  // signed: the minor step's direction
     std::int64_t twiceMajor;
     std::int64_t twiceMinor;
 
+    // Without a branch: on a slope the minor steps are as hard to predict as coin tosses, and
+    // every mispredicted step would throw away the loads already started for later pixels.
     void operator()(const double*& pixel, std::int64_t& twiceError) const {
         twiceError -= twiceMinor;
         const std::int64_t carry = -static_cast<std::int64_t>(twiceError < 0);  // 0 or all ones
         pixel += majorStride + (minorStride & carry);
         twiceError += twiceMajor & carry;
+    }
+
+    // With a branch, cheaper where minor steps are rare and so predicted well.
+    void rarelyAcross(const double*& pixel, std::int64_t& twiceError) const {
+        pixel += majorStride;
+        twiceError -= twiceMinor;
+        if (twiceError < 0) {
+            pixel += minorStride;
+            twiceError += twiceMajor;
+        }
     }
 };
 
@@ -61,7 +71,10 @@ struct ExactStep {
 // column to column stall on each load otherwise; a small matrix pays a few instructions.
 constexpr std::int64_t prefetchDistance = 64;
 
-template <bool prefetch>
+// `jumping`: the line changes column (or row) often; its memory is asked for ahead and its
+// steps taken without a branch. Otherwise it mostly runs down a column, where the processor's
+// own prefetching keeps up.
+template <bool jumping>
 double walkExact(const double* pixel, std::int64_t count, std::int64_t majorExtent,
                  const ExactStep& step) {
     std::int64_t twiceError = majorExtent;
@@ -70,7 +83,14 @@ double walkExact(const double* pixel, std::int64_t count, std::int64_t majorExte
         const double sample = std::fabs(static_cast<float>(*at));
         best = best > sample ? best : sample;  // a NaN best gives way; a NaN sample wins
     };
-    if (prefetch && count > prefetchDistance) {
+    if (!jumping) {
+        for (; count > 0; --count) {
+            visit(pixel);
+            step.rarelyAcross(pixel, twiceError);
+        }
+        return best;
+    }
+    if (count > prefetchDistance) {
         // The walker ahead only ever points at pixels of the line, the end pixel included.
         const double* ahead = pixel;
         std::int64_t aheadError = twiceError;
@@ -131,11 +151,10 @@ double lineMaximum(float colA, float rowA, float colB, float rowB, const double*
         const auto minor = static_cast<std::int64_t>(minorExtent);
         const ExactStep step{majorStride, minorStep * minorStride, 2 * major, 2 * minor};
         const double* startPixel = elements + start * majorStride + std::int64_t{m} * minorStride;
-        // Down a column that changes less than once per cache line, the processor's own
-        // prefetching keeps up.
-        const bool contiguous = steep && minor * 8 < major;
-        return contiguous ? walkExact<false>(startPixel, end - start, major, step)
-                          : walkExact<true>(startPixel, end - start, major, step);
+        // Less than one column change per cache line of the column.
+        const bool jumping = !(steep && minor * 8 < major);
+        return jumping ? walkExact<true>(startPixel, end - start, major, step)
+                       : walkExact<false>(startPixel, end - start, major, step);
     }
     return walkRounding(elements, start, end, m, majorStride, minorStride, majorExtent, minorExtent,
                         minorStep);
