@@ -12,8 +12,8 @@ describe_set() {  # describe_set SET
         real) echo "real: crops of samples/{astronaut,chelsea,coffee,ihc,gravel} at their own" \
             "scale (enlarged with area interpolation only where a sample is smaller than the" \
             "photo), JPEG quality 92" ;;
-        synthetic) echo "synthetic: crops of samples/{astronaut,chelsea,coffee} enlarged 1.2x" \
-            "beyond the photo size, bicubic; JPEG below 1 MP, PNG above" ;;
+        synthetic) echo "synthetic: the earlier figures' photos, made from" \
+            "samples/{astronaut,chelsea,coffee} with bicubic enlarging (see bench/README.md)" ;;
     esac
 }
 
