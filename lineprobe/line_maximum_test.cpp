@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -128,6 +130,181 @@ TEST(LineMaximumValues, MagnitudesRoundedToSingleAndNanRule) {
                 EXPECT_EQ(result, c.expected);
             }
         }
+    }
+}
+
+// The walk exactly as described, one pixel at a time with the error term in single precision:
+// the offsets it visits, in order. Every faster path must agree with it bit for bit.
+std::vector<std::int64_t> plainPath(float colA, float rowA, float colB, float rowB,
+                                    std::int32_t rows) {
+    const bool steep = std::fabs(rowB - rowA) > std::fabs(colB - colA);
+    float major0 = steep ? rowA : colA, minor0 = steep ? colA : rowA;
+    float major1 = steep ? rowB : colB, minor1 = steep ? colB : rowB;
+    if (major0 > major1) {
+        std::swap(major0, major1);
+        std::swap(minor0, minor1);
+    }
+    const float majorExtent = major1 - major0;
+    const float minorExtent = std::fabs(minor1 - minor0);
+    float error = majorExtent * 0.5f;
+    std::int32_t m = static_cast<std::int32_t>(minor0);
+    std::vector<std::int64_t> path;
+    for (std::int64_t i = static_cast<std::int32_t>(major0); i < static_cast<std::int32_t>(major1);
+         ++i) {
+        path.push_back(steep ? std::int64_t{m} * rows + i : i * rows + m);
+        error -= minorExtent;
+        if (error < 0.0f) {
+            m += minor1 > minor0 ? 1 : -1;
+            error += majorExtent;
+        }
+    }
+    return path;
+}
+
+double plainWalk(float colA, float rowA, float colB, float rowB, const double* elements,
+                 std::int32_t rows) {
+    double best = NO_PIXEL_VISITED;
+    for (const std::int64_t offset : plainPath(colA, rowA, colB, rowB, rows)) {
+        const double sample = std::fabs(static_cast<float>(elements[offset]));
+        if (!(best > sample)) {
+            best = sample;
+        }
+    }
+    return best;
+}
+
+std::uint64_t bitsOf(double x) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    return bits;
+}
+
+// A matrix of mixed magnitudes and signs, with NaNs (two payloads), infinities and values that
+// only single precision makes equal. Sized exactly, so stray reads show under AddressSanitizer.
+std::vector<double> randomMatrix(int cols, int rows, std::mt19937& random) {
+    const double specials[] = {std::numeric_limits<double>::quiet_NaN(),
+                               -std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::infinity(),
+                               -1e300,
+                               0.1,
+                               1.0 + 1e-12,
+                               1.0,
+                               0.0};
+    std::normal_distribution<double> normal;
+    std::uniform_int_distribution<int> kind(0, 19);
+    std::vector<double> elements(static_cast<std::size_t>(cols) * rows);
+    for (double& x : elements) {
+        const int k = kind(random);
+        x = k < 8 ? specials[k] : normal(random) * std::pow(10.0, k - 14);
+    }
+    return elements;
+}
+
+void expectSameAsPlainWalk(int colA, int rowA, int colB, int rowB,
+                           const std::vector<double>& elements, int rows) {
+    const float ca = colA, ra = rowA, cb = colB, rb = rowB;
+    EXPECT_EQ(bitsOf(lineMaximum(ca, ra, cb, rb, elements.data(), rows)),
+              bitsOf(plainWalk(ca, ra, cb, rb, elements.data(), rows)))
+        << "(" << colA << "," << rowA << ") to (" << colB << "," << rowB << ") in "
+        << elements.size() / rows << " x " << rows;
+}
+
+TEST(LineMaximumFastWalk, SameAsThePlainWalkOnRandomLines) {
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int cols = 1 + static_cast<int>(random() % 40);
+        const int rows = 1 + static_cast<int>(random() % 40);
+        const std::vector<double> elements = randomMatrix(cols, rows, random);
+        for (int line = 0; line < 20; ++line) {
+            expectSameAsPlainWalk(random() % cols, random() % rows, random() % cols,
+                                  random() % rows, elements, rows);
+        }
+    }
+}
+
+// Every pair of pixels on the border of small matrices: corners, edges, flat, steep and
+// diagonal lines, lines one pixel short of diagonal, and coinciding pixels.
+TEST(LineMaximumFastWalk, SameAsThePlainWalkBetweenBorderPixels) {
+    std::mt19937 random(12);
+    for (const auto& [cols, rows] : {std::pair{1, 1}, {1, 9}, {9, 1}, {7, 7}, {13, 5}, {4, 17}}) {
+        const std::vector<double> elements = randomMatrix(cols, rows, random);
+        std::vector<Pixel> border;
+        for (int col = 0; col < cols; ++col) {
+            for (int row = 0; row < rows; ++row) {
+                if (col == 0 || row == 0 || col == cols - 1 || row == rows - 1) {
+                    border.emplace_back(col, row);
+                }
+            }
+        }
+        for (const Pixel& a : border) {
+            for (const Pixel& b : border) {
+                expectSameAsPlainWalk(a.first, a.second, b.first, b.second, elements, rows);
+            }
+        }
+    }
+}
+
+// Long lines through a large matrix, with slopes near 0, 1 and infinity where the error term
+// reaches exactly zero or one step wraps. A maximum over so many values rarely shows a stray
+// pixel, so each line runs through a matrix of zeros in which the plain walk's pixels hold 0.5
+// (the last 0.75) and their neighbours across the line and the end pixel 1: the result is 0.75
+// only if the walk keeps to the path to its last pixel.
+TEST(LineMaximumFastWalk, KeepsToThePlainPathOnLongNearlyStraightLines) {
+    constexpr int side = 1500;
+    constexpr int last = side - 1;
+    std::vector<double> elements(side * side, 0.0);
+    const auto check = [&](int colA, int rowA, int colB, int rowB) {
+        const float ca = colA, ra = rowA, cb = colB, rb = rowB;
+        const std::vector<std::int64_t> path = plainPath(ca, ra, cb, rb, side);
+        const std::int64_t across = std::abs(rowB - rowA) > std::abs(colB - colA) ? side : 1;
+        for (const std::int64_t offset : path) {
+            for (const std::int64_t neighbour : {offset - across, offset + across}) {
+                if (neighbour >= 0 && neighbour < side * side) elements[neighbour] = 1.0;
+            }
+        }
+        const std::int64_t ends[] = {std::int64_t{colA} * side + rowA,
+                                     std::int64_t{colB} * side + rowB};
+        for (const std::int64_t end : ends) elements[end] = 1.0;  // the path holds one of them
+        for (const std::int64_t offset : path) elements[offset] = 0.5;
+        elements[path.back()] = 0.75;
+        EXPECT_EQ(lineMaximum(ca, ra, cb, rb, elements.data(), side), 0.75)
+            << "(" << colA << "," << rowA << ") to (" << colB << "," << rowB << ")";
+        for (const std::int64_t end : ends) elements[end] = 0.0;
+        for (const std::int64_t offset : path) {
+            for (const std::int64_t neighbour : {offset - across, offset, offset + across}) {
+                if (neighbour >= 0 && neighbour < side * side) elements[neighbour] = 0.0;
+            }
+        }
+    };
+    // Major extents of 1499 (odd: the error keeps a half) and 1498 and 1000 (even: it can
+    // reach zero exactly), and lines just longer than the distance the memory is asked ahead.
+    for (const int far : {last, last - 1, 1000, 64, 65, 66}) {
+        for (const int shift : {1, 2, 3, far / 2 - 1, far / 2, far / 2 + 1, far - 1, far}) {
+            for (const int start : {0, 1, far / 3, far}) {
+                const int end = std::abs(start - shift);
+                check(0, start, far, end);
+                check(start, 0, end, far);
+                check(far, start, 0, end);
+                check(start, far, end, 0);
+            }
+        }
+    }
+}
+
+// Coordinates that are not whole numbers lie outside the contract, but the walk still goes
+// the way the single-precision error term leads it.
+TEST(LineMaximumFastWalk, FractionalCoordinatesFollowTheSinglePrecisionWalk) {
+    std::mt19937 random(14);
+    const std::vector<double> elements = randomMatrix(12, 10, random);
+    const float coordinates[][4] = {{0.5f, 0, 9, 3.5f},
+                                    {1, 0.25f, 2.75f, 9},
+                                    {0, 0, 11, 6.5f},
+                                    {3.5f, 3, 3.5f, 8},
+                                    {0.5f, 0.5f, 8.5f, 8.5f}};
+    for (const auto& c : coordinates) {
+        EXPECT_EQ(bitsOf(lineMaximum(c[0], c[1], c[2], c[3], elements.data(), 10)),
+                  bitsOf(plainWalk(c[0], c[1], c[2], c[3], elements.data(), 10)))
+            << c[0] << " " << c[1] << " " << c[2] << " " << c[3];
     }
 }
 

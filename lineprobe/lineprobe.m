@@ -20,11 +20,15 @@ function maxima = lineprobe(values, indicesA, indicesB)
 %   visited and MAXIMA(k) is the sentinel -10,000,000 (-1e7); every other result is
 %   non-negative or NaN.
 %
+%   A call whose lines hold half a million pixels or more in all walks them on two
+%   threads when the machine has two cores; the results are the same.
+%
 %   Errors: lineprobe:nargin (not three inputs), lineprobe:nargout (more than one
 %   output), lineprobe:badType (an input that is not a real, non-sparse double array),
 %   lineprobe:emptyValues, lineprobe:tooLarge (VALUES with more than 2^24 rows or
 %   columns), lineprobe:shortIndices (INDICESB shorter than INDICESA),
-%   lineprobe:badIndex (NaN, Inf or out-of-range index).
+%   lineprobe:badIndex (NaN, Inf or out-of-range index), lineprobe:outOfMemory (no
+%   memory for the pairs' pixel coordinates).
 %
 %   Example:
 %       lineprobe([1 2 3; 4 5 6; 7 8 9], [0 0], [8 6])   % gives [5; 2]

@@ -1,10 +1,12 @@
 // MEX entry of `maxima = lineprobe(values, indicesA, indicesB)`: validates the call, turns the
-// zero-based column-major indices into pixel coordinates and runs lineMaximum once per pair.
+// zero-based column-major indices into pixel coordinates and walks every pair's line.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <vector>
 
-#include "line_maximum.h"
+#include "line_maxima.h"
 #include "mex.h"
 
 #if defined(__GNUC__)
@@ -77,14 +79,22 @@ void checkIndices(const mxArray* indices, int slot, std::size_t count, MatrixSha
     }
 }
 
-struct Pixel {
-    float col;
-    float row;
-};
-
-Pixel toPixel(double index, std::int64_t rows) {
-    const auto linear = static_cast<std::int64_t>(index);
-    return Pixel{static_cast<float>(linear / rows), static_cast<float>(linear % rows)};
+// The pairs as pixel coordinates; empty if there is no memory for them.
+std::vector<lineprobe::LineEnds> toLines(const double* indicesA, const double* indicesB,
+                                         std::size_t count, std::int64_t rows) {
+    std::vector<lineprobe::LineEnds> lines;
+    try {
+        lines.resize(count);
+    } catch (const std::bad_alloc&) {
+        return lines;
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+        const auto a = static_cast<std::int64_t>(indicesA[k]);
+        const auto b = static_cast<std::int64_t>(indicesB[k]);
+        lines[k] = {static_cast<float>(a / rows), static_cast<float>(a % rows),
+                    static_cast<float>(b / rows), static_cast<float>(b % rows)};
+    }
+    return lines;
 }
 
 }  // namespace
@@ -104,10 +114,13 @@ extern "C" LINEPROBE_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs
     const auto rows = static_cast<std::int32_t>(shape.rows);
 
     plhs[0] = mxCreateDoubleMatrix(pairCount, 1, mxREAL);
-    double* maxima = mxGetPr(plhs[0]);
-    for (std::size_t k = 0; k < pairCount; ++k) {
-        const Pixel a = toPixel(indicesA[k], rows);
-        const Pixel b = toPixel(indicesB[k], rows);
-        maxima[k] = lineprobe::lineMaximum(a.col, a.row, b.col, b.row, elements, rows);
+    if (pairCount == 0) {
+        return;
     }
+    const std::vector<lineprobe::LineEnds> lines = toLines(indicesA, indicesB, pairCount, rows);
+    if (lines.empty()) {
+        mexErrMsgIdAndTxt("lineprobe:outOfMemory", "no memory for %lu index pairs",
+                          static_cast<unsigned long>(pairCount));
+    }
+    lineprobe::lineMaxima(lines.data(), pairCount, elements, rows, mxGetPr(plhs[0]));
 }

@@ -8,6 +8,7 @@ testShapes();
 testMalformedCalls();
 testHelp();
 testAgainstReference();
+testLargeCallAgainstSinglePairs();
 printf('lineprobe_test: all passed\n');
 end
 
@@ -97,6 +98,23 @@ for trial = 1:300
   end
   assert(isequaln(lineprobe(V, ia, ib), expected), 'trial %d differs', trial);
 end
+end
+
+% A call long enough to be walked on two threads gives what each pair gives alone.
+function testLargeCallAgainstSinglePairs()
+rand('state', 8);
+randn('state', 8);
+V = randomMatrix(700, 800);
+K = 3000;  % about 900,000 pixels in all
+ia = randi(numel(V), 1, K) - 1;
+ib = randi(numel(V), 1, K) - 1;
+ia(1:2:end) = mod(ia(1:2:end), 700);            % every second line from the first column
+ib(2:4:end) = ib(2:4:end) - mod(ib(2:4:end), 700);  % and some to the first row
+alone = zeros(K, 1);
+for k = 1:K
+  alone(k) = lineprobe(V, ia(k), ib(k));
+end
+assert(isequaln(lineprobe(V, ia, ib), alone), 'a large call differs from its pairs alone');
 end
 
 function V = randomMatrix(m, n)

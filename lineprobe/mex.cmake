@@ -1,7 +1,8 @@
 # The lineprobe MEX function (see cmake/SegmoraMex.cmake) and its Octave test.
 segmora_add_mex(NAME lineprobe
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/lineprobe_mex.cpp ${CMAKE_CURRENT_SOURCE_DIR}/line_maximum.cpp
-  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/line_maximum.h
+          ${CMAKE_CURRENT_SOURCE_DIR}/line_maxima.cpp
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/line_maximum.h ${CMAKE_CURRENT_SOURCE_DIR}/line_maxima.h
   HELP ${CMAKE_CURRENT_SOURCE_DIR}/lineprobe.m
   INCLUDES ${CMAKE_CURRENT_SOURCE_DIR})
 

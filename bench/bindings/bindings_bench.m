@@ -1,7 +1,11 @@
-function bindings_bench(mexDir, program, bigPhoto, smallPhotos, scratchDir, repeats, count)
-% Times segmora from Octave against the program plus dlmread: one large photo, then
-% `count` small photos in this one session. Prints the best of `repeats` runs.
+function bindings_bench(mexDir, program, bigPhoto, smallDir, scratchDir, repeats, count, dumpFile)
+% Times segmora from Octave against the program plus dlmread: one large photo, then `count`
+% photos from smallDir/photo-*.png in this one session. Prints the best of `repeats` runs. With
+% dumpFile, every label matrix (int32, the large photo's first) goes to that one file so that
+% two builds can be compared byte for byte.
 addpath(mexDir);
+listing = dir(fullfile(smallDir, 'photo-*.png'));
+smallPhotos = fullfile(smallDir, sort({listing.name}));
 quiet = warning('off', 'all');
 rgb = imread(bigPhoto);
 small = cellfun(@imread, smallPhotos, 'UniformOutput', false);
@@ -10,13 +14,14 @@ csv = fullfile(scratchDir, 'labels.csv');
 
 labels = segmora(rgb);
 assert(isequal(labels, programLabels(program, bigPhoto, csv)), 'labels differ');
-printf('octave  %-28s %8.3f s\n', sprintf('%d x %d, segmora', columns(rgb), rows(rgb)), ...
-       bestOf(repeats, @() segmora(rgb)));
-printf('octave  %-28s %8.3f s\n', 'same, program + dlmread', ...
-       bestOf(repeats, @() programLabels(program, bigPhoto, csv)));
-printf('octave  %-28s %8.3f s\n', sprintf('%d photos, segmora', count), ...
-       bestOf(repeats, @() segmentMany(small, count)));
-printf('octave  %-28s %8.3f s\n', sprintf('%d photos, program + dlmread', count), ...
+if nargin > 7
+  dumpLabels(dumpFile, [{rgb}, small]);
+end
+report = @(what, seconds) printf('octave  %-34s %8.3f s\n', what, seconds);
+report(sprintf('%d x %d, segmora', columns(rgb), rows(rgb)), bestOf(repeats, @() segmora(rgb)));
+report('same, program + dlmread', bestOf(repeats, @() programLabels(program, bigPhoto, csv)));
+report(sprintf('%d photos, segmora', count), bestOf(repeats, @() segmentMany(small, count)));
+report(sprintf('%d photos, program + dlmread', count), ...
        bestOf(repeats, @() programMany(program, smallPhotos, csv, count)));
 end
 
@@ -27,6 +32,14 @@ for k = 1:repeats
   run();
   best = min(best, toc(start));
 end
+end
+
+function dumpLabels(file, photos)
+fid = fopen(file, 'w');
+for k = 1:numel(photos)
+  fwrite(fid, segmora(photos{k}), 'int32');
+end
+fclose(fid);
 end
 
 function labels = programLabels(program, photo, csv)

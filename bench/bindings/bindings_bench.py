@@ -1,14 +1,18 @@
-"""Times segmora.segment against the program plus numpy.loadtxt: one large photo, then
-COUNT small photos in this one process. Prints the best of REPEATS runs.
+"""Times segmora.segment against the program plus numpy.loadtxt: one large photo, then COUNT
+small photos in this one process, in turn and on two Python threads. Prints the best of REPEATS
+runs, and with --dump writes every label matrix (int32, the large photo's first) to one file so
+that two builds can be compared byte for byte.
 
 usage: bindings_bench.py PROGRAM BIG.png SMALL.png... --scratch DIR --repeats N --count N
-Each photo NAME.png needs its pixels beside it as NAME.ppm (resize_photo writes both).
+                         [--dump FILE]
+Each photo NAME.png needs its pixels beside it as NAME.ppm (make_photo_set --decoded writes both).
 """
 
 import argparse
 import os
 import subprocess
 import time
+from concurrent.futures import ThreadPoolExecutor
 
 import numpy as np
 
@@ -36,6 +40,12 @@ def program_labels(program, photo, csv):
     return np.loadtxt(csv, delimiter=",", dtype=np.int32, ndmin=2)
 
 
+def dump(path, rgb, small):
+    with open(path, "wb") as f:
+        for pixels in [rgb, *small]:
+            segmora.segment(pixels)[0].astype(np.int32).tofile(f)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("program")
@@ -44,14 +54,18 @@ def main():
     parser.add_argument("--scratch", required=True)
     parser.add_argument("--repeats", type=int, default=3)
     parser.add_argument("--count", type=int, default=200)
+    parser.add_argument("--dump")
     args = parser.parse_args()
     csv = os.path.join(args.scratch, "labels.csv")
     pixels = lambda png: read_ppm(os.path.splitext(png)[0] + ".ppm")
     rgb = pixels(args.big)
     small = [pixels(p) for p in args.small]
+    chosen = [k % len(small) for k in range(args.count)]
 
     assert np.array_equal(segmora.segment(rgb)[0], program_labels(args.program, args.big, csv))
-    report = lambda what, seconds: print(f"python  {what:<28} {seconds:8.3f} s")
+    if args.dump:
+        dump(args.dump, rgb, small)
+    report = lambda what, seconds: print(f"python  {what:<34} {seconds:8.3f} s")
     height, width = rgb.shape[:2]
     worker = segmora.Segmenter()
     report(f"{width} x {height}, segment", best_of(args.repeats, lambda: segmora.segment(rgb)))
@@ -59,21 +73,19 @@ def main():
     report("same, program + loadtxt",
            best_of(args.repeats, lambda: program_labels(args.program, args.big, csv)))
 
-    def segment_many():
-        for k in range(args.count):
-            segmora.segment(small[k % len(small)])
+    def segment_on_two_threads():
+        with ThreadPoolExecutor(2) as pool:
+            list(pool.map(lambda k: segmora.segment(small[k]), chosen))
 
-    def program_many():
-        for k in range(args.count):
-            program_labels(args.program, args.small[k % len(small)], csv)
-
-    def segmenter_many():
-        for k in range(args.count):
-            worker.segment(small[k % len(small)])
-
-    report(f"{args.count} photos, segment", best_of(args.repeats, segment_many))
-    report(f"{args.count} photos, Segmenter.segment", best_of(args.repeats, segmenter_many))
-    report(f"{args.count} photos, program + loadtxt", best_of(args.repeats, program_many))
+    report(f"{args.count} photos, segment",
+           best_of(args.repeats, lambda: [segmora.segment(small[k]) for k in chosen]))
+    report(f"{args.count} photos, segment, 2 threads",
+           best_of(args.repeats, segment_on_two_threads))
+    report(f"{args.count} photos, Segmenter.segment",
+           best_of(args.repeats, lambda: [worker.segment(small[k]) for k in chosen]))
+    report(f"{args.count} photos, program + loadtxt",
+           best_of(args.repeats,
+                   lambda: [program_labels(args.program, args.small[k], csv) for k in chosen]))
 
 
 if __name__ == "__main__":
