@@ -8,12 +8,19 @@
 
 namespace segmora {
 
+class OutputFolder;
+
 // One photo's work, as Segmora does it and segmora-batch does it for each photo.
 struct PhotoJob {
     std::string imagePath;
     std::string regionFilePath;  // empty: no region file
     std::string outputPath;      // empty: no label file
     std::string picturePath;     // empty: no boundary picture
+    // Set for outputs whose names the program made in a folder it holds open: the label
+    // file (picture) is then the last name of outputPath (picturePath) in that folder,
+    // written as OutputFile does for such names, never through a link.
+    const OutputFolder* labelFolder = nullptr;
+    const OutputFolder* pictureFolder = nullptr;
 };
 
 // Memory ran out during a photo's job; what() names the photo.

@@ -14,6 +14,7 @@
 #include "batch_console.h"
 #include "batch_options.h"
 #include "batch_run.h"
+#include "photo_inputs.h"
 #include "photo_list.h"
 
 namespace segmora {
@@ -37,13 +38,9 @@ void makeFolder(const std::string& folder, const char* what) {
     }
 }
 
-bool exists(const std::string& path) {
-    struct stat info;
-    return ::stat(path.c_str(), &info) == 0;
-}
-
-// The jobs of the photos; with --resume, without those whose files exist already.
-std::vector<PhotoJob> jobsFor(const std::vector<std::string>& photos, const BatchOptions& options) {
+// The jobs of the photos; with --resume, without those whose files are finished already.
+std::vector<PhotoJob> jobsFor(const std::vector<std::string>& photos, const BatchOptions& options,
+                              const BatchOutputs& outputs) {
     std::vector<PhotoJob> jobs;
     for (const std::string& photo : photos) {
         const std::string name = photoName(photo);
@@ -51,9 +48,9 @@ std::vector<PhotoJob> jobsFor(const std::vector<std::string>& photos, const Batc
         if (!options.regionDir.empty())
             job.regionFilePath = options.regionDir + "/" + name + ".txt";
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
-        const bool done =
-            exists(job.outputPath) && (job.picturePath.empty() || exists(job.picturePath));
-        if (!(options.resume && done)) jobs.push_back(job);
+        outputs.attach(job);
+        const bool done = options.resume && outputs.finished(job, std::cerr);
+        if (!done) jobs.push_back(job);
     }
     return jobs;
 }
@@ -65,7 +62,8 @@ std::string joined(const std::vector<std::string>& words) {
 }
 
 // The photos of this run, or throws std::runtime_error for a list that cannot be made.
-std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pathList) {
+std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pathList,
+                                  BatchPlan& plan) {
     const std::vector<std::string> photos = collectPhotos(options.inputs, pathList);
     const std::vector<std::string> shared = sharedNames(photos);
     if (!shared.empty()) {
@@ -74,15 +72,16 @@ std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pat
     }
     makeFolder(options.outputDir, "output folder");
     if (!options.pictureDir.empty()) makeFolder(options.pictureDir, "picture folder");
-    return jobsFor(shardOf(photos, options.shard), options);
+    plan.outputs = std::make_shared<BatchOutputs>(options.outputDir, options.pictureDir, true,
+                                                  options.resume, std::cerr);
+    return jobsFor(shardOf(photos, options.shard), options, *plan.outputs);
 }
 
 int summarise(BatchConsole& console, size_t total, const StopSignals& signals) {
     const size_t failed = console.failedCount();
     if (signals.signalNumber() != 0) {
         const int signal = signals.signalNumber();
-        const char* name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
-        console.note(std::string("stopped by ") + name + " after " +
+        console.note(std::string("stopped by ") + stopSignalName(signal) + " after " +
                      std::to_string(console.finishedCount() + failed) + " of " +
                      std::to_string(total) + " photos");
         return 128 + signals.signalNumber();
@@ -109,7 +108,7 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
             status = 0;
             return std::nullopt;
         }
-        plan.jobs = prepareJobs(options, pathList);
+        plan.jobs = prepareJobs(options, pathList, plan);
     } catch (const UsageError& e) {
         std::cerr << "segmora-batch: " << e.what() << "\n" << batchUsage() << std::flush;
         return std::nullopt;
@@ -125,10 +124,19 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
     return plan;
 }
 
-int runBatch(const BatchPlan& plan, StopSignals& signals, int messageFd) {
-    BatchConsole console(STDOUT_FILENO, messageFd, ::isatty(messageFd) == 1, plan.jobs.size());
-    signals.beginWork();
-    runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, console, signals.stopRequested());
+int runBatch(const BatchPlan& plan, StopSignals& signals, int outFd, int messageFd) {
+    BatchConsole console(outFd, messageFd, ::isatty(messageFd) == 1, plan.jobs.size());
+    const BatchOutputs& outputs = *plan.outputs;
+    const auto runJob = [&outputs](const PhotoJob& job, Segmenter& segmenter) {
+        requireRegularFile(job.imagePath, "image");
+        if (!job.regionFilePath.empty()) requireRegularFile(job.regionFilePath, "region file");
+        const int count = runPhotoJob(job, segmenter, nullptr);
+        outputs.recordFinished(job);
+        return count;
+    };
+    signals.beginWork(messageFd);
+    runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, runJob, console,
+                 signals.stopRequested());
     return summarise(console, plan.jobs.size(), signals);
 }
 

@@ -38,6 +38,30 @@ std::string clockText(double seconds) {
 
 }  // namespace
 
+std::string escapedName(const std::string& name) {
+    std::string text;
+    text.reserve(name.size());
+    for (const char c : name) {
+        switch (c) {
+            case '\\':
+                text += "\\\\";
+                break;
+            case '\t':
+                text += "\\t";
+                break;
+            case '\n':
+                text += "\\n";
+                break;
+            case '\r':
+                text += "\\r";
+                break;
+            default:
+                text += c;
+        }
+    }
+    return text;
+}
+
 std::string progressText(size_t done, size_t total, size_t failed, double seconds) {
     std::string text = std::to_string(done) + "/" + std::to_string(total) + " photos, " +
                        std::to_string(failed) + " failed";
@@ -59,7 +83,7 @@ BatchConsole::BatchConsole(int outFd, int errFd, bool showProgress, size_t total
       start(std::chrono::steady_clock::now()) {}
 
 void BatchConsole::finished(const std::string& photo, int count) {
-    const std::string line = photo + "\t" + std::to_string(count) + "\n";
+    const std::string line = escapedName(photo) + "\t" + std::to_string(count) + "\n";
     std::lock_guard<std::mutex> guard(lock);
     ++finishedPhotos;
     if (!lost && !writeAll(outFd, line)) {
@@ -72,7 +96,7 @@ void BatchConsole::finished(const std::string& photo, int count) {
 void BatchConsole::failed(const std::string& photo, const std::string& reason) {
     std::lock_guard<std::mutex> guard(lock);
     ++failedPhotos;
-    writeError("segmora-batch: " + photo + ": " + reason + "\n");
+    writeError("segmora-batch: " + escapedName(photo) + ": " + escapedName(reason) + "\n");
 }
 
 void BatchConsole::note(const std::string& message) {

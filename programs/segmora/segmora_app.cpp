@@ -38,7 +38,10 @@ int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::os
         runPhotoJob(PhotoJob{options->imagePath, options->regionFilePath, options->outputPath,
                              options->picturePath},
                     segmenter, &out);
-        return 0;
+        if (out.flush()) return 0;
+        err << "Segmora: cannot write to standard output: the superpixel count is lost"
+            << std::endl;
+        return 1;
     } catch (const OutOfMemory& e) {
         err << "Segmora: " << e.what() << std::endl;
     } catch (const std::bad_alloc&) {
