@@ -72,8 +72,8 @@ std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pat
     }
     makeFolder(options.outputDir, "output folder");
     if (!options.pictureDir.empty()) makeFolder(options.pictureDir, "picture folder");
-    plan.outputs = std::make_shared<BatchOutputs>(options.outputDir, options.pictureDir, true,
-                                                  options.resume, std::cerr);
+    plan.outputs = std::make_shared<BatchOutputs>(options.outputDir, options.pictureDir,
+                                                  options.durable, options.resume, std::cerr);
     return jobsFor(shardOf(photos, options.shard), options, *plan.outputs);
 }
 

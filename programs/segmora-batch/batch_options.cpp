@@ -53,6 +53,8 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& words) {
             options.help = true;
         } else if (word == "--resume") {
             options.resume = true;
+        } else if (word == "--no-sync") {
+            options.durable = false;
         } else if (word == "-o" || word == "-r" || word == "-v" || word == "-j" ||
                    word == "--shard") {
             if (i + 1 == words.size()) throw UsageError(word + " wants a value");
@@ -83,7 +85,7 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& words) {
 
 const char* batchUsage() {
     return "usage: segmora-batch -o OUT_DIR [-j JOBS] [-r REGION_DIR] [-v PICTURE_DIR]\n"
-           "                     [--shard K/N] [--resume] INPUT...\n"
+           "                     [--shard K/N] [--resume] [--no-sync] INPUT...\n"
            "  INPUT           a photo, a folder (the photos directly in it) or - (photo\n"
            "                  paths on standard input, one per line)\n"
            "  -o OUT_DIR      label file OUT_DIR/NAME.csv for each photo NAME.EXT\n"
@@ -92,9 +94,14 @@ const char* batchUsage() {
            "  -v PICTURE_DIR  boundary picture PICTURE_DIR/NAME.png for each photo\n"
            "  --shard K/N     only the photos at positions K, K+N, K+2N, ... (from 0) of the\n"
            "                  name-ordered list\n"
-           "  --resume        skip photos whose label file (and picture) exists already\n"
-           "Prints PHOTO<TAB>SUPERPIXELS for each finished photo. Exit status: 0 all done,\n"
-           "1 some photos failed, 2 bad command line, 128 + N stopped by signal N.\n";
+           "  --resume        skip photos whose label file (and picture) an earlier run\n"
+           "                  finished; redo the others\n"
+           "  --no-sync       do not flush each file to the disk before it takes its name\n"
+           "                  (faster, but a power cut may leave files cut short)\n"
+           "Prints PHOTO<TAB>SUPERPIXELS for each finished photo (backslash, tab, line feed\n"
+           "and carriage return in PHOTO written as \\\\, \\t, \\n, \\r). Exit status: 0 all\n"
+           "done, 1 some photos failed, 2 bad command line or output folder, 128 + N stopped\n"
+           "by signal N.\n";
 }
 
 }  // namespace segmora

@@ -22,6 +22,7 @@ struct BatchOptions {
     int jobs = 0;            // photos at once; 0: one per processor
     Shard shard;
     bool resume = false;
+    bool durable = true;  // false after --no-sync: files are not flushed to the disk
     bool help = false;
     std::vector<std::string> inputs;  // photos, folders, or "-" for a list on standard input
 };
