@@ -1,7 +1,6 @@
 #include "batch_app.h"
 
 #include <sched.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
