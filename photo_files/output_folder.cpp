@@ -136,13 +136,9 @@ int OutputFolder::createTemporary(const std::string& name, std::string& temporar
         const int fd = ::openat(folderFd, temporaryName.c_str(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST) continue;
-        if (fd >= 0 && ::flock(fd, LOCK_EX) != 0 && errno != ENOLCK) {
-            const int error = errno;
-            ::unlinkat(folderFd, temporaryName.c_str(), 0);
-            ::close(fd);
-            errno = error;
-            return -1;
-        }
+        // Nobody else can hold a lock on a new file. Where locks are not supported the file
+        // is written unlocked: no other run can lock it either, so none removes it.
+        if (fd >= 0) ::flock(fd, LOCK_EX);
         return fd;
     }
     errno = EEXIST;
