@@ -9,6 +9,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "output_folder.h"
 #include "output_target.h"
 #include "temporary_files.h"
 
@@ -56,6 +57,20 @@ OutputFile::OutputFile(const std::string& target, const std::string& description
     checkFolderWritable();
 }
 
+OutputFile::OutputFile(const OutputFolder& folder, const std::string& name,
+                       const std::string& description)
+    : shownPath(folder.path() + "/" + name),
+      path(shownPath),
+      description(description),
+      folder(&folder),
+      name(name) {
+    struct stat info;
+    if (::fstatat(folder.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISDIR(info.st_mode)) {
+        fail("create", EISDIR);
+    }
+}
+
 OutputFile::~OutputFile() {
     if (fd >= 0) ::close(fd);
     discardTemporary();
@@ -69,19 +84,20 @@ void OutputFile::openDirect(const std::string& target) {
 
 void OutputFile::checkFolderWritable() {
     const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string parent = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     struct stat info;
-    if (::stat(folder.c_str(), &info) != 0) fail("create", errno);
+    if (::stat(parent.c_str(), &info) != 0) fail("create", errno);
     if (!S_ISDIR(info.st_mode)) fail("create", ENOTDIR);
-    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) fail("create", errno);
+    if (::faccessat(AT_FDCWD, parent.c_str(), W_OK | X_OK, AT_EACCESS) != 0) fail("create", errno);
 }
 
 void OutputFile::createTemporary() {
+    if (folder) return createTemporaryInFolder();
     struct stat info;
     const bool exists = ::stat(path.c_str(), &info) == 0;
     std::string name = temporaryNameFor(path);
     {
-        SignalBlock block;  // a signal now would find the file unregistered
+        TemporaryCreation creation;  // a signal now would find the file unregistered
         fd = ::mkostemp(name.data(), O_CLOEXEC);
         if (fd < 0) fail("create", errno);
         tempPath = name;
@@ -90,9 +106,29 @@ void OutputFile::createTemporary() {
     ::fchmod(fd, exists ? (info.st_mode & 07777) : newFileMode());
 }
 
+// The mode of a regular file found at the name is kept (without set-id bits); whatever
+// else is there (a link, a pipe) is replaced by a file of the usual mode.
+void OutputFile::createTemporaryInFolder() {
+    struct stat info;
+    const bool regular = ::fstatat(folder->fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                         S_ISREG(info.st_mode);
+    {
+        TemporaryCreation creation;
+        fd = folder->createTemporary(name, tempName);
+        if (fd < 0) fail("create", errno);
+        tempPath = folder->path() + "/" + tempName;
+        slot = registerTemporaryFile(tempPath.c_str());
+    }
+    ::fchmod(fd, regular ? (info.st_mode & 0777) : newFileMode());
+}
+
 void OutputFile::discardTemporary() {
     if (tempPath.empty()) return;
-    ::unlink(tempPath.c_str());
+    if (folder) {
+        ::unlinkat(folder->fd(), tempName.c_str(), 0);
+    } else {
+        ::unlink(tempPath.c_str());
+    }
     unregisterTemporaryFile(slot);
     slot = -1;
     tempPath.clear();
@@ -124,6 +160,7 @@ void OutputFile::flush() {
 
 void OutputFile::commit() {
     flush();
+    if (folder) return commitInFolder();
     const int closing = fd;
     fd = -1;
     if (::close(closing) != 0) fail("write", errno);
@@ -132,6 +169,23 @@ void OutputFile::commit() {
     unregisterTemporaryFile(slot);  // after the rename: a signal in between finds no file
     slot = -1;
     tempPath.clear();
+}
+
+// The temporary file stays open (and locked) until it has its name, so that no other run
+// takes it for one left behind.
+void OutputFile::commitInFolder() {
+    if (folder->durable() && ::fsync(fd) != 0) fail("write", errno);
+    if (::renameat(folder->fd(), tempName.c_str(), folder->fd(), name.c_str()) != 0) {
+        fail("replace", errno);
+    }
+    unregisterTemporaryFile(slot);
+    slot = -1;
+    tempPath.clear();
+    const int closing = fd;
+    fd = -1;
+    const bool closed = ::close(closing) == 0;
+    if (!closed) fail("write", errno);
+    if (folder->durable() && ::fsync(folder->fd()) != 0) fail("write", errno);
 }
 
 void OutputFile::fail(const std::string& action, int error) {

@@ -5,6 +5,8 @@
 
 namespace segmora {
 
+class OutputFolder;
+
 // A file that is written completely or not at all. Output goes to a hidden temporary
 // file beside the target, created at the first write and renamed over the target by
 // commit(); a run that fails (or never commits) removes the temporary file and leaves any
@@ -21,6 +23,10 @@ namespace segmora {
 class OutputFile {
   public:
     OutputFile(const std::string& path, const std::string& description);
+    // The file `name` directly in `folder`, for names the program makes itself: nothing
+    // found at the name is followed or written through (see OutputFolder); anything there
+    // but a folder is replaced by the committed file. `folder` must outlive the file.
+    OutputFile(const OutputFolder& folder, const std::string& name, const std::string& description);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -32,6 +38,8 @@ class OutputFile {
     void openDirect(const std::string& target);
     void checkFolderWritable();
     void createTemporary();
+    void createTemporaryInFolder();
+    void commitInFolder();
     void discardTemporary();
     void flush();
     [[noreturn]] void fail(const std::string& action, int error);
@@ -39,7 +47,9 @@ class OutputFile {
     std::string shownPath;  // as given, for messages
     std::string path;       // with symbolic links resolved
     std::string description;
-    std::string tempPath;  // empty while no temporary file exists
+    std::string tempPath;                  // empty while no temporary file exists
+    const OutputFolder* folder = nullptr;  // for a name made by the program
+    std::string name, tempName;            // in `folder`
     std::vector<char> buffer;
     size_t used = 0;
     int fd = -1;

@@ -88,10 +88,12 @@ std::string resolveOutputPath(const std::string& path, const std::string& descri
     return resolved.empty() ? "." : resolved;
 }
 
-FileIdentity identifyFile(const std::string& path) {
+namespace {
+
+FileIdentity identify(const std::string& path, bool followLast) {
     FileIdentity identity;
     struct stat info;
-    if (::stat(path.c_str(), &info) != 0) {
+    if ((followLast ? ::stat(path.c_str(), &info) : ::lstat(path.c_str(), &info)) != 0) {
         if (::stat(folderOf(path).c_str(), &info) != 0) return identity;
         identity.name = path.substr(path.find_last_of('/') + 1);
     }
@@ -99,6 +101,16 @@ FileIdentity identifyFile(const std::string& path) {
     identity.inode = info.st_ino;
     identity.known = true;
     return identity;
+}
+
+}  // namespace
+
+FileIdentity identifyFile(const std::string& path) {
+    return identify(path, true);
+}
+
+FileIdentity identifyEntry(const std::string& path) {
+    return identify(path, false);
 }
 
 int standardStreamOf(const std::string& path) {

@@ -33,6 +33,9 @@ struct FileIdentity {
 // The identity of `path` (following links as the kernel does); not known when neither the
 // file nor its folder exists.
 FileIdentity identifyFile(const std::string& path);
+// The same without following a link at the last name: the entry that a rename would
+// replace.
+FileIdentity identifyEntry(const std::string& path);
 
 // 1 or 2 when `path` is the file open as this process's standard output or error (same
 // device and inode), else -1. Such a target is written through the descriptor, never

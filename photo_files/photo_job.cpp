@@ -30,8 +30,10 @@ void checkDistinctFiles(const PhotoJob& job) {
         if (identity.known && identity.name.empty())
             earlier.push_back({description, path, identity});
     };
-    const auto addOutput = [&](const std::string& description, const std::string& path) {
-        const FileIdentity identity = identifyFile(resolveOutputPath(path, description));
+    const auto addOutput = [&](const std::string& description, const std::string& path,
+                               const OutputFolder* folder) {
+        const FileIdentity identity =
+            folder ? identifyEntry(path) : identifyFile(resolveOutputPath(path, description));
         for (const KnownFile& other : earlier) {
             if (other.identity == identity) {
                 throw std::runtime_error(description + " '" + path + "' would replace the " +
@@ -43,11 +45,20 @@ void checkDistinctFiles(const PhotoJob& job) {
     };
     addInput("image", job.imagePath);
     if (!job.regionFilePath.empty()) addInput("region file", job.regionFilePath);
-    if (!job.outputPath.empty()) addOutput("label file", job.outputPath);
-    if (!job.picturePath.empty()) addOutput("boundary picture", job.picturePath);
+    if (!job.outputPath.empty()) addOutput("label file", job.outputPath, job.labelFolder);
+    if (!job.picturePath.empty()) addOutput("boundary picture", job.picturePath, job.pictureFolder);
     if (!job.graphPrefix.empty()) {
-        addOutput("graph nodes file", graphNodesPath(job.graphPrefix));
-        addOutput("graph edges file", graphEdgesPath(job.graphPrefix));
+        addOutput("graph nodes file", graphNodesPath(job.graphPrefix), job.labelFolder);
+        addOutput("graph edges file", graphEdgesPath(job.graphPrefix), job.labelFolder);
+    }
+}
+
+void openOutput(std::optional<OutputFile>& file, const std::string& path,
+                const OutputFolder* folder, const std::string& description) {
+    if (folder) {
+        file.emplace(*folder, path.substr(path.find_last_of('/') + 1), description);
+    } else {
+        file.emplace(path, description);
     }
 }
 
@@ -55,14 +66,15 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
     if (job.imagePath.empty()) throw std::runtime_error("no input image: give one with -i");
     checkDistinctFiles(job);
     std::optional<OutputFile> labelFile, pictureFile, nodesFile, edgesFile;
-    if (!job.outputPath.empty()) labelFile.emplace(job.outputPath, "label file");
+    if (!job.outputPath.empty())
+        openOutput(labelFile, job.outputPath, job.labelFolder, "label file");
     if (!job.picturePath.empty()) {
         checkPictureFormat(job.picturePath);
-        pictureFile.emplace(job.picturePath, "boundary picture");
+        openOutput(pictureFile, job.picturePath, job.pictureFolder, "boundary picture");
     }
     if (!job.graphPrefix.empty()) {
-        nodesFile.emplace(graphNodesPath(job.graphPrefix), "graph nodes file");
-        edgesFile.emplace(graphEdgesPath(job.graphPrefix), "graph edges file");
+        openOutput(nodesFile, graphNodesPath(job.graphPrefix), job.labelFolder, "graph nodes file");
+        openOutput(edgesFile, graphEdgesPath(job.graphPrefix), job.labelFolder, "graph edges file");
     }
     cv::Mat_<cv::Vec3b> photo = readColourImage(job.imagePath);
     cv::Mat_<int> regions;

@@ -10,6 +10,8 @@
 
 namespace segmora {
 
+class OutputFolder;
+
 // One photo's work, as Segmora does it and segmora-batch does it for each photo.
 struct PhotoJob {
     std::string imagePath;
@@ -21,6 +23,11 @@ struct PhotoJob {
     Parameters parameters{500.0f, 0.0f, 0, 0, kMinSegmentSize};
     // The label file's form; nothing: told by the extension of outputPath.
     std::optional<LabelFormat> labelFormat;
+    // Set for outputs whose names the program made in a folder it holds open: the label
+    // file (picture, graph files) is then the last name of outputPath (picturePath) in that folder,
+    // written as OutputFile does for such names, never through a link.
+    const OutputFolder* labelFolder = nullptr;
+    const OutputFolder* pictureFolder = nullptr;
 };
 
 // Memory ran out during a photo's job; what() names the photo.

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <mutex>
 
 namespace segmora {
 
@@ -23,6 +24,12 @@ struct Slot {
 };
 
 Slot slots[kSlots];
+
+// Never destroyed: removeTemporaryFilesAndExit() may hold it while the process ends.
+std::mutex& creationLock() {
+    static std::mutex* lock = new std::mutex;
+    return *lock;
+}
 
 static_assert(std::atomic<int>::is_always_lock_free, "signal handlers need lock-free atomics");
 
@@ -84,6 +91,20 @@ SignalBlock::SignalBlock() {
 
 SignalBlock::~SignalBlock() {
     ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+}
+
+TemporaryCreation::TemporaryCreation() {
+    creationLock().lock();
+}
+
+TemporaryCreation::~TemporaryCreation() {
+    creationLock().unlock();
+}
+
+void removeTemporaryFilesAndExit(int status) noexcept {
+    creationLock().lock();  // kept: no file is created after this
+    removeTemporaryFiles();
+    ::_exit(status);
 }
 
 }  // namespace segmora

@@ -40,4 +40,23 @@ class SignalBlock {
     sigset_t saved;
 };
 
+// Held while a temporary file is created and registered: a SignalBlock for signal
+// handlers, and a lock against removeTemporaryFilesAndExit() in a program that takes its
+// signals on a thread of its own.
+class TemporaryCreation {
+  public:
+    TemporaryCreation();
+    ~TemporaryCreation();
+    TemporaryCreation(const TemporaryCreation&) = delete;
+    TemporaryCreation& operator=(const TemporaryCreation&) = delete;
+
+  private:
+    SignalBlock block;
+};
+
+// Ends the process at once with `status` after removing every registered file, waiting
+// for a temporary file being created to be registered first. For a thread, not for a
+// signal handler.
+[[noreturn]] void removeTemporaryFilesAndExit(int status) noexcept;
+
 }  // namespace segmora

@@ -16,6 +16,7 @@
 #include "batch_options.h"
 #include "batch_run.h"
 #include "graph_files.h"
+#include "photo_inputs.h"
 #include "photo_list.h"
 
 namespace segmora {
@@ -54,10 +55,10 @@ std::string regionMapFor(const std::string& regionDir, const std::string& name) 
     return base + ".txt";
 }
 
-// The jobs of the photos; with --resume, without those whose files exist already, which
-// `skipped` counts.
+// The jobs of the photos; with --resume, without those whose files a batch finished
+// already, which `skipped` counts.
 std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const BatchOptions& options,
-                              size_t& skipped) {
+                              const BatchOutputs& outputs, size_t& skipped) {
     const LabelFormat format = options.photoSettings.labelFormat.value_or(LabelFormat::Csv);
     std::vector<PhotoJob> jobs;
     for (const ListedPhoto& photo : photos) {
@@ -69,11 +70,8 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
         if (!options.regionDir.empty()) job.regionFilePath = regionMapFor(options.regionDir, name);
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
         if (options.graph) job.graphPrefix = options.outputDir + "/" + name;
-        const bool done =
-            exists(job.outputPath) && (job.picturePath.empty() || exists(job.picturePath)) &&
-            (!options.graph ||
-             (exists(graphNodesPath(job.graphPrefix)) && exists(graphEdgesPath(job.graphPrefix))));
-        if (options.resume && done) {
+        outputs.attach(job, photo.folder);
+        if (options.resume && outputs.finished(job, photo.folder, std::cerr)) {
             ++skipped;
         } else {
             jobs.push_back(job);
@@ -97,7 +95,7 @@ void makeResultFolders(const std::vector<ListedPhoto>& photos, const BatchOption
 
 // The photos of this run, or throws std::runtime_error for a list that cannot be made.
 std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pathList,
-                                  size_t& skipped) {
+                                  BatchPlan& plan, size_t& skipped) {
     const std::vector<ListedPhoto> photos = collectPhotos(
         options.inputs, pathList, options.recursive, {options.outputDir, options.pictureDir});
     if (const auto clash = clashingPhotos(photos)) {
@@ -106,15 +104,18 @@ std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pat
     }
     const std::vector<ListedPhoto> share = shardOf(photos, options.shard);
     makeResultFolders(share, options);
-    return jobsFor(share, options, skipped);
+    std::set<std::string> folders{""};
+    for (const ListedPhoto& photo : share) folders.insert(photo.folder);
+    plan.outputs = std::make_shared<BatchOutputs>(options.outputDir, options.pictureDir, folders,
+                                                  options.durable, options.resume, std::cerr);
+    return jobsFor(share, options, *plan.outputs, skipped);
 }
 
 int summarise(BatchConsole& console, size_t total, const StopSignals& signals) {
     const size_t failed = console.failedCount();
     if (signals.signalNumber() != 0) {
         const int signal = signals.signalNumber();
-        const char* name = signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
-        console.note(std::string("stopped by ") + name + " after " +
+        console.note(std::string("stopped by ") + stopSignalName(signal) + " after " +
                      std::to_string(console.finishedCount() + failed) + " of " +
                      std::to_string(total) + " photos");
         return 128 + signals.signalNumber();
@@ -142,7 +143,7 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
             return std::nullopt;
         }
         size_t skipped = 0;
-        plan.jobs = prepareJobs(options, pathList, skipped);
+        plan.jobs = prepareJobs(options, pathList, plan, skipped);
         if (options.resume) plan.skipped = skipped;
     } catch (const UsageError& e) {
         std::cerr << "segmora-batch: " << e.what() << "; see segmora-batch --help" << std::endl;
@@ -159,11 +160,20 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
     return plan;
 }
 
-int runBatch(const BatchPlan& plan, StopSignals& signals, int messageFd) {
-    BatchConsole console(STDOUT_FILENO, messageFd, ::isatty(messageFd) == 1, plan.jobs.size(),
+int runBatch(const BatchPlan& plan, StopSignals& signals, int outFd, int messageFd) {
+    BatchConsole console(outFd, messageFd, ::isatty(messageFd) == 1, plan.jobs.size(),
                          plan.skipped);
-    signals.beginWork();
-    runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, console, signals.stopRequested());
+    const BatchOutputs& outputs = *plan.outputs;
+    const auto runJob = [&outputs](const PhotoJob& job, Segmenter& segmenter) {
+        requireRegularFile(job.imagePath, "image");
+        if (!job.regionFilePath.empty()) requireRegularFile(job.regionFilePath, "region file");
+        const int count = runPhotoJob(job, segmenter, nullptr);
+        outputs.recordFinished(job);
+        return count;
+    };
+    signals.beginWork(messageFd);
+    runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, runJob, console,
+                 signals.stopRequested());
     const int status = summarise(console, plan.jobs.size(), signals);
     if (plan.skipped) console.note(skippedText(*plan.skipped));
     return status;

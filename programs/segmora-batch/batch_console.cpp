@@ -38,6 +38,30 @@ std::string clockText(double seconds) {
 
 }  // namespace
 
+std::string escapedName(const std::string& name) {
+    std::string text;
+    text.reserve(name.size());
+    for (const char c : name) {
+        switch (c) {
+            case '\\':
+                text += "\\\\";
+                break;
+            case '\t':
+                text += "\\t";
+                break;
+            case '\n':
+                text += "\\n";
+                break;
+            case '\r':
+                text += "\\r";
+                break;
+            default:
+                text += c;
+        }
+    }
+    return text;
+}
+
 std::string skippedText(size_t skipped) {
     return std::to_string(skipped) + " done before, skipped";
 }
@@ -67,7 +91,7 @@ BatchConsole::BatchConsole(int outFd, int errFd, bool showProgress, size_t total
       start(std::chrono::steady_clock::now()) {}
 
 void BatchConsole::finished(const std::string& photo, int count) {
-    const std::string line = photo + "\t" + std::to_string(count) + "\n";
+    const std::string line = escapedName(photo) + "\t" + std::to_string(count) + "\n";
     std::lock_guard<std::mutex> guard(lock);
     ++finishedPhotos;
     if (!lost && !writeAll(outFd, line)) {
@@ -80,7 +104,7 @@ void BatchConsole::finished(const std::string& photo, int count) {
 void BatchConsole::failed(const std::string& photo, const std::string& reason) {
     std::lock_guard<std::mutex> guard(lock);
     ++failedPhotos;
-    writeError("segmora-batch: " + photo + ": " + reason + "\n");
+    writeError("segmora-batch: " + escapedName(photo) + ": " + escapedName(reason) + "\n");
 }
 
 void BatchConsole::note(const std::string& message) {

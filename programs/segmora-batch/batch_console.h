@@ -17,6 +17,11 @@ std::string progressText(size_t done, size_t total, size_t failed, double second
 // The last line of a resumed batch: "N done before, skipped".
 std::string skippedText(size_t skipped);
 
+// A photo's path as the batch prints it: a backslash, tab, line feed and carriage return
+// become \\, \t, \n and \r, so that every PHOTO<TAB>COUNT line (and every message) is
+// one line with one tab. Other bytes are kept.
+std::string escapedName(const std::string& name);
+
 // What a batch tells its user, from any thread: one line on standard output for each
 // finished photo (PHOTO<TAB>COUNT), one line on standard error for each failure, and when
 // `showProgress`, a progress line on standard error that redraw() rewrites in place.

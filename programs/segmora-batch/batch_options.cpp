@@ -77,6 +77,7 @@ const std::vector<BatchOption>& batchOptionTable() {
         {"-R", "--recursive", nullptr, &BatchOptions::recursive},
         {"", "--resume", nullptr, &BatchOptions::resume},
         {"", "--graph", nullptr, &BatchOptions::graph},
+        {"", "--no-sync", nullptr, &BatchOptions::noSync},
         {"-h", "--help", nullptr, &BatchOptions::help},
     };
     return table;
@@ -147,6 +148,7 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& words) {
             readOption(words, i, options);
         }
     }
+    options.durable = !options.noSync;
     if (options.help) return options;
     if (options.outputDir.empty()) throw UsageError("no output folder: give one with -o");
     if (options.inputs.empty()) throw UsageError("no photos: give photos, folders or -");
@@ -170,12 +172,17 @@ std::string batchUsage() {
            "  --shard K/N        only the photos at positions K, K+N, K+2N, ... (from 0) of the\n"
            "                     path-ordered list\n"
            "  --graph            superpixel graph OUT_DIR/NAME.nodes.csv and NAME.edges.csv\n"
-           "  --resume           skip photos whose label file (picture, graph) exists already\n" +
+           "  --resume           skip photos whose label file (picture, graph) an earlier run\n"
+           "                     finished; redo the others\n"
+           "  --no-sync          do not flush each file to the disk before it takes its name\n"
+           "                     (faster, but a power cut may leave files cut short)\n" +
            jobOptionsUsage(2, 21) +
            "  -h, --help         this help\n"
            "Values follow their option as the next word, or joined: -j4, --jobs=4.\n"
-           "Prints PHOTO<TAB>SUPERPIXELS for each finished photo. Exit status: 0 all done,\n"
-           "1 some photos failed, 2 bad command line, 128 + N stopped by signal N.\n";
+           "Prints PHOTO<TAB>SUPERPIXELS for each finished photo (backslash, tab, line feed\n"
+           "and carriage return in PHOTO written as \\\\, \\t, \\n, \\r). Exit status: 0 all\n"
+           "done, 1 some photos failed, 2 bad command line or output folder, 128 + N stopped\n"
+           "by signal N.\n";
 }
 
 }  // namespace segmora

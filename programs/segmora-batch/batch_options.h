@@ -26,6 +26,8 @@ struct BatchOptions {
     bool graph = false;  // superpixel graph files OUT_DIR/NAME.nodes.csv, NAME.edges.csv
     bool resume = false;
     bool recursive = false;  // -R: folders are searched below their top level too
+    bool noSync = false;     // --no-sync
+    bool durable = true;     // false after --no-sync: files are not flushed to the disk
     bool help = false;
     // The knobs and label format of every photo (its paths are not used).
     PhotoJob photoSettings;

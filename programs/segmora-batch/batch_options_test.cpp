@@ -132,5 +132,10 @@ TEST(BatchCommandLine, HelpNeedsNothingElse) {
     EXPECT_TRUE(parseBatchOptions({"-h", "-o", "out"}).help);
 }
 
+TEST(BatchCommandLine, NoSyncTurnsDurabilityOff) {
+    EXPECT_TRUE(parseBatchOptions({"-o", "out", "a.png"}).durable);
+    EXPECT_FALSE(parseBatchOptions({"--no-sync", "-o", "out", "a.png"}).durable);
+}
+
 }  // namespace
 }  // namespace segmora

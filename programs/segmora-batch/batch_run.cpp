@@ -14,11 +14,12 @@ namespace {
 constexpr auto kRedrawInterval = std::chrono::milliseconds(250);
 
 struct WorkList {
-    WorkList(const std::vector<PhotoJob>& jobs, BatchConsole& console,
+    WorkList(const std::vector<PhotoJob>& jobs, const PhotoRunner& runJob, BatchConsole& console,
              const std::atomic<bool>& stop)
-        : jobs(jobs), console(console), stop(stop) {}
+        : jobs(jobs), runJob(runJob), console(console), stop(stop) {}
 
     const std::vector<PhotoJob>& jobs;
+    const PhotoRunner& runJob;
     BatchConsole& console;
     const std::atomic<bool>& stop;
     std::atomic<size_t> next{0};
@@ -27,9 +28,10 @@ struct WorkList {
     int running = 0;
 };
 
-void runOne(const PhotoJob& job, Segmenter& segmenter, BatchConsole& console) {
+void runOne(const PhotoJob& job, const PhotoRunner& runJob, Segmenter& segmenter,
+            BatchConsole& console) {
     try {
-        const int count = runPhotoJob(job, segmenter, nullptr);
+        const int count = runJob(job, segmenter);
         console.finished(job.imagePath, count);
     } catch (const std::bad_alloc&) {
         segmenter.release();
@@ -45,7 +47,7 @@ void work(WorkList& list, int threads) {
         while (!list.stop && !list.console.outputLost()) {
             const size_t i = list.next++;
             if (i >= list.jobs.size()) break;
-            runOne(list.jobs[i], segmenter, list.console);
+            runOne(list.jobs[i], list.runJob, segmenter, list.console);
         }
     } catch (const std::exception& e) {
         list.console.note(std::string("a worker stopped: ") + e.what());
@@ -66,8 +68,8 @@ void reportUntaken(WorkList& list) {
 }  // namespace
 
 void runPhotoJobs(const std::vector<PhotoJob>& jobs, int workers, int threadsPerWorker,
-                  BatchConsole& console, const std::atomic<bool>& stop) {
-    WorkList list(jobs, console, stop);
+                  const PhotoRunner& runJob, BatchConsole& console, const std::atomic<bool>& stop) {
+    WorkList list(jobs, runJob, console, stop);
     std::vector<std::thread> threads;
     for (int i = 0; i < workers; ++i) {
         std::lock_guard<std::mutex> guard(list.lock);

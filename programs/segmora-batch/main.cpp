@@ -4,12 +4,15 @@
 
 #include <csignal>
 #include <iostream>
+#include <memory>
 #include <opencv2/core.hpp>
 #include <opencv2/core/utils/logger.hpp>
 #include <string>
+#include <system_error>
 
 #include "batch_app.h"
 #include "large_matrix_allocator.h"
+#include "standard_streams.h"
 #include "stop_signals.h"
 
 namespace {
@@ -43,7 +46,17 @@ int messageDescriptor() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    segmora::StopSignals signals;   // before any other thread starts
+    // First of all: a file opened while descriptor 1 or 2 is closed would get that number,
+    // and the console lines meant for it would land in a label file.
+    const segmora::ClosedStandardStreams closed = segmora::openClosedStandardStreams();
+    if (closed.unusable) return 1;
+    std::unique_ptr<segmora::StopSignals> signals;
+    try {
+        signals = std::make_unique<segmora::StopSignals>();  // before any other thread starts
+    } catch (const std::system_error& e) {
+        std::cerr << "segmora-batch: cannot start a thread: " << e.code().message() << std::endl;
+        return 1;
+    }
     std::signal(SIGPIPE, SIG_IGN);  // a closed standard output is reported, not fatal
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     segmora::useLargeMatrixAllocator();
@@ -55,5 +68,7 @@ int main(int argc, char** argv) {
         segmora::planBatch(std::vector<std::string>(argv + 1, argv + argc), std::cin, status);
     if (!plan) return status;
     limitOpenCvThreads(plan->threadsPerWorker);
-    return segmora::runBatch(*plan, signals, messageDescriptor());
+    // Lines for a standard output that was closed are lost: reported as when writing fails.
+    return segmora::runBatch(*plan, *signals, closed.output ? -1 : STDOUT_FILENO,
+                             messageDescriptor());
 }

@@ -46,7 +46,10 @@ int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::os
     try {
         Segmenter segmenter(threadsFromEnvironment());
         runPhotoJob(options->job, segmenter, &out);
-        return 0;
+        if (out.flush()) return 0;
+        err << "Segmora: cannot write to standard output: the superpixel count is lost"
+            << std::endl;
+        return 1;
     } catch (const OutOfMemory& e) {
         err << "Segmora: " << e.what() << std::endl;
     } catch (const std::bad_alloc&) {

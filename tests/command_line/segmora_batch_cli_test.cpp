@@ -52,12 +52,14 @@ std::vector<std::string> sorted(std::vector<std::string> lines) {
     return lines;
 }
 
-// The names in a folder, in order; hidden ones (temporary files) included.
+// The names in a folder, in order; hidden ones (temporary files) included, the batch's list
+// of finished files not.
 std::vector<std::string> entriesOf(const std::string& dir) {
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(dir, error)) {
-        names.push_back(entry.path().filename().string());
+        const std::string name = entry.path().filename().string();
+        if (name != ".segmora-batch-done") names.push_back(name);
     }
     return sorted(names);
 }
@@ -243,12 +245,18 @@ TEST_F(BatchCliTest, ShardsSplitTheNameOrderedListExactlyOnce) {
 
 TEST_F(BatchCliTest, ResumeSkipsFinishedPhotos) {
     ASSERT_EQ(batch({"--shard", "0/2", "-o", dir + "/out", dir + "/in"}).exitStatus, 0);
+    const auto finishedAt = fs::last_write_time(dir + "/out/c.csv");
+    // A file of a finished photo's name that no run finished does not count.
     writeFile(dir + "/out/a.csv", "kept\n");
     const ProgramRun run = batch({"--resume", "-o", dir + "/out", dir + "/in"});
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(sorted(linesOf(run.out)),
-              (std::vector<std::string>{expected(false)[1].line, expected(false)[4].line}));
-    EXPECT_EQ(readFile(dir + "/out/a.csv"), "kept\n");
+              (std::vector<std::string>{expected(false)[0].line, expected(false)[1].line,
+                                        expected(false)[4].line}));
+    EXPECT_EQ(run.err, "segmora-batch: redoing '" + dir +
+                           "/out/a.csv': it changed since segmora-batch finished it\n");
+    EXPECT_EQ(readFile(dir + "/out/a.csv"), expected(false)[0].labels);
+    EXPECT_EQ(fs::last_write_time(dir + "/out/c.csv"), finishedAt);
     EXPECT_EQ(entriesOf(dir + "/out").size(), kPhotos.size());
 
     EXPECT_EQ(linesOf(run.err), std::vector<std::string>{"segmora-batch: 3 done before, skipped"});

@@ -1,0 +1,136 @@
+#include "batch_outputs.h"
+
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "batch_console.h"
+#include "graph_files.h"
+
+namespace segmora {
+
+namespace {
+
+std::string nameIn(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+void removeLeftovers(const OutputFolder& folder, std::ostream& notes) {
+    for (const std::string& name : folder.removeLeftoverTemporaryFiles()) {
+        notes << "segmora-batch: removed '" << escapedName(folder.path() + "/" + name)
+              << "', left by a run that was killed" << std::endl;
+    }
+}
+
+bool isOlder(const struct stat& output, const std::string& input) {
+    struct stat info;
+    if (::stat(input.c_str(), &info) != 0) return false;  // the run reports it
+    const timespec a = output.st_mtim, b = info.st_mtim;
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// True when the output `path` counts as finished; otherwise says why on `notes` when the
+// file is there.
+bool outputFinished(const FinishedFiles& list, const std::string& path, const PhotoJob& job,
+                    std::ostream& notes) {
+    struct stat info;
+    std::optional<std::string> why = list.whyUnfinished(nameIn(path), info);
+    if (!why) {
+        if (isOlder(info, job.imagePath)) {
+            why = "it is older than the photo";
+        } else if (!job.regionFilePath.empty() && isOlder(info, job.regionFilePath)) {
+            why = "it is older than the region file";
+        }
+    }
+    if (why && !why->empty()) {
+        notes << "segmora-batch: redoing '" << escapedName(path) << "': " << *why << std::endl;
+    }
+    return !why;
+}
+
+}  // namespace
+
+// One relative folder's label and picture folders and their lists.
+struct BatchOutputs::Place {
+    std::unique_ptr<OutputFolder> labelFolder, pictureFolder;
+    std::unique_ptr<FinishedFiles> labelsDone, picturesDone;
+    bool shared = false;  // one folder for both
+
+    const FinishedFiles& picturesList() const { return shared ? *labelsDone : *picturesDone; }
+};
+
+namespace {
+
+std::string below(const std::string& dir, const std::string& folder) {
+    return folder.empty() ? dir : dir + "/" + folder;
+}
+
+// The graph files of a job, when it has them.
+std::vector<std::string> graphPaths(const PhotoJob& job) {
+    if (job.graphPrefix.empty()) return {};
+    return {graphNodesPath(job.graphPrefix), graphEdgesPath(job.graphPrefix)};
+}
+
+}  // namespace
+
+BatchOutputs::BatchOutputs(const std::string& labelDir, const std::string& pictureDir,
+                           const std::set<std::string>& folders, bool durable, bool resume,
+                           std::ostream& notes) {
+    for (const std::string& folder : folders) {
+        auto place = std::make_unique<Place>();
+        place->labelFolder =
+            std::make_unique<OutputFolder>(below(labelDir, folder), "output folder", durable);
+        removeLeftovers(*place->labelFolder, notes);
+        place->labelsDone = std::make_unique<FinishedFiles>(*place->labelFolder);
+        if (resume) place->labelsDone->load();
+        if (!pictureDir.empty()) {
+            place->pictureFolder = std::make_unique<OutputFolder>(below(pictureDir, folder),
+                                                                  "picture folder", durable);
+            place->shared = place->pictureFolder->sameAs(*place->labelFolder);
+            if (!place->shared) {
+                removeLeftovers(*place->pictureFolder, notes);
+                place->picturesDone = std::make_unique<FinishedFiles>(*place->pictureFolder);
+                if (resume) place->picturesDone->load();
+            }
+        }
+        places.emplace(folder, std::move(place));
+    }
+}
+
+BatchOutputs::~BatchOutputs() = default;
+
+const BatchOutputs::Place& BatchOutputs::placeOf(const std::string& folder) const {
+    return *places.at(folder);
+}
+
+void BatchOutputs::attach(PhotoJob& job, const std::string& folder) const {
+    const Place& place = placeOf(folder);
+    job.labelFolder = place.labelFolder.get();
+    if (!job.picturePath.empty()) job.pictureFolder = place.pictureFolder.get();
+}
+
+bool BatchOutputs::finished(const PhotoJob& job, const std::string& folder,
+                            std::ostream& notes) const {
+    const Place& place = placeOf(folder);
+    bool done = outputFinished(*place.labelsDone, job.outputPath, job, notes);
+    if (!job.picturePath.empty())
+        done = outputFinished(place.picturesList(), job.picturePath, job, notes) && done;
+    for (const std::string& path : graphPaths(job))
+        done = outputFinished(*place.labelsDone, path, job, notes) && done;
+    return done;
+}
+
+void BatchOutputs::recordFinished(const PhotoJob& job) const {
+    for (const auto& [folder, place] : places) {
+        if (place->labelFolder.get() != job.labelFolder) continue;
+        place->labelsDone->record(nameIn(job.outputPath));
+        for (const std::string& path : graphPaths(job)) place->labelsDone->record(nameIn(path));
+        if (!job.picturePath.empty()) {
+            (place->shared ? place->labelsDone : place->picturesDone)
+                ->record(nameIn(job.picturePath));
+        }
+        return;
+    }
+}
+
+}  // namespace segmora
