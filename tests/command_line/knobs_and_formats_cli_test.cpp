@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "colour_image.h"
+#include "photo_channels.h"
 #include "program_runner.h"
 #include "scratch_files.h"
 #include "segment_image_reference.h"
