@@ -323,7 +323,9 @@ TEST_F(KnobsAndFormats, TooManyLabelsForAPngAreRefusedWithNothingWritten) {
     const ProgramRun batchRun = batch(words);
     EXPECT_EQ(batchRun.exitStatus, 1);
     EXPECT_NE(batchRun.err.find("use .tiff or .npy"), std::string::npos) << batchRun.err;
-    EXPECT_EQ(entryCount(dir + "/out"), 0);
+    // Only the batch's list of finished files, which lists nothing.
+    EXPECT_EQ(entryCount(dir + "/out"), 1);
+    EXPECT_EQ(readFile(dir + "/out/.segmora-batch-done"), "");
 
     words = many;
     words.insert(words.end(), {"-o", dir + "/l.npy"});

@@ -254,12 +254,11 @@ TEST_F(BatchCliTest, ResumeSkipsFinishedPhotos) {
               (std::vector<std::string>{expected(false)[0].line, expected(false)[1].line,
                                         expected(false)[4].line}));
     EXPECT_EQ(run.err, "segmora-batch: redoing '" + dir +
-                           "/out/a.csv': it changed since segmora-batch finished it\n");
+                           "/out/a.csv': it changed since segmora-batch finished it\n"
+                           "segmora-batch: 2 done before, skipped\n");
     EXPECT_EQ(readFile(dir + "/out/a.csv"), expected(false)[0].labels);
     EXPECT_EQ(fs::last_write_time(dir + "/out/c.csv"), finishedAt);
     EXPECT_EQ(entriesOf(dir + "/out").size(), kPhotos.size());
-
-    EXPECT_EQ(linesOf(run.err), std::vector<std::string>{"segmora-batch: 3 done before, skipped"});
 
     // Everything done: nothing to do, and it says so.
     const ProgramRun again = batch({"--resume", "-o", dir + "/out", dir + "/in"});

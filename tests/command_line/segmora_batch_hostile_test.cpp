@@ -352,7 +352,7 @@ TEST_F(BatchHostile, ResumeRedoesDamagedOrStaleFiles) {
                   redoing + pictures + "/b6.png': it is older than the photo",
                   "segmora-batch: " + dir + "/in/b3.png: cannot create label file '" + out +
                       "/b3.csv': Is a directory",
-                  "segmora-batch: 1 of 6 photos failed"}));
+                  "segmora-batch: 1 of 6 photos failed", "segmora-batch: 0 done before, skipped"}));
     fs::remove(out + "/b3.csv");
     expectSegmoraLabels(out);
 
