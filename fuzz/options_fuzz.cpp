@@ -2,7 +2,7 @@
 // bytes). Checks the pairing rules: -h or --help in an option word's place asks for
 // help; otherwise fewer than two words give no options; an unknown option word or a
 // dangling one is an error; the last pair of each option wins, -i, -r and -o pairs are
-// echoed in order (-m, -v and the photo options are not), and nothing is echoed unless
+// echoed in order (-m, -v, --graph and the photo options are not), and nothing is echoed unless
 // the whole line is good.
 #include <sstream>
 #include <vector>
@@ -24,7 +24,7 @@ std::vector<std::string> splitWords(const std::string& text) {
 }
 
 struct Expected {
-    std::string image, regions, mask, output, picture, echo;
+    std::string image, regions, mask, output, picture, graph, echo;
     bool help = false;
     bool badWord = false;       // unknown or dangling option word
     bool photoOptions = false;  // a value the fuzzer does not judge
@@ -36,7 +36,7 @@ Expected expectedFor(const std::vector<std::string>& words) {
         const std::string& word = words[i];
         if (word == "-h" || word == "--help") e.help = true;
         const bool known = word == "-i" || word == "-r" || word == "-o" || word == "-m" ||
-                           word == "-v" || segmora::isJobOption(word);
+                           word == "-v" || word == "--graph" || segmora::isJobOption(word);
         if (!known || i + 1 == words.size()) {
             e.badWord = true;
             continue;
@@ -56,6 +56,8 @@ Expected expectedFor(const std::vector<std::string>& words) {
             e.mask = value;
         } else if (word == "-v") {
             e.picture = value;
+        } else if (word == "--graph") {
+            e.graph = value;
         }
     }
     return e;
@@ -92,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(options->maskPath == e.mask, "mask path");
     check(options->job.outputPath == e.output, "output path");
     check(options->job.picturePath == e.picture, "picture path");
+    check(options->job.graphPrefix == e.graph, "graph prefix");
     check(echo.str() == e.echo, "echo lines");
     return 0;
 }
