@@ -4,12 +4,12 @@
 
 #include <cmath>
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 #include <random>
 #include <stdexcept>
 
 #include "block_pool.h"
 #include "label_invariants.h"
+#include "photo_channels.h"
 #include "segment_image_reference.h"
 #include "segmora/segmora.h"
 
@@ -57,14 +57,9 @@ void segmentBgrPhoto(const cv::Mat& bgr, float threshold, int& count, cv::Mat_<i
     labels = s.labels;
 }
 
-// The engine's channels of a photo: L * kLightnessScale, a and b of its 8-bit Lab image.
+// The engine's channels of a photo, made the plain way: L * 0.3, a and b of its 8-bit Lab.
 cv::Mat_<cv::Vec3d> photoChannels(const cv::Mat_<cv::Vec3b>& bgr) {
-    cv::Mat_<cv::Vec3b> lab;
-    cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
-    cv::Mat_<cv::Vec3d> image;
-    lab.convertTo(image, CV_64FC3);
-    for (auto& p : image) p[0] = p[0] * kLightnessScale;
-    return image;
+    return toEngineImage(toLab(bgr));
 }
 
 TEST(SegmentImage, TinyImagesBecomeOneSegment) {

@@ -7,12 +7,12 @@
 
 #include <cmath>
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 #include <random>
 #include <stdexcept>
 
 #include "block_pool.h"
 #include "label_invariants.h"
+#include "photo_channels.h"
 #include "segment_image_reference.h"
 
 namespace segmora {
@@ -23,15 +23,10 @@ bool sameLabels(const Segmentation& a, const Segmentation& b) {
            std::equal(a.labels.begin(), a.labels.end(), b.labels.begin());
 }
 
-// The engine's channels of a photo: its whole 8-bit Lab image, converted in one piece, as
-// doubles with L scaled.
+// The engine's channels of a photo, made the plain way: its whole 8-bit Lab image,
+// converted in one piece, as doubles with L scaled.
 cv::Mat_<cv::Vec3d> photoChannels(const cv::Mat& bgr) {
-    cv::Mat_<cv::Vec3b> lab;
-    cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
-    cv::Mat_<cv::Vec3d> channels;
-    lab.convertTo(channels, CV_64FC3);
-    for (auto& p : channels) p[0] = p[0] * kLightnessScale;
-    return channels;
+    return toEngineImage(toLab(bgr));
 }
 
 // The general engine's labels on the photo's channels.
@@ -151,11 +146,7 @@ TEST(Segmenter, KeptMovedAndReleasedSegmentersGiveTheOneShotLabels) {
 TEST(Segmenter, GeneralEngineOnThePhotoChannelsEqualsSegmentPhoto) {
     const cv::Mat photo = cv::imread(SEGMORA_SAMPLE_PHOTO, cv::IMREAD_COLOR);
     ASSERT_FALSE(photo.empty()) << SEGMORA_SAMPLE_PHOTO;
-    cv::Mat_<cv::Vec3b> lab;
-    cv::cvtColor(photo, lab, cv::COLOR_BGR2Lab);
-    cv::Mat_<cv::Vec3d> channels;
-    lab.convertTo(channels, CV_64FC3);
-    for (auto& p : channels) p[0] = p[0] * kLightnessScale;
+    const cv::Mat_<cv::Vec3d> channels = photoChannels(photo);
     Segmenter segmenter;
     EXPECT_TRUE(sameLabels(segmenter.segment(channels, photoParameters(false)),
                            segmenter.segmentPhoto(photo)));
