@@ -25,7 +25,7 @@ namespace {
 
 enum { IN_LABELS, IN_RGB, IN_MAX };
 
-constexpr double kMaxPixels = 536870912.0;  // 2^29, as the engine
+constexpr double kMaxPixels = static_cast<double>(segmora::kMaxPixelCount);
 constexpr double kMaxLabel = 2147483647.0;
 
 struct Shape {
