@@ -26,6 +26,7 @@
 #include "output_file.h"
 #include "parallel.h"
 #include "photo_channels.h"
+#include "photo_edge_weights.h"
 #include "photo_planes.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
@@ -99,7 +100,7 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
             std::exit(1);
         }
         planes.buffer.release();
-        colour.release();
+        // the photo stays: the clean-up reads a few weights from it
     });
     times.distinctWeights = counted.runs.size();
     times.time("place edges", [&] {
@@ -118,7 +119,8 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
         mergeSegments(forest, graph, parameters, nullptr);
     });
     times.time("clean-up", [&] {
-        absorbSmallSegments(forest, graph, parameters, workspace);
+        const PhotoEdgeWeights photoWeights(colour, lab);
+        absorbSmallSegments(forest, graph, parameters, workspace, &photoWeights);
         graph = SortedGraph();
     });
     times.time("labels", [&] {

@@ -11,11 +11,13 @@ namespace segmora {
 
 // Colour distance of pixels p and q of the three planes, in single precision:
 // sqrt((d0 * d0 + d1 * d1) + d2 * d2) with dc = plane c at p minus at q.
-inline float pixelDistance(const PixelChannels& channels, int64_t p, int64_t q) {
-    const float d0 = channels.planes[0][p] - channels.planes[0][q];
-    const float d1 = channels.planes[1][p] - channels.planes[1][q];
-    const float d2 = channels.planes[2][p] - channels.planes[2][q];
+inline float distanceOfDifferences(float d0, float d1, float d2) {
     return std::sqrt((d0 * d0 + d1 * d1) + d2 * d2);
+}
+inline float pixelDistance(const PixelChannels& channels, int64_t p, int64_t q) {
+    return distanceOfDifferences(channels.planes[0][p] - channels.planes[0][q],
+                                 channels.planes[1][p] - channels.planes[1][q],
+                                 channels.planes[2][p] - channels.planes[2][q]);
 }
 
 // The bit pattern a weight is ordered and told apart by: every NaN becomes

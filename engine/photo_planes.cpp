@@ -20,14 +20,6 @@ ChannelPlanes newPlanes(int32_t width, int32_t height, BlockPool& pool) {
     return planes;
 }
 
-struct LightnessTable {
-    LightnessTable() {
-        for (int v = 0; v < 256; ++v)
-            value[v] = static_cast<float>(static_cast<double>(v) * kLightnessScale);
-    }
-    float value[256];
-};
-
 }  // namespace
 
 ChannelPlanes planesFromPhoto(const cv::Mat& bgr, const Workspace& workspace) {

@@ -4,6 +4,7 @@
 
 #include "large_buffer.h"
 #include "pixel_channels.h"
+#include "segmora/segmora.h"
 #include "workspace.h"
 
 namespace segmora {
@@ -12,6 +13,15 @@ namespace segmora {
 struct ChannelPlanes {
     LargeBuffer buffer;
     PixelChannels channels;
+};
+
+// The first channel's value for each 8-bit L: L * kLightnessScale as float.
+struct LightnessTable {
+    LightnessTable() {
+        for (int v = 0; v < 256; ++v)
+            value[v] = static_cast<float>(static_cast<double>(v) * kLightnessScale);
+    }
+    float value[256];
 };
 
 // Channels L * kLightnessScale, a, b of a blue-green-red photo (CV_8UC3): its

@@ -1,9 +1,11 @@
 #include "segment_image.h"
 
 #include <functional>
+#include <optional>
 
 #include "image_channels.h"
 #include "label_matrix.h"
+#include "photo_edge_weights.h"
 #include "segment_forest.h"
 #include "segment_merging.h"
 #include "segment_numbering.h"
@@ -19,12 +21,14 @@ namespace {
 
 // Builds and sorts the graph of the channels, calling `release` as soon as
 // the channels are not needed any more, then merges, cleans up and labels.
+// `photoWeights`: the edge weights of the photo the channels came from, if so.
 // Each stage gives back what the next ones no longer need, so that the pool
 // hands it on (see sortedGraphOf), and the labels take the start of the
 // edges' block when the workspace says so.
 Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32_t height,
                              const std::function<void()>& release, const Parameters& parameters,
-                             const int32_t* regions, const Workspace& workspace) {
+                             const int32_t* regions, const Workspace& workspace,
+                             const PhotoEdgeWeights* photoWeights = nullptr) {
     Segmentation result;
     if (width == 0 || height == 0) {  // no pixels, no planes to read
         release();
@@ -35,7 +39,7 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     const int32_t pixels = graph.pixelCount();
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
     mergeSegments(forest, graph, parameters, regions);
-    absorbSmallSegments(forest, graph, parameters, workspace);
+    absorbSmallSegments(forest, graph, parameters, workspace, photoWeights);
     result.count = forest.setCount;
     LargeBuffer none;
     result.labels = labelMatrixIn(workspace.labelsInSpentEdges ? graph.edges : none, height, width);
@@ -86,7 +90,10 @@ Segmentation segmentBgrPhoto(const cv::Mat& bgr, const Parameters& parameters,
                              const cv::Mat_<int>& regions, const Workspace& workspace) {
     checkPhoto(bgr);
     checkSegmentationInput(bgr.rows, bgr.cols, parameters, &regions);
-    ChannelPlanes planes = planesFromPhoto(bgr, workspace);
+    std::optional<LabTables> ownTables;
+    Workspace withTables = workspace;
+    if (withTables.lab == nullptr) withTables.lab = &ownTables.emplace();
+    ChannelPlanes planes = planesFromPhoto(bgr, withTables);
     if (smoothingChangesPixels(parameters.sigma)) {
         ChannelSet channels = channelsFromPlanes(planes, bgr.cols, bgr.rows, workspace.pool);
         planes.buffer.release();
@@ -94,9 +101,10 @@ Segmentation segmentBgrPhoto(const cv::Mat& bgr, const Parameters& parameters,
         return segmentChannelSet(channels, bgr.cols, bgr.rows, parameters, regions, workspace);
     }
     cv::Mat_<int> regionCopy;
+    const PhotoEdgeWeights photoWeights(bgr, *withTables.lab);
     return segmentChannels(
         planes.channels, bgr.cols, bgr.rows, [&] { planes.buffer.release(); }, parameters,
-        contiguousRegions(regions, regionCopy), workspace);
+        contiguousRegions(regions, regionCopy), workspace, &photoWeights);
 }
 
 }  // namespace segmora

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "edge_keys.h"
 #include "edge_numbers.h"
+#include "key_sort.h"
 #include "parallel.h"
 
 namespace segmora {
@@ -47,10 +49,67 @@ std::vector<uint32_t> edgesTouchingMarked(const uint32_t* edges, int64_t count,
     return std::move(found[0]);
 }
 
+// Word i of the result: the 64 bits of `bits` from bit 64 * i + shift on
+// (`shift` may be negative), with zeros outside.
+uint64_t shiftedWord(const uint64_t* bits, int64_t words, int64_t i, int64_t shift) {
+    const int64_t first = 64 * i + shift;
+    const int64_t word = first >= 0 ? first / 64 : -((-first + 63) / 64);
+    const int bit = static_cast<int>(first - 64 * word);
+    const auto at = [&](int64_t k) { return k >= 0 && k < words ? bits[k] : uint64_t{0}; };
+    return bit == 0 ? at(word) : (at(word) >> bit) | (at(word + 1) << (64 - bit));
+}
+
+// The pixels that own (make) an edge with an end in a marked pixel: the marked
+// ones and those whose right, below, below-right or above-right neighbour is.
+std::vector<uint64_t> edgeOwnersOf(const uint64_t* marks, int64_t pixels, int32_t width) {
+    const int64_t words = (pixels + 63) / 64;
+    std::vector<uint64_t> owners(static_cast<size_t>(words));
+    const int64_t shifts[] = {1, width, int64_t{width} + 1, 1 - int64_t{width}};
+    for (int64_t i = 0; i < words; ++i) {
+        uint64_t word = marks[i];
+        for (const int64_t shift : shifts) word |= shiftedWord(marks, words, i, shift);
+        owners[i] = word;
+    }
+    if (pixels % 64 != 0) owners.back() &= (uint64_t{1} << (pixels % 64)) - 1;  // no pixels there
+    return owners;
+}
+
+// The same edges as edgesTouchingMarked, found around the marked pixels
+// instead of among all edges: keys made in construction order with weights
+// from the photo, then sorted stably by weight.
+std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
+                                        const PhotoEdgeWeights& weightOf, int threads) {
+    const int64_t pixels = int64_t{width} * height;
+    const std::vector<uint64_t> owners = edgeOwnersOf(marks, pixels, width);
+    const NeighbourOffsets neighbours(width);
+    std::vector<EdgeKey> keys;
+    for (size_t i = 0; i < owners.size(); ++i) {
+        for (uint64_t word = owners[i]; word != 0; word &= word - 1) {
+            const int32_t u = static_cast<int32_t>(64 * i + __builtin_ctzll(word));
+            const int32_t x = u % width, y = u / width;
+            const bool exists[4] = {x < width - 1, y < height - 1, x < width - 1 && y < height - 1,
+                                    x < width - 1 && y > 0};
+            for (uint32_t direction = kRight; direction <= kAboveRight; ++direction) {
+                const int32_t v = u + neighbours.offset[direction];
+                if (!exists[direction] || !(isMarked(marks, u) || isMarked(marks, v))) continue;
+                keys.push_back(
+                    makeEdgeKey(weightOf(u, v), static_cast<uint32_t>(u) * 4 + direction));
+            }
+        }
+    }
+    std::vector<EdgeKey> scratch(keys.size());
+    const EdgeKey* sorted =
+        sortEdgeKeys(keys.data(), scratch.data(), static_cast<int64_t>(keys.size()), threads);
+    std::vector<uint32_t> edges(keys.size());
+    for (size_t k = 0; k < keys.size(); ++k) edges[k] = keyEdge(sorted[k]);
+    return edges;
+}
+
 }  // namespace
 
 void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
-                         const Parameters& parameters, const Workspace& workspace) {
+                         const Parameters& parameters, const Workspace& workspace,
+                         const PhotoEdgeWeights* photoWeights) {
     const int32_t pixelCount = graph.pixelCount();
     const int32_t minSize = parameters.minSize;
     const SortedEdges sorted = graph.view();
@@ -60,8 +119,11 @@ void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
     uint64_t* const smallScratch = smallPixels.as<uint64_t>();
     markSmallSegments(forest, pixelCount, minSize, smallScratch);
     const SegmentData* data = forest.data;
-    for (const uint32_t edge :
-         edgesTouchingMarked(sorted.edges, sorted.count, neighbours, smallScratch, threads)) {
+    const std::vector<uint32_t> touching =
+        photoWeights != nullptr
+            ? edgesAroundMarked(smallScratch, graph.width, graph.height, *photoWeights, threads)
+            : edgesTouchingMarked(sorted.edges, sorted.count, neighbours, smallScratch, threads);
+    for (const uint32_t edge : touching) {
         const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
         const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
         if (ra != rb && (data[ra].size < minSize || data[rb].size < minSize)) {

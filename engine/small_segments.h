@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "photo_edge_weights.h"
 #include "segment_forest.h"
 #include "segmora/segmora.h"
 #include "sorted_graph.h"
@@ -10,9 +11,12 @@
 namespace segmora {
 
 // Joins every segment below parameters.minSize pixels across the first edge in
-// sorted order that leaves it, scanning the edges on up to workspace.threads
-// threads.
+// sorted order that leaves it. The edges that touch such segments are found
+// around their pixels when the graph is a photo's (`photoWeights`, which must
+// give the weights the graph was sorted by), else by scanning all edges on up
+// to workspace.threads threads.
 void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
-                         const Parameters& parameters, const Workspace& workspace);
+                         const Parameters& parameters, const Workspace& workspace,
+                         const PhotoEdgeWeights* photoWeights = nullptr);
 
 }  // namespace segmora
