@@ -106,6 +106,17 @@ if(TARGET segmora_python)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
       "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}~), python3 (<< ${Python3_VERSION_MAJOR}.${nextMinor}), python3-numpy")
 endif()
+# The programs load OpenCV's image codecs only when needed (dlopen), which dpkg-shlibdeps cannot
+# see: the package that holds that library is named here.
+if(SEGMORA_PACKAGE_DEB AND (TARGET Segmora OR TARGET segmora-batch))
+  get_target_property(codecsLibrary opencv_imgcodecs LOCATION)
+  file(REAL_PATH "${codecsLibrary}" codecsLibrary)
+  execute_process(COMMAND dpkg-query -S "${codecsLibrary}" OUTPUT_VARIABLE codecsOwner
+                  COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX REPLACE "^([^:]+):.*" "\\1" codecsPackage "${codecsOwner}")
+  list(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS "${codecsPackage}")
+  list(JOIN CPACK_DEBIAN_PACKAGE_DEPENDS ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+endif()
 # The C++ header and CMake package need OpenCV's headers: find_dependency(OpenCV).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libopencv-dev)
 

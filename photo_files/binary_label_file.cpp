@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "opencv_codecs.h"
 #include "output_file.h"
 
 namespace segmora {
@@ -30,7 +31,7 @@ void writeNpy(OutputFile& file, const cv::Mat_<int>& labels) {
 void writeEncoded(OutputFile& file, const cv::Mat& picture, const char* extension,
                   const std::vector<int>& settings) {
     std::vector<uchar> bytes;
-    if (!cv::imencode(extension, picture, bytes, settings)) {
+    if (!opencv_codecs::imencode(extension, picture, bytes, settings)) {
         throw std::runtime_error(std::string("the image library cannot write ") + extension +
                                  " label files");
     }

@@ -4,6 +4,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <stdexcept>
 
+#include "opencv_codecs.h"
 #include "output_file.h"
 #include "quiet_standard_error.h"
 
@@ -45,8 +46,8 @@ std::vector<uchar> encode(const std::string& path, const cv::Mat& picture) {
     bool encoded = false, known = false;
     try {
         QuietStandardError quiet;
-        known = cv::haveImageWriter(path);
-        encoded = known && cv::imencode(extension, picture, bytes);
+        known = opencv_codecs::haveImageWriter(path);
+        encoded = known && opencv_codecs::imencode(extension, picture, bytes);
     } catch (const cv::Exception& e) {
         if (e.code == cv::Error::StsNoMem) throw std::bad_alloc();
         encoded = false;

@@ -13,6 +13,7 @@
 
 #include "image_header.h"
 #include "npy_array.h"
+#include "opencv_codecs.h"
 #include "quiet_standard_error.h"
 #include "region_file.h"
 
@@ -96,7 +97,7 @@ void readPicture(const std::string& path, MapKind kind, cv::Mat_<int>& regions) 
     cv::Mat map;
     try {
         QuietStandardError quiet;
-        map = cv::imread(path, cv::IMREAD_UNCHANGED);
+        map = opencv_codecs::imread(path, cv::IMREAD_UNCHANGED);
     } catch (const cv::Exception&) {
         map.release();
     }

@@ -246,10 +246,10 @@ TEST_F(BadInputs, RunningOutOfMemoryNamesThePhoto) {
     GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
 #else
     // 300 MB of address space: enough for the program and a small photo, too little to
-    // segment 2000 x 2000 pixels.
+    // segment 3000 x 3000 pixels.
     const std::string large = dir + "/large.png";
     cv::Mat_<cv::Vec3b> big;
-    cv::resize(photo, big, cv::Size(2000, 2000), 0, 0, cv::INTER_LINEAR);
+    cv::resize(photo, big, cv::Size(3000, 3000), 0, 0, cv::INTER_LINEAR);
     ASSERT_TRUE(cv::imwrite(large, big));
     const ProgramRun small = runUnder("ulimit -v 300000", {"-i", image, "-o", output});
     EXPECT_EQ(small.exitStatus, 0) << small.err;
