@@ -18,6 +18,8 @@ struct MergeRules {
 
 void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
                const MergeRules& rules);
+void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
+                       const NeighbourOffsets& neighbours, const MergeRules& rules);
 
 }  // namespace
 
@@ -27,10 +29,18 @@ int32_t sizeCapFor(int32_t pixelCount, int32_t capDivisor) {
 }
 
 void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
-                   const int32_t* regions) {
+                   const int32_t* regions, MergeLoop loop) {
     const MergeRules rules{parameters.threshold,
                            sizeCapFor(graph.pixelCount(), parameters.capDivisor), regions};
-    mergeRuns(forest, graph.view(), NeighbourOffsets(graph.width), rules);
+    if (loop == MergeLoop::BySize) {
+        loop = graph.pixelCount() < kBranchesFromPixels ? MergeLoop::Branchless
+                                                        : MergeLoop::WithBranches;
+    }
+    if (loop == MergeLoop::Branchless) {
+        mergeRuns(forest, graph.view(), NeighbourOffsets(graph.width), rules);
+    } else {
+        mergeWithBranches(forest, graph.view(), NeighbourOffsets(graph.width), rules);
+    }
 }
 
 namespace {
@@ -81,6 +91,45 @@ void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const Neighbour
                 SegmentData{joins ? size : 0, rules.threshold / static_cast<float>(size) + weight};
             forest.setCount -= joins;
         }
+    }
+}
+
+// The same merge with early exits: an edge inside one segment, or one that
+// fails a test, costs no writes but the root searches'. Faster than the loop
+// above once the forest is far larger than the caches.
+void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
+                       const NeighbourOffsets& neighbours, const MergeRules& rules) {
+    const uint32_t* edges = sorted.edges;
+    const int64_t count = sorted.count;
+    const int32_t* parent = forest.parent;
+    SegmentData* data = forest.data;
+    const WeightRun* run = sorted.runs;
+    for (int64_t i = 0; i < count; ++i) {
+        if (i + 2 * kPrefetchDistance < count) {
+            const uint32_t far = edges[i + 2 * kPrefetchDistance];
+            forest.prefetchParent(edgeFirstVertex(far));
+            forest.prefetchParent(edgeSecondVertex(far, neighbours));
+        }
+        if (i + kPrefetchDistance < count) {
+            const uint32_t near = edges[i + kPrefetchDistance];
+            const int32_t pa = parent[edgeFirstVertex(near)];
+            const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
+            forest.prefetchParent(pa);
+            forest.prefetchParent(pb);
+            __builtin_prefetch(&data[pa], 1);
+            __builtin_prefetch(&data[pb], 1);
+        }
+        while (run->end <= i) ++run;
+        const uint32_t edge = edges[i];
+        const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
+        const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
+        if (ra == rb) continue;
+        const float weight = run->weight;
+        if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
+        if (data[ra].size + data[rb].size > rules.sizeCap) continue;
+        if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
+        const int32_t root = forest.uniteRoots(ra, rb);
+        data[root].threshold = rules.threshold / static_cast<float>(data[root].size) + weight;
     }
 }
 

@@ -11,10 +11,17 @@ namespace segmora {
 // Largest segment a merge may produce: pixelCount / capDivisor + 20.
 int32_t sizeCapFor(int32_t pixelCount, int32_t capDivisor);
 
+// Two loops make the same merges: one without a branch on the outcome, the
+// faster while the forest is near the caches, and one with early exits, the
+// faster on large photos (measured: 6.4 against 7.4 ms at 0.15 MP, even at
+// 1 MP, 490 against 580 ms at 12 MP). BySize picks by the pixel count.
+enum class MergeLoop { BySize, Branchless, WithBranches };
+constexpr int32_t kBranchesFromPixels = 1 << 20;
+
 // Greedy merging over the sorted edges under the adaptive threshold, the size
 // cap (parameters.capDivisor resolved) and the region rule: `regions` holds a
 // region id per pixel, or is null when all are equal.
 void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
-                   const int32_t* regions);
+                   const int32_t* regions, MergeLoop loop = MergeLoop::BySize);
 
 }  // namespace segmora

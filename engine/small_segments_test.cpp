@@ -1,7 +1,7 @@
 // The clean-up finds the edges around small segments from the photo's pixels;
 // they must be the edges, in the order, that a scan of all sorted edges finds.
-// Photos made to hurt: every pixel its own segment, word-boundary widths,
-// single rows and columns, stripes, few colours and noise.
+// Photos made to hurt (test_photos.h) with every pixel its own segment,
+// word-boundary widths, single rows and columns.
 #include "small_segments.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include "photo_planes.h"
 #include "segment_merging.h"
 #include "segment_numbering.h"
+#include "test_photos.h"
 
 namespace segmora {
 namespace {
@@ -34,38 +35,13 @@ std::vector<int32_t> labelsAfterCleanUp(const cv::Mat& bgr, const Parameters& pa
     return labels;
 }
 
-cv::Mat photoOf(int rows, int cols, int kind, std::mt19937& rng) {
-    cv::Mat bgr(rows, cols, CV_8UC3);
-    std::uniform_int_distribution<int> byte(0, 255), few(0, 2);
-    for (int y = 0; y < rows; ++y) {
-        for (int x = 0; x < cols; ++x) {
-            cv::Vec3b& p = bgr.at<cv::Vec3b>(y, x);
-            switch (kind) {
-                case 0:
-                    p = cv::Vec3b(byte(rng), byte(rng), byte(rng));
-                    break;  // noise
-                case 1:
-                    p = cv::Vec3b::all(static_cast<uint8_t>(40 * few(rng)));
-                    break;  // few colours
-                case 2:
-                    p = cv::Vec3b::all(static_cast<uint8_t>((x + 2 * y) % 3 * 90));
-                    break;  // stripes
-                default:
-                    p = cv::Vec3b(10, 200, 30);
-                    break;  // one colour
-            }
-        }
-    }
-    return bgr;
-}
-
 TEST(SmallSegments, EdgesFoundAroundSmallSegmentsAreTheScannedOnes) {
     std::mt19937 rng(7);
     const int shapes[][2] = {{1, 1},  {1, 9},  {9, 1},  {2, 2},    {3, 7},   {5, 63},
                              {4, 64}, {3, 65}, {64, 3}, {17, 129}, {40, 31}, {130, 2}};
     for (const auto& shape : shapes) {
-        for (int kind = 0; kind < 4; ++kind) {
-            const cv::Mat bgr = photoOf(shape[0], shape[1], kind, rng);
+        for (int kind = 0; kind < kTestPhotoKinds; ++kind) {
+            const cv::Mat bgr = testPhoto(shape[0], shape[1], kind, rng);
             for (const float threshold : {0.0f, 50.0f, 500.0f}) {
                 Parameters parameters = photoParameters(false);
                 parameters.threshold = threshold;
