@@ -16,6 +16,27 @@ struct MergeRules {
     const int32_t* regions;  // region id per pixel, or null when all are equal
 };
 
+// Fetches the links of the edge far ahead of edge i, and their parents' (by
+// then in cache) and segment data a little nearer: most roots are one link
+// away.
+inline void prefetchAhead(const SegmentForest& forest, const uint32_t* edges, int64_t i,
+                          int64_t count, const NeighbourOffsets& neighbours) {
+    if (i + 2 * kPrefetchDistance < count) {
+        const uint32_t far = edges[i + 2 * kPrefetchDistance];
+        forest.prefetchParent(edgeFirstVertex(far));
+        forest.prefetchParent(edgeSecondVertex(far, neighbours));
+    }
+    if (i + kPrefetchDistance < count) {
+        const uint32_t near = edges[i + kPrefetchDistance];
+        const int32_t pa = forest.parent[edgeFirstVertex(near)];
+        const int32_t pb = forest.parent[edgeSecondVertex(near, neighbours)];
+        forest.prefetchParent(pa);
+        forest.prefetchParent(pb);
+        __builtin_prefetch(&forest.data[pa], 1);
+        __builtin_prefetch(&forest.data[pb], 1);
+    }
+}
+
 void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
                const MergeRules& rules);
 void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
@@ -55,22 +76,7 @@ void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const Neighbour
     for (const WeightRun* run = sorted.runs; i < count; ++run) {
         const float weight = run->weight;
         for (; i < run->end; ++i) {
-            // Fetch the links of an edge far ahead, and their parents' (by then
-            // in cache) a little nearer: most roots are one link away.
-            if (i + 2 * kPrefetchDistance < count) {
-                const uint32_t far = edges[i + 2 * kPrefetchDistance];
-                forest.prefetchParent(edgeFirstVertex(far));
-                forest.prefetchParent(edgeSecondVertex(far, neighbours));
-            }
-            if (i + kPrefetchDistance < count) {
-                const uint32_t near = edges[i + kPrefetchDistance];
-                const int32_t pa = parent[edgeFirstVertex(near)];
-                const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
-                forest.prefetchParent(pa);
-                forest.prefetchParent(pb);
-                __builtin_prefetch(&data[pa], 1);
-                __builtin_prefetch(&data[pb], 1);
-            }
+            prefetchAhead(forest, edges, i, count, neighbours);
             const uint32_t edge = edges[i];
             const int32_t ra = forest.findRootNear(edgeFirstVertex(edge));
             const int32_t rb = forest.findRootNear(edgeSecondVertex(edge, neighbours));
@@ -101,24 +107,10 @@ void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
                        const NeighbourOffsets& neighbours, const MergeRules& rules) {
     const uint32_t* edges = sorted.edges;
     const int64_t count = sorted.count;
-    const int32_t* parent = forest.parent;
     SegmentData* data = forest.data;
     const WeightRun* run = sorted.runs;
     for (int64_t i = 0; i < count; ++i) {
-        if (i + 2 * kPrefetchDistance < count) {
-            const uint32_t far = edges[i + 2 * kPrefetchDistance];
-            forest.prefetchParent(edgeFirstVertex(far));
-            forest.prefetchParent(edgeSecondVertex(far, neighbours));
-        }
-        if (i + kPrefetchDistance < count) {
-            const uint32_t near = edges[i + kPrefetchDistance];
-            const int32_t pa = parent[edgeFirstVertex(near)];
-            const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
-            forest.prefetchParent(pa);
-            forest.prefetchParent(pb);
-            __builtin_prefetch(&data[pa], 1);
-            __builtin_prefetch(&data[pb], 1);
-        }
+        prefetchAhead(forest, edges, i, count, neighbours);
         while (run->end <= i) ++run;
         const uint32_t edge = edges[i];
         const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
