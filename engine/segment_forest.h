@@ -60,8 +60,6 @@ class SegmentForest {
         return y;
     }
 
-    void prefetchParent(int32_t x) const { __builtin_prefetch(&parent[x], 1); }
-
     int32_t* parent = nullptr;
     SegmentData* data = nullptr;
     int32_t setCount = 0;

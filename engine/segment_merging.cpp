@@ -18,22 +18,23 @@ struct MergeRules {
 
 // Fetches the links of the edge far ahead of edge i, and their parents' (by
 // then in cache) and segment data a little nearer: most roots are one link
-// away.
-inline void prefetchAhead(const SegmentForest& forest, const uint32_t* edges, int64_t i,
-                          int64_t count, const NeighbourOffsets& neighbours) {
+// away. Always inlined: GCC drops a call whose only effects are prefetches.
+[[gnu::always_inline]] inline void prefetchAhead(const int32_t* parent, const SegmentData* data,
+                                                 const uint32_t* edges, int64_t i, int64_t count,
+                                                 const NeighbourOffsets& neighbours) {
     if (i + 2 * kPrefetchDistance < count) {
         const uint32_t far = edges[i + 2 * kPrefetchDistance];
-        forest.prefetchParent(edgeFirstVertex(far));
-        forest.prefetchParent(edgeSecondVertex(far, neighbours));
+        __builtin_prefetch(&parent[edgeFirstVertex(far)], 1);
+        __builtin_prefetch(&parent[edgeSecondVertex(far, neighbours)], 1);
     }
     if (i + kPrefetchDistance < count) {
         const uint32_t near = edges[i + kPrefetchDistance];
-        const int32_t pa = forest.parent[edgeFirstVertex(near)];
-        const int32_t pb = forest.parent[edgeSecondVertex(near, neighbours)];
-        forest.prefetchParent(pa);
-        forest.prefetchParent(pb);
-        __builtin_prefetch(&forest.data[pa], 1);
-        __builtin_prefetch(&forest.data[pb], 1);
+        const int32_t pa = parent[edgeFirstVertex(near)];
+        const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
+        __builtin_prefetch(&parent[pa], 1);
+        __builtin_prefetch(&parent[pb], 1);
+        __builtin_prefetch(&data[pa], 1);
+        __builtin_prefetch(&data[pb], 1);
     }
 }
 
@@ -76,7 +77,7 @@ void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const Neighbour
     for (const WeightRun* run = sorted.runs; i < count; ++run) {
         const float weight = run->weight;
         for (; i < run->end; ++i) {
-            prefetchAhead(forest, edges, i, count, neighbours);
+            prefetchAhead(forest.parent, forest.data, edges, i, count, neighbours);
             const uint32_t edge = edges[i];
             const int32_t ra = forest.findRootNear(edgeFirstVertex(edge));
             const int32_t rb = forest.findRootNear(edgeSecondVertex(edge, neighbours));
@@ -110,7 +111,7 @@ void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
     SegmentData* data = forest.data;
     const WeightRun* run = sorted.runs;
     for (int64_t i = 0; i < count; ++i) {
-        prefetchAhead(forest, edges, i, count, neighbours);
+        prefetchAhead(forest.parent, forest.data, edges, i, count, neighbours);
         while (run->end <= i) ++run;
         const uint32_t edge = edges[i];
         const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
