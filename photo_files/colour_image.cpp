@@ -35,8 +35,10 @@ bool isTooLarge(uint64_t width, uint64_t height) {
 }
 
 // The photo decoded by the project's own JPEG or PNG reader, or an empty
-// matrix when the file is neither or is one that those leave to OpenCV.
+// matrix when the file is neither, is one that those leave to OpenCV, or the
+// user set limits of OpenCV's reader (which then judges every photo).
 cv::Mat decodeCommonFormats(const std::string& path) {
+    if (opencv_codecs::readerLimitsSet()) return cv::Mat();
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                                &std::fclose);
     unsigned char start[8] = {};

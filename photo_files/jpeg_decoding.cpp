@@ -2,6 +2,8 @@
 
 #include <csetjmp>
 #include <cstring>
+
+#include "opencv_codecs.h"
 // clang-format off
 #include <jpeglib.h>
 // clang-format on
@@ -77,7 +79,8 @@ bool start(Decompressor& d, std::FILE* file) {
     jpeg_save_markers(&d.info, JPEG_APP0 + 1, 0xffff);
     if (jpeg_read_header(&d.info, TRUE) != JPEG_HEADER_OK) return false;
     if ((d.info.num_components != 1 && d.info.num_components != 3) || d.info.data_precision != 8 ||
-        exifOrientation(d.info.marker_list) != 1) {
+        exifOrientation(d.info.marker_list) != 1 || d.info.image_width > opencv_codecs::kMaxSide ||
+        d.info.image_height > opencv_codecs::kMaxSide) {
         return false;
     }
     d.info.out_color_space = JCS_EXT_BGR;

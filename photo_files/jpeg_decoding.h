@@ -10,7 +10,8 @@ namespace segmora {
 // libjpeg for a colour image, and returns true. Returns false, with `bgr` to
 // be ignored, for a JPEG it leaves to OpenCV: other than one or three
 // components of 8 bits (CMYK, YCCK), an Exif orientation other than upright
-// (OpenCV turns the picture), anything the decoder rejects.
+// (OpenCV turns the picture), a side over 2^20 pixels (OpenCV refuses it),
+// anything the decoder rejects.
 bool decodeJpeg(std::FILE* file, cv::Mat& bgr);
 
 }  // namespace segmora

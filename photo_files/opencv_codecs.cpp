@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <stdexcept>
 
 namespace segmora::opencv_codecs {
@@ -45,6 +46,12 @@ const Codecs& codecs() {
 }
 
 }  // namespace
+
+bool readerLimitsSet() {
+    return std::getenv("OPENCV_IO_MAX_IMAGE_PIXELS") != nullptr ||
+           std::getenv("OPENCV_IO_MAX_IMAGE_WIDTH") != nullptr ||
+           std::getenv("OPENCV_IO_MAX_IMAGE_HEIGHT") != nullptr;
+}
 
 cv::Mat imread(const std::string& path, int flags) {
     return codecs().imread(path, flags);

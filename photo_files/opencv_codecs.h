@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <opencv2/core.hpp>
 #include <string>
 #include <vector>
@@ -12,6 +13,13 @@ namespace segmora {
 // does what the OpenCV function of the same name does; each throws
 // std::runtime_error when the library cannot be loaded.
 namespace opencv_codecs {
+
+// OpenCV's reader refuses pictures with a side longer than this.
+constexpr uint32_t kMaxSide = uint32_t{1} << 20;
+
+// Whether the user set one of the limits of OpenCV's reader (OPENCV_IO_MAX_IMAGE_PIXELS,
+// _WIDTH, _HEIGHT): then only OpenCV's reader may judge a photo.
+bool readerLimitsSet();
 
 cv::Mat imread(const std::string& path, int flags);
 bool imencode(const std::string& extension, const cv::Mat& picture, std::vector<uchar>& bytes,

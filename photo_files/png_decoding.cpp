@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "opencv_codecs.h"
+
 namespace segmora {
 
 namespace {
@@ -38,7 +40,9 @@ bool start(Reader& r, std::FILE* file) {
     const int depth = png_get_bit_depth(r.png, r.info);
     const int type = png_get_color_type(r.png, r.info);
     if ((depth != 8 && depth != 16) || (type & PNG_COLOR_MASK_PALETTE) != 0 ||
-        png_get_valid(r.png, r.info, PNG_INFO_tRNS) != 0) {
+        png_get_valid(r.png, r.info, PNG_INFO_tRNS) != 0 ||
+        png_get_image_width(r.png, r.info) > opencv_codecs::kMaxSide ||
+        png_get_image_height(r.png, r.info) > opencv_codecs::kMaxSide) {
         return false;
     }
     if (depth == 16) png_set_strip_16(r.png);

@@ -9,7 +9,8 @@ namespace segmora {
 // OpenCV's reader does for a colour image (grey repeated, alpha dropped, 16-bit
 // samples cut to their high byte, no gamma applied) and returns true. Returns
 // false, with `bgr` to be ignored, for a PNG it leaves to OpenCV: palettes,
-// grey below 8 bits, a transparent colour (tRNS), anything libpng rejects.
+// grey below 8 bits, a transparent colour (tRNS), a side over 2^20 pixels
+// (OpenCV refuses it), anything libpng rejects.
 bool decodePng(std::FILE* file, cv::Mat& bgr);
 
 }  // namespace segmora

@@ -28,3 +28,10 @@ loads_codecs "$segmora" -i "$work/picture.bmp" -o "$work/c.csv" ||
     fail "Segmora loaded the codecs for a JPEG photo"
 cmp -s "$work/a.csv" "$work/b.csv" || fail "the labels changed with the picture"
 cmp -s "$work/a.csv" "$work/labels/chelsea.csv" || fail "the two programs' labels differ"
+# A limit the user sets for OpenCV's reader holds for every photo: OpenCV's reader judges them.
+if OPENCV_IO_MAX_IMAGE_PIXELS=1000 "$segmora" -i "$samples/chelsea.png" -o "$work/e.csv" \
+    >/dev/null 2>"$work/error"; then
+    fail "Segmora read a photo over the limit set for OpenCV's reader"
+fi
+grep -q "too large for the image decoder's limit" "$work/error" ||
+    fail "the limit set for OpenCV's reader was not named: $(cat "$work/error")"
