@@ -1,7 +1,6 @@
 #include "photo_planes.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "parallel.h"
 #include "segmora/segmora.h"
@@ -25,8 +24,7 @@ ChannelPlanes newPlanes(int32_t width, int32_t height, BlockPool& pool) {
 ChannelPlanes planesFromPhoto(const cv::Mat& bgr, const Workspace& workspace) {
     ChannelPlanes planes = newPlanes(bgr.cols, bgr.rows, workspace.pool);
     if (bgr.empty()) return planes;
-    std::optional<LabTables> ownTables;
-    const LabTables& tables = workspace.lab != nullptr ? *workspace.lab : ownTables.emplace();
+    const LabTables& tables = *workspace.lab;
     const LightnessTable lightness;
     const size_t pixels = bgr.total();
     float* const l = planes.buffer.as<float>();

@@ -25,10 +25,10 @@ struct LightnessTable {
 };
 
 // Channels L * kLightnessScale, a, b of a blue-green-red photo (CV_8UC3): its
-// 8-bit Lab values (see LabTables), converted straight into the planes on up
-// to workspace.threads threads. The buffer comes from the workspace's pool,
-// with room for the photo's sorted edges, which take its block once the
-// planes are read.
+// 8-bit Lab values (see LabTables), converted straight into the planes with
+// workspace.lab (which must be set) on up to workspace.threads threads. The buffer comes from the
+// workspace's pool, with room for the photo's sorted edges, which take its block once the planes
+// are read.
 ChannelPlanes planesFromPhoto(const cv::Mat& bgr, const Workspace& workspace);
 
 }  // namespace segmora

@@ -17,7 +17,8 @@ BlockPool pool;
 
 std::vector<int32_t> mergedLabels(const cv::Mat& bgr, const Parameters& parameters,
                                   const int32_t* regions, MergeLoop loop) {
-    const Workspace workspace{pool, 2, false, nullptr};
+    const LabTables tables;
+    const Workspace workspace{pool, 2, false, &tables};
     ChannelPlanes planes = planesFromPhoto(bgr, workspace);
     const SortedGraph graph = sortedGraphOf(
         planes.channels, bgr.cols, bgr.rows, [&] { planes.buffer.release(); }, workspace);
