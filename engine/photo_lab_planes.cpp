@@ -1,4 +1,4 @@
-#include "photo_planes.h"
+#include "photo_lab_planes.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "photo_inputs.h"
+#include "regular_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -20,8 +20,4 @@ void checkLabelCount(LabelFormat format, int count, const std::string& shownPath
 // Pixel (y, x) of the picture, or element [y, x] of the array, holds labels(y, x).
 void writeBinaryLabelMap(OutputFile& file, const cv::Mat_<int>& labels, LabelFormat format);
 
-// The version 1.0 NumPy header of a little-endian int32 array of rows x cols in C order,
-// padded with spaces to a multiple of 64 bytes and ended by a line feed.
-std::string npyHeader(int rows, int cols);
-
 }  // namespace segmora

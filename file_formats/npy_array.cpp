@@ -98,4 +98,19 @@ bool npyElement(const NpyHeader& header, const unsigned char* data, size_t index
     return true;
 }
 
+std::string npyHeader(int rows, int cols) {
+    constexpr size_t kAlignment = 64;
+    std::string header = "{'descr': '<i4', 'fortran_order': False, 'shape': (" +
+                         std::to_string(rows) + ", " + std::to_string(cols) + "), }";
+    const size_t fixed = 10;  // magic, version, header length
+    header.append(kAlignment - (fixed + header.size() + 1) % kAlignment, ' ');
+    header += '\n';
+    const size_t length = header.size();
+    std::string prefix = "\x93NUMPY\x01";
+    prefix += '\0';
+    prefix += static_cast<char>(length & 0xff);
+    prefix += static_cast<char>(length >> 8);
+    return prefix + header;
+}
+
 }  // namespace segmora

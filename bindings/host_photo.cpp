@@ -1,4 +1,4 @@
-#include "photo_input.h"
+#include "host_photo.h"
 
 #include <cmath>
 #include <cstdint>

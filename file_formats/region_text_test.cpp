@@ -1,4 +1,4 @@
-#include "region_file.h"
+#include "region_text.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 #include "npy_array.h"
 #include "opencv_codecs.h"
 #include "quiet_standard_error.h"
-#include "region_file.h"
+#include "region_text.h"
 
 namespace segmora {
 

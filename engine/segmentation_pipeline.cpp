@@ -1,11 +1,11 @@
-#include "segment_image.h"
+#include "segmentation_pipeline.h"
 
 #include <functional>
 #include <optional>
 
-#include "image_channels.h"
+#include "float_channels.h"
 #include "label_matrix.h"
-#include "photo_edge_weights.h"
+#include "photo_lab_planes.h"
 #include "segment_forest.h"
 #include "segment_merging.h"
 #include "segment_numbering.h"

@@ -57,7 +57,7 @@ cv::Mat decodeCommonFormats(const std::string& path) {
 }  // namespace
 
 cv::Mat_<cv::Vec3b> readColourImage(const std::string& path) {
-    if (path.empty()) throw std::runtime_error("no input image: give one with -i");
+    if (path.empty()) throw std::invalid_argument("readColourImage: the photo path is empty");
     struct stat info;
     if (::stat(path.c_str(), &info) != 0) fail(path, std::strerror(errno));
     if (S_ISDIR(info.st_mode)) fail(path, "it is a directory");

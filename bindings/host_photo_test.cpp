@@ -1,7 +1,7 @@
 // The shared argument rules: every image kind becomes the bytes the program's decoder gives
 // for such a file, region ids are read or refused by value, knobs are checked by range,
 // and every refusal carries the table's words in each host's conventions.
-#include "photo_input.h"
+#include "host_photo.h"
 
 #include <gtest/gtest.h>
 

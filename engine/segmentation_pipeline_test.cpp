@@ -1,4 +1,4 @@
-#include "segment_image.h"
+#include "segmentation_pipeline.h"
 
 #include <gtest/gtest.h>
 

@@ -4,14 +4,13 @@
 #include <stdexcept>
 #include <vector>
 
+#include "npy_array.h"
 #include "opencv_codecs.h"
 #include "output_file.h"
 
 namespace segmora {
 
 namespace {
-
-constexpr size_t kNpyAlignment = 64;
 
 bool littleEndian() {
     const uint16_t one = 1;
@@ -46,20 +45,6 @@ void checkLabelCount(LabelFormat format, int count, const std::string& shownPath
                                  " superpixels do not fit a 16-bit PNG (at most 65535); "
                                  "use .tiff or .npy");
     }
-}
-
-std::string npyHeader(int rows, int cols) {
-    std::string header = "{'descr': '<i4', 'fortran_order': False, 'shape': (" +
-                         std::to_string(rows) + ", " + std::to_string(cols) + "), }";
-    const size_t fixed = 10;  // magic, version, header length
-    header.append(kNpyAlignment - (fixed + header.size() + 1) % kNpyAlignment, ' ');
-    header += '\n';
-    const size_t length = header.size();
-    std::string prefix = "\x93NUMPY\x01";
-    prefix += '\0';
-    prefix += static_cast<char>(length & 0xff);
-    prefix += static_cast<char>(length >> 8);
-    return prefix + header;
 }
 
 void writeBinaryLabelMap(OutputFile& file, const cv::Mat_<int>& labels, LabelFormat format) {

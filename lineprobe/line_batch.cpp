@@ -1,4 +1,4 @@
-#include "line_maxima.h"
+#include "line_batch.h"
 
 #include <cmath>
 #include <system_error>
