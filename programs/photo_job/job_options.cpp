@@ -1,6 +1,7 @@
 #include "job_options.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -37,20 +38,31 @@ std::optional<float> parseFloat(const std::string& text, double highest) {
 struct JobOption {
     const char* word;
     const char* valueName;
-    const char* wants;  // for messages: "--sigma wants WANTS, not 'x'"
-    const char* help;
+    std::string wants;  // for messages: "--sigma wants WANTS, not 'x'"
+    std::string help;
 };
+
+// A default or limit of segmora.h as the help says it: "500", "0", "100".
+std::string numberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
 
 const std::vector<JobOption>& jobOptions() {
     static const std::vector<JobOption> options = {
         {"--threshold", "T", "a number from 0 up",
-         "merge threshold; larger gives larger superpixels (default 500)"},
-        {"--sigma", "S", "a number from 0 to 100",
-         "Gaussian smoothing before the edges (default 0: none)"},
+         "merge threshold; larger gives larger superpixels (default " +
+             numberText(kDefaultThreshold) + ")"},
+        {"--sigma", "S", "a number from 0 to " + numberText(kMaxSigma),
+         "Gaussian smoothing before the edges (default " + numberText(kDefaultSigma) + ": none)"},
         {"--cap-divisor", "N", "a whole number from 1 up",
-         "a superpixel holds at most pixels/N + 20 pixels (default 500, 3000 with regions)"},
+         "a superpixel holds at most pixels/N + 20 pixels (default " +
+             std::to_string(kPhotoCapDivisor) + ", " + std::to_string(kPhotoCapDivisorWithRegions) +
+             " with regions)"},
         {"--min-size", "N", "a whole number from 0 up",
-         "smaller superpixels are absorbed by a neighbour (default 5)"},
+         "smaller superpixels are absorbed by a neighbour (default " +
+             std::to_string(kMinSegmentSize) + ")"},
         {"--format", "F", "csv, png, npy or tiff",
          "label file form: csv, png, npy or tiff (default: by extension, else csv)"},
     };

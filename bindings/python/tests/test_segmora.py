@@ -226,3 +226,15 @@ def test_module_describes_itself():
         "threshold", "sigma", "cap_divisor", "min_size"]
     assert ast.unparse(functions["segment"].returns) == "Tuple[npt.NDArray[np.int32], int]"
     assert {"segment", "release", "__init__", "threads"} <= set(functions)
+    # The stub's defaults (both segment()s) are those the package takes from the library.
+    defaults = {name: repr(p.default)
+                for name, p in inspect.signature(segmora.segment).parameters.items()
+                if p.kind == p.KEYWORD_ONLY}
+    stubbed = [node for node in ast.walk(stub)
+               if isinstance(node, ast.FunctionDef) and node.name == "segment"]
+    assert len(stubbed) == 2
+    for node in stubbed:
+        args = node.args
+        assert {a.arg: repr(ast.literal_eval(d))
+                for a, d in zip(args.kwonlyargs, args.kw_defaults)} == defaults
+    assert "(500, or\n        3000 with regions)" in segmora.segment.__doc__
