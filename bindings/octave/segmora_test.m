@@ -36,16 +36,25 @@ for k = 1:numel(photos)
   rgb = readPhoto(fullfile(samplesDir, photos(k).name));
   [labels, count] = segmora(rgb);
   assert(class(labels), 'double');
-  expectFixedAnswer(labels, count, [name '.plain'], sums, counts);
+  expectFixedAnswer(labels, count, [name '.plain'], goldenDir, sums, counts);
   regions = int32(dlmread(fullfile(goldenDir, 'regions', [name '.txt'])));
   [labels, count] = segmora(rgb, regions);
-  expectFixedAnswer(labels, count, [name '.regions'], sums, counts);
+  expectFixedAnswer(labels, count, [name '.regions'], goldenDir, sums, counts);
   [again, againCount] = segmora(rgb, double(regions));
   assert(isequal(again, labels) && againCount == count, 'double regions differ (%s)', name);
 end
 end
 
-function expectFixedAnswer(labels, count, key, sums, counts)
+function expectFixedAnswer(labels, count, key, goldenDir, sums, counts)
+fixed = double(imread(fullfile(goldenDir, 'labels', [key '.png'])));
+assert(isequal(size(labels), size(fixed)), 'labels of %s have the wrong size', key);
+[rows, columns] = find(labels' != fixed');  % row by row: the first is the first in raster order
+if !isempty(rows)
+  y = columns(1);
+  x = rows(1);
+  error('%d of %d labels of %s differ from the fixed map; the first at row %d, column %d (from 1): %d, not %d', ...
+        numel(rows), numel(labels), key, y, x, labels(y, x), fixed(y, x));
+end
 digest = hash('sha256', labelText(labels));
 assert(any(strcmp(sums, [digest '  ' key '.csv'])), 'labels of %s differ from the fixed answer', key);
 assert(any(strcmp(counts, sprintf('%s %d', key, count))), 'count %d of %s is not the fixed one', count, key);

@@ -14,7 +14,8 @@ import numpy as np
 import pytest
 
 import segmora
-from conftest import SAMPLE_NAMES, golden, golden_regions, label_digest
+from conftest import (SAMPLE_NAMES, golden, golden_labels, golden_regions, label_difference,
+                      label_digest)
 
 PHOTOS = ["astronaut", "chelsea", "coffee"]
 
@@ -27,6 +28,7 @@ def test_labels_match_the_fixed_answers(photos, name, kind):
     digest, expected_count = golden(name, kind)
     labels, count = segmora.segment(rgb, regions)
     assert labels.dtype == np.int32 and labels.shape == rgb.shape[:2]
+    assert label_difference(labels, golden_labels(name, kind)) == ""
     assert count == expected_count and labels.max() == count
     assert label_digest(labels) == digest
 
