@@ -28,7 +28,8 @@ def test_labels_match_the_fixed_answers(photos, name, kind):
     digest, expected_count = golden(name, kind)
     labels, count = segmora.segment(rgb, regions)
     assert labels.dtype == np.int32 and labels.shape == rgb.shape[:2]
-    assert label_difference(labels, golden_labels(name, kind)) == ""
+    difference = label_difference(labels, golden_labels(name, kind))
+    assert not difference, f"{name}.{kind}: {difference}"
     assert count == expected_count and labels.max() == count
     assert label_digest(labels) == digest
 
