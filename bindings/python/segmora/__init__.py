@@ -61,8 +61,7 @@ _SEGMENT_HELP = """segment{signature}
     threshold: merge threshold, a number >= 0; larger gives larger superpixels.
     sigma: Gaussian smoothing of the channels before the edges, 0 to 100 (0: none).
     cap_divisor: a superpixel holds at most pixels / cap_divisor + 20 pixels; a
-        whole number >= 1, or None for the photo default ({cap_divisor}, or
-        {cap_divisor_with_regions} with regions).
+        whole number >= 1, or None for the photo default ({photo_cap_divisors}).
     min_size: superpixels below this many pixels are absorbed by a neighbour; a
         whole number >= 0.
 
@@ -114,6 +113,7 @@ class Segmenter:
 
 
 segment.__doc__ = _SEGMENT_HELP.format(
-    signature=inspect.signature(segment), cap_divisor=_segmora.PHOTO_CAP_DIVISOR,
-    cap_divisor_with_regions=_segmora.PHOTO_CAP_DIVISOR_WITH_REGIONS)
+    signature=inspect.signature(segment),
+    photo_cap_divisors=(f"{_segmora.PHOTO_CAP_DIVISOR}, or "
+                        f"{_segmora.PHOTO_CAP_DIVISOR_WITH_REGIONS} with regions"))
 Segmenter.segment.__doc__ = segment.__doc__

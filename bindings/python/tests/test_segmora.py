@@ -240,4 +240,4 @@ def test_module_describes_itself():
         args = node.args
         assert {a.arg: repr(ast.literal_eval(d))
                 for a, d in zip(args.kwonlyargs, args.kw_defaults)} == defaults
-    assert "(500, or\n        3000 with regions)" in segmora.segment.__doc__
+    assert "photo default (500, or 3000 with regions)." in segmora.segment.__doc__
