@@ -44,12 +44,12 @@ struct JobOption {
 const std::vector<JobOption>& jobOptions() {
     static const std::vector<JobOption> options = {
         {"--threshold", "T", "a number from 0 up",
-         "merge threshold: larger merges more within the size cap (default 500)"},
+         "merges within the size cap: lower splits more (default 500)"},
         {"--sigma", "S", "a number from 0 to 100",
          "Gaussian smoothing before the edges (default 0: none)"},
         {"--cap-divisor", "N", "a whole number from 1 up",
-         "sets the scale: a superpixel holds at most pixels/N + 20 pixels, so there are\n"
-         "about N or more (default 500, 3000 with regions)"},
+         "sets the scale: at most pixels/N + 20 pixels a superpixel,\n"
+         "so about N or more of them (default 500, 3000 with regions)"},
         {"--min-size", "N", "a whole number from 0 up",
          "smaller superpixels are absorbed by a neighbour (default 5)"},
         {"--format", "F", "csv, png, npy or tiff",
