@@ -80,7 +80,10 @@ void setOption(Options& options, const std::string& word, const std::string& val
 std::optional<Options> parseOptions(const std::vector<std::string>& words, std::ostream& echo) {
     Options options;
     const std::vector<GivenOption> given = givenOptions(words);
-    options.help = asks(given, isHelp);
+    // Help also where the pairs of words of old put an option word: at every even position.
+    bool helpAtEvenPosition = false;
+    for (size_t i = 0; i < words.size(); i += 2) helpAtEvenPosition |= isHelp(words[i]);
+    options.help = helpAtEvenPosition || asks(given, isHelp);
     options.version = asks(given, [](const std::string& word) { return word == "--version"; });
     if (options.help || options.version) return options;
     if (words.size() < 2) return std::nullopt;

@@ -76,7 +76,12 @@ TEST(ParseOptions, UnknownWordsDanglingOptionsAndBadValuesAreErrorsNamingThem) {
 
 TEST(ParseOptions, HelpInAnOptionWordsPlace) {
     for (const auto& words : std::vector<std::vector<std::string>>{
-             {"-h"}, {"--help"}, {"-i", "a.png", "--help"}, {"-x", "y", "-h", "z"}}) {
+             {"-h"},
+             {"--help"},
+             {"-i", "a.png", "--help"},
+             {"-x", "y", "-h", "z"},
+             {"-ia.png", "x", "-h"},  // at an even position, as before values could be joined
+             {"--threshold=1", "--help"}}) {
         Parsed p = parse(words);
         ASSERT_TRUE(p.options) << words.size();
         EXPECT_TRUE(p.options->help);
