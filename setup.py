@@ -27,6 +27,16 @@ def project_version():
     return found.group(1)
 
 
+def pybind11_location():
+    """pybind11's CMake files from its Python module when the environment has one (a build
+    with isolation, conda); otherwise CMake finds the system's (Debian's pybind11-dev)."""
+    try:
+        import pybind11
+    except ImportError:
+        return []
+    return ["-Dpybind11_DIR=" + pybind11.get_cmake_dir()]
+
+
 class CMakeBuild(build_ext):
     """Configures a CMake build of its own and builds the target segmora_python."""
 
@@ -38,7 +48,7 @@ class CMakeBuild(build_ext):
             "-DPython3_EXECUTABLE=" + sys.executable,
             "-DSEGMORA_BUILD_PYTHON=ON", "-DSEGMORA_BUILD_TESTS=OFF",
             "-DSEGMORA_BUILD_MEX=OFF", "-DSEGMORA_INSTALL=OFF",
-        ] + shlex.split(os.environ.get("CMAKE_ARGS", ""))
+        ] + pybind11_location() + shlex.split(os.environ.get("CMAKE_ARGS", ""))
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", str(os.cpu_count() or 1))
         subprocess.run(configure, check=True)
         subprocess.run(["cmake", "--build", build, "--target", "segmora_python", "-j", jobs],
