@@ -52,8 +52,7 @@ const std::vector<JobOption>& jobOptions() {
          "so about N or more of them (default 500, 3000 with regions)"},
         {"--min-size", "N", "a whole number from 0 up",
          "smaller superpixels are absorbed by a neighbour (default 5)"},
-        {"--format", "F", "csv, png, npy or tiff",
-         "label file form: csv, png, npy or tiff (default: "},
+        {"--format", "F", "csv, png, npy or tiff", "label file form: csv, png, npy or tiff"},
     };
     return options;
 }
@@ -109,7 +108,7 @@ std::string jobOptionsUsage(int indent, int column, const std::string& formatDef
         line.append(static_cast<size_t>(std::max<int>(1, column - static_cast<int>(line.size()))),
                     ' ');
         std::string help = option.help;
-        if (std::string(option.word) == "--format") help += formatDefault + ")";
+        if (std::string(option.word) == "--format") help += " (default: " + formatDefault + ")";
         // A description of two lines goes on below the first, at the same column.
         const size_t lineEnd = help.find('\n');
         if (lineEnd != std::string::npos) {

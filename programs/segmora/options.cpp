@@ -114,7 +114,7 @@ void printHelp(std::ostream& out) {
            "Segments a photo into superpixels; prints their number and writes their labels.\n"
            "  -i IMAGE          the photo (any format OpenCV reads)\n"
            "  -o LABEL_FILE     label file: .png, .npy, .tif or .tiff by name, else CSV text\n"
-           "  -r REGION_MAP     region ids (text or a CSV label file, .png, .npy or .tif): no\n"
+           "  -r REGION_MAP     region ids (text or CSV label file, .png, .npy or .tif): no\n"
            "                    superpixel crosses two\n"
            "  -v PICTURE        boundary picture of the superpixels (.png, .jpg, ...)\n"
            "  --graph PREFIX    superpixel graph files PREFIX.nodes.csv and PREFIX.edges.csv\n"
@@ -122,7 +122,7 @@ void printHelp(std::ostream& out) {
         << jobOptionsUsage(2, 20, "by extension, else csv")
         << "  -h, --help        this help\n"
            "  --version         the version\n"
-           "Values follow their option as the next word, or joined: -ia.png, --threshold=300.\n"
+           "Values follow their option as the next word or joined: -ia.png, --threshold=300.\n"
            "A later option replaces an earlier one.\n"
            "SEGMORA_THREADS=N in the environment runs on N threads (default: one per core,\n"
            "at most 8); the labels never depend on it.\n"
