@@ -17,6 +17,7 @@
 #include "python_arguments.h"
 #include "segment_options.h"
 #include "segmora/segmora.h"
+#include "segmora_version.h"
 
 namespace py = pybind11;
 namespace bindings = segmora::bindings;

@@ -58,9 +58,11 @@ _SEGMENT_HELP = """segment{signature}
     regions: optional array of shape (H, W), one region id per pixel: any
         integer kind, bool, or whole floating-point numbers, all in the int32
         range. Two superpixels merge only when their ids are equal.
-    threshold: merge threshold, a number >= 0; larger gives larger superpixels.
+    threshold: merge threshold, a number >= 0; it refines within the scale that
+        cap_divisor sets: lower splits further.
     sigma: Gaussian smoothing of the channels before the edges, 0 to 100 (0: none).
-    cap_divisor: a superpixel holds at most pixels / cap_divisor + 20 pixels; a
+    cap_divisor: sets the scale: a superpixel holds at most
+        pixels / cap_divisor + 20 pixels (so about cap_divisor or more of them); a
         whole number >= 1, or None for the photo default ({photo_cap_divisors}).
     min_size: superpixels below this many pixels are absorbed by a neighbour; a
         whole number >= 0.
