@@ -73,6 +73,10 @@ if(TARGET segmora_graph_octave_mex)
   list(APPEND contents "the Octave function segmora_graph (sizes, centroids, colours and \
 neighbours of superpixels)")
 endif()
+if(TARGET segmora_evaluate_octave_mex)
+  list(APPEND contents "the Octave function segmora_evaluate (superpixel quality against \
+ground truth)")
+endif()
 if(TARGET lineprobe_octave_mex)
   list(APPEND contents "the Octave function lineprobe (the largest absolute value on the \
 digital straight line between two pixels of a matrix)")

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "evaluation_binding.h"
 #include "graph_binding.h"
 #include "photo_input.h"
 #include "python_arguments.h"
@@ -147,4 +148,5 @@ PYBIND11_MODULE(_segmora, module) {
         .def("release", &Segmenter::release)
         .def_property_readonly("threads", &Segmenter::threads);
     segmora::python::addGraph(module);
+    segmora::python::addEvaluation(module);
 }
