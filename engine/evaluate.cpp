@@ -1,6 +1,7 @@
 // evaluate(): the superpixel measures of docs/evaluation.md. What depends on the
-// segmentation alone (its ids, boundary table, compactness, explained variation) is made
-// once; each truth then costs a renumbering, a boundary table and an overlap table.
+// segmentation alone (its ids, boundary pixels and their neighbourhood, compactness,
+// explained variation) is made once; each truth then costs a renumbering, its boundary
+// pixels and their neighbourhood, and the overlap counts.
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -127,7 +128,7 @@ struct Superpixels {
     int rows, columns;
     DenseLabels ids;
     std::vector<uint8_t> boundary;
-    BoundaryTable table;
+    std::vector<uint8_t> near;  // within the tolerance of a boundary pixel
 };
 
 struct TruthScores {
@@ -152,10 +153,10 @@ TruthScores scoreTruth(const Superpixels& sp, const cv::Mat_<int>& truth,
         }
     }
     TruthScores scores;
-    scores.recall = fractionOr(matchBoundaries(boundary, sp.table, sp.rows, sp.columns, {}), 1);
-    const BoundaryTable truthTable(boundary, sp.rows, sp.columns, options.tolerance);
-    scores.precision =
-        fractionOr(matchBoundaries(sp.boundary, truthTable, sp.rows, sp.columns, labelled), 1);
+    scores.recall = fractionOr(matchBoundaries(boundary, sp.near, {}), 1);
+    const std::vector<uint8_t> near =
+        nearBoundary(boundary, sp.rows, sp.columns, options.tolerance);
+    scores.precision = fractionOr(matchBoundaries(sp.boundary, near, labelled), 1);
 
     const std::vector<Overlap> shared = overlaps(sp.ids.id, sp.ids.count, g.id, g.count, skip);
     std::vector<int64_t> inside(size_t(sp.ids.count), 0), largest(size_t(sp.ids.count), 0);
@@ -179,9 +180,9 @@ Evaluation evaluateWith(const Segmentation& s, const std::vector<cv::Mat_<int>>&
     checkInput(s, truths, bgr, options);
     const int rows = s.labels.rows, columns = s.labels.cols;
     std::vector<uint8_t> boundary = boundaryPixels(s.labels);
-    BoundaryTable table(boundary, rows, columns, options.tolerance);
+    std::vector<uint8_t> near = nearBoundary(boundary, rows, columns, options.tolerance);
     const Superpixels sp{rows, columns, denseLabels(s.labels), std::move(boundary),
-                         std::move(table)};
+                         std::move(near)};
     const std::vector<int64_t> size = sizesOf(sp.ids);
 
     Evaluation e;

@@ -75,62 +75,143 @@ std::vector<uint8_t> boundaryPixels(const cv::Mat_<int>& labels) {
     std::vector<uint8_t> boundary(labels.total(), 0);
     for (int y = 0; y < rows; ++y) {
         const int* row = labels[y];
-        const int* below = y + 1 < rows ? labels[y + 1] : nullptr;
+        const int* above = y > 0 ? labels[y - 1] : row;
+        const int* below = y + 1 < rows ? labels[y + 1] : row;
         uint8_t* mark = boundary.data() + size_t(y) * columns;
-        for (int x = 0; x < columns; ++x) {
-            if (x + 1 < columns && row[x + 1] != row[x]) mark[x] = mark[x + 1] = 1;
-            if (below != nullptr && below[x] != row[x]) mark[x] = mark[x + columns] = 1;
-        }
+        for (int x = 0; x < columns; ++x) mark[x] = (above[x] != row[x]) | (below[x] != row[x]);
+        for (int x = 1; x < columns; ++x) mark[x] |= row[x - 1] != row[x];
+        for (int x = 0; x + 1 < columns; ++x) mark[x] |= row[x + 1] != row[x];
     }
     return boundary;
 }
 
-BoundaryTable::BoundaryTable(const std::vector<uint8_t>& boundary, int rows, int columns,
-                             int tolerance)
-    : rows(rows),
-      columns(columns),
-      radius(std::min(tolerance, std::max(rows, columns))),
-      sums((size_t(rows) + 1) * (size_t(columns) + 1), 0) {
-    const size_t stride = size_t(columns) + 1;
-    for (int y = 0; y < rows; ++y) {
-        const uint8_t* mark = boundary.data() + size_t(y) * columns;
-        const int32_t* above = sums.data() + size_t(y) * stride;
-        int32_t* row = sums.data() + (size_t(y) + 1) * stride;
-        int32_t inRow = 0;
-        for (int x = 0; x < columns; ++x) {
-            inRow += mark[x];
-            row[x + 1] = above[x + 1] + inRow;
+namespace {
+
+// Up to this tolerance the neighbourhood is the union of shifted rows; beyond it, sliding
+// sums, whose cost does not grow with the tolerance.
+constexpr int kShiftedRowsUpTo = 8;
+
+// out[x] = 1 when in[x - r .. x + r] holds a 1.
+void nearAlongRow(const uint8_t* in, uint8_t* out, size_t width, int r, int32_t* sums) {
+    if (r <= kShiftedRowsUpTo) {
+        std::copy(in, in + width, out);
+        for (size_t d = 1; d <= size_t(r) && d < width; ++d) {
+            for (size_t x = 0; x + d < width; ++x) out[x] |= in[x + d];
+            for (size_t x = d; x < width; ++x) out[x] |= in[x - d];
         }
+        return;
+    }
+    sums[0] = 0;
+    for (size_t x = 0; x < width; ++x) sums[x + 1] = sums[x] + in[x];
+    for (size_t x = 0; x < width; ++x) {
+        const size_t from = x >= size_t(r) ? x - r : 0, to = std::min(width, x + r + 1);
+        out[x] = sums[to] > sums[from];
     }
 }
 
-bool BoundaryTable::near(int y, int x) const {
-    const size_t stride = size_t(columns) + 1;
-    const size_t y0 = size_t(std::max(0, y - radius)), y1 = size_t(std::min(rows, y + radius + 1));
-    const size_t x0 = size_t(std::max(0, x - radius)),
-                 x1 = size_t(std::min(columns, x + radius + 1));
-    return sums[y1 * stride + x1] - sums[y0 * stride + x1] - sums[y1 * stride + x0] +
-               sums[y0 * stride + x0] >
-           0;
+}  // namespace
+
+std::vector<uint8_t> nearBoundary(const std::vector<uint8_t>& boundary, int rows, int columns,
+                                  int tolerance) {
+    const int r = std::min(tolerance, std::max(rows, columns));
+    const size_t width = size_t(columns);
+    std::vector<uint8_t> across(boundary.size());
+    std::vector<int32_t> sums(width + 1);
+    for (int y = 0; y < rows; ++y) {
+        const size_t at = size_t(y) * width;
+        nearAlongRow(boundary.data() + at, across.data() + at, width, r, sums.data());
+    }
+    // Down the columns: the rows y - r .. y + r of the row results.
+    std::vector<uint8_t> near(boundary.size());
+    const auto row = [&](int y) { return across.data() + size_t(y) * width; };
+    if (r <= kShiftedRowsUpTo) {
+        for (int y = 0; y < rows; ++y) {
+            uint8_t* out = near.data() + size_t(y) * width;
+            std::copy(row(y), row(y) + width, out);
+            for (int v = std::max(0, y - r); v <= std::min(rows - 1, y + r); ++v) {
+                const uint8_t* in = row(v);
+                for (size_t x = 0; x < width; ++x) out[x] |= in[x];
+            }
+        }
+        return near;
+    }
+    std::vector<int32_t> window(width, 0);
+    const auto addRow = [&](int y, int32_t sign) {
+        for (size_t x = 0; x < width; ++x) window[x] += sign * row(y)[x];
+    };
+    for (int y = 0; y < std::min(rows, r); ++y) addRow(y, 1);
+    for (int y = 0; y < rows; ++y) {
+        if (y + r < rows) addRow(y + r, 1);
+        if (y - r - 1 >= 0) addRow(y - r - 1, -1);
+        uint8_t* out = near.data() + size_t(y) * width;
+        for (size_t x = 0; x < width; ++x) out[x] = window[x] > 0;
+    }
+    return near;
 }
 
-Matches matchBoundaries(const std::vector<uint8_t>& from, const BoundaryTable& table, int rows,
-                        int columns, const std::vector<uint8_t>& counted) {
+Matches matchBoundaries(const std::vector<uint8_t>& from, const std::vector<uint8_t>& near,
+                        const std::vector<uint8_t>& counted) {
     Matches m;
-    size_t i = 0;
-    for (int y = 0; y < rows; ++y) {
-        for (int x = 0; x < columns; ++x, ++i) {
-            if (from[i] == 0 || (!counted.empty() && counted[i] == 0)) continue;
-            ++m.total;
-            if (table.near(y, x)) ++m.matched;
+    const size_t n = from.size();
+    const uint8_t* f = from.data();
+    const uint8_t* q = near.data();
+    // Sums of bytes in blocks small enough for 32-bit counters, so the loops vectorise.
+    constexpr size_t kBlock = size_t{1} << 20;
+    for (size_t start = 0; start < n; start += kBlock) {
+        const size_t end = std::min(n, start + kBlock);
+        uint32_t total = 0, matched = 0;
+        if (counted.empty()) {
+            for (size_t i = start; i < end; ++i) {
+                total += f[i];
+                matched += f[i] & q[i];
+            }
+        } else {
+            const uint8_t* c = counted.data();
+            for (size_t i = start; i < end; ++i) {
+                total += f[i] & c[i];
+                matched += f[i] & c[i] & q[i];
+            }
         }
+        m.total += total;
+        m.matched += matched;
     }
     return m;
 }
 
-std::vector<Overlap> overlaps(const std::vector<int>& sIds, int sCount,
-                              const std::vector<int>& gIds, int gCount, int skipG) {
-    // The truth ids of the pixels, sorted by superpixel (a counting sort).
+namespace {
+
+// Pairs counted in a table of every (s, g), a run of equal pairs at a time; entries in the
+// order their pairs first appear.
+std::vector<Overlap> tableOverlaps(const std::vector<int>& sIds, const std::vector<int>& gIds,
+                                   int gCount, size_t cells, int skipG) {
+    std::vector<int32_t> shared(cells, 0);
+    std::vector<size_t> touched;
+    const auto add = [&](int s, int g, int32_t pixels) {
+        if (g == skipG) return;
+        const size_t cell = size_t(s) * size_t(gCount) + size_t(g);
+        if (shared[cell] == 0) touched.push_back(cell);
+        shared[cell] += pixels;
+    };
+    const size_t n = sIds.size();
+    size_t start = 0;
+    for (size_t i = 1; i <= n; ++i) {
+        if (i < n && sIds[i] == sIds[start] && gIds[i] == gIds[start]) continue;
+        add(sIds[start], gIds[start], int32_t(i - start));
+        start = i;
+    }
+    std::vector<Overlap> result;
+    result.reserve(touched.size());
+    for (const size_t cell : touched) {
+        result.push_back(
+            Overlap{int(cell / size_t(gCount)), int(cell % size_t(gCount)), shared[cell]});
+    }
+    return result;
+}
+
+// Pairs of maps with too many ids for a table: the truth ids sorted by superpixel (a
+// counting sort), then counted one superpixel at a time.
+std::vector<Overlap> sortedOverlaps(const std::vector<int>& sIds, int sCount,
+                                    const std::vector<int>& gIds, int gCount, int skipG) {
     std::vector<int64_t> start(size_t(sCount) + 1, 0);
     for (size_t i = 0; i < sIds.size(); ++i) {
         if (gIds[i] != skipG) ++start[size_t(sIds[i]) + 1];
@@ -157,6 +238,17 @@ std::vector<Overlap> overlaps(const std::vector<int>& sIds, int sCount,
         }
     }
     return result;
+}
+
+}  // namespace
+
+std::vector<Overlap> overlaps(const std::vector<int>& sIds, int sCount,
+                              const std::vector<int>& gIds, int gCount, int skipG) {
+    const size_t cells = size_t(sCount) * size_t(gCount);
+    if (cells <= std::max<size_t>(kTableSpreadMinimum, 2 * sIds.size())) {
+        return tableOverlaps(sIds, gIds, gCount, cells, skipG);
+    }
+    return sortedOverlaps(sIds, sCount, gIds, gCount, skipG);
 }
 
 }  // namespace segmora::evaluation

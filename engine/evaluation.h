@@ -1,5 +1,5 @@
 // The pieces of evaluate(): label maps with dense ids, boundary pixels, their matching
-// within a tolerance through a summed-area table, and the overlap of two maps.
+// within a tolerance, and the overlap of two maps.
 #pragma once
 
 #include <cstdint>
@@ -20,31 +20,24 @@ DenseLabels denseLabels(const cv::Mat_<int>& labels);
 // 1 where a pixel has a 4-neighbour inside the image with another label, else 0.
 std::vector<uint8_t> boundaryPixels(const cv::Mat_<int>& labels);
 
-// Counts of pixels with a boundary pixel in the (2r + 1) x (2r + 1) window around them: a
-// summed-area table of one map's boundary pixels.
-class BoundaryTable {
-  public:
-    BoundaryTable(const std::vector<uint8_t>& boundary, int rows, int columns, int tolerance);
-    // Whether a boundary pixel lies within the tolerance (Chebyshev distance) of (y, x).
-    bool near(int y, int x) const;
+// 1 where a boundary pixel lies within `tolerance` (the larger of the row and column
+// distances) of the pixel, else 0: the map's boundary pixels grown by a square of side
+// 2 * tolerance + 1, counted through sliding sums along the rows, then down the columns.
+std::vector<uint8_t> nearBoundary(const std::vector<uint8_t>& boundary, int rows, int columns,
+                                  int tolerance);
 
-  private:
-    int rows, columns, radius;
-    std::vector<int32_t> sums;  // (rows + 1) x (columns + 1)
-};
-
-// The boundary pixels of `from` (where `counted` is 1, or everywhere when it is empty)
-// that have a boundary pixel of `table`'s map within its tolerance: {matched, total}.
+// The pixels where `from` is 1 (and `counted` is 1, unless it is empty): how many, and how
+// many of them are near a boundary of the other map ({matched, total}).
 struct Matches {
     int64_t matched = 0;
     int64_t total = 0;
 };
-Matches matchBoundaries(const std::vector<uint8_t>& from, const BoundaryTable& table, int rows,
-                        int columns, const std::vector<uint8_t>& counted);
+Matches matchBoundaries(const std::vector<uint8_t>& from, const std::vector<uint8_t>& near,
+                        const std::vector<uint8_t>& counted);
 
-// The pixels shared by each superpixel s and truth segment g, grouped by s: entries
-// (s, g, pixels), s increasing, g increasing within s. Pixels whose truth id is `skipG`
-// (>= 0) are left out.
+// The pixels shared by each superpixel s and truth segment g that have any: entries
+// (s, g, pixels) in an order fixed by the maps. Pixels whose truth id is `skipG` (>= 0) are
+// left out.
 struct Overlap {
     int s, g;
     int64_t pixels;
