@@ -1,6 +1,7 @@
 # The segmora_evaluate MEX function (superpixel measures against ground truth), built like
 # segmora from the shared argument code into the same folder, with its test: the library's
-# measures on a sample photo to the last bit, and hand-made maps.
+# measures on a sample photo to the last bit, hand-made maps, and the Octave example of
+# docs/evaluation.md run as written there.
 segmora_add_mex(NAME segmora_evaluate
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/segmora_evaluate_mex.cpp ${bindingsSources}
   DEPENDS ${bindingsHeaders} ${CMAKE_CURRENT_SOURCE_DIR}/octave_arrays.h
@@ -15,5 +16,5 @@ if(SEGMORA_MKOCTFILE AND SEGMORA_BUILD_TESTS AND SEGMORA_OCTAVE_CLI)
   configure_file(segmora_evaluate_test.m ${evaluateTestDir}/segmora_evaluate_test.m COPYONLY)
   add_test(NAME segmora_evaluate_octave
            COMMAND ${SEGMORA_OCTAVE_CLI} --no-gui --norc --no-history --eval
-                   "addpath('${evaluateTestDir}'); segmora_evaluate_test('${SEGMORA_OCTAVE_DIR}', '$<TARGET_FILE:evaluation_reference>', '${PROJECT_SOURCE_DIR}/samples', '${PROJECT_SOURCE_DIR}/tests/golden/regions', '${evaluateTestDir}')")
+                   "addpath('${evaluateTestDir}'); segmora_evaluate_test('${SEGMORA_OCTAVE_DIR}', '$<TARGET_FILE:evaluation_reference>', '${PROJECT_SOURCE_DIR}', '${evaluateTestDir}')")
 endif()

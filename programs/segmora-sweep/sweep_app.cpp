@@ -103,7 +103,8 @@ void sortRows(std::vector<SweepRow>& rows, const std::vector<std::string>& names
     });
 }
 
-// The table open for appending a photo's rows at a time, each flushed to the disk.
+// The table open for appending a photo's rows at a time. They are not flushed to the disk
+// one by one: rows lost or cut short by a crash are rows a resumed run redoes.
 class TableFile {
   public:
     explicit TableFile(const std::string& path)
@@ -127,7 +128,6 @@ class TableFile {
                                          std::strerror(errno));
             done += size_t(n);
         }
-        ::fdatasync(fd);
         written.insert(written.end(), rows.begin(), rows.end());
     }
     std::vector<SweepRow> rows() {

@@ -1,11 +1,14 @@
 """segmora.evaluate(): the library's measures to the last bit on the sample photos, label
-maps of every integer kind, and the refusals."""
+maps of every integer kind, the refusals, and the examples of docs/evaluation.md."""
 
+import csv
 import os
+import re
 import subprocess
 
 import numpy as np
 import pytest
+from PIL import Image
 
 from conftest import GOLDEN, SAMPLES
 import segmora
@@ -70,3 +73,32 @@ def test_refusals_name_the_argument():
         with pytest.raises(error, match=None) as raised:
             call()
         assert words in str(raised.value)
+
+
+def test_the_examples_of_the_evaluation_docs_run(photos, tmp_path, monkeypatch, capsys):
+    """The Python example of docs/evaluation.md prints what the page says; its sweep command,
+    run with the built program, writes rows that are segmora.evaluate of the same photos."""
+    docs = os.path.join(os.environ["SEGMORA_SOURCE"], "docs", "evaluation.md")
+    with open(docs) as f:
+        text = f.read()
+    os.symlink(os.path.abspath(SAMPLES), tmp_path / "samples")
+    monkeypatch.chdir(tmp_path)
+    for block in re.findall(r"^```python\n(.*?)^```$", text, re.S | re.M):
+        exec(compile(block, docs, "exec"), {})
+    assert capsys.readouterr().out == "802 0.9468 0.0325\n"
+
+    (command,) = re.findall(r"^```sh\n(.*?)^```$", text, re.S | re.M)
+    bin_dir = os.path.dirname(os.environ["SEGMORA_PROGRAM"])
+    env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ["PATH"])
+    subprocess.run(["sh", "-c", command], check=True, env=env, capture_output=True)
+    with open(tmp_path / "sweep-out" / "sweep.csv") as f:
+        rows = list(csv.DictReader(f))
+    assert len(rows) == 18
+    for row in rows[::4]:
+        rgb = photos[row["photo"]]
+        truths = [np.asarray(Image.open(f"samples/truths/{row['photo']}_{k}.png")) for k in (1, 2)]
+        labels, count = segmora.segment(rgb, threshold=float(row["threshold"]),
+                                        cap_divisor=int(row["cap_divisor"]))
+        scores = segmora.evaluate(labels, truths, rgb)
+        for name, value in scores.items():
+            assert float(row[name]) == value, name
