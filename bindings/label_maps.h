@@ -7,7 +7,7 @@
 #include <string>
 
 #include "host_array.h"
-#include "photo_input.h"
+#include "host_photo.h"
 
 namespace segmora::bindings {
 

@@ -9,7 +9,7 @@
 #include "label_maps.h"
 #include "mex.h"
 #include "octave_arrays.h"
-#include "photo_input.h"
+#include "host_photo.h"
 #include "segmora/segmora.h"
 
 #if defined(__GNUC__)

@@ -12,8 +12,8 @@
 
 #include "argument_errors.h"
 #include "mex.h"
+#include "host_photo.h"
 #include "octave_arrays.h"
-#include "photo_input.h"
 #include "pixel_layout.h"
 #include "segment_options.h"
 #include "segmora/segmora.h"

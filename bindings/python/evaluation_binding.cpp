@@ -8,7 +8,7 @@
 
 #include "argument_errors.h"
 #include "label_maps.h"
-#include "photo_input.h"
+#include "host_photo.h"
 #include "python_arguments.h"
 #include "segmora/segmora.h"
 

@@ -14,7 +14,7 @@
 
 #include "evaluation_binding.h"
 #include "graph_binding.h"
-#include "photo_input.h"
+#include "host_photo.h"
 #include "python_arguments.h"
 #include "segment_options.h"
 #include "segmora/segmora.h"

@@ -158,8 +158,8 @@ constexpr int kMaxGraphCount = 1 << 20;
 // Refuses with std::invalid_argument: labels and photo of different sizes, another photo
 // type (an empty cv::Mat() too), a label outside 1 .. s.count, and a count above
 // max(pixels, kMaxGraphCount).
-SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr);
-SuperpixelGraph describe(const Segmentation& s);
+SEGMORA_API SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr);
+SEGMORA_API SuperpixelGraph describe(const Segmentation& s);
 
 // ---------------------------------------------------------------------------------------
 // Superpixel quality against ground truth (docs/evaluation.md gives every definition).
