@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "argument_errors.h"
+#include "host_photo.h"
 #include "label_maps.h"
 #include "mex.h"
 #include "octave_arrays.h"
-#include "host_photo.h"
 #include "segmora/segmora.h"
 
 #if defined(__GNUC__)

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "argument_errors.h"
-#include "mex.h"
 #include "host_photo.h"
+#include "mex.h"
 #include "octave_arrays.h"
 #include "pixel_layout.h"
 #include "segment_options.h"

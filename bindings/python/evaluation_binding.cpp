@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "argument_errors.h"
-#include "label_maps.h"
 #include "host_photo.h"
+#include "label_maps.h"
 #include "python_arguments.h"
 #include "segmora/segmora.h"
 
