@@ -1,8 +1,10 @@
 #include "graph_files.h"
 
+#include <array>
 #include <cinttypes>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "output_file.h"
 
@@ -38,6 +40,14 @@ class CsvWriter {
     std::string pending;
 };
 
+// Whether each of the three channels holds a mean for every superpixel.
+bool hasAll(const std::array<std::vector<double>, 3>& channels, int count) {
+    for (const auto& channel : channels) {
+        if (channel.size() != static_cast<size_t>(count)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string graphNodesPath(const std::string& prefix) {
@@ -49,15 +59,22 @@ std::string graphEdgesPath(const std::string& prefix) {
 
 void writeGraphFiles(OutputFile& nodes, OutputFile& edges, const SuperpixelGraph& g) {
     CsvWriter nodeLines(nodes), edgeLines(edges);
-    const bool colours = !g.meanBgr[0].empty();
-    nodeLines.text("label,size,row,col,min_row,min_col,max_row,max_col,b,g,r\n");
+    const bool rgb = hasAll(g.meanBgr, g.count), lab = hasAll(g.meanLab, g.count);
+    nodeLines.text(
+        "label,size,row,col,min_row,min_col,max_row,max_col,"
+        "mean_red,mean_green,mean_blue,mean_L,mean_a,mean_b\n");
     for (size_t k = 0; k < static_cast<size_t>(g.count); ++k) {
         nodeLines.line("%zu,%" PRId64 ",%.17g,%.17g,%d,%d,%d,%d", k + 1, g.size[k],
                        g.centroidRow[k], g.centroidColumn[k], g.minRow[k], g.minColumn[k],
                        g.maxRow[k], g.maxColumn[k]);
-        if (colours) {
-            nodeLines.line(",%.17g,%.17g,%.17g\n", g.meanBgr[0][k], g.meanBgr[1][k],
-                           g.meanBgr[2][k]);
+        if (rgb) {
+            nodeLines.line(",%.17g,%.17g,%.17g", g.meanBgr[2][k], g.meanBgr[1][k], g.meanBgr[0][k]);
+        } else {
+            nodeLines.text(",,,");
+        }
+        if (lab) {
+            nodeLines.line(",%.17g,%.17g,%.17g\n", g.meanLab[0][k], g.meanLab[1][k],
+                           g.meanLab[2][k]);
         } else {
             nodeLines.text(",,,\n");
         }

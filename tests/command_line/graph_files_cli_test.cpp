@@ -34,16 +34,19 @@ double number(const std::string& cell) {
 void expectGraphFiles(const std::string& prefix, const segmora::SuperpixelGraph& g) {
     const auto nodes = csvCells(readFile(prefix + ".nodes.csv"));
     ASSERT_EQ(nodes.size(), static_cast<size_t>(g.count) + 1);
-    EXPECT_EQ(nodes[0], (std::vector<std::string>{"label", "size", "row", "col", "min_row",
-                                                  "min_col", "max_row", "max_col", "b", "g", "r"}));
+    EXPECT_EQ(nodes[0],
+              (std::vector<std::string>{"label", "size", "row", "col", "min_row", "min_col",
+                                        "max_row", "max_col", "mean_red", "mean_green", "mean_blue",
+                                        "mean_L", "mean_a", "mean_b"}));
     for (size_t k = 0; k < static_cast<size_t>(g.count); ++k) {
         const std::vector<std::string>& row = nodes[k + 1];
-        ASSERT_EQ(row.size(), 11u);
+        ASSERT_EQ(row.size(), 14u);
         const std::vector<double> want = {
             double(k + 1),       double(g.size[k]),      g.centroidRow[k],
             g.centroidColumn[k], double(g.minRow[k]),    double(g.minColumn[k]),
-            double(g.maxRow[k]), double(g.maxColumn[k]), g.meanBgr[0][k],
-            g.meanBgr[1][k],     g.meanBgr[2][k]};
+            double(g.maxRow[k]), double(g.maxColumn[k]), g.meanBgr[2][k],
+            g.meanBgr[1][k],     g.meanBgr[0][k],        g.meanLab[0][k],
+            g.meanLab[1][k],     g.meanLab[2][k]};
         for (size_t c = 0; c < want.size(); ++c)
             EXPECT_EQ(number(row[c]), want[c]) << "superpixel " << k + 1 << ", " << nodes[0][c];
     }

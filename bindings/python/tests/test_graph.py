@@ -195,7 +195,10 @@ def test_program_graph_files_hold_the_same_graph(photos, tmp_path):
     np.testing.assert_array_equal(nodes[:, 1], g.size)
     np.testing.assert_array_equal(nodes[:, 2:4], g.centroid)
     np.testing.assert_array_equal(nodes[:, 4:8], g.bbox - [0, 0, 1, 1])
-    np.testing.assert_array_equal(nodes[:, 8:11], g.mean_color[:, ::-1])
+    np.testing.assert_array_equal(nodes[:, 8:11], g.mean_color)
+    with open(str(prefix) + ".nodes.csv") as f:
+        assert f.readline().rstrip("\n").split(",")[8:] == [
+            "mean_red", "mean_green", "mean_blue", "mean_L", "mean_a", "mean_b"]
     np.testing.assert_array_equal(edges, np.column_stack([g.edges, g.border]))
 
 
