@@ -1,8 +1,8 @@
 #include "graph_files.h"
 
 #include <array>
-#include <cinttypes>
-#include <cstdio>
+#include <charconv>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,17 +12,22 @@ namespace segmora {
 
 namespace {
 
-// Lines gathered and written a block at a time.
+// Lines gathered cell by cell and written a block at a time. Doubles are written in the
+// shortest form that reads back as the same double (std::to_chars), integers as they are.
 class CsvWriter {
   public:
     explicit CsvWriter(OutputFile& file) : file(file) {}
 
-    void text(const std::string& piece) { pending += piece; }
-    template <class... Values>
-    void line(const char* format, Values... values) {
-        char text[512];
-        const int length = std::snprintf(text, sizeof text, format, values...);
-        pending.append(text, static_cast<size_t>(length));
+    void text(const char* piece) { pending += piece; }
+    template <class Number>
+    void cell(Number value) {
+        char digits[32];
+        const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+        pending.append(digits, end.ptr);
+    }
+    // Ends a line: the file is written when a block has gathered.
+    void endLine() {
+        pending += '\n';
         if (pending.size() >= kBlock) flush();
     }
     void finish() {
@@ -57,6 +62,15 @@ std::string graphEdgesPath(const std::string& prefix) {
     return prefix + ".edges.csv";
 }
 
+// The three channels' means of superpixel k, each after a comma; empty cells without them.
+void meanCells(CsvWriter& line, const std::array<const std::vector<double>*, 3>& channels,
+               bool present, size_t k) {
+    for (const std::vector<double>* channel : channels) {
+        line.text(",");
+        if (present) line.cell((*channel)[k]);
+    }
+}
+
 void writeGraphFiles(OutputFile& nodes, OutputFile& edges, const SuperpixelGraph& g) {
     CsvWriter nodeLines(nodes), edgeLines(edges);
     const bool rgb = hasAll(g.meanBgr, g.count), lab = hasAll(g.meanLab, g.count);
@@ -64,24 +78,30 @@ void writeGraphFiles(OutputFile& nodes, OutputFile& edges, const SuperpixelGraph
         "label,size,row,col,min_row,min_col,max_row,max_col,"
         "mean_red,mean_green,mean_blue,mean_L,mean_a,mean_b\n");
     for (size_t k = 0; k < static_cast<size_t>(g.count); ++k) {
-        nodeLines.line("%zu,%" PRId64 ",%.17g,%.17g,%d,%d,%d,%d", k + 1, g.size[k],
-                       g.centroidRow[k], g.centroidColumn[k], g.minRow[k], g.minColumn[k],
-                       g.maxRow[k], g.maxColumn[k]);
-        if (rgb) {
-            nodeLines.line(",%.17g,%.17g,%.17g", g.meanBgr[2][k], g.meanBgr[1][k], g.meanBgr[0][k]);
-        } else {
-            nodeLines.text(",,,");
+        nodeLines.cell(k + 1);
+        nodeLines.text(",");
+        nodeLines.cell(g.size[k]);
+        for (const double centroid : {g.centroidRow[k], g.centroidColumn[k]}) {
+            nodeLines.text(",");
+            nodeLines.cell(centroid);
         }
-        if (lab) {
-            nodeLines.line(",%.17g,%.17g,%.17g\n", g.meanLab[0][k], g.meanLab[1][k],
-                           g.meanLab[2][k]);
-        } else {
-            nodeLines.text(",,,\n");
+        for (const int bound : {g.minRow[k], g.minColumn[k], g.maxRow[k], g.maxColumn[k]}) {
+            nodeLines.text(",");
+            nodeLines.cell(bound);
         }
+        meanCells(nodeLines, {&g.meanBgr[2], &g.meanBgr[1], &g.meanBgr[0]}, rgb, k);
+        meanCells(nodeLines, {&g.meanLab[0], &g.meanLab[1], &g.meanLab[2]}, lab, k);
+        nodeLines.endLine();
     }
     edgeLines.text("a,b,border\n");
-    for (size_t e = 0; e < g.border.size(); ++e)
-        edgeLines.line("%d,%d,%" PRId64 "\n", g.edgeA[e], g.edgeB[e], g.border[e]);
+    for (size_t e = 0; e < g.border.size(); ++e) {
+        edgeLines.cell(g.edgeA[e]);
+        edgeLines.text(",");
+        edgeLines.cell(g.edgeB[e]);
+        edgeLines.text(",");
+        edgeLines.cell(g.border[e]);
+        edgeLines.endLine();
+    }
     nodeLines.finish();
     edgeLines.finish();
 }

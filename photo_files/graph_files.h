@@ -13,7 +13,7 @@ namespace segmora {
 //                     order of Python's mean_color, mean 8-bit Lab; the six colour cells are
 //                     empty for a graph without colours)
 //   PREFIX.edges.csv  a,b,border
-// Fractions are written with 17 significant digits, enough to read back the same doubles.
+// Doubles are written in the shortest form that reads back as the same double.
 
 std::string graphNodesPath(const std::string& prefix);
 std::string graphEdgesPath(const std::string& prefix);
