@@ -16,7 +16,7 @@ bool isHelp(const std::string& word) {
 // Options of Segmora's own (the photo options come from job_options.h).
 bool isProgramOption(const std::string& word) {
     return word == "-i" || word == "-r" || word == "-m" || word == "-o" || word == "-v" ||
-           word == "--graph";
+           word == "--graph" || word == "--mean-picture";
 }
 
 void setOption(Options& options, const std::string& word, const std::string& value,
@@ -37,6 +37,8 @@ void setOption(Options& options, const std::string& word, const std::string& val
         job.picturePath = value;
     } else if (word == "--graph") {
         job.graphPrefix = value;
+    } else if (word == "--mean-picture") {
+        job.meanPicturePath = value;
     } else {
         setJobOption(job, word, value);
     }
@@ -88,6 +90,7 @@ void printHelp(std::ostream& out) {
            "  -r REGION_MAP     region ids (text, .png, .npy or .tif): no superpixel crosses two\n"
            "  -v PICTURE        boundary picture of the superpixels (.png, .jpg, ...)\n"
            "  --graph PREFIX    superpixel graph files PREFIX.nodes.csv and PREFIX.edges.csv\n"
+           "  --mean-picture PICTURE  each superpixel painted in its mean colour\n"
            "  -m MASK           reserved: accepted and ignored\n"
         << jobOptionsUsage(2, 20)
         << "  -h, --help        this help\n"
