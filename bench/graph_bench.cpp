@@ -1,7 +1,7 @@
 // Times segmora::describe on one core: each photo is segmented whole, then described with
 // and without colours; the best of REPEATS calls is shown (fewer on large photos: at most
-// about 2 s of calls each), with the most memory describe() held at once (its vectors; the
-// one-row Lab strip aside) and the time per pixel.
+// about 2 s of calls each), with the most memory describe() held at once and the time per
+// pixel. Times are wall times: on a shared machine they follow the load.
 //   graph_bench [--repeats N] PHOTO...
 #include <algorithm>
 #include <atomic>
