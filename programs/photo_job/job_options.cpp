@@ -52,8 +52,8 @@ std::string numberText(double value) {
 const std::vector<JobOption>& jobOptions() {
     static const std::vector<JobOption> options = {
         {"--threshold", "T", "a number from 0 up",
-         "merges within the size cap: lower splits more (default " +
-             numberText(kDefaultThreshold) + ")"},
+         "merges within the size cap: lower splits more (default " + numberText(kDefaultThreshold) +
+             ")"},
         {"--sigma", "S", "a number from 0 to " + numberText(kMaxSigma),
          "Gaussian smoothing before the edges (default " + numberText(kDefaultSigma) + ": none)"},
         {"--cap-divisor", "N", "a whole number from 1 up",
@@ -66,9 +66,9 @@ const std::vector<JobOption>& jobOptions() {
              std::to_string(kMinSegmentSize) + ")"},
         {"--format", "F", "csv, png, npy or tiff", "label file form: csv, png, npy or tiff"},
         {"--boundary-colour", "R,G,B", "red,green,blue, three whole numbers from 0 to 255",
-         "-v superpixel boundaries' colour (default 0,255,0: green)"},
+         "-v's superpixel boundary colour (default 0,255,0: green)"},
         {"--region-colour", "R,G,B", "red,green,blue, three whole numbers from 0 to 255",
-         "-v region boundaries' colour (default 255,0,255: magenta)"},
+         "-v's region boundary colour (default 255,0,255: magenta)"},
         {"--boundary-mode", "M", "thin or thick",
          "-v lines: thin (1 pixel, default) or thick (2 pixels)"},
     };
@@ -155,8 +155,10 @@ std::string jobOptionsUsage(int indent, int column, const std::string& formatDef
     for (const JobOption& option : jobOptions()) {
         std::string line =
             std::string(static_cast<size_t>(indent), ' ') + option.word + " " + option.valueName;
-        line.append(static_cast<size_t>(std::max<int>(1, column - static_cast<int>(line.size()))),
-                    ' ');
+        // A name that reaches the column has its description on the next line.
+        const int width = static_cast<int>(line.size());
+        if (width >= column) line += "\n";
+        line.append(static_cast<size_t>(width >= column ? column : column - width), ' ');
         std::string help = option.help;
         if (std::string(option.word) == "--format") help += " (default: " + formatDefault + ")";
         // A description of two lines goes on below the first, at the same column.

@@ -120,7 +120,8 @@ void printHelp(std::ostream& out) {
            "                    superpixel crosses two\n"
            "  -v PICTURE        boundary picture of the superpixels (.png, .jpg, ...)\n"
            "  --graph PREFIX    superpixel graph files PREFIX.nodes.csv and PREFIX.edges.csv\n"
-           "  --mean-picture PICTURE  each superpixel painted in its mean colour\n"
+           "  --mean-picture PICTURE\n"
+           "                    each superpixel painted in its mean colour\n"
            "  -m MASK           reserved: accepted and ignored\n"
         << jobOptionsUsage(2, 20, "by extension, else csv")
         << "  -h, --help        this help\n"
