@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "written_file.h"
+
 namespace segmora {
 
 class OutputFolder;
@@ -26,7 +28,10 @@ class OutputFile {
     // The file `name` directly in `folder`, for names the program makes itself: nothing
     // found at the name is followed or written through (see OutputFolder); anything there
     // but a folder is replaced by the committed file. `folder` must outlive the file.
-    OutputFile(const OutputFolder& folder, const std::string& name, const std::string& description);
+    // With `handOff`, commit() stops once the data is written and appends the file to it,
+    // to be flushed and named by whoever holds the list (see WrittenFile).
+    OutputFile(const OutputFolder& folder, const std::string& name, const std::string& description,
+               std::vector<WrittenFile>* handOff = nullptr);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -50,6 +55,7 @@ class OutputFile {
     std::string tempPath;                  // empty while no temporary file exists
     const OutputFolder* folder = nullptr;  // for a name made by the program
     std::string name, tempName;            // in `folder`
+    std::vector<WrittenFile>* handOff = nullptr;
     std::vector<char> buffer;
     size_t used = 0;
     int fd = -1;
