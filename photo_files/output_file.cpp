@@ -137,22 +137,38 @@ void OutputFile::discardTemporary() {
 }
 
 void OutputFile::write(const char* bytes, size_t count) {
-    if (buffer.empty()) buffer.resize(kBufferSize);  // not before the results exist
+    if (!buffer) makeBuffer(kBufferSize);  // not before the results exist
     while (count > 0) {
-        if (used == buffer.size()) flush();
-        const size_t n = std::min(count, buffer.size() - used);
-        std::memcpy(buffer.data() + used, bytes, n);
+        if (used == capacity) flush();
+        const size_t n = std::min(count, capacity - used);
+        std::memcpy(buffer.get() + used, bytes, n);
         used += n;
         bytes += n;
         count -= n;
     }
 }
 
+char* OutputFile::room(size_t count) {
+    if (capacity - used < count) flush();
+    if (capacity < count) makeBuffer(std::max(count, kBufferSize));
+    return buffer.get() + used;
+}
+
+void OutputFile::wrote(size_t count) {
+    used += count;
+}
+
+// Left uninitialised: every byte is written before it is read.
+void OutputFile::makeBuffer(size_t size) {
+    buffer.reset(new char[size]);
+    capacity = size;
+}
+
 void OutputFile::flush() {
     if (fd < 0 && !direct) createTemporary();
     size_t done = 0;
     while (done < used) {
-        const ssize_t n = ::write(fd, buffer.data() + done, used - done);
+        const ssize_t n = ::write(fd, buffer.get() + done, used - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) fail("write", n < 0 ? errno : ENOSPC);
         done += static_cast<size_t>(n);

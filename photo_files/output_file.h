@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ class OutputFile {
     OutputFile& operator=(const OutputFile&) = delete;
 
     void write(const char* bytes, size_t count);
+    // Room for `count` bytes after those written so far, to be filled and then counted in
+    // with wrote() (at most `count`): text can be formatted straight into the file's buffer.
+    char* room(size_t count);
+    void wrote(size_t count);
     void commit();
 
   private:
@@ -46,6 +51,7 @@ class OutputFile {
     void createTemporaryInFolder();
     void commitInFolder();
     void discardTemporary();
+    void makeBuffer(size_t size);
     void flush();
     [[noreturn]] void fail(const std::string& action, int error);
 
@@ -56,7 +62,8 @@ class OutputFile {
     const OutputFolder* folder = nullptr;  // for a name made by the program
     std::string name, tempName;            // in `folder`
     std::vector<WrittenFile>* handOff = nullptr;
-    std::vector<char> buffer;
+    std::unique_ptr<char[]> buffer;
+    size_t capacity = 0;
     size_t used = 0;
     int fd = -1;
     int slot = -1;  // in the temporary-file registry
