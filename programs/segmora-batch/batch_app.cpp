@@ -16,7 +16,7 @@
 #include "batch_options.h"
 #include "batch_run.h"
 #include "graph_files.h"
-#include "photo_inputs.h"
+#include "regular_file.h"
 #include "photo_list.h"
 
 namespace segmora {
