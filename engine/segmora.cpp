@@ -38,14 +38,14 @@ struct Segmenter::Buffers {
 
     // The workspace of a call; a moved-from Segmenter gets fresh buffers. A
     // first call (one-shot calls and the program have only that) puts the
-    // labels in spent memory for the smallest peak; later ones keep every big
-    // buffer warm for the next call.
+    // labels in spent memory and frees its weight tables once counted, for
+    // the smallest peak; later ones keep every buffer warm for the next call.
     static Workspace of(std::unique_ptr<Buffers>& buffers, int threads, bool photo) {
         if (!buffers) buffers = std::make_unique<Buffers>();
         if (photo && !buffers->lab) buffers->lab = std::make_unique<LabTables>();
         const bool first = !std::exchange(buffers->usedBefore, true);
         return Workspace{buffers->pool, threadCountFor(threads), first, buffers->lab.get(),
-                         &buffers->weightTables};
+                         first ? nullptr : &buffers->weightTables};
     }
 };
 

@@ -2,6 +2,7 @@
 turn: prints one line per way, the time of each repeat.
 
 usage: threads_bench.py PHOTO.ppm... --repeats N --count N
+Each line: WAY, the wall seconds of each repeat, "cpu", the processor seconds of each.
 Ways: segmora.segment on two threads; one Segmenter per thread; the same with out= (builds
 that have it).
 """
@@ -46,13 +47,15 @@ def main():
     if "out" in inspect.signature(segmora.Segmenter.segment).parameters:
         ways["Segmenter+out"] = segmenter_out
     for name, way in ways.items():
-        times = []
+        times, cpu = [], []
         for _ in range(args.repeats):
-            start = time.perf_counter()
+            start, start_cpu = time.perf_counter(), time.process_time()
             with ThreadPoolExecutor(2) as pool:
                 list(pool.map(way, [0, 1]))
             times.append(time.perf_counter() - start)
-        print(name, " ".join(f"{t:.3f}" for t in times))
+            cpu.append(time.process_time() - start_cpu)
+        # wall seconds of each repeat, then "cpu" and the process's processor seconds of each
+        print(name, " ".join(f"{t:.3f}" for t in times), "cpu", " ".join(f"{t:.3f}" for t in cpu))
 
 
 if __name__ == "__main__":
