@@ -115,6 +115,14 @@ class SEGMORA_API Segmenter {
     Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
                               const Parameters& parameters);
 
+    // As segmentPhoto(bgr, regions, parameters) (an empty `regions`: none), with the labels
+    // written into `labels` when it is a continuous matrix of the photo's size, e.g. a
+    // header on the caller's own array: they then take no fresh memory. Otherwise `labels`
+    // becomes a new matrix. The labels are written last, once the photo and the regions
+    // have been read. Returns the superpixel count.
+    int segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                         const Parameters& parameters, cv::Mat_<int>& labels);
+
     // The general engine on three channels per pixel (e.g. L * kLightnessScale, a, b as
     // doubles). An empty `regions` means one region everywhere; capDivisor 0 picks the
     // photo default as segmentPhoto does. Runs on `parameters.threads` threads when that is

@@ -13,6 +13,12 @@ For many photos, segmora.Segmenter() keeps its buffers from one call to the next
     for rgb in photos:
         labels, count = worker.segment(rgb)
 
+and with out= it writes the labels into an array of yours instead of a new one:
+
+    labels = numpy.empty((H, W), numpy.int32)
+    for rgb in photos:                              # all H x W
+        labels, count = worker.segment(rgb, out=labels)
+
 The superpixel graph: g = segmora.graph(labels, rgb) gives g.size, g.centroid,
 g.bbox, g.mean_color, g.edges and g.border as numpy arrays (see help(segmora.graph)).
 
@@ -70,6 +76,10 @@ _SEGMENT_HELP = """segment{signature}
         whole number >= 1, or None for the photo default ({photo_cap_divisors}).
     min_size: superpixels below this many pixels are absorbed by a neighbour; a
         whole number >= 0.
+    out: optional array for the labels, as in NumPy's functions: a writeable,
+        C-contiguous int32 array of shape (H, W). The labels are written into it
+        and it is returned as labels, so a series of photos of one size needs no
+        new array for each (with Segmenter, no fresh memory at all).
 
     Returns labels, a numpy int32 array of shape (H, W) with values 1 .. count,
     numbered in raster order of each superpixel's first pixel (the numbers the
@@ -82,8 +92,8 @@ _SEGMENT_HELP = """segment{signature}
 
 
 def segment(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-            min_size=_MIN_SIZE):
-    return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size)
+            min_size=_MIN_SIZE, out=None):
+    return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size, out)
 
 
 class Segmenter:
@@ -109,9 +119,9 @@ class Segmenter:
         return self._core.threads
 
     def segment(self, rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-                min_size=_MIN_SIZE):
+                min_size=_MIN_SIZE, out=None):
         return self._core.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor,
-                                  min_size)
+                                  min_size, out)
 
     def release(self):
         """Gives back the buffers kept since the last call."""
