@@ -6,8 +6,9 @@
 
 #include "block_pool.h"
 #include "parallel.h"
-#include "segmentation_pipeline.h"
+#include "photo_kinds.h"
 #include "segmentation_checks.h"
+#include "segmentation_pipeline.h"
 
 namespace segmora {
 
@@ -74,11 +75,13 @@ Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const Parameters& param
     return segmentPhoto(bgr, cv::Mat_<int>(), parameters);
 }
 
-Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+Segmentation Segmenter::segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
                                      const Parameters& parameters) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
-    return segmentBgrPhoto(bgr, resolved, regions, Buffers::of(buffers, threads, true));
+    cv::Mat converted;
+    return segmentBgrPhoto(bgrPhoto(photo, converted), resolved, regions,
+                           Buffers::of(buffers, threads, true));
 }
 
 Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
