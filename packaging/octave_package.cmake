@@ -4,7 +4,8 @@
 # of the engine (target segmora) and of the line walk (target lineprobe_core) are read from
 # those targets when the build system is generated, so moving their files needs no change
 # here (the engine's block pools, target segmora_memory, and the binding's layout
-# conversions, target segmora_bindings, likewise). The segmora MEX function is packaged when bindings/octave/segmora_mex.cpp and its help file
+# conversions, target segmora_bindings, likewise; Octave's side of them is
+# bindings/octave/octave_arguments.*). The segmora MEX function is packaged when bindings/octave/segmora_mex.cpp and its help file
 # bindings/octave/segmora.m exist; segmora_graph (the superpixel graph) comes with it.
 
 set(octavePackageDir ${PROJECT_BINARY_DIR}/packaging/octave)
@@ -50,6 +51,7 @@ set(lineprobeMexSource [[${PROJECT_SOURCE_DIR}/lineprobe/lineprobe_mex.cpp]])
 set(lineprobeHelp [[${PROJECT_SOURCE_DIR}/lineprobe/lineprobe.m]])
 set(segmoraMexSource [[${segmoraMexSource}]])
 set(segmoraHelp [[${segmoraHelp}]])
+set(octaveArgumentsFiles [[${PROJECT_SOURCE_DIR}/bindings/octave/octave_arguments.cpp;${PROJECT_SOURCE_DIR}/bindings/octave/octave_arguments.h]])
 set(graphMexSource [[${graphMexSource}]])
 set(graphHelp [[${graphHelp}]])
 ")
