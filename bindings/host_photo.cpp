@@ -79,39 +79,67 @@ struct IdRule {
 const IdRule kRegionIds{std::numeric_limits<std::int32_t>::min(), refuseRegionsKind,
                         refuseRegionValue};
 const IdRule kLabels{0, refuseLabelsKind, refuseLabelValue};
+// Labels as they are read: any int32 (negative ones are found afterwards, from the minimum).
+const IdRule kLabelsRead{std::numeric_limits<std::int32_t>::min(), refuseLabelsKind,
+                         refuseLabelValue};
 
-// Refuses the first id of kind T that is not a whole number from rule.lowest to 2^31 - 1.
+// Whether every value of T is an id by `rule`.
 template <class T>
-void checkIds(const HostArray& ids, PhotoSize size, const HostStyle& style, IdRule rule) {
-    constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+bool allIds(IdRule rule) {
     if constexpr (std::is_integral_v<T>) {
         const bool lowFits =
             static_cast<std::int64_t>(std::numeric_limits<T>::min()) >= rule.lowest;
         const bool highFits = static_cast<std::uint64_t>(std::numeric_limits<T>::max()) <=
-                              static_cast<std::uint64_t>(kLargest);
-        if (lowFits && highFits) return;  // every value of T is an id
+                              static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+        return lowFits && highFits;
     }
-    const auto bad = [&](T id) {
-        if constexpr (std::is_floating_point_v<T>) {
-            return !fitsInt32(id) || id < rule.lowest;
-        } else if constexpr (std::is_signed_v<T>) {
-            return static_cast<std::int64_t>(id) < rule.lowest ||
-                   static_cast<std::int64_t>(id) > kLargest;
-        } else {
-            return id > static_cast<T>(kLargest);
-        }
-    };
+    return false;
+}
+
+// Whether `id` is not a whole number from rule.lowest to 2^31 - 1.
+template <class T>
+bool badId(T id, IdRule rule) {
+    constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
+    if constexpr (std::is_floating_point_v<T>) {
+        return !fitsInt32(id) || id < rule.lowest;
+    } else if constexpr (std::is_signed_v<T>) {
+        return static_cast<std::int64_t>(id) < rule.lowest ||
+               static_cast<std::int64_t>(id) > kLargest;
+    } else {
+        return id > static_cast<T>(kLargest);
+    }
+}
+
+// Refuses the first id of kind T (in visiting order) that `rule` does not take.
+template <class T>
+void checkIds(const HostArray& ids, PhotoSize size, const HostStyle& style, IdRule rule) {
+    if (allIds<T>(rule)) return;
+    const auto bad = [&](T id) { return badId(id, rule); };
     if (const auto found = findValue<T>(ids, size, 1, bad)) {
         rule.refuse(found->position, found->value, style);
     }
 }
 
+// Copies the ids in one pass, noting whether any is bad; only then are they searched again
+// for the first bad one, to name it.
 template <class T>
 cv::Mat_<int> copyIds(const HostArray& ids, PhotoSize size, const HostStyle& style, IdRule rule,
                       cv::Mat_<int>& copy) {
-    checkIds<T>(ids, size, style, rule);
-    bindings::regionsFrom(static_cast<const T*>(ids.data), size.rows, size.columns,
-                          ids.planeStrides(), copy);
+    const T* data = static_cast<const T*>(ids.data);
+    if (allIds<T>(rule)) {
+        bindings::regionsFrom(data, size.rows, size.columns, ids.planeStrides(), copy);
+        return copy;
+    }
+    bool anyBad = false;
+    bindings::regionsFrom(
+        data, size.rows, size.columns, ids.planeStrides(),
+        [&](T id) {
+            const bool bad = badId(id, rule);
+            anyBad = anyBad || bad;
+            return bad ? 0 : static_cast<int>(id);
+        },
+        copy);
+    if (anyBad) checkIds<T>(ids, size, style, rule);
     return copy;
 }
 
@@ -239,12 +267,18 @@ PhotoSize checkPhotoFor(const HostArray& rgb, PhotoSize labels, const HostStyle&
 
 Segmentation labelsFrom(const HostArray& labels, PhotoSize size, const HostStyle& style,
                         cv::Mat_<int>& copy) {
-    Segmentation s{idsFrom(labels, size, style, kLabels, copy), 0};
-    if (!s.labels.empty()) {
-        double largest = 0;
-        cv::minMaxIdx(s.labels, nullptr, &largest);
-        s.count = static_cast<int>(largest);
+    Segmentation s{idsFrom(labels, size, style, kLabelsRead, copy), 0};
+    if (s.labels.empty()) return s;
+    double lowest = 0, largest = 0;
+    cv::minMaxIdx(s.labels, &lowest, &largest);
+    if (lowest < 0) {  // name the first negative label, where the host would find it
+        HostArray read = labels;
+        read.element = Element::Int32;
+        read.data = s.labels.ptr<int>();
+        read.strides = {static_cast<std::ptrdiff_t>(s.labels.step1()), 1};
+        checkIds<std::int32_t>(read, size, style, kLabels);
     }
+    s.count = static_cast<int>(largest);
     return s;
 }
 

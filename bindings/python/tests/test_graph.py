@@ -165,6 +165,7 @@ def test_bad_input_is_refused():
         (ValueError, labels, np.zeros((2, 2, 5), np.uint8)),
         (ValueError, labels, np.full((2, 2), 1.5)),
         (ValueError, np.array([[1, -3]]), None),
+        (ValueError, np.array([[1, 2], [-3, 4]], np.int32), None),  # read in place
         (ValueError, np.array([[1, 1.5]]), None),
         (ValueError, np.array([[1, 2**31]]), None),
         (ValueError, np.array([[1, 2**64 - 1]], np.uint64), None),
