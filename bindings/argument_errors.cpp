@@ -131,7 +131,7 @@ void refusePhotoEmpty(const std::vector<std::ptrdiff_t>& shape, const HostStyle&
 void refusePhotoTooLarge(const std::vector<std::ptrdiff_t>& shape, const HostStyle& style,
                          const char* name) {
     refuse(Problem::PhotoTooLarge, std::string(name) + " of shape " + shapeText(shape, style) +
-                                       " has too many pixels (the limit is 2^29)");
+                                       " has too many pixels (" + pixelLimitText() + ")");
 }
 
 void refusePhotoValue(const std::vector<std::ptrdiff_t>& position, const std::string& value,

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "large_matrix_allocator.h"
+#include "option_words.h"
 #include "options.h"
 #include "photo_job.h"
 
@@ -41,6 +42,10 @@ int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::os
     }
     if (options->help) {
         printHelp(out);
+        return 0;
+    }
+    if (options->version) {
+        out << versionLine("Segmora") << std::endl;
         return 0;
     }
     try {
