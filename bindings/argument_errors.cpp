@@ -129,8 +129,8 @@ void refusePhotoEmpty(const std::vector<std::ptrdiff_t>& shape, const HostStyle&
 }
 
 void refusePhotoTooLarge(const std::vector<std::ptrdiff_t>& shape, const HostStyle& style,
-                         const char* name) {
-    refuse(Problem::PhotoTooLarge, std::string(name) + " of shape " + shapeText(shape, style) +
+                         const std::string& name) {
+    refuse(Problem::PhotoTooLarge, name + " of shape " + shapeText(shape, style) +
                                        " has too many pixels (" + pixelLimitText() + ")");
 }
 
@@ -140,8 +140,10 @@ void refusePhotoValue(const std::vector<std::ptrdiff_t>& position, const std::st
                                     " is outside 0..1 (floating-point photos hold 0 to 1)");
 }
 
-void refuseRegionsKind(const std::string& kind, const HostStyle& style) {
-    refuse(Problem::RegionsKind, "regions must hold " + idKinds(style) + ", not " + kind);
+void refuseRegionsKind(const std::string& kind, const HostStyle& style, const std::string& name) {
+    refuse(Problem::RegionsKind, name + " must hold integers, " + style.boolName + " or whole " +
+                                     style.float32Name + "/" + style.float64Name +
+                                     " numbers, not " + kind);
 }
 
 void refuseRegionsShape(const std::vector<std::ptrdiff_t>& expected,
@@ -151,8 +153,8 @@ void refuseRegionsShape(const std::vector<std::ptrdiff_t>& expected,
 }
 
 void refuseRegionValue(const std::vector<std::ptrdiff_t>& position, const std::string& value,
-                       const HostStyle& style) {
-    refuse(Problem::RegionValue, "regions" + positionText(position, style) + " = " + value +
+                       const HostStyle& style, const std::string& name) {
+    refuse(Problem::RegionValue, name + positionText(position, style) + " = " + value +
                                      " is not a whole number in the int32 range");
 }
 
@@ -180,6 +182,23 @@ void refuseLabelValue(const std::vector<std::ptrdiff_t>& position, const std::st
                       const HostStyle& style) {
     refuse(Problem::LabelValue, "labels" + positionText(position, style) + " = " + value +
                                     " is not a whole number from 0 to 2^31 - 1");
+}
+
+void refuseLabelMapShape(const std::string& name, const std::vector<std::ptrdiff_t>& shape,
+                         const std::vector<std::ptrdiff_t>& like, const HostStyle& style) {
+    refuse(Problem::RegionsShape,
+           like.empty() ? name + " must be two-dimensional, not of shape " + shapeText(shape, style)
+                        : name + " must have shape " + shapeText(like, style) +
+                              " like the labels, not " + shapeText(shape, style));
+}
+
+void refuseToleranceKind(const std::string& kind) {
+    refuse(Problem::OptionKind, "tolerance must be a real number, not " + kind);
+}
+
+void refuseTolerance(double value) {
+    refuse(Problem::OptionRange,
+           "tolerance must be a whole number from 0 to 2^31 - 1, not " + numberText(value));
 }
 
 void refuseUnknownOption(const std::string& name, const HostStyle& style) {

@@ -70,22 +70,33 @@ bool fitsInt32(double id) {
 }
 
 // The ids an array may hold and how one outside them is refused: region ids are any int32,
-// labels 0 .. 2^31 - 1.
+// labels 0 .. 2^31 - 1. `name`: the array as messages of region ids name it.
 struct IdRule {
     std::int64_t lowest;
-    void (*refuseKind)(const std::string&, const HostStyle&);
-    void (*refuse)(const std::vector<std::ptrdiff_t>&, const std::string&, const HostStyle&);
+    bool labels;
+    std::string name;
 };
-const IdRule kRegionIds{std::numeric_limits<std::int32_t>::min(), refuseRegionsKind,
-                        refuseRegionValue};
-const IdRule kLabels{0, refuseLabelsKind, refuseLabelValue};
+IdRule regionIds(const std::string& name) {
+    return IdRule{std::numeric_limits<std::int32_t>::min(), false, name};
+}
+const IdRule kLabels{0, true, "labels"};
 // Labels as they are read: any int32 (negative ones are found afterwards, from the minimum).
-const IdRule kLabelsRead{std::numeric_limits<std::int32_t>::min(), refuseLabelsKind,
-                         refuseLabelValue};
+const IdRule kLabelsRead{std::numeric_limits<std::int32_t>::min(), true, "labels"};
+
+[[noreturn]] void refuseKind(const IdRule& rule, const std::string& kind, const HostStyle& style) {
+    if (rule.labels) refuseLabelsKind(kind, style);
+    refuseRegionsKind(kind, style, rule.name);
+}
+
+[[noreturn]] void refuseValue(const IdRule& rule, const std::vector<std::ptrdiff_t>& position,
+                              const std::string& value, const HostStyle& style) {
+    if (rule.labels) refuseLabelValue(position, value, style);
+    refuseRegionValue(position, value, style, rule.name);
+}
 
 // Whether every value of T is an id by `rule`.
 template <class T>
-bool allIds(IdRule rule) {
+bool allIds(const IdRule& rule) {
     if constexpr (std::is_integral_v<T>) {
         const bool lowFits =
             static_cast<std::int64_t>(std::numeric_limits<T>::min()) >= rule.lowest;
@@ -98,7 +109,7 @@ bool allIds(IdRule rule) {
 
 // Whether `id` is not a whole number from rule.lowest to 2^31 - 1.
 template <class T>
-bool badId(T id, IdRule rule) {
+bool badId(T id, const IdRule& rule) {
     constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
     if constexpr (std::is_floating_point_v<T>) {
         return !fitsInt32(id) || id < rule.lowest;
@@ -112,19 +123,19 @@ bool badId(T id, IdRule rule) {
 
 // Refuses the first id of kind T (in visiting order) that `rule` does not take.
 template <class T>
-void checkIds(const HostArray& ids, PhotoSize size, const HostStyle& style, IdRule rule) {
+void checkIds(const HostArray& ids, PhotoSize size, const HostStyle& style, const IdRule& rule) {
     if (allIds<T>(rule)) return;
     const auto bad = [&](T id) { return badId(id, rule); };
     if (const auto found = findValue<T>(ids, size, 1, bad)) {
-        rule.refuse(found->position, found->value, style);
+        refuseValue(rule, found->position, found->value, style);
     }
 }
 
 // Copies the ids in one pass, noting whether any is bad; only then are they searched again
 // for the first bad one, to name it.
 template <class T>
-cv::Mat_<int> copyIds(const HostArray& ids, PhotoSize size, const HostStyle& style, IdRule rule,
-                      cv::Mat_<int>& copy) {
+cv::Mat_<int> copyIds(const HostArray& ids, PhotoSize size, const HostStyle& style,
+                      const IdRule& rule, cv::Mat_<int>& copy) {
     const T* data = static_cast<const T*>(ids.data);
     if (allIds<T>(rule)) {
         bindings::regionsFrom(data, size.rows, size.columns, ids.planeStrides(), copy);
@@ -145,8 +156,8 @@ cv::Mat_<int> copyIds(const HostArray& ids, PhotoSize size, const HostStyle& sty
 
 // The ids as a row-major int matrix: a view of the host's array when it already is one,
 // else `copy` filled with them.
-cv::Mat_<int> idsFrom(const HostArray& ids, PhotoSize size, const HostStyle& style, IdRule rule,
-                      cv::Mat_<int>& copy) {
+cv::Mat_<int> idsFrom(const HostArray& ids, PhotoSize size, const HostStyle& style,
+                      const IdRule& rule, cv::Mat_<int>& copy) {
     const Strides s = ids.planeStrides();
     switch (ids.element) {
         case Element::Int32:
@@ -181,8 +192,7 @@ cv::Mat_<int> idsFrom(const HostArray& ids, PhotoSize size, const HostStyle& sty
         case Element::Float64:
             return copyIds<double>(ids, size, style, rule, copy);
         default:
-            rule.refuseKind(ids.kindName, style);
-            return copy;  // not reached: refuseKind throws
+            refuseKind(rule, ids.kindName, style);
     }
 }
 
@@ -242,8 +252,8 @@ void checkRegions(const HostArray& regions, PhotoSize size, const HostStyle& sty
 }
 
 cv::Mat_<int> regionsFrom(const HostArray& regions, PhotoSize size, const HostStyle& style,
-                          cv::Mat_<int>& copy) {
-    return idsFrom(regions, size, style, kRegionIds, copy);
+                          cv::Mat_<int>& copy, const std::string& name) {
+    return idsFrom(regions, size, style, regionIds(name), copy);
 }
 
 PhotoSize checkLabels(const HostArray& labels, const HostStyle& style) {

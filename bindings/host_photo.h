@@ -10,6 +10,7 @@
 #pragma once
 
 #include <opencv2/core.hpp>
+#include <string>
 
 #include "host_array.h"
 #include "segmora/segmora.h"
@@ -35,9 +36,9 @@ void checkRegions(const HostArray& regions, PhotoSize size, const HostStyle& sty
 
 // The region ids as a row-major int matrix: a view of the host's array when it already is
 // one, else `copy` filled with them. Throws ArgumentError for an id that is not a whole
-// number in the int32 range.
+// number in the int32 range, naming the array `name` in its message.
 cv::Mat_<int> regionsFrom(const HostArray& regions, PhotoSize size, const HostStyle& style,
-                          cv::Mat_<int>& copy);
+                          cv::Mat_<int>& copy, const std::string& name = "regions");
 
 // Checks the labels' kind and shape: H x W with fewer than 2^29 pixels. Throws
 // ArgumentError.

@@ -11,7 +11,7 @@
 
 #include "host_photo.h"
 #include "mex.h"
-#include "octave_arguments.h"
+#include "octave_arrays.h"
 #include "segmora/segmora.h"
 
 #if defined(__GNUC__)
@@ -23,10 +23,7 @@
 namespace {
 
 namespace bindings = segmora::bindings;
-using bindings::octave::Failure;
-using bindings::octave::failureOf;
-using bindings::octave::hostArray;
-using bindings::octave::kStyle;
+using namespace bindings::octave;
 
 enum { IN_LABELS, IN_RGB, IN_MAX };
 

@@ -13,7 +13,7 @@
 #include "argument_errors.h"
 #include "host_photo.h"
 #include "mex.h"
-#include "octave_arguments.h"
+#include "octave_arrays.h"
 #include "pixel_layout.h"
 #include "segment_options.h"
 #include "segmora/segmora.h"
@@ -28,26 +28,10 @@ namespace {
 
 namespace bindings = segmora::bindings;
 using bindings::Knob;
-using bindings::octave::Failure;
-using bindings::octave::failureOf;
-using bindings::octave::hostArray;
-using bindings::octave::kindOf;
-using bindings::octave::kStyle;
+using namespace bindings::octave;
 
 enum { IN_RGB, IN_REGIONS };
 enum { OUT_LABELS, OUT_COUNT, OUT_MAX };
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string textOf(const mxArray* array) {
-    char* text = mxArrayToString(array);
-    std::string copy = text != nullptr ? text : "";
-    mxFree(text);
-    return copy;
-}
 
 // The value of option `knob`: a real number.
 double knobValue(const mxArray* value, Knob knob) {
