@@ -6,6 +6,7 @@
 
 #include "block_pool.h"
 #include "parallel.h"
+#include "photo_kinds.h"
 #include "segmentation_checks.h"
 #include "segmentation_pipeline.h"
 #include "weight_ids.h"
@@ -68,11 +69,13 @@ Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const Parameters& param
     return segmentPhoto(bgr, cv::Mat_<int>(), parameters);
 }
 
-Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+Segmentation Segmenter::segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
                                      const Parameters& parameters) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
-    return segmentBgrPhoto(bgr, resolved, regions, Buffers::of(buffers, threads, true));
+    cv::Mat converted;
+    return segmentBgrPhoto(bgrPhoto(photo, converted), resolved, regions,
+                           Buffers::of(buffers, threads, true));
 }
 
 int Segmenter::segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
