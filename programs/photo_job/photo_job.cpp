@@ -80,7 +80,7 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
     if (!job.meanPicturePath.empty()) {
         checkPictureFormat(job.meanPicturePath, "mean-colour picture");
         openOutput(meanPictureFile, job.meanPicturePath, job.meanPictureFolder,
-                   "mean-colour picture");
+                   "mean-colour picture", handOff);
     }
     if (!job.graphPrefix.empty()) {
         openOutput(nodesFile, graphNodesPath(job.graphPrefix), job.labelFolder, "graph nodes file",
