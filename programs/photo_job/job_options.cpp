@@ -39,20 +39,30 @@ struct JobOption {
     const char* valueName;
     const char* wants;  // for messages: "--sigma wants WANTS, not 'x'"
     const char* help;
+    // For a number above the largest it may be: "--min-size wants WANTS_ABOVE, not 'x'".
+    double highest;
+    const char* wantsAbove;
 };
+
+constexpr double kLargestInt = std::numeric_limits<int>::max();
 
 const std::vector<JobOption>& jobOptions() {
     static const std::vector<JobOption> options = {
         {"--threshold", "T", "a number from 0 up",
-         "merge threshold; larger gives larger superpixels (default 500)"},
+         "merge threshold; larger gives larger superpixels (default 500)",
+         std::numeric_limits<float>::max(),
+         "a number from 0 to 3.4028235e38 (the largest single-precision float)"},
         {"--sigma", "S", "a number from 0 to 100",
-         "Gaussian smoothing before the edges (default 0: none)"},
+         "Gaussian smoothing before the edges (default 0: none)", kMaxSigma,
+         "a number from 0 to 100"},
         {"--cap-divisor", "N", "a whole number from 1 up",
-         "a superpixel holds at most pixels/N + 20 pixels (default 500, 3000 with regions)"},
+         "a superpixel holds at most pixels/N + 20 pixels (default 500, 3000 with regions)",
+         kLargestInt, "a whole number from 1 to 2147483647"},
         {"--min-size", "N", "a whole number from 0 up",
-         "smaller superpixels are absorbed by a neighbour (default 5)"},
+         "smaller superpixels are absorbed by a neighbour (default 5)", kLargestInt,
+         "a whole number from 0 to 2147483647"},
         {"--format", "F", "csv, png, npy or tiff",
-         "label file form: csv, png, npy or tiff (default: by extension, else csv)"},
+         "label file form: csv, png, npy or tiff (default: by extension, else csv)", 0, nullptr},
     };
     return options;
 }
@@ -88,15 +98,29 @@ bool applyValue(PhotoJob& job, const std::string& word, const std::string& value
 
 }  // namespace
 
+constexpr const char* kIgnoreOrientation = "--ignore-orientation";
+
 bool isJobOption(const std::string& word) {
     return findOption(word) != nullptr;
+}
+
+bool isJobFlag(const std::string& word) {
+    return word == kIgnoreOrientation;
+}
+
+void setJobFlag(PhotoJob& job, const std::string& word) {
+    if (!isJobFlag(word)) throw std::logic_error("not a photo flag: " + word);
+    job.orientation = Orientation::Ignore;
 }
 
 void setJobOption(PhotoJob& job, const std::string& word, const std::string& value) {
     const JobOption* option = findOption(word);
     if (option == nullptr) throw std::logic_error("not a photo option: " + word);
     if (!applyValue(job, word, value)) {
-        throw BadOptionValue(word + " wants " + option->wants + ", not '" + value + "'");
+        const std::optional<double> number = parseNumber(value);
+        const bool above = option->wantsAbove != nullptr && number && *number > option->highest;
+        throw BadOptionValue(word + " wants " + (above ? option->wantsAbove : option->wants) +
+                             ", not '" + value + "'");
     }
 }
 
@@ -109,7 +133,11 @@ std::string jobOptionsUsage(int indent, int column) {
                     ' ');
         text += line + option.help + "\n";
     }
-    return text;
+    std::string flag = std::string(static_cast<size_t>(indent), ' ') + kIgnoreOrientation;
+    flag.append(static_cast<size_t>(std::max<int>(1, column - static_cast<int>(flag.size()))), ' ');
+    return text + flag + "take the stored pixels as they are (default: turn the photo\n" +
+           std::string(static_cast<size_t>(column), ' ') +
+           "upright by its Exif orientation, as OpenCV's reader does)\n";
 }
 
 }  // namespace segmora

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "label_format.h"
+#include "photo_orientation.h"
 #include "segmora/segmora.h"
 
 namespace segmora {
@@ -23,6 +24,8 @@ struct PhotoJob {
     Parameters parameters{500.0f, 0.0f, 0, 0, kMinSegmentSize};
     // The label file's form; nothing: told by the extension of outputPath.
     std::optional<LabelFormat> labelFormat;
+    // Whether the photo's recorded orientation turns it (OpenCV's rule) or is ignored.
+    Orientation orientation = Orientation::Apply;
     // Set for outputs whose names the program made in a folder it holds open: the label
     // file (picture, graph files) is then the last name of outputPath (picturePath) in that folder,
     // written as OutputFile does for such names, never through a link.
@@ -30,11 +33,12 @@ struct PhotoJob {
     const OutputFolder* pictureFolder = nullptr;
 };
 
-// Memory ran out during a photo's job; what() names the photo.
+// Memory ran out during a photo's job; what() names the photo and the step, "segmenting"
+// or "decoding".
 class OutOfMemory : public std::bad_alloc {
   public:
-    explicit OutOfMemory(const std::string& imagePath)
-        : message("out of memory while segmenting '" + imagePath + "'") {}
+    explicit OutOfMemory(const std::string& imagePath, const std::string& step = "segmenting")
+        : message("out of memory while " + step + " '" + imagePath + "'") {}
     const char* what() const noexcept override { return message.c_str(); }
 
   private:
@@ -48,10 +52,11 @@ class OutOfMemory : public std::bad_alloc {
 //
 // Before the photo is read, the job refuses a label file or picture that is the photo or
 // the region file itself (device and inode, so also through links), a label file that is
-// the picture, an output it could not create (see OutputFile) and a picture format OpenCV
-// cannot write. Temporary files are created only when the results are written. Labels
-// that do not fit the label file's form (too many for a PNG) are refused before the count
-// line is printed and before anything is written.
+// the picture, an output it could not create (see OutputFile), a picture format OpenCV
+// cannot write, and a labelFormat that another label format's extension of outputPath
+// contradicts (see checkLabelFormatOfName). Temporary files are created only when the results are
+// written. Labels that do not fit the label file's form (too many for a PNG) are refused before the
+// count line is printed and before anything is written.
 //
 // Throws std::runtime_error naming the file at fault, OutOfMemory (a std::bad_alloc
 // naming the photo) when memory runs out; a label file or picture is then neither left

@@ -16,8 +16,9 @@
 #include "batch_options.h"
 #include "batch_run.h"
 #include "graph_files.h"
-#include "regular_file.h"
+#include "opencv_codecs.h"
 #include "photo_list.h"
+#include "regular_file.h"
 
 namespace segmora {
 
@@ -142,6 +143,7 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
             status = 0;
             return std::nullopt;
         }
+        opencv_codecs::checkReaderLimits();
         size_t skipped = 0;
         plan.jobs = prepareJobs(options, pathList, plan, skipped);
         if (options.resume) plan.skipped = skipped;

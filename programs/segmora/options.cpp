@@ -42,8 +42,13 @@ void setOption(Options& options, const std::string& word, const std::string& val
     }
 }
 
+// Words an option word takes: 1 for a flag, else 2 (the option and its value).
+size_t wordsOf(const std::string& word) {
+    return isJobFlag(word) ? 1 : 2;
+}
+
 bool asksForHelp(const std::vector<std::string>& words) {
-    for (size_t i = 0; i < words.size(); i += 2) {
+    for (size_t i = 0; i < words.size(); i += wordsOf(words[i])) {
         if (isHelp(words[i])) return true;
     }
     return false;
@@ -59,8 +64,12 @@ std::optional<Options> parseOptions(const std::vector<std::string>& words, std::
     }
     if (words.size() < 2) return std::nullopt;
     std::ostringstream echoed;
-    for (size_t i = 0; i < words.size(); i += 2) {
+    for (size_t i = 0; i < words.size(); i += wordsOf(words[i])) {
         const std::string& word = words[i];
+        if (isJobFlag(word)) {
+            setJobFlag(options.job, word);
+            continue;
+        }
         if (!isProgramOption(word) && !isJobOption(word)) {
             throw UsageError("unknown option '" + word + "'");
         }
@@ -91,7 +100,8 @@ void printHelp(std::ostream& out) {
            "  -m MASK           reserved: accepted and ignored\n"
         << jobOptionsUsage(2, 20)
         << "  -h, --help        this help\n"
-           "Options come in pairs of words; a later one replaces an earlier one.\n"
+           "Options come in pairs of words (--ignore-orientation stands alone); a later one\n"
+           "replaces an earlier one.\n"
            "SEGMORA_THREADS=N in the environment runs on N threads (default: one per core,\n"
            "at most 8); the labels never depend on it.\n"
         << std::flush;
