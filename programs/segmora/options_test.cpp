@@ -137,5 +137,25 @@ TEST(ParseOptions, WordsArePairedBlindlyAndKnobsSetTheJob) {
     EXPECT_EQ(knobs.echo, "image_path: a\n");
 }
 
+TEST(ParseOptions, IgnoreOrientationStandsAloneAmongThePairs) {
+    EXPECT_EQ(parse({"-i", "a"}).options->job.orientation, Orientation::Apply);
+    for (const auto& words : std::vector<std::vector<std::string>>{
+             {"--ignore-orientation", "-i", "a", "-o", "b.csv"},
+             {"-i", "a", "--ignore-orientation", "-o", "b.csv"},
+             {"-i", "a", "-o", "b.csv", "--ignore-orientation"}}) {
+        Parsed p = parse(words);
+        ASSERT_TRUE(p.options) << p.error;
+        EXPECT_EQ(p.options->job.orientation, Orientation::Ignore);
+        EXPECT_EQ(p.options->job.imagePath, "a");
+        EXPECT_EQ(p.options->job.outputPath, "b.csv");
+    }
+    EXPECT_TRUE(parse({"--ignore-orientation", "--help"}).options->help);
+    EXPECT_EQ(parse({"-i", "--ignore-orientation"}).options->job.imagePath, "--ignore-orientation")
+        << "a value, not an option word";
+    std::ostringstream help;
+    printHelp(help);
+    EXPECT_NE(help.str().find("--ignore-orientation"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace segmora
