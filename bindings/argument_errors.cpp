@@ -142,8 +142,8 @@ void refusePhotoEmpty(const std::vector<std::ptrdiff_t>& shape, const HostStyle&
 }
 
 void refusePhotoTooLarge(const std::vector<std::ptrdiff_t>& shape, const HostStyle& style) {
-    refuse(Problem::PhotoTooLarge,
-           "rgb of shape " + shapeText(shape, style) + " has too many pixels (the limit is 2^29)");
+    refuse(Problem::PhotoTooLarge, "rgb of shape " + shapeText(shape, style) +
+                                       " has too many pixels (" + pixelLimitText() + ")");
 }
 
 void refusePhotoValue(const std::vector<std::ptrdiff_t>& position, const std::string& value,

@@ -33,20 +33,21 @@ foreach(mexName lineprobe segmora segmora_graph)
   endif()
 endforeach()
 
-# The Python package folder as the build leaves it (__init__.py and the extension).
+# The Python package folder as the build leaves it (__init__.py, the type stub __init__.pyi,
+# the py.typed marker and the extension).
 if(TARGET segmora_python)
   set(SEGMORA_INSTALL_PYTHONDIR lib/python3/dist-packages CACHE STRING
       "Folder below the install prefix for the Python package")
   install(DIRECTORY ${CMAKE_BINARY_DIR}/python/segmora DESTINATION ${SEGMORA_INSTALL_PYTHONDIR}
-          FILES_MATCHING PATTERN "*.py" PATTERN "*.so"
+          FILES_MATCHING PATTERN "*.py" PATTERN "*.pyi" PATTERN "py.typed" PATTERN "*.so"
           PATTERN __pycache__ EXCLUDE)
   segmora_install_strip(${SEGMORA_INSTALL_PYTHONDIR}/segmora "*.so" --strip-unneeded)
 endif()
 
-# docs/PROGRAM.1.in: the manual page of each program that is built, into man1 (a Debian
+# docs/man/PROGRAM.1.in: the manual page of each program that is built, into man1 (a Debian
 # package installs them compressed instead: packaging/deb.cmake).
 if(NOT SEGMORA_PACKAGE_DEB)
-  file(GLOB manualPages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.1.in)
+  file(GLOB manualPages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/*.1.in)
   foreach(manualPage IN LISTS manualPages)
     cmake_path(GET manualPage FILENAME page)
     string(REGEX REPLACE "\\.1\\.in$" "" program ${page})

@@ -37,7 +37,7 @@ std::string sizeText(uint64_t width, uint64_t height) {
 }
 
 [[noreturn]] void failTooLarge(const std::string& path, uint64_t width, uint64_t height) {
-    fail(path, sizeText(width, height) + " is too large (the limit is 2^29 pixels)");
+    fail(path, sizeText(width, height) + " is too large (" + pixelLimitText() + " pixels)");
 }
 
 bool isJpeg(const unsigned char* start) {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <opencv2/core.hpp>
+#include <string>
 #include <vector>
 
 // Marks what the library exports; everything else in it is hidden.
@@ -30,9 +31,27 @@ namespace segmora {
 // Images must have fewer pixels than this (2^29); larger ones are refused.
 constexpr int64_t kMaxPixelCount = int64_t{1} << 29;
 
+// The words every refusal of an image of kMaxPixelCount pixels or more carries, in the
+// library, the programs and the bindings alike: "the limit is 2^29".
+inline std::string pixelLimitText() {
+    int power = 0;
+    while ((int64_t{1} << power) < kMaxPixelCount) ++power;
+    return "the limit is 2^" + std::to_string(power);
+}
+
+// The photo defaults, said here once: what a default-constructed Parameters holds and what
+// Segmora, segmora-batch, Python and Octave use for a knob that is not given.
+constexpr float kDefaultThreshold = 500.0f;
+constexpr float kDefaultSigma = 0.0f;  // no smoothing
 // The default minimum size: superpixels below this many pixels are absorbed by a
 // neighbour, whatever the regions (unless the whole image is smaller).
 constexpr int kMinSegmentSize = 5;
+// The photo default of the cap divisor: 500, or 3000 with a region map.
+constexpr int kPhotoCapDivisor = 500;
+constexpr int kPhotoCapDivisorWithRegions = 3000;
+constexpr int photoCapDivisor(bool withRegions) {
+    return withRegions ? kPhotoCapDivisorWithRegions : kPhotoCapDivisor;
+}
 
 // The channels segmentPhoto works on are L * kLightnessScale, a and b of the photo's 8-bit
 // Lab values (L stretched to 0..255, a and b offset by 128).
@@ -46,15 +65,16 @@ struct Segmentation {
 };
 
 // The knobs of a segmentation. Every value outside its range is refused with
-// std::invalid_argument naming the knob.
+// std::invalid_argument naming the knob. A default-constructed Parameters holds the photo
+// defaults: with it every call gives the program's labels, with a region map or without.
 struct Parameters {
     // Merge threshold constant, finite and >= 0: larger gives larger superpixels.
-    float threshold = 500.0f;
+    float threshold = kDefaultThreshold;
     // Gaussian smoothing of the channels before the edges, 0 .. kMaxSigma; 0: none.
-    float sigma = 0.0f;
-    // A superpixel holds at most pixels / capDivisor + 20 pixels; >= 1, or 0 for the
-    // photo default (500, or 3000 with a region map).
-    int capDivisor = 500;
+    float sigma = kDefaultSigma;
+    // A superpixel holds at most pixels / capDivisor + 20 pixels; >= 1, or 0 (the default)
+    // for the photo default, photoCapDivisor(): 500, or 3000 with a non-empty region map.
+    int capDivisor = 0;
     // Threads inside one call, 0 .. 64; 0: one per core, at most 8. Results never depend on it.
     int threads = 0;
     // Superpixels below this many pixels are absorbed by a neighbour, >= 0 (0 and 1: none).
@@ -64,8 +84,8 @@ struct Parameters {
 // The largest sigma accepted (the smoothing mask has 4 * sigma + 1 taps per side).
 constexpr float kMaxSigma = 100.0f;
 
-// The parameters the program uses for a photo: threshold 500, no smoothing, cap divisor
-// 500, or 3000 when a region map is given, minimum size 5.
+// The parameters the program uses for a photo: Parameters{} with the cap divisor spelt out,
+// photoCapDivisor(withRegions). Both give the same labels.
 SEGMORA_API Parameters photoParameters(bool withRegions);
 
 // A worker that keeps its warm buffers from one call to the next: segmenting many photos
@@ -86,7 +106,7 @@ class SEGMORA_API Segmenter {
     // `bgr`: 8-bit, three channels (CV_8UC3) in blue-green-red order, as cv::imread gives
     // it; an empty photo is refused. `regions`: one region id per pixel (the photo's size);
     // two superpixels merge only when their ids are equal. Without `parameters`, those of
-    // photoParameters(); with them, capDivisor 0 picks the photo default, and
+    // Parameters{}; with them, capDivisor 0 picks the photo default, and
     // `parameters.threads` (when not 0) overrides the Segmenter's.
     Segmentation segmentPhoto(const cv::Mat& bgr);
     Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions);
@@ -95,8 +115,9 @@ class SEGMORA_API Segmenter {
                               const Parameters& parameters);
 
     // The general engine on three channels per pixel (e.g. L * kLightnessScale, a, b as
-    // doubles). An empty `regions` means one region everywhere. Runs on
-    // `parameters.threads` threads when that is not 0, else on the Segmenter's.
+    // doubles). An empty `regions` means one region everywhere; capDivisor 0 picks the
+    // photo default as segmentPhoto does. Runs on `parameters.threads` threads when that is
+    // not 0, else on the Segmenter's.
     Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                          const cv::Mat_<int>& regions = cv::Mat_<int>());
 

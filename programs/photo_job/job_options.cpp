@@ -1,6 +1,7 @@
 #include "job_options.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -37,32 +38,33 @@ std::optional<float> parseFloat(const std::string& text, double highest) {
 struct JobOption {
     const char* word;
     const char* valueName;
-    const char* wants;  // for messages: "--sigma wants WANTS, not 'x'"
-    const char* help;
-    // For a number above the largest it may be: "--min-size wants WANTS_ABOVE, not 'x'".
-    double highest;
-    const char* wantsAbove;
+    std::string wants;  // for messages: "--sigma wants WANTS, not 'x'"
+    std::string help;
 };
 
-constexpr double kLargestInt = std::numeric_limits<int>::max();
+// A default or limit of segmora.h as the help says it: "500", "0", "100".
+std::string numberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
 
 const std::vector<JobOption>& jobOptions() {
     static const std::vector<JobOption> options = {
         {"--threshold", "T", "a number from 0 up",
-         "merge threshold; larger gives larger superpixels (default 500)",
-         std::numeric_limits<float>::max(),
-         "a number from 0 to 3.4028235e38 (the largest single-precision float)"},
-        {"--sigma", "S", "a number from 0 to 100",
-         "Gaussian smoothing before the edges (default 0: none)", kMaxSigma,
-         "a number from 0 to 100"},
+         "merges within the size cap: lower splits more (default " + numberText(kDefaultThreshold) +
+             ")"},
+        {"--sigma", "S", "a number from 0 to " + numberText(kMaxSigma),
+         "Gaussian smoothing before the edges (default " + numberText(kDefaultSigma) + ": none)"},
         {"--cap-divisor", "N", "a whole number from 1 up",
-         "a superpixel holds at most pixels/N + 20 pixels (default 500, 3000 with regions)",
-         kLargestInt, "a whole number from 1 to 2147483647"},
+         "sets the scale: at most pixels/N + 20 pixels a superpixel,\n"
+         "so about N or more of them (default " +
+             std::to_string(kPhotoCapDivisor) + ", " + std::to_string(kPhotoCapDivisorWithRegions) +
+             " with regions)"},
         {"--min-size", "N", "a whole number from 0 up",
-         "smaller superpixels are absorbed by a neighbour (default 5)", kLargestInt,
-         "a whole number from 0 to 2147483647"},
-        {"--format", "F", "csv, png, npy or tiff",
-         "label file form: csv, png, npy or tiff (default: by extension, else csv)", 0, nullptr},
+         "smaller superpixels are absorbed by a neighbour (default " +
+             std::to_string(kMinSegmentSize) + ")"},
+        {"--format", "F", "csv, png, npy or tiff", "label file form: csv, png, npy or tiff"},
     };
     return options;
 }
@@ -96,9 +98,22 @@ bool applyValue(PhotoJob& job, const std::string& word, const std::string& value
     return format.has_value();
 }
 
-}  // namespace
+// What an option wants, said for a number above the largest it may be (which "from 0 up"
+// does not tell); nothing for options whose words say their largest already.
+std::optional<std::string> wantsAtMost(const std::string& word, double number) {
+    if (word == "--threshold" && number > std::numeric_limits<float>::max())
+        return "a number from 0 to 3.4028235e38 (the largest single-precision float)";
+    if ((word == "--cap-divisor" || word == "--min-size") &&
+        number > std::numeric_limits<int>::max()) {
+        return std::string("a whole number from ") + (word == "--min-size" ? "0" : "1") + " to " +
+               std::to_string(std::numeric_limits<int>::max());
+    }
+    return std::nullopt;
+}
 
 constexpr const char* kIgnoreOrientation = "--ignore-orientation";
+
+}  // namespace
 
 bool isJobOption(const std::string& word) {
     return findOption(word) != nullptr;
@@ -118,20 +133,27 @@ void setJobOption(PhotoJob& job, const std::string& word, const std::string& val
     if (option == nullptr) throw std::logic_error("not a photo option: " + word);
     if (!applyValue(job, word, value)) {
         const std::optional<double> number = parseNumber(value);
-        const bool above = option->wantsAbove != nullptr && number && *number > option->highest;
-        throw BadOptionValue(word + " wants " + (above ? option->wantsAbove : option->wants) +
-                             ", not '" + value + "'");
+        const std::optional<std::string> above = number ? wantsAtMost(word, *number) : std::nullopt;
+        throw BadOptionValue(word + " wants " + above.value_or(option->wants) + ", not '" + value +
+                             "'");
     }
 }
 
-std::string jobOptionsUsage(int indent, int column) {
+std::string jobOptionsUsage(int indent, int column, const std::string& formatDefault) {
     std::string text;
     for (const JobOption& option : jobOptions()) {
         std::string line =
             std::string(static_cast<size_t>(indent), ' ') + option.word + " " + option.valueName;
         line.append(static_cast<size_t>(std::max<int>(1, column - static_cast<int>(line.size()))),
                     ' ');
-        text += line + option.help + "\n";
+        std::string help = option.help;
+        if (std::string(option.word) == "--format") help += " (default: " + formatDefault + ")";
+        // A description of two lines goes on below the first, at the same column.
+        const size_t lineEnd = help.find('\n');
+        if (lineEnd != std::string::npos) {
+            help.insert(lineEnd + 1, std::string(static_cast<size_t>(column), ' '));
+        }
+        text += line + help + "\n";
     }
     std::string flag = std::string(static_cast<size_t>(indent), ' ') + kIgnoreOrientation;
     flag.append(static_cast<size_t>(std::max<int>(1, column - static_cast<int>(flag.size()))), ' ');

@@ -10,6 +10,7 @@
 
 #include "large_matrix_allocator.h"
 #include "opencv_codecs.h"
+#include "option_words.h"
 #include "options.h"
 #include "photo_job.h"
 #include "regular_file.h"
@@ -53,6 +54,10 @@ int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::os
     }
     if (options->help) {
         printHelp(out);
+        return 0;
+    }
+    if (options->version) {
+        out << versionLine("Segmora") << std::endl;
         return 0;
     }
     try {

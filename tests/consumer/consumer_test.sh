@@ -5,6 +5,8 @@
 #   sample, without and with its region file;
 # - the C++ example of README.md, taken from the README itself (its first ```cmake and
 #   ```cpp blocks), on one sample: README and test cannot drift apart.
+# With SEGMORA_LABEL_DIFFERENCE naming the tests' label_difference, differing labels are
+# reported with the first differing pixel (see tests/golden/check-programs).
 # Usage:
 #   consumer_test.sh --install BUILD_DIR [CMAKE_ARGS...]   install the build into a scratch
 #                                                          prefix first, and check its files
@@ -70,6 +72,12 @@ for photo in "$root"/samples/*.png; do
             fail "libsegmora gives $count superpixels for $name.$kind"
     done
 done
+if [[ -n ${SEGMORA_LABEL_DIFFERENCE:-} ]]; then
+    for file in "$scratch/labels"/*.csv; do
+        "$SEGMORA_LABEL_DIFFERENCE" "$golden/labels/$(basename "$file" .csv).png" "$file" >&2 ||
+            fail "libsegmora's labels differ from the fixed label maps"
+    done
+fi
 (cd "$scratch/labels" && grep '\.csv$' "$golden/SHA256SUMS" | sha256sum --quiet -c -) ||
     fail "libsegmora's labels differ from the fixed answers"
 

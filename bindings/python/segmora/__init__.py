@@ -17,6 +17,8 @@ The superpixel graph: g = segmora.graph(labels, rgb) gives g.size, g.centroid,
 g.bbox, g.mean_color, g.edges and g.border as numpy arrays (see help(segmora.graph)).
 """
 
+import inspect
+
 from . import _segmora
 from ._segmora import __version__
 from ._segmora import Graph, graph, mean_picture
@@ -36,8 +38,12 @@ def _pixels(rgb):
     return rgb
 
 
-def segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, min_size=5):
-    """segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, min_size=5)
+# The photo defaults, as the compiled core has them from the library.
+_THRESHOLD = _segmora.DEFAULT_THRESHOLD
+_SIGMA = _segmora.DEFAULT_SIGMA
+_MIN_SIZE = _segmora.DEFAULT_MIN_SIZE
+
+_SEGMENT_HELP = """segment{signature}
         -> (labels, count)
 
     Divides a photo into superpixels, exactly as the Segmora program does.
@@ -52,10 +58,12 @@ def segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, 
     regions: optional array of shape (H, W), one region id per pixel: any
         integer kind, bool, or whole floating-point numbers, all in the int32
         range. Two superpixels merge only when their ids are equal.
-    threshold: merge threshold, a number >= 0; larger gives larger superpixels.
+    threshold: merge threshold, a number >= 0; it refines within the scale that
+        cap_divisor sets: lower splits further.
     sigma: Gaussian smoothing of the channels before the edges, 0 to 100 (0: none).
-    cap_divisor: a superpixel holds at most pixels / cap_divisor + 20 pixels; a
-        whole number >= 1, or None for the photo default (500, or 3000 with regions).
+    cap_divisor: sets the scale: a superpixel holds at most
+        pixels / cap_divisor + 20 pixels (so about cap_divisor or more of them); a
+        whole number >= 1, or None for the photo default ({photo_cap_divisors}).
     min_size: superpixels below this many pixels are absorbed by a neighbour; a
         whole number >= 0.
 
@@ -67,6 +75,10 @@ def segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, 
     ValueError for a wrong shape, an empty photo, a value out of range,
     MemoryError when memory runs out. The GIL is released while the engine works.
     """
+
+
+def segment(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
+            min_size=_MIN_SIZE):
     return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size)
 
 
@@ -92,8 +104,8 @@ class Segmenter:
         """The thread count given when the Segmenter was made."""
         return self._core.threads
 
-    def segment(self, rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None,
-                min_size=5):
+    def segment(self, rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
+                min_size=_MIN_SIZE):
         return self._core.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor,
                                   min_size)
 
@@ -102,4 +114,8 @@ class Segmenter:
         self._core.release()
 
 
+segment.__doc__ = _SEGMENT_HELP.format(
+    signature=inspect.signature(segment),
+    photo_cap_divisors=(f"{_segmora.PHOTO_CAP_DIVISOR}, or "
+                        f"{_segmora.PHOTO_CAP_DIVISOR_WITH_REGIONS} with regions"))
 Segmenter.segment.__doc__ = segment.__doc__
