@@ -157,7 +157,7 @@ std::string jobOptionsUsage(int indent, int column, const std::string& formatDef
     }
     std::string flag = std::string(static_cast<size_t>(indent), ' ') + kIgnoreOrientation;
     flag.append(static_cast<size_t>(std::max<int>(1, column - static_cast<int>(flag.size()))), ' ');
-    return text + flag + "take the stored pixels as they are (default: turn the photo\n" +
+    return text + flag + "take the pixels as stored (default: turn the photo\n" +
            std::string(static_cast<size_t>(column), ' ') +
            "upright by its Exif orientation, as OpenCV's reader does)\n";
 }
