@@ -1,13 +1,15 @@
-# Install rules for the parts that exist only in some builds: the batch program, the Octave
+# Install rules for the parts that exist only in some builds: the batch and sweep programs, the Octave
 # MEX functions with their help files, the Python module and the manual pages of the
 # programs. SegmoraInstall.cmake reads this file at the end of the top-level
 # CMakeLists.txt, when every folder has added its targets, so each part is installed
 # exactly when its target exists.
 
-if(TARGET segmora-batch)
-  install(TARGETS segmora-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  segmora_install_strip(${CMAKE_INSTALL_BINDIR} $<TARGET_FILE_NAME:segmora-batch> --strip-unneeded)
-endif()
+foreach(program segmora-batch segmora-sweep)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    segmora_install_strip(${CMAKE_INSTALL_BINDIR} $<TARGET_FILE_NAME:${program}> --strip-unneeded)
+  endif()
+endforeach()
 
 # Octave's site folder for compiled functions of its API version, as a path below the
 # install prefix (with the prefix /usr it is on Octave's default path). Each MEX file goes
@@ -25,7 +27,7 @@ if(SEGMORA_OCTAVE_CONFIG AND NOT DEFINED SEGMORA_INSTALL_OCTAVEDIR)
 endif()
 
 # Every MEX function is built into SEGMORA_OCTAVE_DIR beside its help file (SegmoraMex.cmake).
-foreach(mexName lineprobe segmora segmora_graph)
+foreach(mexName lineprobe segmora segmora_graph segmora_evaluate)
   if(TARGET ${mexName}_octave_mex AND SEGMORA_INSTALL_OCTAVEDIR)
     install(FILES ${SEGMORA_OCTAVE_DIR}/${mexName}.mex ${SEGMORA_OCTAVE_DIR}/${mexName}.m
             DESTINATION ${SEGMORA_INSTALL_OCTAVEDIR})

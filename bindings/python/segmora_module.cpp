@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "evaluation_binding.h"
 #include "graph_binding.h"
 #include "host_photo.h"
 #include "python_arguments.h"
@@ -154,4 +155,5 @@ PYBIND11_MODULE(_segmora, module) {
         .def("release", &Segmenter::release)
         .def_property_readonly("threads", &Segmenter::threads);
     segmora::python::addGraph(module);
+    segmora::python::addEvaluation(module);
 }

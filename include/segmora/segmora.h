@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <opencv2/core.hpp>
 #include <string>
@@ -178,7 +179,49 @@ constexpr int kMaxGraphCount = 1 << 20;
 // Refuses with std::invalid_argument: labels and photo of different sizes, another photo
 // type (an empty cv::Mat() too), a label outside 1 .. s.count, and a count above
 // max(pixels, kMaxGraphCount).
-SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr);
-SuperpixelGraph describe(const Segmentation& s);
+SEGMORA_API SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr);
+SEGMORA_API SuperpixelGraph describe(const Segmentation& s);
+
+// ---------------------------------------------------------------------------------------
+// Superpixel quality against ground truth (docs/evaluation.md gives every definition).
+//
+//     segmora::Evaluation e = segmora::evaluate(s, {truth1, truth2}, photo);
+//     // e.boundaryRecall, e.undersegmentationError, ...: means over the two truths
+//
+// Labels of the segmentation and of the truths may be any int values (s.count is not
+// read): pixels belong to the same segment when their labels are equal.
+
+struct EvaluationOptions {
+    // Boundary pixels at most this far apart (the larger of the row and column distances)
+    // match; >= 0.
+    int tolerance = 2;
+    // Label 0 in a truth marks unlabelled pixels: they leave the truth's side of every
+    // measure (boundary recall and precision, undersegmentation error, achievable
+    // accuracy); explained variation and compactness never read a truth.
+    bool ignoreZero = false;
+};
+
+struct Evaluation {
+    int count = 0;   // distinct labels of the segmentation
+    int truths = 0;  // truths the measures are averaged over
+    // Means over the truths; NaN without truths (undersegmentation error and achievable
+    // accuracy also for a truth with no labelled pixel).
+    double boundaryRecall = std::numeric_limits<double>::quiet_NaN();
+    double boundaryPrecision = std::numeric_limits<double>::quiet_NaN();
+    double undersegmentationError = std::numeric_limits<double>::quiet_NaN();
+    double achievableAccuracy = std::numeric_limits<double>::quiet_NaN();
+    // Of the photo's red, green and blue values; NaN without a photo or on one colour.
+    double explainedVariation = std::numeric_limits<double>::quiet_NaN();
+    double compactness = 0;
+};
+
+// The measures of `s` against `truths` (each the labels' size), with the explained
+// variation of the photo `bgr` (CV_8UC3 of the labels' size) or without it. Refuses with
+// std::invalid_argument: empty labels, a truth or photo of another size, another photo
+// type, a negative tolerance.
+SEGMORA_API Evaluation evaluate(const Segmentation& s, const std::vector<cv::Mat_<int>>& truths,
+                                const cv::Mat& bgr, const EvaluationOptions& options = {});
+SEGMORA_API Evaluation evaluate(const Segmentation& s, const std::vector<cv::Mat_<int>>& truths,
+                                const EvaluationOptions& options = {});
 
 }  // namespace segmora

@@ -31,15 +31,17 @@ if [[ $mode == --install ]]; then
         lib/cmake/Segmora/SegmoraConfig.cmake share/man/man1/Segmora.1; do
         [[ -e $prefix/$installed ]] || fail "not installed: $installed"
     done
-    if [[ -e $prefix/bin/segmora-batch && ! -e $prefix/share/man/man1/segmora-batch.1 ]]; then
-        fail "not installed: share/man/man1/segmora-batch.1"
-    fi
+    for program in segmora-batch segmora-sweep; do
+        if [[ -e $prefix/bin/$program && ! -e $prefix/share/man/man1/$program.1 ]]; then
+            fail "not installed: share/man/man1/$program.1"
+        fi
+    done
     # Nothing but the public header is installed, and the library exports only its API.
     headers=$(cd "$prefix/include" && find . -type f | sort)
     [[ $headers == "./segmora/segmora.h" ]] || fail "installed headers: $headers"
     exported=$(readelf -sW "$prefix/lib/libsegmora.a" |
         awk '$5 == "GLOBAL" && $6 == "DEFAULT" && $7 != "UND" { print $8 }' | c++filt |
-        grep -v -E '^segmora::(Segmenter::|segmentPhoto\(|segment\(|photoParameters\()' || true)
+        grep -v -E '^segmora::(Segmenter::|segmentPhoto\(|segment\(|photoParameters\(|describe\(|evaluate\()' || true)
     [[ -z $exported ]] || fail "libsegmora exports more than its API: $exported"
     # The installed program gives the fixed answer too.
     "$prefix/bin/Segmora" -i "$root/samples/chelsea.png" -o "$scratch/chelsea.plain.csv" >/dev/null

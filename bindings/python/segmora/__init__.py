@@ -15,6 +15,10 @@ For many photos, segmora.Segmenter() keeps its buffers from one call to the next
 
 The superpixel graph: g = segmora.graph(labels, rgb) gives g.size, g.centroid,
 g.bbox, g.mean_color, g.edges and g.border as numpy arrays (see help(segmora.graph)).
+
+Superpixel quality against ground truth: segmora.evaluate(labels, truths, rgb)
+gives boundary recall and precision, undersegmentation error, achievable
+segmentation accuracy, explained variation and compactness (docs/evaluation.md).
 """
 
 import inspect
@@ -23,7 +27,7 @@ from . import _segmora
 from ._segmora import __version__
 from ._segmora import Graph, graph, mean_picture
 
-__all__ = ["Segmenter", "segment", "__version__", "Graph", "graph", "mean_picture"]
+__all__ = ["Segmenter", "segment", "__version__", "Graph", "graph", "mean_picture", "evaluate"]
 
 # PIL modes whose arrays are not grey, RGB or RGBA values: PIL converts them first.
 _PIL_CONVERSIONS = {"P": "RGBA", "PA": "RGBA", "CMYK": "RGB", "YCbCr": "RGB",
@@ -119,3 +123,29 @@ segment.__doc__ = _SEGMENT_HELP.format(
     photo_cap_divisors=(f"{_segmora.PHOTO_CAP_DIVISOR}, or "
                         f"{_segmora.PHOTO_CAP_DIVISOR_WITH_REGIONS} with regions"))
 Segmenter.segment.__doc__ = segment.__doc__
+
+
+def evaluate(labels, truth_or_list, rgb=None, tolerance=2, ignore_zero=False):
+    """evaluate(labels, truth_or_list, rgb=None, tolerance=2, ignore_zero=False) -> dict
+
+    Scores the superpixels `labels` against one ground truth or a list of them,
+    with the definitions of docs/evaluation.md; with several truths each measure
+    is the mean over them.
+
+    labels, truths: arrays of shape (H, W) of any integer kind, bool, or whole
+        floating-point numbers, all in the int32 range; only which pixels share
+        a label counts.
+    rgb: the photo, of any kind segment() takes, for the explained variation
+        (NaN without it).
+    tolerance: boundary pixels at most this many pixels apart (the larger of the
+        row and column distances) match; a whole number >= 0.
+    ignore_zero: label 0 in a truth marks unlabelled pixels, left out of the
+        truth's side of every measure.
+
+    Returns a dict of floats: boundary_recall, boundary_precision,
+    undersegmentation_error, achievable_segmentation_accuracy,
+    explained_variation, compactness, count (distinct labels) and truths (how
+    many were averaged). Raises TypeError and ValueError as segment() does.
+    """
+    return _segmora.evaluate(labels, truth_or_list, _pixels(rgb) if rgb is not None else None,
+                             tolerance, ignore_zero)
