@@ -156,6 +156,32 @@ TEST(SuperpixelGraph, EveryFieldOfSegmentedPhotosMatchesPlainLoops) {
     }
 }
 
+// Labels spread out: label k becomes 2k + 1, so every even label and the count's last
+// one are carried by no pixel.
+Segmentation withGaps(const Segmentation& s) {
+    Segmentation spread{s.labels.clone(), 2 * s.count + 2};
+    for (int& label : spread.labels) label = 2 * label + 1;
+    return spread;
+}
+
+TEST(SuperpixelGraph, RealPhotosOfSeveralSizesWithGapsMatchPlainLoops) {
+    // Photos of thousands of superpixels take the pass through rows of many runs each: a
+    // per-run slip in the colour sums shows in every mean.
+    const cv::Mat astronaut = cv::imread(std::string(SEGMORA_SAMPLES) + "/astronaut.png");
+    const cv::Mat gravel = cv::imread(std::string(SEGMORA_SAMPLES) + "/gravel.png");
+    ASSERT_FALSE(astronaut.empty() || gravel.empty());
+    cv::Mat large;
+    cv::resize(gravel, large, cv::Size(), 2.5, 1.5, cv::INTER_AREA);
+    const cv::Mat photos[] = {astronaut.row(200).clone(), astronaut.col(31).clone(),
+                              gravel(cv::Rect(7, 11, 301, 97)).clone(), large};
+    for (const cv::Mat& photo : photos) {
+        SCOPED_TRACE(std::to_string(photo.cols) + " x " + std::to_string(photo.rows));
+        const Segmentation s = withGaps(segmentPhoto(photo, Parameters{300.0f}));
+        expectPlainGraph(s.labels, s.count, photo);
+        EXPECT_TRUE(std::isnan(describe(s, photo).meanLab[1].back()));
+    }
+}
+
 TEST(SuperpixelGraph, AwkwardLabelMapsMatchPlainLoops) {
     // One superpixel: no edges.
     const cv::Mat_<int> one(5, 7, 1);

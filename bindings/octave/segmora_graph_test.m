@@ -131,7 +131,8 @@ assert(nodes(:, 1), (1:rows(g.Area))');
 assert(nodes(:, 2), g.Area);
 assert(nodes(:, [4 3]) + 1, g.Centroid);
 assert([nodes(:, [6 5]) + 0.5, nodes(:, [8 7]) - nodes(:, [6 5]) + 1], g.BoundingBox);
-assert(nodes(:, [11 10 9]), g.MeanColor);
+assert(nodes(:, 9:11), g.MeanColor);
+assert(columns(nodes), 14);
 assert(edges, [g.Edges g.Border]);
 end
 

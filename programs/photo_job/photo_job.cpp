@@ -47,6 +47,9 @@ void checkDistinctFiles(const PhotoJob& job) {
     if (!job.regionFilePath.empty()) addInput("region file", job.regionFilePath);
     if (!job.outputPath.empty()) addOutput("label file", job.outputPath, job.labelFolder);
     if (!job.picturePath.empty()) addOutput("boundary picture", job.picturePath, job.pictureFolder);
+    if (!job.meanPicturePath.empty()) {
+        addOutput("mean-colour picture", job.meanPicturePath, job.meanPictureFolder);
+    }
     if (!job.graphPrefix.empty()) {
         addOutput("graph nodes file", graphNodesPath(job.graphPrefix), job.labelFolder);
         addOutput("graph edges file", graphEdgesPath(job.graphPrefix), job.labelFolder);
@@ -79,12 +82,17 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
     if (job.labelFormat && !job.outputPath.empty())
         checkLabelFormatOfName(job.outputPath, *job.labelFormat);
     checkDistinctFiles(job);
-    std::optional<OutputFile> labelFile, pictureFile, nodesFile, edgesFile;
+    std::optional<OutputFile> labelFile, pictureFile, meanPictureFile, nodesFile, edgesFile;
     if (!job.outputPath.empty())
         openOutput(labelFile, job.outputPath, job.labelFolder, "label file");
     if (!job.picturePath.empty()) {
         checkPictureFormat(job.picturePath);
         openOutput(pictureFile, job.picturePath, job.pictureFolder, "boundary picture");
+    }
+    if (!job.meanPicturePath.empty()) {
+        checkPictureFormat(job.meanPicturePath, "mean-colour picture");
+        openOutput(meanPictureFile, job.meanPicturePath, job.meanPictureFolder,
+                   "mean-colour picture");
     }
     if (!job.graphPrefix.empty()) {
         openOutput(nodesFile, graphNodesPath(job.graphPrefix), job.labelFolder, "graph nodes file");
@@ -104,7 +112,7 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
         job.labelFormat ? *job.labelFormat : labelFormatOfPath(job.outputPath);
     if (labelFile) checkLabelCount(format, result.count, job.outputPath);
     std::optional<SuperpixelGraph> graph;
-    if (nodesFile) graph = describe(result, photo);
+    if (nodesFile || meanPictureFile) graph = describe(result, photo);
     if (!pictureFile) {
         photo.release();
         regions.release();
@@ -113,9 +121,13 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
     if (labelFile) writeLabelMap(*labelFile, result.labels, format, segmenter.threads());
     if (pictureFile) {
         writeBoundaryPicture(*pictureFile, job.picturePath, photo, result.labels,
-                             regions.empty() ? nullptr : &regions);
+                             regions.empty() ? nullptr : &regions, job.pictureStyle);
     }
-    if (graph) writeGraphFiles(*nodesFile, *edgesFile, *graph);
+    if (meanPictureFile) {
+        writePicture(*meanPictureFile, job.meanPicturePath,
+                     meanColourPicture(result.labels, *graph), "mean-colour picture");
+    }
+    if (nodesFile) writeGraphFiles(*nodesFile, *edgesFile, *graph);
     return result.count;
 }
 

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "boundary_picture.h"
 #include "label_format.h"
 #include "photo_orientation.h"
 #include "segmora/segmora.h"
@@ -16,10 +17,12 @@ class OutputFolder;
 // One photo's work, as Segmora does it and segmora-batch does it for each photo.
 struct PhotoJob {
     std::string imagePath;
-    std::string regionFilePath;  // empty: no region file
-    std::string outputPath;      // empty: no label file
-    std::string picturePath;     // empty: no boundary picture
-    std::string graphPrefix;     // empty: no graph files PREFIX.nodes.csv, PREFIX.edges.csv
+    std::string regionFilePath;   // empty: no region file
+    std::string outputPath;       // empty: no label file
+    std::string picturePath;      // empty: no boundary picture
+    std::string graphPrefix;      // empty: no graph files PREFIX.nodes.csv, PREFIX.edges.csv
+    std::string meanPicturePath;  // empty: no mean-colour picture
+    BoundaryStyle pictureStyle;   // how the boundary picture is drawn
     // The knobs, the photo defaults unless set (capDivisor 0: 500, or 3000 with a region map).
     Parameters parameters;
     // The label file's form; nothing: told by the extension of outputPath.
@@ -31,6 +34,7 @@ struct PhotoJob {
     // written as OutputFile does for such names, never through a link.
     const OutputFolder* labelFolder = nullptr;
     const OutputFolder* pictureFolder = nullptr;
+    const OutputFolder* meanPictureFolder = nullptr;
 };
 
 // Memory ran out during a photo's job; what() names the photo and the step, "segmenting"
@@ -46,7 +50,8 @@ class OutOfMemory : public std::bad_alloc {
 };
 
 // Reads the photo (and its region map, in any form region_map.h reads), segments it with
-// `segmenter`, writes the label file, the boundary picture and the graph files, and returns
+// `segmenter`, writes the label file, the boundary picture, the mean-colour picture (each
+// superpixel in its mean colour, see meanColourPicture) and the graph files, and returns
 // the superpixel count. The console lines
 // ("Segment the image...", "Super-pixel num: N") go to `console` unless it is null.
 //

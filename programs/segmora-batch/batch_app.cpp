@@ -72,6 +72,8 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
         job.labelFormat = format;
         if (!options.regionDir.empty()) job.regionFilePath = regionMapFor(options.regionDir, name);
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
+        if (!options.meanPictureDir.empty())
+            job.meanPicturePath = options.meanPictureDir + "/" + name + ".png";
         if (options.graph) job.graphPrefix = options.outputDir + "/" + name;
         outputs.attach(job, photo.folder);
         if (options.resume && outputs.finished(job, photo.folder, std::cerr)) {
@@ -87,20 +89,24 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
 void makeResultFolders(const std::vector<ListedPhoto>& photos, const BatchOptions& options) {
     makeFolder(options.outputDir, "output folder");
     if (!options.pictureDir.empty()) makeFolder(options.pictureDir, "picture folder");
+    if (!options.meanPictureDir.empty()) makeFolder(options.meanPictureDir, "mean picture folder");
     std::set<std::string> folders;
     for (const ListedPhoto& photo : photos) {
         if (photo.folder.empty() || !folders.insert(photo.folder).second) continue;
         makeFolder(options.outputDir + "/" + photo.folder, "output folder");
         if (!options.pictureDir.empty())
             makeFolder(options.pictureDir + "/" + photo.folder, "picture folder");
+        if (!options.meanPictureDir.empty())
+            makeFolder(options.meanPictureDir + "/" + photo.folder, "mean picture folder");
     }
 }
 
 // The photos of this run, or throws std::runtime_error for a list that cannot be made.
 std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pathList,
                                   BatchPlan& plan, size_t& skipped) {
-    const std::vector<ListedPhoto> photos = collectPhotos(
-        options.inputs, pathList, options.recursive, {options.outputDir, options.pictureDir});
+    const std::vector<ListedPhoto> photos =
+        collectPhotos(options.inputs, pathList, options.recursive,
+                      {options.outputDir, options.pictureDir, options.meanPictureDir});
     if (const auto clash = clashingPhotos(photos)) {
         throw std::runtime_error("photos '" + clash->first + "' and '" + clash->second +
                                  "' share a name, their label files would clash");
@@ -109,8 +115,9 @@ std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pat
     makeResultFolders(share, options);
     std::set<std::string> folders{""};
     for (const ListedPhoto& photo : share) folders.insert(photo.folder);
-    plan.outputs = std::make_shared<BatchOutputs>(options.outputDir, options.pictureDir, folders,
-                                                  options.durable, options.resume, std::cerr);
+    plan.outputs = std::make_shared<BatchOutputs>(options.outputDir, options.pictureDir,
+                                                  options.meanPictureDir, folders, options.durable,
+                                                  options.resume, std::cerr);
     return jobsFor(share, options, *plan.outputs, skipped);
 }
 

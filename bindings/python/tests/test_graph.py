@@ -185,7 +185,8 @@ def test_bad_input_is_refused():
 def test_program_graph_files_hold_the_same_graph(photos, tmp_path):
     prefix = tmp_path / "coffee"
     subprocess.run([os.environ["SEGMORA_PROGRAM"], "-i", os.path.join(SAMPLES, "coffee.png"),
-                    "--graph", str(prefix)], check=True, stdout=subprocess.DEVNULL)
+                    "--graph", str(prefix), "--mean-picture", str(prefix) + ".ppm"],
+                   check=True, stdout=subprocess.DEVNULL)
     rgb = photos["coffee"]
     g = segmora.graph(segmora.segment(rgb)[0], rgb)
     nodes = np.loadtxt(str(prefix) + ".nodes.csv", delimiter=",", skiprows=1, ndmin=2)
@@ -195,8 +196,14 @@ def test_program_graph_files_hold_the_same_graph(photos, tmp_path):
     np.testing.assert_array_equal(nodes[:, 1], g.size)
     np.testing.assert_array_equal(nodes[:, 2:4], g.centroid)
     np.testing.assert_array_equal(nodes[:, 4:8], g.bbox - [0, 0, 1, 1])
-    np.testing.assert_array_equal(nodes[:, 8:11], g.mean_color[:, ::-1])
+    np.testing.assert_array_equal(nodes[:, 8:11], g.mean_color)
+    with open(str(prefix) + ".nodes.csv") as f:
+        assert f.readline().rstrip("\n").split(",")[8:] == [
+            "mean_red", "mean_green", "mean_blue", "mean_L", "mean_a", "mean_b"]
     np.testing.assert_array_equal(edges, np.column_stack([g.edges, g.border]))
+    # The program's mean-colour picture holds mean_picture's pixels.
+    np.testing.assert_array_equal(read_ppm(str(prefix) + ".ppm"),
+                                  segmora.mean_picture(segmora.segment(rgb)[0], rgb))
 
 
 def test_the_python_example_of_the_graph_document_runs(monkeypatch):
