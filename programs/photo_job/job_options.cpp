@@ -195,11 +195,11 @@ std::string jobOptionsUsage(int indent, int column, const std::string& formatDef
         }
         text += line + help + "\n";
     }
-    std::string flag = std::string(static_cast<size_t>(indent), ' ') + kIgnoreOrientation;
-    flag.append(static_cast<size_t>(std::max<int>(1, column - static_cast<int>(flag.size()))), ' ');
-    return text + flag + "take the pixels as stored (default: turn the photo\n" +
-           std::string(static_cast<size_t>(column), ' ') +
-           "upright by its Exif orientation, as OpenCV's reader does)\n";
+    // The flag's name reaches the column: its description goes on the lines below.
+    const std::string margin(static_cast<size_t>(column), ' ');
+    return text + std::string(static_cast<size_t>(indent), ' ') + kIgnoreOrientation + "\n" +
+           margin + "take the pixels as stored (default: turn the photo upright\n" + margin +
+           "by its Exif orientation, as OpenCV's reader does)\n";
 }
 
 }  // namespace segmora
