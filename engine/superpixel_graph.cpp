@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "graph_background.h"
 #include "lab_conversion.h"
 #include "pair_counts.h"
+#include "photo_kinds.h"
 #include "segmora/segmora.h"
 
 namespace segmora {
@@ -93,9 +95,7 @@ void checkInput(const Segmentation& s, const cv::Mat& bgr, bool colours) {
 }
 
 [[noreturn]] void badLabel(int label, int y, int x, int count) {
-    throw std::invalid_argument("label " + std::to_string(label) + " at row " + std::to_string(y) +
-                                ", column " + std::to_string(x) + " is outside 1 .. " +
-                                std::to_string(count));
+    refuseLabel(label, y, x, count);
 }
 
 // Superpixels touch about six others; no map has more pairs than 4 per pixel.
@@ -233,17 +233,27 @@ SuperpixelGraph GraphPass::result() {
     return g;
 }
 
-SuperpixelGraph describeWith(const Segmentation& s, const cv::Mat& bgr, bool colours) {
-    checkInput(s, bgr, colours);
+SuperpixelGraph passOver(const Segmentation& s, const cv::Mat& bgr, bool colours) {
     GraphPass pass(s, bgr, colours);
     pass.run();
     return pass.result();
 }
 
+// Background (label 0) goes through the pass as label count + 1 (graph_background.h).
+SuperpixelGraph describeWith(const Segmentation& s, const cv::Mat& bgr, bool colours) {
+    checkInput(s, bgr, colours);
+    const cv::Mat_<int> withBackground = backgroundAsLastLabel(s);
+    if (withBackground.empty()) return passOver(s, bgr, colours);
+    SuperpixelGraph g = passOver(Segmentation{withBackground, s.count + 1}, bgr, colours);
+    dropLastLabel(g);
+    return g;
+}
+
 }  // namespace
 
-SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr) {
-    return describeWith(s, bgr, true);
+SuperpixelGraph describe(const Segmentation& s, const cv::Mat& photo) {
+    cv::Mat converted;
+    return describeWith(s, bgrPhoto(photo, converted), true);
 }
 
 SuperpixelGraph describe(const Segmentation& s) {

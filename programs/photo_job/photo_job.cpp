@@ -57,9 +57,10 @@ void checkDistinctFiles(const PhotoJob& job) {
 }
 
 void openOutput(std::optional<OutputFile>& file, const std::string& path,
-                const OutputFolder* folder, const std::string& description) {
+                const OutputFolder* folder, const std::string& description,
+                std::vector<WrittenFile>* handOff) {
     if (folder) {
-        file.emplace(*folder, path.substr(path.find_last_of('/') + 1), description);
+        file.emplace(*folder, path.substr(path.find_last_of('/') + 1), description, handOff);
     } else {
         file.emplace(path, description);
     }
@@ -77,26 +78,29 @@ cv::Mat_<cv::Vec3b> decodePhoto(const PhotoJob& job) {
     }
 }
 
-int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* console) {
+int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
+                    std::vector<WrittenFile>* handOff) {
     if (job.imagePath.empty()) throw std::runtime_error("no input image: give one with -i");
     if (job.labelFormat && !job.outputPath.empty())
         checkLabelFormatOfName(job.outputPath, *job.labelFormat);
     checkDistinctFiles(job);
     std::optional<OutputFile> labelFile, pictureFile, meanPictureFile, nodesFile, edgesFile;
     if (!job.outputPath.empty())
-        openOutput(labelFile, job.outputPath, job.labelFolder, "label file");
+        openOutput(labelFile, job.outputPath, job.labelFolder, "label file", handOff);
     if (!job.picturePath.empty()) {
         checkPictureFormat(job.picturePath);
-        openOutput(pictureFile, job.picturePath, job.pictureFolder, "boundary picture");
+        openOutput(pictureFile, job.picturePath, job.pictureFolder, "boundary picture", handOff);
     }
     if (!job.meanPicturePath.empty()) {
         checkPictureFormat(job.meanPicturePath, "mean-colour picture");
         openOutput(meanPictureFile, job.meanPicturePath, job.meanPictureFolder,
-                   "mean-colour picture");
+                   "mean-colour picture", handOff);
     }
     if (!job.graphPrefix.empty()) {
-        openOutput(nodesFile, graphNodesPath(job.graphPrefix), job.labelFolder, "graph nodes file");
-        openOutput(edgesFile, graphEdgesPath(job.graphPrefix), job.labelFolder, "graph edges file");
+        openOutput(nodesFile, graphNodesPath(job.graphPrefix), job.labelFolder, "graph nodes file",
+                   handOff);
+        openOutput(edgesFile, graphEdgesPath(job.graphPrefix), job.labelFolder, "graph edges file",
+                   handOff);
     }
     cv::Mat_<cv::Vec3b> photo = decodePhoto(job);
     cv::Mat_<int> regions;
@@ -153,9 +157,10 @@ void rethrowNamingPhoto(const std::string& imagePath) {
     }
 }
 
-int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console) {
+int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
+                std::vector<WrittenFile>* handOff) {
     try {
-        return segmentAndWrite(job, segmenter, console);
+        return segmentAndWrite(job, segmenter, console, handOff);
     } catch (...) {
         rethrowNamingPhoto(job.imagePath);
     }

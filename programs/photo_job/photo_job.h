@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "boundary_picture.h"
 #include "label_format.h"
@@ -13,6 +14,7 @@
 namespace segmora {
 
 class OutputFolder;
+class WrittenFile;
 
 // One photo's work, as Segmora does it and segmora-batch does it for each photo.
 struct PhotoJob {
@@ -63,11 +65,16 @@ class OutOfMemory : public std::bad_alloc {
 // written. Labels that do not fit the label file's form (too many for a PNG) are refused before the
 // count line is printed and before anything is written.
 //
+// With `handOff`, the outputs written into an OutputFolder (labelFolder, pictureFolder) are
+// not flushed nor named: each is appended to `handOff` once written in full (see
+// WrittenFile), also when a later output then fails; the caller puts them in place.
+//
 // Throws std::runtime_error naming the file at fault, OutOfMemory (a std::bad_alloc
 // naming the photo) when memory runs out; a label file or picture is then neither left
 // partial nor replaced. Errors of the image library or the engine are reported in a
 // message of ours naming the photo.
-int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console);
+int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
+                std::vector<WrittenFile>* handOff = nullptr);
 
 // Called in a catch block: rethrows the exception being handled as runPhotoJob reports
 // it. OutOfMemory for std::bad_alloc and OpenCV's out-of-memory errors; std::runtime_error

@@ -180,15 +180,15 @@ int runBatch(const BatchPlan& plan, StopSignals& signals, int outFd, int message
     BatchConsole console(outFd, messageFd, ::isatty(messageFd) == 1, plan.jobs.size(),
                          plan.skipped);
     const BatchOutputs& outputs = *plan.outputs;
-    const auto runJob = [&outputs](const PhotoJob& job, Segmenter& segmenter) {
+    const auto runJob = [](const PhotoJob& job, Segmenter& segmenter,
+                           std::vector<WrittenFile>& written) {
         requireRegularFile(job.imagePath, "image");
         if (!job.regionFilePath.empty()) requireRegularFile(job.regionFilePath, "region file");
-        const int count = runPhotoJob(job, segmenter, nullptr);
-        outputs.recordFinished(job);
-        return count;
+        return runPhotoJob(job, segmenter, nullptr, &written);
     };
+    const auto placed = [&outputs](const PhotoJob& job) { outputs.recordFinished(job); };
     signals.beginWork(messageFd);
-    runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, runJob, console,
+    runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, runJob, placed, console,
                  signals.stopRequested());
     const int status = summarise(console, plan.jobs.size(), signals);
     if (plan.skipped) console.note(skippedText(*plan.skipped));

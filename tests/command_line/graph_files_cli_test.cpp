@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 
 #include "boundary_picture.h"
@@ -170,6 +171,50 @@ TEST_F(GraphFilesCli, FailedRunsWriteNoGraphAndKeepEarlierFiles) {
     std::ofstream(dir + "/broken.png") << "not a picture";
     expectRefused({"-i", dir + "/broken.png", "--graph", prefix}, "broken.png");
     EXPECT_EQ(readFile(prefix + ".nodes.csv"), nodes);
+}
+
+// The library takes a photo as cv::imread(path, cv::IMREAD_UNCHANGED) gives it, of every
+// kind a PNG holds, and gives the labels and graph files the program writes for the file.
+TEST_F(GraphFilesCli, EveryPhotoKindOfAFileGivesTheProgramsLabelsAndGraph) {
+    const cv::Mat colour = cv::imread(image);
+    cv::Mat grey, wide, alpha(colour.size(), CV_8UC1), bgra, wideBgra;
+    cv::cvtColor(colour, grey, cv::COLOR_BGR2GRAY);
+    cv::randu(alpha, 0, 256);
+    cv::Mat low(colour.size(), CV_16UC3);
+    cv::randu(low, 0, 256);
+    colour.convertTo(wide, CV_16UC3, 256);
+    wide += low;
+    cv::merge(std::vector<cv::Mat>{colour, alpha}, bgra);
+    cv::Mat wideAlpha;
+    alpha.convertTo(wideAlpha, CV_16UC1, 257);
+    cv::merge(std::vector<cv::Mat>{wide, wideAlpha}, wideBgra);
+    cv::Mat wideGrey;
+    grey.convertTo(wideGrey, CV_16UC1, 257);
+    for (const auto& [name, pixels] :
+         std::vector<std::pair<std::string, cv::Mat>>{{"grey", grey},
+                                                      {"grey16", wideGrey},
+                                                      {"colour16", wide},
+                                                      {"rgba", bgra},
+                                                      {"rgba16", wideBgra}}) {
+        SCOPED_TRACE(name);
+        const std::string file = dir + "/" + name + ".png";
+        ASSERT_TRUE(cv::imwrite(file, pixels));
+        const ProgramRun program = run({"-i", file, "-o", output, "--graph", prefix});
+        ASSERT_EQ(program.exitStatus, 0) << program.err;
+        const cv::Mat unchanged = cv::imread(file, cv::IMREAD_UNCHANGED);
+        ASSERT_EQ(unchanged.type(), pixels.type());
+        const segmora::Segmentation s = segmora::segmentPhoto(unchanged);
+        std::ostringstream text;
+        text << cv::format(s.labels, cv::Formatter::FMT_CSV) << "\n";
+        EXPECT_EQ(text.str(), readFile(output));
+        expectGraphFiles(prefix, segmora::describe(s, unchanged));
+        if (name == "rgba") {  // the same pixels as floating point in 0..1
+            cv::Mat floats;
+            unchanged.convertTo(floats, CV_32FC4, 1.0 / 255);
+            const segmora::Segmentation f = segmora::segmentPhoto(floats);
+            EXPECT_EQ(cv::norm(f.labels, s.labels, cv::NORM_INF), 0);
+        }
+    }
 }
 
 }  // namespace
