@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
 #include "segmora/segmora.h"
@@ -76,6 +77,28 @@ std::string rangeWords(Knob knob) {
             return "a whole number from 0 to 64";
     }
     return "valid";
+}
+
+// The range of a knob whose value is a number above its largest: the words say that
+// largest (a float's, or an int's for whole numbers), which "at least" alone hides.
+std::string rangeWordsAbove(Knob knob, double value) {
+    const double largestFloat = std::numeric_limits<float>::max();
+    const double largestInt = std::numeric_limits<int>::max();
+    if (knob == Knob::Threshold && std::isfinite(value) && value > largestFloat) {
+        return "a number from 0 to " + numberText(largestFloat) + " (the largest float)";
+    }
+    if ((knob == Knob::CapDivisor || knob == Knob::MinSize) && std::isfinite(value) &&
+        value > largestInt) {
+        return std::string("a whole number from ") + (knob == Knob::CapDivisor ? "1" : "0") +
+               " to " + numberText(largestInt);
+    }
+    return rangeWords(knob);
+}
+
+// A name as echoed in a message: at most kEchoedName characters, then "...".
+constexpr size_t kEchoedName = 40;
+std::string echoedName(const std::string& name) {
+    return name.size() > kEchoedName ? name.substr(0, kEchoedName) + "..." : name;
 }
 
 }  // namespace
@@ -206,7 +229,8 @@ void refuseUnknownOption(const std::string& name, const HostStyle& style) {
     for (const Knob knob : {Knob::Threshold, Knob::Sigma, Knob::CapDivisor, Knob::MinSize}) {
         known += (known.empty() ? "" : ", ") + std::string(knobName(knob, style));
     }
-    refuse(Problem::OptionUnknown, "unknown option '" + name + "' (known: " + known + ")");
+    refuse(Problem::OptionUnknown,
+           "unknown option '" + echoedName(name) + "' (known: " + known + ")");
 }
 
 void refuseOptionName(const std::string& kind, int argument) {
@@ -215,7 +239,7 @@ void refuseOptionName(const std::string& kind, int argument) {
 }
 
 void refuseMissingValue(const std::string& name) {
-    refuse(Problem::OptionUnknown, "option '" + name + "' has no value");
+    refuse(Problem::OptionUnknown, "option '" + echoedName(name) + "' has no value");
 }
 
 void refuseOptionKind(Knob knob, const std::string& kind, const HostStyle& style) {
@@ -225,7 +249,7 @@ void refuseOptionKind(Knob knob, const std::string& kind, const HostStyle& style
 
 void refuseOptionRange(Knob knob, double value, const HostStyle& style) {
     refuse(Problem::OptionRange, std::string(knobName(knob, style)) + " must be " +
-                                     rangeWords(knob) + ", not " + numberText(value));
+                                     rangeWordsAbove(knob, value) + ", not " + numberText(value));
 }
 
 }  // namespace segmora::bindings

@@ -199,6 +199,14 @@ TEST(SegmentOptions, KnobsAreCheckedByRangeAndNamedInTheHostsWords) {
              Bad{{{}, {}, 2.5, {}}, "CapDivisor must be a whole number of at least 1, not 2.5"},
              Bad{{{}, {}, 4294967296.0, {}}, "not 4294967296"},
              Bad{{{}, {}, {}, -1.0}, "MinSize must be a whole number of at least 0, not -1"},
+             // Above the largest value the words name that largest value.
+             Bad{{3.5e38, {}, {}, {}},
+                 "Threshold must be a number from 0 to 3.4028234663852886e+38 (the largest "
+                 "float), not 3.5e+38"},
+             Bad{{{}, {}, 2147483648.0, {}},
+                 "CapDivisor must be a whole number from 1 to 2147483647, not 2147483648"},
+             Bad{{{}, {}, {}, 2147483648.0},
+                 "MinSize must be a whole number from 0 to 2147483647, not 2147483648"},
          }) {
         EXPECT_EQ(refusal(Problem::OptionRange, [&] { parametersFrom(bad.knobs, kMatrices); })
                           .find(bad.message) != std::string::npos,
@@ -210,6 +218,13 @@ TEST(SegmentOptions, KnobsAreCheckedByRangeAndNamedInTheHostsWords) {
               "threads must be a whole number from 0 to 64, not 65");
     EXPECT_EQ(refusal(Problem::OptionUnknown, [] { refuseUnknownOption("Scale", kMatrices); }),
               "unknown option 'Scale' (known: Threshold, Sigma, CapDivisor, MinSize)");
+    // A long name (a char matrix's columns run together) is cut short in the echo.
+    const std::string matrix = std::string(40, 'a') + std::string(480, 'b');
+    EXPECT_EQ(refusal(Problem::OptionUnknown, [&] { refuseUnknownOption(matrix, kMatrices); }),
+              "unknown option '" + std::string(40, 'a') +
+                  "...' (known: Threshold, Sigma, CapDivisor, MinSize)");
+    EXPECT_EQ(refusal(Problem::OptionUnknown, [&] { refuseMissingValue(matrix); }),
+              "option '" + std::string(40, 'a') + "...' has no value");
 }
 
 TEST(ArgumentErrors, EachFailureMapsToOneErrorPerHost) {

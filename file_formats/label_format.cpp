@@ -1,6 +1,7 @@
 #include "label_format.h"
 
 #include <cctype>
+#include <stdexcept>
 
 namespace segmora {
 
@@ -9,6 +10,16 @@ namespace {
 std::string lowerCase(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
+}
+
+// The format that a path's extension names (csv included); nothing for other extensions.
+std::optional<LabelFormat> formatOfExtension(const std::string& path) {
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot == 0) return std::nullopt;
+    const std::string extension = lowerCase(name.substr(dot + 1));
+    if (extension == "csv") return LabelFormat::Csv;
+    return labelFormatNamed(extension);
 }
 
 }  // namespace
@@ -22,12 +33,17 @@ std::optional<LabelFormat> labelFormatNamed(const std::string& name) {
 }
 
 LabelFormat labelFormatOfPath(const std::string& path) {
-    const std::string name = path.substr(path.find_last_of('/') + 1);
-    const size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || dot == 0) return LabelFormat::Csv;
-    const std::string extension = lowerCase(name.substr(dot + 1));
-    const std::optional<LabelFormat> format = labelFormatNamed(extension);
-    return format ? *format : LabelFormat::Csv;
+    return formatOfExtension(path).value_or(LabelFormat::Csv);
+}
+
+void checkLabelFormatOfName(const std::string& path, LabelFormat format) {
+    const std::optional<LabelFormat> named = formatOfExtension(path);
+    if (!named || *named == format) return;
+    const std::string extension = path.substr(path.find_last_of('.'));
+    const std::string asked = labelFileExtension(format) + 1;
+    throw std::runtime_error("label file '" + path + "' is named " + extension +
+                             ", but --format asks for " + asked + "; name it ." + asked +
+                             " or leave --format out");
 }
 
 const char* labelFileExtension(LabelFormat format) {

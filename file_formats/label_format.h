@@ -20,6 +20,13 @@ std::optional<LabelFormat> labelFormatNamed(const std::string& name);
 // and .tiff give theirs, every other extension (and none) gives Csv.
 LabelFormat labelFormatOfPath(const std::string& path);
 
+// Refuses a --format that the label file's name contradicts: when the path's extension
+// (in any case) is that of a label format (.csv, .png, .npy, .tif, .tiff) other than
+// `format`. Any other extension, and none, leaves the form to `format`. Throws
+// std::runtime_error "label file 'lab.npy' is named .npy, but --format asks for csv;
+// ...".
+void checkLabelFormatOfName(const std::string& path, LabelFormat format);
+
 // The extension segmora-batch gives its label files: ".csv", ".png", ".npy", ".tiff".
 const char* labelFileExtension(LabelFormat format);
 

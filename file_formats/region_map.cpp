@@ -90,9 +90,21 @@ std::string position(size_t index, int columns) {
            ", column " + std::to_string(index % columns) + ")";
 }
 
+const char* oneChannelWords(MapKind kind) {
+    return kind == MapKind::Png ? "a region map must be one channel of 8 or 16 bits"
+                                : "a region map must be one channel of 8, 16 or 32-bit integers";
+}
+
 void readPicture(const std::string& path, MapKind kind, cv::Mat_<int>& regions) {
     if (const std::optional<DeclaredSize> size = declaredImageSize(path)) {
         checkSize(path, size->width, size->height, regions);
+    }
+    // OpenCV's reader may take one sample of several for the only one, or none at all.
+    const std::optional<uint64_t> samples =
+        kind == MapKind::Tiff ? tiffSamplesPerPixel(path) : std::nullopt;
+    if (samples && *samples != 1) {
+        fail(path, "is not one channel: it has " + std::to_string(*samples) +
+                       " samples per pixel; " + oneChannelWords(kind));
     }
     cv::Mat map;
     try {

@@ -119,5 +119,77 @@ TEST_F(ColourImage, TurnedDamagedAndOtherFilesComeOutAsOpenCvReadsThem) {
     EXPECT_THROW(readColourImage(dir + "/header-only.png"), std::runtime_error);
 }
 
+// A little-endian TIFF block whose first directory holds the orientation tag.
+std::string tiffWithOrientation(uint8_t orientation) {
+    const std::string tiff("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18);
+    return tiff + static_cast<char>(orientation) + std::string(7, '\0');
+}
+
+std::string withApp1(const std::string& jpeg, const std::string& body) {
+    const size_t length = body.size() + 2;
+    return jpeg.substr(0, 2) + "\xff\xe1" + static_cast<char>(length >> 8) +
+           static_cast<char>(length & 0xff) + body + jpeg.substr(2);
+}
+
+// `png` with an eXIf chunk holding `tiff`, after the header or before the end chunk.
+std::string withExifChunk(const std::string& png, const std::string& tiff, bool afterPixels) {
+    std::string chunk = "eXIf" + tiff;
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char byte : chunk) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    const auto bigEndian = [](uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 8), static_cast<char>(v)};
+    };
+    chunk = bigEndian(static_cast<uint32_t>(tiff.size())) + chunk + bigEndian(~crc);
+    const size_t at = afterPixels ? png.size() - 12 : 33;
+    return png.substr(0, at) + chunk + png.substr(at);
+}
+
+TEST_F(ColourImage, EveryOrientationRecordTurnsThePhotoAsOpenCvDoesOrIsIgnored) {
+    const cv::Mat image = noise(6, 10, CV_8UC3, 256);
+    ASSERT_TRUE(cv::imwrite(dir + "/plain.jpg", image));
+    ASSERT_TRUE(cv::imwrite(dir + "/plain.png", image));
+    const std::string jpeg = readFile(dir + "/plain.jpg"), png = readFile(dir + "/plain.png");
+    const std::string xmp = std::string("http://ns.adobe.com/xap/1.0/\0", 29) + "<x/>";
+    for (uint8_t orientation = 1; orientation <= 8; ++orientation) {
+        const std::string tiff = tiffWithOrientation(orientation);
+        const std::string n = std::to_string(orientation);
+        const std::vector<std::pair<std::string, std::string>> files = {
+            {"exif" + n + ".jpg", withApp1(jpeg, std::string("Exif\0\0", 6) + tiff)},
+            {"unmarked" + n + ".jpg", withApp1(jpeg, "ABCDEF" + tiff)},
+            {"xmp-first" + n + ".jpg",
+             withApp1(withApp1(jpeg, std::string("Exif\0\0", 6) + tiff), xmp)},
+            {"exif" + n + ".png", withExifChunk(png, tiff, false)},
+            {"exif-last" + n + ".png", withExifChunk(png, tiff, true)},
+        };
+        for (const auto& [name, bytes] : files) {
+            const std::string path = dir + "/" + name;
+            writeFile(path, bytes);
+            for (const Orientation mode : {Orientation::Apply, Orientation::Ignore}) {
+                const int flags = cv::IMREAD_COLOR |
+                                  (mode == Orientation::Ignore ? cv::IMREAD_IGNORE_ORIENTATION : 0);
+                const cv::Mat expected = cv::imread(path, flags);
+                const cv::Mat decoded = readColourImage(path, mode);
+                ASSERT_EQ(decoded.size(), expected.size()) << name;
+                EXPECT_EQ(cv::norm(decoded, expected, cv::NORM_INF), 0.0) << name;
+                // Decoded by the project's own readers, not left to OpenCV.
+                std::FILE* file = std::fopen(path.c_str(), "rb");
+                cv::Mat own;
+                const bool isJpeg = name.find(".jpg") != std::string::npos;
+                EXPECT_TRUE(isJpeg ? decodeJpeg(file, own, mode) : decodePng(file, own, mode))
+                    << name;
+                std::fclose(file);
+            }
+        }
+    }
+    EXPECT_EQ(readColourImage(dir + "/unmarked6.jpg").size(), cv::Size(6, 10)) << "turned";
+    EXPECT_EQ(readColourImage(dir + "/xmp-first6.jpg").size(), cv::Size(10, 6))
+        << "only the first APP1 segment counts";
+    EXPECT_EQ(readColourImage(dir + "/exif-last6.png").size(), cv::Size(6, 10)) << "turned";
+}
+
 }  // namespace
 }  // namespace segmora

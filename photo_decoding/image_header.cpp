@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 #include <sstream>
+#include <vector>
 
 namespace segmora {
 
@@ -122,8 +123,10 @@ std::optional<DeclaredSize> webpSize(const HeaderBytes& file) {
     return std::nullopt;
 }
 
-// The first image file directory of a classic TIFF file: tags 256 (width) and 257 (height).
-std::optional<DeclaredSize> tiffSize(const HeaderBytes& file) {
+// The values of `tags` in the first image file directory of a classic TIFF file (0 for a
+// tag it lacks); nothing when the directory cannot be read.
+std::optional<std::vector<uint64_t>> tiffTags(const HeaderBytes& file,
+                                              const std::vector<uint64_t>& tags) {
     const std::string header = file.at(0, 8);
     if (header.empty()) return std::nullopt;
     const bool little = header[0] == 'I';
@@ -135,16 +138,27 @@ std::optional<DeclaredSize> tiffSize(const HeaderBytes& file) {
     if (countBytes.empty()) return std::nullopt;
     const uint64_t entries = number(countBytes, 0, 2);
     const std::string table = file.at(directory + 2, entries * 12);
-    DeclaredSize size;
+    std::vector<uint64_t> values(tags.size(), 0);
     for (uint64_t i = 0; i < entries && !table.empty(); ++i) {
         const size_t at = i * 12;
         const uint64_t tag = number(table, at, 2), type = number(table, at + 2, 2);
         const uint64_t value = type == 3 ? number(table, at + 8, 2) : number(table, at + 8, 4);
-        if (tag == 256) size.width = value;
-        if (tag == 257) size.height = value;
+        for (size_t t = 0; t < tags.size(); ++t) {
+            if (tag == tags[t]) values[t] = value;
+        }
     }
-    if (size.width == 0 || size.height == 0) return std::nullopt;
-    return size;
+    return values;
+}
+
+// Tags 256 (width) and 257 (height).
+std::optional<DeclaredSize> tiffSize(const HeaderBytes& file) {
+    const auto values = tiffTags(file, {256, 257});
+    if (!values || (*values)[0] == 0 || (*values)[1] == 0) return std::nullopt;
+    return DeclaredSize{(*values)[0], (*values)[1]};
+}
+
+bool isTiff(const HeaderBytes& file) {
+    return file.startsWith("II*\0", 4) || file.startsWith("MM\0*", 4);
 }
 
 // PBM, PGM, PPM and PFM: the magic, then width and height as decimal text, with
@@ -272,7 +286,7 @@ std::optional<DeclaredSize> declaredImageSize(const std::string& path) {
     if (file.startsWith("\xFF\xD8", 2)) return jpegSize(file);
     if (file.startsWith("BM", 2)) return bmpSize(file);
     if (file.startsWith("RIFF", 4)) return webpSize(file);
-    if (file.startsWith("II*\0", 4) || file.startsWith("MM\0*", 4)) return tiffSize(file);
+    if (isTiff(file)) return tiffSize(file);
     if (file.startsWith("\x59\xA6\x6A\x95", 4)) return sunRasterSize(file);
     if (isPortableMapMagic(file.at(0, 2))) return portableMapSize(file);
     if (file.startsWith("P7\n", 3)) return pamSize(file);
@@ -282,6 +296,14 @@ std::optional<DeclaredSize> declaredImageSize(const std::string& path) {
     }
     if (file.startsWith("\x76\x2F\x31\x01", 4)) return exrSize(file);
     return std::nullopt;
+}
+
+std::optional<uint64_t> tiffSamplesPerPixel(const std::string& path) {
+    const HeaderBytes file(path);
+    if (!isTiff(file)) return std::nullopt;
+    const auto values = tiffTags(file, {277});
+    if (!values) return std::nullopt;
+    return (*values)[0] == 0 ? 1 : (*values)[0];  // one sample when the tag is missing
 }
 
 }  // namespace segmora

@@ -17,4 +17,9 @@ struct DeclaredSize {
 // is none of these, cannot be read or its header is cut short: the decoder then judges the file.
 std::optional<DeclaredSize> declaredImageSize(const std::string& path);
 
+// The samples per pixel (tag 277, 1 when it is missing) that the first directory of the
+// TIFF file at `path` declares; nothing when the file is not a TIFF or that directory
+// cannot be read.
+std::optional<uint64_t> tiffSamplesPerPixel(const std::string& path);
+
 }  // namespace segmora

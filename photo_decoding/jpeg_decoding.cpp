@@ -2,10 +2,13 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <new>
 
 #include "opencv_codecs.h"
+#include "photo_orientation.h"
 // clang-format off
 #include <jpeglib.h>
+#include <jerror.h>
 // clang-format on
 
 namespace segmora {
@@ -27,6 +30,12 @@ void onMessage(j_common_ptr info, int level) {
     if (level < 0) ++info->err->num_warnings;
 }
 
+// What the decoder may allocate beyond the decoded picture: the coefficients of a
+// progressive JPEG of the largest photo taken (2^29 pixels, three components at two bytes
+// each) with room for its tables. Beyond it libjpeg, which keeps nothing on disk, stops
+// with an out-of-memory error instead of asking for more.
+constexpr long kMaxDecoderMemory = (long{1} << 29) * 3 * 2 + (long{64} << 20);
+
 struct Decompressor {
     Decompressor() {
         info.err = jpeg_std_error(&errors.base);
@@ -42,54 +51,44 @@ struct Decompressor {
     ErrorManager errors;
 };
 
-// The Exif orientation tag of the first Exif segment: 1 (upright) when there is
-// none, 0 when the segment cannot be read.
-int exifOrientation(jpeg_saved_marker_ptr markers) {
+// After the decoder stopped: false (the JPEG is left to OpenCV), but std::bad_alloc when
+// it stopped for want of memory, which OpenCV's reader would only ask for again.
+bool failed(const Decompressor& d) {
+    const int code = d.errors.base.msg_code;
+    if (code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE) throw std::bad_alloc();
+    return false;
+}
+
+// The orientation that OpenCV's reader finds: that of the first APP1 segment, 1 when
+// there is none; 0 when it is one that OpenCV's reader is left to judge.
+int recordedOrientation(jpeg_saved_marker_ptr markers) {
     for (jpeg_saved_marker_ptr m = markers; m != nullptr; m = m->next) {
-        if (m->marker != JPEG_APP0 + 1 || m->data_length < 14 ||
-            std::memcmp(m->data, "Exif\0\0", 6) != 0) {
-            continue;
-        }
-        const JOCTET* tiff = m->data + 6;
-        const size_t size = m->data_length - 6;
-        const bool little = tiff[0] == 'I' && tiff[1] == 'I';
-        if (!little && !(tiff[0] == 'M' && tiff[1] == 'M')) return 0;
-        const auto u16 = [&](size_t at) -> uint32_t {
-            return little ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
-        };
-        const size_t first =
-            little ? (u16(4) | size_t{u16(6)} << 16) : (size_t{u16(4)} << 16 | u16(6));
-        if (first + 2 > size) return 0;
-        const uint32_t entries = u16(first);
-        for (uint32_t e = 0; e < entries; ++e) {
-            const size_t at = first + 2 + 12 * size_t{e};
-            if (at + 12 > size) return 0;
-            if (u16(at) != 0x0112) continue;
-            return u16(at + 2) == 3 ? static_cast<int>(u16(at + 8)) : 0;  // a SHORT
-        }
-        return 1;
+        if (m->marker == JPEG_APP0 + 1) return app1Orientation(m->data, m->data_length);
     }
     return 1;
 }
 
 // Reads the header and starts decoding; false for a JPEG left to OpenCV.
-bool start(Decompressor& d, std::FILE* file) {
-    if (setjmp(d.errors.jump) != 0) return false;
+bool start(Decompressor& d, std::FILE* file, Orientation orientation, int& turn) {
+    if (setjmp(d.errors.jump) != 0) return failed(d);
     jpeg_stdio_src(&d.info, file);
     jpeg_save_markers(&d.info, JPEG_APP0 + 1, 0xffff);
     if (jpeg_read_header(&d.info, TRUE) != JPEG_HEADER_OK) return false;
     if ((d.info.num_components != 1 && d.info.num_components != 3) || d.info.data_precision != 8 ||
-        exifOrientation(d.info.marker_list) != 1 || d.info.image_width > opencv_codecs::kMaxSide ||
+        d.info.image_width > opencv_codecs::kMaxSide ||
         d.info.image_height > opencv_codecs::kMaxSide) {
         return false;
     }
+    turn = orientation == Orientation::Apply ? recordedOrientation(d.info.marker_list) : 1;
+    if (turn == 0) return false;
+    d.info.mem->max_memory_to_use = kMaxDecoderMemory;
     d.info.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&d.info);
     return d.info.output_components == 3;
 }
 
 bool readRows(Decompressor& d, cv::Mat& bgr) {
-    if (setjmp(d.errors.jump) != 0) return false;
+    if (setjmp(d.errors.jump) != 0) return failed(d);
     while (d.info.output_scanline < d.info.output_height) {
         JSAMPROW row = bgr.ptr<JSAMPLE>(static_cast<int>(d.info.output_scanline));
         jpeg_read_scanlines(&d.info, &row, 1);
@@ -100,12 +99,15 @@ bool readRows(Decompressor& d, cv::Mat& bgr) {
 
 }  // namespace
 
-bool decodeJpeg(std::FILE* file, cv::Mat& bgr) {
+bool decodeJpeg(std::FILE* file, cv::Mat& bgr, Orientation orientation) {
     Decompressor d;
-    if (!start(d, file)) return false;
+    int turn = 1;
+    if (!start(d, file, orientation, turn)) return false;
     bgr.create(static_cast<int>(d.info.output_height), static_cast<int>(d.info.output_width),
                CV_8UC3);
-    return readRows(d, bgr);
+    if (!readRows(d, bgr)) return false;
+    applyOrientation(bgr, turn);
+    return true;
 }
 
 }  // namespace segmora

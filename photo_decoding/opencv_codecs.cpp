@@ -2,7 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <stdexcept>
 
 namespace segmora::opencv_codecs {
@@ -45,12 +47,43 @@ const Codecs& codecs() {
     return loaded;
 }
 
+constexpr const char* kReaderLimits[] = {"OPENCV_IO_MAX_IMAGE_PIXELS", "OPENCV_IO_MAX_IMAGE_WIDTH",
+                                         "OPENCV_IO_MAX_IMAGE_HEIGHT"};
+
+// Whether OpenCV reads `text` as a size: digits that fit 64 bits, then a unit or none.
+bool isReadableLimit(const std::string& text) {
+    const size_t digits = text.find_first_not_of("0123456789");
+    const std::string number = text.substr(0, digits);
+    const std::string unit = digits == std::string::npos ? "" : text.substr(digits);
+    const std::string largest = std::to_string(std::numeric_limits<uint64_t>::max());
+    const size_t significant = std::min(number.find_first_not_of('0'), number.size());
+    const std::string value = number.substr(significant);
+    const bool fits =
+        value.size() < largest.size() || (value.size() == largest.size() && value <= largest);
+    const bool knownUnit = unit.empty() || unit == "KB" || unit == "Kb" || unit == "kb" ||
+                           unit == "MB" || unit == "Mb" || unit == "mb";
+    return !number.empty() && fits && knownUnit;
+}
+
 }  // namespace
 
+void checkReaderLimits() {
+    for (const char* name : kReaderLimits) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || isReadableLimit(value)) continue;
+        std::string shown(value);
+        if (shown.size() > 40) shown = shown.substr(0, 40) + "...";
+        throw std::runtime_error(std::string(name) + " is '" + shown +
+                                 "', not a limit OpenCV's reader reads: a whole number of "
+                                 "digits up to 2^64 - 1, optionally followed by KB or MB");
+    }
+}
+
 bool readerLimitsSet() {
-    return std::getenv("OPENCV_IO_MAX_IMAGE_PIXELS") != nullptr ||
-           std::getenv("OPENCV_IO_MAX_IMAGE_WIDTH") != nullptr ||
-           std::getenv("OPENCV_IO_MAX_IMAGE_HEIGHT") != nullptr;
+    for (const char* name : kReaderLimits) {
+        if (std::getenv(name) != nullptr) return true;
+    }
+    return false;
 }
 
 cv::Mat imread(const std::string& path, int flags) {

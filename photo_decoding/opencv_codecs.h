@@ -21,6 +21,12 @@ constexpr uint32_t kMaxSide = uint32_t{1} << 20;
 // _WIDTH, _HEIGHT): then only OpenCV's reader may judge a photo.
 bool readerLimitsSet();
 
+// Refuses a limit of OpenCV's reader that OpenCV could not read (it would end the process
+// when its image codecs load): each set limit must be a whole number of digits that fits
+// 64 bits, optionally followed by KB, Kb, kb, MB, Mb or mb. Throws std::runtime_error
+// "OPENCV_IO_MAX_IMAGE_PIXELS is 'abc', not ...". Programs call it before any photo.
+void checkReaderLimits();
+
 cv::Mat imread(const std::string& path, int flags);
 bool imencode(const std::string& extension, const cv::Mat& picture, std::vector<uchar>& bytes,
               const std::vector<int>& settings = {});

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "opencv_codecs.h"
@@ -54,23 +55,42 @@ bool start(Reader& r, std::FILE* file) {
     return png_get_rowbytes(r.png, r.info) == 3 * png_get_image_width(r.png, r.info);
 }
 
+// Reads the rows, then the chunks after them (an eXIf chunk may come there too).
 bool readRows(Reader& r, std::vector<png_bytep>& rows) {
     if (setjmp(png_jmpbuf(r.png)) != 0) return false;
     png_read_image(r.png, rows.data());
-    png_read_end(r.png, nullptr);
+    png_read_end(r.png, r.info);
     return true;
+}
+
+// The orientation of the eXIf chunk (1 when there is none), as tiffOrientation tells it.
+int recordedOrientation(const Reader& r) {
+    png_uint_32 size = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(r.png, r.info, &size, &exif) == 0 || exif == nullptr) return 1;
+    return tiffOrientation(exif, size);
 }
 
 }  // namespace
 
-bool decodePng(std::FILE* file, cv::Mat& bgr) {
+bool decodePng(std::FILE* file, cv::Mat& bgr, Orientation orientation) {
     Reader r;
     if (r.info == nullptr || !start(r, file)) return false;
     bgr.create(static_cast<int>(png_get_image_height(r.png, r.info)),
                static_cast<int>(png_get_image_width(r.png, r.info)), CV_8UC3);
     std::vector<png_bytep> rows(static_cast<size_t>(bgr.rows));
     for (int y = 0; y < bgr.rows; ++y) rows[static_cast<size_t>(y)] = bgr.ptr<png_byte>(y);
-    return readRows(r, rows);
+    if (!readRows(r, rows)) return false;
+    if (orientation == Orientation::Ignore) return true;
+    const int turn = recordedOrientation(r);
+    applyOrientation(bgr, turn);
+    return turn != 0;
+}
+
+uint32_t pngLibrarySideLimit() {
+    Reader r;
+    if (r.png == nullptr) return PNG_USER_WIDTH_MAX;
+    return std::min(png_get_user_width_max(r.png), png_get_user_height_max(r.png));
 }
 
 }  // namespace segmora

@@ -36,6 +36,12 @@ std::string temporaryNameFor(const std::string& path) {
     return folder + "." + name.substr(0, NAME_MAX - kTemporaryExtra) + ".XXXXXX";
 }
 
+// The longest name an entry of `folder` may have on its file system.
+size_t longestName(const std::string& folder) {
+    const long longest = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return static_cast<size_t>(longest > 0 ? longest : NAME_MAX);
+}
+
 }  // namespace
 
 OutputFile::OutputFile(const std::string& target, const std::string& description)
@@ -71,6 +77,7 @@ OutputFile::OutputFile(const OutputFolder& folder, const std::string& name,
         S_ISDIR(info.st_mode)) {
         fail("create", EISDIR);
     }
+    checkNameLength(name, longestName(folder.path()));
 }
 
 OutputFile::~OutputFile() {
@@ -91,6 +98,17 @@ void OutputFile::checkFolderWritable() {
     if (::stat(parent.c_str(), &info) != 0) fail("create", errno);
     if (!S_ISDIR(info.st_mode)) fail("create", ENOTDIR);
     if (::faccessat(AT_FDCWD, parent.c_str(), W_OK | X_OK, AT_EACCESS) != 0) fail("create", errno);
+    // Refused now rather than when the finished file takes its name, after other outputs
+    // of the run may have taken theirs.
+    if (path.size() >= PATH_MAX) fail("create", ENAMETOOLONG);
+    checkNameLength(path.substr(slash + 1), longestName(parent));
+}
+
+void OutputFile::checkNameLength(const std::string& entry, size_t longest) {
+    if (entry.size() <= longest) return;
+    throw std::runtime_error("cannot create " + description + " '" + shownPath + "': its name is " +
+                             std::to_string(entry.size()) + " bytes, more than the " +
+                             std::to_string(longest) + " a file name may have there");
 }
 
 void OutputFile::createTemporary() {

@@ -18,10 +18,10 @@ class OutputFolder;
 //
 // The constructor checks, before any long work, that the file can be written: symbolic
 // links on the way are resolved (refusing those another user planted in a sticky folder,
-// see output_target.h), the target must not be a directory and its folder must be
-// writable. A target that is this process's standard output or error is written through
-// that descriptor, never replaced; any other existing target that is not a regular file
-// (a pipe, a terminal, /dev/null) is opened and written directly. Errors throw
+// see output_target.h), the target must not be a directory, its folder must be
+// writable and its name must fit in a folder entry. A target that is this process's standard output
+// or error is written through that descriptor, never replaced; any other existing target that is
+// not a regular file (a pipe, a terminal, /dev/null) is opened and written directly. Errors throw
 // std::runtime_error naming `description` and the path as given.
 class OutputFile {
   public:
@@ -47,6 +47,7 @@ class OutputFile {
   private:
     void openDirect(const std::string& target);
     void checkFolderWritable();
+    void checkNameLength(const std::string& entry, size_t longest);
     void createTemporary();
     void createTemporaryInFolder();
     void commitInFolder();

@@ -136,17 +136,44 @@ bool applyValue(PhotoJob& job, const std::string& word, const std::string& value
     return format.has_value();
 }
 
+// What an option wants, said for a number above the largest it may be (which "from 0 up"
+// does not tell); nothing for options whose words say their largest already.
+std::optional<std::string> wantsAtMost(const std::string& word, double number) {
+    if (word == "--threshold" && number > std::numeric_limits<float>::max())
+        return "a number from 0 to 3.4028235e38 (the largest single-precision float)";
+    if ((word == "--cap-divisor" || word == "--min-size") &&
+        number > std::numeric_limits<int>::max()) {
+        return std::string("a whole number from ") + (word == "--min-size" ? "0" : "1") + " to " +
+               std::to_string(std::numeric_limits<int>::max());
+    }
+    return std::nullopt;
+}
+
+constexpr const char* kIgnoreOrientation = "--ignore-orientation";
+
 }  // namespace
 
 bool isJobOption(const std::string& word) {
     return findOption(word) != nullptr;
 }
 
+bool isJobFlag(const std::string& word) {
+    return word == kIgnoreOrientation;
+}
+
+void setJobFlag(PhotoJob& job, const std::string& word) {
+    if (!isJobFlag(word)) throw std::logic_error("not a photo flag: " + word);
+    job.orientation = Orientation::Ignore;
+}
+
 void setJobOption(PhotoJob& job, const std::string& word, const std::string& value) {
     const JobOption* option = findOption(word);
     if (option == nullptr) throw std::logic_error("not a photo option: " + word);
     if (!applyValue(job, word, value)) {
-        throw BadOptionValue(word + " wants " + option->wants + ", not '" + value + "'");
+        const std::optional<double> number = parseNumber(value);
+        const std::optional<std::string> above = number ? wantsAtMost(word, *number) : std::nullopt;
+        throw BadOptionValue(word + " wants " + above.value_or(option->wants) + ", not '" + value +
+                             "'");
     }
 }
 
@@ -168,7 +195,11 @@ std::string jobOptionsUsage(int indent, int column, const std::string& formatDef
         }
         text += line + help + "\n";
     }
-    return text;
+    // The flag's name reaches the column: its description goes on the lines below.
+    const std::string margin(static_cast<size_t>(column), ' ');
+    return text + std::string(static_cast<size_t>(indent), ' ') + kIgnoreOrientation + "\n" +
+           margin + "take the pixels as stored (default: turn the photo upright\n" + margin +
+           "by its Exif orientation, as OpenCV's reader does)\n";
 }
 
 }  // namespace segmora

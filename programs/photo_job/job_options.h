@@ -18,11 +18,18 @@ class BadOptionValue : public std::invalid_argument {
 // --region-colour and --boundary-mode.
 bool isJobOption(const std::string& word);
 
+// True for the flags (options without a value) both programs take for each photo:
+// --ignore-orientation.
+bool isJobFlag(const std::string& word);
+
+// Sets such a flag in `job`.
+void setJobFlag(PhotoJob& job, const std::string& word);
+
 // Sets such an option's value in `job`. Throws BadOptionValue
 // "--sigma wants a number from 0 to 100, not 'x'" for a value out of range or not a number.
 void setJobOption(PhotoJob& job, const std::string& word, const std::string& value);
 
-// Usage lines of these options, each ended by a line feed, indented by `indent` spaces
+// Usage lines of these options and flags, each ended by a line feed, indented by `indent` spaces
 // with the descriptions starting at column `column`; `formatDefault` says which label file
 // form the program writes without --format.
 std::string jobOptionsUsage(int indent, int column, const std::string& formatDefault);

@@ -66,9 +66,23 @@ void openOutput(std::optional<OutputFile>& file, const std::string& path,
     }
 }
 
+// The photo; memory that runs out while it is decoded is reported as such.
+cv::Mat_<cv::Vec3b> decodePhoto(const PhotoJob& job) {
+    try {
+        return readColourImage(job.imagePath, job.orientation);
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemory(job.imagePath, "decoding");
+    } catch (const cv::Exception& e) {
+        if (e.code == cv::Error::StsNoMem) throw OutOfMemory(job.imagePath, "decoding");
+        throw;
+    }
+}
+
 int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
                     std::vector<WrittenFile>* handOff) {
     if (job.imagePath.empty()) throw std::runtime_error("no input image: give one with -i");
+    if (job.labelFormat && !job.outputPath.empty())
+        checkLabelFormatOfName(job.outputPath, *job.labelFormat);
     checkDistinctFiles(job);
     std::optional<OutputFile> labelFile, pictureFile, meanPictureFile, nodesFile, edgesFile;
     if (!job.outputPath.empty())
@@ -88,7 +102,7 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
         openOutput(edgesFile, graphEdgesPath(job.graphPrefix), job.labelFolder, "graph edges file",
                    handOff);
     }
-    cv::Mat_<cv::Vec3b> photo = readColourImage(job.imagePath);
+    cv::Mat_<cv::Vec3b> photo = decodePhoto(job);
     cv::Mat_<int> regions;
     if (!job.regionFilePath.empty()) {
         regions.create(photo.rows, photo.cols);

@@ -8,6 +8,7 @@
 
 #include "boundary_picture.h"
 #include "label_format.h"
+#include "photo_orientation.h"
 #include "segmora/segmora.h"
 
 namespace segmora {
@@ -28,6 +29,8 @@ struct PhotoJob {
     Parameters parameters;
     // The label file's form; nothing: told by the extension of outputPath.
     std::optional<LabelFormat> labelFormat;
+    // Whether the photo's recorded orientation turns it (OpenCV's rule) or is ignored.
+    Orientation orientation = Orientation::Apply;
     // Set for outputs whose names the program made in a folder it holds open: the label
     // file (picture, graph files) is then the last name of outputPath (picturePath) in that folder,
     // written as OutputFile does for such names, never through a link.
@@ -36,11 +39,12 @@ struct PhotoJob {
     const OutputFolder* meanPictureFolder = nullptr;
 };
 
-// Memory ran out during a photo's job; what() names the photo.
+// Memory ran out during a photo's job; what() names the photo and the step, "segmenting"
+// or "decoding".
 class OutOfMemory : public std::bad_alloc {
   public:
-    explicit OutOfMemory(const std::string& imagePath)
-        : message("out of memory while segmenting '" + imagePath + "'") {}
+    explicit OutOfMemory(const std::string& imagePath, const std::string& step = "segmenting")
+        : message("out of memory while " + step + " '" + imagePath + "'") {}
     const char* what() const noexcept override { return message.c_str(); }
 
   private:
@@ -55,10 +59,11 @@ class OutOfMemory : public std::bad_alloc {
 //
 // Before the photo is read, the job refuses a label file or picture that is the photo or
 // the region file itself (device and inode, so also through links), a label file that is
-// the picture, an output it could not create (see OutputFile) and a picture format OpenCV
-// cannot write. Temporary files are created only when the results are written. Labels
-// that do not fit the label file's form (too many for a PNG) are refused before the count
-// line is printed and before anything is written.
+// the picture, an output it could not create (see OutputFile), a picture format OpenCV
+// cannot write, and a labelFormat that another label format's extension of outputPath
+// contradicts (see checkLabelFormatOfName). Temporary files are created only when the results are
+// written. Labels that do not fit the label file's form (too many for a PNG) are refused before the
+// count line is printed and before anything is written.
 //
 // With `handOff`, the outputs written into an OutputFolder (labelFolder, pictureFolder) are
 // not flushed nor named: each is appended to `handOff` once written in full (see

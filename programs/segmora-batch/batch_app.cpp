@@ -16,6 +16,7 @@
 #include "batch_options.h"
 #include "batch_run.h"
 #include "graph_files.h"
+#include "opencv_codecs.h"
 #include "option_words.h"
 #include "photo_list.h"
 #include "regular_file.h"
@@ -156,6 +157,7 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
             status = 0;
             return std::nullopt;
         }
+        opencv_codecs::checkReaderLimits();
         size_t skipped = 0;
         plan.jobs = prepareJobs(options, pathList, plan, skipped);
         if (options.resume) plan.skipped = skipped;

@@ -110,6 +110,11 @@ void readOption(const std::vector<std::string>& words, size_t& i, BatchOptions& 
     std::optional<std::string> joined;
     const BatchOption* option = findOption(word, name, joined);
     const bool photoOption = option == nullptr && isJobOption(name);
+    if (option == nullptr && isJobFlag(name)) {
+        if (joined) throw UsageError(name + " takes no value, not '" + word + "'");
+        setJobFlag(options.photoSettings, name);
+        return;
+    }
     if (option == nullptr && !photoOption) throw UsageError("unknown option '" + word + "'");
     if (option != nullptr && option->flag != nullptr) {
         if (joined) throw UsageError(name + " takes no value, not '" + word + "'");

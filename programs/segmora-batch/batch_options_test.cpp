@@ -44,6 +44,21 @@ TEST(BatchCommandLine, ReadsEveryOption) {
     EXPECT_EQ(options.inputs, (std::vector<std::string>{"a.png", "photos", "-"}));
 }
 
+TEST(BatchCommandLine, IgnoreOrientationIsAFlag) {
+    EXPECT_EQ(parseBatchOptions({"-o", "out", "a.png"}).photoSettings.orientation,
+              Orientation::Apply);
+    const BatchOptions options = parseBatchOptions({"--ignore-orientation", "-o", "out", "a.png"});
+    EXPECT_EQ(options.photoSettings.orientation, Orientation::Ignore);
+    EXPECT_EQ(options.inputs, std::vector<std::string>{"a.png"});
+    try {
+        parseBatchOptions({"--ignore-orientation=yes", "-o", "out", "a.png"});
+        ADD_FAILURE() << "a value was taken";
+    } catch (const UsageError& e) {
+        EXPECT_STREQ(e.what(),
+                     "--ignore-orientation takes no value, not '--ignore-orientation=yes'");
+    }
+}
+
 TEST(BatchCommandLine, DefaultsAndInputsAfterDoubleDash) {
     const BatchOptions options = parseBatchOptions({"-o", "out", "--", "-o", "--resume"});
     EXPECT_EQ(options.jobs, 0);

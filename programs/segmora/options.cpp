@@ -24,7 +24,7 @@ struct GivenOption {
 };
 
 bool takesNoValue(const std::string& word) {
-    return isHelp(word) || word == "--version";
+    return isHelp(word) || word == "--version" || isJobFlag(word);
 }
 
 std::vector<GivenOption> givenOptions(const std::vector<std::string>& words) {
@@ -92,6 +92,11 @@ std::optional<Options> parseOptions(const std::vector<std::string>& words, std::
     std::ostringstream echoed;
     for (const GivenOption& g : given) {
         const std::string& name = g.option.name;
+        if (isJobFlag(name)) {
+            if (g.value) throw UsageError(name + " takes no value, not '" + g.word + "'");
+            setJobFlag(options.job, name);
+            continue;
+        }
         if (!isProgramOption(name) && !isJobOption(name)) {
             throw UsageError("unknown option '" + g.word + "'");
         }

@@ -54,7 +54,10 @@ TEST(ParseOptions, UnknownWordsDanglingOptionsAndBadValuesAreErrorsNamingThem) {
         {{"-i", "a", "-k", "100"}, "unknown option '-k'"},
         {{"-i", "a", "--threshold", "-1"}, "--threshold wants a number from 0 up, not '-1'"},
         {{"-i", "a", "--threshold", "nan"}, "--threshold wants a number from 0 up, not 'nan'"},
-        {{"-i", "a", "--threshold", "1e39"}, "--threshold wants a number from 0 up, not '1e39'"},
+        {{"-i", "a", "--threshold", "1e39"},
+         "--threshold wants a number from 0 to 3.4028235e38 (the largest single-precision "
+         "float), not '1e39'"},
+        {{"-i", "a", "--threshold", "1e400"}, "--threshold wants a number from 0 up, not '1e400'"},
         {{"-i", "a", "--sigma", "100.5"}, "--sigma wants a number from 0 to 100, not '100.5'"},
         {{"-i", "a", "--sigma", " 1"}, "--sigma wants a number from 0 to 100, not ' 1'"},
         {{"-i", "a", "--cap-divisor", "0"},
@@ -62,7 +65,9 @@ TEST(ParseOptions, UnknownWordsDanglingOptionsAndBadValuesAreErrorsNamingThem) {
         {{"-i", "a", "--cap-divisor", "2.5"},
          "--cap-divisor wants a whole number from 1 up, not '2.5'"},
         {{"-i", "a", "--min-size", "2147483648"},
-         "--min-size wants a whole number from 0 up, not '2147483648'"},
+         "--min-size wants a whole number from 0 to 2147483647, not '2147483648'"},
+        {{"-i", "a", "--cap-divisor", "2147483648"},
+         "--cap-divisor wants a whole number from 1 to 2147483647, not '2147483648'"},
         {{"-i", "a", "--min-size", ""}, "--min-size wants a whole number from 0 up, not ''"},
         {{"-i", "a", "--format", "jpg"}, "--format wants csv, png, npy or tiff, not 'jpg'"},
         {{"-i", "a", "--mean-picture"}, "option --mean-picture wants a value"},
@@ -168,6 +173,28 @@ TEST(ParseOptions, WordsArePairedBlindlyAndKnobsSetTheJob) {
     EXPECT_EQ(parse({"-i", "a", "--boundary-mode", "thick", "--boundary-mode", "thin"})
                   .options->job.pictureStyle.mode,
               BoundaryMode::Thin);
+}
+
+TEST(ParseOptions, IgnoreOrientationStandsAloneAmongThePairs) {
+    EXPECT_EQ(parse({"-i", "a"}).options->job.orientation, Orientation::Apply);
+    for (const auto& words : std::vector<std::vector<std::string>>{
+             {"--ignore-orientation", "-i", "a", "-o", "b.csv"},
+             {"-i", "a", "--ignore-orientation", "-o", "b.csv"},
+             {"-i", "a", "-o", "b.csv", "--ignore-orientation"}}) {
+        Parsed p = parse(words);
+        ASSERT_TRUE(p.options) << p.error;
+        EXPECT_EQ(p.options->job.orientation, Orientation::Ignore);
+        EXPECT_EQ(p.options->job.imagePath, "a");
+        EXPECT_EQ(p.options->job.outputPath, "b.csv");
+    }
+    EXPECT_TRUE(parse({"--ignore-orientation", "--help"}).options->help);
+    EXPECT_EQ(parse({"-i", "--ignore-orientation"}).options->job.imagePath, "--ignore-orientation")
+        << "a value, not an option word";
+    std::ostringstream help;
+    printHelp(help);
+    EXPECT_NE(help.str().find("--ignore-orientation"), std::string::npos);
+    EXPECT_EQ(parse({"-i", "a", "--ignore-orientation=yes"}).error,
+              "--ignore-orientation takes no value, not '--ignore-orientation=yes'");
 }
 
 // What a parse sets, as one line of text.

@@ -1,5 +1,7 @@
 #include "segmora_app.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <new>
@@ -7,9 +9,11 @@
 #include <stdexcept>
 
 #include "large_matrix_allocator.h"
+#include "opencv_codecs.h"
 #include "option_words.h"
 #include "options.h"
 #include "photo_job.h"
+#include "regular_file.h"
 
 namespace segmora {
 
@@ -22,6 +26,14 @@ int threadsFromEnvironment() {
     if (setting == nullptr) return 0;
     const int requested = std::atoi(setting);
     return requested >= 1 ? std::min(requested, 64) : 0;
+}
+
+// Refuses an input that would block the run or never end (a FIFO, a device); a folder
+// and a missing file are left to the readers, which name them.
+void requireRegularInput(const std::string& path, const std::string& description) {
+    struct stat info;
+    if (path.empty() || (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) return;
+    requireRegularFile(path, description);
 }
 
 }  // namespace
@@ -49,6 +61,9 @@ int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::os
         return 0;
     }
     try {
+        opencv_codecs::checkReaderLimits();
+        requireRegularInput(options->job.imagePath, "image");
+        requireRegularInput(options->job.regionFilePath, "region file");
         Segmenter segmenter(threadsFromEnvironment());
         runPhotoJob(options->job, segmenter, &out);
         if (out.flush()) return 0;

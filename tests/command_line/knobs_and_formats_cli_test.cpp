@@ -229,7 +229,7 @@ TEST_F(KnobsAndFormats, EveryLabelFormRoundTripsToTheTextLabels) {
         {{}, "l.tif", "tiff"},
         {{}, "l.TIFF", "tiff"},
         {{"--format", "npy"}, "l.dat", "npy"},
-        {{"--format", "csv"}, "l.png", "csv"},
+        {{"--format", "csv"}, "l.out", "csv"},
         {{}, "l.txt", "csv"},
     };
     for (const Case& c : cases) {
