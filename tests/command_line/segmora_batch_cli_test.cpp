@@ -23,15 +23,15 @@ namespace {
 const std::string kBatch = SEGMORA_BATCH_PROGRAM;
 const std::string kSegmora = SEGMORA_PROGRAM;
 
-// Waits until the program has set up its signal handling: until then a signal would end
-// it the default way.
-void waitUntilSignalsBlocked(pid_t pid) {
+// Waits until the program has set up its signal handling (its handlers are in place):
+// until then a signal would end it the default way.
+void waitUntilSignalsCaught(pid_t pid) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     const unsigned long long wanted =
         (1ull << (SIGINT - 1)) | (1ull << (SIGTERM - 1)) | (1ull << (SIGHUP - 1));
     while (std::chrono::steady_clock::now() < deadline) {
         const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
-        const size_t at = status.find("SigBlk:");
+        const size_t at = status.find("SigCgt:");
         if (at != std::string::npos &&
             (std::stoull(status.substr(at + 7), nullptr, 16) & wanted) == wanted) {
             return;
@@ -443,7 +443,7 @@ TEST_P(BatchInterrupt, EndsAtOnceWhileReadingTheList) {
     const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);  // keeps the list open
     const pid_t pid =
         startProgram(kBatch, {"-o", dir + "/out", "-"}, fifo, dir + "/stdout", dir + "/stderr");
-    waitUntilSignalsBlocked(pid);
+    waitUntilSignalsCaught(pid);
     ::kill(pid, GetParam());
     EXPECT_EQ(waitForProgram(pid), 128 + GetParam());
     ::close(writer);
