@@ -86,6 +86,7 @@ BatchConsole::BatchConsole(int outFd, int errFd, bool showProgress, size_t total
     : outFd(outFd),
       errFd(errFd),
       showProgress(showProgress),
+      outputOnTerminal(outFd >= 0 && ::isatty(outFd) == 1),
       total(total),
       skipped(skipped),
       start(std::chrono::steady_clock::now()) {}
@@ -94,6 +95,10 @@ void BatchConsole::finished(const std::string& photo, int count) {
     const std::string line = escapedName(photo) + "\t" + std::to_string(count) + "\n";
     std::lock_guard<std::mutex> guard(lock);
     ++finishedPhotos;
+    if (progressShown && outputOnTerminal && !lost) {
+        writeAll(errFd, kClearLine);
+        progressShown = false;
+    }
     if (!lost && !writeAll(outFd, line)) {
         lost = true;
         writeError(std::string("segmora-batch: cannot write to standard output: ") +

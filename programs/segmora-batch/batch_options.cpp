@@ -75,6 +75,7 @@ const std::vector<BatchOption>& batchOptionTable() {
          },
          nullptr},
         {"-R", "--recursive", nullptr, &BatchOptions::recursive},
+        {"-0", "--null", nullptr, &BatchOptions::nullSeparated},
         {"", "--resume", nullptr, &BatchOptions::resume},
         {"", "--graph", nullptr, &BatchOptions::graph},
         {"", "--no-sync", nullptr, &BatchOptions::noSync},

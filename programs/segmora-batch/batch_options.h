@@ -26,6 +26,7 @@ struct BatchOptions {
     bool graph = false;  // superpixel graph files OUT_DIR/NAME.nodes.csv, NAME.edges.csv
     bool resume = false;
     bool recursive = false;  // -R: folders are searched below their top level too
+    bool nullSeparated = false;  // -0: the list on "-" holds paths ended by NUL bytes
     bool noSync = false;     // --no-sync
     bool durable = true;     // false after --no-sync: files are not flushed to the disk
     bool help = false;

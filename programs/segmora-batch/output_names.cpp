@@ -1,0 +1,59 @@
+#include "output_names.h"
+
+#include <filesystem>
+#include <map>
+#include <utility>
+
+#include "graph_files.h"
+#include "label_format.h"
+
+namespace segmora {
+
+namespace {
+
+struct Owner {
+    const std::string* photo;
+    const char* what;
+};
+
+bool sameFolder(const std::string& a, const std::string& b) {
+    std::error_code error;
+    return std::filesystem::weakly_canonical(a, error) ==
+           std::filesystem::weakly_canonical(b, error);
+}
+
+}  // namespace
+
+std::optional<std::string> sharedOutputName(const std::vector<ListedPhoto>& photos,
+                                            const BatchOptions& options) {
+    const std::string labelExtension =
+        labelFileExtension(options.photoSettings.labelFormat.value_or(LabelFormat::Csv));
+    const bool pictureApart =
+        !options.pictureDir.empty() && !sameFolder(options.pictureDir, options.outputDir);
+    // Keyed by the path as the output folder's (or the picture folder's) own name.
+    std::map<std::string, Owner> taken;
+    std::optional<std::string> clash;
+    const auto take = [&](const std::string& path, const ListedPhoto& photo, const char* what) {
+        const auto [at, added] = taken.emplace(path, Owner{&photo.path, what});
+        if (added || clash) return;
+        clash = "'" + path + "' would be both " + at->second.what + " of '" + *at->second.photo +
+                "' and " + what + " of '" + photo.path + "'";
+    };
+    for (const ListedPhoto& photo : photos) {
+        if (!photo.unlisted.empty()) continue;
+        const std::string base = options.outputDir + "/" + photo.resultName();
+        take(base + labelExtension, photo, "the label file");
+        if (options.graph) {
+            take(graphNodesPath(base), photo, "a graph file");
+            take(graphEdgesPath(base), photo, "a graph file");
+        }
+        if (!options.pictureDir.empty()) {
+            const std::string dir = pictureApart ? options.pictureDir : options.outputDir;
+            take(dir + "/" + photo.resultName() + ".png", photo, "the picture");
+        }
+        if (clash) return clash;
+    }
+    return std::nullopt;
+}
+
+}  // namespace segmora
