@@ -18,8 +18,9 @@ namespace {
 std::string lineFor(const std::string& escapedName, const struct stat& info,
                     const std::string& settings) {
     char numbers[64];
-    std::snprintf(numbers, sizeof numbers, "%lld %lld.%09ld #", static_cast<long long>(info.st_size),
-                  static_cast<long long>(info.st_mtim.tv_sec), info.st_mtim.tv_nsec);
+    std::snprintf(numbers, sizeof numbers, "%lld %lld.%09ld #",
+                  static_cast<long long>(info.st_size), static_cast<long long>(info.st_mtim.tv_sec),
+                  info.st_mtim.tv_nsec);
     return numbers + settings + " " + escapedName + "\n";
 }
 

@@ -69,7 +69,8 @@ TEST(FinishedFiles, CountOnlyTheFilesRecorded) {
     const auto recorded = std::filesystem::last_write_time(dir + "/a.csv");
     writeFile(dir + "/a.csv", "1, 3\n");  // the same size, another time
     std::filesystem::last_write_time(dir + "/a.csv", recorded + std::chrono::seconds(1));
-    EXPECT_EQ(list.whyUnfinished("a.csv", settings, info), "it changed since segmora-batch finished it");
+    EXPECT_EQ(list.whyUnfinished("a.csv", settings, info),
+              "it changed since segmora-batch finished it");
     ::unlink((dir + "/a.csv").c_str());
     ASSERT_EQ(::symlink((dir + "/c.csv").c_str(), (dir + "/a.csv").c_str()), 0);
     EXPECT_EQ(list.whyUnfinished("a.csv", settings, info), "it is not a regular file");

@@ -50,6 +50,9 @@ int main(int argc, char** argv) {
     if (closed.unusable) return 1;
     segmora::StopSignals signals;
     std::signal(SIGPIPE, SIG_IGN);  // a closed standard output is reported, not fatal
+    // A file size limit reached fails that photo's write (as a full disk does), which
+    // removes its temporary file, instead of ending the run and leaving it behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     segmora::useLargeMatrixAllocator();
     ::mallopt(M_MMAP_THRESHOLD, kHeapMapThreshold);

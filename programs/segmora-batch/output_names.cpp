@@ -16,10 +16,13 @@ struct Owner {
     const char* what;
 };
 
-bool sameFolder(const std::string& a, const std::string& b) {
+// The folder as the system finds it, whether it exists yet or not.
+std::filesystem::path folderOf(const std::string& path) {
     std::error_code error;
-    return std::filesystem::weakly_canonical(a, error) ==
-           std::filesystem::weakly_canonical(b, error);
+    std::filesystem::path folder = std::filesystem::weakly_canonical(path, error);
+    if (error) folder = std::filesystem::absolute(path, error);
+    folder = folder.lexically_normal();
+    return folder.has_filename() ? folder : folder.parent_path();
 }
 
 }  // namespace
@@ -29,7 +32,7 @@ std::optional<std::string> sharedOutputName(const std::vector<ListedPhoto>& phot
     const std::string labelExtension =
         labelFileExtension(options.photoSettings.labelFormat.value_or(LabelFormat::Csv));
     const bool pictureApart =
-        !options.pictureDir.empty() && !sameFolder(options.pictureDir, options.outputDir);
+        !options.pictureDir.empty() && folderOf(options.pictureDir) != folderOf(options.outputDir);
     // Keyed by the path as the output folder's (or the picture folder's) own name.
     std::map<std::string, Owner> taken;
     std::optional<std::string> clash;
