@@ -43,10 +43,10 @@ if(TARGET segmora_python)
   segmora_install_strip(${SEGMORA_INSTALL_PYTHONDIR}/segmora "*.so" --strip-unneeded)
 endif()
 
-# docs/PROGRAM.1.in: the manual page of each program that is built, into man1 (a Debian
+# docs/man/PROGRAM.1.in: the manual page of each program that is built, into man1 (a Debian
 # package installs them compressed instead: packaging/deb.cmake).
 if(NOT SEGMORA_PACKAGE_DEB)
-  file(GLOB manualPages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.1.in)
+  file(GLOB manualPages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/*.1.in)
   foreach(manualPage IN LISTS manualPages)
     cmake_path(GET manualPage FILENAME page)
     string(REGEX REPLACE "\\.1\\.in$" "" program ${page})

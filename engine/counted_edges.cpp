@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "edge_numbers.h"
+#include "grid_edges.h"
 #include "edge_weights.h"
 #include "parallel.h"
 #include "weight_ids.h"

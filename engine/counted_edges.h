@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "pixel_channels.h"
-#include "sorted_edges.h"
+#include "channel_planes.h"
+#include "sorted_graph.h"
 
 namespace segmora {
 

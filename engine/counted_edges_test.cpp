@@ -14,10 +14,9 @@
 #include <vector>
 
 #include "block_pool.h"
-#include "edge_keys.h"
-#include "edge_numbers.h"
-#include "edge_weights.h"
 #include "key_sort.h"
+#include "grid_edges.h"
+#include "edge_weights.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
 #include "weight_ids.h"

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "edge_numbers.h"
-#include "pixel_channels.h"
+#include "grid_edges.h"
+#include "channel_planes.h"
 
 namespace segmora {
 

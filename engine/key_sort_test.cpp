@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "block_pool.h"
-#include "edge_keys.h"
-#include "edge_numbers.h"
+#include "grid_edges.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
 

@@ -1,7 +1,7 @@
 #include "segment_merging.h"
 
-#include "edge_numbers.h"
-#include "sorted_edges.h"
+#include "grid_edges.h"
+#include "sorted_graph.h"
 
 namespace segmora {
 

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "photo_planes.h"
+#include "photo_lab_planes.h"
 #include "segment_numbering.h"
 #include "test_photos.h"
 

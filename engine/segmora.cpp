@@ -6,7 +6,7 @@
 
 #include "block_pool.h"
 #include "parallel.h"
-#include "segment_image.h"
+#include "segmentation_pipeline.h"
 #include "segmentation_checks.h"
 
 namespace segmora {

@@ -2,9 +2,8 @@
 
 #include <vector>
 
-#include "edge_keys.h"
-#include "edge_numbers.h"
 #include "key_sort.h"
+#include "grid_edges.h"
 #include "parallel.h"
 
 namespace segmora {

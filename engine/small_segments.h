@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "photo_edge_weights.h"
+#include "photo_lab_planes.h"
 #include "segment_forest.h"
 #include "segmora/segmora.h"
 #include "sorted_graph.h"

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "photo_planes.h"
+#include "photo_lab_planes.h"
 #include "segment_merging.h"
 #include "segment_numbering.h"
 #include "test_photos.h"

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "channel_image.h"
+#include "float_channels.h"
 
 namespace segmora {
 

@@ -4,9 +4,8 @@
 #include <utility>
 
 #include "counted_edges.h"
-#include "edge_keys.h"
-#include "edge_numbers.h"
 #include "key_sort.h"
+#include "grid_edges.h"
 #include "segment_forest.h"
 
 namespace segmora {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_data.h"
-#include "region_file.h"
+#include "region_text.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "block_pool.h"
-#include "edge_numbers.h"
+#include "grid_edges.h"
 #include "fuzz_data.h"
 #include "label_invariants.h"
 #include "pixel_graph.h"
 #include "segment_graph.h"
-#include "segment_image.h"
+#include "segmentation_pipeline.h"
 #include "segment_image_reference.h"
 #include "segment_merging.h"
 #include "segmora/segmora.h"

@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "line_maxima.h"
+#include "line_batch.h"
 #include "mex.h"
 
 #if defined(__GNUC__)

@@ -1,8 +1,8 @@
 # The lineprobe MEX function (see cmake/SegmoraMex.cmake) and its Octave test.
 segmora_add_mex(NAME lineprobe
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/lineprobe_mex.cpp ${CMAKE_CURRENT_SOURCE_DIR}/line_maximum.cpp
-          ${CMAKE_CURRENT_SOURCE_DIR}/line_maxima.cpp
-  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/line_maximum.h ${CMAKE_CURRENT_SOURCE_DIR}/line_maxima.h
+          ${CMAKE_CURRENT_SOURCE_DIR}/line_batch.cpp
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/line_maximum.h ${CMAKE_CURRENT_SOURCE_DIR}/line_batch.h
   HELP ${CMAKE_CURRENT_SOURCE_DIR}/lineprobe.m
   INCLUDES ${CMAKE_CURRENT_SOURCE_DIR})
 

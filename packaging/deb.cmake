@@ -14,8 +14,8 @@ if(SEGMORA_PACKAGE_DEB)
                   OUTPUT_FILE ${debianDir}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${debianDir}/copyright ${debianDir}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
-  # docs/PROGRAM.1.in: the manual page of each program that is built.
-  file(GLOB manualPages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.1.in)
+  # docs/man/PROGRAM.1.in: the manual page of each program that is built.
+  file(GLOB manualPages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/*.1.in)
   foreach(manualPage IN LISTS manualPages)
     cmake_path(GET manualPage FILENAME page)
     string(REGEX REPLACE "\\.1\\.in$" "" program ${page})

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <opencv2/core.hpp>
 
-#include "channel_image.h"
+#include "float_channels.h"
 
 namespace segmora {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "block_pool.h"
-#include "edge_numbers.h"
+#include "grid_edges.h"
 #include "reference_rules.h"
 #include "segment_merging.h"
 

@@ -6,7 +6,7 @@
 
 namespace segmora {
 
-// The partition of segmentImage (segment_image.h) computed step by step with
+// The partition of segmentImage (segmentation_pipeline.h) computed step by step with
 // plain data structures: 12-byte edges sorted by a stable comparison sort, a
 // union-by-rank forest with a per-root threshold array, the clean-up as one
 // pass over all edges and an ordered map for the labels. Kept as the

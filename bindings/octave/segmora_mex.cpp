@@ -12,7 +12,7 @@
 
 #include "argument_errors.h"
 #include "mex.h"
-#include "photo_input.h"
+#include "host_photo.h"
 #include "pixel_layout.h"
 #include "segment_options.h"
 #include "segmora/segmora.h"

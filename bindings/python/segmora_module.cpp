@@ -13,7 +13,7 @@
 #include <string>
 
 #include "graph_binding.h"
-#include "photo_input.h"
+#include "host_photo.h"
 #include "python_arguments.h"
 #include "segment_options.h"
 #include "segmora/segmora.h"

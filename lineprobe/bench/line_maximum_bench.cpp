@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "line_maxima.h"
+#include "line_batch.h"
 #include "line_maximum.h"
 
 namespace {

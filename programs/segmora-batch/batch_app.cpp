@@ -17,8 +17,8 @@
 #include "batch_run.h"
 #include "graph_files.h"
 #include "output_names.h"
-#include "photo_inputs.h"
 #include "photo_list.h"
+#include "regular_file.h"
 
 namespace segmora {
 

@@ -1,0 +1,110 @@
+#include "segmentation_pipeline.h"
+
+#include <functional>
+#include <optional>
+
+#include "float_channels.h"
+#include "label_matrix.h"
+#include "photo_lab_planes.h"
+#include "segment_forest.h"
+#include "segment_merging.h"
+#include "segment_numbering.h"
+#include "segmentation_checks.h"
+#include "segmora/segmora.h"
+#include "small_segments.h"
+#include "smoothing.h"
+#include "sorted_graph.h"
+
+namespace segmora {
+
+namespace {
+
+// Builds and sorts the graph of the channels, calling `release` as soon as
+// the channels are not needed any more, then merges, cleans up and labels.
+// `photoWeights`: the edge weights of the photo the channels came from, if so.
+// Each stage gives back what the next ones no longer need, so that the pool
+// hands it on (see sortedGraphOf), and the labels take the start of the
+// edges' block when the workspace says so.
+Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32_t height,
+                             const std::function<void()>& release, const Parameters& parameters,
+                             const int32_t* regions, const Workspace& workspace,
+                             const PhotoEdgeWeights* photoWeights = nullptr) {
+    Segmentation result;
+    if (width == 0 || height == 0) {  // no pixels, no planes to read
+        release();
+        result.labels.create(height, width);
+        return result;
+    }
+    SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
+    const int32_t pixels = graph.pixelCount();
+    SegmentForest forest(workspace.pool, pixels, parameters.threshold);
+    mergeSegments(forest, graph, parameters, regions);
+    absorbSmallSegments(forest, graph, parameters, workspace, photoWeights);
+    result.count = forest.setCount;
+    LargeBuffer none;
+    result.labels = labelMatrixIn(workspace.labelsInSpentEdges ? graph.edges : none, height, width);
+    graph = SortedGraph();
+    numberSegments(forest, result.labels.ptr<int32_t>(), pixels);
+    return result;
+}
+
+// The region ids as one contiguous array, copied only when the matrix is not.
+const int32_t* contiguousRegions(const cv::Mat_<int>& regions, cv::Mat_<int>& copy) {
+    if (regions.empty()) return nullptr;
+    if (regions.isContinuous()) return regions.ptr<int32_t>();
+    copy = regions.clone();
+    return copy.ptr<int32_t>();
+}
+
+// Whether smoothing with `sigma` changes finite channels at all.
+bool smoothingChangesPixels(float sigma) {
+    GaussianMask mask = buildGaussianMask(sigma);
+    normalizeMask(mask);
+    return !isIdentityMask(mask);
+}
+
+Segmentation segmentChannelSet(ChannelSet& channels, int32_t width, int32_t height,
+                               const Parameters& parameters, const cv::Mat_<int>& regions,
+                               const Workspace& workspace) {
+    cv::Mat_<int> regionCopy;
+    return segmentChannels(
+        planesOf(channels), width, height,
+        [&] {
+            for (auto& channel : channels) channel.reset();
+        },
+        parameters, contiguousRegions(regions, regionCopy), workspace);
+}
+
+}  // namespace
+
+Segmentation segmentImage(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                          const cv::Mat_<int>& regions, const Workspace& workspace) {
+    checkSegmentationInput(image.rows, image.cols, parameters, &regions);
+    bool allFinite = true;
+    ChannelSet channels = channelsFromImage(image, allFinite, workspace.pool);
+    smoothChannels(channels, parameters.sigma, allFinite, workspace.pool);
+    return segmentChannelSet(channels, image.cols, image.rows, parameters, regions, workspace);
+}
+
+Segmentation segmentBgrPhoto(const cv::Mat& bgr, const Parameters& parameters,
+                             const cv::Mat_<int>& regions, const Workspace& workspace) {
+    checkPhoto(bgr);
+    checkSegmentationInput(bgr.rows, bgr.cols, parameters, &regions);
+    std::optional<LabTables> ownTables;
+    Workspace withTables = workspace;
+    if (withTables.lab == nullptr) withTables.lab = &ownTables.emplace();
+    ChannelPlanes planes = planesFromPhoto(bgr, withTables);
+    if (smoothingChangesPixels(parameters.sigma)) {
+        ChannelSet channels = channelsFromPlanes(planes, bgr.cols, bgr.rows, workspace.pool);
+        planes.buffer.release();
+        smoothChannels(channels, parameters.sigma, true, workspace.pool);
+        return segmentChannelSet(channels, bgr.cols, bgr.rows, parameters, regions, workspace);
+    }
+    cv::Mat_<int> regionCopy;
+    const PhotoEdgeWeights photoWeights(bgr, *withTables.lab);
+    return segmentChannels(
+        planes.channels, bgr.cols, bgr.rows, [&] { planes.buffer.release(); }, parameters,
+        contiguousRegions(regions, regionCopy), workspace, &photoWeights);
+}
+
+}  // namespace segmora
