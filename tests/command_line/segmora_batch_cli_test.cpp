@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "foreign_threads.h"
 #include "program_runner.h"
 #include "scratch_files.h"
 
@@ -390,7 +391,8 @@ TEST_F(BatchCliTest, BadCommandLinesGiveOneLineAndAHint) {
     }
 }
 
-// A batch of many one-megapixel photos, stopped by a signal once the first is done.
+// A batch of many one-megapixel photos, stopped by a signal once the first is done. The
+// batch has a thread that blocks no signal from before its main, as with OpenBLAS.
 class BatchInterrupt : public ::testing::TestWithParam<int> {
   protected:
     void SetUp() override {
@@ -405,6 +407,7 @@ class BatchInterrupt : public ::testing::TestWithParam<int> {
     void TearDown() override { removeScratchDir(dir); }
 
     std::string dir;
+    ForeignThreads foreign{FOREIGN_THREADS_LIBRARY};
 };
 
 TEST_P(BatchInterrupt, KeepsFinishedLabelFilesAndNoTemporaryOnes) {

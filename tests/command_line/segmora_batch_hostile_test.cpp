@@ -20,6 +20,7 @@
 #include <sstream>
 #include <thread>
 
+#include "foreign_threads.h"
 #include "program_runner.h"
 #include "scratch_files.h"
 
@@ -231,6 +232,7 @@ TEST_F(BatchHostile, FifosAndDevicesAmongThePhotosFailAlone) {
 // A second stop signal ends the run at once, while a large photo is under way, and leaves
 // no temporary file.
 TEST_F(BatchHostile, SecondStopSignalEndsTheRunAtOnce) {
+    const ForeignThreads foreign(FOREIGN_THREADS_LIBRARY);
     addPhoto("a.png", 64, 48);
     addPhoto("b.png", 2400, 2400, 2);
     writeFile(dir + "/empty", "");
@@ -253,6 +255,7 @@ TEST_F(BatchHostile, SecondStopSignalEndsTheRunAtOnce) {
 
 // nohup, or a script's `cmd &` (SIGINT ignored): those signals must not stop the batch.
 TEST_F(BatchHostile, SignalsIgnoredAtStartStayIgnored) {
+    const ForeignThreads foreign(FOREIGN_THREADS_LIBRARY);
     for (int i = 0; i < 5; ++i) addPhoto("p" + std::to_string(i) + ".png", 500, 400, i);
     writeFile(dir + "/empty", "");
     const pid_t pid = startProgram("/bin/sh",
