@@ -2,37 +2,13 @@
 // photos' outputs would overwrite, paths cut at a NUL byte, label files kept by --resume
 // although they were made otherwise, folders it could not list, a disk that fills up, and
 // console lines mixed on a terminal.
-#include <fcntl.h>
-#include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <map>
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-#include <sstream>
-
-#include "program_runner.h"
-#include "scratch_files.h"
-
-namespace fs = std::filesystem;
+#include "batch_fixture.h"
 
 namespace {
 
-const std::string kBatch = SEGMORA_BATCH_PROGRAM;
-const std::string kSegmora = SEGMORA_PROGRAM;
-const std::string kSetpriv = "/usr/bin/setpriv";
-constexpr int kNobody = 65534;
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using namespace batch_test;
 
 // The photos of the PHOTO<TAB>COUNT lines, sorted.
 std::vector<std::string> photosOf(const std::string& out) {
@@ -42,76 +18,27 @@ std::vector<std::string> photosOf(const std::string& out) {
     return photos;
 }
 
-// Names in a folder that start with a dot, but for the list of finished files.
-std::vector<std::string> hiddenEntries(const std::string& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) {
-        const std::string name = entry.path().filename().string();
-        if (name[0] == '.' && name != ".segmora-batch-done") names.push_back(name);
-    }
-    return names;
-}
-
-class BatchTrust : public ::testing::Test {
+class BatchTrust : public BatchFixture {
   protected:
-    void SetUp() override {
-        dir = makeScratchDir("segmora_batch_trust_test");
-        ::chmod(dir.c_str(), 0755);  // for the runs as another user
-        fs::create_directories(dir + "/in");
-        out = dir + "/out";
-    }
-    void TearDown() override { removeScratchDir(dir); }
-
-    // Writes in/FILE (FILE may name a folder below in/), WIDTH x HEIGHT, from a sample.
-    std::string addPhoto(const std::string& file, int width, int height, int seed = 0) {
-        static const char* samples[] = {"chelsea.png", "coffee.png", "astronaut.png"};
-        const cv::Mat source =
-            cv::imread(std::string(SEGMORA_SAMPLES_DIR) + "/" + samples[seed % 3]);
-        cv::Mat photo;
-        cv::resize(source(cv::Rect(10 + seed % 40, 10, 200, 150)), photo, cv::Size(width, height),
-                   0, 0, cv::INTER_AREA);
-        const std::string path = dir + "/in/" + file;
-        fs::create_directories(fs::path(path).parent_path());
-        EXPECT_TRUE(cv::imwrite(path, photo));
-        return path;
-    }
-
     // Segmora's label file for a photo with the knobs of `words`.
-    std::string segmoraLabels(const std::string& photo, std::vector<std::string> words = {}) {
+    std::string segmoraLabelsWith(const std::string& photo, std::vector<std::string> words) {
         words.insert(words.end(), {"-i", photo, "-o", dir + "/ref.csv"});
         const ProgramRun run = runProgram(kSegmora, words, dir);
         EXPECT_EQ(run.exitStatus, 0) << run.err;
         return readFile(dir + "/ref.csv");
     }
 
-    ProgramRun batch(const std::vector<std::string>& words) const {
-        return runProgram(kBatch, words, dir);
-    }
-
     // segmora-batch with its standard input read from `list`.
     ProgramRun batchReading(const std::string& list, const std::vector<std::string>& words) const {
-        std::vector<std::string> arguments = {"-c", "exec \"$@\" < \"$0\"", list, kBatch};
-        arguments.insert(arguments.end(), words.begin(), words.end());
-        return runProgram("/bin/sh", arguments, dir);
+        return batchUnder("true", words, "< '" + list + "'");
     }
 
-    // The words that run segmora-batch as user nobody when this test runs as root (for
-    // whom permissions do not count), as itself otherwise; empty when nobody cannot.
-    std::vector<std::string> unprivileged(const std::vector<std::string>& words) const {
-        std::vector<std::string> run = {kBatch};
-        if (::geteuid() == 0) {
-            if (::access(kSetpriv.c_str(), X_OK) != 0) return {};
-            run = {kSetpriv, "--reuid=" + std::to_string(kNobody),
-                   "--regid=" + std::to_string(kNobody), "--clear-groups", kBatch};
-            const ProgramRun probe = runProgram(
-                kSetpriv, {run[1], run[2], run[3], "/bin/sh", "-c", "test -x \"$0\"", kBatch}, dir);
-            if (probe.exitStatus != 0) return {};
-        }
-        run.insert(run.end(), words.begin(), words.end());
-        return run;
+    void SetUp() override {
+        BatchFixture::SetUp();
+        out = dir + "/out";
     }
 
-    std::string dir, out;
+    std::string out;
 };
 
 // x.png's graph file x.nodes.csv is x.nodes.png's label file; a label file in PNG form is
@@ -194,7 +121,7 @@ TEST_F(BatchTrust, ResumeRedoesFilesMadeOtherwise) {
                   "segmora-batch: redoing '" + out + "/a.csv': it was made with other settings",
                   "segmora-batch: redoing '" + out + "/b.csv': it was made with other settings",
                   "segmora-batch: 0 done before, skipped"}));
-    EXPECT_TRUE(readFile(out + "/b.csv") == segmoraLabels(b, {"--min-size", "60"}));
+    EXPECT_TRUE(readFile(out + "/b.csv") == segmoraLabelsWith(b, {"--min-size", "60"}));
     EXPECT_NE(readFile(out + "/b.csv"), segmoraLabels(b));
     run = batch({"--resume", "--min-size=60", "-o", out, dir + "/in"});
     EXPECT_EQ(run.out, "");
