@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 #include "temporary_files.h"
 
@@ -48,6 +49,21 @@ void takeSignal(int signal) {
     errno = savedErrno;
 }
 
+// The signals this process takes: those not ignored at start.
+bool taken[std::size(kStopSignals)] = {};
+
+// Installs the handler for the signals taken. `restart`: calls under way go on after it.
+void install(bool restart) {
+    struct sigaction action = {};
+    action.sa_handler = takeSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : kStopSignals) sigaddset(&action.sa_mask, signal);
+    action.sa_flags = restart ? SA_RESTART : 0;
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+        if (taken[i]) ::sigaction(kStopSignals[i], &action, nullptr);
+    }
+}
+
 }  // namespace
 
 const char* stopSignalName(int signal) {
@@ -56,20 +72,18 @@ const char* stopSignalName(int signal) {
 
 // A handler rather than a thread that waits for the signals: blocking them works only in
 // the threads the program starts itself, and a library may have started others before
-// main (OpenBLAS does), which would take the signal with its default action.
+// main (OpenBLAS does), which would take the signal with its default action. Until the
+// work begins the handler never returns, so nothing needs restarting: a read of the list
+// is interrupted (which also lets ThreadSanitizer, which runs handlers at the next call
+// it sees, run it). Afterwards the reads and writes of the photos under way go on.
 StopSignals::StopSignals() {
-    struct sigaction action = {};
-    action.sa_handler = takeSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : kStopSignals) sigaddset(&action.sa_mask, signal);
-    action.sa_flags = SA_RESTART;  // reads and writes under way go on undisturbed
-    for (int signal : kStopSignals) {
-        if (!isIgnored(signal)) ::sigaction(signal, &action, nullptr);
-    }
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) taken[i] = !isIgnored(kStopSignals[i]);
+    install(false);
 }
 
 void StopSignals::beginWork(int fd) {
     messageFd.store(fd);
+    install(true);
     working.store(true);
 }
 
