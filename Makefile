@@ -10,7 +10,7 @@ PACKAGE_BUILD ?= build-package
 DIST ?= dist
 
 .PHONY: deps hardening-deps package-deps cluster-deps build demo test cluster-test sanitize \
-	sanitize-thread fuzz memcheck package package-test bench clean
+	sanitize-thread fuzz memcheck package package-test wheel-test bench clean
 
 deps:
 	scripts/install-deps
@@ -93,6 +93,11 @@ package: deps package-deps
 # Both packages unpacked or installed into scratch folders and tried; see scripts/package-test.
 package-test: package build
 	scripts/package-test $(BUILD) $(DIST)
+
+# The Python package: a wheel made by pip from this tree, installed into a fresh virtual
+# environment, the docs' Python examples run there; see scripts/wheel-test.
+wheel-test: deps
+	scripts/wheel-test
 
 clean:
 	rm -rf $(BUILD) build-* $(DIST)

@@ -118,9 +118,10 @@ void refusePhotoEmpty(const std::vector<std::ptrdiff_t>& shape, const HostStyle&
     refuse(Problem::PhotoEmpty, "rgb must not be empty, its shape is " + shapeText(shape, style));
 }
 
-void refusePhotoTooLarge(const std::vector<std::ptrdiff_t>& shape, const HostStyle& style) {
-    refuse(Problem::PhotoTooLarge,
-           "rgb of shape " + shapeText(shape, style) + " has too many pixels (the limit is 2^29)");
+void refusePhotoTooLarge(const std::vector<std::ptrdiff_t>& shape, const HostStyle& style,
+                         const std::string& name) {
+    refuse(Problem::PhotoTooLarge, name + " of shape " + shapeText(shape, style) +
+                                       " has too many pixels (" + pixelLimitText() + ")");
 }
 
 void refusePhotoValue(const std::vector<std::ptrdiff_t>& position, const std::string& value,
@@ -129,9 +130,9 @@ void refusePhotoValue(const std::vector<std::ptrdiff_t>& position, const std::st
                                     " is outside 0..1 (floating-point photos hold 0 to 1)");
 }
 
-void refuseRegionsKind(const std::string& kind, const HostStyle& style) {
-    refuse(Problem::RegionsKind, std::string("regions must hold integers, ") + style.boolName +
-                                     " or whole " + style.float32Name + "/" + style.float64Name +
+void refuseRegionsKind(const std::string& kind, const HostStyle& style, const std::string& name) {
+    refuse(Problem::RegionsKind, name + " must hold integers, " + style.boolName + " or whole " +
+                                     style.float32Name + "/" + style.float64Name +
                                      " numbers, not " + kind);
 }
 
@@ -142,9 +143,26 @@ void refuseRegionsShape(const std::vector<std::ptrdiff_t>& expected,
 }
 
 void refuseRegionValue(const std::vector<std::ptrdiff_t>& position, const std::string& value,
-                       const HostStyle& style) {
-    refuse(Problem::RegionValue, "regions" + positionText(position, style) + " = " + value +
+                       const HostStyle& style, const std::string& name) {
+    refuse(Problem::RegionValue, name + positionText(position, style) + " = " + value +
                                      " is not a whole number in the int32 range");
+}
+
+void refuseLabelMapShape(const std::string& name, const std::vector<std::ptrdiff_t>& shape,
+                         const std::vector<std::ptrdiff_t>& like, const HostStyle& style) {
+    refuse(Problem::RegionsShape,
+           like.empty() ? name + " must be two-dimensional, not of shape " + shapeText(shape, style)
+                        : name + " must have shape " + shapeText(like, style) +
+                              " like the labels, not " + shapeText(shape, style));
+}
+
+void refuseToleranceKind(const std::string& kind) {
+    refuse(Problem::OptionKind, "tolerance must be a real number, not " + kind);
+}
+
+void refuseTolerance(double value) {
+    refuse(Problem::OptionRange,
+           "tolerance must be a whole number from 0 to 2^31 - 1, not " + numberText(value));
 }
 
 void refuseUnknownOption(const std::string& name, const HostStyle& style) {

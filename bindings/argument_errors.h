@@ -58,15 +58,27 @@ HostError hostErrorOf(std::exception_ptr failure, const std::string& what);
 [[noreturn]] void refusePhotoEmpty(const std::vector<std::ptrdiff_t>& shape,
                                    const HostStyle& style);
 [[noreturn]] void refusePhotoTooLarge(const std::vector<std::ptrdiff_t>& shape,
-                                      const HostStyle& style);
+                                      const HostStyle& style, const std::string& name = "rgb");
 [[noreturn]] void refusePhotoValue(const std::vector<std::ptrdiff_t>& position,
                                    const std::string& value, const HostStyle& style);
-[[noreturn]] void refuseRegionsKind(const std::string& kind, const HostStyle& style);
+// `name`: the array as the call names it ("regions", or a label map of an evaluation).
+[[noreturn]] void refuseRegionsKind(const std::string& kind, const HostStyle& style,
+                                    const std::string& name = "regions");
 [[noreturn]] void refuseRegionsShape(const std::vector<std::ptrdiff_t>& expected,
                                      const std::vector<std::ptrdiff_t>& shape,
                                      const HostStyle& style);
 [[noreturn]] void refuseRegionValue(const std::vector<std::ptrdiff_t>& position,
-                                    const std::string& value, const HostStyle& style);
+                                    const std::string& value, const HostStyle& style,
+                                    const std::string& name = "regions");
+// A label map of an evaluation that is not two-dimensional (`like` empty) or not of the
+// shape `like` of the segmentation's labels.
+[[noreturn]] void refuseLabelMapShape(const std::string& name,
+                                      const std::vector<std::ptrdiff_t>& shape,
+                                      const std::vector<std::ptrdiff_t>& like,
+                                      const HostStyle& style);
+// A tolerance that is not a real number (`kind` names what it is) or not a whole number >= 0.
+[[noreturn]] void refuseToleranceKind(const std::string& kind);
+[[noreturn]] void refuseTolerance(double value);
 [[noreturn]] void refuseUnknownOption(const std::string& name, const HostStyle& style);
 [[noreturn]] void refuseOptionName(const std::string& kind, int argument);
 [[noreturn]] void refuseMissingValue(const std::string& name);

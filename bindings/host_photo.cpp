@@ -74,7 +74,8 @@ bool fitsInt32(double id) {
 
 // Refuses the first id of kind T that is not a whole number in the int32 range.
 template <class T>
-void checkIds(const HostArray& regions, PhotoSize size, const HostStyle& style) {
+void checkIds(const HostArray& regions, PhotoSize size, const HostStyle& style,
+              const std::string& name) {
     if constexpr (std::is_floating_point_v<T> || sizeof(T) > 4 ||
                   (sizeof(T) == 4 && std::is_unsigned_v<T>)) {
         const auto bad = [](T id) {
@@ -88,15 +89,15 @@ void checkIds(const HostArray& regions, PhotoSize size, const HostStyle& style) 
             }
         };
         if (const auto found = findValue<T>(regions, size, 1, bad)) {
-            refuseRegionValue(found->position, found->value, style);
+            refuseRegionValue(found->position, found->value, style, name);
         }
     }
 }
 
 template <class T>
 cv::Mat_<int> copyIds(const HostArray& regions, PhotoSize size, const HostStyle& style,
-                      cv::Mat_<int>& copy) {
-    checkIds<T>(regions, size, style);
+                      cv::Mat_<int>& copy, const std::string& name) {
+    checkIds<T>(regions, size, style, name);
     bindings::regionsFrom(static_cast<const T*>(regions.data), size.rows, size.columns,
                           regions.planeStrides(), copy);
     return copy;
@@ -160,7 +161,7 @@ void checkRegions(const HostArray& regions, PhotoSize size, const HostStyle& sty
 }
 
 cv::Mat_<int> regionsFrom(const HostArray& regions, PhotoSize size, const HostStyle& style,
-                          cv::Mat_<int>& copy) {
+                          cv::Mat_<int>& copy, const std::string& name) {
     const Strides s = regions.planeStrides();
     switch (regions.element) {
         case Element::Int32:
@@ -169,32 +170,32 @@ cv::Mat_<int> regionsFrom(const HostArray& regions, PhotoSize size, const HostSt
                                      const_cast<int*>(static_cast<const int*>(regions.data)),
                                      static_cast<size_t>(s.row) * sizeof(int));
             }
-            return copyIds<std::int32_t>(regions, size, style, copy);
+            return copyIds<std::int32_t>(regions, size, style, copy, name);
         case Element::UInt8:
-            return copyIds<std::uint8_t>(regions, size, style, copy);
+            return copyIds<std::uint8_t>(regions, size, style, copy, name);
         case Element::UInt16:
-            return copyIds<std::uint16_t>(regions, size, style, copy);
+            return copyIds<std::uint16_t>(regions, size, style, copy, name);
         case Element::UInt32:
-            return copyIds<std::uint32_t>(regions, size, style, copy);
+            return copyIds<std::uint32_t>(regions, size, style, copy, name);
         case Element::UInt64:
-            return copyIds<std::uint64_t>(regions, size, style, copy);
+            return copyIds<std::uint64_t>(regions, size, style, copy, name);
         case Element::Int8:
-            return copyIds<std::int8_t>(regions, size, style, copy);
+            return copyIds<std::int8_t>(regions, size, style, copy, name);
         case Element::Int16:
-            return copyIds<std::int16_t>(regions, size, style, copy);
+            return copyIds<std::int16_t>(regions, size, style, copy, name);
         case Element::Int64:
-            return copyIds<std::int64_t>(regions, size, style, copy);
+            return copyIds<std::int64_t>(regions, size, style, copy, name);
         case Element::Bool:
             bindings::regionsFrom(
                 static_cast<const std::uint8_t*>(regions.data), size.rows, size.columns, s,
                 [](std::uint8_t v) { return v != 0 ? 1 : 0; }, copy);
             return copy;
         case Element::Float32:
-            return copyIds<float>(regions, size, style, copy);
+            return copyIds<float>(regions, size, style, copy, name);
         case Element::Float64:
-            return copyIds<double>(regions, size, style, copy);
+            return copyIds<double>(regions, size, style, copy, name);
         default:
-            refuseRegionsKind(regions.kindName, style);
+            refuseRegionsKind(regions.kindName, style, name);
     }
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <opencv2/core.hpp>
+#include <string>
 
 #include "host_array.h"
 
@@ -31,8 +32,8 @@ void checkRegions(const HostArray& regions, PhotoSize size, const HostStyle& sty
 
 // The region ids as a row-major int matrix: a view of the host's array when it already is
 // one, else `copy` filled with them. Throws ArgumentError for an id that is not a whole
-// number in the int32 range.
+// number in the int32 range, naming the array `name` in its message.
 cv::Mat_<int> regionsFrom(const HostArray& regions, PhotoSize size, const HostStyle& style,
-                          cv::Mat_<int>& copy);
+                          cv::Mat_<int>& copy, const std::string& name = "regions");
 
 }  // namespace segmora::bindings

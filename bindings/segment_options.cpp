@@ -21,8 +21,7 @@ double inRange(Knob knob, double value, double low, double high, bool whole,
 }  // namespace
 
 Parameters parametersFrom(const KnobValues& knobs, const HostStyle& style) {
-    Parameters parameters;
-    parameters.capDivisor = 0;  // the photo default, unless given
+    Parameters parameters;  // the photo defaults, for every knob not given
     if (knobs.threshold) {
         parameters.threshold = static_cast<float>(
             inRange(Knob::Threshold, *knobs.threshold, 0, FLT_MAX, false, style));

@@ -12,7 +12,7 @@ namespace segmora::bindings {
 struct KnobValues {
     std::optional<double> threshold;
     std::optional<double> sigma;
-    std::optional<double> capDivisor;  // nothing: the photo default (500, or 3000 with regions)
+    std::optional<double> capDivisor;  // nothing: the photo default, photoCapDivisor()
     std::optional<double> minSize;
 };
 

@@ -1,13 +1,15 @@
-# Install rules for the parts that exist only in some builds: the batch program, the Octave
+# Install rules for the parts that exist only in some builds: the batch and sweep programs, the Octave
 # MEX functions with their help files, the Python module and the manual pages of the
 # programs. SegmoraInstall.cmake reads this file at the end of the top-level
 # CMakeLists.txt, when every folder has added its targets, so each part is installed
 # exactly when its target exists.
 
-if(TARGET segmora-batch)
-  install(TARGETS segmora-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  segmora_install_strip(${CMAKE_INSTALL_BINDIR} $<TARGET_FILE_NAME:segmora-batch> --strip-unneeded)
-endif()
+foreach(program segmora-batch segmora-sweep)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    segmora_install_strip(${CMAKE_INSTALL_BINDIR} $<TARGET_FILE_NAME:${program}> --strip-unneeded)
+  endif()
+endforeach()
 
 # Octave's site folder for compiled functions of its API version, as a path below the
 # install prefix (with the prefix /usr it is on Octave's default path). Each MEX file goes
@@ -25,7 +27,7 @@ if(SEGMORA_OCTAVE_CONFIG AND NOT DEFINED SEGMORA_INSTALL_OCTAVEDIR)
 endif()
 
 # Every MEX function is built into SEGMORA_OCTAVE_DIR beside its help file (SegmoraMex.cmake).
-foreach(mexName lineprobe segmora segmora_graph)
+foreach(mexName lineprobe segmora segmora_graph segmora_evaluate)
   if(TARGET ${mexName}_octave_mex AND SEGMORA_INSTALL_OCTAVEDIR)
     install(FILES ${SEGMORA_OCTAVE_DIR}/${mexName}.mex ${SEGMORA_OCTAVE_DIR}/${mexName}.m
             DESTINATION ${SEGMORA_INSTALL_OCTAVEDIR})
@@ -33,12 +35,13 @@ foreach(mexName lineprobe segmora segmora_graph)
   endif()
 endforeach()
 
-# The Python package folder as the build leaves it (__init__.py and the extension).
+# The Python package folder as the build leaves it (__init__.py, the type stub __init__.pyi,
+# the py.typed marker and the extension).
 if(TARGET segmora_python)
   set(SEGMORA_INSTALL_PYTHONDIR lib/python3/dist-packages CACHE STRING
       "Folder below the install prefix for the Python package")
   install(DIRECTORY ${CMAKE_BINARY_DIR}/python/segmora DESTINATION ${SEGMORA_INSTALL_PYTHONDIR}
-          FILES_MATCHING PATTERN "*.py" PATTERN "*.so"
+          FILES_MATCHING PATTERN "*.py" PATTERN "*.pyi" PATTERN "py.typed" PATTERN "*.so"
           PATTERN __pycache__ EXCLUDE)
   segmora_install_strip(${SEGMORA_INSTALL_PYTHONDIR}/segmora "*.so" --strip-unneeded)
 endif()

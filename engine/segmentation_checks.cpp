@@ -44,8 +44,8 @@ void checkSegmentationInput(int rows, int columns, const Parameters& parameters,
                             const cv::Mat_<int>* regions) {
     if (int64_t{rows} * columns >= kMaxPixelCount) {
         throw std::invalid_argument("image of " + std::to_string(columns) + " x " +
-                                    std::to_string(rows) +
-                                    " pixels is too large (the limit is 2^29 pixels)");
+                                    std::to_string(rows) + " pixels is too large (" +
+                                    pixelLimitText() + " pixels)");
     }
     checkParameters(parameters);
     if (regions == nullptr || regions->empty()) return;
@@ -68,7 +68,7 @@ void checkPhoto(const cv::Mat& bgr) {
 }
 
 Parameters resolvedPhotoParameters(Parameters parameters, bool withRegions) {
-    if (parameters.capDivisor == 0) parameters.capDivisor = photoParameters(withRegions).capDivisor;
+    if (parameters.capDivisor == 0) parameters.capDivisor = photoCapDivisor(withRegions);
     return parameters;
 }
 

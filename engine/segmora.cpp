@@ -6,24 +6,14 @@
 
 #include "block_pool.h"
 #include "parallel.h"
-#include "segmentation_pipeline.h"
 #include "segmentation_checks.h"
+#include "segmentation_pipeline.h"
 
 namespace segmora {
 
-namespace {
-
-constexpr float kPhotoThreshold = 500.0f;
-constexpr int kPhotoCapDivisor = 500;
-constexpr int kPhotoCapDivisorWithRegions = 3000;
-
-}  // namespace
-
 Parameters photoParameters(bool withRegions) {
     Parameters parameters;
-    parameters.threshold = kPhotoThreshold;
-    parameters.sigma = 0.0f;
-    parameters.capDivisor = withRegions ? kPhotoCapDivisorWithRegions : kPhotoCapDivisor;
+    parameters.capDivisor = photoCapDivisor(withRegions);
     return parameters;
 }
 
@@ -63,11 +53,11 @@ void Segmenter::release() {
 }
 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr) {
-    return segmentPhoto(bgr, cv::Mat_<int>(), photoParameters(false));
+    return segmentPhoto(bgr, cv::Mat_<int>(), Parameters());
 }
 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions) {
-    return segmentPhoto(bgr, regions, photoParameters(true));
+    return segmentPhoto(bgr, regions, Parameters());
 }
 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const Parameters& parameters) {
@@ -83,8 +73,9 @@ Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& re
 
 Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                                 const cv::Mat_<int>& regions) {
-    const int threads = parameters.threads != 0 ? parameters.threads : threadCount;
-    return segmentImage(image, parameters, regions, Buffers::of(buffers, threads, false));
+    const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
+    const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
+    return segmentImage(image, resolved, regions, Buffers::of(buffers, threads, false));
 }
 
 Segmentation segmentPhoto(const cv::Mat& bgr) {

@@ -113,17 +113,34 @@ TEST(SegmentPhoto, RejectsWhatItCannotTake) {
     parameters.threads = -2;
     EXPECT_THROW(segment(cv::Mat_<cv::Vec3d>(4, 4), parameters), std::invalid_argument);
     for (auto bad :
-         {+[](Parameters& p) { p.capDivisor = 0; }, +[](Parameters& p) { p.threshold = -1; },
+         {+[](Parameters& p) { p.capDivisor = -1; }, +[](Parameters& p) { p.threshold = -1; },
           +[](Parameters& p) { p.threshold = NAN; },
           +[](Parameters& p) { p.sigma = kMaxSigma * 2; }, +[](Parameters& p) { p.minSize = -1; },
           +[](Parameters& p) { p.threads = 65; }}) {
         Parameters knobs;
         bad(knobs);
         EXPECT_THROW(segment(cv::Mat_<cv::Vec3d>(4, 4), knobs), std::invalid_argument);
-        if (knobs.capDivisor != 0) {
-            EXPECT_THROW(segmentPhoto(photo, knobs), std::invalid_argument);
-        }
+        EXPECT_THROW(segmentPhoto(photo, knobs), std::invalid_argument);
     }
+}
+
+// Parameters{} holds the photo defaults: the program's labels with a region map (cap
+// divisor 3000) and without (500), through segmentPhoto and the general engine alike.
+TEST(SegmentPhoto, DefaultParametersGiveThePhotoDefaultsWithAndWithoutRegions) {
+    const cv::Mat photo = cv::imread(SEGMORA_SAMPLE_PHOTO, cv::IMREAD_COLOR);
+    ASSERT_FALSE(photo.empty()) << SEGMORA_SAMPLE_PHOTO;
+    const cv::Mat_<int> regions = blockRegions(photo.size());
+    const Segmentation withRegions = segmentPhoto(photo, regions, Parameters{});
+    EXPECT_TRUE(sameLabels(withRegions, segmentPhoto(photo, regions, photoParameters(true))));
+    EXPECT_TRUE(sameLabels(withRegions, segmentPhoto(photo, regions)));
+    // The two cap divisors give different labels here, so the check above can fail.
+    EXPECT_FALSE(sameLabels(withRegions, segmentPhoto(photo, regions, photoParameters(false))));
+    const Segmentation plain = segmentPhoto(photo, Parameters{});
+    EXPECT_TRUE(sameLabels(plain, segmentPhoto(photo, photoParameters(false))));
+    EXPECT_TRUE(sameLabels(plain, segmentPhoto(photo)));
+    const cv::Mat_<cv::Vec3d> channels = photoChannels(photo);
+    EXPECT_TRUE(sameLabels(segment(channels, Parameters{}, regions), withRegions));
+    EXPECT_TRUE(sameLabels(segment(channels, Parameters{}), plain));
 }
 
 TEST(Segmenter, KeptMovedAndReleasedSegmentersGiveTheOneShotLabels) {

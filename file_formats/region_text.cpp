@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -96,17 +97,42 @@ constexpr size_t kMaxTokenLength = 64;
 // Reads the token at the reader's position; false at end of file. `start`
 // holds bytes of the token already taken from the reader. A token longer
 // than kMaxTokenLength is cut after one byte more, which makes it malformed.
+// A token ends at white space or a comma; the comma is left to skipComma.
 bool readToken(ByteReader& in, std::string& token, const std::string& start) {
     if (start.empty()) {
         while (isSpace(in.peek())) in.advance();
     }
     token = start;
-    for (int c = in.peek(); c != EOF && !isSpace(c) && token.size() <= kMaxTokenLength;
+    for (int c = in.peek(); c != EOF && !isSpace(c) && c != ',' && token.size() <= kMaxTokenLength;
          c = in.peek()) {
         token += static_cast<char>(c);
         in.advance();
     }
     return !token.empty();
+}
+
+// Takes the comma (with the white space before it) that may follow a number, as in the
+// label files the programs write ("1, 1, 2"). Returns false when the next byte after the
+// white space is a second comma: a number is missing between them.
+bool skipComma(ByteReader& in) {
+    while (isSpace(in.peek())) in.advance();
+    if (in.peek() != ',') return true;
+    in.advance();
+    while (isSpace(in.peek())) in.advance();
+    return in.peek() != ',';
+}
+
+// The byte that a file with another separator puts after a number's digits ("1;2",
+// "1|2"): a printable byte that no number holds. 0 when there is none.
+char separatorIn(const std::string& token) {
+    size_t i = (!token.empty() && (token[0] == '+' || token[0] == '-')) ? 1 : 0;
+    const size_t digits = i;
+    while (i < token.size() && token[i] >= '0' && token[i] <= '9') ++i;
+    if (i == digits || i == token.size()) return 0;
+    const char c = token[i];
+    const bool numberByte =
+        std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '-';
+    return (c > 0x20 && c < 0x7f && !numberByte) ? c : 0;
 }
 
 bool parseInt32(const std::string& token, int& value) {
@@ -135,12 +161,23 @@ void readRegionFile(const std::string& path, cv::Mat_<int>& regions) {
     for (long long index = 0; index < cells; ++index) {
         const bool found = readToken(in, token, partialMark);
         partialMark.clear();
+        if (!found && in.peek() == ',') {
+            throw std::runtime_error("region file '" + path + "': " +
+                                     position(index, regions.cols) + " is missing before a comma");
+        }
         if (!found) {
             throw std::runtime_error("region file '" + path + "' holds " + std::to_string(index) +
                                      " numbers, but the image has " + std::to_string(cells) +
                                      " pixels; " + position(index, regions.cols) + " is missing");
         }
         int value;
+        const char separator = separatorIn(token);
+        if (separator != 0) {
+            throw std::runtime_error("region file '" + path +
+                                     "': " + position(index, regions.cols) + " is followed by '" +
+                                     separator + "': numbers are separated by white space or " +
+                                     "commas, not '" + separator + "'");
+        }
         if (!parseInt32(token, value)) {
             throw std::runtime_error(
                 "region file '" + path + "': " + position(index, regions.cols) +
@@ -148,6 +185,11 @@ void readRegionFile(const std::string& path, cv::Mat_<int>& regions) {
         }
         regions(static_cast<int>(index / regions.cols), static_cast<int>(index % regions.cols)) =
             value;
+        if (index + 1 < cells && !skipComma(in)) {
+            throw std::runtime_error("region file '" + path +
+                                     "': " + position(index + 1, regions.cols) +
+                                     " is missing between two commas");
+        }
     }
 }
 

@@ -5,15 +5,16 @@
 
 namespace segmora {
 
-// Fills `regions` (already sized rows x cols) in row-major order with the
-// whitespace-separated decimal integers of the file at `path`. Carriage
-// returns count as white space, so CRLF line ends read like LF ones; a
-// UTF-8 byte-order mark at the very start is skipped (an incomplete one, or
-// one elsewhere, is a malformed number); numbers after the first rows x cols
-// are ignored. Throws std::runtime_error naming the file (and
-// the position of the offending number) when the file cannot be read, holds
-// too few numbers, or holds a token that is not a whole 32-bit integer. A
-// token longer than 64 bytes is refused as soon as its 65th byte is read.
+// Fills `regions` (already sized rows x cols) in row-major order with the decimal
+// integers of the file at `path`, separated by white space or by a comma with or without
+// white space around it (so the programs' CSV label files read back). Carriage returns
+// count as white space, so CRLF line ends read like LF ones; a UTF-8 byte-order mark at
+// the very start is skipped (an incomplete one, or one elsewhere, is a malformed number);
+// numbers after the first rows x cols are ignored. Throws std::runtime_error naming the
+// file (and the position of the offending number) when the file cannot be read, holds too
+// few numbers, two commas without a number between them, a number followed by another
+// separator (named in the message), or a token that is not a whole 32-bit integer. A token
+// longer than 64 bytes is refused as soon as its 65th byte is read.
 void readRegionFile(const std::string& path, cv::Mat_<int>& regions);
 
 }  // namespace segmora

@@ -89,6 +89,37 @@ TEST_F(RegionFile, BadTokensNameTheirPosition) {
     }
 }
 
+TEST_F(RegionFile, CommaSeparatedLabelFilesReadBackAndOtherSeparatorsAreNamed) {
+    const std::vector<int> expected = {5, -3, 7, 2147483647, -2147483648, 0};
+    for (const std::string& text : std::vector<std::string>{
+             "5, -3, 7\n2147483647, -2147483648, 0\n\n",  // as the programs write it
+             "5,-3,7\r\n2147483647,-2147483648,0", "5 ,-3 , 7,\n2147483647 -2147483648,0,\n",
+             "\xEF\xBB\xBF"
+             "5, -3, 7, 2147483647, -2147483648, 0"}) {
+        EXPECT_EQ(read(text, 2, 3), expected) << text;
+    }
+    EXPECT_EQ(read("1, 2, 3\n", 1, 3), (std::vector<int>{1, 2, 3})) << "one row, one line feed";
+    struct Case {
+        std::string text, message;
+    };
+    const std::vector<Case> cases = {
+        {"1;2;3\n4;5;6\n",
+         "number 1 (row 0, column 0) is followed by ';': numbers are separated by white space "
+         "or commas, not ';'"},
+        {"1, 2, 3\n4|5|6", "number 4 (row 1, column 0) is followed by '|'"},
+        {"1:2 3 4 5 6", "followed by ':'"},
+        {"1, 2,, 3, 4, 5", "number 3 (row 0, column 2) is missing between two commas"},
+        {", 1, 2, 3, 4, 5, 6", "number 1 (row 0, column 0) is missing before a comma"},
+        {"1, 2, 3, 4, 5,", "holds 5 numbers"},
+        {"1, 2, 3, 4, 5x, 6",
+         "number 5 (row 1, column 1) is not a whole number in the 32-bit range: '5x'"},
+    };
+    for (const Case& c : cases) {
+        const std::string message = errorOf(c.text, 2, 3);
+        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    }
+}
+
 TEST_F(RegionFile, UnreadableFilesAreErrors) {
     cv::Mat_<int> regions(1, 1, 1);
     EXPECT_THROW(readRegionFile(path + ".missing", regions), std::runtime_error);

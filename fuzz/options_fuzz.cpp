@@ -1,9 +1,11 @@
 // The option parser on arbitrary command lines (words separated by NUL
-// bytes). Checks the pairing rules: -h or --help in an option word's place asks for
-// help; otherwise fewer than two words give no options; an unknown option word or a
-// dangling one is an error; the last pair of each option wins, -i, -r and -o pairs are
-// echoed in order (-m, -v, --graph and the photo options are not), and nothing is echoed unless
-// the whole line is good.
+// bytes). Checks the grammar: an option word takes its value joined to it ("--name=value",
+// "-xvalue") or as the next word, whatever that looks like; -h or --help in an option
+// word's place (or at an even position) asks for help, --version in an option word's place
+// for the version; otherwise fewer than two words give no options; an unknown option word
+// or a dangling one is an error; the last value of each option wins, -i, -r and -o are
+// echoed in order (-m, -v, --graph and the photo options are not), and nothing is echoed
+// unless the whole line is good.
 #include <sstream>
 #include <vector>
 
@@ -26,37 +28,66 @@ std::vector<std::string> splitWords(const std::string& text) {
 struct Expected {
     std::string image, regions, mask, output, picture, graph, echo;
     bool help = false;
+    bool version = false;
     bool badWord = false;       // unknown or dangling option word
     bool photoOptions = false;  // a value the fuzzer does not judge
 };
 
+bool isKnown(const std::string& name) {
+    return name == "-i" || name == "-r" || name == "-o" || name == "-m" || name == "-v" ||
+           name == "--graph" || segmora::isJobOption(name);
+}
+
+// The option word at words[i] as a name and a value (joined, or the next word), advancing i
+// past what it takes; false for a dangling option word.
+bool takeOption(const std::vector<std::string>& words, size_t& i, std::string& name,
+                std::string& value) {
+    const std::string& word = words[i];
+    const size_t equals = word.find('=');
+    if (word.rfind("--", 0) == 0 && equals != std::string::npos) {
+        name = word.substr(0, equals);
+        value = word.substr(equals + 1);
+    } else if (word.size() > 2 && word[0] == '-' && word[1] != '-') {
+        name = word.substr(0, 2);
+        value = word.substr(2);
+    } else {
+        name = word;
+        if (word == "-h" || word == "--help" || word == "--version") return true;
+        if (i + 1 == words.size()) return false;
+        value = words[++i];
+    }
+    return true;
+}
+
 Expected expectedFor(const std::vector<std::string>& words) {
     Expected e;
     for (size_t i = 0; i < words.size(); i += 2) {
+        if (words[i] == "-h" || words[i] == "--help") e.help = true;
+    }
+    for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
         if (word == "-h" || word == "--help") e.help = true;
-        const bool known = word == "-i" || word == "-r" || word == "-o" || word == "-m" ||
-                           word == "-v" || word == "--graph" || segmora::isJobOption(word);
-        if (!known || i + 1 == words.size()) {
+        if (word == "--version") e.version = true;
+        std::string name, value;
+        if (!takeOption(words, i, name, value) || !isKnown(name)) {
             e.badWord = true;
             continue;
         }
-        const std::string& value = words[i + 1];
-        if (segmora::isJobOption(word)) e.photoOptions = true;
-        if (word == "-i") {
+        if (segmora::isJobOption(name)) e.photoOptions = true;
+        if (name == "-i") {
             e.image = value;
             e.echo += "image_path: " + value + "\n";
-        } else if (word == "-r") {
+        } else if (name == "-r") {
             e.regions = value;
             e.echo += "region_file_path: " + value + "\n";
-        } else if (word == "-o") {
+        } else if (name == "-o") {
             e.output = value;
             e.echo += "output_path: " + value + "\n";
-        } else if (word == "-m") {
+        } else if (name == "-m") {
             e.mask = value;
-        } else if (word == "-v") {
+        } else if (name == "-v") {
             e.picture = value;
-        } else if (word == "--graph") {
+        } else if (name == "--graph") {
             e.graph = value;
         }
     }
@@ -75,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         options = segmora::parseOptions(words, echo);
     } catch (const segmora::UsageError&) {
-        check(!e.help && words.size() >= 2, "error instead of help or usage");
+        check(!e.help && !e.version && words.size() >= 2, "error instead of help or usage");
         check(e.badWord || e.photoOptions, "good command line refused");
         check(echo.str().empty(), "echo before a refused command line");
         return 0;
@@ -84,11 +115,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(options && options->help && echo.str().empty(), "help not given");
         return 0;
     }
+    if (e.version) {
+        check(options && options->version && echo.str().empty(), "version not given");
+        return 0;
+    }
     if (words.size() < 2) {
         check(!options && echo.str().empty(), "too few words accepted");
         return 0;
     }
-    check(options && !options->help && !e.badWord, "bad option word accepted");
+    check(options && !options->help && !options->version && !e.badWord, "bad option word accepted");
     check(options->job.imagePath == e.image, "image path");
     check(options->job.regionFilePath == e.regions, "region file path");
     check(options->maskPath == e.mask, "mask path");

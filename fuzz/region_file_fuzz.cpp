@@ -1,7 +1,7 @@
 // The region-file reader on arbitrary file contents. A read must either fill
-// the map exactly as a plain whitespace split and integer parse of the text
-// says, or fail with a message that names the file; never crash or accept a
-// malformed number.
+// the map exactly as a plain split (at white space, and at single commas between
+// numbers) and integer parse of the text says, or fail with a message that names the
+// file; never crash or accept a malformed number.
 #include <algorithm>
 #include <charconv>
 #include <fstream>
@@ -26,7 +26,7 @@ std::optional<std::vector<int>> expectedCells(std::string text, size_t cells) {
     while (numbers.size() < cells) {
         while (i < text.size() && isBlank(text[i])) ++i;
         size_t end = i;
-        while (end < text.size() && !isBlank(text[end])) ++end;
+        while (end < text.size() && !isBlank(text[end]) && text[end] != ',') ++end;
         if (end == i) return std::nullopt;
         if (end - i > 64) return std::nullopt;  // longer than any number, leading zeros included
         // from_chars takes no plus sign, and "-+1" must stay malformed.
@@ -37,6 +37,14 @@ std::optional<std::vector<int>> expectedCells(std::string text, size_t cells) {
         if (error != std::errc() || stop != text.data() + end) return std::nullopt;
         numbers.push_back(value);
         i = end;
+        if (numbers.size() == cells) break;
+        // One comma may follow a number, with white space on either side.
+        while (i < text.size() && isBlank(text[i])) ++i;
+        if (i < text.size() && text[i] == ',') {
+            ++i;
+            while (i < text.size() && isBlank(text[i])) ++i;
+            if (i < text.size() && text[i] == ',') return std::nullopt;
+        }
     }
     return numbers;
 }

@@ -65,6 +65,10 @@ set(contents "the Segmora program")
 if(TARGET segmora-batch)
   list(APPEND contents "segmora-batch, which segments many photos in one run")
 endif()
+if(TARGET segmora-sweep)
+  list(APPEND contents "segmora-sweep, which scores superpixels of a folder of photos against \
+ground truths for many knob settings")
+endif()
 list(APPEND contents "the static library libsegmora with its C++ header and CMake package")
 if(TARGET segmora_octave_mex)
   list(APPEND contents "the Octave function segmora (the same segmentation)")
@@ -72,6 +76,10 @@ endif()
 if(TARGET segmora_graph_octave_mex)
   list(APPEND contents "the Octave function segmora_graph (sizes, centroids, colours and \
 neighbours of superpixels)")
+endif()
+if(TARGET segmora_evaluate_octave_mex)
+  list(APPEND contents "the Octave function segmora_evaluate (superpixel quality against \
+ground truth)")
 endif()
 if(TARGET lineprobe_octave_mex)
   list(APPEND contents "the Octave function lineprobe (the largest absolute value on the \

@@ -5,7 +5,8 @@
 # those targets when the build system is generated, so moving their files needs no change
 # here (the engine's block pools, target segmora_memory, and the binding's layout
 # conversions, target segmora_bindings, likewise). The segmora MEX function is packaged when bindings/octave/segmora_mex.cpp and its help file
-# bindings/octave/segmora.m exist; segmora_graph (the superpixel graph) comes with it.
+# bindings/octave/segmora.m exist; segmora_graph (the superpixel graph) and segmora_evaluate
+# (superpixel measures) come with it.
 
 set(octavePackageDir ${PROJECT_BINARY_DIR}/packaging/octave)
 
@@ -13,6 +14,9 @@ set(segmoraMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_mex.cpp)
 set(segmoraHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora.m)
 set(graphMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_graph_mex.cpp)
 set(graphHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_graph.m)
+set(evaluateMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_evaluate_mex.cpp)
+set(evaluateHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_evaluate.m)
+set(octaveArraysHeader ${PROJECT_SOURCE_DIR}/bindings/octave/octave_arrays.h)
 set(octaveDescription "lineprobe returns the largest absolute value of a matrix on the \
 digital straight line between pairs of pixels.")
 if(EXISTS ${segmoraMexSource} AND EXISTS ${segmoraHelp})
@@ -52,6 +56,9 @@ set(segmoraMexSource [[${segmoraMexSource}]])
 set(segmoraHelp [[${segmoraHelp}]])
 set(graphMexSource [[${graphMexSource}]])
 set(graphHelp [[${graphHelp}]])
+set(evaluateMexSource [[${evaluateMexSource}]])
+set(evaluateHelp [[${evaluateHelp}]])
+set(octaveArraysHeader [[${octaveArraysHeader}]])
 ")
 
 add_custom_target(octave_package

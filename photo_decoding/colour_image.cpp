@@ -30,8 +30,8 @@ bool isTooLarge(uint64_t width, uint64_t height) {
 }
 
 [[noreturn]] void failTooLarge(const std::string& path, uint64_t width, uint64_t height) {
-    fail(path, std::to_string(width) + " x " + std::to_string(height) +
-                   " pixels is too large (the limit is 2^29 pixels)");
+    fail(path, std::to_string(width) + " x " + std::to_string(height) + " pixels is too large (" +
+                   pixelLimitText() + " pixels)");
 }
 
 // The photo decoded by the project's own JPEG or PNG reader, or an empty

@@ -54,9 +54,10 @@ Shape checkLabels(const mxArray* labels) {
     if (static_cast<double>(shape.rows) * static_cast<double>(shape.columns) >= kMaxPixels ||
         static_cast<double>(shape.rows) >= kMaxPixels ||
         static_cast<double>(shape.columns) >= kMaxPixels) {
-        mexErrMsgIdAndTxt("segmora:tooLarge", "labels have %lu x %lu pixels; the limit is 2^29",
+        mexErrMsgIdAndTxt("segmora:tooLarge", "labels have %lu x %lu pixels; %s",
                           static_cast<unsigned long>(shape.rows),
-                          static_cast<unsigned long>(shape.columns));
+                          static_cast<unsigned long>(shape.columns),
+                          segmora::pixelLimitText().c_str());
     }
     return shape;
 }

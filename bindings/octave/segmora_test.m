@@ -10,7 +10,7 @@ testKnobsAgainstReference(samplesDir, reference, scratchDir);
 testImageKinds(program, samplesDir, scratchDir);
 testSmallPhotos();
 testMalformedCalls();
-testHelp();
+testHelp(samplesDir);
 printf('segmora_test: all passed\n');
 end
 
@@ -36,16 +36,25 @@ for k = 1:numel(photos)
   rgb = readPhoto(fullfile(samplesDir, photos(k).name));
   [labels, count] = segmora(rgb);
   assert(class(labels), 'double');
-  expectFixedAnswer(labels, count, [name '.plain'], sums, counts);
+  expectFixedAnswer(labels, count, [name '.plain'], goldenDir, sums, counts);
   regions = int32(dlmread(fullfile(goldenDir, 'regions', [name '.txt'])));
   [labels, count] = segmora(rgb, regions);
-  expectFixedAnswer(labels, count, [name '.regions'], sums, counts);
+  expectFixedAnswer(labels, count, [name '.regions'], goldenDir, sums, counts);
   [again, againCount] = segmora(rgb, double(regions));
   assert(isequal(again, labels) && againCount == count, 'double regions differ (%s)', name);
 end
 end
 
-function expectFixedAnswer(labels, count, key, sums, counts)
+function expectFixedAnswer(labels, count, key, goldenDir, sums, counts)
+fixed = double(imread(fullfile(goldenDir, 'labels', [key '.png'])));
+assert(isequal(size(labels), size(fixed)), 'labels of %s have the wrong size', key);
+[rows, columns] = find(labels' != fixed');  % row by row: the first is the first in raster order
+if !isempty(rows)
+  y = columns(1);
+  x = rows(1);
+  error('%d of %d labels of %s differ from the fixed map; the first at row %d, column %d (from 1): %d, not %d', ...
+        numel(rows), numel(labels), key, y, x, labels(y, x), fixed(y, x));
+end
 digest = hash('sha256', labelText(labels));
 assert(any(strcmp(sums, [digest '  ' key '.csv'])), 'labels of %s differ from the fixed answer', key);
 assert(any(strcmp(counts, sprintf('%s %d', key, count))), 'count %d of %s is not the fixed one', count, key);
@@ -253,7 +262,7 @@ function m = setElement(m, index, value)
 m(index) = value;
 end
 
-function testHelp()
+function testHelp(samplesDir)
 text = evalc('help segmora');
 lines = strsplit(fileread(which('segmora.m')), "\n");
 assert(strncmp(lines{2}, '%SEGMORA Superpixels of a colour photo', 38), 'summary line: %s', lines{2});
@@ -262,5 +271,22 @@ words = {'raster order', 'int32', 'Example', 'See also', 'lineprobe', 'segmora:b
          'uint16', 'logical', 'alpha'};
 for k = 1:numel(words)
   assert(!isempty(strfind(text, words{k})), 'help text lacks "%s"', words{k});
+end
+% The defaults the help states are those a call without knobs uses: the same labels, with
+% and without regions (where the two cap divisors give different labels on this crop).
+said = @(pattern) str2double(regexp(text, pattern, 'tokens', 'once'));
+threshold = said('number >= 0 \(default (\d+)\)');
+sigma = said('\(default (\d+): none\)');
+caps = said('number >= 1 \(default (\d+), or (\d+) with REGIONS\)');
+minSize = said('whole number >= 0 \(default (\d+)\)');
+assert(numel(caps) == 2 && all(isfinite([threshold; sigma; caps(:); minSize])), 'defaults: %s', text);
+rgb = readPhoto(fullfile(samplesDir, 'chelsea.png'))(41:130, 61:180, :);
+regions = int32(floor((0:89)' / 30) * 4 + floor((0:119) / 40));
+for k = 1:2
+  ids = {[], regions}{k};
+  stated = segmora(rgb, ids, 'Threshold', threshold, 'Sigma', sigma, 'CapDivisor', caps(k), ...
+                   'MinSize', minSize);
+  assert(isequal(segmora(rgb, ids), stated), 'the help''s defaults differ (%d)', k);
+  assert(!isequal(segmora(rgb, ids, 'CapDivisor', caps(3 - k)), stated), 'caps alike (%d)', k);
 end
 end

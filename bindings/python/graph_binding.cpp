@@ -78,7 +78,7 @@ Input checkLabels(const py::object& object) {
         labels.array.shape(0) >= segmora::kMaxPixelCount ||
         labels.array.shape(1) >= segmora::kMaxPixelCount) {
         throw py::value_error("labels of shape " + shapeOf(labels.array) +
-                              " have too many pixels (the limit is 2^29)");
+                              " have too many pixels (" + segmora::pixelLimitText() + ")");
     }
     return labels;
 }

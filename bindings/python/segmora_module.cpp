@@ -12,11 +12,13 @@
 #include <optional>
 #include <string>
 
+#include "evaluation_binding.h"
 #include "graph_binding.h"
 #include "host_photo.h"
 #include "python_arguments.h"
 #include "segment_options.h"
 #include "segmora/segmora.h"
+#include "segmora_version.h"
 
 namespace py = pybind11;
 namespace bindings = segmora::bindings;
@@ -138,6 +140,12 @@ class Segmenter {
 PYBIND11_MODULE(_segmora, module) {
     module.doc() = "The compiled core of the segmora package; use the package's functions.";
     module.attr("__version__") = SEGMORA_VERSION;
+    // The photo defaults of segmora.h: the package's signatures and help take them from here.
+    module.attr("DEFAULT_THRESHOLD") = static_cast<double>(segmora::kDefaultThreshold);
+    module.attr("DEFAULT_SIGMA") = static_cast<double>(segmora::kDefaultSigma);
+    module.attr("DEFAULT_MIN_SIZE") = segmora::kMinSegmentSize;
+    module.attr("PHOTO_CAP_DIVISOR") = segmora::kPhotoCapDivisor;
+    module.attr("PHOTO_CAP_DIVISOR_WITH_REGIONS") = segmora::kPhotoCapDivisorWithRegions;
     module.def("segment", &segment, py::arg("rgb"), py::arg("regions"), py::arg("threshold"),
                py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"));
     py::class_<Segmenter>(module, "Segmenter")
@@ -147,4 +155,5 @@ PYBIND11_MODULE(_segmora, module) {
         .def("release", &Segmenter::release)
         .def_property_readonly("threads", &Segmenter::threads);
     segmora::python::addGraph(module);
+    segmora::python::addEvaluation(module);
 }

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     const cv::Mat_<int> regions =
         withRegions ? readRegions(argv[6], bgr.size()) : cv::Mat_<int>(bgr.size(), 1);
     int capDivisor = std::atoi(argv[4]);
-    if (capDivisor == 0) capDivisor = withRegions ? 3000 : 500;
+    if (capDivisor == 0) capDivisor = segmora::photoCapDivisor(withRegions);
     int count = 0;
     cv::Mat_<int> labels;
     segmora::segmentImageReference(channels, std::strtof(argv[3], nullptr),

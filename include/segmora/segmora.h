@@ -14,8 +14,10 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <opencv2/core.hpp>
+#include <string>
 #include <vector>
 
 // Marks what the library exports; everything else in it is hidden.
@@ -30,9 +32,27 @@ namespace segmora {
 // Images must have fewer pixels than this (2^29); larger ones are refused.
 constexpr int64_t kMaxPixelCount = int64_t{1} << 29;
 
+// The words every refusal of an image of kMaxPixelCount pixels or more carries, in the
+// library, the programs and the bindings alike: "the limit is 2^29".
+inline std::string pixelLimitText() {
+    int power = 0;
+    while ((int64_t{1} << power) < kMaxPixelCount) ++power;
+    return "the limit is 2^" + std::to_string(power);
+}
+
+// The photo defaults, said here once: what a default-constructed Parameters holds and what
+// Segmora, segmora-batch, Python and Octave use for a knob that is not given.
+constexpr float kDefaultThreshold = 500.0f;
+constexpr float kDefaultSigma = 0.0f;  // no smoothing
 // The default minimum size: superpixels below this many pixels are absorbed by a
 // neighbour, whatever the regions (unless the whole image is smaller).
 constexpr int kMinSegmentSize = 5;
+// The photo default of the cap divisor: 500, or 3000 with a region map.
+constexpr int kPhotoCapDivisor = 500;
+constexpr int kPhotoCapDivisorWithRegions = 3000;
+constexpr int photoCapDivisor(bool withRegions) {
+    return withRegions ? kPhotoCapDivisorWithRegions : kPhotoCapDivisor;
+}
 
 // The channels segmentPhoto works on are L * kLightnessScale, a and b of the photo's 8-bit
 // Lab values (L stretched to 0..255, a and b offset by 128).
@@ -46,15 +66,16 @@ struct Segmentation {
 };
 
 // The knobs of a segmentation. Every value outside its range is refused with
-// std::invalid_argument naming the knob.
+// std::invalid_argument naming the knob. A default-constructed Parameters holds the photo
+// defaults: with it every call gives the program's labels, with a region map or without.
 struct Parameters {
     // Merge threshold constant, finite and >= 0: larger gives larger superpixels.
-    float threshold = 500.0f;
+    float threshold = kDefaultThreshold;
     // Gaussian smoothing of the channels before the edges, 0 .. kMaxSigma; 0: none.
-    float sigma = 0.0f;
-    // A superpixel holds at most pixels / capDivisor + 20 pixels; >= 1, or 0 for the
-    // photo default (500, or 3000 with a region map).
-    int capDivisor = 500;
+    float sigma = kDefaultSigma;
+    // A superpixel holds at most pixels / capDivisor + 20 pixels; >= 1, or 0 (the default)
+    // for the photo default, photoCapDivisor(): 500, or 3000 with a non-empty region map.
+    int capDivisor = 0;
     // Threads inside one call, 0 .. 64; 0: one per core, at most 8. Results never depend on it.
     int threads = 0;
     // Superpixels below this many pixels are absorbed by a neighbour, >= 0 (0 and 1: none).
@@ -64,8 +85,8 @@ struct Parameters {
 // The largest sigma accepted (the smoothing mask has 4 * sigma + 1 taps per side).
 constexpr float kMaxSigma = 100.0f;
 
-// The parameters the program uses for a photo: threshold 500, no smoothing, cap divisor
-// 500, or 3000 when a region map is given, minimum size 5.
+// The parameters the program uses for a photo: Parameters{} with the cap divisor spelt out,
+// photoCapDivisor(withRegions). Both give the same labels.
 SEGMORA_API Parameters photoParameters(bool withRegions);
 
 // A worker that keeps its warm buffers from one call to the next: segmenting many photos
@@ -86,7 +107,7 @@ class SEGMORA_API Segmenter {
     // `bgr`: 8-bit, three channels (CV_8UC3) in blue-green-red order, as cv::imread gives
     // it; an empty photo is refused. `regions`: one region id per pixel (the photo's size);
     // two superpixels merge only when their ids are equal. Without `parameters`, those of
-    // photoParameters(); with them, capDivisor 0 picks the photo default, and
+    // Parameters{}; with them, capDivisor 0 picks the photo default, and
     // `parameters.threads` (when not 0) overrides the Segmenter's.
     Segmentation segmentPhoto(const cv::Mat& bgr);
     Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions);
@@ -95,8 +116,9 @@ class SEGMORA_API Segmenter {
                               const Parameters& parameters);
 
     // The general engine on three channels per pixel (e.g. L * kLightnessScale, a, b as
-    // doubles). An empty `regions` means one region everywhere. Runs on
-    // `parameters.threads` threads when that is not 0, else on the Segmenter's.
+    // doubles). An empty `regions` means one region everywhere; capDivisor 0 picks the
+    // photo default as segmentPhoto does. Runs on `parameters.threads` threads when that is
+    // not 0, else on the Segmenter's.
     Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                          const cv::Mat_<int>& regions = cv::Mat_<int>());
 
@@ -157,7 +179,49 @@ constexpr int kMaxGraphCount = 1 << 20;
 // Refuses with std::invalid_argument: labels and photo of different sizes, another photo
 // type (an empty cv::Mat() too), a label outside 1 .. s.count, and a count above
 // max(pixels, kMaxGraphCount).
-SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr);
-SuperpixelGraph describe(const Segmentation& s);
+SEGMORA_API SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr);
+SEGMORA_API SuperpixelGraph describe(const Segmentation& s);
+
+// ---------------------------------------------------------------------------------------
+// Superpixel quality against ground truth (docs/evaluation.md gives every definition).
+//
+//     segmora::Evaluation e = segmora::evaluate(s, {truth1, truth2}, photo);
+//     // e.boundaryRecall, e.undersegmentationError, ...: means over the two truths
+//
+// Labels of the segmentation and of the truths may be any int values (s.count is not
+// read): pixels belong to the same segment when their labels are equal.
+
+struct EvaluationOptions {
+    // Boundary pixels at most this far apart (the larger of the row and column distances)
+    // match; >= 0.
+    int tolerance = 2;
+    // Label 0 in a truth marks unlabelled pixels: they leave the truth's side of every
+    // measure (boundary recall and precision, undersegmentation error, achievable
+    // accuracy); explained variation and compactness never read a truth.
+    bool ignoreZero = false;
+};
+
+struct Evaluation {
+    int count = 0;   // distinct labels of the segmentation
+    int truths = 0;  // truths the measures are averaged over
+    // Means over the truths; NaN without truths (undersegmentation error and achievable
+    // accuracy also for a truth with no labelled pixel).
+    double boundaryRecall = std::numeric_limits<double>::quiet_NaN();
+    double boundaryPrecision = std::numeric_limits<double>::quiet_NaN();
+    double undersegmentationError = std::numeric_limits<double>::quiet_NaN();
+    double achievableAccuracy = std::numeric_limits<double>::quiet_NaN();
+    // Of the photo's red, green and blue values; NaN without a photo or on one colour.
+    double explainedVariation = std::numeric_limits<double>::quiet_NaN();
+    double compactness = 0;
+};
+
+// The measures of `s` against `truths` (each the labels' size), with the explained
+// variation of the photo `bgr` (CV_8UC3 of the labels' size) or without it. Refuses with
+// std::invalid_argument: empty labels, a truth or photo of another size, another photo
+// type, a negative tolerance.
+SEGMORA_API Evaluation evaluate(const Segmentation& s, const std::vector<cv::Mat_<int>>& truths,
+                                const cv::Mat& bgr, const EvaluationOptions& options = {});
+SEGMORA_API Evaluation evaluate(const Segmentation& s, const std::vector<cv::Mat_<int>>& truths,
+                                const EvaluationOptions& options = {});
 
 }  // namespace segmora

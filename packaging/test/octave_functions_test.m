@@ -37,5 +37,10 @@ function octave_functions_test(photo, labelFile, folder)
   assert(! isempty(get_help_text('segmora_graph')), 'segmora_graph: no help text');
   g = segmora_graph(labels, rgb);
   assert(isequal(g.Area, accumarray(labels(:), 1)), 'segmora_graph: areas differ');
-  disp('octave_functions_test: lineprobe, segmora and segmora_graph passed');
+  % segmora_evaluate too: those labels against themselves.
+  assert(! isempty(get_help_text('segmora_evaluate')), 'segmora_evaluate: no help text');
+  s = segmora_evaluate(labels, labels, rgb);
+  assert(s.BoundaryRecall == 1 && s.UndersegmentationError == 0 && s.Count == max(labels(:)),
+         'segmora_evaluate: labels against themselves do not score perfectly');
+  disp('octave_functions_test: lineprobe, segmora, segmora_graph and segmora_evaluate passed');
 end

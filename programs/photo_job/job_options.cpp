@@ -1,6 +1,7 @@
 #include "job_options.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -37,22 +38,33 @@ std::optional<float> parseFloat(const std::string& text, double highest) {
 struct JobOption {
     const char* word;
     const char* valueName;
-    const char* wants;  // for messages: "--sigma wants WANTS, not 'x'"
-    const char* help;
+    std::string wants;  // for messages: "--sigma wants WANTS, not 'x'"
+    std::string help;
 };
+
+// A default or limit of segmora.h as the help says it: "500", "0", "100".
+std::string numberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
 
 const std::vector<JobOption>& jobOptions() {
     static const std::vector<JobOption> options = {
         {"--threshold", "T", "a number from 0 up",
-         "merge threshold; larger gives larger superpixels (default 500)"},
-        {"--sigma", "S", "a number from 0 to 100",
-         "Gaussian smoothing before the edges (default 0: none)"},
+         "merges within the size cap: lower splits more (default " +
+             numberText(kDefaultThreshold) + ")"},
+        {"--sigma", "S", "a number from 0 to " + numberText(kMaxSigma),
+         "Gaussian smoothing before the edges (default " + numberText(kDefaultSigma) + ": none)"},
         {"--cap-divisor", "N", "a whole number from 1 up",
-         "a superpixel holds at most pixels/N + 20 pixels (default 500, 3000 with regions)"},
+         "sets the scale: at most pixels/N + 20 pixels a superpixel,\n"
+         "so about N or more of them (default " +
+             std::to_string(kPhotoCapDivisor) + ", " + std::to_string(kPhotoCapDivisorWithRegions) +
+             " with regions)"},
         {"--min-size", "N", "a whole number from 0 up",
-         "smaller superpixels are absorbed by a neighbour (default 5)"},
-        {"--format", "F", "csv, png, npy or tiff",
-         "label file form: csv, png, npy or tiff (default: by extension, else csv)"},
+         "smaller superpixels are absorbed by a neighbour (default " +
+             std::to_string(kMinSegmentSize) + ")"},
+        {"--format", "F", "csv, png, npy or tiff", "label file form: csv, png, npy or tiff"},
     };
     return options;
 }
@@ -100,14 +112,21 @@ void setJobOption(PhotoJob& job, const std::string& word, const std::string& val
     }
 }
 
-std::string jobOptionsUsage(int indent, int column) {
+std::string jobOptionsUsage(int indent, int column, const std::string& formatDefault) {
     std::string text;
     for (const JobOption& option : jobOptions()) {
         std::string line =
             std::string(static_cast<size_t>(indent), ' ') + option.word + " " + option.valueName;
         line.append(static_cast<size_t>(std::max<int>(1, column - static_cast<int>(line.size()))),
                     ' ');
-        text += line + option.help + "\n";
+        std::string help = option.help;
+        if (std::string(option.word) == "--format") help += " (default: " + formatDefault + ")";
+        // A description of two lines goes on below the first, at the same column.
+        const size_t lineEnd = help.find('\n');
+        if (lineEnd != std::string::npos) {
+            help.insert(lineEnd + 1, std::string(static_cast<size_t>(column), ' '));
+        }
+        text += line + help + "\n";
     }
     return text;
 }

@@ -22,7 +22,8 @@ bool isJobOption(const std::string& word);
 void setJobOption(PhotoJob& job, const std::string& word, const std::string& value);
 
 // Usage lines of these options, each ended by a line feed, indented by `indent` spaces
-// with the descriptions starting at column `column`.
-std::string jobOptionsUsage(int indent, int column);
+// with the descriptions starting at column `column`; `formatDefault` says which label file
+// form the program writes without --format.
+std::string jobOptionsUsage(int indent, int column, const std::string& formatDefault);
 
 }  // namespace segmora

@@ -19,8 +19,8 @@ struct PhotoJob {
     std::string outputPath;      // empty: no label file
     std::string picturePath;     // empty: no boundary picture
     std::string graphPrefix;     // empty: no graph files PREFIX.nodes.csv, PREFIX.edges.csv
-    // The knobs; capDivisor 0 picks the photo default (500, or 3000 with a region map).
-    Parameters parameters{500.0f, 0.0f, 0, 0, kMinSegmentSize};
+    // The knobs, the photo defaults unless set (capDivisor 0: 500, or 3000 with a region map).
+    Parameters parameters;
     // The label file's form; nothing: told by the extension of outputPath.
     std::optional<LabelFormat> labelFormat;
     // Set for outputs whose names the program made in a folder it holds open: the label

@@ -16,6 +16,7 @@
 #include "batch_options.h"
 #include "batch_run.h"
 #include "graph_files.h"
+#include "option_words.h"
 #include "output_names.h"
 #include "photo_list.h"
 #include "regular_file.h"
@@ -46,11 +47,12 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-// The region map of a photo: the first of REGION_DIR/NAME.txt, .png, .npy, .tif and .tiff
-// that exists, else the .txt one (whose absence the photo's job then reports).
+// The region map of a photo: the first of REGION_DIR/NAME.txt, .png, .npy, .tif, .tiff and
+// .csv (an earlier batch's label file) that exists, else the .txt one (whose absence the photo's
+// job then reports).
 std::string regionMapFor(const std::string& regionDir, const std::string& name) {
     const std::string base = regionDir + "/" + name;
-    for (const char* extension : {".txt", ".png", ".npy", ".tif", ".tiff"}) {
+    for (const char* extension : {".txt", ".png", ".npy", ".tif", ".tiff", ".csv"}) {
         if (exists(base + extension)) return base + extension;
     }
     return base + ".txt";
@@ -155,6 +157,11 @@ std::optional<BatchPlan> planBatch(const std::vector<std::string>& words, std::i
         options = parseBatchOptions(words);
         if (options.help) {
             std::cout << batchUsage() << std::flush;
+            status = 0;
+            return std::nullopt;
+        }
+        if (options.version) {
+            std::cout << versionLine("segmora-batch") << std::endl;
             status = 0;
             return std::nullopt;
         }

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace segmora {
 
@@ -82,13 +83,14 @@ std::string progressText(size_t done, size_t total, size_t failed, double second
 }
 
 BatchConsole::BatchConsole(int outFd, int errFd, bool showProgress, size_t total,
-                           std::optional<size_t> skipped)
+                           std::optional<size_t> skipped, std::string program)
     : outFd(outFd),
       errFd(errFd),
       showProgress(showProgress),
       outputOnTerminal(outFd >= 0 && ::isatty(outFd) == 1),
       total(total),
       skipped(skipped),
+      program(std::move(program)),
       start(std::chrono::steady_clock::now()) {}
 
 void BatchConsole::finished(const std::string& photo, int count) {
@@ -101,20 +103,19 @@ void BatchConsole::finished(const std::string& photo, int count) {
     }
     if (!lost && !writeAll(outFd, line)) {
         lost = true;
-        writeError(std::string("segmora-batch: cannot write to standard output: ") +
-                   std::strerror(errno) + "\n");
+        writeError(program + ": cannot write to standard output: " + std::strerror(errno) + "\n");
     }
 }
 
 void BatchConsole::failed(const std::string& photo, const std::string& reason) {
     std::lock_guard<std::mutex> guard(lock);
     ++failedPhotos;
-    writeError("segmora-batch: " + escapedName(photo) + ": " + escapedName(reason) + "\n");
+    writeError(program + ": " + escapedName(photo) + ": " + escapedName(reason) + "\n");
 }
 
 void BatchConsole::note(const std::string& message) {
     std::lock_guard<std::mutex> guard(lock);
-    writeError("segmora-batch: " + message + "\n");
+    writeError(program + ": " + message + "\n");
 }
 
 void BatchConsole::redraw() {

@@ -28,13 +28,15 @@ std::string escapedName(const std::string& name);
 // clears before a PHOTO<TAB>COUNT line is written to a terminal).
 class BatchConsole {
   public:
-    // `skipped`: the photos a resumed batch found done before (nothing: not resumed).
+    // `skipped`: the photos a resumed batch found done before (nothing: not resumed);
+    // `program`: the name that starts every message.
     BatchConsole(int outFd, int errFd, bool showProgress, size_t total,
-                 std::optional<size_t> skipped = std::nullopt);
+                 std::optional<size_t> skipped = std::nullopt,
+                 std::string program = "segmora-batch");
 
     void finished(const std::string& photo, int count);
     void failed(const std::string& photo, const std::string& reason);
-    // A line "segmora-batch: MESSAGE" on standard error.
+    // A line "PROGRAM: MESSAGE" on standard error.
     void note(const std::string& message);
     void redraw();
     // Draws the progress line a last time and ends it.
@@ -54,6 +56,7 @@ class BatchConsole {
     const bool outputOnTerminal;  // perhaps the terminal of the progress line
     const size_t total;
     const std::optional<size_t> skipped;
+    const std::string program;
     const std::chrono::steady_clock::time_point start;
     std::mutex lock;
     size_t finishedPhotos = 0, failedPhotos = 0;

@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "job_options.h"
+#include "option_words.h"
 
 namespace segmora {
 
@@ -80,6 +81,7 @@ const std::vector<BatchOption>& batchOptionTable() {
         {"", "--graph", nullptr, &BatchOptions::graph},
         {"", "--no-sync", nullptr, &BatchOptions::noSync},
         {"-h", "--help", nullptr, &BatchOptions::help},
+        {"", "--version", nullptr, &BatchOptions::version},
     };
     return table;
 }
@@ -88,11 +90,9 @@ const std::vector<BatchOption>& batchOptionTable() {
 // option's letter) when there is one.
 const BatchOption* findOption(const std::string& word, std::string& name,
                               std::optional<std::string>& joined) {
-    const bool isLong = word.compare(0, 2, "--") == 0;
-    const size_t equals = word.find('=');
-    name = isLong ? word.substr(0, equals) : word.substr(0, 2);
-    if (isLong && equals != std::string::npos) joined = word.substr(equals + 1);
-    if (!isLong && word.size() > 2) joined = word.substr(2);
+    OptionWord split = splitOptionWord(word);
+    name = std::move(split.name);
+    joined = std::move(split.joined);
     for (const BatchOption& option : batchOptionTable()) {
         if (name == option.shortName || name == option.longName) return &option;
     }
@@ -150,7 +150,7 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& words) {
         }
     }
     options.durable = !options.noSync;
-    if (options.help) return options;
+    if (options.help || options.version) return options;
     if (options.outputDir.empty()) throw UsageError("no output folder: give one with -o");
     if (options.inputs.empty()) throw UsageError("no photos: give photos, folders or -");
     for (const std::string& input : options.inputs) {
@@ -166,7 +166,8 @@ std::string batchUsage() {
            "  -o OUT_DIR         label file OUT_DIR/NAME.csv (or .png, .npy, .tiff by --format)\n"
            "                     for each photo NAME.EXT\n"
            "  -j, --jobs JOBS    photos segmented at once (default: one per processor)\n"
-           "  -r REGION_DIR      region map REGION_DIR/NAME.txt (or .png, .npy, .tif, .tiff)\n"
+           "  -r REGION_DIR      region map REGION_DIR/NAME.txt (or .png, .npy, .tif, .tiff,\n"
+           "                     .csv: a label folder of an earlier run feeds back in)\n"
            "  -v PICTURE_DIR     boundary picture PICTURE_DIR/NAME.png for each photo\n"
            "  -R, --recursive    search folders below the given ones too; OUT_DIR, REGION_DIR\n"
            "                     and PICTURE_DIR mirror the folders below\n"
@@ -179,8 +180,9 @@ std::string batchUsage() {
            "                     the others\n"
            "  --no-sync          do not flush each file to the disk before it takes its name\n"
            "                     (faster, but a power cut may leave files cut short)\n" +
-           jobOptionsUsage(2, 21) +
+           jobOptionsUsage(2, 21, "csv") +
            "  -h, --help         this help\n"
+           "  --version          the version\n"
            "Values follow their option as the next word, or joined: -j4, --jobs=4.\n"
            "Prints PHOTO<TAB>SUPERPIXELS for each finished photo (backslash, tab, line feed\n"
            "and carriage return in PHOTO written as \\\\, \\t, \\n, \\r). Exit status: 0 all\n"

@@ -30,6 +30,7 @@ struct BatchOptions {
     bool noSync = false;         // --no-sync
     bool durable = true;         // false after --no-sync: files are not flushed to the disk
     bool help = false;
+    bool version = false;  // --version
     // The knobs and label format of every photo (its paths are not used).
     PhotoJob photoSettings;
     std::vector<std::string> inputs;  // photos, folders, or "-" for a list on standard input

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace segmora {
 namespace {
 
@@ -127,9 +129,59 @@ TEST(BatchCommandLine, EveryValueSpellingGivesTheSameOptions) {
     EXPECT_FALSE(parseBatchOptions({"-o", "out", "a"}).photoSettings.labelFormat);
 }
 
-TEST(BatchCommandLine, HelpNeedsNothingElse) {
+// Each valued option as two words and as one (joined after '=' or after the letter).
+TEST(BatchCommandLine, EveryValuedOptionTakesBothForms) {
+    struct Case {
+        std::string option, value;
+        std::function<std::string(const BatchOptions&)> read;
+    };
+    const auto knobs = [](const BatchOptions& o) {
+        const Parameters& p = o.photoSettings.parameters;
+        const std::optional<LabelFormat> format = o.photoSettings.labelFormat;
+        return std::to_string(p.threshold) + " " + std::to_string(p.sigma) + " " +
+               std::to_string(p.capDivisor) + " " + std::to_string(p.minSize) + " " +
+               (format ? labelFileExtension(*format) : "");
+    };
+    const std::vector<Case> cases = {
+        {"-o", "labels", [](const BatchOptions& o) { return o.outputDir; }},
+        {"-r", "regions", [](const BatchOptions& o) { return o.regionDir; }},
+        {"-v", "pictures", [](const BatchOptions& o) { return o.pictureDir; }},
+        {"-j", "3", [](const BatchOptions& o) { return std::to_string(o.jobs); }},
+        {"--jobs", "3", [](const BatchOptions& o) { return std::to_string(o.jobs); }},
+        {"--shard", "2/7",
+         [](const BatchOptions& o) {
+             return std::to_string(o.shard.index) + "/" + std::to_string(o.shard.count);
+         }},
+        {"--threshold", "250", knobs},
+        {"--sigma", "0.5", knobs},
+        {"--cap-divisor", "40", knobs},
+        {"--min-size", "0", knobs},
+        {"--format", "npy", knobs},
+    };
+    for (const Case& c : cases) {
+        const bool isLong = c.option[1] == '-';
+        const std::string joined = c.option + (isLong ? "=" : "") + c.value;
+        const BatchOptions apart = parseBatchOptions({"-o", "out", c.option, c.value, "a"});
+        const BatchOptions together = parseBatchOptions({"-o", "out", joined, "a"});
+        const BatchOptions neither = parseBatchOptions({"-o", "out", "a"});
+        EXPECT_EQ(c.read(apart), c.read(together)) << joined;
+        EXPECT_NE(c.read(apart), c.read(neither)) << joined << " sets nothing";
+        EXPECT_EQ(together.inputs, std::vector<std::string>{"a"}) << joined;
+    }
+}
+
+TEST(BatchCommandLine, HelpAndVersionNeedNothingElse) {
     EXPECT_TRUE(parseBatchOptions({"--help"}).help);
     EXPECT_TRUE(parseBatchOptions({"-h", "-o", "out"}).help);
+    EXPECT_TRUE(parseBatchOptions({"--version"}).version);
+    EXPECT_FALSE(parseBatchOptions({"-o", "out", "a"}).version);
+    EXPECT_THROW(parseBatchOptions({"--version=2"}), UsageError);
+    // Batch label files are named NAME.csv, .png, ... by --format alone.
+    const std::string usage = batchUsage();
+    EXPECT_EQ(usage.find("by extension"), std::string::npos);
+    EXPECT_NE(usage.find("--format F"), std::string::npos);
+    EXPECT_NE(usage.find("(default: csv)"), std::string::npos);
+    EXPECT_NE(usage.find("--version"), std::string::npos);
 }
 
 TEST(BatchCommandLine, NoSyncTurnsDurabilityOff) {

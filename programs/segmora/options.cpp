@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "job_options.h"
+#include "option_words.h"
 
 namespace segmora {
 
@@ -11,6 +12,38 @@ namespace {
 
 bool isHelp(const std::string& word) {
     return word == "-h" || word == "--help";
+}
+
+// An option as the command line gives it: the word it starts with, its name and its value
+// (joined to the word, or the next word); no value when the line ends first or for the
+// words that take none.
+struct GivenOption {
+    std::string word;
+    OptionWord option;
+    std::optional<std::string> value;
+};
+
+bool takesNoValue(const std::string& word) {
+    return isHelp(word) || word == "--version";
+}
+
+std::vector<GivenOption> givenOptions(const std::vector<std::string>& words) {
+    std::vector<GivenOption> given;
+    for (size_t i = 0; i < words.size(); ++i) {
+        GivenOption next{words[i], splitOptionWord(words[i]), std::nullopt};
+        if (next.option.joined) {
+            next.value = next.option.joined;
+        } else if (!takesNoValue(next.word) && i + 1 < words.size()) {
+            next.value = words[++i];
+        }
+        given.push_back(std::move(next));
+    }
+    return given;
+}
+
+bool asks(const std::vector<GivenOption>& given, bool (*test)(const std::string&)) {
+    return std::any_of(given.begin(), given.end(),
+                       [test](const GivenOption& g) { return test(g.word); });
 }
 
 // Options of Segmora's own (the photo options come from job_options.h).
@@ -42,31 +75,27 @@ void setOption(Options& options, const std::string& word, const std::string& val
     }
 }
 
-bool asksForHelp(const std::vector<std::string>& words) {
-    for (size_t i = 0; i < words.size(); i += 2) {
-        if (isHelp(words[i])) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 std::optional<Options> parseOptions(const std::vector<std::string>& words, std::ostream& echo) {
     Options options;
-    if (asksForHelp(words)) {
-        options.help = true;
-        return options;
-    }
+    const std::vector<GivenOption> given = givenOptions(words);
+    // Help also where the pairs of words of old put an option word: at every even position.
+    bool helpAtEvenPosition = false;
+    for (size_t i = 0; i < words.size(); i += 2) helpAtEvenPosition |= isHelp(words[i]);
+    options.help = helpAtEvenPosition || asks(given, isHelp);
+    options.version = asks(given, [](const std::string& word) { return word == "--version"; });
+    if (options.help || options.version) return options;
     if (words.size() < 2) return std::nullopt;
     std::ostringstream echoed;
-    for (size_t i = 0; i < words.size(); i += 2) {
-        const std::string& word = words[i];
-        if (!isProgramOption(word) && !isJobOption(word)) {
-            throw UsageError("unknown option '" + word + "'");
+    for (const GivenOption& g : given) {
+        const std::string& name = g.option.name;
+        if (!isProgramOption(name) && !isJobOption(name)) {
+            throw UsageError("unknown option '" + g.word + "'");
         }
-        if (i + 1 == words.size()) throw UsageError("option " + word + " wants a value");
+        if (!g.value) throw UsageError("option " + name + " wants a value");
         try {
-            setOption(options, word, words[i + 1], echoed);
+            setOption(options, name, *g.value, echoed);
         } catch (const std::invalid_argument& e) {
             throw UsageError(e.what());
         }
@@ -85,13 +114,16 @@ void printHelp(std::ostream& out) {
            "Segments a photo into superpixels; prints their number and writes their labels.\n"
            "  -i IMAGE          the photo (any format OpenCV reads)\n"
            "  -o LABEL_FILE     label file: .png, .npy, .tif or .tiff by name, else CSV text\n"
-           "  -r REGION_MAP     region ids (text, .png, .npy or .tif): no superpixel crosses two\n"
+           "  -r REGION_MAP     region ids (text or CSV label file, .png, .npy or .tif): no\n"
+           "                    superpixel crosses two\n"
            "  -v PICTURE        boundary picture of the superpixels (.png, .jpg, ...)\n"
            "  --graph PREFIX    superpixel graph files PREFIX.nodes.csv and PREFIX.edges.csv\n"
            "  -m MASK           reserved: accepted and ignored\n"
-        << jobOptionsUsage(2, 20)
+        << jobOptionsUsage(2, 20, "by extension, else csv")
         << "  -h, --help        this help\n"
-           "Options come in pairs of words; a later one replaces an earlier one.\n"
+           "  --version         the version\n"
+           "Values follow their option as the next word or joined: -ia.png, --threshold=300.\n"
+           "A later option replaces an earlier one.\n"
            "SEGMORA_THREADS=N in the environment runs on N threads (default: one per core,\n"
            "at most 8); the labels never depend on it.\n"
         << std::flush;

@@ -14,6 +14,7 @@ struct Options {
     PhotoJob job;          // -i, -r, -o, -v and the knobs
     std::string maskPath;  // -m: reserved, parsed and stored, not used
     bool help = false;     // -h or --help
+    bool version = false;  // --version
 };
 
 // A command line that cannot be run: an unknown option word, an option without its value
@@ -23,12 +24,14 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Parses the option pairs that follow the program name (an option word, then its value,
-// whatever the value looks like). -h or --help in an option word's place asks for help.
-// Returns nothing when there are fewer than two words and no help is asked for: the
-// caller then prints the usage lines. Once the whole line is read, -i, -r and -o are
-// echoed to `echo` in command-line order ("image_path: ...", "region_file_path: ...",
-// "output_path: ..."); the other options are not echoed. Throws UsageError.
+// Parses the options that follow the program name: an option word, then its value as the
+// next word (whatever it looks like) or joined to the word ("--threshold=300", "-ia.png").
+// -h or --help in an option word's place (or at an even position, where the pairs of words
+// put option words before values could be joined) asks for help, --version in an option
+// word's place for the version (help first). Returns nothing when there are fewer than two words
+// and neither is asked for: the caller then prints the usage lines. Once the whole line is read,
+// -i, -r and -o are echoed to `echo` in command-line order ("image_path: ...", "region_file_path:
+// ...", "output_path: ..."); the other options are not echoed. Throws UsageError.
 std::optional<Options> parseOptions(const std::vector<std::string>& words, std::ostream& echo);
 
 // The two lines printed when the command line is too short.

@@ -76,7 +76,12 @@ TEST(ParseOptions, UnknownWordsDanglingOptionsAndBadValuesAreErrorsNamingThem) {
 
 TEST(ParseOptions, HelpInAnOptionWordsPlace) {
     for (const auto& words : std::vector<std::vector<std::string>>{
-             {"-h"}, {"--help"}, {"-i", "a.png", "--help"}, {"-x", "y", "-h", "z"}}) {
+             {"-h"},
+             {"--help"},
+             {"-i", "a.png", "--help"},
+             {"-x", "y", "-h", "z"},
+             {"-ia.png", "x", "-h"},  // at an even position, as before values could be joined
+             {"--threshold=1", "--help"}}) {
         Parsed p = parse(words);
         ASSERT_TRUE(p.options) << words.size();
         EXPECT_TRUE(p.options->help);
@@ -130,6 +135,67 @@ TEST(ParseOptions, WordsArePairedBlindlyAndKnobsSetTheJob) {
     EXPECT_EQ(k.minSize, 0);
     EXPECT_EQ(knobs.options->job.labelFormat, LabelFormat::Npy);
     EXPECT_EQ(knobs.echo, "image_path: a\n");
+}
+
+// What a parse sets, as one line of text.
+std::string summary(const Options& o) {
+    const PhotoJob& j = o.job;
+    const Parameters& p = j.parameters;
+    return j.imagePath + "|" + j.regionFilePath + "|" + j.outputPath + "|" + j.picturePath + "|" +
+           j.graphPrefix + "|" + o.maskPath + "|" + std::to_string(p.threshold) + "|" +
+           std::to_string(p.sigma) + "|" + std::to_string(p.capDivisor) + "|" +
+           std::to_string(p.minSize) + "|" +
+           (j.labelFormat ? labelFileExtension(*j.labelFormat) : "");
+}
+
+// Each valued option as two words and as one (joined after '=' or after the letter), with
+// the same echo.
+TEST(ParseOptions, EveryValuedOptionTakesBothForms) {
+    for (const auto& [option, value] :
+         std::vector<std::pair<std::string, std::string>>{{"-i", "b.png"},
+                                                          {"-r", "r.csv"},
+                                                          {"-o", "l.npy"},
+                                                          {"-v", "v.png"},
+                                                          {"-m", "m.png"},
+                                                          {"--graph", "g"},
+                                                          {"--threshold", "250"},
+                                                          {"--sigma", "0.5"},
+                                                          {"--cap-divisor", "40"},
+                                                          {"--min-size", "0"},
+                                                          {"--format", "tiff"}}) {
+        const std::string joined = option + (option[1] == '-' ? "=" : "") + value;
+        Parsed apart = parse({"-i", "a.png", option, value});
+        Parsed together = parse({"-i", "a.png", joined});
+        ASSERT_TRUE(apart.options) << apart.error;
+        ASSERT_TRUE(together.options) << joined << ": " << together.error;
+        EXPECT_EQ(summary(*apart.options), summary(*together.options)) << joined;
+        EXPECT_NE(summary(*apart.options), summary(*parse({"-i", "a.png"}).options)) << joined;
+        EXPECT_EQ(apart.echo, together.echo) << joined;
+    }
+    // Values are still taken blindly, even when they look like options.
+    EXPECT_EQ(parse({"-i", "--threshold=1", "-o", "-v"}).echo,
+              "image_path: --threshold=1\noutput_path: -v\n");
+    EXPECT_EQ(parse({"-i", "a", "--sigma=x"}).error,
+              "--sigma wants a number from 0 to 100, not 'x'");
+    EXPECT_EQ(parse({"-i", "a", "--output=o.csv"}).error, "unknown option '--output=o.csv'");
+    EXPECT_EQ(parse({"-i", "a", "-hx"}).error, "unknown option '-hx'");
+}
+
+TEST(ParseOptions, VersionInAnOptionWordsPlace) {
+    for (const auto& words : std::vector<std::vector<std::string>>{
+             {"--version"}, {"-i", "a.png", "--version"}, {"--version", "-x"}}) {
+        Parsed p = parse(words);
+        ASSERT_TRUE(p.options) << p.error;
+        EXPECT_TRUE(p.options->version);
+        EXPECT_FALSE(p.options->help);
+        EXPECT_EQ(p.echo, "");
+    }
+    EXPECT_TRUE(parse({"--version", "--help"}).options->help) << "help first";
+    EXPECT_FALSE(parse({"-i", "--version"}).options->version) << "a value, not an option word";
+    std::ostringstream help;
+    printHelp(help);
+    EXPECT_NE(help.str().find("--version"), std::string::npos);
+    EXPECT_NE(help.str().find("(default: by extension, else csv)"), std::string::npos);
 }
 
 }  // namespace

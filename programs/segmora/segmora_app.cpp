@@ -8,6 +8,7 @@
 #include <string>
 
 #include "large_matrix_allocator.h"
+#include "option_words.h"
 #include "options.h"
 #include "photo_job.h"
 
@@ -48,6 +49,10 @@ int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::os
     }
     if (options->help) {
         printHelp(out);
+        return 0;
+    }
+    if (options->version) {
+        out << versionLine("Segmora") << std::endl;
         return 0;
     }
     try {

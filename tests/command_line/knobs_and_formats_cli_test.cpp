@@ -371,6 +371,28 @@ TEST_F(KnobsAndFormats, RegionMapsInEveryFormGiveTheTextFormsLabels) {
     EXPECT_EQ(readFile(dir + "/out/p.csv"), expected);
 }
 
+TEST_F(KnobsAndFormats, LabelFilesFeedBackInAsRegionMaps) {
+    // Coarse superpixels first, then finer ones inside them.
+    for (const std::string form : {"csv", "npy"}) {
+        const ProgramRun run = segmora({"--cap-divisor=8", "-o", dir + "/coarse." + form});
+        ASSERT_EQ(run.exitStatus, 0) << run.err;
+    }
+    const cv::Mat_<int> coarse = parseCsv(readFile(dir + "/coarse.csv"));
+    ASSERT_TRUE(same(coarse, readNpy(dir + "/coarse.npy")));
+    const std::string expected = referenceLabels(photo, {500, 0, 3000, 5}, coarse);
+    for (const std::string form : {"csv", "npy"}) {
+        const ProgramRun run = segmora({"-r", dir + "/coarse." + form, "-o", dir + "/fine.csv"});
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(readFile(dir + "/fine.csv"), expected) << form;
+    }
+    // segmora-batch takes an earlier run's label folder as its region folder.
+    ASSERT_EQ(batch({"--cap-divisor", "8"}).exitStatus, 0);
+    fs::rename(dir + "/out", dir + "/coarse");
+    const ProgramRun run = batch({"-r", dir + "/coarse"});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(readFile(dir + "/out/p.csv"), expected);
+}
+
 TEST_F(KnobsAndFormats, RegionMapsOfTheWrongSizeKindOrRangeAreRefused) {
     cv::Mat colour(42, 56, CV_8UC3, cv::Scalar(1, 2, 3));
     ASSERT_TRUE(cv::imwrite(dir + "/small.png", cv::Mat(40, 56, CV_8U, cv::Scalar(1))));

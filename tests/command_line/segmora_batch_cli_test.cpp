@@ -301,6 +301,33 @@ TEST_F(BatchCliTest, OptionValuesJoinedOrApart) {
     }
 }
 
+TEST_F(BatchCliTest, BothProgramsSpeakOneGrammar) {
+    for (const std::string& program : {kSegmora, kBatch}) {
+        const ProgramRun run = runProgram(program, {"--version"}, dir);
+        EXPECT_EQ(run.exitStatus, 0) << program;
+        EXPECT_EQ(run.out,
+                  fs::path(program).filename().string() + " " + SEGMORA_EXPECTED_VERSION + "\n");
+        EXPECT_EQ(run.err, "");
+    }
+    const std::string photo = dir + "/in/a.png";
+    const ProgramRun apart = runProgram(
+        kSegmora, {"-i", photo, "--threshold", "300", "--cap-divisor", "90", "-o", dir + "/1.csv"},
+        dir);
+    const ProgramRun joined = runProgram(
+        kSegmora, {"-i" + photo, "--threshold=300", "--cap-divisor=90", "-o" + dir + "/2.csv"},
+        dir);
+    ASSERT_EQ(apart.exitStatus, 0) << apart.err;
+    ASSERT_EQ(joined.exitStatus, 0) << joined.err;
+    EXPECT_EQ(joined.out.substr(joined.out.find("Segment")),
+              apart.out.substr(apart.out.find("Segment")));
+    EXPECT_EQ(readFile(dir + "/1.csv"), readFile(dir + "/2.csv"));
+    const ProgramRun run =
+        batch({"--threshold=300", "--cap-divisor=90", "-o", dir + "/out", photo});
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(readFile(dir + "/out/a.csv"), readFile(dir + "/1.csv"));
+    fs::remove_all(dir + "/out");
+}
+
 TEST_F(BatchCliTest, RecursionMirrorsTheFoldersAndLetsNamesRepeat) {
     const std::string tree = dir + "/tree";
     for (const char* sub : {"/photos/x/y", "/photos/z", "/regions/x/y", "/regions/z"}) {

@@ -5,6 +5,8 @@
 #   sample, without and with its region file;
 # - the C++ example of README.md, taken from the README itself (its first ```cmake and
 #   ```cpp blocks), on one sample: README and test cannot drift apart.
+# With SEGMORA_LABEL_DIFFERENCE naming the tests' label_difference, differing labels are
+# reported with the first differing pixel (see tests/golden/check-programs).
 # Usage:
 #   consumer_test.sh --install BUILD_DIR [CMAKE_ARGS...]   install the build into a scratch
 #                                                          prefix first, and check its files
@@ -29,15 +31,17 @@ if [[ $mode == --install ]]; then
         lib/cmake/Segmora/SegmoraConfig.cmake share/man/man1/Segmora.1; do
         [[ -e $prefix/$installed ]] || fail "not installed: $installed"
     done
-    if [[ -e $prefix/bin/segmora-batch && ! -e $prefix/share/man/man1/segmora-batch.1 ]]; then
-        fail "not installed: share/man/man1/segmora-batch.1"
-    fi
+    for program in segmora-batch segmora-sweep; do
+        if [[ -e $prefix/bin/$program && ! -e $prefix/share/man/man1/$program.1 ]]; then
+            fail "not installed: share/man/man1/$program.1"
+        fi
+    done
     # Nothing but the public header is installed, and the library exports only its API.
     headers=$(cd "$prefix/include" && find . -type f | sort)
     [[ $headers == "./segmora/segmora.h" ]] || fail "installed headers: $headers"
     exported=$(readelf -sW "$prefix/lib/libsegmora.a" |
         awk '$5 == "GLOBAL" && $6 == "DEFAULT" && $7 != "UND" { print $8 }' | c++filt |
-        grep -v -E '^segmora::(Segmenter::|segmentPhoto\(|segment\(|photoParameters\()' || true)
+        grep -v -E '^segmora::(Segmenter::|segmentPhoto\(|segment\(|photoParameters\(|describe\(|evaluate\()' || true)
     [[ -z $exported ]] || fail "libsegmora exports more than its API: $exported"
     # The installed program gives the fixed answer too.
     "$prefix/bin/Segmora" -i "$root/samples/chelsea.png" -o "$scratch/chelsea.plain.csv" >/dev/null
@@ -70,6 +74,12 @@ for photo in "$root"/samples/*.png; do
             fail "libsegmora gives $count superpixels for $name.$kind"
     done
 done
+if [[ -n ${SEGMORA_LABEL_DIFFERENCE:-} ]]; then
+    for file in "$scratch/labels"/*.csv; do
+        "$SEGMORA_LABEL_DIFFERENCE" "$golden/labels/$(basename "$file" .csv).png" "$file" >&2 ||
+            fail "libsegmora's labels differ from the fixed label maps"
+    done
+fi
 (cd "$scratch/labels" && grep '\.csv$' "$golden/SHA256SUMS" | sha256sum --quiet -c -) ||
     fail "libsegmora's labels differ from the fixed answers"
 

@@ -15,13 +15,19 @@ For many photos, segmora.Segmenter() keeps its buffers from one call to the next
 
 The superpixel graph: g = segmora.graph(labels, rgb) gives g.size, g.centroid,
 g.bbox, g.mean_color, g.edges and g.border as numpy arrays (see help(segmora.graph)).
+
+Superpixel quality against ground truth: segmora.evaluate(labels, truths, rgb)
+gives boundary recall and precision, undersegmentation error, achievable
+segmentation accuracy, explained variation and compactness (docs/evaluation.md).
 """
+
+import inspect
 
 from . import _segmora
 from ._segmora import __version__
 from ._segmora import Graph, graph, mean_picture
 
-__all__ = ["Segmenter", "segment", "__version__", "Graph", "graph", "mean_picture"]
+__all__ = ["Segmenter", "segment", "__version__", "Graph", "graph", "mean_picture", "evaluate"]
 
 # PIL modes whose arrays are not grey, RGB or RGBA values: PIL converts them first.
 _PIL_CONVERSIONS = {"P": "RGBA", "PA": "RGBA", "CMYK": "RGB", "YCbCr": "RGB",
@@ -36,8 +42,12 @@ def _pixels(rgb):
     return rgb
 
 
-def segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, min_size=5):
-    """segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, min_size=5)
+# The photo defaults, as the compiled core has them from the library.
+_THRESHOLD = _segmora.DEFAULT_THRESHOLD
+_SIGMA = _segmora.DEFAULT_SIGMA
+_MIN_SIZE = _segmora.DEFAULT_MIN_SIZE
+
+_SEGMENT_HELP = """segment{signature}
         -> (labels, count)
 
     Divides a photo into superpixels, exactly as the Segmora program does.
@@ -52,10 +62,12 @@ def segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, 
     regions: optional array of shape (H, W), one region id per pixel: any
         integer kind, bool, or whole floating-point numbers, all in the int32
         range. Two superpixels merge only when their ids are equal.
-    threshold: merge threshold, a number >= 0; larger gives larger superpixels.
+    threshold: merge threshold, a number >= 0; it refines within the scale that
+        cap_divisor sets: lower splits further.
     sigma: Gaussian smoothing of the channels before the edges, 0 to 100 (0: none).
-    cap_divisor: a superpixel holds at most pixels / cap_divisor + 20 pixels; a
-        whole number >= 1, or None for the photo default (500, or 3000 with regions).
+    cap_divisor: sets the scale: a superpixel holds at most
+        pixels / cap_divisor + 20 pixels (so about cap_divisor or more of them); a
+        whole number >= 1, or None for the photo default ({photo_cap_divisors}).
     min_size: superpixels below this many pixels are absorbed by a neighbour; a
         whole number >= 0.
 
@@ -67,6 +79,10 @@ def segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, 
     ValueError for a wrong shape, an empty photo, a value out of range,
     MemoryError when memory runs out. The GIL is released while the engine works.
     """
+
+
+def segment(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
+            min_size=_MIN_SIZE):
     return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size)
 
 
@@ -92,8 +108,8 @@ class Segmenter:
         """The thread count given when the Segmenter was made."""
         return self._core.threads
 
-    def segment(self, rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None,
-                min_size=5):
+    def segment(self, rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
+                min_size=_MIN_SIZE):
         return self._core.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor,
                                   min_size)
 
@@ -102,4 +118,34 @@ class Segmenter:
         self._core.release()
 
 
+segment.__doc__ = _SEGMENT_HELP.format(
+    signature=inspect.signature(segment),
+    photo_cap_divisors=(f"{_segmora.PHOTO_CAP_DIVISOR}, or "
+                        f"{_segmora.PHOTO_CAP_DIVISOR_WITH_REGIONS} with regions"))
 Segmenter.segment.__doc__ = segment.__doc__
+
+
+def evaluate(labels, truth_or_list, rgb=None, tolerance=2, ignore_zero=False):
+    """evaluate(labels, truth_or_list, rgb=None, tolerance=2, ignore_zero=False) -> dict
+
+    Scores the superpixels `labels` against one ground truth or a list of them,
+    with the definitions of docs/evaluation.md; with several truths each measure
+    is the mean over them.
+
+    labels, truths: arrays of shape (H, W) of any integer kind, bool, or whole
+        floating-point numbers, all in the int32 range; only which pixels share
+        a label counts.
+    rgb: the photo, of any kind segment() takes, for the explained variation
+        (NaN without it).
+    tolerance: boundary pixels at most this many pixels apart (the larger of the
+        row and column distances) match; a whole number >= 0.
+    ignore_zero: label 0 in a truth marks unlabelled pixels, left out of the
+        truth's side of every measure.
+
+    Returns a dict of floats: boundary_recall, boundary_precision,
+    undersegmentation_error, achievable_segmentation_accuracy,
+    explained_variation, compactness, count (distinct labels) and truths (how
+    many were averaged). Raises TypeError and ValueError as segment() does.
+    """
+    return _segmora.evaluate(labels, truth_or_list, _pixels(rgb) if rgb is not None else None,
+                             tolerance, ignore_zero)

@@ -1,4 +1,4 @@
-from typing import Optional, Tuple
+from typing import Optional, Sequence, Tuple
 
 import numpy as np
 import numpy.typing as npt
@@ -50,3 +50,11 @@ class Graph:
 
 def graph(labels: npt.ArrayLike, rgb: Optional[npt.ArrayLike] = None) -> Graph: ...
 def mean_picture(labels: npt.ArrayLike, rgb: npt.ArrayLike) -> npt.NDArray[np.uint8]: ...
+
+def evaluate(
+    labels: npt.ArrayLike,
+    truth_or_list: "npt.ArrayLike | Sequence[npt.ArrayLike]",
+    rgb: Optional[npt.ArrayLike] = None,
+    tolerance: int = 2,
+    ignore_zero: bool = False,
+) -> dict[str, float]: ...

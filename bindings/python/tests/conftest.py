@@ -59,6 +59,40 @@ def golden(name, kind):
     return sums[f"{name}.{kind}.csv"], int(counts[f"{name}.{kind}"])
 
 
+def golden_labels(name, kind):
+    """The fixed label map of NAME.KIND: golden/labels/NAME.KIND.png, a 16-bit grey PNG of
+    unfiltered rows as tests/golden/write-label-map writes it."""
+    with open(os.path.join(GOLDEN, "labels", f"{name}.{kind}.png"), "rb") as f:
+        png = f.read()
+    at, data, header = 8, b"", None
+    while at < len(png):
+        length, kind_ = struct.unpack(">I4s", png[at:at + 8])
+        body = png[at + 8:at + 8 + length]
+        if kind_ == b"IHDR":
+            header = struct.unpack(">IIBB", body[:10])
+        elif kind_ == b"IDAT":
+            data += body
+        at += 12 + length
+    width, height, depth, colour = header
+    assert (depth, colour) == (16, 0), "not a 16-bit grey PNG"
+    rows = np.frombuffer(zlib.decompress(data), dtype=np.uint8).reshape(height, 1 + 2 * width)
+    assert not rows[:, 0].any(), "filtered rows: write the map with write-label-map"
+    return rows[:, 1:].copy().view(">u2").astype(np.int32)
+
+
+def label_difference(labels, expected):
+    """Where labels differ from the expected ones: '' when they are equal, else the count of
+    differing pixels, the first of them (row, column from 0) and both labels."""
+    if labels.shape != expected.shape:
+        return f"labels of shape {labels.shape}, not {expected.shape}"
+    differing = np.argwhere(labels != expected)
+    if len(differing) == 0:
+        return ""
+    row, column = differing[0]
+    return (f"{len(differing)} of {labels.size} labels differ; the first at row {row}, column "
+            f"{column} (from 0): {labels[row, column]}, not {expected[row, column]}")
+
+
 def golden_regions(name):
     return np.loadtxt(os.path.join(GOLDEN, "regions", name + ".txt"), dtype=np.int64, ndmin=2)
 

@@ -14,7 +14,8 @@ import numpy as np
 import pytest
 
 import segmora
-from conftest import SAMPLE_NAMES, golden, golden_regions, label_digest
+from conftest import (SAMPLE_NAMES, golden, golden_labels, golden_regions, label_difference,
+                      label_digest)
 
 PHOTOS = ["astronaut", "chelsea", "coffee"]
 
@@ -27,6 +28,8 @@ def test_labels_match_the_fixed_answers(photos, name, kind):
     digest, expected_count = golden(name, kind)
     labels, count = segmora.segment(rgb, regions)
     assert labels.dtype == np.int32 and labels.shape == rgb.shape[:2]
+    difference = label_difference(labels, golden_labels(name, kind))
+    assert not difference, f"{name}.{kind}: {difference}"
     assert count == expected_count and labels.max() == count
     assert label_digest(labels) == digest
 
@@ -226,3 +229,15 @@ def test_module_describes_itself():
         "threshold", "sigma", "cap_divisor", "min_size"]
     assert ast.unparse(functions["segment"].returns) == "Tuple[npt.NDArray[np.int32], int]"
     assert {"segment", "release", "__init__", "threads"} <= set(functions)
+    # The stub's defaults (both segment()s) are those the package takes from the library.
+    defaults = {name: repr(p.default)
+                for name, p in inspect.signature(segmora.segment).parameters.items()
+                if p.kind == p.KEYWORD_ONLY}
+    stubbed = [node for node in ast.walk(stub)
+               if isinstance(node, ast.FunctionDef) and node.name == "segment"]
+    assert len(stubbed) == 2
+    for node in stubbed:
+        args = node.args
+        assert {a.arg: repr(ast.literal_eval(d))
+                for a, d in zip(args.kwonlyargs, args.kw_defaults)} == defaults
+    assert "photo default (500, or 3000 with regions)." in segmora.segment.__doc__

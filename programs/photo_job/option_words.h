@@ -1,0 +1,21 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace segmora {
+
+// An option word of a command line split into the option's name and the value joined to
+// it: a long option ("--name") joins its value after '=' ("--threshold=300"), a short one
+// ("-x") right after its letter ("-j4"). A word without a joined value is the name alone.
+struct OptionWord {
+    std::string name;
+    std::optional<std::string> joined;
+};
+
+OptionWord splitOptionWord(const std::string& word);
+
+// "PROGRAM VERSION" (one line, no line feed): what --version prints.
+std::string versionLine(const std::string& program);
+
+}  // namespace segmora

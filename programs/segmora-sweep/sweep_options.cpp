@@ -1,0 +1,178 @@
+#include "sweep_options.h"
+
+#include <charconv>
+#include <optional>
+
+#include "job_options.h"
+#include "photo_job.h"
+
+namespace segmora {
+
+namespace {
+
+constexpr int kMaxJobs = 4096;
+constexpr size_t kMaxSettings = 10000;
+
+const char* const kKnobs[] = {"--threshold", "--sigma", "--cap-divisor", "--min-size"};
+
+// A whole decimal number of digits only that fits an int.
+std::optional<int> parseCount(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    if (text.empty() || text[0] < '0' || text[0] > '9') return std::nullopt;
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+std::vector<std::string> split(const std::string& list) {
+    std::vector<std::string> items;
+    size_t from = 0;
+    while (true) {
+        const size_t comma = list.find(',', from);
+        items.push_back(list.substr(from, comma - from));
+        if (comma == std::string::npos) return items;
+        from = comma + 1;
+    }
+}
+
+// The knob's values, each checked by the programs' own rules into a copy of `base`.
+std::vector<PhotoJob> knobValues(const std::string& knob, const std::string& list) {
+    std::vector<PhotoJob> values;
+    for (const std::string& item : split(list)) {
+        PhotoJob job;
+        try {
+            setJobOption(job, knob, item);
+        } catch (const BadOptionValue& e) {
+            throw SweepUsageError(e.what());
+        }
+        values.push_back(job);
+    }
+    return values;
+}
+
+void setKnob(Parameters& p, int knob, const Parameters& from) {
+    if (knob == 0) p.threshold = from.threshold;
+    if (knob == 1) p.sigma = from.sigma;
+    if (knob == 2) p.capDivisor = from.capDivisor == 0 ? 500 : from.capDivisor;
+    if (knob == 3) p.minSize = from.minSize;
+}
+
+std::vector<Parameters> combinations(const std::vector<std::vector<PhotoJob>>& lists) {
+    std::vector<Parameters> settings{photoParameters(false)};
+    for (int knob = 0; knob < 4; ++knob) {
+        if (lists[knob].empty()) continue;
+        std::vector<Parameters> next;
+        for (const Parameters& p : settings) {
+            for (const PhotoJob& value : lists[knob]) {
+                next.push_back(p);
+                setKnob(next.back(), knob, value.parameters);
+            }
+        }
+        if (next.size() > kMaxSettings) {
+            throw SweepUsageError("more than " + std::to_string(kMaxSettings) +
+                                  " combinations of knob values");
+        }
+        settings = std::move(next);
+    }
+    for (Parameters& p : settings) p.threads = 1;
+    return settings;
+}
+
+void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const std::string& name,
+               const std::string& value) {
+    for (int knob = 0; knob < 4; ++knob) {
+        if (name == kKnobs[knob]) {
+            if (!lists[knob].empty()) throw SweepUsageError(name + " is given twice");
+            lists[knob] = knobValues(name, value);
+            return;
+        }
+    }
+    if (name == "-t" || name == "-o") {
+        if (value.empty()) throw SweepUsageError(name + " wants a folder, not an empty word");
+        (name == "-t" ? o.truthDir : o.outputDir) = value;
+    } else if (name == "--tolerance") {
+        const std::optional<int> r = parseCount(value);
+        if (!r) throw SweepUsageError("--tolerance wants a whole number >= 0, not '" + value + "'");
+        o.evaluation.tolerance = *r;
+    } else if (name == "-j" || name == "--jobs") {
+        const std::optional<int> jobs = parseCount(value);
+        if (!jobs || *jobs < 1 || *jobs > kMaxJobs) {
+            throw SweepUsageError(name + " wants a job count from 1 to " +
+                                  std::to_string(kMaxJobs) + ", not '" + value + "'");
+        }
+        o.jobs = *jobs;
+    } else {
+        throw SweepUsageError("unknown option '" + name + "'");
+    }
+}
+
+bool isFlag(SweepOptions& o, const std::string& word) {
+    if (word == "--resume") return o.resume = true;
+    if (word == "--ignore-zero") return o.evaluation.ignoreZero = true;
+    if (word == "-q" || word == "--quiet") return o.quiet = true;
+    if (word == "-h" || word == "--help") return o.help = true;
+    return false;
+}
+
+}  // namespace
+
+SweepOptions parseSweepOptions(const std::vector<std::string>& words) {
+    SweepOptions o;
+    std::vector<std::vector<PhotoJob>> lists(4);
+    bool optionsEnded = false;
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (optionsEnded || word.empty() || word[0] != '-') {
+            o.inputs.push_back(word);
+        } else if (word == "--") {
+            optionsEnded = true;
+        } else if (!isFlag(o, word)) {
+            const bool isLong = word.compare(0, 2, "--") == 0;
+            const size_t equals = isLong ? word.find('=') : std::string::npos;
+            const std::string name = word.substr(0, equals);
+            std::string value;
+            if (equals != std::string::npos) {
+                value = word.substr(equals + 1);
+            } else if (i + 1 < words.size()) {
+                value = words[++i];
+            } else {
+                throw SweepUsageError(name + " wants a value");
+            }
+            setOption(o, lists, name, value);
+        }
+    }
+    if (o.help) return o;
+    if (o.truthDir.empty()) throw SweepUsageError("no ground-truth folder: give one with -t");
+    if (o.outputDir.empty()) throw SweepUsageError("no output folder: give one with -o");
+    if (o.inputs.empty()) throw SweepUsageError("no photos: give photos or folders");
+    for (const std::string& input : o.inputs) {
+        if (input.empty()) throw SweepUsageError("an input is an empty word");
+    }
+    o.settings = combinations(lists);
+    return o;
+}
+
+std::string sweepUsage() {
+    return "usage: segmora-sweep -t TRUTH_DIR -o OUT_DIR [OPTION]... INPUT...\n"
+           "Segments every photo for each combination of knob values, scores it against\n"
+           "the photo's ground truths TRUTH_DIR/NAME{,_*,-*,.*}.{png,npy,csv} and writes\n"
+           "OUT_DIR/sweep.csv (one row per photo and setting), OUT_DIR/summary.csv (the\n"
+           "means per setting) and OUT_DIR/sweep.png (boundary recall and undersegmentation\n"
+           "error against the mean superpixel count).\n"
+           "  INPUT                a photo or a folder (the photos in it)\n"
+           "  --threshold LIST     merge thresholds, e.g. 100,300,1000 (default 500)\n"
+           "  --sigma LIST         smoothing, 0 to 100 (default 0)\n"
+           "  --cap-divisor LIST   cap divisors >= 1 (default 500)\n"
+           "  --min-size LIST      minimum sizes >= 0 (default 5)\n"
+           "  --tolerance N        boundary tolerance in pixels (default 2)\n"
+           "  --ignore-zero        label 0 in a ground truth marks unlabelled pixels\n"
+           "  -j, --jobs N         photos at once (default: one per processor)\n"
+           "  --resume             keep the rows of photos a stopped run finished\n"
+           "  -q, --quiet          no progress line\n"
+           "  -h, --help           this text\n"
+           "Exit status: 0 when every photo was scored, 1 when any failed, 2 for a bad\n"
+           "command line.\n";
+}
+
+}  // namespace segmora

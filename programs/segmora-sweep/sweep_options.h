@@ -1,0 +1,37 @@
+// The command line of segmora-sweep: the photos, their ground truths, the output folder
+// and the lists of knob values whose every combination is a setting of the sweep.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "segmora/segmora.h"
+
+namespace segmora {
+
+struct SweepOptions {
+    std::string truthDir;
+    std::string outputDir;
+    std::vector<Parameters> settings;  // every combination, the last knob varying fastest
+    EvaluationOptions evaluation;
+    int jobs = 0;  // photos at once; 0: one per processor
+    bool resume = false;
+    bool quiet = false;  // no progress line
+    bool help = false;
+    std::vector<std::string> inputs;  // photos or folders
+};
+
+class SweepUsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the words after the program name. Knob options take a comma-separated list of
+// values (--threshold 100,300,1000), each checked as segmora-batch checks one; options take
+// their value as the next word or after '='. Throws SweepUsageError.
+SweepOptions parseSweepOptions(const std::vector<std::string>& words);
+
+std::string sweepUsage();
+
+}  // namespace segmora

@@ -1,0 +1,171 @@
+// segmora-sweep against the library: every row of its table is evaluate() of segmentPhoto()
+// for the same photo, setting and truths; a resumed run keeps finished photos and ends with
+// the same table; truths are found by name.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+#include <opencv2/imgcodecs.hpp>
+#include <sstream>
+
+#include "scratch_files.h"
+#include "sweep_app.h"
+#include "sweep_options.h"
+#include "sweep_table.h"
+#include "truth_files.h"
+
+namespace segmora {
+namespace {
+
+// Bit-for-bit equality, NaN equal to NaN.
+bool same(double a, double b) {
+    return (std::isnan(a) && std::isnan(b)) || a == b;
+}
+
+class Sweep : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = makeScratchDir("sweep");
+        ::mkdir((dir + "/photos").c_str(), 0755);
+        ::mkdir((dir + "/truths").c_str(), 0755);
+        // Crops of two samples; chelsea has its region map as CSV and as a 16-bit PNG of
+        // other ids, coffee a coarse segmentation of itself as a second truth.
+        for (const char* name : {"chelsea", "coffee"}) {
+            const cv::Rect crop(40, 30, 150, 110);
+            const cv::Mat photo =
+                cv::imread(std::string(SEGMORA_SAMPLES) + "/" + name + ".png")(crop);
+            cv::imwrite(dir + "/photos/" + name + ".png", photo);
+            cv::Mat_<int> regions(
+                cv::imread(std::string(SEGMORA_SAMPLES) + "/" + name + ".png").size());
+            std::ifstream in(std::string(SEGMORA_REGIONS) + "/" + name + ".txt");
+            for (int& id : regions) in >> id;
+            const cv::Mat_<int> truth = regions(crop).clone();
+            std::ostringstream csv;
+            for (int y = 0; y < truth.rows; ++y) {
+                for (int x = 0; x < truth.cols; ++x)
+                    csv << truth(y, x) << (x + 1 < truth.cols ? ", " : "\n");
+            }
+            writeFile(dir + "/truths/" + name + "_1.csv", csv.str());
+            cv::Mat wide;
+            truth.convertTo(wide, CV_16U, 1, 10);
+            if (std::string(name) == "coffee") {
+                Parameters coarse = photoParameters(false);
+                coarse.threshold = 4000;
+                coarse.capDivisor = 30;
+                segmentPhoto(photo, coarse).labels.convertTo(wide, CV_16U);
+            }
+            cv::imwrite(dir + "/truths/" + name + "-2.png", wide);
+        }
+    }
+    void TearDown() override { removeScratchDir(dir); }
+
+    int run(std::vector<std::string> words) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        words.insert(words.begin(), {"-q", "-j", "2", "-t", dir + "/truths", "-o", dir + "/out"});
+        const int status = runSweep(words, nullptr, null, null);
+        ::close(null);
+        return status;
+    }
+    std::vector<SweepRow> table() {
+        std::istringstream lines(readFile(dir + "/out/sweep.csv"));
+        std::vector<SweepRow> rows;
+        for (std::string line; std::getline(lines, line);) {
+            if (const auto row = parseSweepLine(line)) rows.push_back(*row);
+        }
+        return rows;
+    }
+
+    std::string dir;
+};
+
+TEST_F(Sweep, EveryRowIsTheLibrarysScore) {
+    ASSERT_EQ(run({"--threshold", "300,1000", "--cap-divisor=100,500", "--tolerance", "1",
+                   dir + "/photos"}),
+              0);
+    const std::vector<SweepRow> rows = table();
+    ASSERT_EQ(rows.size(), 8u);
+    EvaluationOptions options;
+    options.tolerance = 1;
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const SweepRow& row = rows[k];
+        EXPECT_EQ(row.photo, k < 4 ? "chelsea" : "coffee");
+        EXPECT_EQ(row.setting.threshold, k % 4 < 2 ? 300.0f : 1000.0f);
+        EXPECT_EQ(row.setting.capDivisor, k % 2 == 0 ? 100 : 500);
+        const cv::Mat photo = cv::imread(dir + "/photos/" + row.photo + ".png");
+        std::vector<cv::Mat_<int>> truths{
+            readTruth(dir + "/truths/" + row.photo + "-2.png", photo.size()),
+            readTruth(dir + "/truths/" + row.photo + "_1.csv", photo.size())};
+        const Evaluation e = evaluate(segmentPhoto(photo, row.setting), truths, photo, options);
+        const Evaluation& got = row.scores;
+        EXPECT_EQ(got.count, e.count);
+        EXPECT_EQ(got.truths, 2);
+        EXPECT_TRUE(same(got.boundaryRecall, e.boundaryRecall) &&
+                    same(got.boundaryPrecision, e.boundaryPrecision) &&
+                    same(got.undersegmentationError, e.undersegmentationError) &&
+                    same(got.achievableAccuracy, e.achievableAccuracy) &&
+                    same(got.explainedVariation, e.explainedVariation) &&
+                    same(got.compactness, e.compactness))
+            << k;
+    }
+    const std::vector<SettingSummary> summary =
+        summarise(rows, parseSweepOptions({"-t", "t", "-o", "o", "--threshold", "300,1000",
+                                           "--cap-divisor", "100,500", "x"})
+                            .settings);
+    ASSERT_EQ(summary.size(), 4u);
+    EXPECT_EQ(summary[1].count, (rows[1].scores.count + rows[5].scores.count) / 2.0);
+    EXPECT_EQ(summaryText(summary), readFile(dir + "/out/summary.csv"));
+    const cv::Mat plot = cv::imread(dir + "/out/sweep.png");
+    EXPECT_EQ(plot.size(), cv::Size(760, 500));
+}
+
+TEST_F(Sweep, ResumeKeepsFinishedPhotosAndRedoesTheRest) {
+    ASSERT_EQ(run({"--threshold", "300,1000", dir + "/photos"}), 0);
+    const std::string whole = readFile(dir + "/out/sweep.csv");
+    // A stopped run: chelsea's rows, and coffee's first row cut short.
+    const size_t coffee = whole.find("\ncoffee,") + 1;
+    writeFile(dir + "/out/sweep.csv", whole.substr(0, coffee) + whole.substr(coffee, 20));
+    ASSERT_EQ(run({"--threshold", "300,1000", "--resume", dir + "/photos"}), 0);
+    EXPECT_EQ(readFile(dir + "/out/sweep.csv"), whole);
+    // Rows of another setting are no finished photo.
+    ASSERT_EQ(run({"--threshold", "300,2000", "--resume", dir + "/photos"}), 0);
+    EXPECT_EQ(table().size(), 4u);
+    EXPECT_EQ(table()[1].setting.threshold, 2000.0f);
+}
+
+TEST_F(Sweep, APhotoWithoutTruthFailsAndTheOthersAreScored) {
+    ::unlink((dir + "/truths/coffee_1.csv").c_str());
+    ::unlink((dir + "/truths/coffee-2.png").c_str());
+    EXPECT_EQ(run({dir + "/photos"}), 1);
+    ASSERT_EQ(table().size(), 1u);
+    EXPECT_EQ(table()[0].photo, "chelsea");
+    EXPECT_EQ(run({"--threshold", "1,x", dir + "/photos"}), 2);
+}
+
+TEST(SweepTruths, FilesNamedForThePhotoOnly) {
+    const std::vector<std::string> files{"cat-x.npy", "cat.1.png", "cat.png",
+                                         "cat2.png",  "cat_1.CSV", "cats.png"};
+    EXPECT_EQ(truthFilesOf(files, "cat"),
+              (std::vector<std::string>{"cat-x.npy", "cat.1.png", "cat.png", "cat_1.CSV"}));
+    EXPECT_EQ(truthFilesOf(files, "cat2"), std::vector<std::string>{"cat2.png"});
+}
+
+TEST(SweepTable, LinesReadBackAsWritten) {
+    SweepRow row{"a, \"b\"", photoParameters(false), {}};
+    row.setting.threshold = 0.1f;
+    row.scores.boundaryRecall = 1.0 / 3;
+    row.scores.count = 7;
+    std::string line = sweepLine(row);
+    line.pop_back();
+    const std::optional<SweepRow> back = parseSweepLine(line);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->photo, row.photo);
+    EXPECT_EQ(back->setting.threshold, 0.1f);
+    EXPECT_EQ(back->scores.boundaryRecall, 1.0 / 3);
+    EXPECT_TRUE(std::isnan(back->scores.explainedVariation));
+    EXPECT_FALSE(parseSweepLine(line.substr(0, 12)));
+}
+
+}  // namespace
+}  // namespace segmora

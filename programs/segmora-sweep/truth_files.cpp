@@ -1,0 +1,107 @@
+#include "truth_files.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+#include "region_map.h"
+
+namespace segmora {
+
+namespace {
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string extensionOf(const std::string& file) {
+    const size_t dot = file.rfind('.');
+    return dot == std::string::npos ? std::string() : lowerCase(file.substr(dot + 1));
+}
+
+bool isTruthExtension(const std::string& extension) {
+    return extension == "png" || extension == "npy" || extension == "csv";
+}
+
+[[noreturn]] void failTruth(const std::string& path, const std::string& why) {
+    throw std::runtime_error("ground truth '" + path + "' " + why);
+}
+
+// Whole numbers separated by commas and white space, row after row.
+cv::Mat_<int> readCommaSeparated(const std::string& path, cv::Size size) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) failTruth(path, std::string("cannot be read: ") + std::strerror(errno));
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string bytes = text.str();
+    cv::Mat_<int> ids(size);
+    const char* at = bytes.data();
+    const char* const end = at + bytes.size();
+    const auto separator = [](char c) { return c == ',' || std::isspace((unsigned char)c); };
+    for (int& id : ids) {
+        while (at < end && separator(*at)) ++at;
+        const auto [stop, error] = std::from_chars(at, end, id);
+        if (at == end) failTruth(path, "holds fewer numbers than the photo's pixels");
+        if (error != std::errc() || (stop < end && !separator(*stop))) {
+            failTruth(path, "holds '" + std::string(at, std::find_if(at, end, separator)) +
+                                "', not a whole number in the 32-bit range");
+        }
+        at = stop;
+    }
+    while (at < end && separator(*at)) ++at;
+    if (at != end) failTruth(path, "holds more numbers than the photo's pixels");
+    return ids;
+}
+
+}  // namespace
+
+std::vector<std::string> listTruthFolder(const std::string& folder) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) {
+        throw std::runtime_error("cannot list ground-truth folder '" + folder +
+                                 "': " + std::strerror(errno));
+    }
+    std::vector<std::string> files;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string name = entry->d_name;
+        struct stat info;
+        if (!isTruthExtension(extensionOf(name))) continue;
+        if (::stat((folder + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            files.push_back(name);
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::vector<std::string> truthFilesOf(const std::vector<std::string>& files,
+                                      const std::string& name) {
+    std::vector<std::string> found;
+    for (auto it = std::lower_bound(files.begin(), files.end(), name);
+         it != files.end() && it->compare(0, name.size(), name) == 0; ++it) {
+        const std::string rest = it->substr(name.size());
+        const size_t dot = rest.rfind('.');
+        if (dot == std::string::npos || !isTruthExtension(extensionOf(rest))) continue;
+        if (dot == 0 || rest[0] == '_' || rest[0] == '-' || rest[0] == '.') found.push_back(*it);
+    }
+    return found;
+}
+
+cv::Mat_<int> readTruth(const std::string& path, cv::Size size) {
+    if (extensionOf(path) == "csv") return readCommaSeparated(path, size);
+    cv::Mat_<int> ids(size);
+    readRegionMap(path, ids);
+    return ids;
+}
+
+}  // namespace segmora
