@@ -35,6 +35,7 @@
 #include "small_segments.h"
 #include "smoothing.h"
 #include "sorted_graph.h"
+#include "weight_ids.h"
 
 namespace {
 
@@ -75,8 +76,9 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
              int threads, StageTimes& times) {
     using namespace segmora;
     const Parameters parameters = photoParameters(false);
-    static const LabTables lab;  // a Segmenter makes them once
-    const Workspace workspace{pool, threadCountFor(threads), true, &lab};
+    static const LabTables lab;                  // a Segmenter makes them once
+    static std::vector<WeightIds> weightTables;  // and keeps these
+    const Workspace workspace{pool, threadCountFor(threads), true, &lab, &weightTables};
     cv::Mat_<cv::Vec3b> colour;
     ChannelPlanes planes;
     LargeBuffer ids;
@@ -94,7 +96,7 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
         ids = LargeBuffer(pool, std::max(edgeCountFor(width, height) * kWeightIdBytes,
                                          SegmentForest::bytesFor(pixels)));
         if (!countEdges(planes.channels, width, height, workspace.threads, ids.as<uint16_t>(),
-                        counted)) {
+                        counted, weightTables)) {
             std::fprintf(stderr, "too many distinct weights to count\n");
             std::exit(1);
         }

@@ -24,9 +24,13 @@ constexpr Entry kTable[] = {
     {Problem::PhotoEmpty, PythonError::Value, "segmora:emptyImage"},
     {Problem::PhotoTooLarge, PythonError::Value, "segmora:tooLarge"},
     {Problem::PhotoValue, PythonError::Value, "segmora:badPixel"},
+    {Problem::PhotoSize, PythonError::Value, "segmora:sizeMismatch"},
     {Problem::RegionsKind, PythonError::Type, "segmora:badType"},
     {Problem::RegionsShape, PythonError::Value, "segmora:sizeMismatch"},
     {Problem::RegionValue, PythonError::Value, "segmora:badRegion"},
+    {Problem::LabelsKind, PythonError::Type, "segmora:badType"},
+    {Problem::LabelsShape, PythonError::Value, "segmora:badShape"},
+    {Problem::LabelValue, PythonError::Value, "segmora:badLabel"},
     {Problem::OptionUnknown, PythonError::Type, "segmora:badOption"},
     {Problem::OptionKind, PythonError::Type, "segmora:badValue"},
     {Problem::OptionRange, PythonError::Value, "segmora:badValue"},
@@ -49,6 +53,12 @@ HostError errorFor(Problem problem, std::string message) {
 std::string photoKinds(const HostStyle& style) {
     return std::string("uint8, uint16, ") + style.boolName + ", " + style.float32Name + " or " +
            style.float64Name;
+}
+
+// What region ids and labels may be, in words.
+std::string idKinds(const HostStyle& style) {
+    return std::string("integers, ") + style.boolName + " or whole " + style.float32Name + "/" +
+           style.float64Name + " numbers";
 }
 
 // The range of each knob, in words, as "must be ..." continues.
@@ -146,6 +156,32 @@ void refuseRegionValue(const std::vector<std::ptrdiff_t>& position, const std::s
                        const HostStyle& style, const std::string& name) {
     refuse(Problem::RegionValue, name + positionText(position, style) + " = " + value +
                                      " is not a whole number in the int32 range");
+}
+
+void refuseLabelsKind(const std::string& kind, const HostStyle& style) {
+    refuse(Problem::LabelsKind, "labels must hold " + idKinds(style) + ", not " + kind);
+}
+
+void refuseLabelsShape(const std::vector<std::ptrdiff_t>& shape, const HostStyle& style) {
+    refuse(Problem::LabelsShape, std::string("labels must have shape ") +
+                                     (style.shapeAsTuple ? "(H, W)" : "H-by-W") + ", not " +
+                                     shapeText(shape, style));
+}
+
+void refusePhotoSize(const std::vector<std::ptrdiff_t>& labels,
+                     const std::vector<std::ptrdiff_t>& shape, const HostStyle& style) {
+    std::vector<std::ptrdiff_t> planes = labels;
+    planes.push_back(-1);
+    std::string withChannels = shapeText(planes, style);
+    withChannels.replace(withChannels.rfind("-1"), 2, "C");
+    refuse(Problem::PhotoSize, "rgb must have shape " + shapeText(labels, style) + " or " +
+                                   withChannels + " like labels, not " + shapeText(shape, style));
+}
+
+void refuseLabelValue(const std::vector<std::ptrdiff_t>& position, const std::string& value,
+                      const HostStyle& style) {
+    refuse(Problem::LabelValue, "labels" + positionText(position, style) + " = " + value +
+                                    " is not a whole number from 0 to 2^31 - 1");
 }
 
 void refuseLabelMapShape(const std::string& name, const std::vector<std::ptrdiff_t>& shape,

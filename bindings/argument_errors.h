@@ -18,9 +18,13 @@ enum class Problem {
     PhotoEmpty,     // rgb has no pixels
     PhotoTooLarge,  // rgb has kMaxPixelCount pixels or more
     PhotoValue,     // a float pixel outside 0..1
+    PhotoSize,      // rgb is not the size of the labels
     RegionsKind,    // regions' elements are of a kind the bindings do not take
     RegionsShape,   // regions is not H x W like rgb
     RegionValue,    // a region id that is not a whole number in the int32 range
+    LabelsKind,     // labels' elements are of a kind the bindings do not take
+    LabelsShape,    // labels are not H x W
+    LabelValue,     // a label that is not a whole number from 0 to 2^31 - 1
     OptionUnknown,  // a knob the host does not know, or a knob name that is not text
     OptionKind,     // a knob's value is not a real number
     OptionRange,    // a knob's value is outside its range
@@ -57,6 +61,7 @@ HostError hostErrorOf(std::exception_ptr failure, const std::string& what);
                                    const HostStyle& style);
 [[noreturn]] void refusePhotoEmpty(const std::vector<std::ptrdiff_t>& shape,
                                    const HostStyle& style);
+// `name`: the argument, "rgb" or "labels".
 [[noreturn]] void refusePhotoTooLarge(const std::vector<std::ptrdiff_t>& shape,
                                       const HostStyle& style, const std::string& name = "rgb");
 [[noreturn]] void refusePhotoValue(const std::vector<std::ptrdiff_t>& position,
@@ -79,6 +84,14 @@ HostError hostErrorOf(std::exception_ptr failure, const std::string& what);
 // A tolerance that is not a real number (`kind` names what it is) or not a whole number >= 0.
 [[noreturn]] void refuseToleranceKind(const std::string& kind);
 [[noreturn]] void refuseTolerance(double value);
+[[noreturn]] void refuseLabelsKind(const std::string& kind, const HostStyle& style);
+[[noreturn]] void refuseLabelsShape(const std::vector<std::ptrdiff_t>& shape,
+                                    const HostStyle& style);
+// `labels`: the labels' rows and columns.
+[[noreturn]] void refusePhotoSize(const std::vector<std::ptrdiff_t>& labels,
+                                  const std::vector<std::ptrdiff_t>& shape, const HostStyle& style);
+[[noreturn]] void refuseLabelValue(const std::vector<std::ptrdiff_t>& position,
+                                   const std::string& value, const HostStyle& style);
 [[noreturn]] void refuseUnknownOption(const std::string& name, const HostStyle& style);
 [[noreturn]] void refuseOptionName(const std::string& kind, int argument);
 [[noreturn]] void refuseMissingValue(const std::string& name);

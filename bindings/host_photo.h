@@ -3,14 +3,17 @@
 // (H x W x 3) or RGBA (H x W x 4) of uint8, uint16 (the high byte, as the program's decoder
 // brings 16-bit files to 8 bits), bool (0 or 255), or float32/float64 in 0..1 (times 255,
 // rounded to nearest); alpha is dropped and grey copied to all three colours, as the
-// program's decoder does for such files. Region ids may be of any integer kind, bool, or
-// whole floating-point numbers, all within the int32 range.
+// program's decoder does for such files (the rules of the engine's photo_pixels.h). Region
+// ids may be of any integer kind, bool, or whole floating-point numbers, all within the
+// int32 range. Labels (of the superpixel graph) may be of the same kinds, whole numbers
+// from 0 (background) to 2^31 - 1.
 #pragma once
 
 #include <opencv2/core.hpp>
 #include <string>
 
 #include "host_array.h"
+#include "segmora/segmora.h"
 
 namespace segmora::bindings {
 
@@ -20,8 +23,9 @@ struct PhotoSize {
     int channels;
 };
 
-// Checks the photo's kind, shape and size; throws ArgumentError.
-PhotoSize checkPhoto(const HostArray& rgb, const HostStyle& style);
+// Checks the photo's kind, shape and size; throws ArgumentError. A photo without pixels is
+// refused unless `emptyTaken` (the graph of labels without pixels).
+PhotoSize checkPhoto(const HostArray& rgb, const HostStyle& style, bool emptyTaken = false);
 
 // The photo as 8-bit BGR pixels in `bgr` (which keeps its buffer when it fits). Throws
 // ArgumentError for a floating-point value outside 0..1.
@@ -35,5 +39,19 @@ void checkRegions(const HostArray& regions, PhotoSize size, const HostStyle& sty
 // number in the int32 range, naming the array `name` in its message.
 cv::Mat_<int> regionsFrom(const HostArray& regions, PhotoSize size, const HostStyle& style,
                           cv::Mat_<int>& copy, const std::string& name = "regions");
+
+// Checks the labels' kind and shape: H x W with fewer than 2^29 pixels. Throws
+// ArgumentError.
+PhotoSize checkLabels(const HostArray& labels, const HostStyle& style);
+
+// Checks a photo for labels of `labels` size: checkPhoto (a photo without pixels is taken),
+// then its rows and columns against the labels'. Throws ArgumentError.
+PhotoSize checkPhotoFor(const HostArray& rgb, PhotoSize labels, const HostStyle& style);
+
+// The labels as a row-major int matrix (a view of the host's array or `copy`, as
+// regionsFrom) with their count, the largest label (0 for none). Throws ArgumentError for a
+// label that is not a whole number from 0 to 2^31 - 1.
+Segmentation labelsFrom(const HostArray& labels, PhotoSize size, const HostStyle& style,
+                        cv::Mat_<int>& copy);
 
 }  // namespace segmora::bindings

@@ -1,6 +1,7 @@
 #include "counted_edges.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "grid_edges.h"
 #include "edge_weights.h"
@@ -29,62 +30,79 @@ bool countBlock(const PixelChannels& channels, int32_t width, int32_t height, in
     return true;
 }
 
-// Where the edges of each (weight, block) go: weights ascending, blocks in
-// order, so that equal weights keep construction order. Fills counted.next
-// and counted.runs.
-void planPlaces(const std::vector<WeightIds>& tables, CountedEdges& counted) {
-    std::vector<uint32_t> distinct;
-    for (const WeightIds& table : tables) {
-        distinct.insert(distinct.end(), table.weights().begin(), table.weights().end());
-    }
-    std::sort(distinct.begin(), distinct.end());
-    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-    const size_t blocks = tables.size();
-    std::vector<std::vector<uint32_t>> countByRank(blocks, std::vector<uint32_t>(distinct.size()));
-    std::vector<std::vector<uint32_t>> rankOf(blocks);
+// A weight of one block's table: its bits, block and id.
+struct TableEntry {
+    uint32_t bits;
+    uint32_t block;
+    uint32_t id;
+};
+
+// Every table's weights by ascending bits, equal bits in block order: a stable radix sort,
+// 11 bits a pass, passes over digits that all entries share skipped.
+std::vector<TableEntry> entriesByWeight(const WeightIds* tables, size_t blocks) {
+    constexpr int kDigitBits = 11;
+    constexpr uint32_t kDigits = 1u << kDigitBits;
+    std::vector<TableEntry> entries, spare;
     for (size_t b = 0; b < blocks; ++b) {
         const std::vector<uint32_t>& weights = tables[b].weights();
         for (size_t id = 0; id < weights.size(); ++id) {
-            const auto rank = static_cast<uint32_t>(
-                std::lower_bound(distinct.begin(), distinct.end(), weights[id]) - distinct.begin());
-            rankOf[b].push_back(rank);
-            countByRank[b][rank] = tables[b].edgeCounts()[id];
+            entries.push_back(
+                TableEntry{weights[id], static_cast<uint32_t>(b), static_cast<uint32_t>(id)});
         }
     }
-    uint32_t place = 0;
-    counted.runs.clear();
-    for (size_t rank = 0; rank < distinct.size(); ++rank) {
-        for (size_t b = 0; b < blocks; ++b) {
-            const uint32_t n = countByRank[b][rank];
-            countByRank[b][rank] = place;
-            place += n;
-        }
-        counted.runs.push_back(WeightRun{weightOfBits(distinct[rank]), place});
+    spare.resize(entries.size());
+    std::vector<uint32_t> starts(kDigits);
+    for (int shift = 0; shift < 32; shift += kDigitBits) {
+        std::fill(starts.begin(), starts.end(), 0);
+        for (const TableEntry& e : entries) ++starts[(e.bits >> shift) & (kDigits - 1)];
+        if (!entries.empty() &&
+            starts[(entries[0].bits >> shift) & (kDigits - 1)] == entries.size())
+            continue;  // one digit for all
+        uint32_t place = 0;
+        for (uint32_t& start : starts) place += std::exchange(start, place);
+        for (const TableEntry& e : entries) spare[starts[(e.bits >> shift) & (kDigits - 1)]++] = e;
+        entries.swap(spare);
     }
+    return entries;
+}
+
+// Where the edges of each (weight, block) go: weights ascending, blocks in
+// order, so that equal weights keep construction order. Fills counted.next
+// and counted.runs.
+void planPlaces(const WeightIds* tables, size_t blocks, CountedEdges& counted) {
     counted.next.assign(blocks, std::vector<uint32_t>());
-    for (size_t b = 0; b < blocks; ++b) {
-        for (const uint32_t rank : rankOf[b]) counted.next[b].push_back(countByRank[b][rank]);
+    for (size_t b = 0; b < blocks; ++b) counted.next[b].resize(tables[b].weights().size());
+    counted.runs.clear();
+    const std::vector<TableEntry> entries = entriesByWeight(tables, blocks);
+    uint32_t place = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const TableEntry& e = entries[i];
+        counted.next[e.block][e.id] = place;
+        place += tables[e.block].edgeCounts()[e.id];
+        if (i + 1 == entries.size() || entries[i + 1].bits != e.bits)
+            counted.runs.push_back(WeightRun{weightOfBits(e.bits), place});
     }
 }
 
 }  // namespace
 
 bool countEdges(const PixelChannels& channels, int32_t width, int32_t height, int threads,
-                uint16_t* ids, CountedEdges& counted) {
+                uint16_t* ids, CountedEdges& counted, std::vector<WeightIds>& tables) {
     const int blocks =
         std::min<int>(partsForItems(edgeCountFor(width, height), threads), std::max(height, 1));
     counted.width = width;
     counted.height = height;
     counted.firstRows.resize(static_cast<size_t>(blocks) + 1);
     for (int b = 0; b <= blocks; ++b) counted.firstRows[b] = int64_t{height} * b / blocks;
-    std::vector<WeightIds> tables(static_cast<size_t>(blocks));
+    if (tables.size() < static_cast<size_t>(blocks)) tables.resize(static_cast<size_t>(blocks));
+    for (int b = 0; b < blocks; ++b) tables[b].clear();
     std::vector<char> complete(static_cast<size_t>(blocks), 0);
     runInParts(blocks, blocks, [&](int b, int64_t, int64_t) {
         complete[b] = countBlock(channels, width, height, counted.firstRows[b],
                                  counted.firstRows[b + 1], ids, tables[b]);
     });
     if (std::count(complete.begin(), complete.end(), 0) != 0) return false;
-    planPlaces(tables, counted);
+    planPlaces(tables.data(), static_cast<size_t>(blocks), counted);
     return true;
 }
 

@@ -9,6 +9,8 @@
 
 namespace segmora {
 
+class WeightIds;
+
 // The edges of an image sorted by counting, in two passes. The first computes
 // every weight once, numbers the distinct weights of each block of rows in a
 // small table and keeps each edge's 16-bit weight id; the second reads the ids
@@ -28,11 +30,12 @@ struct CountedEdges {
 constexpr size_t kWeightIdBytes = sizeof(uint16_t);
 
 // The first pass over a non-empty image, on up to `threads` threads (one block
-// of rows each): fills `ids` (kWeightIdBytes per edge) and `counted`. False
-// when a block has more distinct weights than ids: such graphs are sorted by
-// their keys instead.
+// of rows each): fills `ids` (kWeightIdBytes per edge) and `counted`, numbering
+// the weights of block b in tables[b] (tables left from an earlier call are
+// cleared and reused; more are added as needed). False when a block has more
+// distinct weights than ids: such graphs are sorted by their keys instead.
 bool countEdges(const PixelChannels& channels, int32_t width, int32_t height, int threads,
-                uint16_t* ids, CountedEdges& counted);
+                uint16_t* ids, CountedEdges& counted, std::vector<WeightIds>& tables);
 
 // The second pass: the edge numbers in sorted order, into `sorted` (room for
 // every edge). Uses up counted.next.

@@ -40,12 +40,15 @@ struct Channels {
     PixelChannels planes;
 };
 
-// The edges sorted by counting on `threads` threads; false when too many weights are distinct.
+// The edges sorted by counting on `threads` threads; false when too many weights are
+// distinct. Every call reuses the weight tables the calls before it left, as a Segmenter's
+// calls do, with their different images, thread counts and full tables.
 bool countedOrder(const Channels& c, int threads, std::vector<uint32_t>& placed,
                   std::vector<WeightRun>& runs) {
+    static std::vector<WeightIds> keptTables;
     std::vector<uint16_t> ids(static_cast<size_t>(edgeCountFor(c.w, c.h)));
     CountedEdges counted;
-    if (!countEdges(c.planes, c.w, c.h, threads, ids.data(), counted)) return false;
+    if (!countEdges(c.planes, c.w, c.h, threads, ids.data(), counted, keptTables)) return false;
     placed.assign(ids.size(), 0xffffffffu);
     placeCountedEdges(ids.data(), counted, placed.data());
     runs = counted.runs;

@@ -38,10 +38,12 @@ struct MergeRules {
     }
 }
 
+int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
+                         const NeighbourOffsets& neighbours, const MergeRules& rules);
 void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
-               const MergeRules& rules);
+               const MergeRules& rules, int64_t first);
 void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
-                       const NeighbourOffsets& neighbours, const MergeRules& rules);
+                       const NeighbourOffsets& neighbours, const MergeRules& rules, int64_t first);
 
 }  // namespace
 
@@ -58,23 +60,51 @@ void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parame
         loop = graph.pixelCount() < kBranchesFromPixels ? MergeLoop::Branchless
                                                         : MergeLoop::WithBranches;
     }
+    const SortedEdges sorted = graph.view();
+    const NeighbourOffsets neighbours(graph.width);
+    const int64_t first = mergeZeroWeights(forest, sorted, neighbours, rules);
     if (loop == MergeLoop::Branchless) {
-        mergeRuns(forest, graph.view(), NeighbourOffsets(graph.width), rules);
+        mergeRuns(forest, sorted, neighbours, rules, first);
     } else {
-        mergeWithBranches(forest, graph.view(), NeighbourOffsets(graph.width), rules);
+        mergeWithBranches(forest, sorted, neighbours, rules, first);
     }
 }
 
 namespace {
 
+// The edges of weight 0, when the lightest weight is 0 (many neighbours of a photo have
+// equal 8-bit colours), in their order; returns how many there are. Such an edge passes
+// both thresholds, which are never below 0, so only the roots, the size cap and the
+// regions decide, as they do in the loops below. The edges of one weight come in
+// construction order, neighbours near one another: no fetching ahead.
+int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
+                         const NeighbourOffsets& neighbours, const MergeRules& rules) {
+    if (sorted.count == 0 || !(sorted.runs[0].weight == 0.0f)) return 0;
+    const float weight = sorted.runs[0].weight;
+    SegmentData* data = forest.data;
+    const int64_t end = sorted.runs[0].end;
+    for (int64_t i = 0; i < end; ++i) {
+        const uint32_t edge = sorted.edges[i];
+        const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
+        const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
+        if (ra == rb || data[ra].size + data[rb].size > rules.sizeCap) continue;
+        if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
+        const int32_t root = forest.uniteRoots(ra, rb);
+        data[root].threshold = rules.threshold / static_cast<float>(data[root].size) + weight;
+    }
+    return end;
+}
+
 void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
-               const MergeRules& rules) {
+               const MergeRules& rules, int64_t first) {
     const uint32_t* edges = sorted.edges;
     const int64_t count = sorted.count;
     int32_t* parent = forest.parent;
     SegmentData* data = forest.data;
-    int64_t i = 0;
-    for (const WeightRun* run = sorted.runs; i < count; ++run) {
+    int64_t i = first;
+    const WeightRun* run = sorted.runs;
+    while (i < count && run->end <= i) ++run;
+    for (; i < count; ++run) {
         const float weight = run->weight;
         for (; i < run->end; ++i) {
             prefetchAhead(forest.parent, forest.data, edges, i, count, neighbours);
@@ -105,12 +135,12 @@ void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const Neighbour
 // fails a test, costs no writes but the root searches'. Faster than the loop
 // above once the forest is far larger than the caches.
 void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
-                       const NeighbourOffsets& neighbours, const MergeRules& rules) {
+                       const NeighbourOffsets& neighbours, const MergeRules& rules, int64_t first) {
     const uint32_t* edges = sorted.edges;
     const int64_t count = sorted.count;
     SegmentData* data = forest.data;
     const WeightRun* run = sorted.runs;
-    for (int64_t i = 0; i < count; ++i) {
+    for (int64_t i = first; i < count; ++i) {
         prefetchAhead(forest.parent, forest.data, edges, i, count, neighbours);
         while (run->end <= i) ++run;
         const uint32_t edge = edges[i];

@@ -42,7 +42,10 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     absorbSmallSegments(forest, graph, parameters, workspace, photoWeights);
     result.count = forest.setCount;
     LargeBuffer none;
-    result.labels = labelMatrixIn(workspace.labelsInSpentEdges ? graph.edges : none, height, width);
+    result.labels =
+        workspace.labels != nullptr
+            ? *workspace.labels
+            : labelMatrixIn(workspace.labelsInSpentEdges ? graph.edges : none, height, width);
     graph = SortedGraph();
     numberSegments(forest, result.labels.ptr<int32_t>(), pixels);
     return result;

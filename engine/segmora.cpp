@@ -6,8 +6,10 @@
 
 #include "block_pool.h"
 #include "parallel.h"
+#include "photo_kinds.h"
 #include "segmentation_checks.h"
 #include "segmentation_pipeline.h"
+#include "weight_ids.h"
 
 namespace segmora {
 
@@ -23,16 +25,18 @@ struct Segmenter::Buffers {
     BlockPool pool;
     bool usedBefore = false;
     std::unique_ptr<LabTables> lab;  // made for the first photo
+    std::vector<WeightIds> weightTables;
 
     // The workspace of a call; a moved-from Segmenter gets fresh buffers. A
     // first call (one-shot calls and the program have only that) puts the
-    // labels in spent memory for the smallest peak; later ones keep every big
-    // buffer warm for the next call.
+    // labels in spent memory and frees its weight tables once counted, for
+    // the smallest peak; later ones keep every buffer warm for the next call.
     static Workspace of(std::unique_ptr<Buffers>& buffers, int threads, bool photo) {
         if (!buffers) buffers = std::make_unique<Buffers>();
         if (photo && !buffers->lab) buffers->lab = std::make_unique<LabTables>();
         const bool first = !std::exchange(buffers->usedBefore, true);
-        return Workspace{buffers->pool, threadCountFor(threads), first, buffers->lab.get()};
+        return Workspace{buffers->pool, threadCountFor(threads), first, buffers->lab.get(),
+                         first ? nullptr : &buffers->weightTables};
     }
 };
 
@@ -49,6 +53,7 @@ Segmenter& Segmenter::operator=(Segmenter&&) noexcept = default;
 void Segmenter::release() {
     if (!buffers) return;
     buffers->pool.trim();
+    buffers->weightTables = std::vector<WeightIds>();
     buffers->usedBefore = false;
 }
 
@@ -64,11 +69,25 @@ Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const Parameters& param
     return segmentPhoto(bgr, cv::Mat_<int>(), parameters);
 }
 
-Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+Segmentation Segmenter::segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
                                      const Parameters& parameters) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
-    return segmentBgrPhoto(bgr, resolved, regions, Buffers::of(buffers, threads, true));
+    cv::Mat converted;
+    return segmentBgrPhoto(bgrPhoto(photo, converted), resolved, regions,
+                           Buffers::of(buffers, threads, true));
+}
+
+int Segmenter::segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                                const Parameters& parameters, cv::Mat_<int>& labels) {
+    const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
+    const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
+    Workspace workspace = Buffers::of(buffers, threads, true);
+    const bool fits = labels.rows == bgr.rows && labels.cols == bgr.cols && labels.isContinuous();
+    if (fits) workspace.labels = &labels;
+    Segmentation result = segmentBgrPhoto(bgr, resolved, regions, workspace);
+    if (!fits) labels = result.labels;
+    return result.count;
 }
 
 Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,

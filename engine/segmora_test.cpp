@@ -102,9 +102,9 @@ TEST(SegmentPhoto, EveryKnobGivesTheReferenceLabels) {
 
 TEST(SegmentPhoto, RejectsWhatItCannotTake) {
     const cv::Mat_<cv::Vec3b> photo = noisePhoto(6, 8, 1);
-    EXPECT_THROW(segmentPhoto(cv::Mat(6, 8, CV_8UC1, cv::Scalar(0))), std::invalid_argument);
-    EXPECT_THROW(segmentPhoto(cv::Mat(6, 8, CV_32FC3, cv::Scalar(0))), std::invalid_argument);
-    EXPECT_THROW(segmentPhoto(cv::Mat(6, 8, CV_8UC4, cv::Scalar(0))), std::invalid_argument);
+    EXPECT_THROW(segmentPhoto(cv::Mat(6, 8, CV_16SC1, cv::Scalar(0))), std::invalid_argument);
+    EXPECT_THROW(segmentPhoto(cv::Mat(6, 8, CV_32FC3, cv::Scalar(1.5))), std::invalid_argument);
+    EXPECT_THROW(segmentPhoto(cv::Mat(6, 8, CV_8UC(5), cv::Scalar(0))), std::invalid_argument);
     const int sizes[] = {2, 3, 4};
     EXPECT_THROW(segmentPhoto(cv::Mat(3, sizes, CV_8UC3)), std::invalid_argument);
     EXPECT_THROW(segmentPhoto(photo, cv::Mat_<int>(8, 6, 1)), std::invalid_argument);

@@ -7,6 +7,7 @@
 #include "key_sort.h"
 #include "grid_edges.h"
 #include "segment_forest.h"
+#include "weight_ids.h"
 
 namespace segmora {
 
@@ -63,7 +64,10 @@ SortedGraph sortedGraphOf(const PixelChannels& channels, int32_t width, int32_t 
     const size_t idBytes = static_cast<size_t>(edgeCountFor(width, height)) * kWeightIdBytes;
     LargeBuffer ids(workspace.pool, std::max(idBytes, SegmentForest::bytesFor(width * height)));
     CountedEdges counted;
-    if (countEdges(channels, width, height, workspace.threads, ids.as<uint16_t>(), counted)) {
+    std::vector<WeightIds> ownTables;
+    std::vector<WeightIds>& tables = workspace.weightTables ? *workspace.weightTables : ownTables;
+    if (countEdges(channels, width, height, workspace.threads, ids.as<uint16_t>(), counted,
+                   tables)) {
         releaseChannels();
         return placeEdges(std::move(ids), counted, workspace);
     }

@@ -1,7 +1,9 @@
 // describe(): sizes, centroids, boxes, mean colours and the adjacency of superpixels in
 // one pass over the labels. Each row is taken a run of equal labels at a time: a run adds
-// to its superpixel's sums once, and its borders with the run's right neighbour and with
-// the row below are counted per neighbouring pixel of the next row.
+// to its superpixel's sums once, with its border to the run on its right; the borders
+// between two rows are counted a pair of touching runs at a time. With a photo, a run's
+// pixels are converted to Lab as they are summed: each pixel is read and converted once,
+// whatever the number of runs.
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -11,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "graph_background.h"
 #include "lab_conversion.h"
 #include "pair_counts.h"
+#include "photo_kinds.h"
 #include "segmora/segmora.h"
 
 namespace segmora {
@@ -33,29 +37,38 @@ struct ColourSums {
     std::array<uint64_t, 6> channel{};  // blue, green, red, L, a, b
 };
 
-// The photo's blue-green-red rows and their 8-bit Lab, a row converted at a time with the
-// engine's own tables (the Lab the engine segments).
-class ColourRows {
+// Sums of a run's colours and of their 8-bit Lab, converted with the engine's own tables
+// (the Lab the engine segments).
+class ColourSummer {
   public:
-    ColourRows(const cv::Mat& bgr, bool wanted) : photo(bgr), wanted(wanted) {
-        if (wanted) {
-            tables = std::make_unique<LabTables>();
-            lab.resize(static_cast<size_t>(photo.cols));
-        }
+    ColourSummer(const cv::Mat& bgr, bool wanted) : photo(bgr) {
+        if (wanted) tables = std::make_unique<LabTables>();
     }
-    bool present() const { return wanted; }
-    const cv::Vec3b* bgrRow(int y) const { return photo.ptr<cv::Vec3b>(y); }
-    const cv::Vec3b* labRow(int y) {
-        const uint8_t* in = photo.ptr<uint8_t>(y);
-        for (int x = 0; x < photo.cols; ++x) tables->convert(in + 3 * x, lab[x].val);
-        return lab.data();
+    bool present() const { return tables != nullptr; }
+    const uint8_t* row(int y) const { return photo.ptr<uint8_t>(y); }
+    void addRun(const uint8_t* row, int x0, int x1, ColourSums& to) const {
+        uint64_t blue = 0, green = 0, red = 0, l = 0, a = 0, b = 0;
+        for (const uint8_t* p = row + 3 * x0; p != row + 3 * x1; p += 3) {
+            uint8_t lab[3];
+            tables->convert(p, lab);
+            blue += p[0];
+            green += p[1];
+            red += p[2];
+            l += lab[0];
+            a += lab[1];
+            b += lab[2];
+        }
+        to.channel[0] += blue;
+        to.channel[1] += green;
+        to.channel[2] += red;
+        to.channel[3] += l;
+        to.channel[4] += a;
+        to.channel[5] += b;
     }
 
   private:
     const cv::Mat& photo;
-    const bool wanted;
     std::unique_ptr<LabTables> tables;
-    std::vector<cv::Vec3b> lab;
 };
 
 void checkInput(const Segmentation& s, const cv::Mat& bgr, bool colours) {
@@ -82,14 +95,28 @@ void checkInput(const Segmentation& s, const cv::Mat& bgr, bool colours) {
 }
 
 [[noreturn]] void badLabel(int label, int y, int x, int count) {
-    throw std::invalid_argument("label " + std::to_string(label) + " at row " + std::to_string(y) +
-                                ", column " + std::to_string(x) + " is outside 1 .. " +
-                                std::to_string(count));
+    refuseLabel(label, y, x, count);
 }
 
 // Superpixels touch about six others; no map has more pairs than 4 per pixel.
 size_t expectedPairs(const Segmentation& s) {
     return std::min(3 * static_cast<size_t>(s.count), 4 * s.labels.total());
+}
+
+// A run of equal labels in a row: columns x0 .. x1 - 1.
+struct Run {
+    int x0, x1, label;
+};
+
+// Neighbouring pixel pairs (p, q), p in columns x0 .. x1 - 1 of one row and q in u0 .. u1 - 1
+// of the next: for each offset d of -1, 0, 1 the columns x with x + d in u0 .. u1 - 1.
+int64_t touchingPairs(const Run& r, const Run& s) {
+    int64_t n = 0;
+    for (int d = -1; d <= 1; ++d) {
+        const int64_t from = std::max(r.x0, s.x0 - d), to = std::min(r.x1, s.x1 - d);
+        n += std::max<int64_t>(0, to - from);
+    }
+    return n;
 }
 
 class GraphPass {
@@ -103,34 +130,43 @@ class GraphPass {
           pairs(expectedPairs(s)) {}
 
     void run() {
-        for (int y = 0; y < labels.rows; ++y) addRow(y);
+        std::vector<Run> above, row;
+        for (int y = 0; y < labels.rows; ++y) {
+            addRow(y, row);
+            if (y > 0) addBordersBetween(above, row);
+            above.swap(row);
+        }
     }
     SuperpixelGraph result();
 
   private:
-    void addRow(int y);
+    void addRow(int y, std::vector<Run>& runs);
     void addRun(int y, int x0, int x1, int a);
-    void addColours(int y, int x0, int x1, int a);
-    void addBordersBelow(int y, int x0, int x1, int a);
+    void addBordersBetween(const std::vector<Run>& above, const std::vector<Run>& below);
 
     const cv::Mat_<int>& labels;
     const int count;
     std::vector<Sums> sums;
-    ColourRows colours;
+    ColourSummer colours;
     std::vector<ColourSums> colourSums;
     PairCounts pairs;
 };
 
-void GraphPass::addRow(int y) {
+// The row's runs, each added to its superpixel's sums, with the border to its right.
+void GraphPass::addRow(int y, std::vector<Run>& runs) {
+    runs.clear();
     const int* row = labels[y];
     const int width = labels.cols;
+    const uint8_t* photoRow = colours.present() ? colours.row(y) : nullptr;
     for (int x0 = 0; x0 < width;) {
         const int a = row[x0];
         if (a < 1 || a > count) badLabel(a, y, x0, count);
         int x1 = x0 + 1;
         while (x1 < width && row[x1] == a) ++x1;
         addRun(y, x0, x1, a);
+        if (photoRow != nullptr) colours.addRun(photoRow, x0, x1, colourSums[a - 1]);
         if (x1 < width) pairs.add(a, row[x1], 1);
+        runs.push_back(Run{x0, x1, a});
         x0 = x1;
     }
 }
@@ -145,34 +181,18 @@ void GraphPass::addRun(int y, int x0, int x1, int a) {
     s.maxRow = y;
     s.minColumn = std::min(s.minColumn, x0);
     s.maxColumn = std::max(s.maxColumn, x1 - 1);
-    if (colours.present()) addColours(y, x0, x1, a);
-    if (y + 1 < labels.rows) addBordersBelow(y, x0, x1, a);
 }
 
-void GraphPass::addColours(int y, int x0, int x1, int a) {
-    const cv::Vec3b* bgr = colours.bgrRow(y);
-    const cv::Vec3b* lab = colours.labRow(y);
-    uint64_t total[6] = {};
-    for (int x = x0; x < x1; ++x) {
-        for (int c = 0; c < 3; ++c) {
-            total[c] += bgr[x][c];
-            total[3 + c] += lab[x][c];
+// Borders between two rows, a pair of runs at a time: the runs below that a run above
+// touches are those reaching from one column before it to one after it.
+void GraphPass::addBordersBetween(const std::vector<Run>& above, const std::vector<Run>& below) {
+    size_t first = 0;  // the first run below that reaches the current run above
+    for (const Run& r : above) {
+        while (below[first].x1 < r.x0) ++first;
+        for (size_t k = first; k < below.size() && below[k].x0 <= r.x1; ++k) {
+            if (below[k].label != r.label)
+                pairs.add(r.label, below[k].label, touchingPairs(r, below[k]));
         }
-    }
-    for (int c = 0; c < 6; ++c) colourSums[a - 1].channel[c] += total[c];
-}
-
-// The pixel (y + 1, j) neighbours the run's pixels x with |x - j| <= 1.
-void GraphPass::addBordersBelow(int y, int x0, int x1, int a) {
-    const int* below = labels[y + 1];
-    const int from = std::max(0, x0 - 1);
-    const int to = x1 < labels.cols ? x1 + 1 : x1;
-    for (int j = from; j < to; ++j) {
-        const int b = below[j];
-        if (b == a) continue;
-        const int touching = std::min(x1 - 1, j + 1) - std::max(x0, j - 1) + 1;
-        if (b < 1 || b > count) badLabel(b, y + 1, j, count);
-        pairs.add(a, b, touching);
     }
 }
 
@@ -213,17 +233,27 @@ SuperpixelGraph GraphPass::result() {
     return g;
 }
 
-SuperpixelGraph describeWith(const Segmentation& s, const cv::Mat& bgr, bool colours) {
-    checkInput(s, bgr, colours);
+SuperpixelGraph passOver(const Segmentation& s, const cv::Mat& bgr, bool colours) {
     GraphPass pass(s, bgr, colours);
     pass.run();
     return pass.result();
 }
 
+// Background (label 0) goes through the pass as label count + 1 (graph_background.h).
+SuperpixelGraph describeWith(const Segmentation& s, const cv::Mat& bgr, bool colours) {
+    checkInput(s, bgr, colours);
+    const cv::Mat_<int> withBackground = backgroundAsLastLabel(s);
+    if (withBackground.empty()) return passOver(s, bgr, colours);
+    SuperpixelGraph g = passOver(Segmentation{withBackground, s.count + 1}, bgr, colours);
+    dropLastLabel(g);
+    return g;
+}
+
 }  // namespace
 
-SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr) {
-    return describeWith(s, bgr, true);
+SuperpixelGraph describe(const Segmentation& s, const cv::Mat& photo) {
+    cv::Mat converted;
+    return describeWith(s, bgrPhoto(photo, converted), true);
 }
 
 SuperpixelGraph describe(const Segmentation& s) {

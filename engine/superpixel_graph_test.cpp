@@ -33,6 +33,7 @@ SuperpixelGraph plainGraph(const cv::Mat_<int>& labels, int count, const cv::Mat
     for (int y = 0; y < labels.rows; ++y) {
         for (int x = 0; x < labels.cols; ++x) {
             const int a = labels(y, x);
+            if (a == 0) continue;  // background
             const size_t k = a - 1;
             if (g.size[k]++ == 0) {
                 g.minRow[k] = g.maxRow[k] = y;
@@ -156,6 +157,32 @@ TEST(SuperpixelGraph, EveryFieldOfSegmentedPhotosMatchesPlainLoops) {
     }
 }
 
+// Labels spread out: label k becomes 2k + 1, so every even label and the count's last
+// one are carried by no pixel.
+Segmentation withGaps(const Segmentation& s) {
+    Segmentation spread{s.labels.clone(), 2 * s.count + 2};
+    for (int& label : spread.labels) label = 2 * label + 1;
+    return spread;
+}
+
+TEST(SuperpixelGraph, RealPhotosOfSeveralSizesWithGapsMatchPlainLoops) {
+    // Photos of thousands of superpixels take the pass through rows of many runs each: a
+    // per-run slip in the colour sums shows in every mean.
+    const cv::Mat astronaut = cv::imread(std::string(SEGMORA_SAMPLES) + "/astronaut.png");
+    const cv::Mat gravel = cv::imread(std::string(SEGMORA_SAMPLES) + "/gravel.png");
+    ASSERT_FALSE(astronaut.empty() || gravel.empty());
+    cv::Mat large;
+    cv::resize(gravel, large, cv::Size(), 2.5, 1.5, cv::INTER_AREA);
+    const cv::Mat photos[] = {astronaut.row(200).clone(), astronaut.col(31).clone(),
+                              gravel(cv::Rect(7, 11, 301, 97)).clone(), large};
+    for (const cv::Mat& photo : photos) {
+        SCOPED_TRACE(std::to_string(photo.cols) + " x " + std::to_string(photo.rows));
+        const Segmentation s = withGaps(segmentPhoto(photo, Parameters{300.0f}));
+        expectPlainGraph(s.labels, s.count, photo);
+        EXPECT_TRUE(std::isnan(describe(s, photo).meanLab[1].back()));
+    }
+}
+
 TEST(SuperpixelGraph, AwkwardLabelMapsMatchPlainLoops) {
     // One superpixel: no edges.
     const cv::Mat_<int> one(5, 7, 1);
@@ -217,8 +244,8 @@ TEST(SuperpixelGraph, RefusesBadInput) {
     };
     refused(Segmentation{labels, 3}, noisePhoto(2, 3, 1));  // sizes differ
     refused(Segmentation{labels, 3}, noisePhoto(3, 2, 1));
-    refused(Segmentation{labels, 3}, cv::Mat(2, 2, CV_8UC1, cv::Scalar(0)));
-    refused(Segmentation{labels, 3}, cv::Mat(2, 2, CV_32FC3, cv::Scalar(0)));
+    refused(Segmentation{labels, 3}, cv::Mat(2, 2, CV_16SC1, cv::Scalar(0)));
+    refused(Segmentation{labels, 3}, cv::Mat(2, 2, CV_32FC3, cv::Scalar(-0.5)));
     refused(Segmentation{labels, 3}, cv::Mat());  // describe(s) is the call without colours
     // No pixels: a graph of empty superpixels, with colours when a photo of no pixels is given.
     const SuperpixelGraph none =
@@ -230,11 +257,49 @@ TEST(SuperpixelGraph, RefusesBadInput) {
     refused(Segmentation{cv::Mat_<int>(), 0}, cv::Mat());
     refused(Segmentation{labels, 2}, photo);  // 3 beyond the count (in the row below)
     refused(Segmentation{labelRows({{1, 3}, {2, 2}}), 2}, photo);  // beyond, at a run's right
-    refused(Segmentation{labelRows({{1, 0}, {2, 2}}), 2}, photo);
+    refused(Segmentation{labelRows({{1, 0}, {2, 3}}), 2}, photo);  // beyond, with background
     refused(Segmentation{labelRows({{1, 1}, {-1, 1}}), 2}, photo);
     refused(Segmentation{labels, -1}, photo);
     refused(Segmentation{labels, kMaxGraphCount + 1}, photo);
     EXPECT_NO_THROW(describe(Segmentation{labels, kMaxGraphCount}, photo));
+}
+
+}  // namespace
+}  // namespace segmora
+
+namespace segmora {
+namespace {
+
+// Label 0 is background: the pass must leave its pixels out of every node, edge and mean,
+// wherever it lies (rows, single pixels, whole superpixels) and whatever the gaps.
+TEST(SuperpixelGraph, BackgroundAndGapsMatchPlainLoops) {
+    const cv::Mat coffee = cv::imread(std::string(SEGMORA_SAMPLES) + "/coffee.png");
+    ASSERT_FALSE(coffee.empty());
+    cv::Mat large;
+    cv::resize(coffee, large, cv::Size(), 1.7, 1.3, cv::INTER_AREA);
+    for (const cv::Mat& photo : {coffee(cv::Rect(50, 40, 211, 123)).clone(), large}) {
+        Segmentation s = segmentPhoto(photo, Parameters{300.0f});
+        s.count = 2 * s.count + 2;  // every even label and the last carried by no pixel
+        for (int& label : s.labels) label = label % 3 == 0 ? 0 : 2 * label + 1;
+        s.labels.row(0).setTo(0);
+        s.labels.col(s.labels.cols - 1).setTo(0);
+        for (int y = 0; y < s.labels.rows; y += 7) s.labels(y, (y * 13) % s.labels.cols) = 0;
+        SCOPED_TRACE(std::to_string(photo.cols) + " x " + std::to_string(photo.rows));
+        expectPlainGraph(s.labels, s.count, photo);
+        expectPlainGraph(s.labels, s.count);
+    }
+    // Only background; background beside the largest count allowed.
+    expectPlainGraph(cv::Mat_<int>(3, 4, 0), 0, noisePhoto(3, 4, 2));
+    expectPlainGraph(cv::Mat_<int>(3, 4, 0), 5);
+    const SuperpixelGraph edge =
+        describe(Segmentation{labelRows({{0, kMaxGraphCount}}), kMaxGraphCount});
+    EXPECT_EQ(edge.size.back(), 1);
+    EXPECT_TRUE(edge.edgeA.empty());
+    // A 0-based map passed as labels + 1 gives the labels' own graph.
+    const cv::Mat_<int> zeroBased = labelRows({{0, 0, 1}, {2, 1, 1}});
+    const SuperpixelGraph shifted = describe(Segmentation{zeroBased + 1, 3});
+    EXPECT_EQ(shifted.size, (std::vector<int64_t>{2, 3, 1}));
+    EXPECT_EQ(describe(Segmentation{zeroBased, 2}).size, (std::vector<int64_t>{3, 1}));
 }
 
 }  // namespace

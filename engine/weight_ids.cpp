@@ -1,5 +1,7 @@
 #include "weight_ids.h"
 
+#include <algorithm>
+
 namespace segmora {
 
 uint32_t WeightIds::countFurther(uint32_t bits) {
@@ -19,6 +21,16 @@ uint32_t WeightIds::countFurther(uint32_t bits) {
     }
     resize(shiftBits + 1);  // ran off the end: rare, and gone in a larger table
     return countFurther(bits);
+}
+
+void WeightIds::clear() {
+    byId.clear();
+    counts.clear();
+    if (shiftBits > kMostKeptBits) {
+        resize(kFirstBits);
+    } else {
+        std::fill(slots.begin(), slots.end(), Slot{kEmpty, 0});
+    }
 }
 
 void WeightIds::resize(int bits) {

@@ -18,7 +18,11 @@ class WeightIds {
     static constexpr uint32_t kMaxIds = 0xffff;
     static constexpr uint32_t kFull = 0xffffffffu;
 
-    WeightIds() { resize(12); }
+    WeightIds() { resize(kFirstBits); }
+
+    // Forgets every weight and count. The table keeps its size unless it grew far beyond
+    // its first: a table used again for a photo of the same kind then needs no growing.
+    void clear();
 
     // Counts one more edge of weight `bits` (as weightBits gives them) and returns
     // the weight's id, a new one if unseen; kFull when that would be one id too
@@ -36,6 +40,8 @@ class WeightIds {
     const std::vector<uint32_t>& edgeCounts() const { return counts; }
 
   private:
+    static constexpr int kFirstBits = 12;
+    static constexpr int kMostKeptBits = 16;
     // A negative NaN pattern, which weightBits never gives.
     static constexpr uint32_t kEmpty = 0xffffffffu;
     // Slots past the last home slot: probes run forward and never wrap.

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <opencv2/core.hpp>
+#include <vector>
+
 #include "block_pool.h"
 #include "lab_conversion.h"
 
 namespace segmora {
+
+class WeightIds;
 
 // What one engine call works with: the pool its big arrays come from (a
 // Segmenter's, warm from earlier calls) and its thread count (resolved by
@@ -15,11 +20,17 @@ namespace segmora {
 // the system: the smallest peak, right for a single call. Otherwise the
 // labels take fresh memory and the edges' block stays in the pool, so that
 // the next call finds all its big arrays warm.
+//
+// `weightTables`: the tables that number distinct weights, kept from call to call
+// (none: made for the call). `labels`: a continuous matrix of the image's size that
+// the labels are written into (the caller's memory), instead of the above.
 struct Workspace {
     BlockPool& pool;
     int threads;
     bool labelsInSpentEdges = true;
     const LabTables* lab = nullptr;
+    std::vector<WeightIds>* weightTables = nullptr;
+    const cv::Mat_<int>* labels = nullptr;
 };
 
 }  // namespace segmora

@@ -78,6 +78,85 @@ TEST(DrawBoundaries, PaintsPixelsWhoseRightOrLowerNeighbourDiffers) {
     }
 }
 
+TEST(DrawBoundaries, ThickLinesAndChosenColours) {
+    // Expected: '.' photo colour, 'S' segment boundary, 'R' region boundary.
+    struct Case {
+        const char* name;
+        std::vector<std::string> labels, regions, expected;
+    };
+    const std::vector<Case> cases = {
+        {"one segment", {"111", "111"}, {}, {"...", "..."}},
+        {"vertical cut", {"1122", "1122"}, {}, {".SS.", ".SS."}},
+        {"horizontal cut", {"11", "11", "22"}, {}, {"..", "SS", "SS"}},
+        {"staircase", {"112", "122", "222"}, {}, {".SS", "SS.", "S.."}},
+        {"a pixel inside another segment", {"111", "121", "111"}, {}, {".S.", "SSS", ".S."}},
+        {"single row", {"1213"}, {}, {"SSSS"}},
+        {"region cut inside a segment", {"11", "11"}, {"11", "22"}, {"RR", "RR"}},
+        {"both kinds",
+         {"1123", "1123", "4423"},
+         {"0011", "0011", "0011"},
+         {".RRS", "SRRS", "SRRS"}},
+    };
+    BoundaryStyle style;
+    style.mode = BoundaryMode::Thick;
+    style.segmentColour = cv::Vec3b(1, 2, 3);
+    style.regionColour = cv::Vec3b(250, 251, 252);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const cv::Mat_<int> labels = idsFrom(c.labels);
+        const cv::Mat_<int> regions = c.regions.empty() ? cv::Mat_<int>() : idsFrom(c.regions);
+        const cv::Mat_<cv::Vec3b> photo = photoOfSize(labels.rows, labels.cols);
+        const cv::Mat_<cv::Vec3b> picture =
+            drawBoundaries(photo, labels, c.regions.empty() ? nullptr : &regions, style);
+        for (int y = 0; y < picture.rows; ++y) {
+            for (int x = 0; x < picture.cols; ++x) {
+                const char kind = c.expected[y][x];
+                const cv::Vec3b want = kind == 'S'   ? style.segmentColour
+                                       : kind == 'R' ? style.regionColour
+                                                     : photo(y, x);
+                EXPECT_EQ(picture(y, x), want) << "at row " << y << ", column " << x;
+            }
+        }
+    }
+    // Thin lines in chosen colours: the default picture's pixels, recoloured.
+    const cv::Mat_<int> labels = idsFrom({"1123", "1123", "4423"});
+    const cv::Mat_<int> regions = idsFrom({"0011", "0011", "0011"});
+    const cv::Mat_<cv::Vec3b> photo = photoOfSize(3, 4);
+    style.mode = BoundaryMode::Thin;
+    const cv::Mat_<cv::Vec3b> plain = drawBoundaries(photo, labels, &regions);
+    const cv::Mat_<cv::Vec3b> coloured = drawBoundaries(photo, labels, &regions, style);
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            const cv::Vec3b want = plain(y, x) == kSegmentBoundaryColour  ? style.segmentColour
+                                   : plain(y, x) == kRegionBoundaryColour ? style.regionColour
+                                                                          : photo(y, x);
+            EXPECT_EQ(coloured(y, x), want) << "at row " << y << ", column " << x;
+        }
+    }
+}
+
+TEST(MeanColourPicture, EachSuperpixelInItsRoundedMeanColour) {
+    // Label 1: blue 0 and 3 (mean 1.5, up to 2), green 10 and 11 (10.5 up to 11), red 7.
+    // Label 2: one pixel. Label 3 carries no pixel; label 4 holds 254 and 255 (254.5: 255).
+    const cv::Mat_<int> labels = idsFrom({"112", "444"});
+    cv::Mat_<cv::Vec3b> photo(2, 3);
+    photo(0, 0) = cv::Vec3b(0, 10, 7);
+    photo(0, 1) = cv::Vec3b(3, 11, 7);
+    photo(0, 2) = cv::Vec3b(9, 8, 7);
+    photo(1, 0) = cv::Vec3b(254, 0, 1);
+    photo(1, 1) = cv::Vec3b(255, 0, 2);
+    photo(1, 2) = cv::Vec3b(254, 1, 0);
+    const SuperpixelGraph g = describe(Segmentation{labels, 4}, photo);
+    const cv::Mat_<cv::Vec3b> picture = meanColourPicture(labels, g);
+    const cv::Vec3b first(2, 11, 7), last(254, 0, 1);  // 763 / 3 = 254.33; 1/3; 1
+    const cv::Mat_<cv::Vec3b> want =
+        (cv::Mat_<cv::Vec3b>(2, 3) << first, first, cv::Vec3b(9, 8, 7), last, last, last);
+    EXPECT_EQ(cv::norm(picture, want, cv::NORM_INF), 0) << picture << "\n" << want;
+    EXPECT_THROW(meanColourPicture(labels, describe(Segmentation{labels, 4})),
+                 std::invalid_argument);
+    EXPECT_THROW(meanColourPicture(idsFrom({"15"}), g), std::invalid_argument);
+}
+
 TEST(DrawBoundaries, RejectsSizesThatDiffer) {
     const cv::Mat_<cv::Vec3b> photo = photoOfSize(3, 4);
     const cv::Mat_<int> good(3, 4, 1), tall(4, 4, 1), wide(3, 5, 1);

@@ -7,10 +7,13 @@
 namespace segmora {
 
 // The superpixel graph as two comma-separated files, each with a header line:
-//   PREFIX.nodes.csv  label,size,row,col,min_row,min_col,max_row,max_col,b,g,r
-//                     (centroid row and column from 0, inclusive box, mean colour)
+//   PREFIX.nodes.csv  label,size,row,col,min_row,min_col,max_row,max_col,
+//                     mean_red,mean_green,mean_blue,mean_L,mean_a,mean_b
+//                     (centroid row and column from 0, inclusive box, mean colour in the
+//                     order of Python's mean_color, mean 8-bit Lab; the six colour cells are
+//                     empty for a graph without colours)
 //   PREFIX.edges.csv  a,b,border
-// Fractions are written with 17 significant digits, enough to read back the same doubles.
+// Doubles are written in the shortest form that reads back as the same double.
 
 std::string graphNodesPath(const std::string& prefix);
 std::string graphEdgesPath(const std::string& prefix);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "output_folder.h"
 #include "output_target.h"
@@ -58,12 +59,13 @@ OutputFile::OutputFile(const std::string& target, const std::string& description
 }
 
 OutputFile::OutputFile(const OutputFolder& folder, const std::string& name,
-                       const std::string& description)
+                       const std::string& description, std::vector<WrittenFile>* handOff)
     : shownPath(folder.path() + "/" + name),
       path(shownPath),
       description(description),
       folder(&folder),
-      name(name) {
+      name(name),
+      handOff(handOff) {
     struct stat info;
     if (::fstatat(folder.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISDIR(info.st_mode)) {
@@ -135,22 +137,38 @@ void OutputFile::discardTemporary() {
 }
 
 void OutputFile::write(const char* bytes, size_t count) {
-    if (buffer.empty()) buffer.resize(kBufferSize);  // not before the results exist
+    if (!buffer) makeBuffer(kBufferSize);  // not before the results exist
     while (count > 0) {
-        if (used == buffer.size()) flush();
-        const size_t n = std::min(count, buffer.size() - used);
-        std::memcpy(buffer.data() + used, bytes, n);
+        if (used == capacity) flush();
+        const size_t n = std::min(count, capacity - used);
+        std::memcpy(buffer.get() + used, bytes, n);
         used += n;
         bytes += n;
         count -= n;
     }
 }
 
+char* OutputFile::room(size_t count) {
+    if (capacity - used < count) flush();
+    if (capacity < count) makeBuffer(std::max(count, kBufferSize));
+    return buffer.get() + used;
+}
+
+void OutputFile::wrote(size_t count) {
+    used += count;
+}
+
+// Left uninitialised: every byte is written before it is read.
+void OutputFile::makeBuffer(size_t size) {
+    buffer.reset(new char[size]);
+    capacity = size;
+}
+
 void OutputFile::flush() {
     if (fd < 0 && !direct) createTemporary();
     size_t done = 0;
     while (done < used) {
-        const ssize_t n = ::write(fd, buffer.data() + done, used - done);
+        const ssize_t n = ::write(fd, buffer.get() + done, used - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) fail("write", n < 0 ? errno : ENOSPC);
         done += static_cast<size_t>(n);
@@ -171,21 +189,17 @@ void OutputFile::commit() {
     tempPath.clear();
 }
 
-// The temporary file stays open (and locked) until it has its name, so that no other run
-// takes it for one left behind.
 void OutputFile::commitInFolder() {
-    if (folder->durable() && ::fsync(fd) != 0) fail("write", errno);
-    if (::renameat(folder->fd(), tempName.c_str(), folder->fd(), name.c_str()) != 0) {
-        fail("replace", errno);
-    }
-    unregisterTemporaryFile(slot);
+    WrittenFile written(*folder, fd, slot, tempName, name, shownPath, description);
+    fd = -1;
     slot = -1;
     tempPath.clear();
-    const int closing = fd;
-    fd = -1;
-    const bool closed = ::close(closing) == 0;
-    if (!closed) fail("write", errno);
-    if (folder->durable() && ::fsync(folder->fd()) != 0) fail("write", errno);
+    if (handOff) {
+        handOff->push_back(std::move(written));
+        return;
+    }
+    written.putInPlace();
+    written.syncFolder();
 }
 
 void OutputFile::fail(const std::string& action, int error) {

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "written_file.h"
 
 namespace segmora {
 
@@ -26,12 +29,19 @@ class OutputFile {
     // The file `name` directly in `folder`, for names the program makes itself: nothing
     // found at the name is followed or written through (see OutputFolder); anything there
     // but a folder is replaced by the committed file. `folder` must outlive the file.
-    OutputFile(const OutputFolder& folder, const std::string& name, const std::string& description);
+    // With `handOff`, commit() stops once the data is written and appends the file to it,
+    // to be flushed and named by whoever holds the list (see WrittenFile).
+    OutputFile(const OutputFolder& folder, const std::string& name, const std::string& description,
+               std::vector<WrittenFile>* handOff = nullptr);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     void write(const char* bytes, size_t count);
+    // Room for `count` bytes after those written so far, to be filled and then counted in
+    // with wrote() (at most `count`): text can be formatted straight into the file's buffer.
+    char* room(size_t count);
+    void wrote(size_t count);
     void commit();
 
   private:
@@ -41,6 +51,7 @@ class OutputFile {
     void createTemporaryInFolder();
     void commitInFolder();
     void discardTemporary();
+    void makeBuffer(size_t size);
     void flush();
     [[noreturn]] void fail(const std::string& action, int error);
 
@@ -50,7 +61,9 @@ class OutputFile {
     std::string tempPath;                  // empty while no temporary file exists
     const OutputFolder* folder = nullptr;  // for a name made by the program
     std::string name, tempName;            // in `folder`
-    std::vector<char> buffer;
+    std::vector<WrittenFile>* handOff = nullptr;
+    std::unique_ptr<char[]> buffer;
+    size_t capacity = 0;
     size_t used = 0;
     int fd = -1;
     int slot = -1;  // in the temporary-file registry

@@ -9,6 +9,7 @@ Each photo NAME.png needs its pixels beside it as NAME.ppm (make_photo_set --dec
 """
 
 import argparse
+import inspect
 import os
 import subprocess
 import time
@@ -83,6 +84,31 @@ def main():
            best_of(args.repeats, segment_on_two_threads))
     report(f"{args.count} photos, Segmenter.segment",
            best_of(args.repeats, lambda: [worker.segment(small[k]) for k in chosen]))
+
+    # One Segmenter per thread, kept from run to run as a program would keep it; with out=
+    # (builds that have it) each thread also keeps one labels array per photo size.
+    workers = [segmora.Segmenter(1), segmora.Segmenter(1)]
+    takes_out = "out" in inspect.signature(segmora.Segmenter.segment).parameters
+
+    def segmenters_on_two_threads(with_out):
+        def run(half):
+            arrays = {}
+            for k in chosen[half::2]:
+                if not with_out:
+                    workers[half].segment(small[k])
+                    continue
+                shape = small[k].shape[:2]
+                if shape not in arrays:
+                    arrays[shape] = np.empty(shape, np.int32)
+                workers[half].segment(small[k], out=arrays[shape])
+        with ThreadPoolExecutor(2) as pool:
+            list(pool.map(run, [0, 1]))
+
+    report(f"{args.count} photos, 2 threads, Segmenter each",
+           best_of(args.repeats, lambda: segmenters_on_two_threads(False)))
+    if takes_out:
+        report(f"{args.count} photos, 2 threads, Segmenter+out",
+               best_of(args.repeats, lambda: segmenters_on_two_threads(True)))
     report(f"{args.count} photos, program + loadtxt",
            best_of(args.repeats,
                    lambda: [program_labels(args.program, args.small[k], csv) for k in chosen]))

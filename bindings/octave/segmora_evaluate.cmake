@@ -8,6 +8,7 @@ segmora_add_mex(NAME segmora_evaluate
           ${PROJECT_SOURCE_DIR}/include/segmora/segmora.h segmora
   HELP ${CMAKE_CURRENT_SOURCE_DIR}/segmora_evaluate.m
   INCLUDES ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/bindings
+           ${PROJECT_SOURCE_DIR}/engine
   LINK $<TARGET_FILE:segmora> -L$<TARGET_FILE_DIR:opencv_core> -lopencv_imgproc -lopencv_core
   MATLAB_LINK segmora segmora_bindings)
 

@@ -2,12 +2,12 @@
 # into the same folder, with its tests: every field against plain loops, and the lineprobe
 # affinity example of docs/graph.md run as written there.
 segmora_add_mex(NAME segmora_graph
-  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/segmora_graph_mex.cpp
-          ${PROJECT_SOURCE_DIR}/bindings/pixel_layout.cpp
-  DEPENDS ${PROJECT_SOURCE_DIR}/bindings/pixel_layout.h
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/segmora_graph_mex.cpp ${bindingsSources}
+  DEPENDS ${bindingsHeaders} ${CMAKE_CURRENT_SOURCE_DIR}/octave_arrays.h
           ${PROJECT_SOURCE_DIR}/include/segmora/segmora.h segmora
   HELP ${CMAKE_CURRENT_SOURCE_DIR}/segmora_graph.m
   INCLUDES ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/bindings
+           ${PROJECT_SOURCE_DIR}/engine
   LINK $<TARGET_FILE:segmora> -L$<TARGET_FILE_DIR:opencv_core> -lopencv_imgproc -lopencv_core
   MATLAB_LINK segmora segmora_bindings)
 

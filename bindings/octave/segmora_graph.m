@@ -1,28 +1,34 @@
 function g = segmora_graph(labels, rgb)
 %SEGMORA_GRAPH The superpixels of a label matrix and which of them touch.
 %   G = SEGMORA_GRAPH(LABELS) describes the superpixels of LABELS, an H-by-W matrix of
-%   whole numbers from 1 (double, single or an integer class), as SEGMORA gives them.
-%   N = max(LABELS(:)); row k of each per-superpixel field is about label k. A label that
-%   no pixel carries has Area 0, NaN Centroid and MeanColor, and BoundingBox
-%   [0.5 0.5 0 0]. N may be at most max(H*W, 2^20).
+%   whole numbers from 0 to 2^31 - 1 (double, single, logical or an integer class), as
+%   SEGMORA gives them. N = max(LABELS(:)); row k of each per-superpixel field is about
+%   label k. Label 0 is background: its pixels get no row and no edges and count in no
+%   mean, so a 0-based segmentation is passed as LABELS + 1. A label that no pixel
+%   carries has Area 0, NaN Centroid and MeanColor, and BoundingBox [0.5 0.5 0 0]. N may
+%   be at most max(H*W, 2^20).
 %
-%   G = SEGMORA_GRAPH(LABELS, RGB) also gives the mean colours of the H-by-W-by-3 uint8
-%   photo RGB.
+%   G = SEGMORA_GRAPH(LABELS, RGB) also gives the mean colours of the photo RGB, of the
+%   labels' size and of any kind SEGMORA takes (grey, grey and alpha, RGB, RGBA; uint8,
+%   uint16, logical, single or double in 0 .. 1), brought to 8-bit red, green and blue
+%   as SEGMORA does.
 %
 %   G is a struct in the conventions of region properties:
 %     Area         N-by-1  pixel count
 %     Centroid     N-by-2  [x y], the mean column and row, counted from 1
 %     BoundingBox  N-by-4  [x y width height], x and y at the pixel edge (column - 0.5)
-%     MeanColor    N-by-3  mean of each channel of RGB, in its order ([] without RGB)
+%     MeanColor    N-by-3  mean red, green and blue (0 .. 255) ([] without RGB)
 %     Edges        E-by-2  label pairs [a b], a < b, whose pixels are 8-neighbours,
 %                          sorted by a, then b
 %     Border       E-by-1  neighbouring pixel pairs (p, q), p in a, q in b (8-neighbours)
 %
-%   Errors (identifier): segmora:nargin, segmora:nargout, segmora:badType (LABELS not a
-%   real numeric matrix, RGB not uint8), segmora:badShape (LABELS not two-dimensional),
-%   segmora:sizeMismatch (RGB not H-by-W-by-3), segmora:badLabel (a label that is not a
-%   whole number from 1 to 2^31 - 1), segmora:badInput (too many labels),
-%   segmora:tooLarge, segmora:outOfMemory.
+%   Errors (identifier), in SEGMORA's words for RGB: segmora:nargin, segmora:nargout,
+%   segmora:badType (LABELS or RGB of a class not listed above, complex or sparse),
+%   segmora:badShape (LABELS not two-dimensional, RGB of another shape),
+%   segmora:sizeMismatch (RGB not H-by-W like LABELS), segmora:badPixel (a single or
+%   double value outside 0 .. 1), segmora:badLabel (a label that is not a whole number
+%   from 0 to 2^31 - 1), segmora:badInput (too many labels), segmora:tooLarge,
+%   segmora:outOfMemory.
 %
 %   Example: the affinity of neighbouring superpixels, from the strongest gradient on
 %   the straight line between their centroids (see docs/graph.md).

@@ -1,18 +1,17 @@
 // MEX entry of `g = segmora_graph(labels, rgb)`: the superpixel graph of a label matrix as
-// a struct in MATLAB's region-property conventions. All C++ work happens inside one try
-// block that reports failure as plain data; the MEX error is raised only after every C++
-// object is gone, since mexErrMsgIdAndTxt does not return.
-#include <cmath>
+// a struct in MATLAB's region-property conventions. The arguments are read by the rules
+// `segmora` uses (host_photo.h). All C++ work happens inside functions that catch
+// everything and report failure as plain data; the MEX error is raised only after every
+// C++ object is gone, since mexErrMsgIdAndTxt does not return.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <exception>
-#include <new>
-#include <stdexcept>
+#include <string>
 #include <vector>
 
+#include "host_photo.h"
 #include "mex.h"
-#include "pixel_layout.h"
+#include "octave_arrays.h"
 #include "segmora/segmora.h"
 
 #if defined(__GNUC__)
@@ -23,15 +22,10 @@
 
 namespace {
 
+namespace bindings = segmora::bindings;
+using namespace bindings::octave;
+
 enum { IN_LABELS, IN_RGB, IN_MAX };
-
-constexpr double kMaxPixels = static_cast<double>(segmora::kMaxPixelCount);
-constexpr double kMaxLabel = 2147483647.0;
-
-struct Shape {
-    std::size_t rows;
-    std::size_t columns;
-};
 
 void checkCounts(int nlhs, int nrhs) {
     if (nrhs < 1 || nrhs > IN_MAX) {
@@ -40,100 +34,26 @@ void checkCounts(int nlhs, int nrhs) {
     if (nlhs > 1) mexErrMsgIdAndTxt("segmora:nargout", "returns 1 output, %d asked", nlhs);
 }
 
-Shape checkLabels(const mxArray* labels) {
-    if (!mxIsNumeric(labels) || mxIsComplex(labels) || mxIsSparse(labels)) {
-        mexErrMsgIdAndTxt("segmora:badType",
-                          "labels must be a real, non-sparse numeric matrix, not %s",
-                          mxGetClassName(labels));
-    }
-    if (mxGetNumberOfDimensions(labels) != 2) {
-        mexErrMsgIdAndTxt("segmora:badShape", "labels must be an H-by-W matrix, not %d-dimensional",
-                          static_cast<int>(mxGetNumberOfDimensions(labels)));
-    }
-    const Shape shape{mxGetM(labels), mxGetN(labels)};
-    if (static_cast<double>(shape.rows) * static_cast<double>(shape.columns) >= kMaxPixels ||
-        static_cast<double>(shape.rows) >= kMaxPixels ||
-        static_cast<double>(shape.columns) >= kMaxPixels) {
-        mexErrMsgIdAndTxt("segmora:tooLarge", "labels have %lu x %lu pixels; %s",
-                          static_cast<unsigned long>(shape.rows),
-                          static_cast<unsigned long>(shape.columns),
-                          segmora::pixelLimitText().c_str());
-    }
-    return shape;
-}
-
-void checkRgb(const mxArray* rgb, Shape shape) {
-    if (!mxIsUint8(rgb) || mxIsComplex(rgb) || mxIsSparse(rgb)) {
-        mexErrMsgIdAndTxt("segmora:badType", "rgb must be a real uint8 array, not %s",
-                          mxGetClassName(rgb));
-    }
-    const mwSize* dims = mxGetDimensions(rgb);
-    if (mxGetNumberOfDimensions(rgb) != 3 || static_cast<std::size_t>(dims[0]) != shape.rows ||
-        static_cast<std::size_t>(dims[1]) != shape.columns || dims[2] != 3) {
-        mexErrMsgIdAndTxt("segmora:sizeMismatch",
-                          "rgb must be %lu x %lu x 3 like labels, not %d-dimensional with %lu "
-                          "elements",
-                          static_cast<unsigned long>(shape.rows),
-                          static_cast<unsigned long>(shape.columns),
-                          static_cast<int>(mxGetNumberOfDimensions(rgb)),
-                          static_cast<unsigned long>(mxGetNumberOfElements(rgb)));
-    }
-}
-
-// A failure of the C++ part, kept as plain data until the C++ objects are gone.
-struct Failure {
-    const char* id = nullptr;
-    char message[256] = {};
+// A checked call: the labels and the photo (nullptr for none) with their sizes.
+struct Call {
+    const mxArray* labels = nullptr;
+    const mxArray* rgb = nullptr;
+    bindings::PhotoSize size{};
+    bindings::PhotoSize photo{};
 };
 
-// A label that is not a whole number from 1 to 2^31 - 1, at a 1-based (row, column).
-struct BadLabel {
-    double value;
-    std::size_t row, column;
-};
-
-template <class T>
-segmora::Segmentation readLabels(const T* data, Shape shape) {
-    segmora::Segmentation s{
-        cv::Mat_<int>(static_cast<int>(shape.rows), static_cast<int>(shape.columns)), 0};
-    for (std::size_t x = 0; x < shape.columns; ++x) {
-        for (std::size_t y = 0; y < shape.rows; ++y) {
-            const double label = static_cast<double>(data[x * shape.rows + y]);
-            if (!(label >= 1 && label <= kMaxLabel && std::trunc(label) == label)) {
-                throw BadLabel{label, y + 1, x + 1};
-            }
-            const int value = static_cast<int>(label);
-            s.labels(static_cast<int>(y), static_cast<int>(x)) = value;
-            if (value > s.count) s.count = value;
+Failure checkCall(int nrhs, const mxArray* prhs[], Call& call) {
+    try {
+        call.labels = prhs[IN_LABELS];
+        call.size = bindings::checkLabels(hostArray(call.labels), kStyle);
+        if (nrhs > IN_RGB) {
+            call.rgb = prhs[IN_RGB];
+            call.photo = bindings::checkPhotoFor(hostArray(call.rgb), call.size, kStyle);
         }
+    } catch (...) {
+        return failureOf(std::current_exception(), "describe labels");
     }
-    return s;
-}
-
-segmora::Segmentation readLabels(const mxArray* labels, Shape shape) {
-    const void* data = mxGetData(labels);
-    switch (mxGetClassID(labels)) {
-        case mxDOUBLE_CLASS:
-            return readLabels(static_cast<const double*>(data), shape);
-        case mxSINGLE_CLASS:
-            return readLabels(static_cast<const float*>(data), shape);
-        case mxINT8_CLASS:
-            return readLabels(static_cast<const std::int8_t*>(data), shape);
-        case mxUINT8_CLASS:
-            return readLabels(static_cast<const std::uint8_t*>(data), shape);
-        case mxINT16_CLASS:
-            return readLabels(static_cast<const std::int16_t*>(data), shape);
-        case mxUINT16_CLASS:
-            return readLabels(static_cast<const std::uint16_t*>(data), shape);
-        case mxINT32_CLASS:
-            return readLabels(static_cast<const std::int32_t*>(data), shape);
-        case mxUINT32_CLASS:
-            return readLabels(static_cast<const std::uint32_t*>(data), shape);
-        case mxINT64_CLASS:
-            return readLabels(static_cast<const std::int64_t*>(data), shape);
-        default:
-            return readLabels(static_cast<const std::uint64_t*>(data), shape);
-    }
+    return Failure();
 }
 
 // An n x columns.size() double matrix whose column c is scale * columns[c][k] + offsets[c].
@@ -180,46 +100,24 @@ mxArray* graphStruct(const segmora::SuperpixelGraph& g, bool colours) {
     return out;
 }
 
-Failure graphInto(const mxArray* labels, const mxArray* rgb, Shape shape, mxArray*& out) {
-    Failure failure;
+Failure graphInto(const Call& call, mxArray*& out) {
     try {
-        const segmora::Segmentation s = readLabels(labels, shape);
-        if (rgb == nullptr) {
+        cv::Mat_<int> copy;
+        const segmora::Segmentation s =
+            bindings::labelsFrom(hostArray(call.labels), call.size, kStyle, copy);
+        if (call.rgb == nullptr) {
             out = graphStruct(segmora::describe(s), false);
         } else {
-            const int rows = static_cast<int>(shape.rows);
-            const int columns = static_cast<int>(shape.columns);
-            const segmora::bindings::Strides planes{1, rows,
-                                                    static_cast<std::ptrdiff_t>(rows) * columns};
             cv::Mat bgr;
-            segmora::bindings::bgrFromRgb(static_cast<const std::uint8_t*>(mxGetData(rgb)), rows,
-                                          columns, planes, bgr);
+            bindings::photoFrom(hostArray(call.rgb), call.photo, kStyle, bgr);
             out = graphStruct(segmora::describe(s, bgr), true);
         }
-    } catch (const BadLabel& bad) {
-        failure.id = "segmora:badLabel";
-        std::snprintf(failure.message, sizeof failure.message,
-                      "labels(%lu, %lu) = %g is not a whole number from 1 to 2^31 - 1",
-                      static_cast<unsigned long>(bad.row), static_cast<unsigned long>(bad.column),
-                      bad.value);
-    } catch (const std::bad_alloc&) {
-        failure.id = "segmora:outOfMemory";
-        std::snprintf(failure.message, sizeof failure.message,
-                      "not enough memory for the graph of %lu x %lu labels",
-                      static_cast<unsigned long>(shape.rows),
-                      static_cast<unsigned long>(shape.columns));
-    } catch (const std::invalid_argument& e) {
-        failure.id = "segmora:badInput";
-        std::snprintf(failure.message, sizeof failure.message, "cannot describe labels: %s",
-                      e.what());
-    } catch (const std::exception& e) {
-        failure.id = "segmora:failed";
-        std::snprintf(failure.message, sizeof failure.message, "graph failed: %s", e.what());
     } catch (...) {
-        failure.id = "segmora:failed";
-        std::snprintf(failure.message, sizeof failure.message, "graph failed");
+        return failureOf(std::current_exception(),
+                         "describe labels (" + std::to_string(call.size.rows) + "x" +
+                             std::to_string(call.size.columns) + " pixels)");
     }
-    return failure;
+    return Failure();
 }
 
 }  // namespace
@@ -227,11 +125,11 @@ Failure graphInto(const mxArray* labels, const mxArray* rgb, Shape shape, mxArra
 extern "C" SEGMORA_MEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
                                                const mxArray* prhs[]) {
     checkCounts(nlhs, nrhs);
-    const Shape shape = checkLabels(prhs[IN_LABELS]);
-    const mxArray* rgb = nrhs > IN_RGB ? prhs[IN_RGB] : nullptr;
-    if (rgb != nullptr) checkRgb(rgb, shape);
+    Call call;
+    Failure failure = checkCall(nrhs, prhs, call);
+    if (failure.id != nullptr) mexErrMsgIdAndTxt(failure.id, "%s", failure.message);
     mxArray* out = nullptr;
-    const Failure failure = graphInto(prhs[IN_LABELS], rgb, shape, out);
+    failure = graphInto(call, out);
     if (failure.id != nullptr) {
         if (out != nullptr) mxDestroyArray(out);
         mexErrMsgIdAndTxt(failure.id, "%s", failure.message);

@@ -8,6 +8,7 @@ assert(ext, '.mex');
 testPhotos(samplesDir);
 testAwkwardMaps();
 testProgramFiles(program, samplesDir, scratchDir);
+testImageKinds(program, samplesDir, scratchDir);
 testMalformedCalls();
 assert(! isempty(strfind(get_help_text('segmora_graph'), 'BoundingBox')));
 printf('segmora_graph_test: all passed\n');
@@ -29,6 +30,9 @@ pairs = zeros(0, 2);
 for x = 1:w
   for y = 1:h
     a = labels(y, x);
+    if a == 0  % background
+      continue;
+    end
     area(a) += 1; sumX(a) += x; sumY(a) += y;
     low(a, :) = min(low(a, :), [x y]); high(a, :) = max(high(a, :), [x y]);
     if nargin > 1
@@ -97,7 +101,8 @@ ring = 3 * ones(6, 7); ring(2:5, 2:6) = 2; ring(3:4, 3:5) = 1;
 checker = mod((1:8)' + (1:5), 2) + 1;
 maps = {ones(4, 5), [1 2; 3 4], uint8([1 2; 2 1]), ring, reshape(1:63, 7, 9), checker, ...
         int16([1 1 2 3 3 2 1]), uint64([1; 2; 2; 3]), [5 5; 1 5], ...
-        randi(300, 30, 20)};
+        randi(300, 30, 20), [0 1; 2 0], ring .* (ring != 2), randi(300, 30, 20) - 1, ...
+        zeros(3, 4), true(3, 2)};
 rand('seed', 1);
 for k = 1:numel(maps)
   labels = maps{k};
@@ -131,8 +136,47 @@ assert(nodes(:, 1), (1:rows(g.Area))');
 assert(nodes(:, 2), g.Area);
 assert(nodes(:, [4 3]) + 1, g.Centroid);
 assert([nodes(:, [6 5]) + 0.5, nodes(:, [8 7]) - nodes(:, [6 5]) + 1], g.BoundingBox);
-assert(nodes(:, [11 10 9]), g.MeanColor);
+assert(nodes(:, 9:11), g.MeanColor);
+assert(columns(nodes), 14);
 assert(edges, [g.Edges g.Border]);
+end
+
+% Files of other kinds, read by imread as they are: the graph of the 8-bit pixels the
+% program decodes from them (the high byte, grey to all colours, alpha dropped), around
+% the program's own labels with background where they are a multiple of 4.
+function testImageKinds(program, samplesDir, scratchDir)
+rgb = readPhoto(fullfile(samplesDir, 'chelsea.png'))(31:100, 41:130, :);
+grey = rgb(:, :, 2);
+rgb16 = uint16(rgb) * 256 + uint16(mod(reshape(1:numel(rgb), size(rgb)), 256));
+alpha = uint8(mod(reshape(1:numel(grey), size(grey)) * 7, 256));
+kinds = {'rgb16', rgb16, rgb; 'grey', grey, repmat(grey, [1 1 3]); 'rgba', rgb, rgb};
+for k = 1:rows(kinds)
+  file = fullfile(scratchDir, [kinds{k, 1} '.png']);
+  if strcmp(kinds{k, 1}, 'rgba')
+    imwrite(kinds{k, 2}, file, 'Alpha', alpha);
+  else
+    imwrite(kinds{k, 2}, file);
+  end
+  labelFile = fullfile(scratchDir, [kinds{k, 1} '.csv']);
+  [status, output] = system(sprintf('"%s" -i "%s" -o "%s"', program, file, labelFile));
+  assert(status, 0, output);
+  labels = dlmread(labelFile, ',');
+  labels(mod(labels, 4) == 0) = 0;
+  [read, ~, readAlpha] = imread(file);
+  if ! isempty(readAlpha)
+    read = cat(3, read, readAlpha);
+  end
+  g = segmora_graph(labels, read);
+  inside = labels > 0;
+  area = accumarray(labels(inside), 1, [max(labels(:)) 1]);
+  assert(g.Area, area);
+  for c = 1:3
+    channel = double(kinds{k, 3}(:, :, c));
+    mean = accumarray(labels(inside), channel(inside), [max(labels(:)) 1]) ./ area;
+    assert(isequaln(g.MeanColor(:, c), mean), '%s: channel %d', kinds{k, 1}, c);
+  end
+  assert(isequaln(segmora_graph(labels, read), segmora_graph(int32(labels), kinds{k, 3})));
+end
 end
 
 function expectError(id, varargin)
@@ -143,6 +187,25 @@ catch failure
   return;
 end
 error('segmora_graph accepted a call that should fail with %s', id);
+end
+
+% Both calls fail with the same message (the first's `from` read as `to`), but for the name.
+function expectSameMessage(first, second, from, to)
+try
+  first();
+  error('accepted');
+catch one
+end
+try
+  second();
+  error('accepted');
+catch other
+end
+if nargin > 2
+  one.message = strrep(one.message, from, to);
+end
+assert(strrep(other.message, 'segmora_graph: ', ''), strrep(one.message, 'segmora: ', ''));
+assert(other.identifier, one.identifier);
 end
 
 function testMalformedCalls()
@@ -159,17 +222,24 @@ end
 expectError('segmora:badType', 'ab');
 expectError('segmora:badType', labels + 1i);
 expectError('segmora:badType', sparse(labels));
-expectError('segmora:badType', true(2));
-expectError('segmora:badType', labels, double(rgb));
+expectError('segmora:badType', {labels});
+expectError('segmora:badType', labels, int8(rgb));
 expectError('segmora:badShape', ones(2, 2, 2));
+expectError('segmora:badShape', labels, rgb(:, :, [1 1 1 1 1]));
 expectError('segmora:sizeMismatch', labels, rgb(1, :, :));
-expectError('segmora:sizeMismatch', labels, rgb(:, :, 1:2));
-expectError('segmora:badLabel', [1 0]);
+expectError('segmora:badPixel', labels, double(rgb) + 2);
 expectError('segmora:badLabel', [1 -2]);
 expectError('segmora:badLabel', [1 1.5]);
 expectError('segmora:badLabel', [1 NaN]);
 expectError('segmora:badLabel', [1 2^31]);
 expectError('segmora:badLabel', int8([1 -1]));
+% The words of segmora's refusals of the same photo and of the same ids as regions.
+for bad = {int8(rgb), rgb(:, :, [1 1 1 1 1]), double(rgb) + 2}
+  expectSameMessage(@() segmora(bad{1}), @() segmora_graph(labels, bad{1}));
+end
+for bad = {sparse(labels), labels + 1i}
+  expectSameMessage(@() segmora(rgb, bad{1}), @() segmora_graph(bad{1}, rgb), 'regions', 'labels');
+end
 expectError('segmora:badInput', [1 2^20 + 1]);
 expectError('segmora:tooLarge', zeros(2^31, 0));
 assert(rows(segmora_graph([1 2^20]).Area), 2^20);

@@ -1,158 +1,52 @@
 // segmora.graph(labels, rgb=None) and segmora.mean_picture(labels, rgb): the superpixel
-// graph of a label array as numpy arrays. Arguments are checked with the GIL held; the
-// copies and the pass over the labels run without it.
+// graph of a label array as numpy arrays. Arguments are checked by the rules `segment`
+// uses (host_photo.h) with the GIL held; the copies and the pass over the labels run
+// without it.
 #include "graph_binding.h"
 
 #include <pybind11/numpy.h>
 
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "pixel_layout.h"
+#include "host_photo.h"
+#include "python_arguments.h"
 #include "segmora/segmora.h"
 
 namespace py = pybind11;
-using segmora::bindings::Strides;
+namespace bindings = segmora::bindings;
+using bindings::python::kStyle;
 
 namespace {
 
-// An array checked for reading without the GIL: what is read then is taken here with the
-// GIL held; `array` keeps the data alive.
-struct Input {
-    py::array array;
-    const void* data;
-    Strides strides;  // in elements
-    int rows, columns;
-    char kind;
-    int itemSize;
-};
-
-std::string shapeOf(const py::array& array) {
-    return py::str(array.attr("shape")).cast<std::string>();
-}
-
-// `object` as an array of `dtype` (copied when it has another type of the same kind or
-// unaligned strides), or TypeError.
-Input inputOf(const py::object& object, const char* name, char kind, const char* what) {
-    if (!py::isinstance<py::array>(object)) {
-        throw py::type_error(std::string(name) + " must be a numpy array, not " +
-                             py::str(py::type::of(object).attr("__name__")).cast<std::string>());
-    }
-    auto array = py::reinterpret_borrow<py::array>(object);
-    const char found = array.dtype().kind();
-    const bool integer = found == 'i' || found == 'u';
-    if (kind == 'i' ? !integer : (found != 'u' || array.itemsize() != 1)) {
-        throw py::type_error(std::string(name) + " must be " + what + ", not " +
-                             py::str(array.dtype()).cast<std::string>());
-    }
-    const py::ssize_t item = array.itemsize();
-    bool usable = array.dtype().attr("isnative").cast<bool>();
-    for (py::ssize_t d = 0; d < array.ndim(); ++d) usable = usable && array.strides(d) % item == 0;
-    if (!usable) {
-        const py::object native = array.dtype().attr("newbyteorder")("=");
-        array = py::module_::import("numpy").attr("ascontiguousarray")(array, native);
-    }
-    const auto stride = [&](py::ssize_t d) {
-        return d < array.ndim() ? array.strides(d) / array.itemsize() : 0;
-    };
-    const auto extent = [&](py::ssize_t d) {
-        return d < array.ndim() ? static_cast<int>(array.shape(d)) : 0;
-    };
-    return Input{
-        array,     array.data(),         Strides{stride(0), stride(1), stride(2)}, extent(0),
-        extent(1), array.dtype().kind(), static_cast<int>(array.itemsize())};
-}
-
-Input checkLabels(const py::object& object) {
-    Input labels = inputOf(object, "labels", 'i', "an integer array");
-    if (labels.array.ndim() != 2) {
-        throw py::value_error("labels must have shape (H, W), not " + shapeOf(labels.array));
-    }
-    if (labels.array.size() >= segmora::kMaxPixelCount ||
-        labels.array.shape(0) >= segmora::kMaxPixelCount ||
-        labels.array.shape(1) >= segmora::kMaxPixelCount) {
-        throw py::value_error("labels of shape " + shapeOf(labels.array) +
-                              " have too many pixels (" + segmora::pixelLimitText() + ")");
-    }
-    return labels;
-}
-
-Input checkRgb(const py::object& object, const py::array& labels) {
-    Input rgb = inputOf(object, "rgb", 'u', "a uint8 array");
-    const py::array& a = rgb.array;
-    if (a.ndim() != 3 || a.shape(2) != 3 || a.shape(0) != labels.shape(0) ||
-        a.shape(1) != labels.shape(1)) {
-        throw py::value_error("rgb must have shape (" + std::to_string(labels.shape(0)) + ", " +
-                              std::to_string(labels.shape(1)) + ", 3) like labels, not " +
-                              shapeOf(a));
-    }
-    return rgb;
-}
-
-// The labels as a row-major int matrix with their count (the largest label); a label below
-// 1 or above the int32 range raises ValueError.
-template <class T>
-segmora::Segmentation readLabels(const Input& input) {
-    const int rows = input.rows;
-    const int columns = input.columns;
-    const T* data = static_cast<const T*>(input.data);
-    segmora::Segmentation s{cv::Mat_<int>(rows, columns), 0};
-    for (int y = 0; y < rows; ++y) {
-        int* out = s.labels[y];
-        const T* in = data + y * input.strides.row;
-        for (int x = 0; x < columns; ++x) {
-            const T label = in[x * input.strides.column];
-            const auto wide = static_cast<std::int64_t>(label);  // a huge uint64 goes negative
-            if (wide < 1 || wide > std::numeric_limits<std::int32_t>::max()) {
-                throw py::value_error("labels[" + std::to_string(y) + ", " + std::to_string(x) +
-                                      "] = " + std::to_string(label) +
-                                      " is not a label from 1 to 2^31 - 1");
-            }
-            out[x] = static_cast<int>(label);
-            s.count = std::max(s.count, out[x]);
-        }
-    }
-    return s;
-}
-
-segmora::Segmentation readLabels(const Input& input) {
-    const bool isSigned = input.kind == 'i';
-    switch (input.itemSize) {
-        case 1:
-            return isSigned ? readLabels<std::int8_t>(input) : readLabels<std::uint8_t>(input);
-        case 2:
-            return isSigned ? readLabels<std::int16_t>(input) : readLabels<std::uint16_t>(input);
-        case 4:
-            return isSigned ? readLabels<std::int32_t>(input) : readLabels<std::uint32_t>(input);
-        default:
-            return isSigned ? readLabels<std::int64_t>(input) : readLabels<std::uint64_t>(input);
-    }
-}
-
-// The labels and the photo read and described without the GIL.
+// The labels and the photo of a call, read and described without the GIL; the borrowed
+// arrays keep the host's elements alive while `labels` may be a view of them.
 struct Described {
+    bindings::python::BorrowedArray labelArray;
+    std::optional<bindings::python::BorrowedArray> rgbArray;
+    cv::Mat_<int> copy;
     segmora::Segmentation labels;
     cv::Mat bgr;
     segmora::SuperpixelGraph graph;
 };
 
-Described describeArrays(const py::object& labelsObject, const py::object& rgbObject) {
-    const Input labels = checkLabels(labelsObject);
-    std::optional<Input> rgb;
-    if (!rgbObject.is_none()) rgb = checkRgb(rgbObject, labels.array);
-    Described d;
+Described describeArrays(const py::object& labels, const py::object& rgb) {
+    Described d{bindings::python::borrowArray(labels), std::nullopt, {}, {}, {}, {}};
+    const bindings::PhotoSize size = bindings::checkLabels(d.labelArray.array, kStyle);
+    bindings::PhotoSize photo{};
+    if (!rgb.is_none()) {
+        d.rgbArray = bindings::python::borrowArray(rgb);
+        photo = bindings::checkPhotoFor(d.rgbArray->array, size, kStyle);
+    }
     py::gil_scoped_release unlocked;
-    d.labels = readLabels(labels);
-    if (rgb) {
-        segmora::bindings::bgrFromRgb(static_cast<const std::uint8_t*>(rgb->data),
-                                      d.labels.labels.rows, d.labels.labels.cols, rgb->strides,
-                                      d.bgr);
+    d.labels = bindings::labelsFrom(d.labelArray.array, size, kStyle, d.copy);
+    if (d.rgbArray) {
+        bindings::photoFrom(d.rgbArray->array, photo, kStyle, d.bgr);
         d.graph = segmora::describe(d.labels, d.bgr);
     } else {
         d.graph = segmora::describe(d.labels);
@@ -208,28 +102,29 @@ SuperpixelArrays::SuperpixelArrays(SuperpixelGraph&& g, bool colours) : count(g.
 namespace {
 
 segmora::python::SuperpixelArrays graph(const py::object& labels, const py::object& rgb) {
-    Described d = describeArrays(labels, rgb);
-    return segmora::python::SuperpixelArrays(std::move(d.graph), !rgb.is_none());
+    return bindings::python::guarded("describe labels", [&] {
+        Described d = describeArrays(labels, rgb);
+        return segmora::python::SuperpixelArrays(std::move(d.graph), !rgb.is_none());
+    });
 }
 
-py::array_t<std::uint8_t> meanPicture(const py::object& labels, const py::object& rgb) {
-    if (rgb.is_none()) throw py::type_error("mean_picture needs rgb, a uint8 array");
-    Described d = describeArrays(labels, rgb);
+// Each superpixel's mean colour, rounded; black for background (label 0).
+py::array_t<std::uint8_t> paintMeans(const Described& d) {
     const int rows = d.labels.labels.rows;
     const int columns = d.labels.labels.cols;
     py::array_t<std::uint8_t> picture({rows, columns, 3});
     std::uint8_t* out = picture.mutable_data();
     py::gil_scoped_release unlocked;
-    std::vector<std::uint8_t> colour(3 * static_cast<size_t>(d.graph.count));
+    std::vector<std::uint8_t> colour(3 * (static_cast<size_t>(d.graph.count) + 1), 0);
     for (size_t k = 0; k < static_cast<size_t>(d.graph.count); ++k) {
         for (int c = 0; c < 3; ++c) {
             const double mean = d.graph.meanBgr[2 - c][k];
-            colour[3 * k + c] = std::isnan(mean) ? 0 : static_cast<std::uint8_t>(mean + 0.5);
+            colour[3 * (k + 1) + c] = std::isnan(mean) ? 0 : static_cast<std::uint8_t>(mean + 0.5);
         }
     }
     for (int y = 0; y < rows; ++y) {
         for (int x = 0; x < columns; ++x, out += 3) {
-            const std::uint8_t* mean = &colour[3 * static_cast<size_t>(d.labels.labels(y, x) - 1)];
+            const std::uint8_t* mean = &colour[3 * static_cast<size_t>(d.labels.labels(y, x))];
             out[0] = mean[0];
             out[1] = mean[1];
             out[2] = mean[2];
@@ -238,31 +133,17 @@ py::array_t<std::uint8_t> meanPicture(const py::object& labels, const py::object
     return picture;
 }
 
-const char* const kGraphDoc = R"doc(graph(labels, rgb=None) -> Graph
+py::array_t<std::uint8_t> meanPicture(const py::object& labels, const py::object& rgb) {
+    if (rgb.is_none()) throw py::type_error("mean_picture needs rgb, an image array");
+    return bindings::python::guarded("paint labels", [&] {
+        const Described d = describeArrays(labels, rgb);
+        return paintMeans(d);
+    });
+}
 
-The superpixels of a label array and which of them touch, in one pass.
-
-labels: integer array of shape (H, W) with labels from 1; N is the largest.
-    Labels no pixel carries get size 0 and NaN centroid and colour. N may be
-    at most max(H * W, 2^20).
-rgb: optional uint8 array of shape (H, W, 3), for the mean colours.
-
-The result's arrays, row k for label k + 1:
-    size        (N,) int64        pixels
-    centroid    (N, 2) float64    mean (row, col), from 0
-    bbox        (N, 4) int64      (min_row, min_col, max_row + 1, max_col + 1)
-    mean_color  (N, 3) float64    mean of each channel of rgb, in rgb's order;
-                                  None without rgb
-    edges       (E, 2) int32      label pairs a < b whose pixels are
-                                  8-neighbours, sorted
-    border      (E,) int64        neighbouring pixel pairs (p, q), p in a, q in b
-Raises TypeError for a non-array or a wrong dtype, ValueError for a wrong shape
-or a label below 1. The GIL is released while the labels are read.)doc";
-
-const char* const kMeanPictureDoc = R"doc(mean_picture(labels, rgb) -> uint8 array (H, W, 3)
-
-rgb with every pixel replaced by the mean colour of its superpixel, rounded to
-the nearest whole number; labels and rgb as for graph().)doc";
+// The package's graph() and mean_picture() (__init__.py) document the calls.
+const char* const kGraphDoc = "graph(labels, rgb): see segmora.graph";
+const char* const kMeanPictureDoc = "mean_picture(labels, rgb): see segmora.mean_picture";
 
 }  // namespace
 

@@ -46,8 +46,33 @@ struct Workspace {
 
 // One call's arguments as objects, in the order of the Python signature.
 struct CallArguments {
-    py::object rgb, regions, threshold, sigma, capDivisor, minSize;
+    py::object rgb, regions, threshold, sigma, capDivisor, minSize, out;
 };
+
+// The caller's array for the labels: a writeable, C-contiguous int32 array of the photo's
+// height and width; raises TypeError or ValueError otherwise.
+py::array labelsArrayOf(const py::object& out, const bindings::PhotoSize& size) {
+    if (!py::isinstance<py::array>(out)) {
+        throw py::type_error("segment: out must be a numpy.ndarray of int32, not " +
+                             py::str(py::type::of(out).attr("__name__")).cast<std::string>());
+    }
+    auto array = py::reinterpret_borrow<py::array>(out);
+    if (!array.dtype().is(py::dtype::of<std::int32_t>())) {
+        throw py::type_error("segment: out must have dtype int32, not " +
+                             py::str(array.dtype()).cast<std::string>());
+    }
+    const std::string shape =
+        "(" + std::to_string(size.rows) + ", " + std::to_string(size.columns) + ")";
+    if (array.ndim() != 2 || array.shape(0) != size.rows || array.shape(1) != size.columns) {
+        throw py::value_error("segment: out must have rgb's height and width " + shape + ", not " +
+                              py::str(out.attr("shape")).cast<std::string>());
+    }
+    if (!(array.flags() & py::array::c_style)) {
+        throw py::value_error("segment: out must be C-contiguous");
+    }
+    if (!array.writeable()) throw py::value_error("segment: out must be writeable");
+    return array;
+}
 
 bindings::KnobValues knobsOf(const CallArguments& call) {
     using bindings::Knob;
@@ -70,21 +95,24 @@ py::tuple segmentWith(segmora::Segmenter& engine, Workspace& work, std::mutex* l
         bindings::checkRegions(regions->array, size, kStyle);
     }
     const segmora::Parameters parameters = bindings::parametersFrom(knobsOf(call), kStyle);
+    std::optional<py::array> out;
+    if (!call.out.is_none()) out = labelsArrayOf(call.out, size);
 
-    segmora::Segmentation result;
+    cv::Mat_<int> labels;
+    if (out)
+        labels = cv::Mat_<int>(size.rows, size.columns, static_cast<int*>(out->mutable_data()));
+    int count = 0;
     {
         py::gil_scoped_release unlocked;
         std::unique_lock<std::mutex> guard;
         if (lock != nullptr) guard = std::unique_lock<std::mutex>(*lock);
         bindings::photoFrom(rgb.array, size, kStyle, work.bgr);
-        if (regions) {
-            const cv::Mat_<int> ids = bindings::regionsFrom(regions->array, size, kStyle, work.ids);
-            result = engine.segmentPhoto(work.bgr, ids, parameters);
-        } else {
-            result = engine.segmentPhoto(work.bgr, parameters);
-        }
+        cv::Mat_<int> ids;
+        if (regions) ids = bindings::regionsFrom(regions->array, size, kStyle, work.ids);
+        count = engine.segmentPhotoInto(work.bgr, ids, parameters, labels);
     }
-    return py::make_tuple(labelArray(std::move(result.labels)), result.count);
+    if (out) return py::make_tuple(*out, count);
+    return py::make_tuple(labelArray(std::move(labels)), count);
 }
 
 std::string workOf(const py::object& rgb) {
@@ -94,8 +122,8 @@ std::string workOf(const py::object& rgb) {
 }
 
 py::tuple segment(py::object rgb, py::object regions, py::object threshold, py::object sigma,
-                  py::object capDivisor, py::object minSize) {
-    const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize};
+                  py::object capDivisor, py::object minSize, py::object out) {
+    const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out};
     return bindings::python::guarded(workOf(rgb), [&] {
         segmora::Segmenter engine;
         Workspace work;
@@ -114,8 +142,8 @@ class Segmenter {
           })) {}
 
     py::tuple segment(py::object rgb, py::object regions, py::object threshold, py::object sigma,
-                      py::object capDivisor, py::object minSize) {
-        const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize};
+                      py::object capDivisor, py::object minSize, py::object out) {
+        const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out};
         return bindings::python::guarded(workOf(rgb),
                                          [&] { return segmentWith(engine, work, &busy, call); });
     }
@@ -147,11 +175,12 @@ PYBIND11_MODULE(_segmora, module) {
     module.attr("PHOTO_CAP_DIVISOR") = segmora::kPhotoCapDivisor;
     module.attr("PHOTO_CAP_DIVISOR_WITH_REGIONS") = segmora::kPhotoCapDivisorWithRegions;
     module.def("segment", &segment, py::arg("rgb"), py::arg("regions"), py::arg("threshold"),
-               py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"));
+               py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"), py::arg("out"));
     py::class_<Segmenter>(module, "Segmenter")
         .def(py::init<py::object>(), py::arg("threads"))
         .def("segment", &Segmenter::segment, py::arg("rgb"), py::arg("regions"),
-             py::arg("threshold"), py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"))
+             py::arg("threshold"), py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"),
+             py::arg("out"))
         .def("release", &Segmenter::release)
         .def_property_readonly("threads", &Segmenter::threads);
     segmora::python::addGraph(module);

@@ -3,7 +3,7 @@
 // The whole public face of the engine. Every function here gives exactly the labels that
 // the Segmora program writes for the same pixels.
 //
-//     cv::Mat photo = cv::imread("photo.png", cv::IMREAD_COLOR);
+//     cv::Mat photo = cv::imread("photo.png", cv::IMREAD_UNCHANGED);
 //     segmora::Segmentation s = segmora::segmentPhoto(photo);
 //     // s.labels(y, x) is in 1 .. s.count
 //
@@ -104,16 +104,30 @@ class SEGMORA_API Segmenter {
     Segmenter(const Segmenter&) = delete;
     Segmenter& operator=(const Segmenter&) = delete;
 
-    // `bgr`: 8-bit, three channels (CV_8UC3) in blue-green-red order, as cv::imread gives
-    // it; an empty photo is refused. `regions`: one region id per pixel (the photo's size);
+    // `photo`: as cv::imread gives it, cv::IMREAD_UNCHANGED included: 1 to 4 channels
+    // (grey, grey and alpha, blue-green-red, blue-green-red and alpha) of 8-bit, 16-bit or
+    // floating-point pixels (CV_8UC1 .. CV_8UC4, CV_16UC1 .. CV_16UC4, CV_32FC1 .. CV_32FC4,
+    // CV_64FC1 .. CV_64FC4). 16-bit values keep their high byte and floating-point values,
+    // which must lie in 0..1, are multiplied by 255 and rounded; grey is copied to the three
+    // colours and alpha dropped: the program's rules for such files, so the labels are the
+    // program's for the same file. Other kinds, a value outside 0..1 and an empty photo are
+    // refused. `regions`: one region id per pixel (the photo's size);
     // two superpixels merge only when their ids are equal. Without `parameters`, those of
     // Parameters{}; with them, capDivisor 0 picks the photo default, and
     // `parameters.threads` (when not 0) overrides the Segmenter's.
-    Segmentation segmentPhoto(const cv::Mat& bgr);
-    Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions);
-    Segmentation segmentPhoto(const cv::Mat& bgr, const Parameters& parameters);
-    Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+    Segmentation segmentPhoto(const cv::Mat& photo);
+    Segmentation segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions);
+    Segmentation segmentPhoto(const cv::Mat& photo, const Parameters& parameters);
+    Segmentation segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
                               const Parameters& parameters);
+
+    // As segmentPhoto(bgr, regions, parameters) (an empty `regions`: none), with the labels
+    // written into `labels` when it is a continuous matrix of the photo's size, e.g. a
+    // header on the caller's own array: they then take no fresh memory. Otherwise `labels`
+    // becomes a new matrix. The labels are written last, once the photo and the regions
+    // have been read. Returns the superpixel count.
+    int segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                         const Parameters& parameters, cv::Mat_<int>& labels);
 
     // The general engine on three channels per pixel (e.g. L * kLightnessScale, a, b as
     // doubles). An empty `regions` means one region everywhere; capDivisor 0 picks the
@@ -135,10 +149,10 @@ class SEGMORA_API Segmenter {
 };
 
 // One-shot calls: a Segmenter for the call alone.
-SEGMORA_API Segmentation segmentPhoto(const cv::Mat& bgr);
-SEGMORA_API Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions);
-SEGMORA_API Segmentation segmentPhoto(const cv::Mat& bgr, const Parameters& parameters);
-SEGMORA_API Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+SEGMORA_API Segmentation segmentPhoto(const cv::Mat& photo);
+SEGMORA_API Segmentation segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions);
+SEGMORA_API Segmentation segmentPhoto(const cv::Mat& photo, const Parameters& parameters);
+SEGMORA_API Segmentation segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
                                       const Parameters& parameters);
 SEGMORA_API Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                                  const cv::Mat_<int>& regions = cv::Mat_<int>());
@@ -153,6 +167,9 @@ SEGMORA_API Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Paramet
 //
 // Every field is a plain vector (one per quantity), indexed by k = label - 1 or by edge.
 
+// Label 0 is background, the usual convention of label images: its pixels get
+// no node and no edges and count in no sum or mean (a 0-based segmentation is passed as
+// labels + 1).
 struct SuperpixelGraph {
     int count = 0;  // superpixels: labels 1 .. count
 
@@ -175,11 +192,13 @@ struct SuperpixelGraph {
 // Label maps may use numbers up to this even with fewer pixels (gaps are allowed).
 constexpr int kMaxGraphCount = 1 << 20;
 
-// The graph of `s` on its photo `bgr` (CV_8UC3 of the labels' size) or without colours.
-// Refuses with std::invalid_argument: labels and photo of different sizes, another photo
-// type (an empty cv::Mat() too), a label outside 1 .. s.count, and a count above
-// max(pixels, kMaxGraphCount).
-SEGMORA_API SuperpixelGraph describe(const Segmentation& s, const cv::Mat& bgr);
+// The graph of `s` (labels 0 .. s.count, 0 the background) on its photo (of the labels'
+// size, any kind segmentPhoto takes: the means are those of the 8-bit blue-green-red pixels
+// it is segmented on) or without colours. Refuses with std::invalid_argument: labels and
+// photo of different sizes, a photo segmentPhoto refuses (one without pixels is taken only
+// as a CV_8UC3 matrix for labels without pixels, so cv::Mat() is refused), a label outside
+// 0 .. s.count, and a count above max(pixels, kMaxGraphCount).
+SEGMORA_API SuperpixelGraph describe(const Segmentation& s, const cv::Mat& photo);
 SEGMORA_API SuperpixelGraph describe(const Segmentation& s);
 
 // ---------------------------------------------------------------------------------------

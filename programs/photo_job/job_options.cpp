@@ -52,8 +52,8 @@ std::string numberText(double value) {
 const std::vector<JobOption>& jobOptions() {
     static const std::vector<JobOption> options = {
         {"--threshold", "T", "a number from 0 up",
-         "merges within the size cap: lower splits more (default " +
-             numberText(kDefaultThreshold) + ")"},
+         "merges within the size cap: lower splits more (default " + numberText(kDefaultThreshold) +
+             ")"},
         {"--sigma", "S", "a number from 0 to " + numberText(kMaxSigma),
          "Gaussian smoothing before the edges (default " + numberText(kDefaultSigma) + ": none)"},
         {"--cap-divisor", "N", "a whole number from 1 up",
@@ -65,6 +65,12 @@ const std::vector<JobOption>& jobOptions() {
          "smaller superpixels are absorbed by a neighbour (default " +
              std::to_string(kMinSegmentSize) + ")"},
         {"--format", "F", "csv, png, npy or tiff", "label file form: csv, png, npy or tiff"},
+        {"--boundary-colour", "R,G,B", "red,green,blue, three whole numbers from 0 to 255",
+         "-v's superpixel boundary colour (default 0,255,0: green)"},
+        {"--region-colour", "R,G,B", "red,green,blue, three whole numbers from 0 to 255",
+         "-v's region boundary colour (default 255,0,255: magenta)"},
+        {"--boundary-mode", "M", "thin or thick",
+         "-v lines: thin (1 pixel, default) or thick (2 pixels)"},
     };
     return options;
 }
@@ -76,8 +82,40 @@ const JobOption* findOption(const std::string& word) {
     return nullptr;
 }
 
+// "R,G,B", each a whole number from 0 to 255, as blue, green, red.
+std::optional<cv::Vec3b> parseColour(const std::string& text) {
+    cv::Vec3b bgr;
+    size_t start = 0;
+    for (int c = 2; c >= 0; --c) {
+        const size_t comma = c > 0 ? text.find(',', start) : text.size();
+        if (comma == std::string::npos) return std::nullopt;
+        const std::string part = text.substr(start, comma - start);
+        const std::optional<int> v = part.find_first_not_of("0123456789") == std::string::npos
+                                         ? parseWhole(part, 0)
+                                         : std::nullopt;
+        if (!v || *v > 255) return std::nullopt;
+        bgr[c] = static_cast<uint8_t>(*v);
+        start = comma + 1;
+    }
+    return bgr;
+}
+
+bool applyPictureValue(BoundaryStyle& style, const std::string& word, const std::string& value) {
+    if (word == "--boundary-mode") {
+        if (value != "thin" && value != "thick") return false;
+        style.mode = value == "thin" ? BoundaryMode::Thin : BoundaryMode::Thick;
+        return true;
+    }
+    const std::optional<cv::Vec3b> colour = parseColour(value);
+    if (colour) (word == "--boundary-colour" ? style.segmentColour : style.regionColour) = *colour;
+    return colour.has_value();
+}
+
 bool applyValue(PhotoJob& job, const std::string& word, const std::string& value) {
     Parameters& knobs = job.parameters;
+    if (word == "--boundary-colour" || word == "--region-colour" || word == "--boundary-mode") {
+        return applyPictureValue(job.pictureStyle, word, value);
+    }
     if (word == "--threshold") {
         const std::optional<float> v = parseFloat(value, std::numeric_limits<float>::max());
         if (v) knobs.threshold = *v;
@@ -117,8 +155,10 @@ std::string jobOptionsUsage(int indent, int column, const std::string& formatDef
     for (const JobOption& option : jobOptions()) {
         std::string line =
             std::string(static_cast<size_t>(indent), ' ') + option.word + " " + option.valueName;
-        line.append(static_cast<size_t>(std::max<int>(1, column - static_cast<int>(line.size()))),
-                    ' ');
+        // A name that reaches the column has its description on the next line.
+        const int width = static_cast<int>(line.size());
+        if (width >= column) line += "\n";
+        line.append(static_cast<size_t>(width >= column ? column : column - width), ' ');
         std::string help = option.help;
         if (std::string(option.word) == "--format") help += " (default: " + formatDefault + ")";
         // A description of two lines goes on below the first, at the same column.

@@ -47,6 +47,9 @@ void checkDistinctFiles(const PhotoJob& job) {
     if (!job.regionFilePath.empty()) addInput("region file", job.regionFilePath);
     if (!job.outputPath.empty()) addOutput("label file", job.outputPath, job.labelFolder);
     if (!job.picturePath.empty()) addOutput("boundary picture", job.picturePath, job.pictureFolder);
+    if (!job.meanPicturePath.empty()) {
+        addOutput("mean-colour picture", job.meanPicturePath, job.meanPictureFolder);
+    }
     if (!job.graphPrefix.empty()) {
         addOutput("graph nodes file", graphNodesPath(job.graphPrefix), job.labelFolder);
         addOutput("graph edges file", graphEdgesPath(job.graphPrefix), job.labelFolder);
@@ -54,27 +57,36 @@ void checkDistinctFiles(const PhotoJob& job) {
 }
 
 void openOutput(std::optional<OutputFile>& file, const std::string& path,
-                const OutputFolder* folder, const std::string& description) {
+                const OutputFolder* folder, const std::string& description,
+                std::vector<WrittenFile>* handOff) {
     if (folder) {
-        file.emplace(*folder, path.substr(path.find_last_of('/') + 1), description);
+        file.emplace(*folder, path.substr(path.find_last_of('/') + 1), description, handOff);
     } else {
         file.emplace(path, description);
     }
 }
 
-int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* console) {
+int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
+                    std::vector<WrittenFile>* handOff) {
     if (job.imagePath.empty()) throw std::runtime_error("no input image: give one with -i");
     checkDistinctFiles(job);
-    std::optional<OutputFile> labelFile, pictureFile, nodesFile, edgesFile;
+    std::optional<OutputFile> labelFile, pictureFile, meanPictureFile, nodesFile, edgesFile;
     if (!job.outputPath.empty())
-        openOutput(labelFile, job.outputPath, job.labelFolder, "label file");
+        openOutput(labelFile, job.outputPath, job.labelFolder, "label file", handOff);
     if (!job.picturePath.empty()) {
         checkPictureFormat(job.picturePath);
-        openOutput(pictureFile, job.picturePath, job.pictureFolder, "boundary picture");
+        openOutput(pictureFile, job.picturePath, job.pictureFolder, "boundary picture", handOff);
+    }
+    if (!job.meanPicturePath.empty()) {
+        checkPictureFormat(job.meanPicturePath, "mean-colour picture");
+        openOutput(meanPictureFile, job.meanPicturePath, job.meanPictureFolder,
+                   "mean-colour picture", handOff);
     }
     if (!job.graphPrefix.empty()) {
-        openOutput(nodesFile, graphNodesPath(job.graphPrefix), job.labelFolder, "graph nodes file");
-        openOutput(edgesFile, graphEdgesPath(job.graphPrefix), job.labelFolder, "graph edges file");
+        openOutput(nodesFile, graphNodesPath(job.graphPrefix), job.labelFolder, "graph nodes file",
+                   handOff);
+        openOutput(edgesFile, graphEdgesPath(job.graphPrefix), job.labelFolder, "graph edges file",
+                   handOff);
     }
     cv::Mat_<cv::Vec3b> photo = readColourImage(job.imagePath);
     cv::Mat_<int> regions;
@@ -90,7 +102,7 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
         job.labelFormat ? *job.labelFormat : labelFormatOfPath(job.outputPath);
     if (labelFile) checkLabelCount(format, result.count, job.outputPath);
     std::optional<SuperpixelGraph> graph;
-    if (nodesFile) graph = describe(result, photo);
+    if (nodesFile || meanPictureFile) graph = describe(result, photo);
     if (!pictureFile) {
         photo.release();
         regions.release();
@@ -99,9 +111,13 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
     if (labelFile) writeLabelMap(*labelFile, result.labels, format, segmenter.threads());
     if (pictureFile) {
         writeBoundaryPicture(*pictureFile, job.picturePath, photo, result.labels,
-                             regions.empty() ? nullptr : &regions);
+                             regions.empty() ? nullptr : &regions, job.pictureStyle);
     }
-    if (graph) writeGraphFiles(*nodesFile, *edgesFile, *graph);
+    if (meanPictureFile) {
+        writePicture(*meanPictureFile, job.meanPicturePath,
+                     meanColourPicture(result.labels, *graph), "mean-colour picture");
+    }
+    if (nodesFile) writeGraphFiles(*nodesFile, *edgesFile, *graph);
     return result.count;
 }
 
@@ -127,9 +143,10 @@ void rethrowNamingPhoto(const std::string& imagePath) {
     }
 }
 
-int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console) {
+int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
+                std::vector<WrittenFile>* handOff) {
     try {
-        return segmentAndWrite(job, segmenter, console);
+        return segmentAndWrite(job, segmenter, console, handOff);
     } catch (...) {
         rethrowNamingPhoto(job.imagePath);
     }

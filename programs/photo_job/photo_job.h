@@ -4,21 +4,26 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
+#include "boundary_picture.h"
 #include "label_format.h"
 #include "segmora/segmora.h"
 
 namespace segmora {
 
 class OutputFolder;
+class WrittenFile;
 
 // One photo's work, as Segmora does it and segmora-batch does it for each photo.
 struct PhotoJob {
     std::string imagePath;
-    std::string regionFilePath;  // empty: no region file
-    std::string outputPath;      // empty: no label file
-    std::string picturePath;     // empty: no boundary picture
-    std::string graphPrefix;     // empty: no graph files PREFIX.nodes.csv, PREFIX.edges.csv
+    std::string regionFilePath;   // empty: no region file
+    std::string outputPath;       // empty: no label file
+    std::string picturePath;      // empty: no boundary picture
+    std::string graphPrefix;      // empty: no graph files PREFIX.nodes.csv, PREFIX.edges.csv
+    std::string meanPicturePath;  // empty: no mean-colour picture
+    BoundaryStyle pictureStyle;   // how the boundary picture is drawn
     // The knobs, the photo defaults unless set (capDivisor 0: 500, or 3000 with a region map).
     Parameters parameters;
     // The label file's form; nothing: told by the extension of outputPath.
@@ -28,6 +33,7 @@ struct PhotoJob {
     // written as OutputFile does for such names, never through a link.
     const OutputFolder* labelFolder = nullptr;
     const OutputFolder* pictureFolder = nullptr;
+    const OutputFolder* meanPictureFolder = nullptr;
 };
 
 // Memory ran out during a photo's job; what() names the photo.
@@ -42,7 +48,8 @@ class OutOfMemory : public std::bad_alloc {
 };
 
 // Reads the photo (and its region map, in any form region_map.h reads), segments it with
-// `segmenter`, writes the label file, the boundary picture and the graph files, and returns
+// `segmenter`, writes the label file, the boundary picture, the mean-colour picture (each
+// superpixel in its mean colour, see meanColourPicture) and the graph files, and returns
 // the superpixel count. The console lines
 // ("Segment the image...", "Super-pixel num: N") go to `console` unless it is null.
 //
@@ -53,11 +60,16 @@ class OutOfMemory : public std::bad_alloc {
 // that do not fit the label file's form (too many for a PNG) are refused before the count
 // line is printed and before anything is written.
 //
+// With `handOff`, the outputs written into an OutputFolder (labelFolder, pictureFolder) are
+// not flushed nor named: each is appended to `handOff` once written in full (see
+// WrittenFile), also when a later output then fails; the caller puts them in place.
+//
 // Throws std::runtime_error naming the file at fault, OutOfMemory (a std::bad_alloc
 // naming the photo) when memory runs out; a label file or picture is then neither left
 // partial nor replaced. Errors of the image library or the engine are reported in a
 // message of ours naming the photo.
-int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console);
+int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
+                std::vector<WrittenFile>* handOff = nullptr);
 
 // Called in a catch block: rethrows the exception being handled as runPhotoJob reports
 // it. OutOfMemory for std::bad_alloc and OpenCV's out-of-memory errors; std::runtime_error

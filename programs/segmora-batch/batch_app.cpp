@@ -80,6 +80,8 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
         job.labelFormat = format;
         if (!options.regionDir.empty()) job.regionFilePath = regionMapFor(options.regionDir, name);
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
+        if (!options.meanPictureDir.empty())
+            job.meanPicturePath = options.meanPictureDir + "/" + name + ".png";
         if (options.graph) job.graphPrefix = options.outputDir + "/" + name;
         outputs.attach(job, photo.folder);
         if (options.resume && outputs.finished(job, photo.folder, std::cerr)) {
@@ -95,6 +97,7 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
 void makeResultFolders(const std::vector<ListedPhoto>& photos, const BatchOptions& options) {
     makeFolder(options.outputDir, "output folder");
     if (!options.pictureDir.empty()) makeFolder(options.pictureDir, "picture folder");
+    if (!options.meanPictureDir.empty()) makeFolder(options.meanPictureDir, "mean picture folder");
     std::set<std::string> folders;
     for (const ListedPhoto& photo : photos) {
         if (!photo.unlisted.empty()) continue;
@@ -102,15 +105,17 @@ void makeResultFolders(const std::vector<ListedPhoto>& photos, const BatchOption
         makeFolder(options.outputDir + "/" + photo.folder, "output folder");
         if (!options.pictureDir.empty())
             makeFolder(options.pictureDir + "/" + photo.folder, "picture folder");
+        if (!options.meanPictureDir.empty())
+            makeFolder(options.meanPictureDir + "/" + photo.folder, "mean picture folder");
     }
 }
 
 // The photos of this run, or throws std::runtime_error for a list that cannot be made.
 std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pathList,
                                   BatchPlan& plan, size_t& skipped) {
-    const std::vector<ListedPhoto> photos =
-        collectPhotos(options.inputs, pathList, options.recursive,
-                      {options.outputDir, options.pictureDir}, options.nullSeparated);
+    const std::vector<ListedPhoto> photos = collectPhotos(
+        options.inputs, pathList, options.recursive,
+        {options.outputDir, options.pictureDir, options.meanPictureDir}, options.nullSeparated);
     if (const auto clash = clashingPhotos(photos)) {
         throw std::runtime_error("photos '" + clash->first + "' and '" + clash->second +
                                  "' share a name, their label files would clash");
@@ -124,8 +129,9 @@ std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pat
     for (const ListedPhoto& photo : share) {
         if (photo.unlisted.empty()) folders.insert(photo.folder);
     }
-    plan.outputs = std::make_shared<BatchOutputs>(options.outputDir, options.pictureDir, folders,
-                                                  options.durable, options.resume, std::cerr);
+    plan.outputs = std::make_shared<BatchOutputs>(options.outputDir, options.pictureDir,
+                                                  options.meanPictureDir, folders, options.durable,
+                                                  options.resume, std::cerr);
     return jobsFor(share, options, plan, skipped);
 }
 
@@ -187,17 +193,17 @@ int runBatch(const BatchPlan& plan, StopSignals& signals, int outFd, int message
     BatchConsole console(outFd, messageFd, ::isatty(messageFd) == 1, plan.jobs.size(),
                          plan.skipped);
     const BatchOutputs& outputs = *plan.outputs;
-    const auto runJob = [&outputs, &plan](const PhotoJob& job, Segmenter& segmenter) {
+    const auto runJob = [&plan](const PhotoJob& job, Segmenter& segmenter,
+                                std::vector<WrittenFile>& written) {
         const auto unlisted = plan.unlisted.find(job.imagePath);
         if (unlisted != plan.unlisted.end()) throw std::runtime_error(unlisted->second);
         requireRegularFile(job.imagePath, "image");
         if (!job.regionFilePath.empty()) requireRegularFile(job.regionFilePath, "region file");
-        const int count = runPhotoJob(job, segmenter, nullptr);
-        outputs.recordFinished(job);
-        return count;
+        return runPhotoJob(job, segmenter, nullptr, &written);
     };
+    const auto placed = [&outputs](const PhotoJob& job) { outputs.recordFinished(job); };
     signals.beginWork(messageFd);
-    runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, runJob, console,
+    runPhotoJobs(plan.jobs, plan.workers, plan.threadsPerWorker, runJob, placed, console,
                  signals.stopRequested());
     const int status = summarise(console, plan.jobs.size(), signals);
     if (plan.skipped) console.note(skippedText(*plan.skipped));

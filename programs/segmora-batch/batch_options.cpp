@@ -63,6 +63,11 @@ const std::vector<BatchOption>& batchOptionTable() {
              setFolder(o.pictureDir, w, v);
          },
          nullptr},
+        {"", "--mean-pictures",
+         [](BatchOptions& o, const std::string& w, const std::string& v) {
+             setFolder(o.meanPictureDir, w, v);
+         },
+         nullptr},
         {"-j", "--jobs",
          [](BatchOptions& o, const std::string& w, const std::string& v) {
              o.jobs = parseJobs(w, v);
@@ -169,8 +174,10 @@ std::string batchUsage() {
            "  -r REGION_DIR      region map REGION_DIR/NAME.txt (or .png, .npy, .tif, .tiff,\n"
            "                     .csv: a label folder of an earlier run feeds back in)\n"
            "  -v PICTURE_DIR     boundary picture PICTURE_DIR/NAME.png for each photo\n"
-           "  -R, --recursive    search folders below the given ones too; OUT_DIR, REGION_DIR\n"
-           "                     and PICTURE_DIR mirror the folders below\n"
+           "  --mean-pictures DIR\n"
+           "                     DIR/NAME.png: each superpixel painted in its mean colour\n"
+           "  -R, --recursive    search folders below the given ones too; OUT_DIR, REGION_DIR,\n"
+           "                     PICTURE_DIR and the mean-picture DIR mirror the folders below\n"
            "  -0, --null         the paths on standard input end with a NUL byte, not a line\n"
            "  --shard K/N        only the photos at positions K, K+N, K+2N, ... (from 0) of the\n"
            "                     path-ordered list\n"

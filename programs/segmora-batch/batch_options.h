@@ -19,9 +19,10 @@ struct Shard {
 // The command line of segmora-batch.
 struct BatchOptions {
     std::string outputDir;
-    std::string regionDir;   // empty: no region files
-    std::string pictureDir;  // empty: no boundary pictures
-    int jobs = 0;            // photos at once; 0: one per processor
+    std::string regionDir;       // empty: no region files
+    std::string pictureDir;      // empty: no boundary pictures
+    std::string meanPictureDir;  // empty: no mean-colour pictures
+    int jobs = 0;                // photos at once; 0: one per processor
     Shard shard;
     bool graph = false;  // superpixel graph files OUT_DIR/NAME.nodes.csv, NAME.edges.csv
     bool resume = false;

@@ -29,10 +29,14 @@ TEST(ShardText, RefusesAnythingElse) {
 TEST(BatchCommandLine, ReadsEveryOption) {
     const BatchOptions options =
         parseBatchOptions({"-j", "3", "-o", "out", "a.png", "-r", "regions", "-v", "pictures",
-                           "--shard", "1/5", "--resume", "photos", "-"});
+                           "--shard", "1/5", "--resume", "photos", "--mean-pictures=means",
+                           "--boundary-mode", "thick", "--region-colour=1,2,3", "-"});
     EXPECT_EQ(options.outputDir, "out");
     EXPECT_EQ(options.regionDir, "regions");
     EXPECT_EQ(options.pictureDir, "pictures");
+    EXPECT_EQ(options.meanPictureDir, "means");
+    EXPECT_EQ(options.photoSettings.pictureStyle.mode, BoundaryMode::Thick);
+    EXPECT_EQ(options.photoSettings.pictureStyle.regionColour, cv::Vec3b(3, 2, 1));
     EXPECT_EQ(options.jobs, 3);
     EXPECT_EQ(options.shard.index, 1);
     EXPECT_EQ(options.shard.count, 5);
@@ -54,12 +58,14 @@ TEST(BatchCommandLine, DefaultsAndInputsAfterDoubleDash) {
 TEST(BatchCommandLine, RefusesIncompleteOrWrongLines) {
     const std::vector<std::vector<std::string>> lines = {
         {},
-        {"photos"},                         // no output folder
-        {"-o", "out"},                      // no inputs
-        {"-o"},                             // value missing
-        {"photos", "-o", ""},               // empty value
-        {"-o", "out", "photos", "-j"},      // value missing at the end
-        {"-o", "out", "-j", "0", "a"},      // no workers
+        {"photos"},                     // no output folder
+        {"-o", "out"},                  // no inputs
+        {"-o"},                         // value missing
+        {"photos", "-o", ""},           // empty value
+        {"-o", "out", "photos", "-j"},  // value missing at the end
+        {"-o", "out", "-j", "0", "a"},  // no workers
+        {"-o", "out", "--mean-pictures", "", "a"},
+        {"-o", "out", "--boundary-colour", "0,0", "a"},
         {"-o", "out", "-j", "-2", "a"},     // negative
         {"-o", "out", "-j", "2x", "a"},     // not a number
         {"-o", "out", "-j", "99999", "a"},  // absurd

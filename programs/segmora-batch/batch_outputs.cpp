@@ -50,11 +50,12 @@ bool outputFinished(const FinishedFiles& list, const std::string& path, const Ph
 
 }  // namespace
 
-// One relative folder's label and picture folders and their lists.
+// One relative folder's label, picture and mean-picture folders and their lists.
 struct BatchOutputs::Place {
-    std::unique_ptr<OutputFolder> labelFolder, pictureFolder;
-    std::unique_ptr<FinishedFiles> labelsDone, picturesDone;
-    bool shared = false;  // one folder for both
+    std::unique_ptr<OutputFolder> labelFolder, pictureFolder, meanFolder;
+    std::unique_ptr<FinishedFiles> labelsDone, picturesDone, meansDone;
+    bool shared = false;                 // one folder for labels and pictures
+    FinishedFiles* meansList = nullptr;  // the list of the mean pictures' folder
 
     const FinishedFiles& picturesList() const { return shared ? *labelsDone : *picturesDone; }
 };
@@ -74,8 +75,8 @@ std::vector<std::string> graphPaths(const PhotoJob& job) {
 }  // namespace
 
 BatchOutputs::BatchOutputs(const std::string& labelDir, const std::string& pictureDir,
-                           const std::set<std::string>& folders, bool durable, bool resume,
-                           std::ostream& notes) {
+                           const std::string& meanPictureDir, const std::set<std::string>& folders,
+                           bool durable, bool resume, std::ostream& notes) {
     for (const std::string& folder : folders) {
         auto place = std::make_unique<Place>();
         place->labelFolder =
@@ -93,7 +94,26 @@ BatchOutputs::BatchOutputs(const std::string& labelDir, const std::string& pictu
                 if (resume) place->picturesDone->load();
             }
         }
+        if (!meanPictureDir.empty())
+            openMeanFolder(*place, below(meanPictureDir, folder), durable, resume, notes);
         places.emplace(folder, std::move(place));
+    }
+}
+
+// The mean pictures share the list of the label or picture folder when they go to the
+// same folder, as the pictures share the labels' list.
+void BatchOutputs::openMeanFolder(Place& place, const std::string& path, bool durable, bool resume,
+                                  std::ostream& notes) {
+    place.meanFolder = std::make_unique<OutputFolder>(path, "mean picture folder", durable);
+    if (place.meanFolder->sameAs(*place.labelFolder)) {
+        place.meansList = place.labelsDone.get();
+    } else if (place.picturesDone && place.meanFolder->sameAs(*place.pictureFolder)) {
+        place.meansList = place.picturesDone.get();
+    } else {
+        removeLeftovers(*place.meanFolder, notes);
+        place.meansDone = std::make_unique<FinishedFiles>(*place.meanFolder);
+        if (resume) place.meansDone->load();
+        place.meansList = place.meansDone.get();
     }
 }
 
@@ -107,6 +127,7 @@ void BatchOutputs::attach(PhotoJob& job, const std::string& folder) const {
     const Place& place = placeOf(folder);
     job.labelFolder = place.labelFolder.get();
     if (!job.picturePath.empty()) job.pictureFolder = place.pictureFolder.get();
+    if (!job.meanPicturePath.empty()) job.meanPictureFolder = place.meanFolder.get();
 }
 
 bool BatchOutputs::finished(const PhotoJob& job, const std::string& folder,
@@ -117,6 +138,8 @@ bool BatchOutputs::finished(const PhotoJob& job, const std::string& folder,
         done = outputFinished(place.picturesList(), job.picturePath, job, notes) && done;
     for (const std::string& path : graphPaths(job))
         done = outputFinished(*place.labelsDone, path, job, notes) && done;
+    if (!job.meanPicturePath.empty())
+        done = outputFinished(*place.meansList, job.meanPicturePath, job, notes) && done;
     return done;
 }
 
@@ -131,6 +154,8 @@ void BatchOutputs::recordFinished(const PhotoJob& job) const {
             (place->shared ? place->labelsDone : place->picturesDone)
                 ->record(nameIn(job.picturePath), settings);
         }
+        if (!job.meanPicturePath.empty())
+            place->meansList->record(nameIn(job.meanPicturePath), settings);
         return;
     }
 }

@@ -13,18 +13,19 @@
 namespace segmora {
 
 // The folders a batch writes into, held open for the whole run, with their lists of
-// finished files (one list per folder; the label and picture folders may be one). With -R
-// each relative folder below OUT_DIR and PICTURE_DIR is a place of its own.
+// finished files (one list per folder; the label, picture and mean-picture folders may be
+// one). With -R each relative folder below them is a place of its own.
 class BatchOutputs {
   public:
     // Opens and checks, for each relative folder in `folders` ("" for the top), the label
-    // folder below `labelDir` and the picture folder below `pictureDir` (empty: none) as
+    // folder below `labelDir`, the picture folder below `pictureDir` and the mean-colour
+    // picture folder below `meanPictureDir` (empty: none) as
     // OutputFolder does, removes the temporary files that killed runs left in them (named
     // on `notes`), and opens their lists of finished files; with `resume` the lists are
     // read. Throws std::runtime_error for a folder or list that cannot be used.
     BatchOutputs(const std::string& labelDir, const std::string& pictureDir,
-                 const std::set<std::string>& folders, bool durable, bool resume,
-                 std::ostream& notes);
+                 const std::string& meanPictureDir, const std::set<std::string>& folders,
+                 bool durable, bool resume, std::ostream& notes);
     ~BatchOutputs();
 
     // Points the job's outputs at the folders of `folder` (see PhotoJob).
@@ -39,6 +40,8 @@ class BatchOutputs {
   private:
     struct Place;
     const Place& placeOf(const std::string& folder) const;
+    static void openMeanFolder(Place& place, const std::string& path, bool durable, bool resume,
+                               std::ostream& notes);
     std::map<std::string, std::unique_ptr<Place>> places;
 };
 

@@ -7,19 +7,25 @@
 #include <system_error>
 #include <thread>
 
+#include "file_placer.h"
+
 namespace segmora {
 
 namespace {
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(250);
+// Jobs whose files wait to be placed, per worker: enough to ride out a slow flush, few
+// enough to keep their temporary files within the signal list (temporary_files.h).
+constexpr size_t kWaitingPerWorker = 4;
 
 struct WorkList {
-    WorkList(const std::vector<PhotoJob>& jobs, const PhotoRunner& runJob, BatchConsole& console,
-             const std::atomic<bool>& stop)
-        : jobs(jobs), runJob(runJob), console(console), stop(stop) {}
+    WorkList(const std::vector<PhotoJob>& jobs, const PhotoRunner& runJob, FilePlacer& placer,
+             BatchConsole& console, const std::atomic<bool>& stop)
+        : jobs(jobs), runJob(runJob), placer(placer), console(console), stop(stop) {}
 
     const std::vector<PhotoJob>& jobs;
     const PhotoRunner& runJob;
+    FilePlacer& placer;
     BatchConsole& console;
     const std::atomic<bool>& stop;
     std::atomic<size_t> next{0};
@@ -28,16 +34,36 @@ struct WorkList {
     int running = 0;
 };
 
+// Runs the job and hands its files on, with the failure if it failed.
 void runOne(const PhotoJob& job, const PhotoRunner& runJob, Segmenter& segmenter,
-            BatchConsole& console) {
+            FilePlacer& placer) {
+    EndedJob ended;
+    ended.job = &job;
     try {
-        const int count = runJob(job, segmenter);
-        console.finished(job.imagePath, count);
+        ended.count = runJob(job, segmenter, ended.files);
     } catch (const std::bad_alloc&) {
         segmenter.release();
-        console.failed(job.imagePath, "out of memory");
+        ended.failure = "out of memory";
     } catch (const std::exception& e) {
-        console.failed(job.imagePath, e.what());
+        ended.failure = e.what();
+    }
+    placer.hand(std::move(ended));
+}
+
+// Reports a job whose files are in place (or failed).
+void reportEnded(EndedJob& ended, const PhotoPlaced& placed, BatchConsole& console) {
+    const std::string& photo = ended.job->imagePath;
+    if (ended.failure.empty()) {
+        try {
+            placed(*ended.job);
+        } catch (const std::exception& e) {
+            ended.failure = e.what();
+        }
+    }
+    if (ended.failure.empty()) {
+        console.finished(photo, ended.count);
+    } else {
+        console.failed(photo, ended.failure);
     }
 }
 
@@ -47,7 +73,7 @@ void work(WorkList& list, int threads) {
         while (!list.stop && !list.console.outputLost()) {
             const size_t i = list.next++;
             if (i >= list.jobs.size()) break;
-            runOne(list.jobs[i], list.runJob, segmenter, list.console);
+            runOne(list.jobs[i], list.runJob, segmenter, list.placer);
         }
     } catch (const std::exception& e) {
         list.console.note(std::string("a worker stopped: ") + e.what());
@@ -68,8 +94,11 @@ void reportUntaken(WorkList& list) {
 }  // namespace
 
 void runPhotoJobs(const std::vector<PhotoJob>& jobs, int workers, int threadsPerWorker,
-                  const PhotoRunner& runJob, BatchConsole& console, const std::atomic<bool>& stop) {
-    WorkList list(jobs, runJob, console, stop);
+                  const PhotoRunner& runJob, const PhotoPlaced& placed, BatchConsole& console,
+                  const std::atomic<bool>& stop) {
+    FilePlacer placer([&](EndedJob& ended) { reportEnded(ended, placed, console); },
+                      kWaitingPerWorker * static_cast<size_t>(std::max(workers, 1)));
+    WorkList list(jobs, runJob, placer, console, stop);
     std::vector<std::thread> threads;
     for (int i = 0; i < workers; ++i) {
         std::lock_guard<std::mutex> guard(list.lock);
@@ -94,6 +123,7 @@ void runPhotoJobs(const std::vector<PhotoJob>& jobs, int workers, int threadsPer
         }
     }
     for (std::thread& thread : threads) thread.join();
+    placer.finish();
     reportUntaken(list);
     console.endProgress();
 }

@@ -14,6 +14,7 @@ namespace {
 struct Owner {
     const std::string* photo;
     const char* what;
+    std::string shown;  // the path as the first taker's option gives it
 };
 
 // The folder as the system finds it, whether it exists yet or not.
@@ -31,29 +32,33 @@ std::optional<std::string> sharedOutputName(const std::vector<ListedPhoto>& phot
                                             const BatchOptions& options) {
     const std::string labelExtension =
         labelFileExtension(options.photoSettings.labelFormat.value_or(LabelFormat::Csv));
-    const bool pictureApart =
-        !options.pictureDir.empty() && folderOf(options.pictureDir) != folderOf(options.outputDir);
-    // Keyed by the path as the output folder's (or the picture folder's) own name.
-    std::map<std::string, Owner> taken;
+    // Each output folder as the system finds it: two options may name one folder.
+    std::map<std::string, std::string> folders;
+    for (const std::string* dir :
+         {&options.outputDir, &options.pictureDir, &options.meanPictureDir})
+        if (!dir->empty()) folders[*dir] = folderOf(*dir).string();
+    std::map<std::string, Owner> taken;  // by folder as found and name
     std::optional<std::string> clash;
-    const auto take = [&](const std::string& path, const ListedPhoto& photo, const char* what) {
-        const auto [at, added] = taken.emplace(path, Owner{&photo.path, what});
+    const auto take = [&](const std::string& dir, const std::string& name, const ListedPhoto& photo,
+                          const char* what) {
+        const auto [at, added] =
+            taken.emplace(folders[dir] + "/" + name, Owner{&photo.path, what, dir + "/" + name});
         if (added || clash) return;
-        clash = "'" + path + "' would be both " + at->second.what + " of '" + *at->second.photo +
-                "' and " + what + " of '" + photo.path + "'";
+        clash = "'" + at->second.shown + "' would be both " + at->second.what + " of '" +
+                *at->second.photo + "' and " + what + " of '" + photo.path + "'";
     };
     for (const ListedPhoto& photo : photos) {
         if (!photo.unlisted.empty()) continue;
-        const std::string base = options.outputDir + "/" + photo.resultName();
-        take(base + labelExtension, photo, "the label file");
+        const std::string name = photo.resultName();
+        take(options.outputDir, name + labelExtension, photo, "the label file");
         if (options.graph) {
-            take(graphNodesPath(base), photo, "a graph file");
-            take(graphEdgesPath(base), photo, "a graph file");
+            take(options.outputDir, graphNodesPath(name), photo, "a graph file");
+            take(options.outputDir, graphEdgesPath(name), photo, "a graph file");
         }
-        if (!options.pictureDir.empty()) {
-            const std::string dir = pictureApart ? options.pictureDir : options.outputDir;
-            take(dir + "/" + photo.resultName() + ".png", photo, "the picture");
-        }
+        if (!options.pictureDir.empty())
+            take(options.pictureDir, name + ".png", photo, "the picture");
+        if (!options.meanPictureDir.empty())
+            take(options.meanPictureDir, name + ".png", photo, "the mean-colour picture");
         if (clash) return clash;
     }
     return std::nullopt;

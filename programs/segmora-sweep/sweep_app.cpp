@@ -229,15 +229,17 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
         const int processors = processorCount();
         const int workers = int(std::clamp<size_t>(
             jobs.size(), 1, size_t(options.jobs > 0 ? options.jobs : processors)));
-        const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter) {
+        const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter,
+                                std::vector<WrittenFile>&) {  // writes no file of its own
             const std::vector<SweepRow> rows =
                 sweepPhoto(job.imagePath, options, truthFiles, segmenter);
             file.append(rows);
             return int(rows.size());
         };
         if (signals != nullptr) signals->beginWork(messageFd);
-        runPhotoJobs(jobs, workers, std::max(1, processors / workers), runJob, console,
-                     signals != nullptr ? signals->stopRequested() : never);
+        runPhotoJobs(
+            jobs, workers, std::max(1, processors / workers), runJob, [](const PhotoJob&) {},
+            console, signals != nullptr ? signals->stopRequested() : never);
         if (!options.quiet) console.endProgress();
         std::vector<SweepRow> rows = kept;
         const std::vector<SweepRow> added = file.rows();

@@ -49,7 +49,7 @@ bool asks(const std::vector<GivenOption>& given, bool (*test)(const std::string&
 // Options of Segmora's own (the photo options come from job_options.h).
 bool isProgramOption(const std::string& word) {
     return word == "-i" || word == "-r" || word == "-m" || word == "-o" || word == "-v" ||
-           word == "--graph";
+           word == "--graph" || word == "--mean-picture";
 }
 
 void setOption(Options& options, const std::string& word, const std::string& value,
@@ -70,6 +70,8 @@ void setOption(Options& options, const std::string& word, const std::string& val
         job.picturePath = value;
     } else if (word == "--graph") {
         job.graphPrefix = value;
+    } else if (word == "--mean-picture") {
+        job.meanPicturePath = value;
     } else {
         setJobOption(job, word, value);
     }
@@ -118,6 +120,8 @@ void printHelp(std::ostream& out) {
            "                    superpixel crosses two\n"
            "  -v PICTURE        boundary picture of the superpixels (.png, .jpg, ...)\n"
            "  --graph PREFIX    superpixel graph files PREFIX.nodes.csv and PREFIX.edges.csv\n"
+           "  --mean-picture PICTURE\n"
+           "                    each superpixel painted in its mean colour\n"
            "  -m MASK           reserved: accepted and ignored\n"
         << jobOptionsUsage(2, 20, "by extension, else csv")
         << "  -h, --help        this help\n"

@@ -65,7 +65,22 @@ TEST(ParseOptions, UnknownWordsDanglingOptionsAndBadValuesAreErrorsNamingThem) {
          "--min-size wants a whole number from 0 up, not '2147483648'"},
         {{"-i", "a", "--min-size", ""}, "--min-size wants a whole number from 0 up, not ''"},
         {{"-i", "a", "--format", "jpg"}, "--format wants csv, png, npy or tiff, not 'jpg'"},
+        {{"-i", "a", "--mean-picture"}, "option --mean-picture wants a value"},
+        {{"-i", "a", "--boundary-mode", "inner"},
+         "--boundary-mode wants thin or thick, not 'inner'"},
     };
+    // Colours: exactly three whole numbers from 0 to 255, nothing around them.
+    for (const char* bad : {"", "1,2", "1,2,3,4", "1,2,256", "-1,2,3", "1, 2,3", "1.0,2,3",
+                            "+1,2,3", "1,,3", "1,2,3,", "a,b,c", "1e2,0,0", "99999999999,0,0"}) {
+        for (const char* option : {"--boundary-colour", "--region-colour"}) {
+            Parsed p = parse({"-i", "a", option, bad});
+            EXPECT_FALSE(p.options) << option << " " << bad;
+            EXPECT_EQ(p.error, std::string(option) +
+                                   " wants red,green,blue, three whole numbers from 0 to 255, "
+                                   "not '" +
+                                   bad + "'");
+        }
+    }
     for (const Case& c : cases) {
         Parsed p = parse(c.words);
         EXPECT_FALSE(p.options) << c.error;
@@ -135,6 +150,24 @@ TEST(ParseOptions, WordsArePairedBlindlyAndKnobsSetTheJob) {
     EXPECT_EQ(k.minSize, 0);
     EXPECT_EQ(knobs.options->job.labelFormat, LabelFormat::Npy);
     EXPECT_EQ(knobs.echo, "image_path: a\n");
+
+    // The pictures: today's thin green and magenta lines unless asked otherwise.
+    const BoundaryStyle& plain = defaults.options->job.pictureStyle;
+    EXPECT_EQ(plain.segmentColour, kSegmentBoundaryColour);
+    EXPECT_EQ(plain.regionColour, kRegionBoundaryColour);
+    EXPECT_EQ(plain.mode, BoundaryMode::Thin);
+    EXPECT_EQ(defaults.options->job.meanPicturePath, "");
+    Parsed styled = parse({"-i", "a", "--boundary-colour", "255,0,10", "--region-colour", "0,0,0",
+                           "--boundary-mode", "thick", "--mean-picture", "m.png"});
+    ASSERT_TRUE(styled.options) << styled.error;
+    const PhotoJob& job = styled.options->job;
+    EXPECT_EQ(job.pictureStyle.segmentColour, cv::Vec3b(10, 0, 255)) << "stored blue, green, red";
+    EXPECT_EQ(job.pictureStyle.regionColour, cv::Vec3b(0, 0, 0));
+    EXPECT_EQ(job.pictureStyle.mode, BoundaryMode::Thick);
+    EXPECT_EQ(job.meanPicturePath, "m.png");
+    EXPECT_EQ(parse({"-i", "a", "--boundary-mode", "thick", "--boundary-mode", "thin"})
+                  .options->job.pictureStyle.mode,
+              BoundaryMode::Thin);
 }
 
 // What a parse sets, as one line of text.

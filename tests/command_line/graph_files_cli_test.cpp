@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 
+#include "boundary_picture.h"
 #include "cli_fixture.h"
 #include "scratch_files.h"
 #include "segmora/segmora.h"
@@ -34,16 +36,19 @@ double number(const std::string& cell) {
 void expectGraphFiles(const std::string& prefix, const segmora::SuperpixelGraph& g) {
     const auto nodes = csvCells(readFile(prefix + ".nodes.csv"));
     ASSERT_EQ(nodes.size(), static_cast<size_t>(g.count) + 1);
-    EXPECT_EQ(nodes[0], (std::vector<std::string>{"label", "size", "row", "col", "min_row",
-                                                  "min_col", "max_row", "max_col", "b", "g", "r"}));
+    EXPECT_EQ(nodes[0],
+              (std::vector<std::string>{"label", "size", "row", "col", "min_row", "min_col",
+                                        "max_row", "max_col", "mean_red", "mean_green", "mean_blue",
+                                        "mean_L", "mean_a", "mean_b"}));
     for (size_t k = 0; k < static_cast<size_t>(g.count); ++k) {
         const std::vector<std::string>& row = nodes[k + 1];
-        ASSERT_EQ(row.size(), 11u);
+        ASSERT_EQ(row.size(), 14u);
         const std::vector<double> want = {
             double(k + 1),       double(g.size[k]),      g.centroidRow[k],
             g.centroidColumn[k], double(g.minRow[k]),    double(g.minColumn[k]),
-            double(g.maxRow[k]), double(g.maxColumn[k]), g.meanBgr[0][k],
-            g.meanBgr[1][k],     g.meanBgr[2][k]};
+            double(g.maxRow[k]), double(g.maxColumn[k]), g.meanBgr[2][k],
+            g.meanBgr[1][k],     g.meanBgr[0][k],        g.meanLab[0][k],
+            g.meanLab[1][k],     g.meanLab[2][k]};
         for (size_t c = 0; c < want.size(); ++c)
             EXPECT_EQ(number(row[c]), want[c]) << "superpixel " << k + 1 << ", " << nodes[0][c];
     }
@@ -103,6 +108,44 @@ TEST_F(GraphFilesCli, BothProgramsWriteTheGraphOfTheirLabelsAndNothingElseChange
     EXPECT_EQ(skipped.out, "");
 }
 
+TEST_F(GraphFilesCli, BothProgramsDrawTunedBoundariesAndMeanColourPictures) {
+    const cv::Mat_<cv::Vec3b> decoded = cv::imread(image);
+    const segmora::Segmentation s = segmora::segmentPhoto(decoded);
+    const auto same = [](const std::string& path, const cv::Mat& want) {
+        const cv::Mat got = cv::imread(path);
+        ASSERT_EQ(got.size(), want.size()) << path;
+        EXPECT_EQ(cv::norm(got, want, cv::NORM_INF), 0) << path;
+    };
+    const std::vector<std::string> style = {"--boundary-colour", "10,20,30", "--boundary-mode",
+                                            "thick"};
+    std::vector<std::string> words = {"-i",          image, "-v", dir + "/b.png", "--mean-picture",
+                                      dir + "/m.png"};
+    words.insert(words.end(), style.begin(), style.end());
+    const ProgramRun r = run(words);
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    segmora::BoundaryStyle thick;
+    thick.segmentColour = cv::Vec3b(30, 20, 10);
+    thick.mode = segmora::BoundaryMode::Thick;
+    same(dir + "/b.png", segmora::drawBoundaries(decoded, s.labels, nullptr, thick));
+    const cv::Mat_<cv::Vec3b> means =
+        segmora::meanColourPicture(s.labels, segmora::describe(s, decoded));
+    same(dir + "/m.png", means);
+
+    std::vector<std::string> batchWords = {
+        "-o", dir + "/out", "-v", dir + "/pictures", "--mean-pictures", dir + "/means"};
+    batchWords.insert(batchWords.end(), style.begin(), style.end());
+    batchWords.push_back(image);
+    const ProgramRun batch = runProgram(SEGMORA_BATCH_PROGRAM, batchWords, dir);
+    ASSERT_EQ(batch.exitStatus, 0) << batch.err;
+    EXPECT_EQ(readFile(dir + "/pictures/photo.png"), readFile(dir + "/b.png"));
+    EXPECT_EQ(readFile(dir + "/means/photo.png"), readFile(dir + "/m.png"));
+    // A mean picture that would replace the boundary picture is refused, nothing written.
+    const ProgramRun clash =
+        run({"-i", image, "-v", dir + "/b.png", "--mean-picture", dir + "/b.png"});
+    EXPECT_EQ(clash.exitStatus, 1);
+    EXPECT_NE(clash.err.find("would replace the boundary picture"), std::string::npos) << clash.err;
+}
+
 TEST_F(GraphFilesCli, FailedRunsWriteNoGraphAndKeepEarlierFiles) {
     const auto expectRefused = [&](const std::vector<std::string>& words,
                                    const std::string& culprit) {
@@ -128,6 +171,50 @@ TEST_F(GraphFilesCli, FailedRunsWriteNoGraphAndKeepEarlierFiles) {
     std::ofstream(dir + "/broken.png") << "not a picture";
     expectRefused({"-i", dir + "/broken.png", "--graph", prefix}, "broken.png");
     EXPECT_EQ(readFile(prefix + ".nodes.csv"), nodes);
+}
+
+// The library takes a photo as cv::imread(path, cv::IMREAD_UNCHANGED) gives it, of every
+// kind a PNG holds, and gives the labels and graph files the program writes for the file.
+TEST_F(GraphFilesCli, EveryPhotoKindOfAFileGivesTheProgramsLabelsAndGraph) {
+    const cv::Mat colour = cv::imread(image);
+    cv::Mat grey, wide, alpha(colour.size(), CV_8UC1), bgra, wideBgra;
+    cv::cvtColor(colour, grey, cv::COLOR_BGR2GRAY);
+    cv::randu(alpha, 0, 256);
+    cv::Mat low(colour.size(), CV_16UC3);
+    cv::randu(low, 0, 256);
+    colour.convertTo(wide, CV_16UC3, 256);
+    wide += low;
+    cv::merge(std::vector<cv::Mat>{colour, alpha}, bgra);
+    cv::Mat wideAlpha;
+    alpha.convertTo(wideAlpha, CV_16UC1, 257);
+    cv::merge(std::vector<cv::Mat>{wide, wideAlpha}, wideBgra);
+    cv::Mat wideGrey;
+    grey.convertTo(wideGrey, CV_16UC1, 257);
+    for (const auto& [name, pixels] :
+         std::vector<std::pair<std::string, cv::Mat>>{{"grey", grey},
+                                                      {"grey16", wideGrey},
+                                                      {"colour16", wide},
+                                                      {"rgba", bgra},
+                                                      {"rgba16", wideBgra}}) {
+        SCOPED_TRACE(name);
+        const std::string file = dir + "/" + name + ".png";
+        ASSERT_TRUE(cv::imwrite(file, pixels));
+        const ProgramRun program = run({"-i", file, "-o", output, "--graph", prefix});
+        ASSERT_EQ(program.exitStatus, 0) << program.err;
+        const cv::Mat unchanged = cv::imread(file, cv::IMREAD_UNCHANGED);
+        ASSERT_EQ(unchanged.type(), pixels.type());
+        const segmora::Segmentation s = segmora::segmentPhoto(unchanged);
+        std::ostringstream text;
+        text << cv::format(s.labels, cv::Formatter::FMT_CSV) << "\n";
+        EXPECT_EQ(text.str(), readFile(output));
+        expectGraphFiles(prefix, segmora::describe(s, unchanged));
+        if (name == "rgba") {  // the same pixels as floating point in 0..1
+            cv::Mat floats;
+            unchanged.convertTo(floats, CV_32FC4, 1.0 / 255);
+            const segmora::Segmentation f = segmora::segmentPhoto(floats);
+            EXPECT_EQ(cv::norm(f.labels, s.labels, cv::NORM_INF), 0);
+        }
+    }
 }
 
 }  // namespace

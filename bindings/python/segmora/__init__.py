@@ -13,8 +13,15 @@ For many photos, segmora.Segmenter() keeps its buffers from one call to the next
     for rgb in photos:
         labels, count = worker.segment(rgb)
 
+and with out= it writes the labels into an array of yours instead of a new one:
+
+    labels = numpy.empty((H, W), numpy.int32)
+    for rgb in photos:                              # all H x W
+        labels, count = worker.segment(rgb, out=labels)
+
 The superpixel graph: g = segmora.graph(labels, rgb) gives g.size, g.centroid,
-g.bbox, g.mean_color, g.edges and g.border as numpy arrays (see help(segmora.graph)).
+g.bbox, g.mean_color, g.edges and g.border as numpy arrays (see help(segmora.graph));
+label 0 is background, so a 0-based segmentation is passed as labels + 1.
 
 Superpixel quality against ground truth: segmora.evaluate(labels, truths, rgb)
 gives boundary recall and precision, undersegmentation error, achievable
@@ -25,7 +32,7 @@ import inspect
 
 from . import _segmora
 from ._segmora import __version__
-from ._segmora import Graph, graph, mean_picture
+from ._segmora import Graph
 
 __all__ = ["Segmenter", "segment", "__version__", "Graph", "graph", "mean_picture", "evaluate"]
 
@@ -70,6 +77,10 @@ _SEGMENT_HELP = """segment{signature}
         whole number >= 1, or None for the photo default ({photo_cap_divisors}).
     min_size: superpixels below this many pixels are absorbed by a neighbour; a
         whole number >= 0.
+    out: optional array for the labels, as in NumPy's functions: a writeable,
+        C-contiguous int32 array of shape (H, W). The labels are written into it
+        and it is returned as labels, so a series of photos of one size needs no
+        new array for each (with Segmenter, no fresh memory at all).
 
     Returns labels, a numpy int32 array of shape (H, W) with values 1 .. count,
     numbered in raster order of each superpixel's first pixel (the numbers the
@@ -82,8 +93,8 @@ _SEGMENT_HELP = """segment{signature}
 
 
 def segment(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-            min_size=_MIN_SIZE):
-    return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size)
+            min_size=_MIN_SIZE, out=None):
+    return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size, out)
 
 
 class Segmenter:
@@ -109,9 +120,9 @@ class Segmenter:
         return self._core.threads
 
     def segment(self, rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-                min_size=_MIN_SIZE):
+                min_size=_MIN_SIZE, out=None):
         return self._core.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor,
-                                  min_size)
+                                  min_size, out)
 
     def release(self):
         """Gives back the buffers kept since the last call."""
@@ -123,6 +134,49 @@ segment.__doc__ = _SEGMENT_HELP.format(
     photo_cap_divisors=(f"{_segmora.PHOTO_CAP_DIVISOR}, or "
                         f"{_segmora.PHOTO_CAP_DIVISOR_WITH_REGIONS} with regions"))
 Segmenter.segment.__doc__ = segment.__doc__
+
+
+def graph(labels, rgb=None):
+    """graph(labels, rgb=None) -> Graph
+
+    The superpixels of a label array and which of them touch, in one pass.
+
+    labels: array of shape (H, W) of whole numbers from 0 to 2^31 - 1, of any
+        integer kind, bool, or whole float32/float64 numbers (the kinds segment
+        takes for regions); N is the largest. Label 0 is background: it gets no
+        row, no edges and counts in no mean, so a 0-based segmentation is passed
+        as labels + 1. Labels no pixel carries get size 0 and NaN centroid and
+        colour. N may be at most max(H * W, 2^20).
+    rgb: optional image of the labels' size, for the mean colours: any image
+        segment takes (a NumPy array or a PIL image; grey, grey and alpha, RGB,
+        RGBA; uint8, uint16, bool, float in 0..1), brought to 8-bit RGB as
+        segment does. A photo without pixels is taken here.
+
+    The result's arrays, row k for label k + 1:
+        size        (N,) int64        pixels
+        centroid    (N, 2) float64    mean (row, col), from 0
+        bbox        (N, 4) int64      (min_row, min_col, max_row + 1, max_col + 1)
+        mean_color  (N, 3) float64    mean red, green and blue (0..255) of the
+                                      8-bit pixels; None without rgb
+        edges       (E, 2) int32      label pairs 0 < a < b whose pixels are
+                                      8-neighbours, sorted
+        border      (E,) int64        neighbouring pixel pairs (p, q), p in a, q in b
+
+    Raises TypeError and ValueError with the words segment uses for rgb, and for
+    labels of another kind (TypeError), shape or value (ValueError). The GIL is
+    released while the labels are read.
+    """
+    return _segmora.graph(labels, None if rgb is None else _pixels(rgb))
+
+
+def mean_picture(labels, rgb):
+    """mean_picture(labels, rgb) -> uint8 array (H, W, 3)
+
+    The photo in 8-bit RGB with every pixel replaced by the mean colour of its
+    superpixel, rounded to the nearest whole number, and background (label 0)
+    black; labels and rgb as for graph().
+    """
+    return _segmora.mean_picture(labels, None if rgb is None else _pixels(rgb))
 
 
 def evaluate(labels, truth_or_list, rgb=None, tolerance=2, ignore_zero=False):

@@ -60,6 +60,7 @@ def numpy_graph(labels, rgb=None):
         pairs.append(np.stack([a.ravel(), b.ravel()], axis=1))
     pairs = np.concatenate(pairs)
     pairs = np.sort(pairs[pairs[:, 0] != pairs[:, 1]], axis=1)
+    pairs = pairs[pairs[:, 0] != 0]  # background has no edges
     edges, border = np.unique(pairs, axis=0, return_counts=True)
     return dict(size=size, centroid=centroid, bbox=bbox, mean_color=mean_color,
                 edges=edges.reshape(-1, 2), border=border)
@@ -156,16 +157,16 @@ def test_bad_input_is_refused():
     labels = np.array([[1, 2], [2, 3]])
     rgb = noise((2, 2, 3), 5)
     refused = [
-        (TypeError, [[1, 2]], None),
-        (TypeError, labels.astype(float), None),
-        (TypeError, labels.astype(bool), None),
-        (TypeError, labels, rgb.astype(np.float32)),
-        (TypeError, labels, [[1, 2, 3]]),
+        (TypeError, labels.astype(np.complex64), None),
+        (TypeError, np.array([["a", "b"]]), None),
+        (TypeError, labels, rgb.astype(np.int32)),
         (ValueError, labels[None], None),
         (ValueError, labels, rgb[:1]),
-        (ValueError, labels, rgb[..., :2]),
-        (ValueError, np.array([[1, 0]]), None),
+        (ValueError, labels, np.zeros((2, 2, 5), np.uint8)),
+        (ValueError, labels, np.full((2, 2), 1.5)),
         (ValueError, np.array([[1, -3]]), None),
+        (ValueError, np.array([[1, 2], [-3, 4]], np.int32), None),  # read in place
+        (ValueError, np.array([[1, 1.5]]), None),
         (ValueError, np.array([[1, 2**31]]), None),
         (ValueError, np.array([[1, 2**64 - 1]], np.uint64), None),
         (ValueError, np.array([[1, 2**20 + 1]]), None),  # more labels than pixels and 2^20
@@ -180,12 +181,103 @@ def test_bad_input_is_refused():
     with pytest.raises(TypeError):
         segmora.mean_picture(labels, None)
     assert segmora.graph(np.array([[1, 2**20]])).count == 2**20
+    with pytest.raises(ValueError, match=r"labels\[1, 2\] = -1 is not a whole number from 0 to"):
+        segmora.graph(np.where(np.arange(20).reshape(4, 5) == 7, -1, 1))
+    with pytest.raises(ValueError, match=r"^rgb must have shape \(4, 5\) or \(4, 5, C\) like"):
+        segmora.graph(np.ones((4, 5), np.int8), np.zeros((3, 5, 3), np.uint8))
+
+
+RGB = np.zeros((4, 5, 3), np.uint8)
+
+
+@pytest.mark.parametrize("rgb", [
+    np.zeros((4, 5, 3), np.int64), RGB.astype(np.float16), np.zeros((4, 5, 3), "V0"),
+    np.zeros((4, 5, 5), np.uint8), np.zeros((4, 5, 3, 1), np.uint8), np.full((4, 5, 3), 1.5),
+    np.full((4, 5), -0.25, np.float32), np.full((4, 5, 3), np.nan),
+])
+def test_a_bad_photo_is_refused_in_segments_words(rgb):
+    with pytest.raises((TypeError, ValueError)) as by_segment:
+        segmora.segment(rgb)
+    with pytest.raises(by_segment.type) as by_graph:
+        segmora.graph(np.ones((4, 5), np.int32), rgb)
+    assert str(by_graph.value) == str(by_segment.value)
+
+
+@pytest.mark.parametrize("labels, words", [
+    (np.zeros((4, 5), np.complex64), "not complex64"),
+    (np.full((4, 5), 2.0**31), "= 2147483648"),
+    (np.where(np.eye(4, 5) > 0, 0, 0.5), "[0, 1] = 0.5"),
+    (np.full((4, 5), np.inf, np.float32), "[0, 0] = inf"),
+    (np.where(np.eye(4, 5) > 0, 2**63, 0).astype(np.uint64), "[0, 0] = 9223372036854775808"),
+])
+def test_bad_labels_are_refused_in_the_words_of_bad_regions(labels, words):
+    with pytest.raises((TypeError, ValueError)) as by_segment:
+        segmora.segment(RGB, labels)
+    with pytest.raises(by_segment.type) as by_graph:
+        segmora.graph(labels, RGB)
+    assert words in str(by_segment.value) and words in str(by_graph.value)
+    assert str(by_graph.value).split(words)[0].replace("labels", "regions") == \
+        str(by_segment.value).split(words)[0]
+
+
+def test_background_and_gaps_match_numpy(photos):
+    """Label 0 is background: in no size, mean or edge, wherever it lies."""
+    rgb = photos["coffee"]
+    labels, count = segmora.segment(rgb, threshold=300)
+    spread = np.where(labels % 3 == 0, 0, 2 * labels + 1)  # gaps: every even label
+    spread[0] = 0
+    spread[:, -1] = 0
+    spread[5::7, 9::11] = 0
+    for kind in (np.int32, np.uint16, np.float64):
+        g = assert_graph(spread.astype(kind), rgb)
+    assert g.size.sum() == np.count_nonzero(spread)
+    picture = segmora.mean_picture(spread, rgb)
+    np.testing.assert_array_equal(picture[spread == 0], 0)
+    inside = spread > 0
+    np.testing.assert_array_equal(picture[inside],
+                                  np.floor(g.mean_color + 0.5)[spread[inside] - 1])
+    # A 0-based segmentation is passed as labels + 1; all-background maps have no rows.
+    zero_based = labels - 1
+    np.testing.assert_array_equal(segmora.graph(zero_based + 1, rgb).mean_color,
+                                  segmora.graph(labels, rgb).mean_color)
+    assert segmora.graph(np.zeros((3, 4), np.uint8), noise((3, 4, 3), 2)).count == 0
+    assert_graph(np.zeros((3, 4), np.int64))
+
+
+def test_every_image_kind_gives_the_graph_of_the_programs_pixels(photos, tmp_path):
+    """Each kind of image, as an array and as a PIL image, gives the mean colours of the
+    8-bit pixels the program decodes from the same file."""
+    from conftest import decode, write_png
+    from test_knobs_and_kinds import image_kinds
+    rgb = photos["astronaut"][:90, :120]
+    labels, _ = segmora.segment(rgb, threshold=200)
+    labels[labels % 5 == 0] = 0
+    Image = None
+    try:
+        import PIL.Image as Image
+    except ImportError:
+        pass
+    for name, pixels, arrays in image_kinds(rgb):
+        path = tmp_path / (name + ".png")
+        write_png(path, pixels)
+        decoded = decode(path, tmp_path)
+        want = segmora.graph(labels, decoded)
+        want_picture = segmora.mean_picture(labels, decoded)
+        for array in arrays:
+            got = segmora.graph(labels, array)
+            np.testing.assert_array_equal(got.mean_color, want.mean_color, err_msg=name)
+            np.testing.assert_array_equal(segmora.mean_picture(labels, array), want_picture)
+        if Image is not None and pixels.dtype == np.uint8:
+            with Image.open(path) as opened:
+                got = segmora.graph(labels, opened)
+            np.testing.assert_array_equal(got.mean_color, want.mean_color, err_msg=name)
 
 
 def test_program_graph_files_hold_the_same_graph(photos, tmp_path):
     prefix = tmp_path / "coffee"
     subprocess.run([os.environ["SEGMORA_PROGRAM"], "-i", os.path.join(SAMPLES, "coffee.png"),
-                    "--graph", str(prefix)], check=True, stdout=subprocess.DEVNULL)
+                    "--graph", str(prefix), "--mean-picture", str(prefix) + ".ppm"],
+                   check=True, stdout=subprocess.DEVNULL)
     rgb = photos["coffee"]
     g = segmora.graph(segmora.segment(rgb)[0], rgb)
     nodes = np.loadtxt(str(prefix) + ".nodes.csv", delimiter=",", skiprows=1, ndmin=2)
@@ -195,8 +287,14 @@ def test_program_graph_files_hold_the_same_graph(photos, tmp_path):
     np.testing.assert_array_equal(nodes[:, 1], g.size)
     np.testing.assert_array_equal(nodes[:, 2:4], g.centroid)
     np.testing.assert_array_equal(nodes[:, 4:8], g.bbox - [0, 0, 1, 1])
-    np.testing.assert_array_equal(nodes[:, 8:11], g.mean_color[:, ::-1])
+    np.testing.assert_array_equal(nodes[:, 8:11], g.mean_color)
+    with open(str(prefix) + ".nodes.csv") as f:
+        assert f.readline().rstrip("\n").split(",")[8:] == [
+            "mean_red", "mean_green", "mean_blue", "mean_L", "mean_a", "mean_b"]
     np.testing.assert_array_equal(edges, np.column_stack([g.edges, g.border]))
+    # The program's mean-colour picture holds mean_picture's pixels.
+    np.testing.assert_array_equal(read_ppm(str(prefix) + ".ppm"),
+                                  segmora.mean_picture(segmora.segment(rgb)[0], rgb))
 
 
 def test_the_python_example_of_the_graph_document_runs(monkeypatch):

@@ -167,6 +167,36 @@ def test_labels_are_owned_and_writable():
     np.testing.assert_array_equal(segmora.segment(np.full((3, 4, 3), 9, np.uint8))[0], 1)
 
 
+def test_labels_go_into_the_callers_array(photos):
+    """out= is filled and returned, call after call and with regions; a Segmenter then
+    writes nothing else, and what it writes are the labels segment() returns."""
+    worker = segmora.Segmenter()
+    rgb = photos["coffee"]
+    regions = np.arange(rgb.shape[0] * rgb.shape[1]).reshape(rgb.shape[:2]) // 5000
+    out = np.full(rgb.shape[:2], -7, np.int32)
+    for call in (worker.segment, segmora.segment):
+        for ids in (None, regions, None):
+            expected, count = segmora.segment(rgb, ids)
+            labels, got = call(rgb, ids, out=out)
+            assert labels is out and got == count
+            np.testing.assert_array_equal(out, expected)
+    base = np.zeros((rgb.shape[0], rgb.shape[1] + 3), np.int32)
+    for bad, error, words in [
+        ([[0]], TypeError, "out must be a numpy.ndarray of int32, not list"),
+        (out.astype(np.int64), TypeError, "out must have dtype int32, not int64"),
+        (out[:-1], ValueError, "out must have rgb's height and width"),
+        (out.T.copy(), ValueError, "out must have rgb's height and width"),
+        (base[:, 3:], ValueError, "out must be C-contiguous"),
+        (np.asfortranarray(out), ValueError, "out must be C-contiguous"),
+        (np.broadcast_to(out, out.shape), ValueError, "out must be writeable"),
+    ]:
+        before = out.copy()
+        with pytest.raises(error, match=words.replace("(", r"\(")):
+            worker.segment(rgb, out=bad)
+        np.testing.assert_array_equal(out, before)
+    assert not base.any()
+
+
 RGB = np.zeros((4, 5, 3), np.uint8)
 
 
@@ -215,7 +245,8 @@ def test_module_describes_itself():
     assert "GIL is released" in segmora.segment.__doc__
     assert "GIL is released" in segmora.Segmenter.segment.__doc__
     assert "release()" in segmora.Segmenter.__doc__
-    knobs = "(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, min_size=5)"
+    knobs = ("(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, min_size=5,"
+             " out=None)")
     assert str(inspect.signature(segmora.segment)) == knobs
     assert str(inspect.signature(segmora.Segmenter.segment)) == knobs.replace("(", "(self, ")
     assert str(inspect.signature(segmora.Segmenter)) == "(threads=0)"
@@ -226,7 +257,7 @@ def test_module_describes_itself():
         stub = ast.parse(f.read())
     functions = {node.name: node for node in ast.walk(stub) if isinstance(node, ast.FunctionDef)}
     assert [a.arg for a in functions["segment"].args.kwonlyargs] == [
-        "threshold", "sigma", "cap_divisor", "min_size"]
+        "threshold", "sigma", "cap_divisor", "min_size", "out"]
     assert ast.unparse(functions["segment"].returns) == "Tuple[npt.NDArray[np.int32], int]"
     assert {"segment", "release", "__init__", "threads"} <= set(functions)
     # The stub's defaults (both segment()s) are those the package takes from the library.
