@@ -59,7 +59,11 @@ std::string settingsKey(const PhotoJob& job) {
                   static_cast<double>(knobs.threshold), static_cast<double>(knobs.sigma),
                   knobs.capDivisor, knobs.minSize,
                   static_cast<int>(job.labelFormat.value_or(LabelFormat::Csv)));
-    return hashText(text + job.regionFilePath);
+    // Photos taken as stored give other labels; the default adds nothing, so lists written
+    // before the option existed still match.
+    const std::string orientation =
+        job.orientation == Orientation::Ignore ? "orientation ignored\n" : "";
+    return hashText(text + orientation + job.regionFilePath);
 }
 
 FinishedFiles::FinishedFiles(const OutputFolder& folder) : folder(folder) {

@@ -34,6 +34,9 @@ TEST(FinishedFiles, CountOnlyTheFilesRecorded) {
     other.regionFilePath = "regions/a.txt";
     EXPECT_NE(settingsKey(other), settings);
     other = job;
+    other.orientation = Orientation::Ignore;
+    EXPECT_NE(settingsKey(other), settings);
+    other = job;
     other.parameters.threads = 3;
     EXPECT_EQ(settingsKey(other), settings);
     {
