@@ -12,6 +12,13 @@
 #include "host_array.h"
 #include "mex.h"
 
+// mexFunction is the one symbol a MEX file exports.
+#if defined(__GNUC__)
+#define SEGMORA_MEX_EXPORT __attribute__((visibility("default")))
+#else
+#define SEGMORA_MEX_EXPORT
+#endif
+
 namespace segmora::bindings::octave {
 
 // Octave's and MATLAB's words: one-based positions in parentheses, shapes as 300x451.

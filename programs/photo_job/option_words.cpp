@@ -1,5 +1,7 @@
 #include "option_words.h"
 
+#include <charconv>
+
 #include "segmora_version.h"
 
 namespace segmora {
@@ -16,6 +18,15 @@ OptionWord splitOptionWord(const std::string& word) {
 
 std::string versionLine(const std::string& program) {
     return program + " " + SEGMORA_VERSION;
+}
+
+std::optional<int> parseCount(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    if (text.empty() || text[0] < '0' || text[0] > '9') return std::nullopt;
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
 }
 
 }  // namespace segmora

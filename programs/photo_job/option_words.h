@@ -15,6 +15,10 @@ struct OptionWord {
 
 OptionWord splitOptionWord(const std::string& word);
 
+// A whole decimal number of digits only (no sign, no spaces) that fits an int, as counts
+// such as -j take them.
+std::optional<int> parseCount(const std::string& text);
+
 // "PROGRAM VERSION" (one line, no line feed): what --version prints.
 std::string versionLine(const std::string& program);
 

@@ -34,4 +34,15 @@ ClosedStandardStreams openClosedStandardStreams() noexcept {
     return closed;
 }
 
+int moveMessagesOffStandardError() noexcept {
+    const int messages = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (messages < 0) return STDERR_FILENO;
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0) {
+        ::dup2(null, STDERR_FILENO);
+        ::close(null);
+    }
+    return messages;
+}
+
 }  // namespace segmora

@@ -15,4 +15,11 @@ struct ClosedStandardStreams {
 // not deliver.
 ClosedStandardStreams openClosedStandardStreams() noexcept;
 
+// A descriptor for the program's own messages (a copy of standard error); descriptor 2
+// itself then goes to /dev/null for the rest of the run. The image libraries' warnings are
+// not for the user, and a reader's own silencing of descriptor 2 (save, redirect, restore)
+// is not safe with several workers reading at once. Standard error itself when no copy can
+// be made.
+int moveMessagesOffStandardError() noexcept;
+
 }  // namespace segmora

@@ -11,16 +11,6 @@ namespace {
 
 constexpr int kMaxJobs = 4096;
 
-// A whole decimal number of digits only (no sign, no spaces) that fits an int.
-std::optional<int> parseCount(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    if (text.empty() || text[0] < '0' || text[0] > '9') return std::nullopt;
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end) return std::nullopt;
-    return value;
-}
-
 int parseJobs(const std::string& word, const std::string& text) {
     const std::optional<int> jobs = parseCount(text);
     if (!jobs || *jobs < 1 || *jobs > kMaxJobs) {

@@ -26,21 +26,6 @@ void limitOpenCvThreads(int threadsPerPhoto) {
     if (threadsPerPhoto == 1) cv::setNumThreads(0);
 }
 
-// Standard error for this program's own messages. Descriptor 2 itself then goes to
-// /dev/null for the rest of the run, as it does in Segmora while a photo is decoded: the
-// image libraries' warnings are not for the user, and the reader's own silencing of it
-// (save, redirect, restore) is not safe with several workers reading at once.
-int messageDescriptor() {
-    const int messages = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-    if (messages < 0) return STDERR_FILENO;
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (null >= 0) {
-        ::dup2(null, STDERR_FILENO);
-        ::close(null);
-    }
-    return messages;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,5 +50,5 @@ int main(int argc, char** argv) {
     limitOpenCvThreads(plan->threadsPerWorker);
     // Lines for a standard output that was closed are lost: reported as when writing fails.
     return segmora::runBatch(*plan, signals, closed.output ? -1 : STDOUT_FILENO,
-                             messageDescriptor());
+                             segmora::moveMessagesOffStandardError());
 }

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "job_options.h"
+#include "option_words.h"
 #include "photo_job.h"
 
 namespace segmora {
@@ -14,16 +15,6 @@ constexpr int kMaxJobs = 4096;
 constexpr size_t kMaxSettings = 10000;
 
 const char* const kKnobs[] = {"--threshold", "--sigma", "--cap-divisor", "--min-size"};
-
-// A whole decimal number of digits only that fits an int.
-std::optional<int> parseCount(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    if (text.empty() || text[0] < '0' || text[0] > '9') return std::nullopt;
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end) return std::nullopt;
-    return value;
-}
 
 std::vector<std::string> split(const std::string& list) {
     std::vector<std::string> items;

@@ -18,16 +18,6 @@ std::string encode(const std::string& extension, const cv::Mat& image,
     return std::string(bytes.begin(), bytes.end());
 }
 
-// CRC-32 of PNG chunks (polynomial 0xEDB88320).
-uint32_t crc32(const std::string& bytes) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char byte : bytes) {
-        crc ^= byte;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
 // A one-pixel PNG whose header claims width x height pixels (with a matching CRC).
 std::string pngClaiming(uint32_t width, uint32_t height) {
     std::string png = encode(".png", cv::Mat_<cv::Vec3b>(1, 1, cv::Vec3b(1, 2, 3)));

@@ -40,3 +40,12 @@ bool fileExists(const std::string& path) {
     std::error_code ignored;
     return fs::exists(path, ignored);
 }
+
+uint32_t crc32(const std::string& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char byte : bytes) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}

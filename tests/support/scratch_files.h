@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // A fresh, empty directory for one test below the system's temporary
@@ -13,3 +14,6 @@ int entryCount(const std::string& dir);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& contents);
 bool fileExists(const std::string& path);
+
+// CRC-32 as PNG chunks carry it (polynomial 0xEDB88320), for hand-made PNG files.
+uint32_t crc32(const std::string& bytes);
