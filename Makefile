@@ -59,7 +59,7 @@ sanitize-thread: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEGMORA_SANITIZE_THREAD=ON \
 		-DSEGMORA_BUILD_MEX=OFF $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target engine_tests engine_load_tests \
-		segmora_batch_cli_tests segmora_batch_hostile_tests
+		segmora_batch_cli_tests segmora_batch_hostile_tests segmora_batch_trust_tests
 	TSAN_OPTIONS=halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$(CURDIR)/scripts/tsan.supp \
 		ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L threads
 

@@ -1,12 +1,12 @@
 #include "temporary_files.h"
 
 #include <pthread.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <climits>
 #include <cstring>
-#include <mutex>
 
 namespace segmora {
 
@@ -25,16 +25,27 @@ struct Slot {
 
 Slot slots[kSlots];
 
-// Never destroyed: removeTemporaryFilesAndExit() may hold it while the process ends.
-std::mutex& creationLock() {
-    static std::mutex* lock = new std::mutex;
-    return *lock;
-}
+// Temporary files being created and not yet registered, and whether the process is
+// ending: a thread that finds it ending creates nothing more (see TemporaryCreation). Both
+// sequentially consistent, so that of a creator and an ending process at least one sees
+// the other.
+std::atomic<int> creating{0};
+std::atomic<bool> ending{false};
 
 static_assert(std::atomic<int>::is_always_lock_free, "signal handlers need lock-free atomics");
+static_assert(std::atomic<bool>::is_always_lock_free, "signal handlers need lock-free atomics");
+
+// Async-signal-safe. Whatever thread runs it, the creating threads have these signals
+// blocked, so none of them is the one waiting here.
+void removeForGood() {
+    ending.store(true);
+    const timespec pause = {0, 100000};
+    while (creating.load() != 0) ::nanosleep(&pause, nullptr);
+    removeTemporaryFiles();
+}
 
 void removeAndRaise(int signal) {
-    removeTemporaryFiles();
+    removeForGood();
     // SA_RESETHAND has restored the default action; the signal is blocked until the
     // handler returns, and then ends the process.
     ::raise(signal);
@@ -93,17 +104,21 @@ SignalBlock::~SignalBlock() {
     ::pthread_sigmask(SIG_SETMASK, &saved, nullptr);
 }
 
+// The signals are blocked (member `block`) before the count goes up and unblocked after
+// it goes down.
 TemporaryCreation::TemporaryCreation() {
-    creationLock().lock();
+    creating.fetch_add(1);
+    if (!ending.load()) return;
+    creating.fetch_sub(1);
+    for (;;) ::pause();  // the process is ending: wait for it, create nothing
 }
 
 TemporaryCreation::~TemporaryCreation() {
-    creationLock().unlock();
+    creating.fetch_sub(1);
 }
 
 void removeTemporaryFilesAndExit(int status) noexcept {
-    creationLock().lock();  // kept: no file is created after this
-    removeTemporaryFiles();
+    removeForGood();
     ::_exit(status);
 }
 

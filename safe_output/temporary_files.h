@@ -40,9 +40,11 @@ class SignalBlock {
     sigset_t saved;
 };
 
-// Held while a temporary file is created and registered: a SignalBlock for signal
-// handlers, and a lock against removeTemporaryFilesAndExit() in a program that takes its
-// signals on a thread of its own.
+// Held while a temporary file is created and registered: the signals above are blocked on
+// this thread, and a signal handler on any other thread that removes the files (the
+// handler of removeTemporaryFilesOnSignals(), removeTemporaryFilesAndExit()) waits until
+// the file is registered. Once the process is ending, the constructor never returns: no
+// file is created after the files were removed.
 class TemporaryCreation {
   public:
     TemporaryCreation();
@@ -55,8 +57,8 @@ class TemporaryCreation {
 };
 
 // Ends the process at once with `status` after removing every registered file, waiting
-// for a temporary file being created to be registered first. For a thread, not for a
-// signal handler.
+// for a temporary file being created to be registered first. Async-signal-safe: a
+// program's own handler may call it, in whatever thread the signal arrives.
 [[noreturn]] void removeTemporaryFilesAndExit(int status) noexcept;
 
 }  // namespace segmora

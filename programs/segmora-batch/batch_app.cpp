@@ -18,6 +18,7 @@
 #include "graph_files.h"
 #include "opencv_codecs.h"
 #include "option_words.h"
+#include "output_names.h"
 #include "photo_list.h"
 #include "regular_file.h"
 
@@ -61,10 +62,18 @@ std::string regionMapFor(const std::string& regionDir, const std::string& name) 
 // The jobs of the photos; with --resume, without those whose files a batch finished
 // already, which `skipped` counts.
 std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const BatchOptions& options,
-                              const BatchOutputs& outputs, size_t& skipped) {
+                              BatchPlan& plan, size_t& skipped) {
     const LabelFormat format = options.photoSettings.labelFormat.value_or(LabelFormat::Csv);
+    const BatchOutputs& outputs = *plan.outputs;
     std::vector<PhotoJob> jobs;
     for (const ListedPhoto& photo : photos) {
+        if (!photo.unlisted.empty()) {
+            PhotoJob job;
+            job.imagePath = photo.path;
+            plan.unlisted[photo.path] = photo.unlisted;
+            jobs.push_back(job);
+            continue;
+        }
         const std::string name = photo.resultName();
         PhotoJob job = options.photoSettings;
         job.imagePath = photo.path;
@@ -92,6 +101,7 @@ void makeResultFolders(const std::vector<ListedPhoto>& photos, const BatchOption
     if (!options.meanPictureDir.empty()) makeFolder(options.meanPictureDir, "mean picture folder");
     std::set<std::string> folders;
     for (const ListedPhoto& photo : photos) {
+        if (!photo.unlisted.empty()) continue;
         if (photo.folder.empty() || !folders.insert(photo.folder).second) continue;
         makeFolder(options.outputDir + "/" + photo.folder, "output folder");
         if (!options.pictureDir.empty())
@@ -104,21 +114,26 @@ void makeResultFolders(const std::vector<ListedPhoto>& photos, const BatchOption
 // The photos of this run, or throws std::runtime_error for a list that cannot be made.
 std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pathList,
                                   BatchPlan& plan, size_t& skipped) {
-    const std::vector<ListedPhoto> photos =
-        collectPhotos(options.inputs, pathList, options.recursive,
-                      {options.outputDir, options.pictureDir, options.meanPictureDir});
+    const std::vector<ListedPhoto> photos = collectPhotos(
+        options.inputs, pathList, options.recursive,
+        {options.outputDir, options.pictureDir, options.meanPictureDir}, options.nullSeparated);
     if (const auto clash = clashingPhotos(photos)) {
         throw std::runtime_error("photos '" + clash->first + "' and '" + clash->second +
                                  "' share a name, their label files would clash");
     }
+    if (const auto clash = sharedOutputName(photos, options)) {
+        throw std::runtime_error("the photos' outputs would clash: " + *clash);
+    }
     const std::vector<ListedPhoto> share = shardOf(photos, options.shard);
     makeResultFolders(share, options);
     std::set<std::string> folders{""};
-    for (const ListedPhoto& photo : share) folders.insert(photo.folder);
+    for (const ListedPhoto& photo : share) {
+        if (photo.unlisted.empty()) folders.insert(photo.folder);
+    }
     plan.outputs = std::make_shared<BatchOutputs>(options.outputDir, options.pictureDir,
                                                   options.meanPictureDir, folders, options.durable,
                                                   options.resume, std::cerr);
-    return jobsFor(share, options, *plan.outputs, skipped);
+    return jobsFor(share, options, plan, skipped);
 }
 
 int summarise(BatchConsole& console, size_t total, const StopSignals& signals) {
@@ -180,8 +195,10 @@ int runBatch(const BatchPlan& plan, StopSignals& signals, int outFd, int message
     BatchConsole console(outFd, messageFd, ::isatty(messageFd) == 1, plan.jobs.size(),
                          plan.skipped);
     const BatchOutputs& outputs = *plan.outputs;
-    const auto runJob = [](const PhotoJob& job, Segmenter& segmenter,
-                           std::vector<WrittenFile>& written) {
+    const auto runJob = [&plan](const PhotoJob& job, Segmenter& segmenter,
+                                std::vector<WrittenFile>& written) {
+        const auto unlisted = plan.unlisted.find(job.imagePath);
+        if (unlisted != plan.unlisted.end()) throw std::runtime_error(unlisted->second);
         requireRegularFile(job.imagePath, "image");
         if (!job.regionFilePath.empty()) requireRegularFile(job.regionFilePath, "region file");
         return runPhotoJob(job, segmenter, nullptr, &written);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <istream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,9 @@ struct BatchPlan {
     std::shared_ptr<const BatchOutputs> outputs;  // the jobs' output folders
     // With --resume: the photos found done before and left out of `jobs`.
     std::optional<size_t> skipped;
+    // Folders below a searched one that could not be listed, by path, with why: each is a
+    // job of its own that fails with that reason.
+    std::map<std::string, std::string> unlisted;
 };
 
 // Reads the command line (the words after the program name) and makes the photo list,

@@ -87,6 +87,7 @@ BatchConsole::BatchConsole(int outFd, int errFd, bool showProgress, size_t total
     : outFd(outFd),
       errFd(errFd),
       showProgress(showProgress),
+      outputOnTerminal(outFd >= 0 && ::isatty(outFd) == 1),
       total(total),
       skipped(skipped),
       program(std::move(program)),
@@ -96,6 +97,10 @@ void BatchConsole::finished(const std::string& photo, int count) {
     const std::string line = escapedName(photo) + "\t" + std::to_string(count) + "\n";
     std::lock_guard<std::mutex> guard(lock);
     ++finishedPhotos;
+    if (progressShown && outputOnTerminal && !lost) {
+        writeAll(errFd, kClearLine);
+        progressShown = false;
+    }
     if (!lost && !writeAll(outFd, line)) {
         lost = true;
         writeError(program + ": cannot write to standard output: " + std::strerror(errno) + "\n");

@@ -24,7 +24,8 @@ std::string escapedName(const std::string& name);
 
 // What a batch tells its user, from any thread: one line on standard output for each
 // finished photo (PHOTO<TAB>COUNT), one line on standard error for each failure, and when
-// `showProgress`, a progress line on standard error that redraw() rewrites in place.
+// `showProgress`, a progress line on standard error that redraw() rewrites in place (and
+// clears before a PHOTO<TAB>COUNT line is written to a terminal).
 class BatchConsole {
   public:
     // `skipped`: the photos a resumed batch found done before (nothing: not resumed);
@@ -52,6 +53,7 @@ class BatchConsole {
 
     const int outFd, errFd;
     const bool showProgress;
+    const bool outputOnTerminal;  // perhaps the terminal of the progress line
     const size_t total;
     const std::optional<size_t> skipped;
     const std::string program;

@@ -81,6 +81,7 @@ const std::vector<BatchOption>& batchOptionTable() {
          },
          nullptr},
         {"-R", "--recursive", nullptr, &BatchOptions::recursive},
+        {"-0", "--null", nullptr, &BatchOptions::nullSeparated},
         {"", "--resume", nullptr, &BatchOptions::resume},
         {"", "--graph", nullptr, &BatchOptions::graph},
         {"", "--no-sync", nullptr, &BatchOptions::noSync},
@@ -171,7 +172,7 @@ BatchOptions parseBatchOptions(const std::vector<std::string>& words) {
 std::string batchUsage() {
     return "usage: segmora-batch -o OUT_DIR [OPTION]... INPUT...\n"
            "  INPUT              a photo, a folder (the photos in it) or - (photo paths on\n"
-           "                     standard input, one per line)\n"
+           "                     standard input, one per line; NUL-ended with -0)\n"
            "  -o OUT_DIR         label file OUT_DIR/NAME.csv (or .png, .npy, .tiff by --format)\n"
            "                     for each photo NAME.EXT\n"
            "  -j, --jobs JOBS    photos segmented at once (default: one per processor)\n"
@@ -182,11 +183,13 @@ std::string batchUsage() {
            "                     DIR/NAME.png: each superpixel painted in its mean colour\n"
            "  -R, --recursive    search folders below the given ones too; OUT_DIR, REGION_DIR,\n"
            "                     PICTURE_DIR and the mean-picture DIR mirror the folders below\n"
+           "  -0, --null         the paths on standard input end with a NUL byte, not a line\n"
            "  --shard K/N        only the photos at positions K, K+N, K+2N, ... (from 0) of the\n"
            "                     path-ordered list\n"
            "  --graph            superpixel graph OUT_DIR/NAME.nodes.csv and NAME.edges.csv\n"
            "  --resume           skip photos whose label file (picture, graph) an earlier run\n"
-           "                     finished; redo the others\n"
+           "                     finished with the same knobs, format and region file; redo\n"
+           "                     the others\n"
            "  --no-sync          do not flush each file to the disk before it takes its name\n"
            "                     (faster, but a power cut may leave files cut short)\n" +
            jobOptionsUsage(2, 21, "csv") +

@@ -26,9 +26,10 @@ struct BatchOptions {
     Shard shard;
     bool graph = false;  // superpixel graph files OUT_DIR/NAME.nodes.csv, NAME.edges.csv
     bool resume = false;
-    bool recursive = false;  // -R: folders are searched below their top level too
-    bool noSync = false;     // --no-sync
-    bool durable = true;     // false after --no-sync: files are not flushed to the disk
+    bool recursive = false;      // -R: folders are searched below their top level too
+    bool nullSeparated = false;  // -0: the list on "-" holds paths ended by NUL bytes
+    bool noSync = false;         // --no-sync
+    bool durable = true;         // false after --no-sync: files are not flushed to the disk
     bool help = false;
     bool version = false;  // --version
     // The knobs and label format of every photo (its paths are not used).

@@ -34,7 +34,7 @@ bool isOlder(const struct stat& output, const std::string& input) {
 bool outputFinished(const FinishedFiles& list, const std::string& path, const PhotoJob& job,
                     std::ostream& notes) {
     struct stat info;
-    std::optional<std::string> why = list.whyUnfinished(nameIn(path), info);
+    std::optional<std::string> why = list.whyUnfinished(nameIn(path), settingsKey(job), info);
     if (!why) {
         if (isOlder(info, job.imagePath)) {
             why = "it is older than the photo";
@@ -146,13 +146,16 @@ bool BatchOutputs::finished(const PhotoJob& job, const std::string& folder,
 void BatchOutputs::recordFinished(const PhotoJob& job) const {
     for (const auto& [folder, place] : places) {
         if (place->labelFolder.get() != job.labelFolder) continue;
-        place->labelsDone->record(nameIn(job.outputPath));
-        for (const std::string& path : graphPaths(job)) place->labelsDone->record(nameIn(path));
+        const std::string settings = settingsKey(job);
+        place->labelsDone->record(nameIn(job.outputPath), settings);
+        for (const std::string& path : graphPaths(job))
+            place->labelsDone->record(nameIn(path), settings);
         if (!job.picturePath.empty()) {
             (place->shared ? place->labelsDone : place->picturesDone)
-                ->record(nameIn(job.picturePath));
+                ->record(nameIn(job.picturePath), settings);
         }
-        if (!job.meanPicturePath.empty()) place->meansList->record(nameIn(job.meanPicturePath));
+        if (!job.meanPicturePath.empty())
+            place->meansList->record(nameIn(job.meanPicturePath), settings);
         return;
     }
 }

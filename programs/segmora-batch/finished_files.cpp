@@ -15,14 +15,56 @@ namespace segmora {
 
 namespace {
 
-std::string lineFor(const std::string& escapedName, const struct stat& info) {
+std::string lineFor(const std::string& escapedName, const struct stat& info,
+                    const std::string& settings) {
     char numbers[64];
-    std::snprintf(numbers, sizeof numbers, "%lld %lld.%09ld ", static_cast<long long>(info.st_size),
-                  static_cast<long long>(info.st_mtim.tv_sec), info.st_mtim.tv_nsec);
-    return numbers + escapedName + "\n";
+    std::snprintf(numbers, sizeof numbers, "%lld %lld.%09ld #",
+                  static_cast<long long>(info.st_size), static_cast<long long>(info.st_mtim.tv_sec),
+                  info.st_mtim.tv_nsec);
+    return numbers + settings + " " + escapedName + "\n";
+}
+
+constexpr size_t kSettingsDigits = 16;
+
+// 64-bit FNV-1a: stable across runs, builds and machines.
+std::string hashText(const std::string& text) {
+    unsigned long long hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    char digits[kSettingsDigits + 1];
+    std::snprintf(digits, sizeof digits, "%016llx", hash);
+    return digits;
+}
+
+// "#SETTINGS " at `at` of `line`: the settings, and `at` moved past them.
+std::string settingsAt(const std::string& line, size_t& at) {
+    if (line.size() < at + kSettingsDigits + 3 || line[at] != '#' ||
+        line[at + kSettingsDigits + 1] != ' ') {
+        return "";
+    }
+    const std::string digits = line.substr(at + 1, kSettingsDigits);
+    if (digits.find_first_not_of("0123456789abcdef") != std::string::npos) return "";
+    at += kSettingsDigits + 2;
+    return digits;
 }
 
 }  // namespace
+
+std::string settingsKey(const PhotoJob& job) {
+    const Parameters& knobs = job.parameters;
+    char text[160];
+    std::snprintf(text, sizeof text, "threshold %a sigma %a cap %d min-size %d format %d\n",
+                  static_cast<double>(knobs.threshold), static_cast<double>(knobs.sigma),
+                  knobs.capDivisor, knobs.minSize,
+                  static_cast<int>(job.labelFormat.value_or(LabelFormat::Csv)));
+    // Photos taken as stored give other labels; the default adds nothing, so lists written
+    // before the option existed still match.
+    const std::string orientation =
+        job.orientation == Orientation::Ignore ? "orientation ignored\n" : "";
+    return hashText(text + orientation + job.regionFilePath);
+}
 
 FinishedFiles::FinishedFiles(const OutputFolder& folder) : folder(folder) {
     const std::string shown = folder.path() + "/" + kListName;
@@ -60,12 +102,15 @@ void FinishedFiles::load() {
         if (std::sscanf(line.c_str(), "%lld %lld.%lld%n", &entry.size, &entry.seconds,
                         &entry.nanoseconds, &used) == 3 &&
             static_cast<size_t>(used) + 1 < line.size() && line[static_cast<size_t>(used)] == ' ') {
-            entries[line.substr(static_cast<size_t>(used) + 1)] = entry;
+            size_t at = static_cast<size_t>(used) + 1;
+            entry.settings = settingsAt(line, at);
+            if (at < line.size()) entries[line.substr(at)] = entry;
         }
     }
 }
 
 std::optional<std::string> FinishedFiles::whyUnfinished(const std::string& name,
+                                                        const std::string& settings,
                                                         struct stat& info) const {
     if (::fstatat(folder.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return "";
     if (!S_ISREG(info.st_mode)) return "it is not a regular file";
@@ -76,13 +121,15 @@ std::optional<std::string> FinishedFiles::whyUnfinished(const std::string& name,
         e.nanoseconds != info.st_mtim.tv_nsec) {
         return "it changed since segmora-batch finished it";
     }
+    if (e.settings.empty()) return "the settings it was made with were not recorded";
+    if (e.settings != settings) return "it was made with other settings";
     return std::nullopt;
 }
 
-bool FinishedFiles::record(const std::string& name) const {
+bool FinishedFiles::record(const std::string& name, const std::string& settings) const {
     struct stat info;
     if (::fstatat(folder.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return false;
-    const std::string line = lineFor(escapedName(name), info);
+    const std::string line = lineFor(escapedName(name), info, settings);
     // One write on a file opened for appending: lines of several threads never mix.
     return ::write(listFd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
 }

@@ -4,11 +4,9 @@
 
 #include <csignal>
 #include <iostream>
-#include <memory>
 #include <opencv2/core.hpp>
 #include <opencv2/core/utils/logger.hpp>
 #include <string>
-#include <system_error>
 
 #include "batch_app.h"
 #include "large_matrix_allocator.h"
@@ -50,14 +48,11 @@ int main(int argc, char** argv) {
     // and the console lines meant for it would land in a label file.
     const segmora::ClosedStandardStreams closed = segmora::openClosedStandardStreams();
     if (closed.unusable) return 1;
-    std::unique_ptr<segmora::StopSignals> signals;
-    try {
-        signals = std::make_unique<segmora::StopSignals>();  // before any other thread starts
-    } catch (const std::system_error& e) {
-        std::cerr << "segmora-batch: cannot start a thread: " << e.code().message() << std::endl;
-        return 1;
-    }
+    segmora::StopSignals signals;
     std::signal(SIGPIPE, SIG_IGN);  // a closed standard output is reported, not fatal
+    // A file size limit reached fails that photo's write (as a full disk does), which
+    // removes its temporary file, instead of ending the run and leaving it behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     segmora::useLargeMatrixAllocator();
     ::mallopt(M_MMAP_THRESHOLD, kHeapMapThreshold);
@@ -69,6 +64,6 @@ int main(int argc, char** argv) {
     if (!plan) return status;
     limitOpenCvThreads(plan->threadsPerWorker);
     // Lines for a standard output that was closed are lost: reported as when writing fails.
-    return segmora::runBatch(*plan, *signals, closed.output ? -1 : STDOUT_FILENO,
+    return segmora::runBatch(*plan, signals, closed.output ? -1 : STDOUT_FILENO,
                              messageDescriptor());
 }

@@ -48,34 +48,49 @@ bool isOneOf(const fs::path& folder, const std::vector<FolderIdentity>& identiti
                      FolderIdentity{info.st_dev, info.st_ino}) != identities.end();
 }
 
-// The photos in `folder`, and with `recursive` in the folders below it (but for those of
-// `skipped`), each with the folder below `folder` it was found in.
-void addFolder(const std::string& folder, bool recursive,
+// The photos in `folder` (`sub` below the searched one, "" for that one itself), and with
+// `recursive` in the folders below it (but for those of `skipped`). A folder below that
+// cannot be listed becomes an entry of its own; the searched one throws.
+void addFolder(const fs::path& folder, const std::string& sub, bool recursive,
                const std::vector<FolderIdentity>& skipped, std::vector<ListedPhoto>& photos) {
+    const auto unlisted = [&](const std::error_code& error) {
+        if (sub.empty()) failListing(folder.string(), error);
+        photos.push_back({folder.string(), "", "cannot list folder: " + error.message()});
+    };
     std::error_code error;
-    fs::recursive_directory_iterator entry(folder, error);
-    if (error) failListing(folder, error);
-    for (; entry != fs::recursive_directory_iterator(); entry.increment(error)) {
-        if (error) failListing(folder, error);
+    fs::directory_iterator entry(folder, error);
+    if (error) return unlisted(error);
+    std::vector<std::string> below;
+    for (; entry != fs::directory_iterator(); entry.increment(error)) {
+        if (error) break;
+        const std::string name = entry->path().filename().string();
         std::error_code statusError;
         if (entry->is_directory(statusError) || statusError) {
-            if (!recursive || isOneOf(entry->path(), skipped)) entry.disable_recursion_pending();
-            continue;
-        }
-        const std::string name = entry->path().filename().string();
-        if (hasPhotoExtension(name) && entry->is_regular_file(statusError)) {
-            const fs::path below = entry->path().lexically_relative(folder).parent_path();
-            const std::string sub = below.empty() ? "" : below.generic_string() + "/";
-            photos.push_back({(fs::path(folder) / sub / name).string(), sub});
+            if (recursive && !statusError && !entry->is_symlink(statusError) &&
+                !isOneOf(entry->path(), skipped)) {
+                below.push_back(name);
+            }
+        } else if (hasPhotoExtension(name) && entry->is_regular_file(statusError)) {
+            photos.push_back({(folder / name).string(), sub});
         }
     }
-    if (error) failListing(folder, error);
+    if (error) return unlisted(error);
+    for (const std::string& name : below) {
+        addFolder(folder / name, sub + name + "/", recursive, skipped, photos);
+    }
 }
 
-void addListed(std::istream& pathList, std::vector<ListedPhoto>& photos) {
+void addListed(std::istream& pathList, bool nullSeparated, std::vector<ListedPhoto>& photos) {
     std::string line;
-    while (std::getline(pathList, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (size_t number = 1; std::getline(pathList, line, nullSeparated ? '\0' : '\n'); ++number) {
+        if (!nullSeparated) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.find('\0') != std::string::npos) {
+                throw std::runtime_error("line " + std::to_string(number) +
+                                         " of the photo list holds a NUL byte; give -0 for a "
+                                         "list of NUL-ended paths");
+            }
+        }
         if (!line.empty()) photos.push_back({line, ""});
     }
 }
@@ -99,15 +114,16 @@ std::string photoName(const std::string& path) {
 
 std::vector<ListedPhoto> collectPhotos(const std::vector<std::string>& inputs,
                                        std::istream& pathList, bool recursive,
-                                       const std::vector<std::string>& resultFolders) {
+                                       const std::vector<std::string>& resultFolders,
+                                       bool nullSeparated) {
     const std::vector<FolderIdentity> skipped = identitiesOf(resultFolders);
     std::vector<ListedPhoto> photos;
     for (const std::string& input : inputs) {
         std::error_code error;
         if (input == "-") {
-            addListed(pathList, photos);
+            addListed(pathList, nullSeparated, photos);
         } else if (fs::is_directory(input, error)) {
-            addFolder(input, recursive, skipped, photos);
+            addFolder(input, "", recursive, skipped, photos);
         } else {
             photos.push_back({input, ""});
         }
@@ -121,6 +137,7 @@ std::optional<std::pair<std::string, std::string>> clashingPhotos(
     const std::vector<ListedPhoto>& photos) {
     std::map<std::string, const std::string*> taken;
     for (const ListedPhoto& photo : photos) {
+        if (!photo.unlisted.empty()) continue;
         const auto [at, added] = taken.emplace(photo.resultName(), &photo.path);
         if (!added) return std::make_pair(*at->second, photo.path);
     }

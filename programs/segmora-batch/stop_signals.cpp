@@ -1,14 +1,11 @@
 #include "stop_signals.h"
 
-#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
-#include <mutex>
-#include <string>
-#include <system_error>
-#include <thread>
+#include <iterator>
 
 #include "temporary_files.h"
 
@@ -16,45 +13,54 @@ namespace segmora {
 
 namespace {
 
-// Lives until the process ends: the signal thread may use it while main returns.
-struct SignalState {
-    sigset_t signals;
-    std::mutex lock;
-    bool working = false;
-    int messageFd = -1;
-    std::atomic<bool> stop{false};
-    std::atomic<int> signal{0};
-};
+// What the handler reads and writes: lock-free atomics only.
+std::atomic<bool> working{false};
+std::atomic<int> messageFd{-1};
+std::atomic<bool> stop{false};
+std::atomic<int> firstSignal{0};
 
-SignalState& state() {
-    static SignalState* shared = new SignalState;
-    return *shared;
-}
+static_assert(std::atomic<int>::is_always_lock_free, "signal handlers need lock-free atomics");
+static_assert(std::atomic<bool>::is_always_lock_free, "signal handlers need lock-free atomics");
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 bool isIgnored(int signal) {
     struct sigaction current;
     return ::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
-[[noreturn]] void endAtOnce(const SignalState& shared, int signal) {
-    const std::string message = std::string("segmora-batch: stopped at once by a second ") +
-                                stopSignalName(signal) + "; the photos under way are lost\n";
-    if (::write(shared.messageFd, message.data(), message.size()) < 0) {
+// Async-signal-safe: the line is put together without allocating.
+[[noreturn]] void endAtOnce(int signal) {
+    char line[128] = "segmora-batch: stopped at once by a second ";
+    std::strcat(line, stopSignalName(signal));
+    std::strcat(line, "; the photos under way are lost\n");
+    if (::write(messageFd.load(), line, std::strlen(line)) < 0) {
         // nothing more to do: the status tells
     }
     removeTemporaryFilesAndExit(128 + signal);
 }
 
-void takeSignals() {
-    SignalState& shared = state();
-    for (;;) {
-        int taken = 0;
-        if (::sigwait(&shared.signals, &taken) != 0) continue;
-        std::lock_guard<std::mutex> guard(shared.lock);
-        if (!shared.working) ::_exit(128 + taken);
-        if (shared.stop) endAtOnce(shared, taken);
-        if (shared.signal == 0) shared.signal = taken;
-        shared.stop = true;
+void takeSignal(int signal) {
+    const int savedErrno = errno;
+    if (!working.load()) ::_exit(128 + signal);
+    int none = 0;
+    if (!firstSignal.compare_exchange_strong(none, signal)) endAtOnce(signal);
+    stop.store(true);
+    errno = savedErrno;
+}
+
+// The signals this process takes: those not ignored at start.
+bool taken[std::size(kStopSignals)] = {};
+
+// Installs the handler for the signals taken. `restart`: calls under way go on after it.
+void install(bool restart) {
+    struct sigaction action = {};
+    action.sa_handler = takeSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : kStopSignals) sigaddset(&action.sa_mask, signal);
+    action.sa_flags = restart ? SA_RESTART : 0;
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+        if (taken[i]) ::sigaction(kStopSignals[i], &action, nullptr);
     }
 }
 
@@ -64,33 +70,29 @@ const char* stopSignalName(int signal) {
     return signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP";
 }
 
+// A handler rather than a thread that waits for the signals: blocking them works only in
+// the threads the program starts itself, and a library may have started others before
+// main (OpenBLAS does), which would take the signal with its default action. Until the
+// work begins the handler never returns, so nothing needs restarting: a read of the list
+// is interrupted (which also lets ThreadSanitizer, which runs handlers at the next call
+// it sees, run it). Afterwards the reads and writes of the photos under way go on.
 StopSignals::StopSignals() {
-    SignalState& shared = state();
-    sigemptyset(&shared.signals);
-    bool any = false;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        if (isIgnored(signal)) continue;
-        sigaddset(&shared.signals, signal);
-        any = true;
-    }
-    if (!any) return;
-    const int error = ::pthread_sigmask(SIG_BLOCK, &shared.signals, nullptr);
-    if (error != 0) throw std::system_error(error, std::generic_category(), "pthread_sigmask");
-    std::thread(takeSignals).detach();
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) taken[i] = !isIgnored(kStopSignals[i]);
+    install(false);
 }
 
-void StopSignals::beginWork(int messageFd) {
-    std::lock_guard<std::mutex> guard(state().lock);
-    state().messageFd = messageFd;
-    state().working = true;
+void StopSignals::beginWork(int fd) {
+    messageFd.store(fd);
+    install(true);
+    working.store(true);
 }
 
 const std::atomic<bool>& StopSignals::stopRequested() const {
-    return state().stop;
+    return stop;
 }
 
 int StopSignals::signalNumber() const {
-    return state().signal;
+    return firstSignal.load();
 }
 
 }  // namespace segmora

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <iostream>
 #include <string>
 
@@ -13,6 +14,9 @@ int main(int argc, char** argv) {
     if (closed.output) std::cout.setstate(std::ios::badbit);  // its lines are lost
     // A signal that ends the run removes the temporary output files first.
     segmora::removeTemporaryFilesOnSignals();
+    // A file size limit reached fails the write (as a full disk does), which removes the
+    // temporary file, instead of ending the run and leaving it behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     return segmora::runSegmora(std::vector<std::string>(argv + 1, argv + argc), std::cout,
                                std::cerr);
 }

@@ -7,6 +7,7 @@
 #include <new>
 #include <opencv2/core/utils/logger.hpp>
 #include <stdexcept>
+#include <string>
 
 #include "large_matrix_allocator.h"
 #include "opencv_codecs.h"
@@ -19,13 +20,19 @@ namespace segmora {
 
 namespace {
 
-// Threads of a run: SEGMORA_THREADS when it is set to a positive number (1 gives a
-// single-thread run, at most 64), else 0: one per core, at most 8.
+// Threads of a run: SEGMORA_THREADS when it is set to a whole number of at least 1 (1
+// gives a single-thread run, more than 64 counts as 64); unset or empty: 0, one per core,
+// at most 8. Throws std::runtime_error for anything else.
 int threadsFromEnvironment() {
     const char* setting = std::getenv("SEGMORA_THREADS");
-    if (setting == nullptr) return 0;
-    const int requested = std::atoi(setting);
-    return requested >= 1 ? std::min(requested, 64) : 0;
+    if (setting == nullptr || *setting == '\0') return 0;
+    const std::string text = setting;
+    const size_t first = text.find_first_not_of('0');
+    if (text.find_first_not_of("0123456789") != std::string::npos || first == std::string::npos) {
+        throw std::runtime_error("SEGMORA_THREADS must be a whole number of at least 1, not '" +
+                                 text.substr(0, 40) + (text.size() > 40 ? "...'" : "'"));
+    }
+    return text.size() - first > 2 ? 64 : std::min(std::stoi(text.substr(first)), 64);
 }
 
 // Refuses an input that would block the run or never end (a FIFO, a device); a folder

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "foreign_threads.h"
 #include "program_runner.h"
 #include "scratch_files.h"
 
@@ -23,15 +24,15 @@ namespace {
 const std::string kBatch = SEGMORA_BATCH_PROGRAM;
 const std::string kSegmora = SEGMORA_PROGRAM;
 
-// Waits until the program has set up its signal handling: until then a signal would end
-// it the default way.
-void waitUntilSignalsBlocked(pid_t pid) {
+// Waits until the program has set up its signal handling (its handlers are in place):
+// until then a signal would end it the default way.
+void waitUntilSignalsCaught(pid_t pid) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     const unsigned long long wanted =
         (1ull << (SIGINT - 1)) | (1ull << (SIGTERM - 1)) | (1ull << (SIGHUP - 1));
     while (std::chrono::steady_clock::now() < deadline) {
         const std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
-        const size_t at = status.find("SigBlk:");
+        const size_t at = status.find("SigCgt:");
         if (at != std::string::npos &&
             (std::stoull(status.substr(at + 7), nullptr, 16) & wanted) == wanted) {
             return;
@@ -417,7 +418,8 @@ TEST_F(BatchCliTest, BadCommandLinesGiveOneLineAndAHint) {
     }
 }
 
-// A batch of many one-megapixel photos, stopped by a signal once the first is done.
+// A batch of many one-megapixel photos, stopped by a signal once the first is done. The
+// batch has a thread that blocks no signal from before its main, as with OpenBLAS.
 class BatchInterrupt : public ::testing::TestWithParam<int> {
   protected:
     void SetUp() override {
@@ -432,6 +434,7 @@ class BatchInterrupt : public ::testing::TestWithParam<int> {
     void TearDown() override { removeScratchDir(dir); }
 
     std::string dir;
+    ForeignThreads foreign{FOREIGN_THREADS_LIBRARY};
 };
 
 TEST_P(BatchInterrupt, KeepsFinishedLabelFilesAndNoTemporaryOnes) {
@@ -470,7 +473,7 @@ TEST_P(BatchInterrupt, EndsAtOnceWhileReadingTheList) {
     const int writer = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);  // keeps the list open
     const pid_t pid =
         startProgram(kBatch, {"-o", dir + "/out", "-"}, fifo, dir + "/stdout", dir + "/stderr");
-    waitUntilSignalsBlocked(pid);
+    waitUntilSignalsCaught(pid);
     ::kill(pid, GetParam());
     EXPECT_EQ(waitForProgram(pid), 128 + GetParam());
     ::close(writer);

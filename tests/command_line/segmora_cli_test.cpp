@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "cli_fixture.h"
 #include "scratch_files.h"
 
@@ -68,6 +70,28 @@ TEST_F(SegmoraCli, WritesLabelFileAndExactConsoleLines) {
                          "\nSegment the image...\nSuper-pixel num: " + std::to_string(count) +
                          "\n");
     EXPECT_EQ(readFile(output), expected);
+}
+
+// SEGMORA_THREADS is a whole number of at least 1, or unset or empty; anything else is one
+// error line, not taken silently as the default.
+TEST_F(SegmoraCli, ThreadsFromTheEnvironmentAreCheckedAndNeverChangeTheLabels) {
+    const std::string expected = expectedLabelFile(photo, cv::Mat_<int>(12, 16, 1), 500);
+    for (const char* setting : {"", "1", "3", "0064", "99999999999999999999"}) {
+        const ProgramRun r = runUnder(std::string("export SEGMORA_THREADS='") + setting + "'",
+                                      {"-o", output, "-i", image});
+        EXPECT_EQ(r.exitStatus, 0) << setting << ": " << r.err;
+        EXPECT_EQ(readFile(output), expected) << setting;
+    }
+    std::remove(output.c_str());
+    for (const char* setting : {"abc", "0", "-1", "2x", " 4", "1e3"}) {
+        const ProgramRun r = runUnder(std::string("export SEGMORA_THREADS='") + setting + "'",
+                                      {"-o", output, "-i", image});
+        EXPECT_EQ(r.exitStatus, 1) << setting;
+        EXPECT_EQ(r.err, std::string("Segmora: SEGMORA_THREADS must be a whole number of at least "
+                                     "1, not '") +
+                             setting + "'\n");
+        EXPECT_FALSE(fileExists(output)) << setting;
+    }
 }
 
 TEST_F(SegmoraCli, WithoutOutputPathNoFileIsWritten) {
