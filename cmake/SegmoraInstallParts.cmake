@@ -27,7 +27,8 @@ if(SEGMORA_OCTAVE_CONFIG AND NOT DEFINED SEGMORA_INSTALL_OCTAVEDIR)
 endif()
 
 # Every MEX function is built into SEGMORA_OCTAVE_DIR beside its help file (SegmoraMex.cmake).
-foreach(mexName lineprobe segmora segmora_graph segmora_evaluate)
+foreach(mexName lineprobe segmora segmora_graph segmora_evaluate segmora_boundaries
+                segmora_mean_picture)
   if(TARGET ${mexName}_octave_mex AND SEGMORA_INSTALL_OCTAVEDIR)
     install(FILES ${SEGMORA_OCTAVE_DIR}/${mexName}.mex ${SEGMORA_OCTAVE_DIR}/${mexName}.m
             DESTINATION ${SEGMORA_INSTALL_OCTAVEDIR})

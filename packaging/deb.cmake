@@ -81,6 +81,10 @@ if(TARGET segmora_evaluate_octave_mex)
   list(APPEND contents "the Octave function segmora_evaluate (superpixel quality against \
 ground truth)")
 endif()
+if(TARGET segmora_boundaries_octave_mex)
+  list(APPEND contents "the Octave functions segmora_boundaries and segmora_mean_picture (the \
+programs' boundary and mean-colour pictures)")
+endif()
 if(TARGET lineprobe_octave_mex)
   list(APPEND contents "the Octave function lineprobe (the largest absolute value on the \
 digital straight line between two pixels of a matrix)")

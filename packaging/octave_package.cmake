@@ -6,7 +6,8 @@
 # here (the engine's block pools, target segmora_memory, and the binding's layout
 # conversions, target segmora_bindings, likewise). The segmora MEX function is packaged when bindings/octave/segmora_mex.cpp and its help file
 # bindings/octave/segmora.m exist; segmora_graph (the superpixel graph) and segmora_evaluate
-# (superpixel measures) come with it.
+# (superpixel measures) come with it, and so do segmora_boundaries and segmora_mean_picture
+# (the programs' pictures), which compile in the programs' boundary drawing.
 
 set(octavePackageDir ${PROJECT_BINARY_DIR}/packaging/octave)
 
@@ -16,6 +17,12 @@ set(graphMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_graph_mex.cpp)
 set(graphHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_graph.m)
 set(evaluateMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_evaluate_mex.cpp)
 set(evaluateHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_evaluate.m)
+set(boundariesMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_boundaries_mex.cpp)
+set(boundariesHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_boundaries.m)
+set(meanPictureMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_mean_picture_mex.cpp)
+set(meanPictureHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_mean_picture.m)
+set(drawingFiles ${PROJECT_SOURCE_DIR}/file_formats/boundary_drawing.cpp
+                 ${PROJECT_SOURCE_DIR}/file_formats/boundary_drawing.h)
 set(octaveArraysHeader ${PROJECT_SOURCE_DIR}/bindings/octave/octave_arrays.h)
 set(octaveDescription "lineprobe returns the largest absolute value of a matrix on the \
 digital straight line between pairs of pixels.")
@@ -58,6 +65,11 @@ set(graphMexSource [[${graphMexSource}]])
 set(graphHelp [[${graphHelp}]])
 set(evaluateMexSource [[${evaluateMexSource}]])
 set(evaluateHelp [[${evaluateHelp}]])
+set(boundariesMexSource [[${boundariesMexSource}]])
+set(boundariesHelp [[${boundariesHelp}]])
+set(meanPictureMexSource [[${meanPictureMexSource}]])
+set(meanPictureHelp [[${meanPictureHelp}]])
+set(drawingFiles [[${drawingFiles}]])
 set(octaveArraysHeader [[${octaveArraysHeader}]])
 ")
 

@@ -5,7 +5,9 @@
 #include "graph_binding.h"
 
 #include <pybind11/numpy.h>
+#include <pybind11/stl.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -14,7 +16,9 @@
 #include <utility>
 #include <vector>
 
+#include "boundary_drawing.h"
 #include "host_photo.h"
+#include "label_maps.h"
 #include "python_arguments.h"
 #include "segmora/segmora.h"
 
@@ -141,9 +145,59 @@ py::array_t<std::uint8_t> meanPicture(const py::object& labels, const py::object
     });
 }
 
+// The photo (8-bit RGB) with the boundaries of `labels` and `regions` (None or a map)
+// drawn over it as the programs' -v picture; colours are red, green, blue.
+py::array_t<std::uint8_t> boundaries(const py::object& rgb, const py::object& labels,
+                                     const py::object& regions, std::array<int, 3> colour,
+                                     std::array<int, 3> regionColour, bool thick) {
+    return bindings::python::guarded("draw boundaries", [&] {
+        const bindings::python::BorrowedArray labelArray = bindings::python::borrowArray(labels);
+        const bindings::PhotoSize size =
+            bindings::checkLabelMap(labelArray.array, "labels", nullptr, kStyle);
+        const bindings::python::BorrowedArray rgbArray = bindings::python::borrowArray(rgb);
+        const bindings::PhotoSize photo = bindings::checkPhotoFor(rgbArray.array, size, kStyle);
+        std::optional<bindings::python::BorrowedArray> regionArray;
+        if (!regions.is_none()) {
+            regionArray = bindings::python::borrowArray(regions);
+            bindings::checkLabelMap(regionArray->array, "regions", &size, kStyle);
+        }
+        segmora::BoundaryStyle style;
+        for (int c = 0; c < 3; ++c) {
+            style.segmentColour[2 - c] = static_cast<std::uint8_t>(colour[c]);
+            style.regionColour[2 - c] = static_cast<std::uint8_t>(regionColour[c]);
+        }
+        style.mode = thick ? segmora::BoundaryMode::Thick : segmora::BoundaryMode::Thin;
+        py::array_t<std::uint8_t> picture({size.rows, size.columns, 3});
+        std::uint8_t* out = picture.mutable_data();
+        py::gil_scoped_release unlocked;
+        cv::Mat_<int> labelCopy, regionCopy;
+        const cv::Mat_<int> ids =
+            bindings::labelMapFrom(labelArray.array, size, "labels", kStyle, labelCopy);
+        cv::Mat_<int> regionIds;
+        if (regionArray) {
+            regionIds =
+                bindings::labelMapFrom(regionArray->array, size, "regions", kStyle, regionCopy);
+        }
+        cv::Mat bgr;
+        bindings::photoFrom(rgbArray.array, photo, kStyle, bgr);
+        const cv::Mat_<cv::Vec3b> drawn =
+            segmora::drawBoundaries(bgr, ids, regionArray ? &regionIds : nullptr, style);
+        for (int y = 0; y < drawn.rows; ++y) {
+            for (int x = 0; x < drawn.cols; ++x, out += 3) {
+                const cv::Vec3b& p = drawn(y, x);
+                out[0] = p[2];
+                out[1] = p[1];
+                out[2] = p[0];
+            }
+        }
+        return picture;
+    });
+}
+
 // The package's graph() and mean_picture() (__init__.py) document the calls.
 const char* const kGraphDoc = "graph(labels, rgb): see segmora.graph";
 const char* const kMeanPictureDoc = "mean_picture(labels, rgb): see segmora.mean_picture";
+const char* const kBoundariesDoc = "boundaries(rgb, labels, ...): see segmora.boundaries";
 
 }  // namespace
 
@@ -165,6 +219,8 @@ void addGraph(py::module_& module) {
         });
     module.def("graph", &graph, py::arg("labels"), py::arg("rgb") = py::none(), kGraphDoc);
     module.def("mean_picture", &meanPicture, py::arg("labels"), py::arg("rgb"), kMeanPictureDoc);
+    module.def("boundaries", &boundaries, py::arg("rgb"), py::arg("labels"), py::arg("regions"),
+               py::arg("colour"), py::arg("region_colour"), py::arg("thick"), kBoundariesDoc);
 }
 
 }  // namespace segmora::python

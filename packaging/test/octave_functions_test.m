@@ -42,5 +42,12 @@ function octave_functions_test(photo, labelFile, folder)
   s = segmora_evaluate(labels, labels, rgb);
   assert(s.BoundaryRecall == 1 && s.UndersegmentationError == 0 && s.Count == max(labels(:)),
          'segmora_evaluate: labels against themselves do not score perfectly');
-  disp('octave_functions_test: lineprobe, segmora, segmora_graph and segmora_evaluate passed');
+  % And the pictures: the programs' -v lines and mean colours.
+  assert(! isempty(get_help_text('segmora_boundaries')), 'segmora_boundaries: no help text');
+  lines = segmora_boundaries(rgb, labels, 'Mode', 'thick');
+  assert(isequal(size(lines), size(rgb)) && isa(lines, 'uint8'), 'segmora_boundaries: bad picture');
+  assert(! isempty(get_help_text('segmora_mean_picture')), 'segmora_mean_picture: no help text');
+  flat = segmora_mean_picture(labels, rgb);
+  assert(isequal(size(flat), size(rgb)), 'segmora_mean_picture: bad picture');
+  disp('octave_functions_test: lineprobe and the segmora functions passed');
 end

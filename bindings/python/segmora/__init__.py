@@ -29,12 +29,14 @@ segmentation accuracy, explained variation and compactness (docs/evaluation.md).
 """
 
 import inspect
+import operator
 
 from . import _segmora
 from ._segmora import __version__
 from ._segmora import Graph
 
-__all__ = ["Segmenter", "segment", "__version__", "Graph", "graph", "mean_picture", "evaluate"]
+__all__ = ["Segmenter", "segment", "__version__", "Graph", "graph", "mean_picture", "boundaries",
+           "evaluate"]
 
 # PIL modes whose arrays are not grey, RGB or RGBA values: PIL converts them first.
 _PIL_CONVERSIONS = {"P": "RGBA", "PA": "RGBA", "CMYK": "RGB", "YCbCr": "RGB",
@@ -177,6 +179,43 @@ def mean_picture(labels, rgb):
     black; labels and rgb as for graph().
     """
     return _segmora.mean_picture(labels, None if rgb is None else _pixels(rgb))
+
+
+def _colour(value, name):
+    """`value` as three whole numbers 0..255 (red, green, blue)."""
+    try:
+        parts = [operator.index(v) for v in value]
+    except TypeError:
+        raise TypeError(f"{name} must be three whole numbers (red, green, blue)") from None
+    if len(parts) != 3 or any(not 0 <= v <= 255 for v in parts):
+        raise ValueError(f"{name} must be three whole numbers from 0 to 255, not {value!r}")
+    return parts
+
+
+def boundaries(rgb, labels, regions=None, *, colour=(0, 255, 0), region_colour=(255, 0, 255),
+               mode="thin"):
+    """boundaries(rgb, labels, regions=None, *, colour=(0, 255, 0),
+               region_colour=(255, 0, 255), mode="thin") -> uint8 array (H, W, 3)
+
+    The photo in 8-bit RGB with the superpixel boundaries drawn over it: the
+    pixels of the programs' -v picture with the same options.
+
+    rgb: any image segment takes, brought to 8-bit RGB as segment does.
+    labels: array (H, W) of whole numbers in the int32 range (any integer kind,
+        bool, whole floats); only which pixels share a value matters.
+    regions: optional map of the same size and kinds; its boundaries are drawn
+        in region_colour and win over the superpixels'.
+    colour, region_colour: (red, green, blue), whole numbers 0..255
+        (--boundary-colour and --region-colour).
+    mode: "thin" paints the pixel above or left of each boundary (one pixel
+        wide); "thick" paints both sides (--boundary-mode).
+
+    Raises TypeError and ValueError as segment does for its arguments.
+    """
+    if mode not in ("thin", "thick"):
+        raise ValueError(f"mode must be 'thin' or 'thick', not {mode!r}")
+    return _segmora.boundaries(_pixels(rgb), labels, regions, _colour(colour, "colour"),
+                               _colour(region_colour, "region_colour"), mode == "thick")
 
 
 def evaluate(labels, truth_or_list, rgb=None, tolerance=2, ignore_zero=False):

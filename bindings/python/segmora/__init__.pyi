@@ -52,6 +52,15 @@ class Graph:
 
 def graph(labels: npt.ArrayLike, rgb: Optional[npt.ArrayLike] = None) -> Graph: ...
 def mean_picture(labels: npt.ArrayLike, rgb: npt.ArrayLike) -> npt.NDArray[np.uint8]: ...
+def boundaries(
+    rgb: npt.ArrayLike,
+    labels: npt.ArrayLike,
+    regions: Optional[npt.ArrayLike] = None,
+    *,
+    colour: Sequence[int] = (0, 255, 0),
+    region_colour: Sequence[int] = (255, 0, 255),
+    mode: str = "thin",
+) -> npt.NDArray[np.uint8]: ...
 
 def evaluate(
     labels: npt.ArrayLike,
