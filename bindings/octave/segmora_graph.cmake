@@ -1,15 +1,7 @@
 # The segmora_graph MEX function (the superpixel graph of a label matrix), built like segmora
 # into the same folder, with its tests: every field against plain loops, and the lineprobe
 # affinity example of docs/graph.md run as written there.
-segmora_add_mex(NAME segmora_graph
-  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/segmora_graph_mex.cpp ${bindingsSources}
-  DEPENDS ${bindingsHeaders} ${CMAKE_CURRENT_SOURCE_DIR}/octave_arrays.h
-          ${PROJECT_SOURCE_DIR}/include/segmora/segmora.h segmora
-  HELP ${CMAKE_CURRENT_SOURCE_DIR}/segmora_graph.m
-  INCLUDES ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/bindings
-           ${PROJECT_SOURCE_DIR}/engine
-  LINK $<TARGET_FILE:segmora> -L$<TARGET_FILE_DIR:opencv_core> -lopencv_imgproc -lopencv_core
-  MATLAB_LINK segmora segmora_bindings)
+segmora_add_engine_mex(NAME segmora_graph)
 
 if(SEGMORA_MKOCTFILE AND SEGMORA_BUILD_TESTS AND SEGMORA_OCTAVE_CLI)
   set(graphTestDir ${CMAKE_CURRENT_BINARY_DIR}/graph-test)

@@ -13,12 +13,6 @@
 #include "octave_arrays.h"
 #include "segmora/segmora.h"
 
-#if defined(__GNUC__)
-#define SEGMORA_MEX_EXPORT __attribute__((visibility("default")))
-#else
-#define SEGMORA_MEX_EXPORT
-#endif
-
 namespace {
 
 namespace bindings = segmora::bindings;
