@@ -19,6 +19,7 @@
 #include "batch_run.h"
 #include "colour_image.h"
 #include "opencv_codecs.h"
+#include "option_words.h"
 #include "segmora/segmora.h"
 #include "sweep_plot.h"
 #include "truth_files.h"
@@ -187,9 +188,10 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
     std::vector<std::string> truthFiles;
     try {
         options = parseSweepOptions(words);
-        if (options.help) {
-            const std::string usage = sweepUsage();
-            return ::write(outFd, usage.data(), usage.size()) < 0 ? 1 : 0;
+        if (options.help || options.version) {
+            const std::string text =
+                options.help ? sweepUsage() : versionLine("segmora-sweep") + "\n";
+            return ::write(outFd, text.data(), text.size()) < 0 ? 1 : 0;
         }
         std::istringstream noList;
         photos = collectPhotos(options.inputs, noList, false, {options.outputDir});

@@ -103,6 +103,7 @@ bool isFlag(SweepOptions& o, const std::string& word) {
     if (word == "--ignore-zero") return o.evaluation.ignoreZero = true;
     if (word == "-q" || word == "--quiet") return o.quiet = true;
     if (word == "-h" || word == "--help") return o.help = true;
+    if (word == "--version") return o.version = true;
     return false;
 }
 
@@ -119,12 +120,11 @@ SweepOptions parseSweepOptions(const std::vector<std::string>& words) {
         } else if (word == "--") {
             optionsEnded = true;
         } else if (!isFlag(o, word)) {
-            const bool isLong = word.compare(0, 2, "--") == 0;
-            const size_t equals = isLong ? word.find('=') : std::string::npos;
-            const std::string name = word.substr(0, equals);
+            const OptionWord split = splitOptionWord(word);
+            const std::string& name = split.name;
             std::string value;
-            if (equals != std::string::npos) {
-                value = word.substr(equals + 1);
+            if (split.joined) {
+                value = *split.joined;
             } else if (i + 1 < words.size()) {
                 value = words[++i];
             } else {
@@ -133,7 +133,7 @@ SweepOptions parseSweepOptions(const std::vector<std::string>& words) {
             setOption(o, lists, name, value);
         }
     }
-    if (o.help) return o;
+    if (o.help || o.version) return o;
     if (o.truthDir.empty()) throw SweepUsageError("no ground-truth folder: give one with -t");
     if (o.outputDir.empty()) throw SweepUsageError("no output folder: give one with -o");
     if (o.inputs.empty()) throw SweepUsageError("no photos: give photos or folders");
@@ -162,6 +162,7 @@ std::string sweepUsage() {
            "  --resume             keep the rows of photos a stopped run finished\n"
            "  -q, --quiet          no progress line\n"
            "  -h, --help           this text\n"
+           "  --version            the version\n"
            "Exit status: 0 when every photo was scored, 1 when any failed, 2 for a bad\n"
            "command line.\n";
 }

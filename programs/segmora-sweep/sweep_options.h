@@ -19,6 +19,7 @@ struct SweepOptions {
     bool resume = false;
     bool quiet = false;  // no progress line
     bool help = false;
+    bool version = false;
     std::vector<std::string> inputs;  // photos or folders
 };
 

@@ -167,5 +167,18 @@ TEST(SweepTable, LinesReadBackAsWritten) {
     EXPECT_FALSE(parseSweepLine(line.substr(0, 12)));
 }
 
+// The grammar of the other programs: joined values in both forms, and --version alone.
+TEST(SweepOptions, JoinedValuesAndVersion) {
+    const SweepOptions joined =
+        parseSweepOptions({"-tt", "-oo", "--threshold=300,1000", "-j2", "x"});
+    const SweepOptions apart =
+        parseSweepOptions({"-t", "t", "-o", "o", "--threshold", "300,1000", "-j", "2", "x"});
+    EXPECT_EQ(joined.truthDir, "t");
+    EXPECT_EQ(joined.outputDir, apart.outputDir);
+    EXPECT_EQ(joined.jobs, 2);
+    EXPECT_EQ(joined.settings.size(), apart.settings.size());
+    EXPECT_TRUE(parseSweepOptions({"--version"}).version);
+}
+
 }  // namespace
 }  // namespace segmora
