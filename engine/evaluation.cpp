@@ -217,7 +217,7 @@ std::vector<Overlap> sortedOverlaps(const std::vector<int>& sIds, int sCount,
         if (gIds[i] != skipG) ++start[size_t(sIds[i]) + 1];
     }
     for (int s = 0; s < sCount; ++s) start[size_t(s) + 1] += start[size_t(s)];
-    std::vector<int> gBySuperpixel(size_t(start[size_t(sCount)]));
+    std::vector<int> gBySuperpixel(static_cast<size_t>(start[size_t(sCount)]));
     std::vector<int64_t> next(start.begin(), start.end() - 1);
     for (size_t i = 0; i < sIds.size(); ++i) {
         if (gIds[i] != skipG) gBySuperpixel[size_t(next[size_t(sIds[i])]++)] = gIds[i];
