@@ -95,10 +95,11 @@ void FilePlacer::place(std::vector<EndedJob>& jobs) {
         }
     }
     for (EndedJob& ended : jobs) {
-        for (const auto& [folder, why] : unsynced) {
-            const auto in = [&](const WrittenFile& f) { return &f.folder() == folder; };
+        for (const auto& failed : unsynced) {
+            const OutputFolder* folder = failed.first;
+            const auto in = [folder](const WrittenFile& f) { return &f.folder() == folder; };
             if (ended.failure.empty() && std::any_of(ended.files.begin(), ended.files.end(), in))
-                ended.failure = why;
+                ended.failure = failed.second;
         }
         report(ended);
     }

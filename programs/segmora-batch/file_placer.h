@@ -53,7 +53,6 @@ class FilePlacer {
     std::mutex lock;
     std::condition_variable changed;
     std::deque<EndedJob> waiting;
-    bool placing = false;  // the thread holds jobs it took from `waiting`
     bool stopping = false;
     std::thread thread;
 };
