@@ -35,7 +35,8 @@ struct Expected {
 
 bool isKnown(const std::string& name) {
     return name == "-i" || name == "-r" || name == "-o" || name == "-m" || name == "-v" ||
-           name == "--graph" || segmora::isJobOption(name);
+           name == "--graph" || name == "--mean-picture" || segmora::isJobOption(name) ||
+           segmora::isJobFlag(name);
 }
 
 // The option word at words[i] as a name and a value (joined, or the next word), advancing i
@@ -52,7 +53,8 @@ bool takeOption(const std::vector<std::string>& words, size_t& i, std::string& n
         value = word.substr(2);
     } else {
         name = word;
-        if (word == "-h" || word == "--help" || word == "--version") return true;
+        if (word == "-h" || word == "--help" || word == "--version" || segmora::isJobFlag(word))
+            return true;
         if (i + 1 == words.size()) return false;
         value = words[++i];
     }
@@ -69,7 +71,8 @@ Expected expectedFor(const std::vector<std::string>& words) {
         if (word == "-h" || word == "--help") e.help = true;
         if (word == "--version") e.version = true;
         std::string name, value;
-        if (!takeOption(words, i, name, value) || !isKnown(name)) {
+        if (!takeOption(words, i, name, value) || !isKnown(name) ||
+            (segmora::isJobFlag(name) && name != word)) {  // a flag takes no value
             e.badWord = true;
             continue;
         }
