@@ -36,12 +36,15 @@ cv::Mat_<cv::Vec3b> photoOfSize(int rows, int cols) {
     return photo;
 }
 
+// A hand-made label map, its region map (empty: none) and the picture expected of it: '.'
+// the photo's colour, 'S' a segment boundary, 'R' a region boundary.
+struct PictureCase {
+    const char* name;
+    std::vector<std::string> labels, regions, expected;
+};
+
 TEST(DrawBoundaries, PaintsPixelsWhoseRightOrLowerNeighbourDiffers) {
-    // Expected: '.' photo colour, 'S' segment boundary, 'R' region boundary.
-    struct Case {
-        const char* name;
-        std::vector<std::string> labels, regions, expected;
-    };
+    using Case = PictureCase;
     const std::vector<Case> cases = {
         {"one segment", {"111", "111"}, {}, {"...", "..."}},
         {"single pixel", {"5"}, {}, {"."}},
@@ -79,11 +82,7 @@ TEST(DrawBoundaries, PaintsPixelsWhoseRightOrLowerNeighbourDiffers) {
 }
 
 TEST(DrawBoundaries, ThickLinesAndChosenColours) {
-    // Expected: '.' photo colour, 'S' segment boundary, 'R' region boundary.
-    struct Case {
-        const char* name;
-        std::vector<std::string> labels, regions, expected;
-    };
+    using Case = PictureCase;
     const std::vector<Case> cases = {
         {"one segment", {"111", "111"}, {}, {"...", "..."}},
         {"vertical cut", {"1122", "1122"}, {}, {".SS.", ".SS."}},
