@@ -1,5 +1,8 @@
 #include "segment_merging.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "grid_edges.h"
 #include "sorted_graph.h"
 
@@ -14,28 +17,47 @@ struct MergeRules {
     float threshold;
     int32_t sizeCap;
     const int32_t* regions;  // region id per pixel, or null when all are equal
+    // threshold / size for sizes up to twice the cap (the most two segments hold): the
+    // same float divisions, made once. Empty when the cap is too large for a small table.
+    std::vector<float> quotients;
+
+    float quotient(int32_t size) const {
+        return quotients.empty() ? threshold / static_cast<float>(size) : quotients[size];
+    }
 };
+
+// Largest cap whose quotients are tabled: the table then fits in the first-level cache.
+constexpr int32_t kLargestTabledCap = 4096;
+
+MergeRules rulesFor(const Parameters& parameters, int32_t pixelCount, const int32_t* regions) {
+    MergeRules rules{
+        parameters.threshold, sizeCapFor(pixelCount, parameters.capDivisor), regions, {}};
+    if (rules.sizeCap <= kLargestTabledCap) {
+        rules.quotients.resize(2 * static_cast<size_t>(rules.sizeCap) + 1);
+        for (size_t size = 1; size < rules.quotients.size(); ++size) {
+            rules.quotients[size] = rules.threshold / static_cast<float>(size);
+        }
+    }
+    return rules;
+}
 
 // Fetches the links of the edge far ahead of edge i, and their parents' (by
 // then in cache) and segment data a little nearer: most roots are one link
-// away. Always inlined: GCC drops a call whose only effects are prefetches.
+// away. The caller makes sure that i + 2 * kPrefetchDistance < the edge count.
+// Always inlined: GCC drops a call whose only effects are prefetches.
 [[gnu::always_inline]] inline void prefetchAhead(const int32_t* parent, const SegmentData* data,
-                                                 const uint32_t* edges, int64_t i, int64_t count,
+                                                 const uint32_t* edges, int64_t i,
                                                  const NeighbourOffsets& neighbours) {
-    if (i + 2 * kPrefetchDistance < count) {
-        const uint32_t far = edges[i + 2 * kPrefetchDistance];
-        __builtin_prefetch(&parent[edgeFirstVertex(far)], 1);
-        __builtin_prefetch(&parent[edgeSecondVertex(far, neighbours)], 1);
-    }
-    if (i + kPrefetchDistance < count) {
-        const uint32_t near = edges[i + kPrefetchDistance];
-        const int32_t pa = parent[edgeFirstVertex(near)];
-        const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
-        __builtin_prefetch(&parent[pa], 1);
-        __builtin_prefetch(&parent[pb], 1);
-        __builtin_prefetch(&data[pa], 1);
-        __builtin_prefetch(&data[pb], 1);
-    }
+    const uint32_t far = edges[i + 2 * kPrefetchDistance];
+    __builtin_prefetch(&parent[edgeFirstVertex(far)], 1);
+    __builtin_prefetch(&parent[edgeSecondVertex(far, neighbours)], 1);
+    const uint32_t near = edges[i + kPrefetchDistance];
+    const int32_t pa = parent[edgeFirstVertex(near)];
+    const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
+    __builtin_prefetch(&parent[pa], 1);
+    __builtin_prefetch(&parent[pb], 1);
+    __builtin_prefetch(&data[pa], 1);
+    __builtin_prefetch(&data[pb], 1);
 }
 
 int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
@@ -54,8 +76,7 @@ int32_t sizeCapFor(int32_t pixelCount, int32_t capDivisor) {
 
 void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
                    const int32_t* regions, MergeLoop loop) {
-    const MergeRules rules{parameters.threshold,
-                           sizeCapFor(graph.pixelCount(), parameters.capDivisor), regions};
+    const MergeRules rules = rulesFor(parameters, graph.pixelCount(), regions);
     if (loop == MergeLoop::BySize) {
         loop = graph.pixelCount() < kBranchesFromPixels ? MergeLoop::Branchless
                                                         : MergeLoop::WithBranches;
@@ -90,44 +111,85 @@ int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
         if (ra == rb || data[ra].size + data[rb].size > rules.sizeCap) continue;
         if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
         const int32_t root = forest.uniteRoots(ra, rb);
-        data[root].threshold = rules.threshold / static_cast<float>(data[root].size) + weight;
+        data[root].threshold = rules.quotient(data[root].size) + weight;
     }
     return end;
 }
 
-void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
-               const MergeRules& rules, int64_t first) {
+// The merge of one edge without a branch on its outcome: a merge that does not happen
+// writes to the spare element. The tests read nothing that could fault. Everything the
+// loop reads again is held in locals, so that the stores to the forest, which might
+// alias them, do not make the compiler load them anew.
+template <bool kRegions, bool kTabled>
+struct BranchlessMerge {
+    int32_t* parent;
+    SegmentData* data;
+    int32_t sizeCap;
+    int32_t spare;
+    float threshold;
+    const float* quotients;
+    const int32_t* regions;
+    int32_t joined = 0;
+
+    [[gnu::always_inline]] void operator()(SegmentForest& forest, int32_t a, int32_t b,
+                                           float weight) {
+        const int32_t ra = forest.findRootNear(a);
+        const int32_t rb = forest.findRootNear(b);
+        const SegmentData sa = data[ra], sb = data[rb];
+        const int32_t size = sa.size + sb.size;
+        bool joins =
+            (ra != rb) & (weight <= sa.threshold) & (weight <= sb.threshold) & (size <= sizeCap);
+        if (kRegions) joins &= regions[ra] == regions[rb];
+        // Union by size; on equal sizes the second root stays the root.
+        const bool firstBelow = sa.size <= sb.size;
+        const int32_t child = joins ? (firstBelow ? ra : rb) : spare;
+        const int32_t root = joins ? (firstBelow ? rb : ra) : spare;
+        parent[child] = root;
+        const float quotient = kTabled ? quotients[size] : threshold / static_cast<float>(size);
+        data[root] = SegmentData{joins ? size : 0, quotient + weight};
+        joined += joins;
+    }
+};
+
+template <bool kRegions, bool kTabled>
+void mergeRunsWith(SegmentForest& forest, const SortedEdges& sorted,
+                   const NeighbourOffsets& neighbours, const MergeRules& rules, int64_t first) {
+    BranchlessMerge<kRegions, kTabled> merge{forest.parent, forest.data,     rules.sizeCap,
+                                             forest.spare,  rules.threshold, rules.quotients.data(),
+                                             rules.regions};
     const uint32_t* edges = sorted.edges;
     const int64_t count = sorted.count;
-    int32_t* parent = forest.parent;
-    SegmentData* data = forest.data;
-    int64_t i = first;
     const WeightRun* run = sorted.runs;
-    while (i < count && run->end <= i) ++run;
+    while (run->end <= first) ++run;
+    // Up to `fetchedUpTo` every edge fetches ahead without a bounds test.
+    const int64_t fetchedUpTo = std::max(first, count - 2 * kPrefetchDistance);
+    int64_t i = first;
     for (; i < count; ++run) {
         const float weight = run->weight;
-        for (; i < run->end; ++i) {
-            prefetchAhead(forest.parent, forest.data, edges, i, count, neighbours);
-            const uint32_t edge = edges[i];
-            const int32_t ra = forest.findRootNear(edgeFirstVertex(edge));
-            const int32_t rb = forest.findRootNear(edgeSecondVertex(edge, neighbours));
-            // Whether the edge merges decides no branch: a merge that does not
-            // happen writes to the spare element. The tests read nothing that
-            // could fault.
-            const SegmentData sa = data[ra], sb = data[rb];
-            const int32_t size = sa.size + sb.size;
-            bool joins = (ra != rb) & (weight <= sa.threshold) & (weight <= sb.threshold) &
-                         (size <= rules.sizeCap);
-            if (rules.regions != nullptr) joins &= rules.regions[ra] == rules.regions[rb];
-            // Union by size; on equal sizes the second root stays the root.
-            const bool firstBelow = sa.size <= sb.size;
-            const int32_t child = joins ? (firstBelow ? ra : rb) : forest.spare;
-            const int32_t root = joins ? (firstBelow ? rb : ra) : forest.spare;
-            parent[child] = root;
-            data[root] =
-                SegmentData{joins ? size : 0, rules.threshold / static_cast<float>(size) + weight};
-            forest.setCount -= joins;
+        const int64_t end = std::min<int64_t>(run->end, fetchedUpTo);
+        for (; i < end; ++i) {
+            prefetchAhead(forest.parent, forest.data, edges, i, neighbours);
+            merge(forest, edgeFirstVertex(edges[i]), edgeSecondVertex(edges[i], neighbours),
+                  weight);
         }
+        for (; i < run->end; ++i) {
+            merge(forest, edgeFirstVertex(edges[i]), edgeSecondVertex(edges[i], neighbours),
+                  weight);
+        }
+    }
+    forest.setCount -= merge.joined;
+}
+
+void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
+               const MergeRules& rules, int64_t first) {
+    if (first >= sorted.count) return;
+    const bool tabled = !rules.quotients.empty();
+    if (rules.regions != nullptr) {
+        (tabled ? mergeRunsWith<true, true> : mergeRunsWith<true, false>)(forest, sorted,
+                                                                          neighbours, rules, first);
+    } else {
+        (tabled ? mergeRunsWith<false, true>
+                : mergeRunsWith<false, false>)(forest, sorted, neighbours, rules, first);
     }
 }
 
@@ -140,8 +202,9 @@ void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
     const int64_t count = sorted.count;
     SegmentData* data = forest.data;
     const WeightRun* run = sorted.runs;
+    const int64_t fetchedUpTo = count - 2 * kPrefetchDistance;
     for (int64_t i = first; i < count; ++i) {
-        prefetchAhead(forest.parent, forest.data, edges, i, count, neighbours);
+        if (i < fetchedUpTo) prefetchAhead(forest.parent, forest.data, edges, i, neighbours);
         while (run->end <= i) ++run;
         const uint32_t edge = edges[i];
         const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
@@ -152,7 +215,7 @@ void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
         if (data[ra].size + data[rb].size > rules.sizeCap) continue;
         if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
         const int32_t root = forest.uniteRoots(ra, rb);
-        data[root].threshold = rules.threshold / static_cast<float>(data[root].size) + weight;
+        data[root].threshold = rules.quotient(data[root].size) + weight;
     }
 }
 
