@@ -38,14 +38,18 @@ class PhotoEdgeWeights {
     // Weight of the edge between pixels p and q (row * width + column).
     float operator()(int32_t p, int32_t q) const {
         float cp[3], cq[3];
-        channelsOf(p, cp);
-        channelsOf(q, cq);
+        channelsAt(p / bgr.cols, p % bgr.cols, cp);
+        channelsAt(q / bgr.cols, q % bgr.cols, cq);
+        return between(cp, cq);
+    }
+
+    // The same weight from the channels of p and q, as channelsAt gives them: a pixel
+    // with several edges is converted once.
+    static float between(const float cp[3], const float cq[3]) {
         return distanceOfDifferences(cp[0] - cq[0], cp[1] - cq[1], cp[2] - cq[2]);
     }
 
-  private:
-    void channelsOf(int32_t pixel, float channels[3]) const {
-        const int row = pixel / bgr.cols, column = pixel % bgr.cols;
+    void channelsAt(int row, int column, float channels[3]) const {
         uint8_t lab[3];
         tables.convert(bgr.ptr<uint8_t>(row) + 3 * column, lab);
         channels[0] = lightness.value[lab[0]];

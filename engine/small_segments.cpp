@@ -1,9 +1,10 @@
 #include "small_segments.h"
 
+#include <utility>
 #include <vector>
 
-#include "key_sort.h"
 #include "grid_edges.h"
+#include "key_sort.h"
 #include "parallel.h"
 
 namespace segmora {
@@ -19,7 +20,7 @@ bool isMarked(const uint64_t* bits, int32_t v) {
 void markSmallSegments(SegmentForest& forest, int32_t pixelCount, int32_t minSize, uint64_t* bits) {
     for (int32_t word = 0; word < (pixelCount + 63) / 64; ++word) bits[word] = 0;
     for (int32_t v = 0; v < pixelCount; ++v) {
-        const int32_t root = forest.findRoot(v);
+        const int32_t root = forest.findRootNear(v);
         forest.parent[v] = root;
         if (forest.data[root].size < minSize) bits[v >> 6] |= uint64_t{1} << (v & 63);
     }
@@ -88,11 +89,17 @@ std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, in
             const int32_t x = u % width, y = u / width;
             const bool exists[4] = {x < width - 1, y < height - 1, x < width - 1 && y < height - 1,
                                     x < width - 1 && y > 0};
+            static constexpr int32_t kRowStep[4] = {0, 1, 1, -1}, kColumnStep[4] = {1, 0, 1, 1};
+            float atU[3];
+            bool converted = false;
             for (uint32_t direction = kRight; direction <= kAboveRight; ++direction) {
                 const int32_t v = u + neighbours.offset[direction];
                 if (!exists[direction] || !(isMarked(marks, u) || isMarked(marks, v))) continue;
-                keys.push_back(
-                    makeEdgeKey(weightOf(u, v), static_cast<uint32_t>(u) * 4 + direction));
+                if (!std::exchange(converted, true)) weightOf.channelsAt(y, x, atU);
+                float atV[3];
+                weightOf.channelsAt(y + kRowStep[direction], x + kColumnStep[direction], atV);
+                keys.push_back(makeEdgeKey(PhotoEdgeWeights::between(atU, atV),
+                                           static_cast<uint32_t>(u) * 4 + direction));
             }
         }
     }
