@@ -26,7 +26,7 @@ struct MergeRules {
     }
 };
 
-// Largest cap whose quotients are tabled: the table then fits in the first-level cache.
+// Largest cap whose quotients are tabled: the table (at most 32 KB) then stays in cache.
 constexpr int32_t kLargestTabledCap = 4096;
 
 MergeRules rulesFor(const Parameters& parameters, int32_t pixelCount, const int32_t* regions) {
