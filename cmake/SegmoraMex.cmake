@@ -70,3 +70,20 @@ macro(segmora_add_octave_mex)
                      ${octaveMex})
   endif()
 endmacro()
+
+# segmora_add_octave_test(NAME test SCRIPT file.m DIR folder ARGS "'a', 'b'")
+#
+# An Octave test: the function file SCRIPT of the calling folder is copied into DIR, and
+# octave-cli runs SCRIPT's function there with ARGS (Octave source; generator expressions
+# allowed). Nothing when the MEX files, the tests or octave-cli are not built.
+function(segmora_add_octave_test)
+  cmake_parse_arguments(PARSE_ARGV 0 test "" "NAME;SCRIPT;DIR;ARGS" "")
+  if(NOT (SEGMORA_MKOCTFILE AND SEGMORA_BUILD_TESTS AND SEGMORA_OCTAVE_CLI))
+    return()
+  endif()
+  get_filename_component(function ${test_SCRIPT} NAME_WE)
+  configure_file(${test_SCRIPT} ${test_DIR}/${test_SCRIPT} COPYONLY)
+  add_test(NAME ${test_NAME}
+           COMMAND ${SEGMORA_OCTAVE_CLI} --no-gui --norc --no-history --eval
+                   "addpath('${test_DIR}'); ${function}(${test_ARGS})")
+endfunction()

@@ -6,10 +6,5 @@ segmora_add_mex(NAME lineprobe
   HELP ${CMAKE_CURRENT_SOURCE_DIR}/lineprobe.m
   INCLUDES ${CMAKE_CURRENT_SOURCE_DIR})
 
-if(SEGMORA_MKOCTFILE AND SEGMORA_BUILD_TESTS AND SEGMORA_OCTAVE_CLI)
-  set(octaveTestDir ${CMAKE_CURRENT_BINARY_DIR}/octave-test)
-  configure_file(lineprobe_test.m ${octaveTestDir}/lineprobe_test.m COPYONLY)
-  add_test(NAME lineprobe_octave
-           COMMAND ${SEGMORA_OCTAVE_CLI} --no-gui --norc --no-history --eval
-                   "addpath('${octaveTestDir}'); lineprobe_test('${SEGMORA_OCTAVE_DIR}')")
-endif()
+segmora_add_octave_test(NAME lineprobe_octave SCRIPT lineprobe_test.m
+  DIR ${CMAKE_CURRENT_BINARY_DIR}/octave-test ARGS "'${SEGMORA_OCTAVE_DIR}'")

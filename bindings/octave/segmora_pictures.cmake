@@ -8,10 +8,7 @@ foreach(picture boundaries mean_picture)
     INCLUDES ${PROJECT_SOURCE_DIR}/file_formats)
 endforeach()
 
-if(SEGMORA_MKOCTFILE AND SEGMORA_BUILD_TESTS AND SEGMORA_OCTAVE_CLI)
-  set(pictureTestDir ${CMAKE_CURRENT_BINARY_DIR}/picture-test)
-  configure_file(segmora_pictures_test.m ${pictureTestDir}/segmora_pictures_test.m COPYONLY)
-  add_test(NAME segmora_pictures_octave
-           COMMAND ${SEGMORA_OCTAVE_CLI} --no-gui --norc --no-history --eval
-                   "addpath('${pictureTestDir}'); segmora_pictures_test('${SEGMORA_OCTAVE_DIR}', '$<TARGET_FILE:Segmora>', '${PROJECT_SOURCE_DIR}/samples', '${pictureTestDir}')")
-endif()
+set(pictureTestDir ${CMAKE_CURRENT_BINARY_DIR}/picture-test)
+segmora_add_octave_test(NAME segmora_pictures_octave SCRIPT segmora_pictures_test.m
+  DIR ${pictureTestDir} ARGS "'${SEGMORA_OCTAVE_DIR}', '$<TARGET_FILE:Segmora>', \
+'${PROJECT_SOURCE_DIR}/samples', '${pictureTestDir}'")
