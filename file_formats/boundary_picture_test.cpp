@@ -43,6 +43,28 @@ struct PictureCase {
     std::vector<std::string> labels, regions, expected;
 };
 
+// Draws each case over a photo of its size in `style` and checks every pixel.
+void expectPictures(const std::vector<PictureCase>& cases, const BoundaryStyle& style) {
+    for (const PictureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const cv::Mat_<int> labels = idsFrom(c.labels);
+        const cv::Mat_<int> regions = c.regions.empty() ? cv::Mat_<int>() : idsFrom(c.regions);
+        const cv::Mat_<cv::Vec3b> photo = photoOfSize(labels.rows, labels.cols);
+        const cv::Mat_<cv::Vec3b> picture =
+            drawBoundaries(photo, labels, c.regions.empty() ? nullptr : &regions, style);
+        ASSERT_EQ(picture.size(), photo.size());
+        for (int y = 0; y < picture.rows; ++y) {
+            for (int x = 0; x < picture.cols; ++x) {
+                const char kind = c.expected[y][x];
+                const cv::Vec3b want = kind == 'S'   ? style.segmentColour
+                                       : kind == 'R' ? style.regionColour
+                                                     : photo(y, x);
+                EXPECT_EQ(picture(y, x), want) << "at row " << y << ", column " << x;
+            }
+        }
+    }
+}
+
 TEST(DrawBoundaries, PaintsPixelsWhoseRightOrLowerNeighbourDiffers) {
     using Case = PictureCase;
     const std::vector<Case> cases = {
@@ -61,24 +83,7 @@ TEST(DrawBoundaries, PaintsPixelsWhoseRightOrLowerNeighbourDiffers) {
          {"0011", "0011", "0011"},
          {".RS.", "SRS.", ".RS."}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const cv::Mat_<int> labels = idsFrom(c.labels);
-        const cv::Mat_<int> regions = c.regions.empty() ? cv::Mat_<int>() : idsFrom(c.regions);
-        const cv::Mat_<cv::Vec3b> photo = photoOfSize(labels.rows, labels.cols);
-        const cv::Mat_<cv::Vec3b> picture =
-            drawBoundaries(photo, labels, c.regions.empty() ? nullptr : &regions);
-        ASSERT_EQ(picture.size(), photo.size());
-        for (int y = 0; y < picture.rows; ++y) {
-            for (int x = 0; x < picture.cols; ++x) {
-                const char kind = c.expected[y][x];
-                const cv::Vec3b want = kind == 'S'   ? kSegmentBoundaryColour
-                                       : kind == 'R' ? kRegionBoundaryColour
-                                                     : photo(y, x);
-                EXPECT_EQ(picture(y, x), want) << "at row " << y << ", column " << x;
-            }
-        }
-    }
+    expectPictures(cases, BoundaryStyle());
 }
 
 TEST(DrawBoundaries, ThickLinesAndChosenColours) {
@@ -100,23 +105,7 @@ TEST(DrawBoundaries, ThickLinesAndChosenColours) {
     style.mode = BoundaryMode::Thick;
     style.segmentColour = cv::Vec3b(1, 2, 3);
     style.regionColour = cv::Vec3b(250, 251, 252);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const cv::Mat_<int> labels = idsFrom(c.labels);
-        const cv::Mat_<int> regions = c.regions.empty() ? cv::Mat_<int>() : idsFrom(c.regions);
-        const cv::Mat_<cv::Vec3b> photo = photoOfSize(labels.rows, labels.cols);
-        const cv::Mat_<cv::Vec3b> picture =
-            drawBoundaries(photo, labels, c.regions.empty() ? nullptr : &regions, style);
-        for (int y = 0; y < picture.rows; ++y) {
-            for (int x = 0; x < picture.cols; ++x) {
-                const char kind = c.expected[y][x];
-                const cv::Vec3b want = kind == 'S'   ? style.segmentColour
-                                       : kind == 'R' ? style.regionColour
-                                                     : photo(y, x);
-                EXPECT_EQ(picture(y, x), want) << "at row " << y << ", column " << x;
-            }
-        }
-    }
+    expectPictures(cases, style);
     // Thin lines in chosen colours: the default picture's pixels, recoloured.
     const cv::Mat_<int> labels = idsFrom({"1123", "1123", "4423"});
     const cv::Mat_<int> regions = idsFrom({"0011", "0011", "0011"});
