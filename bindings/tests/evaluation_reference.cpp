@@ -4,41 +4,22 @@
 // as "name value" lines, values with 17 significant digits, for the hosts' tests.
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <opencv2/imgcodecs.hpp>
 #include <string>
 #include <vector>
 
 #include "segmora/segmora.h"
-
-namespace {
-
-cv::Mat_<int> readTruth(const char* path, cv::Size size) {
-    std::ifstream in(path);
-    cv::Mat_<int> ids(size);
-    for (int& id : ids) {
-        if (!(in >> id)) {
-            std::fprintf(stderr, "evaluation_reference: '%s' holds too few ids\n", path);
-            std::exit(1);
-        }
-    }
-    return ids;
-}
-
-}  // namespace
+#include "tool_inputs.h"
 
 int main(int argc, char** argv) {
     if (argc < 4) {
         std::fprintf(stderr, "usage: evaluation_reference PHOTO TOLERANCE IGNORE_ZERO TRUTH...\n");
         return 2;
     }
-    const cv::Mat bgr = cv::imread(argv[1], cv::IMREAD_COLOR);
-    if (bgr.empty()) {
-        std::fprintf(stderr, "evaluation_reference: cannot read '%s'\n", argv[1]);
-        return 1;
-    }
+    const char* tool = "evaluation_reference";
+    const cv::Mat bgr = segmora::tools::decodedPhoto(tool, argv[1]);
     std::vector<cv::Mat_<int>> truths;
-    for (int k = 4; k < argc; ++k) truths.push_back(readTruth(argv[k], bgr.size()));
+    for (int k = 4; k < argc; ++k)
+        truths.push_back(segmora::tools::idText(tool, argv[k], bgr.size()));
     segmora::EvaluationOptions options;
     options.tolerance = std::atoi(argv[2]);
     options.ignoreZero = std::atoi(argv[3]) != 0;

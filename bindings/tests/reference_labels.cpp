@@ -4,8 +4,6 @@
 // default; REGIONS is a region file of whitespace-separated ids, one line per row.
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <sstream>
 #include <string>
@@ -13,22 +11,7 @@
 
 #include "segment_image_reference.h"
 #include "segmora/segmora.h"
-
-namespace {
-
-cv::Mat_<int> readRegions(const char* path, cv::Size size) {
-    std::ifstream in(path);
-    cv::Mat_<int> ids(size);
-    for (int& id : ids) {
-        if (!(in >> id)) {
-            std::fprintf(stderr, "reference_labels: '%s' holds too few ids\n", path);
-            std::exit(1);
-        }
-    }
-    return ids;
-}
-
-}  // namespace
+#include "tool_inputs.h"
 
 int main(int argc, char** argv) {
     if (argc != 6 && argc != 7) {
@@ -37,11 +20,8 @@ int main(int argc, char** argv) {
                      "MIN_SIZE [REGIONS]\n");
         return 2;
     }
-    const cv::Mat bgr = cv::imread(argv[1], cv::IMREAD_COLOR);
-    if (bgr.empty()) {
-        std::fprintf(stderr, "reference_labels: cannot read '%s'\n", argv[1]);
-        return 1;
-    }
+    const char* tool = "reference_labels";
+    const cv::Mat bgr = segmora::tools::decodedPhoto(tool, argv[1]);
     cv::Mat_<cv::Vec3b> lab;
     cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
     cv::Mat_<cv::Vec3d> channels;
@@ -49,8 +29,8 @@ int main(int argc, char** argv) {
     for (auto& p : channels) p[0] = p[0] * segmora::kLightnessScale;
 
     const bool withRegions = argc == 7;
-    const cv::Mat_<int> regions =
-        withRegions ? readRegions(argv[6], bgr.size()) : cv::Mat_<int>(bgr.size(), 1);
+    const cv::Mat_<int> regions = withRegions ? segmora::tools::idText(tool, argv[6], bgr.size())
+                                              : cv::Mat_<int>(bgr.size(), 1);
     int capDivisor = std::atoi(argv[4]);
     if (capDivisor == 0) capDivisor = segmora::photoCapDivisor(withRegions);
     int count = 0;
