@@ -60,12 +60,25 @@ MergeRules rulesFor(const Parameters& parameters, int32_t pixelCount, const int3
     __builtin_prefetch(&data[pb], 1);
 }
 
+// Record(edge, weight) is called for every union made; NoRecord records nothing.
+struct NoRecord {
+    void operator()(uint32_t, float) const {}
+};
+struct LogRecord {
+    UnionLog* log;
+    void operator()(uint32_t edge, float weight) const { log->unions.push_back({edge, weight}); }
+};
+
+template <class Record = NoRecord>
 int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
-                         const NeighbourOffsets& neighbours, const MergeRules& rules);
+                         const NeighbourOffsets& neighbours, const MergeRules& rules,
+                         Record record = {});
 void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
                const MergeRules& rules, int64_t first);
+template <class Record = NoRecord>
 void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
-                       const NeighbourOffsets& neighbours, const MergeRules& rules, int64_t first);
+                       const NeighbourOffsets& neighbours, const MergeRules& rules, int64_t first,
+                       Record record = {});
 
 }  // namespace
 
@@ -75,8 +88,16 @@ int32_t sizeCapFor(int32_t pixelCount, int32_t capDivisor) {
 }
 
 void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
-                   const int32_t* regions, MergeLoop loop) {
+                   const int32_t* regions, MergeLoop loop, UnionLog* log) {
     const MergeRules rules = rulesFor(parameters, graph.pixelCount(), regions);
+    if (log != nullptr) {  // the same unions, each recorded
+        const SortedEdges sorted = graph.view();
+        const NeighbourOffsets neighbours(graph.width);
+        const int64_t first = mergeZeroWeights(forest, sorted, neighbours, rules, LogRecord{log});
+        mergeWithBranches(forest, sorted, neighbours, rules, first, LogRecord{log});
+        log->mergeUnions = static_cast<int64_t>(log->unions.size());
+        return;
+    }
     if (loop == MergeLoop::BySize) {
         loop = graph.pixelCount() < kBranchesFromPixels ? MergeLoop::Branchless
                                                         : MergeLoop::WithBranches;
@@ -98,8 +119,10 @@ namespace {
 // both thresholds, which are never below 0, so only the roots, the size cap and the
 // regions decide, as they do in the loops below. The edges of one weight come in
 // construction order, neighbours near one another: no fetching ahead.
+template <class Record>
 int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
-                         const NeighbourOffsets& neighbours, const MergeRules& rules) {
+                         const NeighbourOffsets& neighbours, const MergeRules& rules,
+                         Record record) {
     if (sorted.count == 0 || !(sorted.runs[0].weight == 0.0f)) return 0;
     const float weight = sorted.runs[0].weight;
     SegmentData* data = forest.data;
@@ -112,6 +135,7 @@ int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
         if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
         const int32_t root = forest.uniteRoots(ra, rb);
         data[root].threshold = rules.quotient(data[root].size) + weight;
+        record(edge, weight);
     }
     return end;
 }
@@ -196,8 +220,10 @@ void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const Neighbour
 // The same merge with early exits: an edge inside one segment, or one that
 // fails a test, costs no writes but the root searches'. Faster than the loop
 // above once the forest is far larger than the caches.
+template <class Record>
 void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
-                       const NeighbourOffsets& neighbours, const MergeRules& rules, int64_t first) {
+                       const NeighbourOffsets& neighbours, const MergeRules& rules, int64_t first,
+                       Record record) {
     const uint32_t* edges = sorted.edges;
     const int64_t count = sorted.count;
     SegmentData* data = forest.data;
@@ -216,6 +242,7 @@ void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
         if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
         const int32_t root = forest.uniteRoots(ra, rb);
         data[root].threshold = rules.quotient(data[root].size) + weight;
+        record(edge, weight);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "segment_forest.h"
 #include "segmora/segmora.h"
 #include "sorted_graph.h"
+#include "union_log.h"
 
 namespace segmora {
 
@@ -20,8 +21,10 @@ constexpr int32_t kBranchesFromPixels = 1 << 20;
 
 // Greedy merging over the sorted edges under the adaptive threshold, the size
 // cap (parameters.capDivisor resolved) and the region rule: `regions` holds a
-// region id per pixel, or is null when all are equal.
+// region id per pixel, or is null when all are equal. With a `log`, every union is
+// recorded there in order (the loop with branches then runs whatever `loop` says).
 void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
-                   const int32_t* regions, MergeLoop loop = MergeLoop::BySize);
+                   const int32_t* regions, MergeLoop loop = MergeLoop::BySize,
+                   UnionLog* log = nullptr);
 
 }  // namespace segmora

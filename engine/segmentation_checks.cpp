@@ -32,6 +32,10 @@ void checkParameters(const Parameters& p) {
         throw std::invalid_argument("minimum size must be at least 0, not " +
                                     std::to_string(p.minSize));
     }
+    if (p.count < 0) {
+        throw std::invalid_argument("count must be at least 1 (or 0 for none), not " +
+                                    std::to_string(p.count));
+    }
     if (p.threads < 0 || p.threads > 64) {
         throw std::invalid_argument("thread count must be from 0 to 64, not " +
                                     std::to_string(p.threads));

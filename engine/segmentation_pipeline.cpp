@@ -5,6 +5,7 @@
 
 #include "float_channels.h"
 #include "label_matrix.h"
+#include "merge_hierarchy.h"
 #include "photo_lab_planes.h"
 #include "segment_forest.h"
 #include "segment_merging.h"
@@ -38,9 +39,21 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
     const int32_t pixels = graph.pixelCount();
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
-    mergeSegments(forest, graph, parameters, regions);
-    absorbSmallSegments(forest, graph, parameters, workspace, photoWeights);
+    UnionLog log;
+    UnionLog* const record = workspace.hierarchy != nullptr ? &log : nullptr;
+    mergeSegments(forest, graph, parameters, regions, MergeLoop::BySize, record);
+    absorbSmallSegments(forest, graph, parameters, workspace, photoWeights, record);
     result.count = forest.setCount;
+    if (record != nullptr) {  // the labels, then the hierarchy while the edges last
+        result.labels.create(height, width);
+        numberSegments(forest, result.labels.ptr<int32_t>(), pixels);
+        forest = SegmentForest();
+        const std::vector<TouchingPair> pairs = touchingPairs(graph, result.labels.ptr<int32_t>());
+        graph = SortedGraph();
+        *workspace.hierarchy = buildHierarchy(log, result.labels.ptr<int32_t>(), result.count,
+                                              width, height, pairs, regions, parameters);
+        return result;
+    }
     LargeBuffer none;
     result.labels =
         workspace.labels != nullptr

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "block_pool.h"
+#include "counted_cut.h"
 #include "parallel.h"
 #include "photo_kinds.h"
 #include "segmentation_checks.h"
@@ -72,6 +73,7 @@ Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const Parameters& param
 Segmentation Segmenter::segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
                                      const Parameters& parameters) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
+    if (resolved.count != 0) return hierarchyOfPhoto(photo, regions, resolved).cut(resolved.count);
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
     cv::Mat converted;
     return segmentBgrPhoto(bgrPhoto(photo, converted), resolved, regions,
@@ -81,6 +83,11 @@ Segmentation Segmenter::segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& 
 int Segmenter::segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
                                 const Parameters& parameters, cv::Mat_<int>& labels) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
+    if (resolved.count != 0) {
+        const Segmentation cut = hierarchyOfPhoto(bgr, regions, resolved).cut(resolved.count);
+        cut.labels.copyTo(labels);  // in place when it fits
+        return cut.count;
+    }
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
     Workspace workspace = Buffers::of(buffers, threads, true);
     const bool fits = labels.rows == bgr.rows && labels.cols == bgr.cols && labels.isContinuous();
@@ -93,8 +100,29 @@ int Segmenter::segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions
 Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                                 const cv::Mat_<int>& regions) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
+    if (resolved.count != 0) return hierarchyOf(image, resolved, regions).cut(resolved.count);
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
     return segmentImage(image, resolved, regions, Buffers::of(buffers, threads, false));
+}
+
+Hierarchy Segmenter::hierarchyOfPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
+                                      const Parameters& parameters) {
+    const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
+    const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
+    cv::Mat converted;
+    const cv::Mat& bgr = bgrPhoto(photo, converted);
+    return makeHierarchy(recordedHierarchy(Buffers::of(buffers, threads, true), [&](auto& w) {
+        segmentBgrPhoto(bgr, resolved, regions, w);
+    }));
+}
+
+Hierarchy Segmenter::hierarchyOf(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                                 const cv::Mat_<int>& regions) {
+    const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
+    const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
+    return makeHierarchy(recordedHierarchy(Buffers::of(buffers, threads, false), [&](auto& w) {
+        segmentImage(image, resolved, regions, w);
+    }));
 }
 
 Segmentation segmentPhoto(const cv::Mat& bgr) {

@@ -111,11 +111,31 @@ std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, in
     return edges;
 }
 
+// The weights of `edges`, edges in the sorted order of `sorted` (a subsequence of
+// it), found in one walk along it.
+std::vector<float> weightsAlong(const SortedEdges& sorted, const std::vector<uint32_t>& edges) {
+    std::vector<float> weights;
+    weights.reserve(edges.size());
+    const WeightRun* run = sorted.runs;
+    for (int64_t i = 0; i < sorted.count && weights.size() < edges.size(); ++i) {
+        while (run->end <= i) ++run;
+        if (sorted.edges[i] == edges[weights.size()]) weights.push_back(run->weight);
+    }
+    return weights;
+}
+
+// Adds the clean-up's unions, made across touching[made[k]], to the log.
+void recordUnions(UnionLog& log, const SortedEdges& sorted, const std::vector<uint32_t>& touching,
+                  const std::vector<uint32_t>& made) {
+    const std::vector<float> weights = weightsAlong(sorted, touching);
+    for (const uint32_t k : made) log.unions.push_back({touching[k], weights[k]});
+}
+
 }  // namespace
 
 void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
                          const Parameters& parameters, const Workspace& workspace,
-                         const PhotoEdgeWeights* photoWeights) {
+                         const PhotoEdgeWeights* photoWeights, UnionLog* log) {
     const int32_t pixelCount = graph.pixelCount();
     const int32_t minSize = parameters.minSize;
     const SortedEdges sorted = graph.view();
@@ -129,13 +149,17 @@ void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
         photoWeights != nullptr
             ? edgesAroundMarked(smallScratch, graph.width, graph.height, *photoWeights, threads)
             : edgesTouchingMarked(sorted.edges, sorted.count, neighbours, smallScratch, threads);
-    for (const uint32_t edge : touching) {
+    std::vector<uint32_t> made;  // with a log: the unions' places in `touching`
+    for (size_t k = 0; k < touching.size(); ++k) {
+        const uint32_t edge = touching[k];
         const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
         const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
         if (ra != rb && (data[ra].size < minSize || data[rb].size < minSize)) {
             forest.uniteRoots(ra, rb);
+            if (log != nullptr) made.push_back(static_cast<uint32_t>(k));
         }
     }
+    if (log != nullptr) recordUnions(*log, sorted, touching, made);
 }
 
 }  // namespace segmora

@@ -9,6 +9,7 @@
 namespace segmora {
 
 class WeightIds;
+struct MergeHierarchy;
 
 // What one engine call works with: the pool its big arrays come from (a
 // Segmenter's, warm from earlier calls) and its thread count (resolved by
@@ -23,7 +24,8 @@ class WeightIds;
 //
 // `weightTables`: the tables that number distinct weights, kept from call to call
 // (none: made for the call). `labels`: a continuous matrix of the image's size that
-// the labels are written into (the caller's memory), instead of the above.
+// the labels are written into (the caller's memory), instead of the above. `hierarchy`:
+// where the run leaves the hierarchy of every count (none: it is not made).
 struct Workspace {
     BlockPool& pool;
     int threads;
@@ -31,6 +33,7 @@ struct Workspace {
     const LabTables* lab = nullptr;
     std::vector<WeightIds>* weightTables = nullptr;
     const cv::Mat_<int>* labels = nullptr;
+    MergeHierarchy* hierarchy = nullptr;
 };
 
 }  // namespace segmora

@@ -80,6 +80,10 @@ struct Parameters {
     int threads = 0;
     // Superpixels below this many pixels are absorbed by a neighbour, >= 0 (0 and 1: none).
     int minSize = kMinSegmentSize;
+    // Exactly this many superpixels, >= 0; 0: as many as the knobs above give. The knobs
+    // shape the one run that the count is cut from (see Hierarchy); a count outside the
+    // run's range is refused.
+    int count = 0;
 };
 
 // The largest sigma accepted (the smoothing mask has 4 * sigma + 1 taps per side).
@@ -88,6 +92,44 @@ constexpr float kMaxSigma = 100.0f;
 // The parameters the program uses for a photo: Parameters{} with the cap divisor spelt out,
 // photoCapDivisor(withRegions). Both give the same labels.
 SEGMORA_API Parameters photoParameters(bool withRegions);
+
+struct MergeHierarchy;
+
+// The superpixels of every count from one run (docs/knobs.md gives the definition): the
+// default count is the run's own superpixels, finer counts take back its latest merges,
+// coarser ones add the merges a larger threshold would make, with no size cap and never
+// across regions. Cuts are nested: every superpixel of count N lies inside one of count
+// N - 1. Copies share the tree, which is never changed.
+class SEGMORA_API Hierarchy {
+  public:
+    // One merge of the tree: the superpixels holding finest superpixels a and b (0-based,
+    // labels a + 1 and b + 1 of cut(finestCount())) join; `height` is the weight of the
+    // edge they join across.
+    struct Merge {
+        int a;
+        int b;
+        float height;
+    };
+
+    Hierarchy();
+
+    int finestCount() const;
+    int defaultCount() const;    // what the run's knobs give
+    int coarsestCount() const;   // 1, or with regions: no two touching superpixels share one
+
+    // Exactly `count` superpixels, labelled 1 .. count in raster order of first pixels, in
+    // time linear in the pixels. Refuses a count outside coarsestCount() ..
+    // finestCount() with std::invalid_argument naming that range.
+    Segmentation cut(int count) const;
+
+    // The tree's merges in order, finestCount() - coarsestCount() of them: the first
+    // finestCount() - N give the superpixels of count N.
+    std::vector<Merge> merges() const;
+
+  private:
+    friend Hierarchy makeHierarchy(MergeHierarchy&&);
+    std::shared_ptr<const MergeHierarchy> tree;
+};
 
 // A worker that keeps its warm buffers from one call to the next: segmenting many photos
 // through one Segmenter avoids mapping and faulting fresh memory for each. Keep one per
@@ -136,6 +178,13 @@ class SEGMORA_API Segmenter {
     Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                          const cv::Mat_<int>& regions = cv::Mat_<int>());
 
+    // The hierarchy of every count from the run segmentPhoto (or segment) makes with the
+    // same arguments (parameters.count is not read); see Hierarchy.
+    Hierarchy hierarchyOfPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
+                               const Parameters& parameters);
+    Hierarchy hierarchyOf(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                          const cv::Mat_<int>& regions = cv::Mat_<int>());
+
     // Gives back the warm buffers now; the Segmenter stays usable.
     void release();
 
@@ -147,6 +196,14 @@ class SEGMORA_API Segmenter {
     std::unique_ptr<Buffers> buffers;
     int threadCount;
 };
+
+// The hierarchy of the run segmentPhoto (or segment) makes with the same arguments
+// (parameters.count is not read). One pass; its default cut is segmentPhoto's labels.
+SEGMORA_API Hierarchy hierarchyOfPhoto(const cv::Mat& photo,
+                                       const cv::Mat_<int>& regions = cv::Mat_<int>(),
+                                       const Parameters& parameters = Parameters());
+SEGMORA_API Hierarchy hierarchyOf(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                                  const cv::Mat_<int>& regions = cv::Mat_<int>());
 
 // One-shot calls: a Segmenter for the call alone.
 SEGMORA_API Segmentation segmentPhoto(const cv::Mat& photo);

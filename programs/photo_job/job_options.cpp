@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <optional>
@@ -64,6 +65,9 @@ const std::vector<JobOption>& jobOptions() {
         {"--min-size", "N", "a whole number from 0 up",
          "smaller superpixels are absorbed by a neighbour (default " +
              std::to_string(kMinSegmentSize) + ")"},
+        {"--count", "N[,N...]", "whole numbers from 1 up, separated by commas",
+         "exactly N superpixels, cut from the run the knobs make; several\n"
+         "counts from one run, each output named NAME.N.EXT (docs/knobs.md)"},
         {"--format", "F", "csv, png, npy or tiff", "label file form: csv, png, npy or tiff"},
         {"--boundary-colour", "R,G,B", "red,green,blue, three whole numbers from 0 to 255",
          "-v's superpixel boundary colour (default 0,255,0: green)"},
@@ -111,8 +115,27 @@ bool applyPictureValue(BoundaryStyle& style, const std::string& word, const std:
     return colour.has_value();
 }
 
+// "N" or "N,N,...", each a whole number from 1 up.
+std::optional<std::vector<int>> parseCounts(const std::string& text) {
+    std::vector<int> counts;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t comma = std::min(text.find(',', start), text.size());
+        const std::optional<int> count = parseWhole(text.substr(start, comma - start), 1);
+        if (!count) return std::nullopt;
+        counts.push_back(*count);
+        start = comma + 1;
+    }
+    return counts;
+}
+
 bool applyValue(PhotoJob& job, const std::string& word, const std::string& value) {
     Parameters& knobs = job.parameters;
+    if (word == "--count") {
+        const std::optional<std::vector<int>> counts = parseCounts(value);
+        if (counts) job.counts = *counts;
+        if (counts) knobs.count = counts->size() == 1 ? counts->front() : 0;
+        return counts.has_value();
+    }
     if (word == "--boundary-colour" || word == "--region-colour" || word == "--boundary-mode") {
         return applyPictureValue(job.pictureStyle, word, value);
     }

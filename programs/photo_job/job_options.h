@@ -14,7 +14,7 @@ class BadOptionValue : public std::invalid_argument {
 };
 
 // True for the options both programs take for each photo: --threshold, --sigma,
-// --cap-divisor, --min-size, --format, and the boundary picture's --boundary-colour,
+// --cap-divisor, --min-size, --count, --format, and the boundary picture's --boundary-colour,
 // --region-colour and --boundary-mode.
 bool isJobOption(const std::string& word);
 

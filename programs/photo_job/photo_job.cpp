@@ -78,8 +78,18 @@ cv::Mat_<cv::Vec3b> decodePhoto(const PhotoJob& job) {
     }
 }
 
+// The hierarchy of a job with several counts, made by its first cut.
+using CountTree = std::optional<Hierarchy>;
+
+Segmentation segmentJob(const PhotoJob& job, Segmenter& segmenter, const cv::Mat& photo,
+                        const cv::Mat_<int>& regions, CountTree* tree) {
+    if (tree == nullptr) return segmenter.segmentPhoto(photo, regions, job.parameters);
+    if (!*tree) tree->emplace(segmenter.hierarchyOfPhoto(photo, regions, job.parameters));
+    return (*tree)->cut(job.parameters.count);
+}
+
 int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
-                    std::vector<WrittenFile>* handOff) {
+                    std::vector<WrittenFile>* handOff, CountTree* tree = nullptr) {
     if (job.imagePath.empty()) throw std::runtime_error("no input image: give one with -i");
     if (job.labelFormat && !job.outputPath.empty())
         checkLabelFormatOfName(job.outputPath, *job.labelFormat);
@@ -110,8 +120,7 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
         readRegionMap(job.regionFilePath, regions);
     }
     if (console) *console << "Segment the image..." << std::endl;
-    Segmentation result = regions.empty() ? segmenter.segmentPhoto(photo, job.parameters)
-                                          : segmenter.segmentPhoto(photo, regions, job.parameters);
+    Segmentation result = segmentJob(job, segmenter, photo, regions, tree);
     const LabelFormat format =
         job.labelFormat ? *job.labelFormat : labelFormatOfPath(job.outputPath);
     if (labelFile) checkLabelCount(format, result.count, job.outputPath);
@@ -137,6 +146,14 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
 
 }  // namespace
 
+std::string countedPath(const std::string& path, int count) {
+    const size_t slash = path.find_last_of('/');
+    const size_t dot = path.find_last_of('.');
+    const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+    const size_t at = extension ? dot : path.size();
+    return path.substr(0, at) + "." + std::to_string(count) + path.substr(at);
+}
+
 void rethrowNamingPhoto(const std::string& imagePath) {
     const auto failure = [&](const std::string& why) {
         return std::runtime_error("cannot segment '" + imagePath + "': " + why);
@@ -160,7 +177,19 @@ void rethrowNamingPhoto(const std::string& imagePath) {
 int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
                 std::vector<WrittenFile>* handOff) {
     try {
-        return segmentAndWrite(job, segmenter, console, handOff);
+        if (job.counts.size() < 2) return segmentAndWrite(job, segmenter, console, handOff);
+        CountTree tree;
+        int count = 0;
+        for (const int each : job.counts) {
+            PhotoJob one = job;
+            one.parameters.count = each;
+            for (std::string* path : {&one.outputPath, &one.picturePath, &one.meanPicturePath,
+                                      &one.graphPrefix}) {
+                if (!path->empty()) *path = countedPath(*path, each);
+            }
+            count = segmentAndWrite(one, segmenter, console, handOff, &tree);
+        }
+        return count;
     } catch (...) {
         rethrowNamingPhoto(job.imagePath);
     }

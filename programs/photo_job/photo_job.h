@@ -27,6 +27,9 @@ struct PhotoJob {
     BoundaryStyle pictureStyle;   // how the boundary picture is drawn
     // The knobs, the photo defaults unless set (capDivisor 0: 500, or 3000 with a region map).
     Parameters parameters;
+    // --count: one count is parameters.count; several are cut from one run, each written
+    // to outputs named by countedPath.
+    std::vector<int> counts;
     // The label file's form; nothing: told by the extension of outputPath.
     std::optional<LabelFormat> labelFormat;
     // Whether the photo's recorded orientation turns it (OpenCV's rule) or is ignored.
@@ -75,6 +78,10 @@ class OutOfMemory : public std::bad_alloc {
 // message of ours naming the photo.
 int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
                 std::vector<WrittenFile>* handOff = nullptr);
+
+// An output's name for one of several counts: NAME.COUNT.EXT ("out/a.png", 100 gives
+// "out/a.100.png"; a name without an extension gets ".COUNT").
+std::string countedPath(const std::string& path, int count);
 
 // Called in a catch block: rethrows the exception being handled as runPhotoJob reports
 // it. OutOfMemory for std::bad_alloc and OpenCV's out-of-memory errors; std::runtime_error

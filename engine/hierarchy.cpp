@@ -1,0 +1,65 @@
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+#include "counted_cut.h"
+#include "segmora/segmora.h"
+
+namespace segmora {
+
+Segmentation cutAtCount(const MergeHierarchy& tree, int count) {
+    if (count < tree.coarsestCount || count > tree.finestCount) {
+        throw std::invalid_argument("count must be from " + std::to_string(tree.coarsestCount) +
+                                    " to " + std::to_string(tree.finestCount) +
+                                    " for this photo and these knobs, not " +
+                                    std::to_string(count));
+    }
+    Segmentation result;
+    result.labels.create(tree.height, tree.width);
+    cutHierarchy(tree, count, result.labels.ptr<int32_t>());
+    result.count = count;
+    return result;
+}
+
+Hierarchy makeHierarchy(MergeHierarchy&& tree) {
+    Hierarchy hierarchy;
+    hierarchy.tree = std::make_shared<const MergeHierarchy>(std::move(tree));
+    return hierarchy;
+}
+
+Hierarchy::Hierarchy() : tree(std::make_shared<const MergeHierarchy>()) {}
+
+int Hierarchy::finestCount() const {
+    return tree->finestCount;
+}
+
+int Hierarchy::defaultCount() const {
+    return tree->defaultCount;
+}
+
+int Hierarchy::coarsestCount() const {
+    return tree->coarsestCount;
+}
+
+Segmentation Hierarchy::cut(int count) const {
+    return cutAtCount(*tree, count);
+}
+
+std::vector<Hierarchy::Merge> Hierarchy::merges() const {
+    std::vector<Merge> merges;
+    merges.reserve(tree->steps.size());
+    for (const HierarchyStep& step : tree->steps) merges.push_back({step.a, step.b, step.height});
+    return merges;
+}
+
+Hierarchy hierarchyOfPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
+                           const Parameters& parameters) {
+    return Segmenter(parameters.threads).hierarchyOfPhoto(photo, regions, parameters);
+}
+
+Hierarchy hierarchyOf(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                      const cv::Mat_<int>& regions) {
+    return Segmenter(parameters.threads).hierarchyOf(image, parameters, regions);
+}
+
+}  // namespace segmora

@@ -1,0 +1,165 @@
+// Hierarchies of real photos: exact counts, raster numbering, nesting between consecutive
+// counts, the run's own labels at the default count, and cuts against a plain replay of the
+// tree's merges.
+#include "segmora/segmora.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <opencv2/imgcodecs.hpp>
+#include <stdexcept>
+#include <string>
+
+namespace segmora {
+namespace {
+
+cv::Mat samplePhoto(const std::string& name) {
+    const std::string path = std::string(SEGMORA_SAMPLES) + "/" + name;
+    cv::Mat photo = cv::imread(path, cv::IMREAD_COLOR);
+    if (photo.empty()) throw std::runtime_error("cannot read " + path);
+    return photo;
+}
+
+// Three upright stripes of region ids.
+cv::Mat_<int> stripeRegions(cv::Size size) {
+    cv::Mat_<int> regions(size);
+    for (int y = 0; y < size.height; ++y) {
+        for (int x = 0; x < size.width; ++x) regions(y, x) = 7 + x * 3 / size.width;
+    }
+    return regions;
+}
+
+// Labels 1 .. count, each first met in raster order after all lower ones.
+void expectRasterNumbering(const Segmentation& s, int count) {
+    ASSERT_EQ(s.count, count);
+    int seen = 0;
+    for (const int label : s.labels) {
+        ASSERT_GE(label, 1);
+        ASSERT_LE(label, seen + 1) << "labels not in raster order at count " << count;
+        seen = std::max(seen, label);
+    }
+    EXPECT_EQ(seen, count);
+}
+
+// Every superpixel of `finer` lies inside one of `coarser`.
+void expectNested(const Segmentation& finer, const Segmentation& coarser) {
+    std::vector<int> inside(static_cast<size_t>(finer.count) + 1, 0);
+    for (size_t p = 0; p < finer.labels.total(); ++p) {
+        int& at = inside[finer.labels(static_cast<int>(p))];
+        const int outer = coarser.labels(static_cast<int>(p));
+        if (at == 0) at = outer;
+        ASSERT_EQ(at, outer) << "count " << finer.count << " not inside count " << coarser.count;
+    }
+}
+
+// The cut at `count` the plain way: the first merges of the tree replayed with a
+// union-find over the finest labels, then numbered by first pixels.
+cv::Mat_<int> replayedCut(const Hierarchy& h, int count) {
+    const Segmentation finest = h.cut(h.finestCount());
+    std::vector<int> parent(static_cast<size_t>(h.finestCount()));
+    std::iota(parent.begin(), parent.end(), 0);
+    const auto find = [&](int x) {
+        while (parent[x] != x) x = parent[x];
+        return x;
+    };
+    const std::vector<Hierarchy::Merge> merges = h.merges();
+    for (int k = 0; k < h.finestCount() - count; ++k) {
+        parent[find(merges[k].a)] = find(merges[k].b);
+    }
+    std::vector<int> label(parent.size(), 0);
+    cv::Mat_<int> labels(finest.labels.size());
+    int next = 0;
+    for (int p = 0; p < static_cast<int>(labels.total()); ++p) {
+        int& l = label[find(finest.labels(p) - 1)];
+        if (l == 0) l = ++next;
+        labels(p) = l;
+    }
+    return labels;
+}
+
+bool sameLabels(const cv::Mat_<int>& a, const cv::Mat_<int>& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+TEST(MergeHierarchy, DefaultCountGivesTheRunsOwnLabelsWithAndWithoutRegions) {
+    for (const char* name : {"astronaut.png", "coffee.png", "gravel.png"}) {
+        const cv::Mat photo = samplePhoto(name);
+        for (const bool withRegions : {false, true}) {
+            const cv::Mat_<int> regions =
+                withRegions ? stripeRegions(photo.size()) : cv::Mat_<int>();
+            const Segmentation run = segmentPhoto(photo, regions, Parameters());
+            const Hierarchy h = hierarchyOfPhoto(photo, regions);
+            ASSERT_EQ(h.defaultCount(), run.count) << name;
+            EXPECT_TRUE(sameLabels(h.cut(run.count).labels, run.labels)) << name;
+            // Several times finer than the run, as coarse as the regions allow.
+            EXPECT_GE(h.finestCount(), 3 * h.defaultCount()) << name;
+            EXPECT_GE(h.coarsestCount(), withRegions ? 3 : 1) << name;
+            EXPECT_LE(h.coarsestCount(), withRegions ? h.defaultCount() : 1) << name;
+        }
+    }
+}
+
+TEST(MergeHierarchy, EveryCountIsExactNestedAndTheReplayOfTheTree) {
+    const cv::Mat photo = samplePhoto("coffee.png");
+    for (const bool withRegions : {false, true}) {
+        const cv::Mat_<int> regions = withRegions ? stripeRegions(photo.size()) : cv::Mat_<int>();
+        Parameters parameters;
+        parameters.sigma = withRegions ? 0.8f : 0.0f;  // the general sort as well
+        const Hierarchy h = hierarchyOfPhoto(photo, regions, parameters);
+        const int counts[] = {h.coarsestCount(), h.coarsestCount() + 1, 50, 51, 200, 201,
+                              h.defaultCount() - 1, h.defaultCount(), h.defaultCount() + 1,
+                              2 * h.defaultCount(), 2 * h.defaultCount() + 1,
+                              h.finestCount() - 1, h.finestCount()};
+        for (const int count : counts) {
+            if (count < h.coarsestCount() || count > h.finestCount()) continue;
+            const Segmentation cut = h.cut(count);
+            expectRasterNumbering(cut, count);
+            EXPECT_TRUE(sameLabels(cut.labels, replayedCut(h, count))) << count;
+            if (count > h.coarsestCount()) expectNested(h.cut(count), h.cut(count - 1));
+        }
+    }
+}
+
+TEST(MergeHierarchy, MergeHeightsAndTreeSize) {
+    const Hierarchy h = hierarchyOfPhoto(samplePhoto("astronaut.png"));
+    const std::vector<Hierarchy::Merge> merges = h.merges();
+    ASSERT_EQ(static_cast<int>(merges.size()), h.finestCount() - h.coarsestCount());
+    // Below the default count the merges are the run's, in its (sorted) order.
+    for (int k = 1; k < h.finestCount() - h.defaultCount(); ++k) {
+        ASSERT_LE(merges[k - 1].height, merges[k].height) << k;
+    }
+}
+
+TEST(MergeHierarchy, CountKnobCutsTheRunAndRefusesCountsOutsideTheRange) {
+    const cv::Mat photo = samplePhoto("chelsea.png");
+    const Hierarchy h = hierarchyOfPhoto(photo);
+    Parameters parameters;
+    for (const int count : {1, 75, 500, h.finestCount()}) {
+        parameters.count = count;
+        const Segmentation s = segmentPhoto(photo, parameters);
+        EXPECT_EQ(s.count, count);
+        EXPECT_TRUE(sameLabels(s.labels, h.cut(count).labels)) << count;
+        cv::Mat_<int> into(photo.rows, photo.cols);
+        const int* before = into[0];
+        EXPECT_EQ(Segmenter().segmentPhotoInto(photo, cv::Mat_<int>(), parameters, into), count);
+        EXPECT_EQ(into[0], before);
+        EXPECT_TRUE(sameLabels(into, s.labels));
+    }
+    const std::string range =
+        "count must be from 1 to " + std::to_string(h.finestCount()) + " for this photo";
+    for (const int count : {0, h.finestCount() + 1}) {
+        try {
+            h.cut(count);
+            ADD_FAILURE() << count << " accepted";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(range), std::string::npos) << e.what();
+        }
+    }
+    parameters.count = h.finestCount() + 1;
+    EXPECT_THROW(segmentPhoto(photo, parameters), std::invalid_argument);
+    parameters.count = -1;
+    EXPECT_THROW(segmentPhoto(photo, parameters), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace segmora
