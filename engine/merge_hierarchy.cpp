@@ -1,7 +1,7 @@
 #include "merge_hierarchy.h"
 
 #include <algorithm>
-#include <queue>
+#include <set>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -32,52 +32,18 @@ struct PlainForest {
 
 struct DefaultParts {
     std::vector<int64_t> size;
-    std::vector<float> heaviest;   // the heaviest union inside, 0 for none
-    std::vector<int32_t> region;   // that of its largest piece before the clean-up
-    std::vector<int32_t> finest;   // the finest superpixel of its first pixel
+    std::vector<float> heaviest;  // the heaviest union inside, 0 for none
+    std::vector<int32_t> finest;  // the finest superpixel of its first pixel
 };
-
-// Replays the log's unions: whether each may be taken back (both sets it joined held at
-// least minSize pixels), and the regions of the default parts.
-std::vector<bool> replay(const UnionLog& log, const int32_t* labels, int32_t width,
-                         int32_t pixels, const int32_t* regions, int32_t minSize,
-                         DefaultParts& parts) {
-    const NeighbourOffsets neighbours(width);
-    PlainForest forest(pixels);
-    std::vector<bool> removable(log.unions.size());
-    const auto unite = [&](size_t begin, size_t end) {
-        for (size_t k = begin; k < end; ++k) {
-            const uint32_t edge = log.unions[k].edge;
-            const int32_t ra = forest.find(edgeFirstVertex(edge));
-            const int32_t rb = forest.find(edgeSecondVertex(edge, neighbours));
-            removable[k] = std::min(forest.size[ra], forest.size[rb]) >= minSize;
-            forest.unite(ra, rb);
-        }
-    };
-    const size_t merged = static_cast<size_t>(log.mergeUnions);
-    unite(0, merged);
-    if (regions != nullptr) {
-        std::vector<int32_t> largest(parts.size.size(), 0);
-        for (int32_t p = 0; p < pixels; ++p) {
-            const int32_t part = labels[p] - 1;
-            const int32_t piece = forest.size[forest.find(p)];
-            if (part < 0 || piece <= largest[part]) continue;
-            largest[part] = piece;
-            parts.region[part] = regions[p];
-        }
-    }
-    unite(merged, log.unions.size());
-    return removable;
-}
 
 // The finest superpixels: the parts of the unions that may not be taken back, numbered in
 // raster order of first pixels; returns their count.
-int32_t numberFinest(const UnionLog& log, const std::vector<bool>& removable, const int32_t* labels,
-                     int32_t width, int32_t pixels, std::vector<int32_t>& finest) {
+int32_t numberFinest(const UnionLog& log, const int32_t* labels, int32_t width, int32_t pixels,
+                     std::vector<int32_t>& finest) {
     const NeighbourOffsets neighbours(width);
     PlainForest forest(pixels);
     for (size_t k = 0; k < log.unions.size(); ++k) {
-        if (removable[k]) continue;
+        if (log.bothLarge[k]) continue;
         const uint32_t edge = log.unions[k].edge;
         forest.unite(forest.find(edgeFirstVertex(edge)),
                      forest.find(edgeSecondVertex(edge, neighbours)));
@@ -96,66 +62,82 @@ int32_t numberFinest(const UnionLog& log, const std::vector<bool>& removable, co
 }
 
 // The merges above the default level: always the pair of touching parts (of one region)
-// that the smallest threshold would merge, ties by edge key.
+// that the smallest threshold would merge, ties by edge key. Each part keeps its best
+// pair; an ordered set of parts by their best pairs gives the next merge.
 class CoarserMerges {
   public:
-    CoarserMerges(DefaultParts& parts, const std::vector<TouchingPair>& pairs, bool withRegions)
-        : parts(parts), links(parts.size.size()), version(parts.size.size(), 0) {
+    CoarserMerges(DefaultParts& parts, const std::vector<TouchingPair>& pairs,
+                  const std::vector<int32_t>& regions)
+        : parts(parts), links(parts.size.size()), best(parts.size.size()) {
         for (const TouchingPair& pair : pairs) {
-            if (withRegions && parts.region[pair.a] != parts.region[pair.b]) continue;
-            const Link link{makeEdgeKey(pair.weight, pair.edge), pair.weight};
+            if (!regions.empty() && regions[pair.a] != regions[pair.b]) continue;
+            const Link link{makeEdgeKey(pair.weight, pair.edge)};
             links[pair.a][pair.b] = link;
             links[pair.b][pair.a] = link;
-            push(pair.a, pair.b, link);
         }
+        for (int32_t x = 0; x < static_cast<int32_t>(links.size()); ++x) refresh(x);
     }
 
     void run(std::vector<HierarchyStep>& steps) {
-        while (!candidates.empty()) {
-            const Candidate top = candidates.top();
-            candidates.pop();
-            if (top.versionA != version[top.a] || top.versionB != version[top.b]) continue;
-            steps.push_back({parts.finest[top.a], parts.finest[top.b], top.weight});
-            join(top.a, top.b, top.weight);
+        while (!order.empty()) {
+            const int32_t a = order.begin()->node;
+            const Best pair = best[a];
+            steps.push_back({parts.finest[a], parts.finest[pair.partner], keyWeight(pair.key)});
+            join(a, pair.partner, keyWeight(pair.key));
         }
     }
 
   private:
     struct Link {
         EdgeKey key;
-        float weight;
     };
-    struct Candidate {
-        double need;  // the smallest threshold that merges the pair
+    struct Best {
+        double need = 0;  // the smallest threshold that merges the pair
+        EdgeKey key = 0;
+        int32_t partner = -1;
+    };
+    struct Entry {
+        double need;
         EdgeKey key;
-        int32_t a, b;
-        uint32_t versionA, versionB;
-        float weight;
-        bool operator>(const Candidate& other) const {
-            return need != other.need ? need > other.need : key > other.key;
+        int32_t node;
+        bool operator<(const Entry& other) const {
+            if (need != other.need) return need < other.need;
+            return key != other.key ? key < other.key : node < other.node;
         }
     };
 
     // The engine merges A and B across weight w when w <= heaviest + threshold / size
     // on both sides.
-    double need(int32_t a, int32_t b, float weight) const {
-        const double w = weight;
+    double need(int32_t a, int32_t b, EdgeKey key) const {
+        const double w = keyWeight(key);
         return std::max(static_cast<double>(parts.size[a]) * (w - parts.heaviest[a]),
                         static_cast<double>(parts.size[b]) * (w - parts.heaviest[b]));
     }
 
-    void push(int32_t a, int32_t b, const Link& link) {
-        candidates.push({need(a, b, link.weight), link.key, a, b, version[a], version[b],
-                         link.weight});
+    void place(int32_t x, const Best& pair) {
+        if (best[x].partner >= 0) order.erase({best[x].need, best[x].key, x});
+        best[x] = pair;
+        if (pair.partner >= 0) order.insert({pair.need, pair.key, x});
     }
 
-    // Joins b into a or a into b, whichever has fewer neighbours moves.
+    // x's best pair found anew among all its links.
+    void refresh(int32_t x) {
+        Best found;
+        for (const auto& [other, link] : links[x]) {
+            const double n = need(x, other, link.key);
+            if (found.partner < 0 || n < found.need || (n == found.need && link.key < found.key)) {
+                found = Best{n, link.key, other};
+            }
+        }
+        place(x, found);
+    }
+
+    // Joins a and b into whichever has more links.
     void join(int32_t a, int32_t b, float weight) {
         if (links[a].size() < links[b].size()) std::swap(a, b);
         parts.size[a] += parts.size[b];
         parts.heaviest[a] = std::max({parts.heaviest[a], parts.heaviest[b], weight});
-        ++version[a];
-        ++version[b];
+        place(b, Best());
         links[a].erase(b);
         for (const auto& [other, link] : links[b]) {
             if (other == a) continue;
@@ -165,13 +147,24 @@ class CoarserMerges {
             links[other][a] = at->second;
         }
         links[b] = {};
-        for (const auto& [other, link] : links[a]) push(a, other, link);
+        refresh(a);
+        for (const auto& [other, link] : links[a]) {
+            const int32_t partner = best[other].partner;
+            if (partner == a || partner == b) {
+                refresh(other);
+                continue;
+            }
+            const double n = need(other, a, link.key);
+            if (n < best[other].need || (n == best[other].need && link.key < best[other].key)) {
+                place(other, Best{n, link.key, a});
+            }
+        }
     }
 
     DefaultParts& parts;
     std::vector<std::unordered_map<int32_t, Link>> links;
-    std::vector<uint32_t> version;
-    std::priority_queue<Candidate, std::vector<Candidate>, std::greater<Candidate>> candidates;
+    std::vector<Best> best;
+    std::set<Entry> order;
 };
 
 }  // namespace
@@ -181,6 +174,7 @@ std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t*
     const NeighbourOffsets neighbours(graph.width);
     std::vector<TouchingPair> pairs;
     std::unordered_map<uint64_t, char> seen;
+    seen.reserve(static_cast<size_t>(sorted.count / 64) + 16);
     const WeightRun* run = sorted.runs;
     for (int64_t i = 0; i < sorted.count; ++i) {
         while (run->end <= i) ++run;
@@ -195,40 +189,48 @@ std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t*
     return pairs;
 }
 
+std::vector<int32_t> superpixelRegions(SegmentForest& forest, const int32_t* labels,
+                                       int32_t pixels, int32_t count, const int32_t* regions) {
+    std::vector<int32_t> of;
+    if (regions == nullptr) return of;
+    of.resize(static_cast<size_t>(count));
+    for (int32_t p = 0; p < pixels; ++p) {
+        if (forest.parent[p] == p && labels[p] > 0) of[labels[p] - 1] = regions[p];
+    }
+    return of;
+}
+
 MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_t count,
                               int32_t width, int32_t height, const std::vector<TouchingPair>& pairs,
-                              const int32_t* regions, const Parameters& parameters) {
+                              const std::vector<int32_t>& regions) {
     MergeHierarchy h;
     h.width = width;
     h.height = height;
     h.defaultCount = count;
     const int32_t pixels = width * height;
+    h.finestCount = numberFinest(log, labels, width, pixels, h.finest);
     DefaultParts parts{std::vector<int64_t>(count, 0), std::vector<float>(count, 0.0f),
-                       std::vector<int32_t>(count, 0), std::vector<int32_t>(count, -1)};
-    const std::vector<bool> removable =
-        replay(log, labels, width, pixels, regions, parameters.minSize, parts);
-    h.finestCount = numberFinest(log, removable, labels, width, pixels, h.finest);
+                       std::vector<int32_t>(count, -1)};
     for (int32_t p = 0; p < pixels; ++p) {
         const int32_t part = labels[p] - 1;
         if (part < 0) continue;
         ++parts.size[part];
         if (parts.finest[part] < 0) parts.finest[part] = h.finest[p];
     }
-    for (const RecordedUnion& u : log.unions) {
-        float& heaviest = parts.heaviest[labels[edgeFirstVertex(u.edge)] - 1];
-        heaviest = std::max(heaviest, u.weight);
-    }
     const NeighbourOffsets neighbours(width);
     for (size_t k = 0; k < log.unions.size(); ++k) {
-        if (!removable[k]) continue;
         const RecordedUnion& u = log.unions[k];
-        h.steps.push_back({h.finest[edgeFirstVertex(u.edge)],
-                           h.finest[edgeSecondVertex(u.edge, neighbours)], u.weight});
+        const int32_t a = edgeFirstVertex(u.edge);
+        float& heaviest = parts.heaviest[labels[a] - 1];
+        heaviest = std::max(heaviest, u.weight);
+        if (log.bothLarge[k]) {
+            h.steps.push_back({h.finest[a], h.finest[edgeSecondVertex(u.edge, neighbours)], u.weight});
+        }
     }
     if (h.finestCount - static_cast<int32_t>(h.steps.size()) != count) {
         throw std::logic_error("the run's unions do not make its superpixels");
     }
-    CoarserMerges(parts, pairs, regions != nullptr).run(h.steps);
+    CoarserMerges(parts, pairs, regions).run(h.steps);
     h.coarsestCount = h.finestCount - static_cast<int32_t>(h.steps.size());
     return h;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "segment_forest.h"
 #include "segmora/segmora.h"
 #include "sorted_graph.h"
 #include "union_log.h"
@@ -41,11 +42,18 @@ struct TouchingPair {
 };
 std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t* labels);
 
-// The hierarchy of a run: its unions in order (`log`), its labels (1 .. count, raster order),
-// the pairs that touch, the region id per pixel (null: one region) and its knobs.
+// The hierarchy of a run: its unions in order (`log`), its labels (1 .. count, raster order;
+// 0: a pixel in no superpixel), the pairs that touch and each superpixel's region id (empty:
+// one region).
 MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_t count,
                               int32_t width, int32_t height, const std::vector<TouchingPair>& pairs,
-                              const int32_t* regions, const Parameters& parameters);
+                              const std::vector<int32_t>& regions);
+
+// Each superpixel's region id: that of its root in `forest` after the clean-up, which lies in
+// its one segment of minSize pixels or more from the merge when it has one (the clean-up
+// joins only smaller ones to it). Empty without regions.
+std::vector<int32_t> superpixelRegions(SegmentForest& forest, const int32_t* labels,
+                                       int32_t pixels, int32_t count, const int32_t* regions);
 
 // Writes the labels of count N (1 .. N in raster order of first pixels) into `labels`
 // (width * height of them) in time linear in the pixels. N must lie in coarsestCount ..

@@ -60,13 +60,16 @@ MergeRules rulesFor(const Parameters& parameters, int32_t pixelCount, const int3
     __builtin_prefetch(&data[pb], 1);
 }
 
-// Record(edge, weight) is called for every union made; NoRecord records nothing.
+// Record(edge, weight, size a, size b) is called for every union about to be made;
+// NoRecord records nothing.
 struct NoRecord {
-    void operator()(uint32_t, float) const {}
+    void operator()(uint32_t, float, int32_t, int32_t) const {}
 };
 struct LogRecord {
     UnionLog* log;
-    void operator()(uint32_t edge, float weight) const { log->unions.push_back({edge, weight}); }
+    void operator()(uint32_t edge, float weight, int32_t a, int32_t b) const {
+        log->add(edge, weight, a, b);
+    }
 };
 
 template <class Record = NoRecord>
@@ -133,9 +136,9 @@ int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
         const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
         if (ra == rb || data[ra].size + data[rb].size > rules.sizeCap) continue;
         if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
+        record(edge, weight, data[ra].size, data[rb].size);
         const int32_t root = forest.uniteRoots(ra, rb);
         data[root].threshold = rules.quotient(data[root].size) + weight;
-        record(edge, weight);
     }
     return end;
 }
@@ -240,9 +243,9 @@ void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
         if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
         if (data[ra].size + data[rb].size > rules.sizeCap) continue;
         if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
+        record(edge, weight, data[ra].size, data[rb].size);
         const int32_t root = forest.uniteRoots(ra, rb);
         data[root].threshold = rules.quotient(data[root].size) + weight;
-        record(edge, weight);
     }
 }
 

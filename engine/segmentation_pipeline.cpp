@@ -40,18 +40,23 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     const int32_t pixels = graph.pixelCount();
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
     UnionLog log;
+    log.minSize = parameters.minSize;
+    if (workspace.hierarchy != nullptr) log.reserve(pixels);
     UnionLog* const record = workspace.hierarchy != nullptr ? &log : nullptr;
     mergeSegments(forest, graph, parameters, regions, MergeLoop::BySize, record);
     absorbSmallSegments(forest, graph, parameters, workspace, photoWeights, record);
     result.count = forest.setCount;
     if (record != nullptr) {  // the labels, then the hierarchy while the edges last
         result.labels.create(height, width);
+        const int32_t* labels = result.labels.ptr<int32_t>();
         numberSegments(forest, result.labels.ptr<int32_t>(), pixels);
+        const std::vector<int32_t> parts =
+            superpixelRegions(forest, labels, pixels, result.count, regions);
         forest = SegmentForest();
-        const std::vector<TouchingPair> pairs = touchingPairs(graph, result.labels.ptr<int32_t>());
+        const std::vector<TouchingPair> pairs = touchingPairs(graph, labels);
         graph = SortedGraph();
-        *workspace.hierarchy = buildHierarchy(log, result.labels.ptr<int32_t>(), result.count,
-                                              width, height, pairs, regions, parameters);
+        *workspace.hierarchy =
+            buildHierarchy(log, labels, result.count, width, height, pairs, parts);
         return result;
     }
     LargeBuffer none;

@@ -124,11 +124,19 @@ std::vector<float> weightsAlong(const SortedEdges& sorted, const std::vector<uin
     return weights;
 }
 
-// Adds the clean-up's unions, made across touching[made[k]], to the log.
+// A clean-up union: its place in the touching edges and the sizes it joined.
+struct MadeUnion {
+    uint32_t place;
+    int32_t sizeA, sizeB;
+};
+
+// Adds the clean-up's unions to the log.
 void recordUnions(UnionLog& log, const SortedEdges& sorted, const std::vector<uint32_t>& touching,
-                  const std::vector<uint32_t>& made) {
+                  const std::vector<MadeUnion>& made) {
     const std::vector<float> weights = weightsAlong(sorted, touching);
-    for (const uint32_t k : made) log.unions.push_back({touching[k], weights[k]});
+    for (const MadeUnion& u : made) {
+        log.add(touching[u.place], weights[u.place], u.sizeA, u.sizeB);
+    }
 }
 
 }  // namespace
@@ -149,14 +157,14 @@ void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
         photoWeights != nullptr
             ? edgesAroundMarked(smallScratch, graph.width, graph.height, *photoWeights, threads)
             : edgesTouchingMarked(sorted.edges, sorted.count, neighbours, smallScratch, threads);
-    std::vector<uint32_t> made;  // with a log: the unions' places in `touching`
+    std::vector<MadeUnion> made;  // with a log
     for (size_t k = 0; k < touching.size(); ++k) {
         const uint32_t edge = touching[k];
         const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
         const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
         if (ra != rb && (data[ra].size < minSize || data[rb].size < minSize)) {
+            if (log != nullptr) made.push_back({static_cast<uint32_t>(k), data[ra].size, data[rb].size});
             forest.uniteRoots(ra, rb);
-            if (log != nullptr) made.push_back(static_cast<uint32_t>(k));
         }
     }
     if (log != nullptr) recordUnions(*log, sorted, touching, made);
