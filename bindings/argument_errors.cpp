@@ -75,6 +75,8 @@ std::string rangeWords(Knob knob) {
             return "a whole number of at least 0";
         case Knob::Threads:
             return "a whole number from 0 to 64";
+        case Knob::Count:
+            return "a whole number of at least 1";
     }
     return "valid";
 }
@@ -87,9 +89,9 @@ std::string rangeWordsAbove(Knob knob, double value) {
     if (knob == Knob::Threshold && std::isfinite(value) && value > largestFloat) {
         return "a number from 0 to " + numberText(largestFloat) + " (the largest float)";
     }
-    if ((knob == Knob::CapDivisor || knob == Knob::MinSize) && std::isfinite(value) &&
-        value > largestInt) {
-        return std::string("a whole number from ") + (knob == Knob::CapDivisor ? "1" : "0") +
+    if ((knob == Knob::CapDivisor || knob == Knob::MinSize || knob == Knob::Count) &&
+        std::isfinite(value) && value > largestInt) {
+        return std::string("a whole number from ") + (knob == Knob::MinSize ? "0" : "1") +
                " to " + numberText(largestInt);
     }
     return rangeWords(knob);

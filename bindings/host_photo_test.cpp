@@ -24,7 +24,7 @@ const HostStyle kTuples{true,
                         "bool",
                         "float32",
                         "float64",
-                        {"threshold", "sigma", "cap_divisor", "min_size", "threads"}};
+                        {"threshold", "sigma", "cap_divisor", "min_size", "threads", "count"}};
 const HostStyle kMatrices{false,
                           "(",
                           ")",
@@ -33,7 +33,7 @@ const HostStyle kMatrices{false,
                           "logical",
                           "single",
                           "double",
-                          {"Threshold", "Sigma", "CapDivisor", "MinSize", "Threads"}};
+                          {"Threshold", "Sigma", "CapDivisor", "MinSize", "Threads", "Count"}};
 
 // A row-major host array over `values`, of `shape`.
 template <class T>

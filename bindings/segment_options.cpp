@@ -38,6 +38,10 @@ Parameters parametersFrom(const KnobValues& knobs, const HostStyle& style) {
         parameters.minSize =
             static_cast<int>(inRange(Knob::MinSize, *knobs.minSize, 0, INT_MAX, true, style));
     }
+    if (knobs.count) {
+        parameters.count =
+            static_cast<int>(inRange(Knob::Count, *knobs.count, 1, INT_MAX, true, style));
+    }
     return parameters;
 }
 

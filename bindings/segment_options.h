@@ -14,6 +14,7 @@ struct KnobValues {
     std::optional<double> sigma;
     std::optional<double> capDivisor;  // nothing: the photo default, photoCapDivisor()
     std::optional<double> minSize;
+    std::optional<double> count;  // nothing: as many as the knobs give
 };
 
 // The engine's parameters for the knobs; throws ArgumentError naming a knob out of range.

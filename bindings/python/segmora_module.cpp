@@ -14,6 +14,7 @@
 
 #include "evaluation_binding.h"
 #include "graph_binding.h"
+#include "hierarchy_binding.h"
 #include "host_photo.h"
 #include "python_arguments.h"
 #include "segment_options.h"
@@ -47,6 +48,7 @@ struct Workspace {
 // One call's arguments as objects, in the order of the Python signature.
 struct CallArguments {
     py::object rgb, regions, threshold, sigma, capDivisor, minSize, out;
+    py::object count = py::none();
 };
 
 // The caller's array for the labels: a writeable, C-contiguous int32 array of the photo's
@@ -80,7 +82,8 @@ bindings::KnobValues knobsOf(const CallArguments& call) {
     return bindings::KnobValues{knobValue(call.threshold, Knob::Threshold, false),
                                 knobValue(call.sigma, Knob::Sigma, false),
                                 knobValue(call.capDivisor, Knob::CapDivisor, true),
-                                knobValue(call.minSize, Knob::MinSize, false)};
+                                knobValue(call.minSize, Knob::MinSize, false),
+                                knobValue(call.count, Knob::Count, true)};
 }
 
 // Checks the arguments (GIL held), then converts the pixels and runs `engine` without the
@@ -122,8 +125,8 @@ std::string workOf(const py::object& rgb) {
 }
 
 py::tuple segment(py::object rgb, py::object regions, py::object threshold, py::object sigma,
-                  py::object capDivisor, py::object minSize, py::object out) {
-    const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out};
+                  py::object capDivisor, py::object minSize, py::object out, py::object count) {
+    const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out, count};
     return bindings::python::guarded(workOf(rgb), [&] {
         segmora::Segmenter engine;
         Workspace work;
@@ -142,8 +145,9 @@ class Segmenter {
           })) {}
 
     py::tuple segment(py::object rgb, py::object regions, py::object threshold, py::object sigma,
-                      py::object capDivisor, py::object minSize, py::object out) {
-        const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out};
+                      py::object capDivisor, py::object minSize, py::object out,
+                      py::object count) {
+        const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out, count};
         return bindings::python::guarded(workOf(rgb),
                                          [&] { return segmentWith(engine, work, &busy, call); });
     }
@@ -175,14 +179,16 @@ PYBIND11_MODULE(_segmora, module) {
     module.attr("PHOTO_CAP_DIVISOR") = segmora::kPhotoCapDivisor;
     module.attr("PHOTO_CAP_DIVISOR_WITH_REGIONS") = segmora::kPhotoCapDivisorWithRegions;
     module.def("segment", &segment, py::arg("rgb"), py::arg("regions"), py::arg("threshold"),
-               py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"), py::arg("out"));
+               py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"), py::arg("out"),
+               py::arg("count"));
     py::class_<Segmenter>(module, "Segmenter")
         .def(py::init<py::object>(), py::arg("threads"))
         .def("segment", &Segmenter::segment, py::arg("rgb"), py::arg("regions"),
              py::arg("threshold"), py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"),
-             py::arg("out"))
+             py::arg("out"), py::arg("count"))
         .def("release", &Segmenter::release)
         .def_property_readonly("threads", &Segmenter::threads);
+    segmora::python::addHierarchy(module);
     segmora::python::addGraph(module);
     segmora::python::addEvaluation(module);
 }

@@ -36,7 +36,7 @@ from ._segmora import __version__
 from ._segmora import Graph
 
 __all__ = ["Segmenter", "segment", "__version__", "Graph", "graph", "mean_picture", "boundaries",
-           "evaluate"]
+           "evaluate", "hierarchy", "Hierarchy"]
 
 # PIL modes whose arrays are not grey, RGB or RGBA values: PIL converts them first.
 _PIL_CONVERSIONS = {"P": "RGBA", "PA": "RGBA", "CMYK": "RGB", "YCbCr": "RGB",
@@ -79,6 +79,8 @@ _SEGMENT_HELP = """segment{signature}
         whole number >= 1, or None for the photo default ({photo_cap_divisors}).
     min_size: superpixels below this many pixels are absorbed by a neighbour; a
         whole number >= 0.
+    count: exactly this many superpixels, cut from the run the other knobs make
+        (see hierarchy()); a whole number within the run's range, or None.
     out: optional array for the labels, as in NumPy's functions: a writeable,
         C-contiguous int32 array of shape (H, W). The labels are written into it
         and it is returned as labels, so a series of photos of one size needs no
@@ -95,8 +97,9 @@ _SEGMENT_HELP = """segment{signature}
 
 
 def segment(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-            min_size=_MIN_SIZE, out=None):
-    return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size, out)
+            min_size=_MIN_SIZE, out=None, count=None):
+    return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size, out,
+                            count)
 
 
 class Segmenter:
@@ -122,9 +125,9 @@ class Segmenter:
         return self._core.threads
 
     def segment(self, rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-                min_size=_MIN_SIZE, out=None):
+                min_size=_MIN_SIZE, out=None, count=None):
         return self._core.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor,
-                                  min_size, out)
+                                  min_size, out, count)
 
     def release(self):
         """Gives back the buffers kept since the last call."""
@@ -242,3 +245,31 @@ def evaluate(labels, truth_or_list, rgb=None, tolerance=2, ignore_zero=False):
     """
     return _segmora.evaluate(labels, truth_or_list, _pixels(rgb) if rgb is not None else None,
                              tolerance, ignore_zero)
+
+
+def hierarchy(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
+              min_size=_MIN_SIZE):
+    """hierarchy(rgb, regions=None, *, threshold, sigma, cap_divisor, min_size)
+        -> Hierarchy
+
+    The superpixels of every count from one run of segment() with the same
+    arguments (docs/knobs.md gives the definition). The returned object has:
+
+    finest_count, default_count, coarsest_count: the range of counts; the default
+        count is segment()'s own, the coarsest 1 (with regions: where no two
+        touching superpixels share a region id).
+    cut(count): labels (int32, shape (H, W)) with exactly count superpixels,
+        1 .. count in raster order, in time linear in the pixels; cuts are nested,
+        and cut(default_count) equals segment()'s labels. A count outside the
+        range raises ValueError naming it.
+    linkage(): the tree as a SciPy linkage matrix over the finest superpixels
+        (observation k is label k + 1 of cut(finest_count)), heights never
+        decreasing, so that scipy.cluster.hierarchy.cut_tree(Z, n) + 1, read
+        through the finest labels, is cut(n) up to the numbering. Parts that
+        regions keep apart are joined by the last coarsest_count - 1 rows, above
+        every merge: cut_tree below coarsest_count gives what cut() refuses.
+    """
+    return _segmora.hierarchy(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size)
+
+
+Hierarchy = _segmora.Hierarchy

@@ -14,6 +14,7 @@ def segment(
     cap_divisor: Optional[int] = None,
     min_size: int = 5,
     out: Optional[npt.NDArray[np.int32]] = None,
+    count: Optional[int] = None,
 ) -> Tuple[npt.NDArray[np.int32], int]: ...
 
 class Segmenter:
@@ -30,6 +31,7 @@ class Segmenter:
         cap_divisor: Optional[int] = None,
         min_size: int = 5,
         out: Optional[npt.NDArray[np.int32]] = None,
+        count: Optional[int] = None,
     ) -> Tuple[npt.NDArray[np.int32], int]: ...
     def release(self) -> None: ...
 
@@ -69,3 +71,24 @@ def evaluate(
     tolerance: int = 2,
     ignore_zero: bool = False,
 ) -> dict[str, float]: ...
+
+class Hierarchy:
+    """The superpixels of every count from one run (see hierarchy())."""
+    @property
+    def finest_count(self) -> int: ...
+    @property
+    def default_count(self) -> int: ...
+    @property
+    def coarsest_count(self) -> int: ...
+    def cut(self, count: int) -> npt.NDArray[np.int32]: ...
+    def linkage(self) -> npt.NDArray[np.float64]: ...
+
+def hierarchy(
+    rgb: npt.ArrayLike,
+    regions: Optional[npt.ArrayLike] = None,
+    *,
+    threshold: float = 500.0,
+    sigma: float = 0.0,
+    cap_divisor: Optional[int] = None,
+    min_size: int = 5,
+) -> Hierarchy: ...
