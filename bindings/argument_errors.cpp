@@ -228,7 +228,8 @@ void refuseTolerance(double value) {
 
 void refuseUnknownOption(const std::string& name, const HostStyle& style) {
     std::string known;
-    for (const Knob knob : {Knob::Threshold, Knob::Sigma, Knob::CapDivisor, Knob::MinSize}) {
+    for (const Knob knob :
+         {Knob::Threshold, Knob::Sigma, Knob::CapDivisor, Knob::MinSize, Knob::Count}) {
         known += (known.empty() ? "" : ", ") + std::string(knobName(knob, style));
     }
     refuse(Problem::OptionUnknown,

@@ -32,6 +32,9 @@ function [labels, count] = segmora(rgb, regions, varargin)
 %                     number >= 1 (default 500, or 3000 with REGIONS).
 %       'MinSize'     superpixels below this many pixels are absorbed by a neighbour; a
 %                     whole number >= 0 (default 5).
+%       'Count'       exactly this many superpixels, cut from the run the other knobs
+%                     make (as with Segmora --count; docs/knobs.md); a whole number from
+%                     1 to the run's finest count.
 %
 %   The function keeps its working memory from one call to the next, which makes a
 %   series of photos faster; "clear segmora" gives it back.

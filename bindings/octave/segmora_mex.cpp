@@ -53,6 +53,7 @@ bindings::KnobValues knobsOf(int nrhs, const mxArray* prhs[], int first) {
         if (key == "sigma") slot = &knobs.sigma, knob = Knob::Sigma;
         if (key == "capdivisor") slot = &knobs.capDivisor, knob = Knob::CapDivisor;
         if (key == "minsize") slot = &knobs.minSize, knob = Knob::MinSize;
+        if (key == "count") slot = &knobs.count, knob = Knob::Count;
         if (slot == nullptr) bindings::refuseUnknownOption(name, kStyle);
         *slot = knobValue(prhs[k + 1], knob);
     }

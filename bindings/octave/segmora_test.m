@@ -11,6 +11,7 @@ testImageKinds(program, samplesDir, scratchDir);
 testSmallPhotos();
 testMalformedCalls();
 testHelp(samplesDir);
+testCount(program, samplesDir, scratchDir);
 printf('segmora_test: all passed\n');
 end
 
@@ -225,7 +226,7 @@ cases = {
   {rgb, setElement(uint32(ids), 4, 2^31)}, 1, 'badRegion', 'regions(4, 1) = 2147483648';
   {rgb, ids, 1}, 1, 'badOption', 'option names must be text, not double (argument 3)';
   {rgb, [], 'Threshold'}, 1, 'badOption', 'option ''Threshold'' has no value';
-  {rgb, [], 'Scale', 100}, 1, 'badOption', 'unknown option ''Scale'' (known: Threshold, Sigma, CapDivisor, MinSize)';
+  {rgb, [], 'Scale', 100}, 1, 'badOption', 'unknown option ''Scale'' (known: Threshold, Sigma, CapDivisor, MinSize, Count)';
   {rgb, 'Thresh', 100}, 1, 'badOption', 'unknown option ''Thresh''';
   {rgb, [], 'Threshold', '300'}, 1, 'badValue', 'Threshold must be a real number, not 1x3 char';
   {rgb, [], 'Sigma', [0.5 1]}, 1, 'badValue', 'Sigma must be a real number, not 1x2 double';
@@ -288,5 +289,27 @@ for k = 1:2
                    'MinSize', minSize);
   assert(isequal(segmora(rgb, ids), stated), 'the help''s defaults differ (%d)', k);
   assert(!isequal(segmora(rgb, ids, 'CapDivisor', caps(3 - k)), stated), 'caps alike (%d)', k);
+end
+end
+
+% 'Count' gives the program's --count labels, exactly that many, and refuses what the
+% program refuses.
+function testCount(program, samplesDir, scratchDir)
+photo = fullfile(samplesDir, 'coffee.png');
+rgb = readPhoto(photo);
+csv = fullfile(scratchDir, 'count.csv');
+[status, out] = system(sprintf('"%s" -i "%s" --count 100 -o "%s"', program, photo, csv));
+assert(status == 0, out);
+[labels, count] = segmora(rgb, 'Count', 100);
+assert(count == 100 && max(labels(:)) == 100);
+assert(isequal(labels, dlmread(csv)), 'Count 100 differs from the program''s');
+for bad = {0, -1, 2.5, 1e9}
+  try
+    segmora(rgb, 'Count', bad{1});
+    error('Count %g accepted', bad{1});
+  catch e
+    assert(any(strcmp(e.identifier, {'segmora:badValue', 'segmora:badInput'})), e.identifier);
+    assert(!isempty(strfind(e.message, 'count')) || !isempty(strfind(e.message, 'Count')), e.message);
+  end
 end
 end
