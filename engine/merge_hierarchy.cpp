@@ -32,7 +32,6 @@ struct PlainForest {
 
 struct DefaultParts {
     std::vector<int64_t> size;
-    std::vector<float> heaviest;  // the heaviest union inside, 0 for none
     std::vector<int32_t> finest;  // the finest superpixel of its first pixel
 };
 
@@ -62,7 +61,7 @@ int32_t numberFinest(const UnionLog& log, const int32_t* labels, int32_t width, 
 }
 
 // The merges above the default level: always the pair of touching parts (of one region)
-// that the smallest threshold would merge, ties by edge key. Each part keeps its best
+// of least cost (see need()), ties by the lightest edge's key. Each part keeps its best
 // pair; an ordered set of parts by their best pairs gives the next merge.
 class CoarserMerges {
   public:
@@ -71,7 +70,7 @@ class CoarserMerges {
         : parts(parts), links(parts.size.size()), best(parts.size.size()) {
         for (const TouchingPair& pair : pairs) {
             if (!regions.empty() && regions[pair.a] != regions[pair.b]) continue;
-            const Link link{makeEdgeKey(pair.weight, pair.edge)};
+            const Link link{makeEdgeKey(pair.weight, pair.edge), pair.weightSum, pair.edges};
             links[pair.a][pair.b] = link;
             links[pair.b][pair.a] = link;
         }
@@ -83,16 +82,18 @@ class CoarserMerges {
             const int32_t a = order.begin()->node;
             const Best pair = best[a];
             steps.push_back({parts.finest[a], parts.finest[pair.partner], keyWeight(pair.key)});
-            join(a, pair.partner, keyWeight(pair.key));
+            join(a, pair.partner);
         }
     }
 
   private:
     struct Link {
-        EdgeKey key;
+        EdgeKey key;  // the lightest edge's
+        double weightSum;
+        int64_t edges;
     };
     struct Best {
-        double need = 0;  // the smallest threshold that merges the pair
+        double need = 0;  // the cost of merging the pair
         EdgeKey key = 0;
         int32_t partner = -1;
     };
@@ -106,12 +107,12 @@ class CoarserMerges {
         }
     };
 
-    // The engine merges A and B across weight w when w <= heaviest + threshold / size
-    // on both sides.
-    double need(int32_t a, int32_t b, EdgeKey key) const {
-        const double w = keyWeight(key);
-        return std::max(static_cast<double>(parts.size[a]) * (w - parts.heaviest[a]),
-                        static_cast<double>(parts.size[b]) * (w - parts.heaviest[b]));
+    // The cost of a merge: the mean weight along the border times the pair's reduced size
+    // |A| |B| / (|A| + |B|), so that large parts do not swallow their neighbours one by one.
+    double need(int32_t a, int32_t b, const Link& link) const {
+        const double sa = static_cast<double>(parts.size[a]);
+        const double sb = static_cast<double>(parts.size[b]);
+        return link.weightSum / static_cast<double>(link.edges) * (sa * sb / (sa + sb));
     }
 
     void place(int32_t x, const Best& pair) {
@@ -124,7 +125,7 @@ class CoarserMerges {
     void refresh(int32_t x) {
         Best found;
         for (const auto& [other, link] : links[x]) {
-            const double n = need(x, other, link.key);
+            const double n = need(x, other, link);
             if (found.partner < 0 || n < found.need || (n == found.need && link.key < found.key)) {
                 found = Best{n, link.key, other};
             }
@@ -133,17 +134,20 @@ class CoarserMerges {
     }
 
     // Joins a and b into whichever has more links.
-    void join(int32_t a, int32_t b, float weight) {
+    void join(int32_t a, int32_t b) {
         if (links[a].size() < links[b].size()) std::swap(a, b);
         parts.size[a] += parts.size[b];
-        parts.heaviest[a] = std::max({parts.heaviest[a], parts.heaviest[b], weight});
         place(b, Best());
         links[a].erase(b);
         for (const auto& [other, link] : links[b]) {
             if (other == a) continue;
             links[other].erase(b);
             auto [at, added] = links[a].emplace(other, link);
-            if (!added && link.key < at->second.key) at->second = link;
+            if (!added) {
+                at->second.key = std::min(at->second.key, link.key);
+                at->second.weightSum += link.weightSum;
+                at->second.edges += link.edges;
+            }
             links[other][a] = at->second;
         }
         links[b] = {};
@@ -154,7 +158,7 @@ class CoarserMerges {
                 refresh(other);
                 continue;
             }
-            const double n = need(other, a, link.key);
+            const double n = need(other, a, link);
             if (n < best[other].need || (n == best[other].need && link.key < best[other].key)) {
                 place(other, Best{n, link.key, a});
             }
@@ -173,7 +177,7 @@ std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t*
     const SortedEdges sorted = graph.view();
     const NeighbourOffsets neighbours(graph.width);
     std::vector<TouchingPair> pairs;
-    std::unordered_map<uint64_t, char> seen;
+    std::unordered_map<uint64_t, size_t> seen;
     seen.reserve(static_cast<size_t>(sorted.count / 64) + 16);
     const WeightRun* run = sorted.runs;
     for (int64_t i = 0; i < sorted.count; ++i) {
@@ -183,8 +187,11 @@ std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t*
         int32_t b = labels[edgeSecondVertex(edge, neighbours)] - 1;
         if (a == b || a < 0 || b < 0) continue;
         if (a > b) std::swap(a, b);
-        if (!seen.emplace((uint64_t(uint32_t(a)) << 32) | uint32_t(b), 0).second) continue;
-        pairs.push_back({a, b, run->weight, edge});
+        const auto [at, added] =
+            seen.emplace((uint64_t(uint32_t(a)) << 32) | uint32_t(b), pairs.size());
+        if (added) pairs.push_back({a, b, run->weight, edge, 0.0, 0});
+        pairs[at->second].weightSum += run->weight;
+        ++pairs[at->second].edges;
     }
     return pairs;
 }
@@ -209,8 +216,7 @@ MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_
     h.defaultCount = count;
     const int32_t pixels = width * height;
     h.finestCount = numberFinest(log, labels, width, pixels, h.finest);
-    DefaultParts parts{std::vector<int64_t>(count, 0), std::vector<float>(count, 0.0f),
-                       std::vector<int32_t>(count, -1)};
+    DefaultParts parts{std::vector<int64_t>(count, 0), std::vector<int32_t>(count, -1)};
     for (int32_t p = 0; p < pixels; ++p) {
         const int32_t part = labels[p] - 1;
         if (part < 0) continue;
@@ -221,8 +227,6 @@ MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_
     for (size_t k = 0; k < log.unions.size(); ++k) {
         const RecordedUnion& u = log.unions[k];
         const int32_t a = edgeFirstVertex(u.edge);
-        float& heaviest = parts.heaviest[labels[a] - 1];
-        heaviest = std::max(heaviest, u.weight);
         if (log.bothLarge[k]) {
             h.steps.push_back({h.finest[a], h.finest[edgeSecondVertex(u.edge, neighbours)], u.weight});
         }

@@ -32,13 +32,16 @@ struct MergeHierarchy {
     std::vector<HierarchyStep> steps;  // finestCount - coarsestCount of them
 };
 
-// Every pair of touching superpixels (labels 1 .. count) and the lightest edge between
-// them, first in the sorted order: what the coarser levels are made from.
+// Every pair of touching superpixels (labels 1 .. count), the lightest edge between them
+// (first in the sorted order) and the sum and number of the weights of all edges between
+// them: what the coarser levels are made from.
 struct TouchingPair {
     int32_t a;  // a < b, 0-based
     int32_t b;
     float weight;
     uint32_t edge;
+    double weightSum;
+    int64_t edges;
 };
 std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t* labels);
 

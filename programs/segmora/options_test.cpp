@@ -260,3 +260,32 @@ TEST(ParseOptions, VersionInAnOptionWordsPlace) {
 
 }  // namespace
 }  // namespace segmora
+
+namespace segmora {
+namespace {
+
+TEST(ParseOptions, CountTakesOneOrSeveralWholeNumbersAndNamesBadOnes) {
+    Parsed one = parse({"-i", "a.png", "--count", "100"});
+    ASSERT_TRUE(one.options) << one.error;
+    EXPECT_EQ(one.options->job.parameters.count, 100);
+    Parsed several = parse({"-i", "a.png", "--count=100,500,2000", "-o", "a.csv"});
+    ASSERT_TRUE(several.options) << several.error;
+    EXPECT_EQ(several.options->job.counts, (std::vector<int>{100, 500, 2000}));
+    EXPECT_EQ(several.options->job.parameters.count, 0);  // cut from one hierarchy instead
+    for (const std::string bad : {"0", "-5", "ten", "1.5", "100,", ",100", "1,,2", ""}) {
+        const Parsed p = parse({"-i", "a.png", "--count", bad});
+        EXPECT_FALSE(p.options) << bad;
+        EXPECT_EQ(p.error, "--count wants whole numbers from 1 up, separated by commas, not '" +
+                               bad + "'");
+    }
+}
+
+TEST(CountedPath, CountGoesBeforeTheExtensionOfTheLastName) {
+    EXPECT_EQ(countedPath("out/a.png", 100), "out/a.100.png");
+    EXPECT_EQ(countedPath("a.b/labels", 7), "a.b/labels.7");
+    EXPECT_EQ(countedPath("dir/.hidden", 3), "dir/.hidden.3");
+    EXPECT_EQ(countedPath("x.tar.csv", 2000), "x.tar.2000.csv");
+}
+
+}  // namespace
+}  // namespace segmora

@@ -199,7 +199,8 @@ TEST_F(KnobsAndFormats, BadValuesAreRefusedBeforeAnythingIsWritten) {
         {"--threshold", "-5"},  {"--threshold", "inf"}, {"--sigma", "101"},
         {"--sigma", "0,5"},     {"--cap-divisor", "0"}, {"--cap-divisor", "1e3"},
         {"--min-size", "-1"},   {"--min-size", "5x"},   {"--format", "txt"},
-        {"--threshold", "0x10"}};
+        {"--threshold", "0x10"}, {"--count", "0"},    {"--count", "-3"},
+        {"--count", "many"},    {"--count", "5,,9"}};
     for (const std::vector<std::string>& words : bad) {
         std::vector<std::string> single = words;
         single.insert(single.end(), {"-o", dir + "/labels.csv"});
@@ -214,6 +215,27 @@ TEST_F(KnobsAndFormats, BadValuesAreRefusedBeforeAnythingIsWritten) {
         EXPECT_EQ(many.err.rfind("segmora-batch: " + words[0] + " wants ", 0), 0u) << many.err;
         EXPECT_EQ(entryCount(dir), 1) << "only in/ is left";
     }
+}
+
+TEST_F(KnobsAndFormats, CountsAreExactAndSeveralCountsWriteOneFileEach) {
+    const ProgramRun one = segmora({"--count", "40", "-o", dir + "/single.csv"});
+    ASSERT_EQ(one.exitStatus, 0) << one.err;
+    EXPECT_NE(one.out.find("Super-pixel num: 40\n"), std::string::npos) << one.out;
+    const ProgramRun several = segmora({"--count", "80,40", "-o", dir + "/labels.csv"});
+    ASSERT_EQ(several.exitStatus, 0) << several.err;
+    EXPECT_NE(several.out.find("Super-pixel num: 80\n"), std::string::npos) << several.out;
+    EXPECT_EQ(readFile(dir + "/labels.40.csv"), readFile(dir + "/single.csv"));
+    EXPECT_FALSE(fs::exists(dir + "/labels.csv"));
+    const ProgramRun many = batch({"--count", "40"});
+    EXPECT_EQ(many.exitStatus, 0) << many.err;
+    EXPECT_EQ(readFile(dir + "/out/p.csv"), readFile(dir + "/single.csv"));
+    // Above the finest count: one line naming the range, nothing written.
+    const ProgramRun above = segmora({"--count", "99999999", "-o", dir + "/above.csv"});
+    EXPECT_NE(above.exitStatus, 0);
+    EXPECT_EQ(above.err.rfind("Segmora: ", 0), 0u) << above.err;
+    EXPECT_NE(above.err.find("count must be from 1 to "), std::string::npos) << above.err;
+    EXPECT_EQ(std::count(above.err.begin(), above.err.end(), '\n'), 1) << above.err;
+    EXPECT_FALSE(fs::exists(dir + "/above.csv"));
 }
 
 TEST_F(KnobsAndFormats, EveryLabelFormRoundTripsToTheTextLabels) {
