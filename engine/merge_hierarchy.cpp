@@ -1,7 +1,6 @@
 #include "merge_hierarchy.h"
 
 #include <algorithm>
-#include <set>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -61,28 +60,38 @@ int32_t numberFinest(const UnionLog& log, const int32_t* labels, int32_t width, 
 }
 
 // The merges above the default level: always the pair of touching parts (of one region)
-// of least cost (see need()), ties by the lightest edge's key. Each part keeps its best
-// pair; an ordered set of parts by their best pairs gives the next merge.
+// of least cost (see need()), ties by the lightest edge's key. A heap of pairs, refreshed
+// lazily: a part only grows, which never lowers the cost of a pair whose border is
+// unchanged, so an entry's cost stays a lower bound and is recomputed when it comes up;
+// the pairs whose border changes in a join are pushed anew.
 class CoarserMerges {
   public:
     CoarserMerges(DefaultParts& parts, const std::vector<TouchingPair>& pairs,
                   const std::vector<int32_t>& regions)
-        : parts(parts), links(parts.size.size()), best(parts.size.size()) {
+        : parts(parts), links(parts.size.size()) {
         for (const TouchingPair& pair : pairs) {
             if (!regions.empty() && regions[pair.a] != regions[pair.b]) continue;
             const Link link{makeEdgeKey(pair.weight, pair.edge), pair.weightSum, pair.edges};
             links[pair.a][pair.b] = link;
             links[pair.b][pair.a] = link;
+            push(pair.a, pair.b, link);
         }
-        for (int32_t x = 0; x < static_cast<int32_t>(links.size()); ++x) refresh(x);
     }
 
     void run(std::vector<HierarchyStep>& steps) {
-        while (!order.empty()) {
-            const int32_t a = order.begin()->node;
-            const Best pair = best[a];
-            steps.push_back({parts.finest[a], parts.finest[pair.partner], keyWeight(pair.key)});
-            join(a, pair.partner);
+        while (!heap.empty()) {
+            std::pop_heap(heap.begin(), heap.end(), Later());
+            const Entry entry = heap.back();
+            heap.pop_back();
+            const auto at = links[entry.a].find(entry.b);
+            if (at == links[entry.a].end()) continue;  // a part is gone
+            const double n = need(entry.a, entry.b, at->second);
+            if (n != entry.need || at->second.key != entry.key) {
+                if (n > entry.need) push(entry.a, entry.b, at->second);  // else a newer one is in
+                continue;
+            }
+            steps.push_back({parts.finest[entry.a], parts.finest[entry.b], keyWeight(entry.key)});
+            join(entry.a, entry.b);
         }
     }
 
@@ -92,18 +101,15 @@ class CoarserMerges {
         double weightSum;
         int64_t edges;
     };
-    struct Best {
-        double need = 0;  // the cost of merging the pair
-        EdgeKey key = 0;
-        int32_t partner = -1;
-    };
     struct Entry {
         double need;
         EdgeKey key;
-        int32_t node;
-        bool operator<(const Entry& other) const {
-            if (need != other.need) return need < other.need;
-            return key != other.key ? key < other.key : node < other.node;
+        int32_t a, b;  // a < b
+    };
+    struct Later {
+        bool operator()(const Entry& x, const Entry& y) const {
+            if (x.need != y.need) return x.need > y.need;
+            return x.key > y.key;
         }
     };
 
@@ -115,29 +121,16 @@ class CoarserMerges {
         return link.weightSum / static_cast<double>(link.edges) * (sa * sb / (sa + sb));
     }
 
-    void place(int32_t x, const Best& pair) {
-        if (best[x].partner >= 0) order.erase({best[x].need, best[x].key, x});
-        best[x] = pair;
-        if (pair.partner >= 0) order.insert({pair.need, pair.key, x});
+    void push(int32_t a, int32_t b, const Link& link) {
+        if (a > b) std::swap(a, b);
+        heap.push_back({need(a, b, link), link.key, a, b});
+        std::push_heap(heap.begin(), heap.end(), Later());
     }
 
-    // x's best pair found anew among all its links.
-    void refresh(int32_t x) {
-        Best found;
-        for (const auto& [other, link] : links[x]) {
-            const double n = need(x, other, link);
-            if (found.partner < 0 || n < found.need || (n == found.need && link.key < found.key)) {
-                found = Best{n, link.key, other};
-            }
-        }
-        place(x, found);
-    }
-
-    // Joins a and b into whichever has more links.
+    // Joins a and b into whichever has more links (a on a tie, the lower number).
     void join(int32_t a, int32_t b) {
         if (links[a].size() < links[b].size()) std::swap(a, b);
         parts.size[a] += parts.size[b];
-        place(b, Best());
         links[a].erase(b);
         for (const auto& [other, link] : links[b]) {
             if (other == a) continue;
@@ -149,26 +142,14 @@ class CoarserMerges {
                 at->second.edges += link.edges;
             }
             links[other][a] = at->second;
+            push(a, other, at->second);
         }
         links[b] = {};
-        refresh(a);
-        for (const auto& [other, link] : links[a]) {
-            const int32_t partner = best[other].partner;
-            if (partner == a || partner == b) {
-                refresh(other);
-                continue;
-            }
-            const double n = need(other, a, link);
-            if (n < best[other].need || (n == best[other].need && link.key < best[other].key)) {
-                place(other, Best{n, link.key, a});
-            }
-        }
     }
 
     DefaultParts& parts;
     std::vector<std::unordered_map<int32_t, Link>> links;
-    std::vector<Best> best;
-    std::set<Entry> order;
+    std::vector<Entry> heap;
 };
 
 }  // namespace
