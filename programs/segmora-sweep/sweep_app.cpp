@@ -150,6 +150,83 @@ void writeResults(const std::string& folder, std::vector<SweepRow> rows,
     writeWhole(folder + "/" + kPlot, std::string(png.begin(), png.end()));
 }
 
+// What a sweep works on: its options, its photos with their names, and the files of the
+// ground-truth folder.
+struct SweepInputs {
+    SweepOptions options;
+    std::vector<ListedPhoto> photos;
+    std::vector<std::string> names;  // photoName() of each photo
+    std::vector<std::string> truthFiles;
+};
+
+// Lists the photos and the truths and makes the output folder. Throws std::exception with
+// the message for a bad command line or a folder that cannot be used.
+SweepInputs prepareSweep(const SweepOptions& options) {
+    SweepInputs in;
+    in.options = options;
+    std::istringstream noList;
+    in.photos = collectPhotos(options.inputs, noList, false, {options.outputDir});
+    if (const auto clash = clashingPhotos(in.photos)) {
+        throw SweepUsageError("photos '" + clash->first + "' and '" + clash->second +
+                              "' have the same name");
+    }
+    in.truthFiles = listTruthFolder(options.truthDir);
+    std::filesystem::create_directories(options.outputDir);
+    for (const ListedPhoto& p : in.photos) in.names.push_back(photoName(p.path));
+    return in;
+}
+
+// The photos still to score: those without rows among `kept`.
+std::vector<PhotoJob> jobsToDo(const std::vector<ListedPhoto>& photos,
+                               const std::vector<SweepRow>& kept) {
+    std::vector<PhotoJob> jobs;
+    for (const ListedPhoto& p : photos) {
+        const std::string name = photoName(p.path);
+        const bool done = std::any_of(kept.begin(), kept.end(),
+                                      [&](const SweepRow& r) { return r.photo == name; });
+        if (done) continue;
+        jobs.emplace_back();
+        jobs.back().imagePath = p.path;
+    }
+    return jobs;
+}
+
+// Scores the photos of `jobs` on as many workers as asked for (or one per processor),
+// appending each photo's rows to `table`, until all are done or a signal asks to stop.
+void scorePhotos(const SweepInputs& in, const std::vector<PhotoJob>& jobs, TableFile& table,
+                 BatchConsole& console, StopSignals* signals, int messageFd) {
+    static const std::atomic<bool> never{false};
+    const int processors = processorCount();
+    const int workers = int(std::clamp<size_t>(
+        jobs.size(), 1, size_t(in.options.jobs > 0 ? in.options.jobs : processors)));
+    const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter,
+                            std::vector<WrittenFile>&) {  // writes no file of its own
+        const std::vector<SweepRow> rows =
+            sweepPhoto(job.imagePath, in.options, in.truthFiles, segmenter);
+        table.append(rows);
+        return int(rows.size());
+    };
+    if (signals != nullptr) signals->beginWork(messageFd);
+    runPhotoJobs(
+        jobs, workers, std::max(1, processors / workers), runJob, [](const PhotoJob&) {}, console,
+        signals != nullptr ? signals->stopRequested() : never);
+}
+
+// The exit status of a sweep that ran `jobCount` photos, with its last message.
+int sweepStatus(BatchConsole& console, const StopSignals* signals, size_t jobCount) {
+    if (signals != nullptr && signals->signalNumber() != 0) {
+        console.note(std::string("stopped by ") + stopSignalName(signals->signalNumber()) +
+                     "; --resume goes on");
+        return 128 + signals->signalNumber();
+    }
+    if (console.failedCount() > 0) {
+        console.note(std::to_string(console.failedCount()) + " of " + std::to_string(jobCount) +
+                     " photos failed");
+        return 1;
+    }
+    return console.outputLost() ? 1 : 0;
+}
+
 }  // namespace
 
 std::vector<SweepRow> sweepPhoto(const std::string& path, const SweepOptions& options,
@@ -175,82 +252,40 @@ std::vector<SweepRow> sweepPhoto(const std::string& path, const SweepOptions& op
 
 int runSweep(const std::vector<std::string>& words, StopSignals* signals, int outFd,
              int messageFd) {
-    static const std::atomic<bool> never{false};
-    SweepOptions options;
-    std::vector<ListedPhoto> photos;
-    std::vector<std::string> truthFiles;
+    SweepInputs in;
     try {
-        options = parseSweepOptions(words);
-        if (options.help || options.version) {
+        in.options = parseSweepOptions(words);
+        if (in.options.help || in.options.version) {
             const std::string text =
-                options.help ? sweepUsage() : versionLine("segmora-sweep") + "\n";
+                in.options.help ? sweepUsage() : versionLine("segmora-sweep") + "\n";
             return ::write(outFd, text.data(), text.size()) < 0 ? 1 : 0;
         }
-        std::istringstream noList;
-        photos = collectPhotos(options.inputs, noList, false, {options.outputDir});
-        if (const auto clash = clashingPhotos(photos)) {
-            throw SweepUsageError("photos '" + clash->first + "' and '" + clash->second +
-                                  "' have the same name");
-        }
-        truthFiles = listTruthFolder(options.truthDir);
-        std::filesystem::create_directories(options.outputDir);
+        in = prepareSweep(in.options);
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 2;
     }
-    std::vector<std::string> names;
-    for (const ListedPhoto& p : photos) names.push_back(photoName(p.path));
-    const std::string tablePath = options.outputDir + "/" + kTable;
+    const std::string tablePath = in.options.outputDir + "/" + kTable;
     std::vector<SweepRow> kept;
-    if (options.resume) kept = finishedRows(tablePath, names, options.settings);
-    std::vector<PhotoJob> jobs;
-    for (const ListedPhoto& p : photos) {
-        const std::string name = photoName(p.path);
-        const bool done = std::any_of(kept.begin(), kept.end(),
-                                      [&](const SweepRow& r) { return r.photo == name; });
-        if (done) continue;
-        jobs.emplace_back();
-        jobs.back().imagePath = p.path;
-    }
+    if (in.options.resume) kept = finishedRows(tablePath, in.names, in.options.settings);
+    const std::vector<PhotoJob> jobs = jobsToDo(in.photos, kept);
     try {
         std::string table = sweepHeader();
         for (const SweepRow& row : kept) table += sweepLine(row);
         writeWhole(tablePath, table);
         TableFile file(tablePath);
         const std::optional<size_t> skipped =
-            options.resume ? std::optional<size_t>(photos.size() - jobs.size()) : std::nullopt;
-        BatchConsole console(outFd, messageFd, !options.quiet && ::isatty(messageFd) == 1,
+            in.options.resume ? std::optional<size_t>(in.photos.size() - jobs.size())
+                              : std::nullopt;
+        BatchConsole console(outFd, messageFd, !in.options.quiet && ::isatty(messageFd) == 1,
                              jobs.size(), skipped, kProgram);
-        const int processors = processorCount();
-        const int workers = int(std::clamp<size_t>(
-            jobs.size(), 1, size_t(options.jobs > 0 ? options.jobs : processors)));
-        const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter,
-                                std::vector<WrittenFile>&) {  // writes no file of its own
-            const std::vector<SweepRow> rows =
-                sweepPhoto(job.imagePath, options, truthFiles, segmenter);
-            file.append(rows);
-            return int(rows.size());
-        };
-        if (signals != nullptr) signals->beginWork(messageFd);
-        runPhotoJobs(
-            jobs, workers, std::max(1, processors / workers), runJob, [](const PhotoJob&) {},
-            console, signals != nullptr ? signals->stopRequested() : never);
-        if (!options.quiet) console.endProgress();
+        scorePhotos(in, jobs, file, console, signals, messageFd);
+        if (!in.options.quiet) console.endProgress();
         std::vector<SweepRow> rows = kept;
         const std::vector<SweepRow> added = file.rows();
         rows.insert(rows.end(), added.begin(), added.end());
-        writeResults(options.outputDir, rows, names, options);
-        if (signals != nullptr && signals->signalNumber() != 0) {
-            console.note(std::string("stopped by ") + stopSignalName(signals->signalNumber()) +
-                         "; --resume goes on");
-            return 128 + signals->signalNumber();
-        }
-        if (console.failedCount() > 0) {
-            console.note(std::to_string(console.failedCount()) + " of " +
-                         std::to_string(jobs.size()) + " photos failed");
-            return 1;
-        }
-        return console.outputLost() ? 1 : 0;
+        writeResults(in.options.outputDir, rows, in.names, in.options);
+        return sweepStatus(console, signals, jobs.size());
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 1;
