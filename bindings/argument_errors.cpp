@@ -75,6 +75,8 @@ std::string rangeWords(Knob knob) {
             return "a whole number of at least 0";
         case Knob::Threads:
             return "a whole number from 0 to 64";
+        case Knob::BitDepth:
+            return "a whole number from 8 to 16";
     }
     return "valid";
 }
@@ -226,7 +228,8 @@ void refuseTolerance(double value) {
 
 void refuseUnknownOption(const std::string& name, const HostStyle& style) {
     std::string known;
-    for (const Knob knob : {Knob::Threshold, Knob::Sigma, Knob::CapDivisor, Knob::MinSize}) {
+    for (const Knob knob :
+         {Knob::Threshold, Knob::Sigma, Knob::CapDivisor, Knob::MinSize, Knob::BitDepth}) {
         known += (known.empty() ? "" : ", ") + std::string(knobName(knob, style));
     }
     refuse(Problem::OptionUnknown,
