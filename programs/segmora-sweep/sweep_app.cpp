@@ -21,6 +21,7 @@
 #include "opencv_codecs.h"
 #include "option_words.h"
 #include "segmora/segmora.h"
+#include "sweep_plan.h"
 #include "sweep_plot.h"
 #include "truth_files.h"
 
@@ -32,6 +33,7 @@ const char* const kProgram = "segmora-sweep";
 const char* const kTable = "sweep.csv";
 const char* const kSummary = "summary.csv";
 const char* const kPlot = "sweep.png";
+const char* const kWithoutTruth = "no-truth.txt";
 
 int processorCount() {
     cpu_set_t cpus;
@@ -142,35 +144,60 @@ class TableFile {
     std::vector<SweepRow> written;
 };
 
+// `partial`: why the run was partial ("" when it was not), said by the summary and plot.
 void writeResults(const std::string& folder, std::vector<SweepRow> rows,
-                  const std::vector<std::string>& names, const SweepOptions& options) {
+                  const std::vector<std::string>& names, const SweepOptions& options,
+                  const std::string& partial) {
     sortRows(rows, names, options.settings);
     std::string table = sweepHeader();
     for (const SweepRow& row : rows) table += sweepLine(row);
     writeWhole(folder + "/" + kTable, table);
     const std::vector<SettingSummary> summaries = summarise(rows, options.settings);
-    writeWhole(folder + "/" + kSummary, summaryText(summaries));
+    writeWhole(folder + "/" + kSummary, summaryText(summaries, !partial.empty()));
     std::vector<uchar> png;
-    if (!opencv_codecs::imencode(".png", plotSweep(summaries, options.evaluation.tolerance), png)) {
+    if (!opencv_codecs::imencode(
+            ".png", plotSweep(summaries, options.evaluation.tolerance, partial), png)) {
         throw std::runtime_error("cannot encode the picture");
     }
     writeWhole(folder + "/" + kPlot, std::string(png.begin(), png.end()));
 }
 
+// The list of photos counted apart, one path a line; no file when there is none.
+void writeWithoutTruth(const std::string& folder, const std::vector<std::string>& paths) {
+    const std::string path = folder + "/" + kWithoutTruth;
+    if (paths.empty()) {
+        std::remove(path.c_str());
+        return;
+    }
+    std::string text;
+    for (const std::string& photo : paths) text += photo + "\n";
+    writeWhole(path, text);
+}
+
+// Why a run was partial, for its summary and picture; "" when it was not.
+std::string partialText(int signal, size_t finished, size_t failed, size_t photos) {
+    if (signal != 0) {
+        return std::to_string(finished) + " of " + std::to_string(photos) +
+               " photos scored, stopped by " + stopSignalName(signal);
+    }
+    if (failed > 0) return std::to_string(failed) + " of " + std::to_string(photos) + " photos failed";
+    return "";
+}
+
 }  // namespace
 
-std::vector<SweepRow> sweepPhoto(const std::string& path, const SweepOptions& options,
-                                 const std::vector<std::string>& truthFiles, Segmenter& segmenter) {
-    const std::string name = photoName(path);
-    const std::vector<std::string> files = truthFilesOf(truthFiles, name);
+std::vector<SweepRow> sweepPhoto(const std::string& path, const std::string& name,
+                                 const TruthFolder& truthFolder, const SweepOptions& options,
+                                 Segmenter& segmenter) {
+    const cv::Mat_<cv::Vec3b> bgr = readColourImage(path);  // a missing photo is named first
+    const std::vector<std::string> files = truthFilesOf(truthFolder.files, photoName(path));
     if (files.empty()) {
-        throw std::runtime_error("no ground truth " + options.truthDir + "/" + name +
+        throw std::runtime_error("no ground truth " + truthFolder.path + "/" + photoName(path) +
                                  "*.{png,npy,csv}");
     }
-    const cv::Mat_<cv::Vec3b> bgr = readColourImage(path);
     std::vector<cv::Mat_<int>> truths;
     for (const std::string& file : files) {
-        truths.push_back(readTruth(options.truthDir + "/" + file, bgr.size()));
+        truths.push_back(readTruth(truthFolder.path + "/" + file, bgr.size()));
     }
     std::vector<SweepRow> rows;
     for (const Parameters& setting : options.settings) {
@@ -180,12 +207,11 @@ std::vector<SweepRow> sweepPhoto(const std::string& path, const SweepOptions& op
     return rows;
 }
 
-int runSweep(const std::vector<std::string>& words, StopSignals* signals, int outFd,
-             int messageFd) {
+int runSweep(const std::vector<std::string>& words, StopSignals* signals, int outFd, int messageFd,
+             std::istream& pathList) {
     static const std::atomic<bool> never{false};
     SweepOptions options;
-    std::vector<ListedPhoto> photos;
-    std::vector<std::string> truthFiles;
+    SweepPlan plan;
     try {
         options = parseSweepOptions(words);
         if (options.help || options.version) {
@@ -193,28 +219,32 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
                 options.help ? sweepUsage() : versionLine("segmora-sweep") + "\n";
             return ::write(outFd, text.data(), text.size()) < 0 ? 1 : 0;
         }
-        std::istringstream noList;
-        photos = collectPhotos(options.inputs, noList, false, {options.outputDir});
+        const std::vector<ListedPhoto> photos =
+            collectPhotos(options.inputs, pathList, options.recursive,
+                          {options.outputDir, options.truthDir}, options.nullSeparated);
         if (const auto clash = clashingPhotos(photos)) {
             throw SweepUsageError("photos '" + clash->first + "' and '" + clash->second +
                                   "' have the same name");
         }
-        truthFiles = listTruthFolder(options.truthDir);
+        plan = planSweep(photos, options);
         std::filesystem::create_directories(options.outputDir);
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 2;
     }
     std::vector<std::string> names;
-    for (const ListedPhoto& p : photos) names.push_back(photoName(p.path));
+    std::map<std::string, const ListedPhoto*> listed;
+    for (const ListedPhoto& p : plan.photos) {
+        names.push_back(p.resultName());
+        listed.emplace(p.path, &p);
+    }
     const std::string tablePath = options.outputDir + "/" + kTable;
     std::vector<SweepRow> kept;
     if (options.resume) kept = finishedRows(tablePath, names, options.settings);
     std::vector<PhotoJob> jobs;
-    for (const ListedPhoto& p : photos) {
-        const std::string name = photoName(p.path);
+    for (const ListedPhoto& p : plan.photos) {
         const bool done = std::any_of(kept.begin(), kept.end(),
-                                      [&](const SweepRow& r) { return r.photo == name; });
+                                      [&](const SweepRow& r) { return r.photo == p.resultName(); });
         if (done) continue;
         jobs.emplace_back();
         jobs.back().imagePath = p.path;
@@ -223,9 +253,11 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
         std::string table = sweepHeader();
         for (const SweepRow& row : kept) table += sweepLine(row);
         writeWhole(tablePath, table);
+        writeWithoutTruth(options.outputDir, plan.withoutTruth);
         TableFile file(tablePath);
         const std::optional<size_t> skipped =
-            options.resume ? std::optional<size_t>(photos.size() - jobs.size()) : std::nullopt;
+            options.resume ? std::optional<size_t>(plan.photos.size() - jobs.size())
+                           : std::nullopt;
         BatchConsole console(outFd, messageFd, !options.quiet && ::isatty(messageFd) == 1,
                              jobs.size(), skipped, kProgram);
         const int processors = processorCount();
@@ -233,8 +265,11 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
             jobs.size(), 1, size_t(options.jobs > 0 ? options.jobs : processors)));
         const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter,
                                 std::vector<WrittenFile>&) {  // writes no file of its own
+            const ListedPhoto& photo = *listed.at(job.imagePath);
+            if (!photo.unlisted.empty()) throw std::runtime_error(photo.unlisted);
             const std::vector<SweepRow> rows =
-                sweepPhoto(job.imagePath, options, truthFiles, segmenter);
+                sweepPhoto(job.imagePath, photo.resultName(), plan.truths.at(photo.folder),
+                           options, segmenter);
             file.append(rows);
             return int(rows.size());
         };
@@ -242,15 +277,23 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
         runPhotoJobs(
             jobs, workers, std::max(1, processors / workers), runJob, [](const PhotoJob&) {},
             console, signals != nullptr ? signals->stopRequested() : never);
-        if (!options.quiet) console.endProgress();
+        // runPhotoJobs has ended the progress line: drawn again, it would show twice.
         std::vector<SweepRow> rows = kept;
         const std::vector<SweepRow> added = file.rows();
         rows.insert(rows.end(), added.begin(), added.end());
-        writeResults(options.outputDir, rows, names, options);
-        if (signals != nullptr && signals->signalNumber() != 0) {
-            console.note(std::string("stopped by ") + stopSignalName(signals->signalNumber()) +
+        const int signal = signals != nullptr ? signals->signalNumber() : 0;
+        writeResults(
+            options.outputDir, rows, names, options,
+            partialText(signal, console.finishedCount(), console.failedCount(), jobs.size()));
+        if (!plan.withoutTruth.empty()) {
+            console.note(std::to_string(plan.withoutTruth.size()) +
+                         " photos without a ground truth were not scored (listed in " +
+                         options.outputDir + "/" + kWithoutTruth + ")");
+        }
+        if (signal != 0) {
+            console.note(std::string("stopped by ") + stopSignalName(signal) +
                          "; --resume goes on");
-            return 128 + signals->signalNumber();
+            return 128 + signal;
         }
         if (console.failedCount() > 0) {
             console.note(std::to_string(console.failedCount()) + " of " +
