@@ -173,8 +173,11 @@ void refuseRegionsKind(const std::string& kind, const HostStyle& style, const st
 
 void refuseRegionsShape(const std::vector<std::ptrdiff_t>& expected,
                         const std::vector<std::ptrdiff_t>& shape, const HostStyle& style) {
-    refuse(Problem::RegionsShape, "regions must have shape " + shapeText(expected, style) +
-                                      " like rgb, not " + shapeText(shape, style));
+    // A map that is not two-dimensional is a fault of its shape (segmora:badShape) in every
+    // function; one of another height or width than its partner, of its size.
+    refuse(shape.size() != 2 ? Problem::LabelsShape : Problem::RegionsShape,
+           "regions must have shape " + shapeText(expected, style) + " like rgb, not " +
+               shapeText(shape, style));
 }
 
 void refuseRegionValue(const std::vector<std::ptrdiff_t>& position, const std::string& value,
@@ -211,7 +214,9 @@ void refuseLabelValue(const std::vector<std::ptrdiff_t>& position, const std::st
 
 void refuseLabelMapShape(const std::string& name, const std::vector<std::ptrdiff_t>& shape,
                          const std::vector<std::ptrdiff_t>& like, const HostStyle& style) {
-    refuse(Problem::RegionsShape,
+    // A map of more dimensions is a fault of its shape, as for regions; a photo may have three.
+    const bool notAMap = like.empty() || (shape.size() != 2 && name != "rgb");
+    refuse(notAMap ? Problem::LabelsShape : Problem::RegionsShape,
            like.empty() ? name + " must be two-dimensional, not of shape " + shapeText(shape, style)
                         : name + " must have shape " + shapeText(like, style) +
                               " like the labels, not " + shapeText(shape, style));

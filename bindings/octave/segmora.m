@@ -48,7 +48,8 @@ function [labels, count] = segmora(rgb, regions, varargin)
 %   outputs), segmora:badType (RGB or REGIONS of a class not listed above, complex or
 %   sparse), segmora:badShape (RGB not of a shape above), segmora:emptyImage,
 %   segmora:tooLarge (2^29 pixels or more), segmora:badPixel (a single or double value
-%   outside 0 .. 1), segmora:sizeMismatch (REGIONS not H-by-W), segmora:badRegion (a
+%   outside 0 .. 1), segmora:sizeMismatch (REGIONS of another size; badShape when it is
+%   not two-dimensional), segmora:badRegion (a
 %   region id that is not whole or not in the int32 range), segmora:badOption (an unknown
 %   option name, or one without a value), segmora:badValue (a knob's value not a real
 %   number in its range), segmora:outOfMemory. Each message names the offending argument.

@@ -74,8 +74,8 @@ def segment(
 
     Raises TypeError for an argument of the wrong kind or an unknown keyword,
     ValueError for a wrong shape, an empty photo, a value out of range, OSError
-    for a photo file that cannot be read, MemoryError when memory runs out. The GIL
-    is released while the engine works.
+    for a photo file that cannot be read, MemoryError when memory runs out.
+    The GIL is released while the engine works.
     """
     ...
 
