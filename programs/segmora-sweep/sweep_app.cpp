@@ -1,7 +1,6 @@
 #include "sweep_app.h"
 
 #include <fcntl.h>
-#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,13 +12,13 @@
 #include <mutex>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 #include "batch_console.h"
 #include "batch_run.h"
 #include "colour_image.h"
 #include "opencv_codecs.h"
 #include "option_words.h"
+#include "processor_count.h"
 #include "segmora/segmora.h"
 #include "sweep_plan.h"
 #include "sweep_plot.h"
@@ -34,12 +33,6 @@ const char* const kTable = "sweep.csv";
 const char* const kSummary = "summary.csv";
 const char* const kPlot = "sweep.png";
 const char* const kWithoutTruth = "no-truth.txt";
-
-int processorCount() {
-    cpu_set_t cpus;
-    if (::sched_getaffinity(0, sizeof cpus, &cpus) == 0) return std::max(1, CPU_COUNT(&cpus));
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
 
 void say(int fd, const std::string& message) {
     const std::string line = std::string(kProgram) + ": " + message + "\n";
@@ -184,6 +177,95 @@ std::string partialText(int signal, size_t finished, size_t failed, size_t photo
     return "";
 }
 
+// What a sweep works on: its options, the photos it scores with their names and truth
+// folders, and those it counts apart.
+struct SweepInputs {
+    SweepOptions options;
+    SweepPlan plan;
+    std::vector<std::string> names;  // resultName() of each photo of the plan
+};
+
+// Lists the photos (from `pathList` for "-") and their truths and makes the output folder.
+// Throws std::exception with the message for a bad command line or a folder that cannot be
+// used.
+SweepInputs prepareSweep(const SweepOptions& options, std::istream& pathList) {
+    SweepInputs in;
+    in.options = options;
+    const std::vector<ListedPhoto> photos =
+        collectPhotos(options.inputs, pathList, options.recursive,
+                      {options.outputDir, options.truthDir}, options.nullSeparated);
+    if (const auto clash = clashingPhotos(photos)) {
+        throw SweepUsageError("photos '" + clash->first + "' and '" + clash->second +
+                              "' have the same name");
+    }
+    in.plan = planSweep(photos, options);
+    std::filesystem::create_directories(options.outputDir);
+    for (const ListedPhoto& p : in.plan.photos) in.names.push_back(p.resultName());
+    return in;
+}
+
+// The photos still to score: those without rows among `kept`.
+std::vector<PhotoJob> jobsToDo(const std::vector<ListedPhoto>& photos,
+                               const std::vector<SweepRow>& kept) {
+    std::vector<PhotoJob> jobs;
+    for (const ListedPhoto& p : photos) {
+        const std::string name = p.resultName();
+        const bool done = std::any_of(kept.begin(), kept.end(),
+                                      [&](const SweepRow& r) { return r.photo == name; });
+        if (done) continue;
+        jobs.emplace_back();
+        jobs.back().imagePath = p.path;
+    }
+    return jobs;
+}
+
+// Scores the photos of `jobs` on as many workers as asked for (or one per processor),
+// appending each photo's rows to `table`, until all are done or a signal asks to stop.
+void scorePhotos(const SweepInputs& in, const std::vector<PhotoJob>& jobs, TableFile& table,
+                 BatchConsole& console, StopSignals* signals, int messageFd) {
+    static const std::atomic<bool> never{false};
+    const int processors = processorCount();
+    const int workers = int(std::clamp<size_t>(
+        jobs.size(), 1, size_t(in.options.jobs > 0 ? in.options.jobs : processors)));
+    std::map<std::string, const ListedPhoto*> listed;
+    for (const ListedPhoto& p : in.plan.photos) listed.emplace(p.path, &p);
+    const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter,
+                            std::vector<WrittenFile>&) {  // writes no file of its own
+        const ListedPhoto& photo = *listed.at(job.imagePath);
+        if (!photo.unlisted.empty()) throw std::runtime_error(photo.unlisted);
+        const std::vector<SweepRow> rows =
+            sweepPhoto(job.imagePath, photo.resultName(), in.plan.truths.at(photo.folder),
+                       in.options, segmenter);
+        table.append(rows);
+        return int(rows.size());
+    };
+    if (signals != nullptr) signals->beginWork(messageFd);
+    runPhotoJobs(
+        jobs, workers, std::max(1, processors / workers), runJob, [](const PhotoJob&) {}, console,
+        signals != nullptr ? signals->stopRequested() : never);
+}
+
+// The exit status of a sweep that ran `jobCount` photos, with its last messages.
+int sweepStatus(BatchConsole& console, const StopSignals* signals, size_t jobCount,
+                const SweepInputs& in) {
+    if (!in.plan.withoutTruth.empty()) {
+        console.note(std::to_string(in.plan.withoutTruth.size()) +
+                     " photos without a ground truth were not scored (listed in " +
+                     in.options.outputDir + "/" + kWithoutTruth + ")");
+    }
+    if (signals != nullptr && signals->signalNumber() != 0) {
+        console.note(std::string("stopped by ") + stopSignalName(signals->signalNumber()) +
+                     "; --resume goes on");
+        return 128 + signals->signalNumber();
+    }
+    if (console.failedCount() > 0) {
+        console.note(std::to_string(console.failedCount()) + " of " + std::to_string(jobCount) +
+                     " photos failed");
+        return 1;
+    }
+    return console.outputLost() ? 1 : 0;
+}
+
 }  // namespace
 
 std::vector<SweepRow> sweepPhoto(const std::string& path, const std::string& name,
@@ -209,98 +291,44 @@ std::vector<SweepRow> sweepPhoto(const std::string& path, const std::string& nam
 
 int runSweep(const std::vector<std::string>& words, StopSignals* signals, int outFd, int messageFd,
              std::istream& pathList) {
-    static const std::atomic<bool> never{false};
-    SweepOptions options;
-    SweepPlan plan;
+    SweepInputs in;
     try {
-        options = parseSweepOptions(words);
-        if (options.help || options.version) {
+        in.options = parseSweepOptions(words);
+        if (in.options.help || in.options.version) {
             const std::string text =
-                options.help ? sweepUsage() : versionLine("segmora-sweep") + "\n";
+                in.options.help ? sweepUsage() : versionLine("segmora-sweep") + "\n";
             return ::write(outFd, text.data(), text.size()) < 0 ? 1 : 0;
         }
-        const std::vector<ListedPhoto> photos =
-            collectPhotos(options.inputs, pathList, options.recursive,
-                          {options.outputDir, options.truthDir}, options.nullSeparated);
-        if (const auto clash = clashingPhotos(photos)) {
-            throw SweepUsageError("photos '" + clash->first + "' and '" + clash->second +
-                                  "' have the same name");
-        }
-        plan = planSweep(photos, options);
-        std::filesystem::create_directories(options.outputDir);
+        in = prepareSweep(in.options, pathList);
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 2;
     }
-    std::vector<std::string> names;
-    std::map<std::string, const ListedPhoto*> listed;
-    for (const ListedPhoto& p : plan.photos) {
-        names.push_back(p.resultName());
-        listed.emplace(p.path, &p);
-    }
-    const std::string tablePath = options.outputDir + "/" + kTable;
+    const std::string tablePath = in.options.outputDir + "/" + kTable;
     std::vector<SweepRow> kept;
-    if (options.resume) kept = finishedRows(tablePath, names, options.settings);
-    std::vector<PhotoJob> jobs;
-    for (const ListedPhoto& p : plan.photos) {
-        const bool done = std::any_of(kept.begin(), kept.end(),
-                                      [&](const SweepRow& r) { return r.photo == p.resultName(); });
-        if (done) continue;
-        jobs.emplace_back();
-        jobs.back().imagePath = p.path;
-    }
+    if (in.options.resume) kept = finishedRows(tablePath, in.names, in.options.settings);
+    const std::vector<PhotoJob> jobs = jobsToDo(in.plan.photos, kept);
     try {
         std::string table = sweepHeader();
         for (const SweepRow& row : kept) table += sweepLine(row);
         writeWhole(tablePath, table);
-        writeWithoutTruth(options.outputDir, plan.withoutTruth);
+        writeWithoutTruth(in.options.outputDir, in.plan.withoutTruth);
         TableFile file(tablePath);
         const std::optional<size_t> skipped =
-            options.resume ? std::optional<size_t>(plan.photos.size() - jobs.size())
-                           : std::nullopt;
-        BatchConsole console(outFd, messageFd, !options.quiet && ::isatty(messageFd) == 1,
+            in.options.resume ? std::optional<size_t>(in.plan.photos.size() - jobs.size())
+                              : std::nullopt;
+        BatchConsole console(outFd, messageFd, !in.options.quiet && ::isatty(messageFd) == 1,
                              jobs.size(), skipped, kProgram);
-        const int processors = processorCount();
-        const int workers = int(std::clamp<size_t>(
-            jobs.size(), 1, size_t(options.jobs > 0 ? options.jobs : processors)));
-        const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter,
-                                std::vector<WrittenFile>&) {  // writes no file of its own
-            const ListedPhoto& photo = *listed.at(job.imagePath);
-            if (!photo.unlisted.empty()) throw std::runtime_error(photo.unlisted);
-            const std::vector<SweepRow> rows =
-                sweepPhoto(job.imagePath, photo.resultName(), plan.truths.at(photo.folder),
-                           options, segmenter);
-            file.append(rows);
-            return int(rows.size());
-        };
-        if (signals != nullptr) signals->beginWork(messageFd);
-        runPhotoJobs(
-            jobs, workers, std::max(1, processors / workers), runJob, [](const PhotoJob&) {},
-            console, signals != nullptr ? signals->stopRequested() : never);
+        scorePhotos(in, jobs, file, console, signals, messageFd);
         // runPhotoJobs has ended the progress line: drawn again, it would show twice.
         std::vector<SweepRow> rows = kept;
         const std::vector<SweepRow> added = file.rows();
         rows.insert(rows.end(), added.begin(), added.end());
         const int signal = signals != nullptr ? signals->signalNumber() : 0;
         writeResults(
-            options.outputDir, rows, names, options,
+            in.options.outputDir, rows, in.names, in.options,
             partialText(signal, console.finishedCount(), console.failedCount(), jobs.size()));
-        if (!plan.withoutTruth.empty()) {
-            console.note(std::to_string(plan.withoutTruth.size()) +
-                         " photos without a ground truth were not scored (listed in " +
-                         options.outputDir + "/" + kWithoutTruth + ")");
-        }
-        if (signal != 0) {
-            console.note(std::string("stopped by ") + stopSignalName(signal) +
-                         "; --resume goes on");
-            return 128 + signal;
-        }
-        if (console.failedCount() > 0) {
-            console.note(std::to_string(console.failedCount()) + " of " +
-                         std::to_string(jobs.size()) + " photos failed");
-            return 1;
-        }
-        return console.outputLost() ? 1 : 0;
+        return sweepStatus(console, signals, jobs.size(), in);
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 1;

@@ -13,8 +13,33 @@ namespace {
 
 constexpr int kMaxJobs = 4096;
 constexpr size_t kMaxSettings = 10000;
+constexpr size_t kUsageColumn = 23;  // where the descriptions of the usage start
 
-const char* const kKnobs[] = {"--threshold", "--sigma", "--cap-divisor", "--min-size"};
+// The knobs a sweep varies, in the order of their combinations (the last varies fastest):
+// each knob's option, its help and how it is read from and set in the knobs.
+struct SweptKnob {
+    const char* option;
+    std::string help;  // its default follows
+    double (*of)(const Parameters&);
+    void (*set)(Parameters&, const Parameters& from);
+};
+
+const std::vector<SweptKnob>& sweptKnobs() {
+    static const std::vector<SweptKnob> knobs = {
+        {"--threshold", "merge thresholds, e.g. 100,300,1000",
+         [](const Parameters& k) { return double(k.threshold); },
+         [](Parameters& k, const Parameters& from) { k.threshold = from.threshold; }},
+        {"--sigma", "smoothing, 0 to " + numberText(kMaxSigma),
+         [](const Parameters& k) { return double(k.sigma); },
+         [](Parameters& k, const Parameters& from) { k.sigma = from.sigma; }},
+        {"--cap-divisor", "cap divisors >= 1",
+         [](const Parameters& k) { return double(k.capDivisor); },
+         [](Parameters& k, const Parameters& from) { k.capDivisor = from.capDivisor; }},
+        {"--min-size", "minimum sizes >= 0", [](const Parameters& k) { return double(k.minSize); },
+         [](Parameters& k, const Parameters& from) { k.minSize = from.minSize; }},
+    };
+    return knobs;
+}
 
 std::vector<std::string> split(const std::string& list) {
     std::vector<std::string> items;
@@ -42,22 +67,15 @@ std::vector<PhotoJob> knobValues(const std::string& knob, const std::string& lis
     return values;
 }
 
-void setKnob(Parameters& p, int knob, const Parameters& from) {
-    if (knob == 0) p.threshold = from.threshold;
-    if (knob == 1) p.sigma = from.sigma;
-    if (knob == 2) p.capDivisor = from.capDivisor == 0 ? 500 : from.capDivisor;
-    if (knob == 3) p.minSize = from.minSize;
-}
-
 std::vector<Parameters> combinations(const std::vector<std::vector<PhotoJob>>& lists) {
     std::vector<Parameters> settings{photoParameters(false)};
-    for (int knob = 0; knob < 4; ++knob) {
+    for (size_t knob = 0; knob < lists.size(); ++knob) {
         if (lists[knob].empty()) continue;
         std::vector<Parameters> next;
         for (const Parameters& p : settings) {
             for (const PhotoJob& value : lists[knob]) {
                 next.push_back(p);
-                setKnob(next.back(), knob, value.parameters);
+                sweptKnobs()[knob].set(next.back(), value.parameters);
             }
         }
         if (next.size() > kMaxSettings) {
@@ -72,8 +90,8 @@ std::vector<Parameters> combinations(const std::vector<std::vector<PhotoJob>>& l
 
 void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const std::string& name,
                const std::string& value) {
-    for (int knob = 0; knob < 4; ++knob) {
-        if (name == kKnobs[knob]) {
+    for (size_t knob = 0; knob < lists.size(); ++knob) {
+        if (name == sweptKnobs()[knob].option) {
             if (!lists[knob].empty()) throw SweepUsageError(name + " is given twice");
             lists[knob] = knobValues(name, value);
             return;
@@ -110,11 +128,23 @@ bool isFlag(SweepOptions& o, const std::string& word) {
     return false;
 }
 
+// The knobs' usage lines, each with its default in a sweep (without regions).
+std::string knobsUsage() {
+    const Parameters defaults = photoParameters(false);
+    std::string text;
+    for (const SweptKnob& knob : sweptKnobs()) {
+        std::string line = std::string("  ") + knob.option + " LIST";
+        line.resize(kUsageColumn, ' ');
+        text += line + knob.help + " (default " + numberText(knob.of(defaults)) + ")\n";
+    }
+    return text;
+}
+
 }  // namespace
 
 SweepOptions parseSweepOptions(const std::vector<std::string>& words) {
     SweepOptions o;
-    std::vector<std::vector<PhotoJob>> lists(4);
+    std::vector<std::vector<PhotoJob>> lists(sweptKnobs().size());
     bool optionsEnded = false;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
@@ -161,12 +191,10 @@ std::string sweepUsage() {
            "  -R, --recursive      search folders below the given ones too; a photo found\n"
            "                       in SUB/ has its truths in TRUTH_DIR/SUB/\n"
            "  -0, --null           the paths on standard input end with a NUL byte\n"
-           "  --require-truths     a photo without a ground truth is a failure\n"
-           "  --threshold LIST     merge thresholds, e.g. 100,300,1000 (default 500)\n"
-           "  --sigma LIST         smoothing, 0 to 100 (default 0)\n"
-           "  --cap-divisor LIST   cap divisors >= 1 (default 500)\n"
-           "  --min-size LIST      minimum sizes >= 0 (default 5)\n"
-           "  --tolerance N        boundary tolerance in pixels (default 2)\n"
+           "  --require-truths     a photo without a ground truth is a failure\n" +
+           knobsUsage() + "  --tolerance N        boundary tolerance in pixels (default " +
+           std::to_string(EvaluationOptions{}.tolerance) +
+           ")\n"
            "  --ignore-zero        label 0 in a ground truth marks unlabelled pixels\n"
            "  -j, --jobs N         photos at once (default: one per processor)\n"
            "  --resume             keep the rows of photos a stopped run finished\n"
