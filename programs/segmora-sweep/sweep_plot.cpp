@@ -78,7 +78,7 @@ Axes drawAxes(cv::Mat& picture, double low, double high) {
 
 // A measure's colour, lighter for each further line so that lines can be told apart.
 cv::Scalar shadeOf(const cv::Scalar& colour, size_t line) {
-    const double light = std::min(0.6, 0.2 * double(line % 4));
+    const double light = 0.28 * double(line % 3);
     return colour * (1 - light) + cv::Scalar(255, 255, 255) * light;
 }
 
