@@ -53,6 +53,7 @@ bindings::KnobValues knobsOf(int nrhs, const mxArray* prhs[], int first) {
         if (key == "sigma") slot = &knobs.sigma, knob = Knob::Sigma;
         if (key == "capdivisor") slot = &knobs.capDivisor, knob = Knob::CapDivisor;
         if (key == "minsize") slot = &knobs.minSize, knob = Knob::MinSize;
+        if (key == "bitdepth") slot = &knobs.bitDepth, knob = Knob::BitDepth;
         if (slot == nullptr) bindings::refuseUnknownOption(name, kStyle);
         *slot = knobValue(prhs[k + 1], knob);
     }
@@ -65,6 +66,7 @@ struct Call {
     const mxArray* regions = nullptr;
     bindings::PhotoSize size{};
     segmora::Parameters parameters;
+    int sampleBits = 16;
 };
 
 Failure checkCall(int nrhs, const mxArray* prhs[], Call& call) {
@@ -81,7 +83,9 @@ Failure checkCall(int nrhs, const mxArray* prhs[], Call& call) {
                 call.regions = regions;
             }
         }
-        call.parameters = bindings::parametersFrom(knobsOf(nrhs, prhs, options), kStyle);
+        const bindings::KnobValues knobs = knobsOf(nrhs, prhs, options);
+        call.parameters = bindings::parametersFrom(knobs, kStyle);
+        call.sampleBits = bindings::sampleBitsFrom(knobs, kStyle);
     } catch (...) {
         return failureOf(std::current_exception(), "segment rgb");
     }
@@ -116,7 +120,7 @@ WarmState& warm() {
 Failure segmentInto(const Call& call, double* labels, double& count) {
     try {
         WarmState& state = warm();
-        bindings::photoFrom(hostArray(call.rgb), call.size, kStyle, state.bgr);
+        bindings::photoFrom(hostArray(call.rgb), call.size, kStyle, state.bgr, call.sampleBits);
         segmora::Segmentation result;
         if (call.regions != nullptr) {
             const cv::Mat_<int> ids =

@@ -214,7 +214,7 @@ cases = {
   {rgb, ids + 1i}, 1, 'badType', 'not complex double';
   {rgb, {ids}}, 1, 'badType', 'not cell';
   {rgb, ids'}, 1, 'sizeMismatch', 'regions must have shape 4x5 like rgb, not 5x4';
-  {rgb, zeros(4, 5, 2)}, 1, 'sizeMismatch', 'not 4x5x2';
+  {rgb, zeros(4, 5, 2)}, 1, 'badShape', 'not 4x5x2';
   {rgb, zeros(0, 5)}, 1, 'sizeMismatch', 'not 0x5';
   {rgb, setElement(ids, 7, 0.5)}, 1, 'badRegion', 'regions(3, 2) = 0.5 is not a whole number in the int32 range';
   {rgb, setElement(ids, 20, NaN)}, 1, 'badRegion', 'regions(4, 5)';
@@ -225,7 +225,7 @@ cases = {
   {rgb, setElement(uint32(ids), 4, 2^31)}, 1, 'badRegion', 'regions(4, 1) = 2147483648';
   {rgb, ids, 1}, 1, 'badOption', 'option names must be text, not double (argument 3)';
   {rgb, [], 'Threshold'}, 1, 'badOption', 'option ''Threshold'' has no value';
-  {rgb, [], 'Scale', 100}, 1, 'badOption', 'unknown option ''Scale'' (known: Threshold, Sigma, CapDivisor, MinSize)';
+  {rgb, [], 'Scale', 100}, 1, 'badOption', 'unknown option ''Scale'' (known: Threshold, Sigma, CapDivisor, MinSize, BitDepth)';
   {rgb, 'Thresh', 100}, 1, 'badOption', 'unknown option ''Thresh''';
   {rgb, [], 'Threshold', '300'}, 1, 'badValue', 'Threshold must be a real number, not 1x3 char';
   {rgb, [], 'Sigma', [0.5 1]}, 1, 'badValue', 'Sigma must be a real number, not 1x2 double';

@@ -14,6 +14,7 @@
 
 #include "evaluation_binding.h"
 #include "graph_binding.h"
+#include "photo_file_binding.h"
 #include "host_photo.h"
 #include "python_arguments.h"
 #include "segment_options.h"
@@ -185,4 +186,5 @@ PYBIND11_MODULE(_segmora, module) {
         .def_property_readonly("threads", &Segmenter::threads);
     segmora::python::addGraph(module);
     segmora::python::addEvaluation(module);
+    segmora::python::addPhotoFile(module);
 }

@@ -69,7 +69,7 @@ void openOutput(std::optional<OutputFile>& file, const std::string& path,
 // The photo; memory that runs out while it is decoded is reported as such.
 cv::Mat_<cv::Vec3b> decodePhoto(const PhotoJob& job) {
     try {
-        return readColourImage(job.imagePath, job.orientation);
+        return readColourImage(job.imagePath, job.orientation, job.sampleBits);
     } catch (const std::bad_alloc&) {
         throw OutOfMemory(job.imagePath, "decoding");
     } catch (const cv::Exception& e) {

@@ -31,6 +31,8 @@ struct PhotoJob {
     std::optional<LabelFormat> labelFormat;
     // Whether the photo's recorded orientation turns it (OpenCV's rule) or is ignored.
     Orientation orientation = Orientation::Apply;
+    // Significant bits of 16-bit samples (--bit-depth); 16: the high byte is kept.
+    int sampleBits = 16;
     // Set for outputs whose names the program made in a folder it holds open: the label
     // file (picture, graph files) is then the last name of outputPath (picturePath) in that folder,
     // written as OutputFile does for such names, never through a link.

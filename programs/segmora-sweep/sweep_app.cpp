@@ -20,6 +20,7 @@
 #include "option_words.h"
 #include "processor_count.h"
 #include "segmora/segmora.h"
+#include "sweep_plan.h"
 #include "sweep_plot.h"
 #include "truth_files.h"
 
@@ -31,6 +32,7 @@ const char* const kProgram = "segmora-sweep";
 const char* const kTable = "sweep.csv";
 const char* const kSummary = "summary.csv";
 const char* const kPlot = "sweep.png";
+const char* const kWithoutTruth = "no-truth.txt";
 
 void say(int fd, const std::string& message) {
     const std::string line = std::string(kProgram) + ": " + message + "\n";
@@ -135,44 +137,70 @@ class TableFile {
     std::vector<SweepRow> written;
 };
 
+// `partial`: why the run was partial ("" when it was not), said by the summary and plot.
 void writeResults(const std::string& folder, std::vector<SweepRow> rows,
-                  const std::vector<std::string>& names, const SweepOptions& options) {
+                  const std::vector<std::string>& names, const SweepOptions& options,
+                  const std::string& partial) {
     sortRows(rows, names, options.settings);
     std::string table = sweepHeader();
     for (const SweepRow& row : rows) table += sweepLine(row);
     writeWhole(folder + "/" + kTable, table);
     const std::vector<SettingSummary> summaries = summarise(rows, options.settings);
-    writeWhole(folder + "/" + kSummary, summaryText(summaries));
+    writeWhole(folder + "/" + kSummary, summaryText(summaries, !partial.empty()));
     std::vector<uchar> png;
-    if (!opencv_codecs::imencode(".png", plotSweep(summaries, options.evaluation.tolerance), png)) {
+    if (!opencv_codecs::imencode(
+            ".png", plotSweep(summaries, options.evaluation.tolerance, partial), png)) {
         throw std::runtime_error("cannot encode the picture");
     }
     writeWhole(folder + "/" + kPlot, std::string(png.begin(), png.end()));
 }
 
-// What a sweep works on: its options, its photos with their names, and the files of the
-// ground-truth folder.
+// The list of photos counted apart, one path a line; no file when there is none.
+void writeWithoutTruth(const std::string& folder, const std::vector<std::string>& paths) {
+    const std::string path = folder + "/" + kWithoutTruth;
+    if (paths.empty()) {
+        std::remove(path.c_str());
+        return;
+    }
+    std::string text;
+    for (const std::string& photo : paths) text += photo + "\n";
+    writeWhole(path, text);
+}
+
+// Why a run was partial, for its summary and picture; "" when it was not.
+std::string partialText(int signal, size_t finished, size_t failed, size_t photos) {
+    if (signal != 0) {
+        return std::to_string(finished) + " of " + std::to_string(photos) +
+               " photos scored, stopped by " + stopSignalName(signal);
+    }
+    if (failed > 0) return std::to_string(failed) + " of " + std::to_string(photos) + " photos failed";
+    return "";
+}
+
+// What a sweep works on: its options, the photos it scores with their names and truth
+// folders, and those it counts apart.
 struct SweepInputs {
     SweepOptions options;
-    std::vector<ListedPhoto> photos;
-    std::vector<std::string> names;  // photoName() of each photo
-    std::vector<std::string> truthFiles;
+    SweepPlan plan;
+    std::vector<std::string> names;  // resultName() of each photo of the plan
 };
 
-// Lists the photos and the truths and makes the output folder. Throws std::exception with
-// the message for a bad command line or a folder that cannot be used.
-SweepInputs prepareSweep(const SweepOptions& options) {
+// Lists the photos (from `pathList` for "-") and their truths and makes the output folder.
+// Throws std::exception with the message for a bad command line or a folder that cannot be
+// used.
+SweepInputs prepareSweep(const SweepOptions& options, std::istream& pathList) {
     SweepInputs in;
     in.options = options;
-    std::istringstream noList;
-    in.photos = collectPhotos(options.inputs, noList, false, {options.outputDir});
-    if (const auto clash = clashingPhotos(in.photos)) {
+    const std::vector<ListedPhoto> photos =
+        collectPhotos(options.inputs, pathList, options.recursive,
+                      {options.outputDir, options.truthDir}, options.nullSeparated);
+    if (const auto clash = clashingPhotos(photos)) {
         throw SweepUsageError("photos '" + clash->first + "' and '" + clash->second +
                               "' have the same name");
     }
-    in.truthFiles = listTruthFolder(options.truthDir);
+    in.plan = planSweep(photos, options);
     std::filesystem::create_directories(options.outputDir);
-    for (const ListedPhoto& p : in.photos) in.names.push_back(photoName(p.path));
+    for (const ListedPhoto& p : in.plan.photos) in.names.push_back(p.resultName());
     return in;
 }
 
@@ -181,7 +209,7 @@ std::vector<PhotoJob> jobsToDo(const std::vector<ListedPhoto>& photos,
                                const std::vector<SweepRow>& kept) {
     std::vector<PhotoJob> jobs;
     for (const ListedPhoto& p : photos) {
-        const std::string name = photoName(p.path);
+        const std::string name = p.resultName();
         const bool done = std::any_of(kept.begin(), kept.end(),
                                       [&](const SweepRow& r) { return r.photo == name; });
         if (done) continue;
@@ -199,10 +227,15 @@ void scorePhotos(const SweepInputs& in, const std::vector<PhotoJob>& jobs, Table
     const int processors = processorCount();
     const int workers = int(std::clamp<size_t>(
         jobs.size(), 1, size_t(in.options.jobs > 0 ? in.options.jobs : processors)));
+    std::map<std::string, const ListedPhoto*> listed;
+    for (const ListedPhoto& p : in.plan.photos) listed.emplace(p.path, &p);
     const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter,
                             std::vector<WrittenFile>&) {  // writes no file of its own
+        const ListedPhoto& photo = *listed.at(job.imagePath);
+        if (!photo.unlisted.empty()) throw std::runtime_error(photo.unlisted);
         const std::vector<SweepRow> rows =
-            sweepPhoto(job.imagePath, in.options, in.truthFiles, segmenter);
+            sweepPhoto(job.imagePath, photo.resultName(), in.plan.truths.at(photo.folder),
+                       in.options, segmenter);
         table.append(rows);
         return int(rows.size());
     };
@@ -212,8 +245,14 @@ void scorePhotos(const SweepInputs& in, const std::vector<PhotoJob>& jobs, Table
         signals != nullptr ? signals->stopRequested() : never);
 }
 
-// The exit status of a sweep that ran `jobCount` photos, with its last message.
-int sweepStatus(BatchConsole& console, const StopSignals* signals, size_t jobCount) {
+// The exit status of a sweep that ran `jobCount` photos, with its last messages.
+int sweepStatus(BatchConsole& console, const StopSignals* signals, size_t jobCount,
+                const SweepInputs& in) {
+    if (!in.plan.withoutTruth.empty()) {
+        console.note(std::to_string(in.plan.withoutTruth.size()) +
+                     " photos without a ground truth were not scored (listed in " +
+                     in.options.outputDir + "/" + kWithoutTruth + ")");
+    }
     if (signals != nullptr && signals->signalNumber() != 0) {
         console.note(std::string("stopped by ") + stopSignalName(signals->signalNumber()) +
                      "; --resume goes on");
@@ -229,18 +268,18 @@ int sweepStatus(BatchConsole& console, const StopSignals* signals, size_t jobCou
 
 }  // namespace
 
-std::vector<SweepRow> sweepPhoto(const std::string& path, const SweepOptions& options,
-                                 const std::vector<std::string>& truthFiles, Segmenter& segmenter) {
-    const std::string name = photoName(path);
-    const std::vector<std::string> files = truthFilesOf(truthFiles, name);
+std::vector<SweepRow> sweepPhoto(const std::string& path, const std::string& name,
+                                 const TruthFolder& truthFolder, const SweepOptions& options,
+                                 Segmenter& segmenter) {
+    const cv::Mat_<cv::Vec3b> bgr = readColourImage(path);  // a missing photo is named first
+    const std::vector<std::string> files = truthFilesOf(truthFolder.files, photoName(path));
     if (files.empty()) {
-        throw std::runtime_error("no ground truth " + options.truthDir + "/" + name +
+        throw std::runtime_error("no ground truth " + truthFolder.path + "/" + photoName(path) +
                                  "*.{png,npy,csv}");
     }
-    const cv::Mat_<cv::Vec3b> bgr = readColourImage(path);
     std::vector<cv::Mat_<int>> truths;
     for (const std::string& file : files) {
-        truths.push_back(readTruth(options.truthDir + "/" + file, bgr.size()));
+        truths.push_back(readTruth(truthFolder.path + "/" + file, bgr.size()));
     }
     std::vector<SweepRow> rows;
     for (const Parameters& setting : options.settings) {
@@ -250,8 +289,8 @@ std::vector<SweepRow> sweepPhoto(const std::string& path, const SweepOptions& op
     return rows;
 }
 
-int runSweep(const std::vector<std::string>& words, StopSignals* signals, int outFd,
-             int messageFd) {
+int runSweep(const std::vector<std::string>& words, StopSignals* signals, int outFd, int messageFd,
+             std::istream& pathList) {
     SweepInputs in;
     try {
         in.options = parseSweepOptions(words);
@@ -260,7 +299,7 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
                 in.options.help ? sweepUsage() : versionLine("segmora-sweep") + "\n";
             return ::write(outFd, text.data(), text.size()) < 0 ? 1 : 0;
         }
-        in = prepareSweep(in.options);
+        in = prepareSweep(in.options, pathList);
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 2;
@@ -268,24 +307,28 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
     const std::string tablePath = in.options.outputDir + "/" + kTable;
     std::vector<SweepRow> kept;
     if (in.options.resume) kept = finishedRows(tablePath, in.names, in.options.settings);
-    const std::vector<PhotoJob> jobs = jobsToDo(in.photos, kept);
+    const std::vector<PhotoJob> jobs = jobsToDo(in.plan.photos, kept);
     try {
         std::string table = sweepHeader();
         for (const SweepRow& row : kept) table += sweepLine(row);
         writeWhole(tablePath, table);
+        writeWithoutTruth(in.options.outputDir, in.plan.withoutTruth);
         TableFile file(tablePath);
         const std::optional<size_t> skipped =
-            in.options.resume ? std::optional<size_t>(in.photos.size() - jobs.size())
+            in.options.resume ? std::optional<size_t>(in.plan.photos.size() - jobs.size())
                               : std::nullopt;
         BatchConsole console(outFd, messageFd, !in.options.quiet && ::isatty(messageFd) == 1,
                              jobs.size(), skipped, kProgram);
         scorePhotos(in, jobs, file, console, signals, messageFd);
-        if (!in.options.quiet) console.endProgress();
+        // runPhotoJobs has ended the progress line: drawn again, it would show twice.
         std::vector<SweepRow> rows = kept;
         const std::vector<SweepRow> added = file.rows();
         rows.insert(rows.end(), added.begin(), added.end());
-        writeResults(in.options.outputDir, rows, in.names, in.options);
-        return sweepStatus(console, signals, jobs.size());
+        const int signal = signals != nullptr ? signals->signalNumber() : 0;
+        writeResults(
+            in.options.outputDir, rows, in.names, in.options,
+            partialText(signal, console.finishedCount(), console.failedCount(), jobs.size()));
+        return sweepStatus(console, signals, jobs.size(), in);
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 1;

@@ -118,6 +118,9 @@ void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const
 
 bool isFlag(SweepOptions& o, const std::string& word) {
     if (word == "--resume") return o.resume = true;
+    if (word == "-R" || word == "--recursive") return o.recursive = true;
+    if (word == "-0" || word == "--null") return o.nullSeparated = true;
+    if (word == "--require-truths") return o.requireTruths = true;
     if (word == "--ignore-zero") return o.evaluation.ignoreZero = true;
     if (word == "-q" || word == "--quiet") return o.quiet = true;
     if (word == "-h" || word == "--help") return o.help = true;
@@ -145,7 +148,7 @@ SweepOptions parseSweepOptions(const std::vector<std::string>& words) {
     bool optionsEnded = false;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if (optionsEnded || word.empty() || word[0] != '-') {
+        if (optionsEnded || word == "-" || word.empty() || word[0] != '-') {
             o.inputs.push_back(word);
         } else if (word == "--") {
             optionsEnded = true;
@@ -179,9 +182,16 @@ std::string sweepUsage() {
            "Segments every photo for each combination of knob values, scores it against\n"
            "the photo's ground truths TRUTH_DIR/NAME{,_*,-*,.*}.{png,npy,csv} and writes\n"
            "OUT_DIR/sweep.csv (one row per photo and setting), OUT_DIR/summary.csv (the\n"
-           "means per setting) and OUT_DIR/sweep.png (boundary recall and undersegmentation\n"
-           "error against the mean superpixel count).\n"
-           "  INPUT                a photo or a folder (the photos in it)\n" +
+           "means and standard deviations per setting) and OUT_DIR/sweep.png (boundary\n"
+           "recall and undersegmentation error against the mean superpixel count).\n"
+           "Photos without a ground truth are counted apart, not scored, and listed in\n"
+           "OUT_DIR/no-truth.txt.\n"
+           "  INPUT                a photo, a folder (the photos in it) or - (the paths on\n"
+           "                       standard input, one a line)\n"
+           "  -R, --recursive      search folders below the given ones too; a photo found\n"
+           "                       in SUB/ has its truths in TRUTH_DIR/SUB/\n"
+           "  -0, --null           the paths on standard input end with a NUL byte\n"
+           "  --require-truths     a photo without a ground truth is a failure\n" +
            knobsUsage() + "  --tolerance N        boundary tolerance in pixels (default " +
            std::to_string(EvaluationOptions{}.tolerance) +
            ")\n"
@@ -191,8 +201,8 @@ std::string sweepUsage() {
            "  -q, --quiet          no progress line\n"
            "  -h, --help           this text\n"
            "  --version            the version\n"
-           "Exit status: 0 when every photo was scored, 1 when any failed, 2 for a bad\n"
-           "command line.\n";
+           "Exit status: 0 when every photo with a ground truth was scored, 1 when any\n"
+           "failed, 2 for a bad command line.\n";
 }
 
 }  // namespace segmora

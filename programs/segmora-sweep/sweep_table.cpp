@@ -1,5 +1,6 @@
 #include "sweep_table.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,10 +10,15 @@ namespace segmora {
 namespace {
 
 std::string number(double value) {
+    return shortestText(value);
+}
+
+// A knob's value as the float it is: 0.8, not the 0.80000001192092896 of its double.
+std::string number(float value) {
     if (std::isnan(value)) return "nan";
     char text[32];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, r.ptr);
 }
 
 std::string quoted(const std::string& field) {
@@ -58,11 +64,46 @@ bool readNumber(const std::string& text, double& value) {
     return !text.empty() && *end == '\0';
 }
 
+// A row's measures in the order of SettingSummary::deviation.
+std::array<double, 7> measuresOf(const Evaluation& e) {
+    return {double(e.count),        e.boundaryRecall,     e.boundaryPrecision,
+            e.undersegmentationError, e.achievableAccuracy, e.explainedVariation,
+            e.compactness};
+}
+
+// The standard deviation of each measure over the rows of the setting of `s`, about the
+// means `s` holds (NaN values left out; NaN when none is left).
+std::array<double, 7> deviations(const std::vector<SweepRow>& rows, const SettingSummary& s) {
+    const std::array<double, 7> means{s.count,    s.recall,    s.precision,  s.undersegmentation,
+                                      s.accuracy, s.variation, s.compactness};
+    std::array<double, 7> squares{}, counted{};
+    for (const SweepRow& row : rows) {
+        if (!sameSetting(row.setting, s.setting)) continue;
+        const std::array<double, 7> values = measuresOf(row.scores);
+        for (size_t k = 0; k < 7; ++k) {
+            if (std::isnan(values[k])) continue;
+            squares[k] += (values[k] - means[k]) * (values[k] - means[k]);
+            counted[k] += 1;
+        }
+    }
+    std::array<double, 7> deviation;
+    for (size_t k = 0; k < 7; ++k)
+        deviation[k] = counted[k] == 0 ? std::nan("") : std::sqrt(squares[k] / counted[k]);
+    return deviation;
+}
+
 double meanOf(double sum, int n) {
     return n == 0 ? std::nan("") : sum / n;
 }
 
 }  // namespace
+
+std::string shortestText(double value) {
+    if (std::isnan(value)) return "nan";
+    char text[32];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, r.ptr);
+}
 
 bool sameSetting(const Parameters& a, const Parameters& b) {
     return a.threshold == b.threshold && a.sigma == b.sigma && a.capDivisor == b.capDivisor &&
@@ -122,12 +163,8 @@ std::vector<SettingSummary> summarise(const std::vector<SweepRow>& rows,
         for (const SweepRow& row : rows) {
             if (!sameSetting(row.setting, setting)) continue;
             ++s.photos;
-            const Evaluation& e = row.scores;
-            const double values[7] = {double(e.count),      e.boundaryRecall,
-                                      e.boundaryPrecision,  e.undersegmentationError,
-                                      e.achievableAccuracy, e.explainedVariation,
-                                      e.compactness};
-            for (int k = 0; k < 7; ++k) {
+            const std::array<double, 7> values = measuresOf(row.scores);
+            for (size_t k = 0; k < 7; ++k) {
                 if (std::isnan(values[k])) continue;
                 sums[k] += values[k];
                 ++counted[k];
@@ -136,21 +173,27 @@ std::vector<SettingSummary> summarise(const std::vector<SweepRow>& rows,
         double* means[7] = {&s.count,    &s.recall,    &s.precision,  &s.undersegmentation,
                             &s.accuracy, &s.variation, &s.compactness};
         for (int k = 0; k < 7; ++k) *means[k] = meanOf(sums[k], counted[k]);
+        s.deviation = deviations(rows, s);
         summaries.push_back(s);
     }
     return summaries;
 }
 
-std::string summaryText(const std::vector<SettingSummary>& summaries) {
+std::string summaryText(const std::vector<SettingSummary>& summaries, bool partial) {
+    // The means first, as before; then their standard deviations and the run's state.
     std::string text =
         "threshold,sigma,cap_divisor,min_size,photos,mean_count,boundary_recall,"
         "boundary_precision,undersegmentation_error,achievable_segmentation_accuracy,"
-        "explained_variation,compactness\n";
+        "explained_variation,compactness,count_sd,boundary_recall_sd,boundary_precision_sd,"
+        "undersegmentation_error_sd,achievable_segmentation_accuracy_sd,explained_variation_sd,"
+        "compactness_sd,run\n";
     for (const SettingSummary& s : summaries) {
         text += settingText(s.setting) + "," + std::to_string(s.photos) + "," + number(s.count) +
                 "," + number(s.recall) + "," + number(s.precision) + "," +
                 number(s.undersegmentation) + "," + number(s.accuracy) + "," + number(s.variation) +
-                "," + number(s.compactness) + "\n";
+                "," + number(s.compactness);
+        for (const double d : s.deviation) text += "," + number(d);
+        text += partial ? ",partial\n" : ",complete\n";
     }
     return text;
 }

@@ -69,6 +69,9 @@ TEST(ParseOptions, UnknownWordsDanglingOptionsAndBadValuesAreErrorsNamingThem) {
         {{"-i", "a", "--cap-divisor", "2147483648"},
          "--cap-divisor wants a whole number from 1 to 2147483647, not '2147483648'"},
         {{"-i", "a", "--min-size", ""}, "--min-size wants a whole number from 0 up, not ''"},
+        {{"-i", "a", "--bit-depth", "7"}, "--bit-depth wants a whole number from 8 to 16, not '7'"},
+        {{"-i", "a", "--bit-depth", "17"},
+         "--bit-depth wants a whole number from 8 to 16, not '17'"},
         {{"-i", "a", "--format", "jpg"}, "--format wants csv, png, npy or tiff, not 'jpg'"},
         {{"-i", "a", "--mean-picture"}, "option --mean-picture wants a value"},
         {{"-i", "a", "--boundary-mode", "inner"},
@@ -155,6 +158,8 @@ TEST(ParseOptions, WordsArePairedBlindlyAndKnobsSetTheJob) {
     EXPECT_EQ(k.minSize, 0);
     EXPECT_EQ(knobs.options->job.labelFormat, LabelFormat::Npy);
     EXPECT_EQ(knobs.echo, "image_path: a\n");
+    EXPECT_EQ(defaults.options->job.sampleBits, 16) << "the high byte of 16-bit samples";
+    EXPECT_EQ(parse({"-i", "a", "--bit-depth", "12"}).options->job.sampleBits, 12);
 
     // The pictures: today's thin green and magenta lines unless asked otherwise.
     const BoundaryStyle& plain = defaults.options->job.pictureStyle;
@@ -204,7 +209,7 @@ std::string summary(const Options& o) {
     return j.imagePath + "|" + j.regionFilePath + "|" + j.outputPath + "|" + j.picturePath + "|" +
            j.graphPrefix + "|" + o.maskPath + "|" + std::to_string(p.threshold) + "|" +
            std::to_string(p.sigma) + "|" + std::to_string(p.capDivisor) + "|" +
-           std::to_string(p.minSize) + "|" +
+           std::to_string(p.minSize) + "|" + std::to_string(j.sampleBits) + "|" +
            (j.labelFormat ? labelFileExtension(*j.labelFormat) : "");
 }
 
@@ -222,6 +227,7 @@ TEST(ParseOptions, EveryValuedOptionTakesBothForms) {
                                                           {"--sigma", "0.5"},
                                                           {"--cap-divisor", "40"},
                                                           {"--min-size", "0"},
+                                                          {"--bit-depth", "12"},
                                                           {"--format", "tiff"}}) {
         const std::string joined = option + (option[1] == '-' ? "=" : "") + value;
         Parsed apart = parse({"-i", "a.png", option, value});
