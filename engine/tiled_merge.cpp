@@ -39,9 +39,15 @@ class TileGrid {
     }
 
     int32_t count() const { return columns * rows; }
-    int32_t tileOf(int32_t pixel) const {
-        const int32_t y = static_cast<int32_t>(rowDivisor.divide(static_cast<uint32_t>(pixel)));
-        return rowTile[y] + columnTile[pixel - y * width];
+
+    // The tiles of the two ends of `edge`.
+    void tilesOf(uint32_t edge, int32_t& first, int32_t& second) const {
+        static constexpr int32_t kRowStep[4] = {0, 1, 1, -1}, kColumnStep[4] = {1, 0, 1, 1};
+        const int32_t a = edgeFirstVertex(edge);
+        const int32_t y = static_cast<int32_t>(rowDivisor.divide(static_cast<uint32_t>(a)));
+        const int32_t x = a - y * width;
+        first = rowTile[y] + columnTile[x];
+        second = rowTile[y + kRowStep[edge & 3]] + columnTile[x + kColumnStep[edge & 3]];
     }
 
   private:
@@ -60,18 +66,58 @@ struct Rules {
     }
 };
 
-// One thread's share of the first pass: the tiles it owns, the edges it keeps
-// for the second pass (their places in the sorted order, ascending) and how
-// many merges it made. Threads touch only their own tiles' pixels.
-struct TileWorker {
-    int part;
-    std::vector<uint32_t> kept;
-    int64_t joined = 0;
-    int64_t run = 0;  // the run of the edge where the worker is
+// A segment's size at its root carries this flag while the first pass runs
+// when the segment is unsettled: it may have grown outside its tile since.
+// Sizes stay below 2^29.
+constexpr int32_t kUnsettled = int32_t{1} << 30;
+constexpr int32_t kSizeBits = kUnsettled - 1;
+
+// How many edges ahead the forest entries of an edge are fetched, and how many
+// sorted edges are sifted for a worker's tiles at a time.
+constexpr size_t kFetchAhead = 24;
+constexpr int64_t kSiftedEdges = 4096;
+
+// An edge of a worker's tiles and its place in the sorted order.
+struct TileEdge {
+    uint32_t place;
+    int32_t a, b;
+    int32_t seamEnds;  // 0: inside a tile; else bit 0: a is the worker's, bit 1: b is
 };
 
-// What the first pass shares: the forest, the tiles, and a mark on each root
-// whose segment is unsettled (it may have grown outside its tile).
+// One thread's share of the first pass: the tiles it owns, the edges it keeps
+// for the second pass (their places in the sorted order, ascending), the roots
+// it marked unsettled and how many merges it made. Threads touch only their
+// own tiles' pixels.
+struct TileWorker {
+    int part;
+    const WeightRun* run;  // the run of the edge where the worker is
+    std::vector<TileEdge> kept{};
+    std::vector<int32_t> marked{};
+    std::vector<TileEdge> sifted{};
+    int64_t joined = 0;
+};
+
+// Fetches the forest entries of the edge 2 * kFetchAhead ahead of j, and the
+// parents' and segment data of the one kFetchAhead ahead (most roots are one
+// link away). Always inlined: GCC drops a call whose only effects are prefetches.
+template <class Edges>
+[[gnu::always_inline]] inline void fetchAhead(const SegmentForest& forest, const Edges& edges,
+                                              size_t j, size_t count) {
+    if (j + 2 * kFetchAhead < count) {
+        __builtin_prefetch(&forest.parent[edges[j + 2 * kFetchAhead].a], 1);
+        __builtin_prefetch(&forest.parent[edges[j + 2 * kFetchAhead].b], 1);
+    }
+    if (j + kFetchAhead < count) {
+        const int32_t pa = forest.parent[edges[j + kFetchAhead].a];
+        const int32_t pb = forest.parent[edges[j + kFetchAhead].b];
+        __builtin_prefetch(&forest.parent[pa], 1);
+        __builtin_prefetch(&forest.parent[pb], 1);
+        __builtin_prefetch(&forest.data[pa], 1);
+        __builtin_prefetch(&forest.data[pb], 1);
+    }
+}
+
+// What the first pass shares: the forest, the tiles and the rules.
 struct FirstPass {
     SegmentForest& forest;
     const SortedEdges sorted;
@@ -79,82 +125,122 @@ struct FirstPass {
     const TileGrid& grid;
     const std::vector<int32_t>& owner;  // the part that owns each tile
     const Rules rules;
-    std::vector<uint8_t>& unsettled;
 
-    // Decides the inner edge i (ends a, b) of a tile, or keeps it.
-    void decide(TileWorker& worker, int64_t i, int32_t a, int32_t b, float weight) {
+    void unsettle(TileWorker& worker, int32_t root) {
+        if ((forest.data[root].size & kUnsettled) != 0) return;
+        forest.data[root].size |= kUnsettled;
+        worker.marked.push_back(root);
+    }
+
+    // Decides an edge inside a tile, or keeps it.
+    void decide(TileWorker& worker, const TileEdge& edge, float weight) {
+        const int32_t a = edge.a, b = edge.b;
         const int32_t ra = forest.findRoot(a), rb = forest.findRoot(b);
         if (ra == rb) return;  // one segment in the whole photo too
         const SegmentData sa = forest.data[ra], sb = forest.data[rb];
-        const bool settledA = unsettled[ra] == 0, settledB = unsettled[rb] == 0;
+        const bool settledA = (sa.size & kUnsettled) == 0, settledB = (sb.size & kUnsettled) == 0;
+        const int32_t size = (sa.size & kSizeBits) + (sb.size & kSizeBits);
         // Sizes of unsettled segments can only have grown, and their region ids are their
         // pixels': each test below that fails fails in the whole photo too.
-        if (sa.size + sb.size > rules.sizeCap || !rules.sameRegion(ra, rb)) return;
+        if (size > rules.sizeCap || !rules.sameRegion(ra, rb)) return;
         if ((settledA && !(weight <= sa.threshold)) || (settledB && !(weight <= sb.threshold))) {
             return;
         }
         if (!settledA || !settledB) {
-            unsettled[ra] = unsettled[rb] = 1;
-            worker.kept.push_back(static_cast<uint32_t>(i));
+            unsettle(worker, ra);
+            unsettle(worker, rb);
+            worker.kept.push_back(edge);
             return;
         }
         const bool firstBelow = sa.size <= sb.size;
         const int32_t child = firstBelow ? ra : rb, root = firstBelow ? rb : ra;
         forest.parent[child] = root;
-        const int32_t size = sa.size + sb.size;
         forest.data[root] = SegmentData{size, rules.threshold / static_cast<float>(size) + weight};
         ++worker.joined;
     }
 
-    // The sorted edges [begin, end) that touch the worker's tiles.
+    // The sorted edges [begin, end) that touch the worker's tiles, sifted out
+    // a stretch at a time and then decided with their forest entries fetched ahead.
     void visit(TileWorker& worker, int64_t begin, int64_t end) {
-        const WeightRun* runs = sorted.runs;
+        for (int64_t start = begin; start < end; start += kSiftedEdges) {
+            sift(worker, start, std::min(end, start + kSiftedEdges));
+            const std::vector<TileEdge>& edges = worker.sifted;
+            for (size_t j = 0; j < edges.size(); ++j) {
+                fetchAhead(forest, edges, j, edges.size());
+                const TileEdge& e = edges[j];
+                if (e.seamEnds != 0) {  // the ends' segments are unsettled from here on
+                    if ((e.seamEnds & 1) != 0) {
+                        unsettle(worker, forest.findRoot(e.a));
+                        worker.kept.push_back(e);
+                    }
+                    if ((e.seamEnds & 2) != 0) unsettle(worker, forest.findRoot(e.b));
+                    continue;
+                }
+                while (worker.run->end <= e.place) ++worker.run;
+                decide(worker, e, worker.run->weight);
+            }
+        }
+    }
+
+    // The worker's edges among the sorted edges [begin, end), written without a
+    // branch on whether they are.
+    void sift(TileWorker& worker, int64_t begin, int64_t end) {
+        worker.sifted.resize(static_cast<size_t>(end - begin));
+        TileEdge* out = worker.sifted.data();
+        const int32_t* const owners = owner.data();
+        const int32_t part = worker.part;
+        size_t count = 0;
         for (int64_t i = begin; i < end; ++i) {
             const uint32_t edge = sorted.edges[i];
-            const int32_t a = edgeFirstVertex(edge), b = edgeSecondVertex(edge, neighbours);
-            const int32_t ta = grid.tileOf(a), tb = grid.tileOf(b);
-            const bool ownsA = owner[ta] == worker.part, ownsB = owner[tb] == worker.part;
-            if (!ownsA && !ownsB) continue;
-            if (ta != tb) {  // a seam edge: its ends' segments are unsettled from here on
-                if (ownsA) {
-                    unsettled[forest.findRoot(a)] = 1;
-                    worker.kept.push_back(static_cast<uint32_t>(i));
-                }
-                if (ownsB) unsettled[forest.findRoot(b)] = 1;
-                continue;
-            }
-            while (runs[worker.run].end <= i) ++worker.run;
-            decide(worker, i, a, b, runs[worker.run].weight);
+            int32_t ta, tb;
+            grid.tilesOf(edge, ta, tb);
+            const int32_t ends = (owners[ta] == part ? 1 : 0) | (owners[tb] == part ? 2 : 0);
+            out[count] = TileEdge{static_cast<uint32_t>(i), edgeFirstVertex(edge),
+                                  edgeSecondVertex(edge, neighbours), ta == tb ? 0 : ends};
+            count += ends != 0;
         }
+        worker.sifted.resize(count);
     }
 };
 
-// The second pass: the kept and seam edges before `stop`, in sorted order,
-// under the one-piece rules.
-void mergeKeptEdges(SegmentForest& forest, const SortedGraph& graph, const Rules& rules,
-                    const std::vector<TileWorker>& workers, int64_t stop) {
-    std::vector<uint64_t> marks(static_cast<size_t>((stop + 63) / 64));
-    for (const TileWorker& worker : workers) {
-        for (const uint32_t i : worker.kept) marks[i >> 6] |= uint64_t{1} << (i & 63);
-    }
-    const SortedEdges sorted = graph.view();
-    const NeighbourOffsets neighbours(graph.width);
-    SegmentData* data = forest.data;
-    const WeightRun* run = sorted.runs;
-    for (size_t word = 0; word < marks.size(); ++word) {
-        for (uint64_t bits = marks[word]; bits != 0; bits &= bits - 1) {
-            const int64_t i = static_cast<int64_t>(64 * word) + __builtin_ctzll(bits);
-            while (run->end <= i) ++run;
-            const uint32_t edge = sorted.edges[i];
-            const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
-            const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
-            if (ra == rb) continue;
-            const float weight = run->weight;
-            if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
-            if (data[ra].size + data[rb].size > rules.sizeCap || !rules.sameRegion(ra, rb)) continue;
-            const int32_t root = forest.uniteRoots(ra, rb);
-            data[root].threshold = rules.threshold / static_cast<float>(data[root].size) + weight;
+// The workers' kept edges in one list, in sorted order.
+std::vector<TileEdge> keptInOrder(const std::vector<TileWorker>& workers) {
+    size_t count = 0;
+    for (const TileWorker& worker : workers) count += worker.kept.size();
+    std::vector<TileEdge> edges;
+    edges.reserve(count);
+    std::vector<size_t> next(workers.size());
+    while (edges.size() < count) {
+        size_t from = workers.size();
+        for (size_t w = 0; w < workers.size(); ++w) {
+            if (next[w] < workers[w].kept.size() &&
+                (from == workers.size() ||
+                 workers[w].kept[next[w]].place < workers[from].kept[next[from]].place)) {
+                from = w;
+            }
         }
+        edges.push_back(workers[from].kept[next[from]++]);
+    }
+    return edges;
+}
+
+// The second pass: the kept and seam edges, in sorted order, under the
+// one-piece rules.
+void mergeKeptEdges(SegmentForest& forest, const SortedGraph& graph, const Rules& rules,
+                    const std::vector<TileWorker>& workers) {
+    const std::vector<TileEdge> edges = keptInOrder(workers);
+    SegmentData* data = forest.data;
+    const WeightRun* run = graph.view().runs;
+    for (size_t j = 0; j < edges.size(); ++j) {
+        fetchAhead(forest, edges, j, edges.size());
+        while (run->end <= edges[j].place) ++run;
+        const int32_t ra = forest.findRoot(edges[j].a), rb = forest.findRoot(edges[j].b);
+        if (ra == rb) continue;
+        const float weight = run->weight;
+        if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
+        if (data[ra].size + data[rb].size > rules.sizeCap || !rules.sameRegion(ra, rb)) continue;
+        const int32_t root = forest.uniteRoots(ra, rb);
+        data[root].threshold = rules.threshold / static_cast<float>(data[root].size) + weight;
     }
 }
 
@@ -178,13 +264,11 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
     const int parts = std::max(1, std::min(threads, grid.count()));
     std::vector<int32_t> owner(static_cast<size_t>(grid.count()));
     for (int32_t t = 0; t < grid.count(); ++t) owner[t] = t % parts;
-    std::vector<uint8_t> unsettled(static_cast<size_t>(graph.pixelCount()));
     const Rules rules{parameters.threshold, sizeCapFor(graph.pixelCount(), parameters.capDivisor),
                       regions};
-    FirstPass pass{forest, graph.view(), NeighbourOffsets(graph.width), grid, owner, rules,
-                   unsettled};
+    FirstPass pass{forest, graph.view(), NeighbourOffsets(graph.width), grid, owner, rules};
     std::vector<TileWorker> workers;
-    for (int part = 0; part < parts; ++part) workers.push_back(TileWorker{part, {}});
+    for (int part = 0; part < parts; ++part) workers.push_back(TileWorker{part, graph.view().runs});
 
     if (stretch <= 0) stretch = stretchFor(graph.edgeCount);
     int64_t done = 0, kept = 0;
@@ -198,11 +282,14 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
         for (const TileWorker& worker : workers) kept += static_cast<int64_t>(worker.kept.size());
         if (static_cast<double>(kept) > mostShare * static_cast<double>(done)) break;
     }
-    for (const TileWorker& worker : workers) forest.setCount -= static_cast<int32_t>(worker.joined);
+    for (const TileWorker& worker : workers) {
+        forest.setCount -= static_cast<int32_t>(worker.joined);
+        for (const int32_t root : worker.marked) forest.data[root].size &= kSizeBits;
+    }
     report.visited = done;
     report.secondPass = kept;
     report.stoppedAt = done;
-    mergeKeptEdges(forest, graph, rules, workers, done);
+    mergeKeptEdges(forest, graph, rules, workers);
     if (done < graph.edgeCount) mergeSegmentsFrom(forest, graph, parameters, regions, done);
     return report;
 }
