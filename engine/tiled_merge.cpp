@@ -97,19 +97,27 @@ struct TileWorker {
     int64_t joined = 0;
 };
 
+// The ends of an edge a worker may read in the forest: both for an edge inside
+// a tile (or in the second pass), only its own for a seam edge.
+inline int32_t ownFirstEnd(const TileEdge& e) {
+    return e.seamEnds == 2 ? e.b : e.a;
+}
+inline int32_t ownSecondEnd(const TileEdge& e) {
+    return e.seamEnds == 1 ? e.a : e.b;
+}
+
 // Fetches the forest entries of the edge 2 * kFetchAhead ahead of j, and the
 // parents' and segment data of the one kFetchAhead ahead (most roots are one
 // link away). Always inlined: GCC drops a call whose only effects are prefetches.
-template <class Edges>
-[[gnu::always_inline]] inline void fetchAhead(const SegmentForest& forest, const Edges& edges,
-                                              size_t j, size_t count) {
-    if (j + 2 * kFetchAhead < count) {
-        __builtin_prefetch(&forest.parent[edges[j + 2 * kFetchAhead].a], 1);
-        __builtin_prefetch(&forest.parent[edges[j + 2 * kFetchAhead].b], 1);
+[[gnu::always_inline]] inline void fetchAhead(const SegmentForest& forest,
+                                              const std::vector<TileEdge>& edges, size_t j) {
+    if (j + 2 * kFetchAhead < edges.size()) {
+        __builtin_prefetch(&forest.parent[ownFirstEnd(edges[j + 2 * kFetchAhead])], 1);
+        __builtin_prefetch(&forest.parent[ownSecondEnd(edges[j + 2 * kFetchAhead])], 1);
     }
-    if (j + kFetchAhead < count) {
-        const int32_t pa = forest.parent[edges[j + kFetchAhead].a];
-        const int32_t pb = forest.parent[edges[j + kFetchAhead].b];
+    if (j + kFetchAhead < edges.size()) {
+        const int32_t pa = forest.parent[ownFirstEnd(edges[j + kFetchAhead])];
+        const int32_t pb = forest.parent[ownSecondEnd(edges[j + kFetchAhead])];
         __builtin_prefetch(&forest.parent[pa], 1);
         __builtin_prefetch(&forest.parent[pb], 1);
         __builtin_prefetch(&forest.data[pa], 1);
@@ -166,7 +174,7 @@ struct FirstPass {
             sift(worker, start, std::min(end, start + kSiftedEdges));
             const std::vector<TileEdge>& edges = worker.sifted;
             for (size_t j = 0; j < edges.size(); ++j) {
-                fetchAhead(forest, edges, j, edges.size());
+                fetchAhead(forest, edges, j);
                 const TileEdge& e = edges[j];
                 if (e.seamEnds != 0) {  // the ends' segments are unsettled from here on
                     if ((e.seamEnds & 1) != 0) {
@@ -220,6 +228,7 @@ std::vector<TileEdge> keptInOrder(const std::vector<TileWorker>& workers) {
             }
         }
         edges.push_back(workers[from].kept[next[from]++]);
+        edges.back().seamEnds = 0;  // one thread now: both ends may be read
     }
     return edges;
 }
@@ -232,7 +241,7 @@ void mergeKeptEdges(SegmentForest& forest, const SortedGraph& graph, const Rules
     SegmentData* data = forest.data;
     const WeightRun* run = graph.view().runs;
     for (size_t j = 0; j < edges.size(); ++j) {
-        fetchAhead(forest, edges, j, edges.size());
+        fetchAhead(forest, edges, j);
         while (run->end <= edges[j].place) ++run;
         const int32_t ra = forest.findRoot(edges[j].a), rb = forest.findRoot(edges[j].b);
         if (ra == rb) continue;
