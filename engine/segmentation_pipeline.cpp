@@ -14,6 +14,7 @@
 #include "small_segments.h"
 #include "smoothing.h"
 #include "sorted_graph.h"
+#include "tiled_merge.h"
 
 namespace segmora {
 
@@ -38,7 +39,7 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
     const int32_t pixels = graph.pixelCount();
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
-    mergeSegments(forest, graph, parameters, regions);
+    mergeSegmentsIn(forest, graph, parameters, regions, workspace);
     absorbSmallSegments(forest, graph, parameters, workspace, photoWeights);
     result.count = forest.setCount;
     LargeBuffer none;

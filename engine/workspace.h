@@ -5,6 +5,7 @@
 
 #include "block_pool.h"
 #include "lab_conversion.h"
+#include "tile_shape.h"
 
 namespace segmora {
 
@@ -24,6 +25,7 @@ class WeightIds;
 // `weightTables`: the tables that number distinct weights, kept from call to call
 // (none: made for the call). `labels`: a continuous matrix of the image's size that
 // the labels are written into (the caller's memory), instead of the above.
+// `tiles`: the tiles the merge works in (none: one piece); the labels are the same.
 struct Workspace {
     BlockPool& pool;
     int threads;
@@ -31,6 +33,7 @@ struct Workspace {
     const LabTables* lab = nullptr;
     std::vector<WeightIds>* weightTables = nullptr;
     const cv::Mat_<int>* labels = nullptr;
+    TileShape tiles = TileShape{};
 };
 
 }  // namespace segmora
