@@ -5,6 +5,7 @@
 
 #include "float_channels.h"
 #include "label_matrix.h"
+#include "masked_segmentation.h"
 #include "photo_lab_planes.h"
 #include "segment_forest.h"
 #include "segment_merging.h"
@@ -34,6 +35,10 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
         release();
         result.labels.create(height, width);
         return result;
+    }
+    if (workspace.mask != nullptr) {
+        return segmentMaskedChannels(channels, width, height, workspace.mask, release, parameters,
+                                     regions, workspace);
     }
     SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
     const int32_t pixels = graph.pixelCount();

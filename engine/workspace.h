@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <opencv2/core.hpp>
 #include <vector>
 
@@ -23,7 +24,9 @@ class WeightIds;
 //
 // `weightTables`: the tables that number distinct weights, kept from call to call
 // (none: made for the call). `labels`: a continuous matrix of the image's size that
-// the labels are written into (the caller's memory), instead of the above.
+// the labels are written into (the caller's memory), instead of the above. `mask`: one
+// byte per pixel, non-zero inside, when the call segments only those pixels (see
+// masked_segmentation.h); null: all pixels.
 struct Workspace {
     BlockPool& pool;
     int threads;
@@ -31,6 +34,7 @@ struct Workspace {
     const LabTables* lab = nullptr;
     std::vector<WeightIds>* weightTables = nullptr;
     const cv::Mat_<int>* labels = nullptr;
+    const uint8_t* mask = nullptr;
 };
 
 }  // namespace segmora
