@@ -143,6 +143,16 @@ TEST(MaskedSegmentation, EqualsThePlainModelOnEveryShape) {
     }
 }
 
+TEST(MaskedSegmentation, SmoothedPhotoReadsTheOutsideColoursOnlyThroughTheSmoothing) {
+    const cv::Mat_<cv::Vec3b> photo = samplePhoto();
+    const cv::Mat_<cv::Vec3d> image = toEngineImage(toLab(photo));
+    const cv::Mat_<uint8_t> mask = maskShapes(photo.rows, photo.cols).front().second;
+    Parameters p = photoParameters(false);
+    p.sigma = 0.8f;
+    EXPECT_TRUE(sameLabels(segmentPhoto(photo, cv::Mat_<int>(), p, mask),
+                           plainModel(image, mask, p, cv::Mat_<int>())));
+}
+
 TEST(MaskedSegmentation, SmoothedAndOddValuesEqualThePlainModel) {
     std::mt19937 rng(5);
     cv::Mat_<cv::Vec3d> image(23, 31);

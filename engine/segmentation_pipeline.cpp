@@ -101,8 +101,9 @@ Segmentation segmentBgrPhoto(const cv::Mat& bgr, const Parameters& parameters,
     std::optional<LabTables> ownTables;
     Workspace withTables = workspace;
     if (withTables.lab == nullptr) withTables.lab = &ownTables.emplace();
-    ChannelPlanes planes = planesFromPhoto(bgr, withTables);
-    if (smoothingChangesPixels(parameters.sigma)) {
+    const bool smoothing = smoothingChangesPixels(parameters.sigma);  // reads every pixel
+    ChannelPlanes planes = planesFromPhoto(bgr, withTables, smoothing ? nullptr : workspace.mask);
+    if (smoothing) {
         ChannelSet channels = channelsFromPlanes(planes, bgr.cols, bgr.rows, workspace.pool);
         planes.buffer.release();
         smoothChannels(channels, parameters.sigma, true, workspace.pool);
