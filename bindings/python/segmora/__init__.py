@@ -3,6 +3,7 @@
     labels, count = segmora.segment(rgb)            # rgb: an image array (H, W, 3), RGB
     labels, count = segmora.segment(rgb, regions)   # regions: integer array (H, W)
     labels, count = segmora.segment(rgb, threshold=300, sigma=0.5, min_size=10)
+    labels, count = segmora.segment(rgb, mask=inside)   # inside: bool (H, W); 0 outside
 
 labels is an int32 array of shape (H, W) holding 1 .. count, numbered in raster
 order of each superpixel's first pixel: the labels the Segmora program writes.
@@ -79,6 +80,11 @@ _SEGMENT_HELP = """segment{signature}
         whole number >= 1, or None for the photo default ({photo_cap_divisors}).
     min_size: superpixels below this many pixels are absorbed by a neighbour; a
         whole number >= 0.
+    mask: optional array of shape (H, W), True (or 1) where the photo is to be
+        segmented: bool, or numbers that are each 0 or 1. Pixels outside get label
+        0; no superpixel crosses the mask's edge, and an inside pixel without inside
+        neighbours is a superpixel of its own; the size cap still counts every
+        pixel. A mask with no pixel inside gives count 0 and all labels 0.
     out: optional array for the labels, as in NumPy's functions: a writeable,
         C-contiguous int32 array of shape (H, W). The labels are written into it
         and it is returned as labels, so a series of photos of one size needs no
@@ -86,7 +92,8 @@ _SEGMENT_HELP = """segment{signature}
 
     Returns labels, a numpy int32 array of shape (H, W) with values 1 .. count,
     numbered in raster order of each superpixel's first pixel (the numbers the
-    program writes to its label file), and count, the number of superpixels.
+    program writes to its label file; 0 outside a mask), and count, the number of
+    superpixels.
 
     Raises TypeError for an argument of the wrong kind or an unknown keyword,
     ValueError for a wrong shape, an empty photo, a value out of range,
@@ -95,8 +102,9 @@ _SEGMENT_HELP = """segment{signature}
 
 
 def segment(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-            min_size=_MIN_SIZE, out=None):
-    return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size, out)
+            min_size=_MIN_SIZE, mask=None, out=None):
+    return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size, out,
+                            mask)
 
 
 class Segmenter:
@@ -122,9 +130,9 @@ class Segmenter:
         return self._core.threads
 
     def segment(self, rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-                min_size=_MIN_SIZE, out=None):
+                min_size=_MIN_SIZE, mask=None, out=None):
         return self._core.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor,
-                                  min_size, out)
+                                  min_size, out, mask)
 
     def release(self):
         """Gives back the buffers kept since the last call."""

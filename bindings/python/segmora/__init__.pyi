@@ -13,6 +13,7 @@ def segment(
     sigma: float = 0.0,
     cap_divisor: Optional[int] = None,
     min_size: int = 5,
+    mask: Optional[npt.ArrayLike] = None,
     out: Optional[npt.NDArray[np.int32]] = None,
 ) -> Tuple[npt.NDArray[np.int32], int]: ...
 
@@ -29,6 +30,7 @@ class Segmenter:
         sigma: float = 0.0,
         cap_divisor: Optional[int] = None,
         min_size: int = 5,
+        mask: Optional[npt.ArrayLike] = None,
         out: Optional[npt.NDArray[np.int32]] = None,
     ) -> Tuple[npt.NDArray[np.int32], int]: ...
     def release(self) -> None: ...
