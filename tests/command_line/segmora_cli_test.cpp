@@ -64,7 +64,7 @@ TEST_F(SegmoraCli, HelpListsEveryOptionOnStandardOutput) {
 TEST_F(SegmoraCli, WritesLabelFileAndExactConsoleLines) {
     // A white mask keeps every pixel: the labels are those without a mask.
     ASSERT_TRUE(cv::imwrite(dir + "/mask.png", cv::Mat(12, 16, CV_8UC3, cv::Scalar::all(255))));
-    ProgramRun r = run({"-m", "mask.png", "-o", output, "-i", image});
+    ProgramRun r = run({"-m", dir + "/mask.png", "-o", output, "-i", image});
     int count = 0;
     const std::string expected = expectedLabelFile(photo, cv::Mat_<int>(12, 16, 1), 500, &count);
     EXPECT_EQ(r.exitStatus, 0);
