@@ -1,7 +1,6 @@
 #include "sweep_app.h"
 
 #include <fcntl.h>
-#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,13 +12,13 @@
 #include <mutex>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 #include "batch_console.h"
 #include "batch_run.h"
 #include "colour_image.h"
 #include "opencv_codecs.h"
 #include "option_words.h"
+#include "processor_count.h"
 #include "segmora/segmora.h"
 #include "sweep_plot.h"
 #include "truth_files.h"
@@ -32,12 +31,6 @@ const char* const kProgram = "segmora-sweep";
 const char* const kTable = "sweep.csv";
 const char* const kSummary = "summary.csv";
 const char* const kPlot = "sweep.png";
-
-int processorCount() {
-    cpu_set_t cpus;
-    if (::sched_getaffinity(0, sizeof cpus, &cpus) == 0) return std::max(1, CPU_COUNT(&cpus));
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
 
 void say(int fd, const std::string& message) {
     const std::string line = std::string(kProgram) + ": " + message + "\n";
