@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <initializer_list>
 #include <iostream>
 #include <set>
 #include <stdexcept>
@@ -41,15 +42,26 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-// The region map of a photo: the first of REGION_DIR/NAME.txt, .png, .npy, .tif, .tiff and
-// .csv (an earlier batch's label file) that exists, else the .txt one (whose absence the photo's
-// job then reports).
-std::string regionMapFor(const std::string& regionDir, const std::string& name) {
-    const std::string base = regionDir + "/" + name;
-    for (const char* extension : {".txt", ".png", ".npy", ".tif", ".tiff", ".csv"}) {
+// The file of a photo in a folder of region maps or masks: the first of DIR/NAME with each of
+// `extensions` that exists, else the first (whose absence the photo's job then reports).
+std::string pairedFile(const std::string& folder, const std::string& name,
+                       std::initializer_list<const char*> extensions) {
+    const std::string base = folder + "/" + name;
+    for (const char* extension : extensions) {
         if (exists(base + extension)) return base + extension;
     }
-    return base + ".txt";
+    return base + *extensions.begin();
+}
+
+// The region map of a photo: REGION_DIR/NAME.txt, .png, .npy, .tif, .tiff or .csv (an earlier
+// batch's label file).
+std::string regionMapFor(const std::string& regionDir, const std::string& name) {
+    return pairedFile(regionDir, name, {".txt", ".png", ".npy", ".tif", ".tiff", ".csv"});
+}
+
+// The mask of a photo: MASK_DIR/NAME.png, .npy, .txt, .tif, .tiff or .csv.
+std::string maskFor(const std::string& maskDir, const std::string& name) {
+    return pairedFile(maskDir, name, {".png", ".npy", ".txt", ".tif", ".tiff", ".csv"});
 }
 
 // The jobs of the photos; with --resume, without those whose files a batch finished
@@ -73,6 +85,7 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
         job.outputPath = options.outputDir + "/" + name + labelFileExtension(format);
         job.labelFormat = format;
         if (!options.regionDir.empty()) job.regionFilePath = regionMapFor(options.regionDir, name);
+        if (!options.maskDir.empty()) job.maskPath = maskFor(options.maskDir, name);
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
         if (!options.meanPictureDir.empty())
             job.meanPicturePath = options.meanPictureDir + "/" + name + ".png";
@@ -188,13 +201,19 @@ int runBatch(const BatchPlan& plan, StopSignals& signals, int outFd, int message
     BatchConsole console(outFd, messageFd, ::isatty(messageFd) == 1, plan.jobs.size(),
                          plan.skipped);
     const BatchOutputs& outputs = *plan.outputs;
-    const auto runJob = [&plan](const PhotoJob& job, Segmenter& segmenter,
-                                std::vector<WrittenFile>& written) {
+    const auto runJob = [&plan, &console](const PhotoJob& job, Segmenter& segmenter,
+                                          std::vector<WrittenFile>& written) {
         const auto unlisted = plan.unlisted.find(job.imagePath);
         if (unlisted != plan.unlisted.end()) throw std::runtime_error(unlisted->second);
         requireRegularFile(job.imagePath, "image");
         if (!job.regionFilePath.empty()) requireRegularFile(job.regionFilePath, "region file");
-        return runPhotoJob(job, segmenter, nullptr, &written);
+        if (job.maskPath.empty()) return runPhotoJob(job, segmenter, nullptr, &written);
+        requireRegularFile(job.maskPath, "mask file");
+        PhotoJob warned = job;
+        warned.warn = [&console](const std::string& warning) {
+            console.note("warning: " + warning);
+        };
+        return runPhotoJob(warned, segmenter, nullptr, &written);
     };
     const auto placed = [&outputs](const PhotoJob& job) { outputs.recordFinished(job); };
     signals.beginWork(messageFd);
