@@ -230,7 +230,9 @@ SEGMORA_API SuperpixelGraph describe(const Segmentation& s);
 //     // e.boundaryRecall, e.undersegmentationError, ...: means over the two truths
 //
 // Labels of the segmentation and of the truths may be any int values (s.count is not
-// read): pixels belong to the same segment when their labels are equal.
+// read): pixels belong to the same segment when their labels are equal. Label 0 of the
+// segmentation is background (outside a mask), as in the graph: its pixels are left out of
+// every measure and its edge is no boundary; a segmentation without 0 is scored in full.
 
 struct EvaluationOptions {
     // Boundary pixels at most this far apart (the larger of the row and column distances)
