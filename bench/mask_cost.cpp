@@ -64,7 +64,10 @@ int makeCase(const std::string& folder, const std::string& photoPath, const std:
     std::printf("photo %d x %d; mask keeps %.2f%% in a box of %.1f%% of the photo\n", kWidth,
                 kHeight, 100.0 * cv::countNonZero(mask) / mask.total(),
                 100.0 * box.area() / mask.total());
-    return cv::imwrite(photoPath, mosaic) && cv::imwrite(maskPath, mask) ? 0 : 1;
+    return cv::imwrite(photoPath, mosaic, {cv::IMWRITE_JPEG_QUALITY, 95}) &&
+                   cv::imwrite(maskPath, mask)
+               ? 0
+               : 1;
 }
 
 double processorSeconds() {

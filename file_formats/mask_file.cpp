@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "colour_image.h"
 #include "npy_array.h"
 #include "opencv_codecs.h"
 #include "quiet_standard_error.h"
@@ -53,15 +54,22 @@ cv::Mat decoded(const std::string& path, int flags) {
     }
 }
 
+// Decoded by the program's photo reader, which gives cv::imread(path, 1)'s pixels (turned
+// upright by the recorded orientation too) without loading OpenCV's codecs for PNG and JPEG.
 MaskFile pictureMask(const std::string& path, int rows, int columns) {
-    const cv::Mat bgr = decoded(path, cv::IMREAD_COLOR);
-    if (bgr.empty()) fail(path, "cannot be decoded");
+    cv::Mat_<cv::Vec3b> bgr;
+    try {
+        bgr = readColourImage(path);
+    } catch (const std::runtime_error& e) {
+        fail(path, std::string("cannot be read as a picture: ") + e.what());
+    }
     checkSize(path, bgr.cols, bgr.rows, rows, columns);
     MaskFile mask{cv::Mat_<uint8_t>(rows, columns), true};
     for (int y = 0; y < rows; ++y) {
-        const cv::Vec3b* pixel = bgr.ptr<cv::Vec3b>(y);
+        const cv::Vec3b* pixel = bgr[y];
+        uint8_t* inside = mask.inside[y];
         for (int x = 0; x < columns; ++x) {
-            mask.inside(y, x) = pixel[x][0] > 200 && pixel[x][1] > 200 && pixel[x][2] > 200;
+            inside[x] = (pixel[x][0] > 200) & (pixel[x][1] > 200) & (pixel[x][2] > 200);
         }
     }
     return mask;
