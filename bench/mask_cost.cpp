@@ -44,8 +44,8 @@ int makeCase(const std::string& folder, const std::string& photoPath, const std:
         for (int x = 0; x < kWidth;) {
             const cv::Mat& p = photos[next++ % photos.size()];
             const cv::Rect place(x, y, std::min(p.cols, kWidth - x), std::min(400, kHeight - y));
-            p(cv::Rect(0, 0, place.width, std::min(place.height, p.rows))).copyTo(
-                mosaic(cv::Rect(x, y, place.width, std::min(place.height, p.rows))));
+            p(cv::Rect(0, 0, place.width, std::min(place.height, p.rows)))
+                .copyTo(mosaic(cv::Rect(x, y, place.width, std::min(place.height, p.rows))));
             x += place.width;
         }
     }
@@ -55,8 +55,10 @@ int makeCase(const std::string& folder, const std::string& photoPath, const std:
     cv::Mat mask(kHeight, kWidth, CV_8UC1, cv::Scalar(0));
     for (int j = 0; j < down; ++j) {
         for (int i = 0; i < across; ++i) {
-            const double cx = 0.05 * kWidth + radius + i * (0.9 * kWidth - 2 * radius) / (across - 1);
-            const double cy = 0.05 * kHeight + radius + j * (0.9 * kHeight - 2 * radius) / (down - 1);
+            const double cx =
+                0.05 * kWidth + radius + i * (0.9 * kWidth - 2 * radius) / (across - 1);
+            const double cy =
+                0.05 * kHeight + radius + j * (0.9 * kHeight - 2 * radius) / (down - 1);
             cv::circle(mask, cv::Point(cvRound(cx), cvRound(cy)), cvRound(radius), 255, cv::FILLED);
         }
     }
@@ -119,6 +121,7 @@ int main(int argc, char** argv) {
     if ((a.size() == 4 || a.size() == 5) && a[0] == "engine") {
         return timeEngine(a[1], a[2], std::atoi(a[3].c_str()), a.size() == 5);
     }
-    std::fprintf(stderr, "usage: mask_cost make IMAGES PHOTO MASK | engine PHOTO MASK RUNS [masked]\n");
+    std::fprintf(stderr,
+                 "usage: mask_cost make IMAGES PHOTO MASK | engine PHOTO MASK RUNS [masked]\n");
     return 2;
 }

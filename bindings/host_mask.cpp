@@ -21,10 +21,10 @@ cv::Mat_<std::uint8_t> maskFrom(const HostArray& mask, PhotoSize size, const Hos
         for (int x = 0; x < size.columns; ++x) {
             const int value = values(y, x);
             if (value != 0 && value != 1) {
-                throw ArgumentError(Problem::RegionValue,
-                                    "mask" + positionText({y, x}, style) + " = " +
-                                        std::to_string(value) + " is not 0 or 1 (nor " +
-                                        style.boolName + ")");
+                throw ArgumentError(Problem::RegionValue, "mask" + positionText({y, x}, style) +
+                                                              " = " + std::to_string(value) +
+                                                              " is not 0 or 1 (nor " +
+                                                              style.boolName + ")");
             }
             inside(y, x) = static_cast<std::uint8_t>(value);
         }

@@ -225,8 +225,8 @@ Evaluation evaluateWith(const Segmentation& s, const std::vector<cv::Mat_<int>>&
     std::vector<uint8_t> boundary =
         inside.empty() ? boundaryPixels(s.labels) : insideBoundary(s.labels);
     std::vector<uint8_t> near = nearBoundary(boundary, rows, columns, options.tolerance);
-    const Superpixels sp{rows,           columns,         std::move(ids),
-                         std::move(boundary), std::move(near), std::move(inside)};
+    const Superpixels sp{
+        rows, columns, std::move(ids), std::move(boundary), std::move(near), std::move(inside)};
     const std::vector<int64_t> size = sizesOf(sp.ids);
     const int left = sp.ids.zeroId;  // label 0: left out of every measure
 

@@ -181,8 +181,8 @@ TEST(Evaluation, PixelsOfSegmentationLabelZeroAreLeftOut) {
     EXPECT_EQ(e.count, 2);
     EXPECT_DOUBLE_EQ(e.undersegmentationError, 12.0 / 36);
     EXPECT_DOUBLE_EQ(e.achievableAccuracy, 30.0 / 36);
-    EXPECT_DOUBLE_EQ(e.boundaryRecall, 0.5);     // truth columns 3, 4; superpixels' 4, 5
-    EXPECT_DOUBLE_EQ(e.boundaryPrecision, 0.5);  // columns 1 and 2 are no boundary
+    EXPECT_DOUBLE_EQ(e.boundaryRecall, 0.5);      // truth columns 3, 4; superpixels' 4, 5
+    EXPECT_DOUBLE_EQ(e.boundaryPrecision, 0.5);   // columns 1 and 2 are no boundary
     EXPECT_DOUBLE_EQ(e.explainedVariation, 1.0);  // each superpixel one colour inside
     EXPECT_EQ(evaluate(segmentationOf(masked), {truth}, within(2)).boundaryRecall, 1.0);
     const Evaluation none = evaluate(segmentationOf(cv::Mat_<int>(6, 8, 0)), {truth});

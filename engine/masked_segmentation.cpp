@@ -25,7 +25,7 @@ template <class Visit>
 void visitInsideEdges(const uint8_t* mask, int32_t width, int32_t height, int64_t y,
                       Visit&& visit) {
     const NeighbourOffsets neighbours(width);
-    const bool below = y < height - 1, above = y > 0;
+    const bool below = y<height - 1, above = y> 0;
     const int64_t first = y * width;
     for (int32_t x = 0; x < width; ++x) {
         const int64_t u = first + x;
@@ -83,8 +83,8 @@ SortedGraph insideGraph(const PixelChannels& channels, int32_t width, int32_t he
         buildInsideKeys(channels, width, height, mask, workspace.threads, workspace.pool, keys);
     release();
     LargeBuffer spare(workspace.pool, keys.size());
-    EdgeKey* sorted = sortEdgeKeys(keys.as<EdgeKey>(), spare.as<EdgeKey>(), graph.edgeCount,
-                                   workspace.threads);
+    EdgeKey* sorted =
+        sortEdgeKeys(keys.as<EdgeKey>(), spare.as<EdgeKey>(), graph.edgeCount, workspace.threads);
     if (sorted == spare.as<EdgeKey>()) std::swap(keys, spare);
     graph.runCount = splitSortedKeys(keys.as<EdgeKey>(), graph.edgeCount, spare.as<WeightRun>());
     graph.edges = std::move(keys);

@@ -38,8 +38,7 @@ void convertRuns(const LabTables& tables, const uint8_t* bgr, const uint8_t* onl
 
 }  // namespace
 
-ChannelPlanes planesFromPhoto(const cv::Mat& bgr, const Workspace& workspace,
-                              const uint8_t* only) {
+ChannelPlanes planesFromPhoto(const cv::Mat& bgr, const Workspace& workspace, const uint8_t* only) {
     ChannelPlanes planes = newPlanes(bgr.cols, bgr.rows, workspace.pool);
     if (bgr.empty()) return planes;
     const LabTables& tables = *workspace.lab;

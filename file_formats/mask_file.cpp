@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <opencv2/imgcodecs.hpp>
@@ -192,6 +192,15 @@ MaskFile readMaskFile(const std::string& path, int rows, int columns) {
     if (start.compare(0, 6, "\x93NUMPY") == 0) return npyMask(path, rows, columns);
     if (looksLikeText(start)) return regionMapMask(path, rows, columns);
     return pictureMask(path, rows, columns);
+}
+
+std::string maskFileFor(const std::string& folder, const std::string& name) {
+    const std::string base = folder + "/" + name;
+    for (const char* extension : {".png", ".npy", ".txt", ".tif", ".tiff", ".csv"}) {
+        struct stat info;
+        if (::stat((base + extension).c_str(), &info) == 0) return base + extension;
+    }
+    return base + ".png";
 }
 
 }  // namespace segmora

@@ -27,4 +27,8 @@ constexpr const char* kPictureMaskRule =
 // the photo's, more than one channel, a floating-point value other than 0 and 1.
 MaskFile readMaskFile(const std::string& path, int rows, int columns);
 
+// The mask of the photo NAME.EXT in `folder`: the first of folder/NAME.png, .npy, .txt,
+// .tif, .tiff and .csv that exists, else the .png one (whose absence readMaskFile reports).
+std::string maskFileFor(const std::string& folder, const std::string& name);
+
 }  // namespace segmora

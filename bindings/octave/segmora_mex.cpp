@@ -87,8 +87,7 @@ Failure checkCall(int nrhs, const mxArray* prhs[], Call& call) {
                 call.regions = regions;
             }
         }
-        call.parameters =
-            bindings::parametersFrom(knobsOf(nrhs, prhs, options, call.mask), kStyle);
+        call.parameters = bindings::parametersFrom(knobsOf(nrhs, prhs, options, call.mask), kStyle);
         if (call.mask != nullptr) bindings::checkMask(hostArray(call.mask), call.size, kStyle);
     } catch (...) {
         return failureOf(std::current_exception(), "segment rgb");
@@ -130,7 +129,8 @@ Failure segmentInto(const Call& call, double* labels, double& count) {
             ids = bindings::regionsFrom(hostArray(call.regions), call.size, kStyle, state.regions);
         }
         cv::Mat inside;
-        if (call.mask != nullptr) inside = bindings::maskFrom(hostArray(call.mask), call.size, kStyle);
+        if (call.mask != nullptr)
+            inside = bindings::maskFrom(hostArray(call.mask), call.size, kStyle);
         const segmora::Segmentation result =
             state.segmenter.segmentPhoto(state.bgr, ids, call.parameters, inside);
         bindings::labelsToColumnMajor(result.labels, labels);

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <initializer_list>
 #include <iostream>
 #include <set>
 #include <stdexcept>
@@ -15,6 +14,7 @@
 #include "batch_options.h"
 #include "batch_run.h"
 #include "graph_files.h"
+#include "mask_file.h"
 #include "opencv_codecs.h"
 #include "option_words.h"
 #include "output_names.h"
@@ -42,26 +42,15 @@ bool exists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-// The file of a photo in a folder of region maps or masks: the first of DIR/NAME with each of
-// `extensions` that exists, else the first (whose absence the photo's job then reports).
-std::string pairedFile(const std::string& folder, const std::string& name,
-                       std::initializer_list<const char*> extensions) {
-    const std::string base = folder + "/" + name;
-    for (const char* extension : extensions) {
+// The region map of a photo: the first of REGION_DIR/NAME.txt, .png, .npy, .tif, .tiff and
+// .csv (an earlier batch's label file) that exists, else the .txt one (whose absence the photo's
+// job then reports).
+std::string regionMapFor(const std::string& regionDir, const std::string& name) {
+    const std::string base = regionDir + "/" + name;
+    for (const char* extension : {".txt", ".png", ".npy", ".tif", ".tiff", ".csv"}) {
         if (exists(base + extension)) return base + extension;
     }
-    return base + *extensions.begin();
-}
-
-// The region map of a photo: REGION_DIR/NAME.txt, .png, .npy, .tif, .tiff or .csv (an earlier
-// batch's label file).
-std::string regionMapFor(const std::string& regionDir, const std::string& name) {
-    return pairedFile(regionDir, name, {".txt", ".png", ".npy", ".tif", ".tiff", ".csv"});
-}
-
-// The mask of a photo: MASK_DIR/NAME.png, .npy, .txt, .tif, .tiff or .csv.
-std::string maskFor(const std::string& maskDir, const std::string& name) {
-    return pairedFile(maskDir, name, {".png", ".npy", ".txt", ".tif", ".tiff", ".csv"});
+    return base + ".txt";
 }
 
 // The jobs of the photos; with --resume, without those whose files a batch finished
@@ -85,7 +74,7 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
         job.outputPath = options.outputDir + "/" + name + labelFileExtension(format);
         job.labelFormat = format;
         if (!options.regionDir.empty()) job.regionFilePath = regionMapFor(options.regionDir, name);
-        if (!options.maskDir.empty()) job.maskPath = maskFor(options.maskDir, name);
+        if (!options.maskDir.empty()) job.maskPath = maskFileFor(options.maskDir, name);
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
         if (!options.meanPictureDir.empty())
             job.meanPicturePath = options.meanPictureDir + "/" + name + ".png";

@@ -16,6 +16,7 @@
 #include "batch_console.h"
 #include "batch_run.h"
 #include "colour_image.h"
+#include "mask_file.h"
 #include "opencv_codecs.h"
 #include "option_words.h"
 #include "processor_count.h"
@@ -165,9 +166,14 @@ std::vector<SweepRow> sweepPhoto(const std::string& path, const SweepOptions& op
     for (const std::string& file : files) {
         truths.push_back(readTruth(options.truthDir + "/" + file, bgr.size()));
     }
+    // Outside a mask the labels are 0, which evaluate() leaves out.
+    cv::Mat mask;
+    if (!options.maskDir.empty()) {
+        mask = readMaskFile(maskFileFor(options.maskDir, name), bgr.rows, bgr.cols).inside;
+    }
     std::vector<SweepRow> rows;
     for (const Parameters& setting : options.settings) {
-        const Segmentation s = segmenter.segmentPhoto(bgr, setting);
+        const Segmentation s = segmenter.segmentPhoto(bgr, cv::Mat_<int>(), setting, mask);
         rows.push_back(SweepRow{name, setting, evaluate(s, truths, bgr, options.evaluation)});
     }
     return rows;

@@ -79,9 +79,9 @@ void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const
             return;
         }
     }
-    if (name == "-t" || name == "-o") {
+    if (name == "-t" || name == "-o" || name == "--masks") {
         if (value.empty()) throw SweepUsageError(name + " wants a folder, not an empty word");
-        (name == "-t" ? o.truthDir : o.outputDir) = value;
+        (name == "-t" ? o.truthDir : name == "-o" ? o.outputDir : o.maskDir) = value;
     } else if (name == "--tolerance") {
         const std::optional<int> r = parseCount(value);
         if (!r) throw SweepUsageError("--tolerance wants a whole number >= 0, not '" + value + "'");
@@ -156,6 +156,8 @@ std::string sweepUsage() {
            "  --sigma LIST         smoothing, 0 to 100 (default 0)\n"
            "  --cap-divisor LIST   cap divisors >= 1 (default 500)\n"
            "  --min-size LIST      minimum sizes >= 0 (default 5)\n"
+           "  --masks MASK_DIR     segment and score only inside MASK_DIR/NAME.png (or\n"
+           "                       .npy, .txt, .tif, .tiff, .csv; read as Segmora -m reads it)\n"
            "  --tolerance N        boundary tolerance in pixels (default 2)\n"
            "  --ignore-zero        label 0 in a ground truth marks unlabelled pixels\n"
            "  -j, --jobs N         photos at once (default: one per processor)\n"

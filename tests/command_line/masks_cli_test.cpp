@@ -95,9 +95,10 @@ TEST_F(MaskCli, AllOutsideSaysSoAndAPictureMaskOfZeroesAndOnesIsWarnedOf) {
     EXPECT_NE(r.out.find("Super-pixel num: 0\nThe mask keeps no pixel: every label is 0\n"),
               std::string::npos)
         << r.out;
-    EXPECT_EQ(r.err.rfind("Segmora: warning: mask '" + dir + "/zero-one.png' keeps 0 of 192 pixels: "
-                          "a pixel of an 8-bit picture mask is inside when its blue, green and "
-                          "red are all above 200",
+    EXPECT_EQ(r.err.rfind("Segmora: warning: mask '" + dir +
+                              "/zero-one.png' keeps 0 of 192 pixels: "
+                              "a pixel of an 8-bit picture mask is inside when its blue, green and "
+                              "red are all above 200",
                           0),
               0u)
         << r.err;
@@ -117,8 +118,8 @@ TEST_F(MaskCli, BadMasksAreOneErrorAndNothingIsWritten) {
     std::string cube(12 * 16 * 3 * 4, '\0');
     std::string header = "{'descr': '<i4', 'fortran_order': False, 'shape': (12, 16, 3), }";
     header.resize(117, ' ');
-    const std::string channels = write("channels.npy", std::string("\x93NUMPY\x01\x00\x76\x00", 10) +
-                                                           header + "\n" + cube);
+    const std::string channels =
+        write("channels.npy", std::string("\x93NUMPY\x01\x00\x76\x00", 10) + header + "\n" + cube);
     ASSERT_TRUE(cv::imwrite(dir + "/small16.png", cv::Mat(4, 5, CV_16UC1, cv::Scalar(1))));
     cv::Mat colour16(12, 16, CV_16UC3, cv::Scalar::all(1));
     ASSERT_TRUE(cv::imwrite(dir + "/colour16.png", colour16));
@@ -130,8 +131,9 @@ TEST_F(MaskCli, BadMasksAreOneErrorAndNothingIsWritten) {
              {dir + "/small16.png",
               "mask file '" + dir + "/small16.png' is 5 x 4 pixels, but the image is 16 x 12"},
              {empty, "mask file '" + empty + "' is empty"},
-             {bad, "mask file '" + bad + "' holds 0.5 at row 1, column 1: a mask of "
-                   "floating-point numbers holds only 0 and 1"},
+             {bad, "mask file '" + bad +
+                       "' holds 0.5 at row 1, column 1: a mask of "
+                       "floating-point numbers holds only 0 and 1"},
              {channels, "mask file '" + channels + "' is not a two-dimensional array"},
              {dir + "/colour16.png", "mask file '" + dir + "/colour16.png'"},
              {dir + "/missing.png", "cannot read mask file '" + dir + "/missing.png'"},

@@ -494,13 +494,13 @@ TEST_F(BatchCliTest, MasksArePairedByNameAsSegmoraReadsThem) {
         mask.at<uint8_t>(0, 0) = 255;  // a lone pixel
         ASSERT_TRUE(cv::imwrite(masks + "/" + nameOf(photo.file) + ".png", mask));
     }
-    const ProgramRun run = batch({"-o", dir + "/out", "--masks", masks, "-v", dir + "/pictures",
-                                  dir + "/in"});
+    const ProgramRun run =
+        batch({"-o", dir + "/out", "--masks", masks, "-v", dir + "/pictures", dir + "/in"});
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(linesOf(run.err),
-              (std::vector<std::string>{"segmora-batch: " + dir + "/in/c.bmp: cannot read mask file '" +
-                                            masks + "/c.png': No such file or directory",
-                                        "segmora-batch: 1 of 5 photos failed"}));
+    EXPECT_EQ(linesOf(run.err), (std::vector<std::string>{
+                                    "segmora-batch: " + dir + "/in/c.bmp: cannot read mask file '" +
+                                        masks + "/c.png': No such file or directory",
+                                    "segmora-batch: 1 of 5 photos failed"}));
     for (const SamplePhoto& photo : kPhotos) {
         const std::string name = nameOf(photo.file);
         if (photo.file == "c.bmp") {
@@ -508,8 +508,9 @@ TEST_F(BatchCliTest, MasksArePairedByNameAsSegmoraReadsThem) {
             continue;
         }
         const ProgramRun segmora =
-            runProgram(kSegmora, {"-i", dir + "/in/" + photo.file, "-m", masks + "/" + name + ".png",
-                                  "-o", dir + "/segmora.csv", "-v", dir + "/segmora.png"},
+            runProgram(kSegmora,
+                       {"-i", dir + "/in/" + photo.file, "-m", masks + "/" + name + ".png", "-o",
+                        dir + "/segmora.csv", "-v", dir + "/segmora.png"},
                        dir);
         ASSERT_EQ(segmora.exitStatus, 0) << segmora.err;
         EXPECT_EQ(readFile(dir + "/out/" + name + ".csv"), readFile(dir + "/segmora.csv")) << name;
