@@ -5,6 +5,7 @@
 
 #include "float_channels.h"
 #include "label_matrix.h"
+#include "masked_segmentation.h"
 #include "photo_lab_planes.h"
 #include "segment_forest.h"
 #include "segment_merging.h"
@@ -35,6 +36,10 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
         release();
         result.labels.create(height, width);
         return result;
+    }
+    if (workspace.mask != nullptr) {
+        return segmentMaskedChannels(channels, width, height, workspace.mask, release, parameters,
+                                     regions, workspace);
     }
     SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
     const int32_t pixels = graph.pixelCount();
@@ -97,8 +102,9 @@ Segmentation segmentBgrPhoto(const cv::Mat& bgr, const Parameters& parameters,
     std::optional<LabTables> ownTables;
     Workspace withTables = workspace;
     if (withTables.lab == nullptr) withTables.lab = &ownTables.emplace();
-    ChannelPlanes planes = planesFromPhoto(bgr, withTables);
-    if (smoothingChangesPixels(parameters.sigma)) {
+    const bool smoothing = smoothingChangesPixels(parameters.sigma);  // reads every pixel
+    ChannelPlanes planes = planesFromPhoto(bgr, withTables, smoothing ? nullptr : workspace.mask);
+    if (smoothing) {
         ChannelSet channels = channelsFromPlanes(planes, bgr.cols, bgr.rows, workspace.pool);
         planes.buffer.release();
         smoothChannels(channels, parameters.sigma, true, workspace.pool);

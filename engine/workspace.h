@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <opencv2/core.hpp>
 #include <vector>
 
@@ -26,6 +27,9 @@ class WeightIds;
 // (none: made for the call). `labels`: a continuous matrix of the image's size that
 // the labels are written into (the caller's memory), instead of the above.
 // `tiles`: the tiles the merge works in (none: one piece); the labels are the same.
+// the labels are written into (the caller's memory), instead of the above. `mask`: one
+// byte per pixel, non-zero inside, when the call segments only those pixels (see
+// masked_segmentation.h); null: all pixels.
 struct Workspace {
     BlockPool& pool;
     int threads;
@@ -34,6 +38,7 @@ struct Workspace {
     std::vector<WeightIds>* weightTables = nullptr;
     const cv::Mat_<int>* labels = nullptr;
     TileShape tiles = TileShape{};
+    const uint8_t* mask = nullptr;
 };
 
 }  // namespace segmora

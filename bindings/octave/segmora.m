@@ -40,17 +40,22 @@ function [labels, count] = segmora(rgb, regions, varargin)
 %                     --bit-depth). Default 16: the high byte. 12-bit camera data stored in
 %                     uint16 wants 12, or it keeps only 16 grey levels. Other classes are
 %                     not affected.
+%       'Mask'        an H-by-W logical matrix (or numbers each 0 or 1): true where the
+%                     photo is segmented. Outside, LABELS is 0; no superpixel crosses
+%                     the mask's edge, an inside pixel without inside neighbours is a
+%                     superpixel of its own, and the cap still counts every pixel (as
+%                     with Segmora -m). A mask without any true pixel gives COUNT 0.
 %
 %   The function keeps its working memory from one call to the next, which makes a
 %   series of photos faster; "clear segmora" gives it back.
 %
 %   Errors (identifier): segmora:nargin (no input), segmora:nargout (more than 2
 %   outputs), segmora:badType (RGB or REGIONS of a class not listed above, complex or
-%   sparse), segmora:badShape (RGB not of a shape above), segmora:emptyImage,
+%   sparse; also MASK), segmora:badShape (RGB not of a shape above), segmora:emptyImage,
 %   segmora:tooLarge (2^29 pixels or more), segmora:badPixel (a single or double value
-%   outside 0 .. 1), segmora:sizeMismatch (REGIONS of another size; badShape when it is
-%   not two-dimensional), segmora:badRegion (a
-%   region id that is not whole or not in the int32 range), segmora:badOption (an unknown
+%   outside 0 .. 1), segmora:sizeMismatch (REGIONS or MASK of another size; badShape when
+%   it is not two-dimensional), segmora:badRegion (a region id that is not whole or not in
+%   the int32 range, a mask value not 0 or 1), segmora:badOption (an unknown
 %   option name, or one without a value), segmora:badValue (a knob's value not a real
 %   number in its range), segmora:outOfMemory. Each message names the offending argument.
 %

@@ -16,6 +16,7 @@
 #include "batch_console.h"
 #include "batch_run.h"
 #include "colour_image.h"
+#include "mask_file.h"
 #include "opencv_codecs.h"
 #include "option_words.h"
 #include "processor_count.h"
@@ -281,9 +282,14 @@ std::vector<SweepRow> sweepPhoto(const std::string& path, const std::string& nam
     for (const std::string& file : files) {
         truths.push_back(readTruth(truthFolder.path + "/" + file, bgr.size()));
     }
+    // Outside a mask the labels are 0, which evaluate() leaves out.
+    cv::Mat mask;
+    if (!options.maskDir.empty()) {
+        mask = readMaskFile(maskFileFor(options.maskDir, name), bgr.rows, bgr.cols).inside;
+    }
     std::vector<SweepRow> rows;
     for (const Parameters& setting : options.settings) {
-        const Segmentation s = segmenter.segmentPhoto(bgr, setting);
+        const Segmentation s = segmenter.segmentPhoto(bgr, cv::Mat_<int>(), setting, mask);
         rows.push_back(SweepRow{name, setting, evaluate(s, truths, bgr, options.evaluation)});
     }
     return rows;

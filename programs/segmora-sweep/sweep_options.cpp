@@ -97,9 +97,9 @@ void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const
             return;
         }
     }
-    if (name == "-t" || name == "-o") {
+    if (name == "-t" || name == "-o" || name == "--masks") {
         if (value.empty()) throw SweepUsageError(name + " wants a folder, not an empty word");
-        (name == "-t" ? o.truthDir : o.outputDir) = value;
+        (name == "-t" ? o.truthDir : name == "-o" ? o.outputDir : o.maskDir) = value;
     } else if (name == "--tolerance") {
         const std::optional<int> r = parseCount(value);
         if (!r) throw SweepUsageError("--tolerance wants a whole number >= 0, not '" + value + "'");
@@ -191,7 +191,9 @@ std::string sweepUsage() {
            "  -R, --recursive      search folders below the given ones too; a photo found\n"
            "                       in SUB/ has its truths in TRUTH_DIR/SUB/\n"
            "  -0, --null           the paths on standard input end with a NUL byte\n"
-           "  --require-truths     a photo without a ground truth is a failure\n" +
+           "  --require-truths     a photo without a ground truth is a failure\n"
+           "  --masks MASK_DIR     segment and score only inside MASK_DIR/NAME.png (or\n"
+           "                       .npy, .txt, .tif, .tiff, .csv; read as Segmora -m reads it)\n" +
            knobsUsage() + "  --tolerance N        boundary tolerance in pixels (default " +
            std::to_string(EvaluationOptions{}.tolerance) +
            ")\n"

@@ -13,6 +13,7 @@ namespace segmora {
 struct SweepOptions {
     std::string truthDir;
     std::string outputDir;
+    std::string maskDir;  // empty: no masks; else the mask of NAME.EXT, see maskFileFor
     std::vector<Parameters> settings;  // every combination, the last knob varying fastest
     EvaluationOptions evaluation;
     int jobs = 0;  // photos at once; 0: one per processor

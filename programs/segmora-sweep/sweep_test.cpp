@@ -124,6 +124,35 @@ TEST_F(Sweep, EveryRowIsTheLibrarysScore) {
     EXPECT_EQ(plot.size(), cv::Size(900, 560));
 }
 
+// --masks: each photo segmented inside its mask (a picture here), and the scores those of
+// the library on the masked labels, whose 0 pixels evaluate() leaves out.
+TEST_F(Sweep, MasksPairedByNameRestrictSegmentationAndScores) {
+    ::mkdir((dir + "/masks").c_str(), 0755);
+    cv::Mat mask(110, 150, CV_8UC1, cv::Scalar(0));
+    cv::circle(mask, {75, 55}, 40, 255, cv::FILLED);
+    for (const char* name : {"chelsea", "coffee"}) {
+        cv::imwrite(dir + "/masks/" + name + ".png", mask);
+    }
+    ASSERT_EQ(run({"--masks", dir + "/masks", "--cap-divisor", "100", dir + "/photos"}), 0);
+    const std::vector<SweepRow> rows = table();
+    ASSERT_EQ(rows.size(), 2u);
+    for (const SweepRow& row : rows) {
+        const cv::Mat photo = cv::imread(dir + "/photos/" + row.photo + ".png");
+        const Segmentation s = segmentPhoto(photo, cv::Mat_<int>(), row.setting, mask / 255);
+        EXPECT_EQ(cv::countNonZero(s.labels), cv::countNonZero(mask));
+        const Evaluation e =
+            evaluate(s,
+                     {readTruth(dir + "/truths/" + row.photo + "-2.png", photo.size()),
+                      readTruth(dir + "/truths/" + row.photo + "_1.csv", photo.size())},
+                     photo);
+        EXPECT_EQ(row.scores.count, s.count);
+        EXPECT_TRUE(same(row.scores.undersegmentationError, e.undersegmentationError) &&
+                    same(row.scores.boundaryRecall, e.boundaryRecall) &&
+                    same(row.scores.explainedVariation, e.explainedVariation))
+            << row.photo;
+    }
+}
+
 TEST_F(Sweep, ResumeKeepsFinishedPhotosAndRedoesTheRest) {
     ASSERT_EQ(run({"--threshold", "300,1000", dir + "/photos"}), 0);
     const std::string whole = readFile(dir + "/out/sweep.csv");

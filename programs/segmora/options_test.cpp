@@ -128,7 +128,7 @@ TEST(ParseOptions, EchoesInCommandLineOrderAndLastOccurrenceWins) {
               "output_path: out.csv\nimage_path: a.png\nregion_file_path: \nimage_path: b.png\n");
     EXPECT_EQ(p.options->job.imagePath, "b.png");
     EXPECT_EQ(p.options->job.regionFilePath, "");
-    EXPECT_EQ(p.options->maskPath, "mask.png");
+    EXPECT_EQ(p.options->job.maskPath, "mask.png");
     EXPECT_EQ(p.options->job.outputPath, "out.csv");
     EXPECT_EQ(p.options->job.picturePath, "b.jpg");
     EXPECT_EQ(p.options->job.parameters.sigma, 2.0f);
@@ -207,7 +207,7 @@ std::string summary(const Options& o) {
     const PhotoJob& j = o.job;
     const Parameters& p = j.parameters;
     return j.imagePath + "|" + j.regionFilePath + "|" + j.outputPath + "|" + j.picturePath + "|" +
-           j.graphPrefix + "|" + o.maskPath + "|" + std::to_string(p.threshold) + "|" +
+           j.graphPrefix + "|" + j.maskPath + "|" + std::to_string(p.threshold) + "|" +
            std::to_string(p.sigma) + "|" + std::to_string(p.capDivisor) + "|" +
            std::to_string(p.minSize) + "|" + std::to_string(j.sampleBits) + "|" +
            (j.labelFormat ? labelFileExtension(*j.labelFormat) : "");
@@ -222,6 +222,7 @@ TEST(ParseOptions, EveryValuedOptionTakesBothForms) {
                                                           {"-o", "l.npy"},
                                                           {"-v", "v.png"},
                                                           {"-m", "m.png"},
+                                                          {"--mask", "m.npy"},
                                                           {"--graph", "g"},
                                                           {"--threshold", "250"},
                                                           {"--sigma", "0.5"},

@@ -4,6 +4,7 @@
     labels, count = segmora.segment("photo.jpg")    # a file, decoded as the programs do
     labels, count = segmora.segment(rgb, regions)   # regions: integer array (H, W)
     labels, count = segmora.segment(rgb, threshold=300, sigma=0.5, min_size=10)
+    labels, count = segmora.segment(rgb, mask=inside)   # inside: bool (H, W); 0 outside
 
 labels is an int32 array of shape (H, W) holding 1 .. count, numbered in raster
 order of each superpixel's first pixel: the labels the Segmora program writes.
@@ -142,10 +143,11 @@ _SIGMA = _segmora.DEFAULT_SIGMA
 _MIN_SIZE = _segmora.DEFAULT_MIN_SIZE
 
 
+
 def segment(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-            min_size=_MIN_SIZE, bit_depth=16, out=None):
+            min_size=_MIN_SIZE, bit_depth=16, mask=None, out=None):
     return _segmora.segment(_pixels(rgb, bit_depth), _regions(regions), threshold, sigma,
-                            cap_divisor, min_size, out)
+                            cap_divisor, min_size, out, mask)
 
 
 class Segmenter:
@@ -160,9 +162,9 @@ class Segmenter:
         return self._core.threads
 
     def segment(self, rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-                min_size=_MIN_SIZE, bit_depth=16, out=None):
+                min_size=_MIN_SIZE, bit_depth=16, mask=None, out=None):
         return self._core.segment(_pixels(rgb, bit_depth), _regions(regions), threshold, sigma,
-                                  cap_divisor, min_size, out)
+                                  cap_divisor, min_size, out, mask)
 
     def release(self):
         """Gives back the buffers kept since the last call."""

@@ -27,10 +27,11 @@ def segment(
     cap_divisor: _Optional[int] = None,
     min_size: int = 5,
     bit_depth: int = 16,
+    mask: _Optional[_npt.ArrayLike] = None,
     out: _Optional[_npt.NDArray[_np.int32]] = None,
 ) -> _Tuple[_npt.NDArray[_np.int32], int]:
     """segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None,
-            min_size=5, bit_depth=16, out=None) -> (labels, count)
+            min_size=5, bit_depth=16, mask=None, out=None) -> (labels, count)
 
     Divides a photo into superpixels, exactly as the Segmora program does.
 
@@ -63,6 +64,11 @@ def segment(
         a 16-bit file; 12-bit data stored in 16 bits wants 12. 8-bit and
         floating-point photos are not affected. 16-bit data that uses only its
         low 12 bits or fewer at the default gets a UserWarning.
+    mask: optional array of shape (H, W), True (or 1) where the photo is to be
+        segmented: bool, or numbers that are each 0 or 1. Pixels outside get label
+        0; no superpixel crosses the mask's edge, and an inside pixel without inside
+        neighbours is a superpixel of its own; the size cap still counts every
+        pixel. A mask with no pixel inside gives count 0 and all labels 0.
     out: optional array for the labels, as in NumPy's functions: a writeable,
         C-contiguous int32 array of shape (H, W). The labels are written into it
         and it is returned as labels, so a series of photos of one size needs no
@@ -70,7 +76,7 @@ def segment(
 
     Returns labels, a numpy int32 array of shape (H, W) with values 1 .. count,
     numbered in raster order of each superpixel's first pixel (the numbers the
-    program writes to its label file), and count, the number of superpixels.
+    program writes to its label file; 0 outside a mask), and count, the number of superpixels.
 
     Raises TypeError for an argument of the wrong kind or an unknown keyword,
     ValueError for a wrong shape, an empty photo, a value out of range, OSError
@@ -105,6 +111,7 @@ class Segmenter:
         cap_divisor: _Optional[int] = None,
         min_size: int = 5,
         bit_depth: int = 16,
+        mask: _Optional[_npt.ArrayLike] = None,
         out: _Optional[_npt.NDArray[_np.int32]] = None,
     ) -> _Tuple[_npt.NDArray[_np.int32], int]:
         """As segmora.segment(), with the Segmenter's buffers kept for the next call."""
