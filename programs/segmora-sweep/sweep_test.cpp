@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 
 #include "scratch_files.h"
