@@ -114,7 +114,7 @@ TEST(ParseOptions, HelpInAnOptionWordsPlace) {
     std::ostringstream help;
     printHelp(help);
     for (const char* option : {"-i IMAGE", "-o LABEL_FILE", "-r REGION_MAP", "-v PICTURE",
-                               "-m MASK", "--threshold T", "--sigma S", "--cap-divisor N",
+                               "-m, --mask MASK", "--threshold T", "--sigma S", "--cap-divisor N",
                                "--min-size N", "--format F", "-h, --help", "SEGMORA_THREADS"}) {
         EXPECT_NE(help.str().find(option), std::string::npos) << option;
     }
