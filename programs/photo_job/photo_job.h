@@ -37,6 +37,9 @@ struct PhotoJob {
     const OutputFolder* labelFolder = nullptr;
     const OutputFolder* pictureFolder = nullptr;
     const OutputFolder* meanPictureFolder = nullptr;
+    // Where a warning about the region file goes (a text map whose lines are those of the
+    // transposed table), after the program's name; null: not given.
+    std::ostream* regionWarnings = nullptr;
 };
 
 // Memory ran out during a photo's job; what() names the photo and the step, "segmenting"
