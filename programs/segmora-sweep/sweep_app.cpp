@@ -1,16 +1,11 @@
 #include "sweep_app.h"
 
-#include <fcntl.h>
 #include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
-#include <mutex>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -20,18 +15,18 @@
 #include "colour_image.h"
 #include "opencv_codecs.h"
 #include "option_words.h"
+#include "output_target.h"
 #include "segmora/segmora.h"
-#include "sweep_plot.h"
+#include "sweep_outputs.h"
+#include "sweep_record.h"
 #include "truth_files.h"
+#include "truth_owners.h"
 
 namespace segmora {
 
 namespace {
 
 const char* const kProgram = "segmora-sweep";
-const char* const kTable = "sweep.csv";
-const char* const kSummary = "summary.csv";
-const char* const kPlot = "sweep.png";
 
 int processorCount() {
     cpu_set_t cpus;
@@ -44,174 +39,119 @@ void say(int fd, const std::string& message) {
     if (::write(fd, line.data(), line.size()) < 0) return;
 }
 
-// Writes `bytes` to `path` through a temporary file and a rename.
-void writeWhole(const std::string& path, const std::string& bytes) {
-    const std::string temporary = path + ".partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), std::streamsize(bytes.size()));
-        out.flush();
-        if (!out) throw std::runtime_error("cannot write '" + temporary + "'");
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        throw std::runtime_error("cannot rename '" + temporary + "' to '" + path +
-                                 "': " + std::strerror(errno));
-    }
-}
-
-// The table's rows to keep on --resume: those of photos of `names` that have a row for
-// every setting (a photo's rows are appended together; a torn last line is dropped).
-std::vector<SweepRow> finishedRows(const std::string& table, const std::vector<std::string>& names,
-                                   const std::vector<Parameters>& settings) {
-    std::ifstream in(table, std::ios::binary);
-    std::map<std::string, std::vector<SweepRow>> byPhoto;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (in.eof()) break;  // no line feed: cut short
-        const std::optional<SweepRow> row = parseSweepLine(line);
-        if (row) byPhoto[row->photo].push_back(*row);
-    }
-    std::vector<SweepRow> kept;
-    for (const std::string& name : names) {
-        const auto found = byPhoto.find(name);
-        if (found == byPhoto.end()) continue;
-        std::vector<SweepRow> rows;
-        for (const Parameters& setting : settings) {
-            const auto it =
-                std::find_if(found->second.rbegin(), found->second.rend(),
-                             [&](const SweepRow& r) { return sameSetting(r.setting, setting); });
-            if (it == found->second.rend()) break;
-            rows.push_back(*it);
+// The photos of the inputs but for the sweep's own plot (an output folder inside a photo
+// folder), which is said.
+std::vector<ListedPhoto> photosOf(const SweepOptions& options, int messageFd) {
+    std::istringstream noList;
+    std::vector<ListedPhoto> photos =
+        collectPhotos(options.inputs, noList, false, {options.outputDir});
+    const FileIdentity plot = identifyFile(options.outputDir + "/" + SweepOutputs::kPlot);
+    std::vector<ListedPhoto> kept;
+    for (ListedPhoto& photo : photos) {
+        if (plot.known && plot.name.empty() && identifyFile(photo.path) == plot) {
+            say(messageFd, "skipping '" + escapedName(photo.path) + "': it is this sweep's plot");
+        } else {
+            kept.push_back(std::move(photo));
         }
-        if (rows.size() == settings.size()) kept.insert(kept.end(), rows.begin(), rows.end());
     }
     return kept;
-}
-
-// Rows in the order of the photo list, then of the settings.
-void sortRows(std::vector<SweepRow>& rows, const std::vector<std::string>& names,
-              const std::vector<Parameters>& settings) {
-    std::map<std::string, size_t> photoOrder;
-    for (size_t k = 0; k < names.size(); ++k) photoOrder.emplace(names[k], k);
-    const auto settingOrder = [&](const Parameters& p) {
-        return size_t(std::find_if(settings.begin(), settings.end(),
-                                   [&](const Parameters& s) { return sameSetting(s, p); }) -
-                      settings.begin());
-    };
-    std::stable_sort(rows.begin(), rows.end(), [&](const SweepRow& a, const SweepRow& b) {
-        const size_t pa = photoOrder[a.photo], pb = photoOrder[b.photo];
-        return pa != pb ? pa < pb : settingOrder(a.setting) < settingOrder(b.setting);
-    });
-}
-
-// The table open for appending a photo's rows at a time. They are not flushed to the disk
-// one by one: rows lost or cut short by a crash are rows a resumed run redoes.
-class TableFile {
-  public:
-    explicit TableFile(const std::string& path)
-        : fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC)) {
-        if (fd < 0) throw std::runtime_error("cannot open '" + path + "': " + std::strerror(errno));
-    }
-    ~TableFile() { ::close(fd); }
-    TableFile(const TableFile&) = delete;
-    TableFile& operator=(const TableFile&) = delete;
-
-    void append(const std::vector<SweepRow>& rows) {
-        std::string text;
-        for (const SweepRow& row : rows) text += sweepLine(row);
-        const std::lock_guard<std::mutex> guard(lock);
-        size_t done = 0;
-        while (done < text.size()) {
-            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0)
-                throw std::runtime_error(std::string("cannot add to the table: ") +
-                                         std::strerror(errno));
-            done += size_t(n);
-        }
-        written.insert(written.end(), rows.begin(), rows.end());
-    }
-    std::vector<SweepRow> rows() {
-        const std::lock_guard<std::mutex> guard(lock);
-        return written;
-    }
-
-  private:
-    const int fd;
-    std::mutex lock;
-    std::vector<SweepRow> written;
-};
-
-void writeResults(const std::string& folder, std::vector<SweepRow> rows,
-                  const std::vector<std::string>& names, const SweepOptions& options) {
-    sortRows(rows, names, options.settings);
-    std::string table = sweepHeader();
-    for (const SweepRow& row : rows) table += sweepLine(row);
-    writeWhole(folder + "/" + kTable, table);
-    const std::vector<SettingSummary> summaries = summarise(rows, options.settings);
-    writeWhole(folder + "/" + kSummary, summaryText(summaries));
-    std::vector<uchar> png;
-    if (!opencv_codecs::imencode(".png", plotSweep(summaries, options.evaluation.tolerance), png)) {
-        throw std::runtime_error("cannot encode the picture");
-    }
-    writeWhole(folder + "/" + kPlot, std::string(png.begin(), png.end()));
 }
 
 }  // namespace
 
 std::vector<SweepRow> sweepPhoto(const std::string& path, const SweepOptions& options,
-                                 const std::vector<std::string>& truthFiles, Segmenter& segmenter) {
+                                 const std::vector<std::string>& truthFiles,
+                                 const std::string& inputs, Segmenter& segmenter) {
     const std::string name = photoName(path);
-    const std::vector<std::string> files = truthFilesOf(truthFiles, name);
-    if (files.empty()) {
+    if (truthFiles.empty()) {
         throw std::runtime_error("no ground truth " + options.truthDir + "/" + name +
                                  "*.{png,npy,csv}");
     }
-    const cv::Mat_<cv::Vec3b> bgr = readColourImage(path);
+    const cv::Mat_<cv::Vec3b> bgr =
+        readColourImage(path, options.ignoreOrientation ? Orientation::Ignore : Orientation::Apply);
     std::vector<cv::Mat_<int>> truths;
-    for (const std::string& file : files) {
+    std::string names;
+    for (const std::string& file : truthFiles) {
         truths.push_back(readTruth(options.truthDir + "/" + file, bgr.size()));
+        names += (names.empty() ? "" : "/") + file;
     }
     std::vector<SweepRow> rows;
     for (const Parameters& setting : options.settings) {
         const Segmentation s = segmenter.segmentPhoto(bgr, setting);
-        rows.push_back(SweepRow{name, setting, evaluate(s, truths, bgr, options.evaluation)});
+        rows.push_back(SweepRow{name, setting, evaluate(s, truths, bgr, options.evaluation),
+                                options.evaluation.tolerance, options.evaluation.ignoreZero, names,
+                                inputs});
     }
     return rows;
 }
+
+namespace {
+
+// What the run works on, found before any output is touched.
+struct SweepPlan {
+    std::vector<ListedPhoto> photos;
+    std::vector<std::string> names;
+    TruthOwners truths;
+    std::map<std::string, std::string> inputs;  // name -> inputsKey
+};
+
+SweepPlan planSweep(const SweepOptions& options, int messageFd) {
+    SweepPlan plan;
+    opencv_codecs::checkReaderLimits();
+    plan.photos = photosOf(options, messageFd);
+    if (plan.photos.empty()) throw SweepUsageError("no photos in the inputs: nothing to score");
+    if (const auto clash = clashingPhotos(plan.photos)) {
+        throw SweepUsageError("photos '" + clash->first + "' and '" + clash->second +
+                              "' have the same name");
+    }
+    std::vector<std::string> paths;
+    for (const ListedPhoto& p : plan.photos) {
+        plan.names.push_back(photoName(p.path));
+        paths.push_back(p.path);
+    }
+    plan.truths =
+        assignTruths(listTruthFolder(options.truthDir), plan.names, photoNamesBeside(paths));
+    for (const std::string& warning : plan.truths.warnings) say(messageFd, "warning: " + warning);
+    for (const ListedPhoto& p : plan.photos) {
+        const std::string name = photoName(p.path);
+        plan.inputs[name] = inputsKey(p.path, options.ignoreOrientation, options.truthDir,
+                                      plan.truths.byPhoto[name]);
+    }
+    return plan;
+}
+
+}  // namespace
 
 int runSweep(const std::vector<std::string>& words, StopSignals* signals, int outFd,
              int messageFd) {
     static const std::atomic<bool> never{false};
     SweepOptions options;
-    std::vector<ListedPhoto> photos;
-    std::vector<std::string> truthFiles;
+    SweepPlan plan;
     try {
         options = parseSweepOptions(words);
         if (options.help || options.version) {
             const std::string text =
                 options.help ? sweepUsage() : versionLine("segmora-sweep") + "\n";
-            return ::write(outFd, text.data(), text.size()) < 0 ? 1 : 0;
+            return outFd < 0 || ::write(outFd, text.data(), text.size()) < 0 ? 1 : 0;
         }
-        std::istringstream noList;
-        photos = collectPhotos(options.inputs, noList, false, {options.outputDir});
-        if (const auto clash = clashingPhotos(photos)) {
-            throw SweepUsageError("photos '" + clash->first + "' and '" + clash->second +
-                                  "' have the same name");
-        }
-        truthFiles = listTruthFolder(options.truthDir);
-        std::filesystem::create_directories(options.outputDir);
+        for (const std::string& note : options.notes) say(messageFd, note);
+        plan = planSweep(options, messageFd);
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 2;
     }
-    std::vector<std::string> names;
-    for (const ListedPhoto& p : photos) names.push_back(photoName(p.path));
-    const std::string tablePath = options.outputDir + "/" + kTable;
+    const auto sayLine = [messageFd](const std::string& line) { say(messageFd, line); };
+    std::unique_ptr<SweepOutputs> outputs;
+    try {
+        outputs = std::make_unique<SweepOutputs>(options.outputDir, sayLine);
+    } catch (const std::exception& e) {
+        say(messageFd, e.what());
+        return 2;
+    }
     std::vector<SweepRow> kept;
-    if (options.resume) kept = finishedRows(tablePath, names, options.settings);
+    if (options.resume) kept = outputs->finishedRows(plan.inputs, options, sayLine);
     std::vector<PhotoJob> jobs;
-    for (const ListedPhoto& p : photos) {
+    for (const ListedPhoto& p : plan.photos) {
         const std::string name = photoName(p.path);
         const bool done = std::any_of(kept.begin(), kept.end(),
                                       [&](const SweepRow& r) { return r.photo == name; });
@@ -220,12 +160,9 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
         jobs.back().imagePath = p.path;
     }
     try {
-        std::string table = sweepHeader();
-        for (const SweepRow& row : kept) table += sweepLine(row);
-        writeWhole(tablePath, table);
-        TableFile file(tablePath);
+        outputs->startTable(kept);
         const std::optional<size_t> skipped =
-            options.resume ? std::optional<size_t>(photos.size() - jobs.size()) : std::nullopt;
+            options.resume ? std::optional<size_t>(plan.photos.size() - jobs.size()) : std::nullopt;
         BatchConsole console(outFd, messageFd, !options.quiet && ::isatty(messageFd) == 1,
                              jobs.size(), skipped, kProgram);
         const int processors = processorCount();
@@ -233,9 +170,11 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
             jobs.size(), 1, size_t(options.jobs > 0 ? options.jobs : processors)));
         const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter,
                                 std::vector<WrittenFile>&) {  // writes no file of its own
+            const std::string name = photoName(job.imagePath);
             const std::vector<SweepRow> rows =
-                sweepPhoto(job.imagePath, options, truthFiles, segmenter);
-            file.append(rows);
+                sweepPhoto(job.imagePath, options, plan.truths.byPhoto.at(name),
+                           plan.inputs.at(name), segmenter);
+            outputs->append(rows);
             return int(rows.size());
         };
         if (signals != nullptr) signals->beginWork(messageFd);
@@ -244,9 +183,9 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
             console, signals != nullptr ? signals->stopRequested() : never);
         if (!options.quiet) console.endProgress();
         std::vector<SweepRow> rows = kept;
-        const std::vector<SweepRow> added = file.rows();
+        const std::vector<SweepRow> added = outputs->appended();
         rows.insert(rows.end(), added.begin(), added.end());
-        writeResults(options.outputDir, rows, names, options);
+        outputs->writeResults(rows, plan.names, options);
         if (signals != nullptr && signals->signalNumber() != 0) {
             console.note(std::string("stopped by ") + stopSignalName(signals->signalNumber()) +
                          "; --resume goes on");

@@ -15,11 +15,12 @@ namespace segmora {
 class Segmenter;
 
 // The rows of one photo: for each setting in order, its labels scored against the truths
-// (truthFiles: the names in options.truthDir, as listTruthFolder gives them). Throws
-// std::runtime_error naming the photo or a truth that cannot be read, or a photo without
-// truths.
+// (truthFiles: the photo's files in options.truthDir, see assignTruths), recording
+// `inputs` (its inputsKey) for --resume. Throws std::runtime_error naming the photo or a
+// truth that cannot be read, or a photo without truths.
 std::vector<SweepRow> sweepPhoto(const std::string& path, const SweepOptions& options,
-                                 const std::vector<std::string>& truthFiles, Segmenter& segmenter);
+                                 const std::vector<std::string>& truthFiles,
+                                 const std::string& inputs, Segmenter& segmenter);
 
 // Runs a sweep; messages go to `messageFd` as "segmora-sweep: ...", a line per finished
 // photo (PHOTO<TAB>SETTINGS) to `outFd`. Returns the exit status: 0, 1 when any photo

@@ -1,5 +1,6 @@
 #include "sweep_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -27,17 +28,40 @@ std::vector<std::string> split(const std::string& list) {
     }
 }
 
-// The knob's values, each checked by the programs' own rules into a copy of `base`.
-std::vector<PhotoJob> knobValues(const std::string& knob, const std::string& list) {
+// The value of knob `knob` as the engine takes it (the cap divisor 0 meaning 500).
+double engineValue(int knob, const Parameters& p) {
+    if (knob == 0) return p.threshold;
+    if (knob == 1) return p.sigma;
+    if (knob == 2) return p.capDivisor == 0 ? 500 : p.capDivisor;
+    return p.minSize;
+}
+
+// The knob's values, each checked by the programs' own rules into a copy of `base`. A value
+// equal to an earlier one as the engine takes it (300 and 300.00001 as float thresholds)
+// is taken once, and said so on `notes`.
+std::vector<PhotoJob> knobValues(int knob, const std::string& list,
+                                 std::vector<std::string>& notes) {
     std::vector<PhotoJob> values;
+    std::vector<std::string> texts;
     for (const std::string& item : split(list)) {
         PhotoJob job;
         try {
-            setJobOption(job, knob, item);
+            setJobOption(job, kKnobs[knob], item);
         } catch (const BadOptionValue& e) {
             throw SweepUsageError(e.what());
         }
+        const double value = engineValue(knob, job.parameters);
+        const auto same = [&](const PhotoJob& v) {
+            return engineValue(knob, v.parameters) == value;
+        };
+        const auto earlier = std::find_if(values.begin(), values.end(), same);
+        if (earlier != values.end()) {
+            notes.push_back(std::string(kKnobs[knob]) + ": '" + item + "' is the engine's '" +
+                            texts[size_t(earlier - values.begin())] + "'; taken once");
+            continue;
+        }
         values.push_back(job);
+        texts.push_back(item);
     }
     return values;
 }
@@ -75,7 +99,7 @@ void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const
     for (int knob = 0; knob < 4; ++knob) {
         if (name == kKnobs[knob]) {
             if (!lists[knob].empty()) throw SweepUsageError(name + " is given twice");
-            lists[knob] = knobValues(name, value);
+            lists[knob] = knobValues(knob, value, o.notes);
             return;
         }
     }
@@ -98,9 +122,18 @@ void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const
     }
 }
 
+bool takesValue(const std::string& name) {
+    for (const char* knob : kKnobs) {
+        if (name == knob) return true;
+    }
+    return name == "-t" || name == "-o" || name == "--tolerance" || name == "-j" ||
+           name == "--jobs";
+}
+
 bool isFlag(SweepOptions& o, const std::string& word) {
     if (word == "--resume") return o.resume = true;
     if (word == "--ignore-zero") return o.evaluation.ignoreZero = true;
+    if (word == "--ignore-orientation") return o.ignoreOrientation = true;
     if (word == "-q" || word == "--quiet") return o.quiet = true;
     if (word == "-h" || word == "--help") return o.help = true;
     if (word == "--version") return o.version = true;
@@ -115,13 +148,14 @@ SweepOptions parseSweepOptions(const std::vector<std::string>& words) {
     bool optionsEnded = false;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if (optionsEnded || word.empty() || word[0] != '-') {
+        if (optionsEnded || word.empty() || word[0] != '-' || word == "-") {
             o.inputs.push_back(word);
         } else if (word == "--") {
             optionsEnded = true;
         } else if (!isFlag(o, word)) {
             const OptionWord split = splitOptionWord(word);
             const std::string& name = split.name;
+            if (!takesValue(name)) throw SweepUsageError("unknown option '" + word + "'");
             std::string value;
             if (split.joined) {
                 value = *split.joined;
@@ -139,6 +173,11 @@ SweepOptions parseSweepOptions(const std::vector<std::string>& words) {
     if (o.inputs.empty()) throw SweepUsageError("no photos: give photos or folders");
     for (const std::string& input : o.inputs) {
         if (input.empty()) throw SweepUsageError("an input is an empty word");
+        if (input == "-") {
+            throw SweepUsageError(
+                "'-' is not read: give photos or folders (./- for a folder "
+                "named -)");
+        }
     }
     o.settings = combinations(lists);
     return o;
@@ -158,6 +197,7 @@ std::string sweepUsage() {
            "  --min-size LIST      minimum sizes >= 0 (default 5)\n"
            "  --tolerance N        boundary tolerance in pixels (default 2)\n"
            "  --ignore-zero        label 0 in a ground truth marks unlabelled pixels\n"
+           "  --ignore-orientation take the photos as stored, not turned as they record\n"
            "  -j, --jobs N         photos at once (default: one per processor)\n"
            "  --resume             keep the rows of photos a stopped run finished\n"
            "  -q, --quiet          no progress line\n"
