@@ -10,7 +10,7 @@ PACKAGE_BUILD ?= build-package
 DIST ?= dist
 
 .PHONY: deps hardening-deps package-deps cluster-deps build demo test cluster-test sanitize \
-	sanitize-thread fuzz memcheck package package-test wheel-test bench clean
+	sanitize-thread fuzz memcheck package package-test wheel-test clean
 
 deps:
 	scripts/install-deps

@@ -1,6 +1,5 @@
 #include "batch_app.h"
 
-#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +9,6 @@
 #include <iostream>
 #include <set>
 #include <stdexcept>
-#include <thread>
 
 #include "batch_console.h"
 #include "batch_options.h"
@@ -20,6 +18,7 @@
 #include "option_words.h"
 #include "output_names.h"
 #include "photo_list.h"
+#include "processor_count.h"
 #include "regular_file.h"
 
 namespace segmora {
@@ -27,12 +26,6 @@ namespace segmora {
 namespace {
 
 constexpr int kBadCommandLine = 2;
-
-int processorCount() {
-    cpu_set_t cpus;
-    if (::sched_getaffinity(0, sizeof cpus, &cpus) == 0) return std::max(1, CPU_COUNT(&cpus));
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
 
 void makeFolder(const std::string& folder, const char* what) {
     std::error_code error;

@@ -6,15 +6,9 @@
 #include <vector>
 
 #include "photo_job.h"
+#include "photo_list.h"
 
 namespace segmora {
-
-// One share of a photo list split among `count` runs: the photos at the positions that
-// leave `index` when divided by `count`.
-struct Shard {
-    int index = 0;
-    int count = 1;
-};
 
 // The command line of segmora-batch.
 struct BatchOptions {

@@ -1,6 +1,5 @@
 #include "sweep_app.h"
 
-#include <sched.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,7 +7,6 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 #include "batch_console.h"
 #include "batch_run.h"
@@ -16,6 +14,7 @@
 #include "opencv_codecs.h"
 #include "option_words.h"
 #include "output_target.h"
+#include "processor_count.h"
 #include "segmora/segmora.h"
 #include "sweep_outputs.h"
 #include "sweep_record.h"
@@ -27,12 +26,6 @@ namespace segmora {
 namespace {
 
 const char* const kProgram = "segmora-sweep";
-
-int processorCount() {
-    cpu_set_t cpus;
-    if (::sched_getaffinity(0, sizeof cpus, &cpus) == 0) return std::max(1, CPU_COUNT(&cpus));
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
 
 void say(int fd, const std::string& message) {
     const std::string line = std::string(kProgram) + ": " + message + "\n";

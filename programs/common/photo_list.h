@@ -6,9 +6,14 @@
 #include <utility>
 #include <vector>
 
-#include "batch_options.h"
-
 namespace segmora {
+
+// One share of a photo list split among `count` runs: the photos at the positions that
+// leave `index` when divided by `count`.
+struct Shard {
+    int index = 0;
+    int count = 1;
+};
 
 // True for the picture extensions a folder is searched for (png, jpg, jpeg, jpe, bmp, tif,
 // tiff, webp, ppm, pgm, pnm, jp2), in any case.
