@@ -194,4 +194,25 @@ TEST_F(SweepHostile, LimitsAndOddRunsFailCleanly) {
               "segmora-sweep: skipping '" + dir + "/in/sweep.png': it is this sweep's plot\n");
 }
 
+// A second signal ends the run at once, named for this program, leaving no temporary file.
+TEST_F(SweepHostile, SecondSignalEndsTheRunAtOnce) {
+    for (int i = 0; i < 6; ++i) addPhotoWithTruth("p" + std::to_string(i), 400, 300);
+    const pid_t pid = startProgram(kSweep,
+                                   {"-q", "-j", "1", "-t", truths, "-o", out, "--threshold",
+                                    "100,200,300,400,500,600,700,800,900,1000", dir + "/in"},
+                                   "", dir + "/stdout", dir + "/stderr");
+    ASSERT_TRUE(waitForFile([&] { return isRegularFile(out + "/sweep.csv"); }, 30));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ::kill(pid, SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ::kill(pid, SIGTERM);
+    int status = waitWithin(pid, 30);
+    if (status < 0) status = endHungProgram(pid);
+    EXPECT_EQ(status, 128 + SIGTERM);
+    EXPECT_EQ(readFile(dir + "/stderr"),
+              "segmora-sweep: stopped at once by a second SIGTERM; the photos under way are "
+              "lost\n");
+    EXPECT_EQ(hiddenEntries(out), std::vector<std::string>{});
+}
+
 }  // namespace
