@@ -25,7 +25,7 @@ constexpr Entry kTable[] = {
     {Problem::PhotoEmpty, PythonError::Value, "segmora:emptyImage"},
     {Problem::PhotoTooLarge, PythonError::Value, "segmora:tooLarge"},
     {Problem::PhotoValue, PythonError::Value, "segmora:badPixel"},
-    {Problem::PhotoSize, PythonError::Value, "segmora:sizeMismatch"},
+    {Problem::SizeMismatch, PythonError::Value, "segmora:sizeMismatch"},
     {Problem::RegionsKind, PythonError::Type, "segmora:badType"},
     {Problem::RegionsShape, PythonError::Value, "segmora:sizeMismatch"},
     {Problem::RegionValue, PythonError::Value, "segmora:badRegion"},
@@ -197,8 +197,9 @@ void refusePhotoSize(const std::vector<std::ptrdiff_t>& labels,
     planes.push_back(-1);
     std::string withChannels = shapeText(planes, style);
     withChannels.replace(withChannels.rfind("-1"), 2, "C");
-    refuse(Problem::PhotoSize, "rgb must have shape " + shapeText(labels, style) + " or " +
-                                   withChannels + " like labels, not " + shapeText(shape, style));
+    refuse(Problem::SizeMismatch, "rgb must have shape " + shapeText(labels, style) + " or " +
+                                      withChannels + " like labels, not " +
+                                      shapeText(shape, style));
 }
 
 void refuseLabelValue(const std::vector<std::ptrdiff_t>& position, const std::string& value,

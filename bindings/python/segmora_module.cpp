@@ -39,7 +39,7 @@ py::array_t<std::int32_t> labelArray(cv::Mat_<int>&& labels) {
 }
 
 // The copies of a call's photo and region ids, kept by a Segmenter from one call to the next.
-struct Workspace {
+struct PhotoCopies {
     cv::Mat bgr;
     cv::Mat_<int> ids;
 };
@@ -86,7 +86,7 @@ bindings::KnobValues knobsOf(const CallArguments& call) {
 
 // Checks the arguments (GIL held), then converts the pixels and runs `engine` without the
 // GIL; `lock`, when given, is taken once the GIL is released.
-py::tuple segmentWith(segmora::Segmenter& engine, Workspace& work, std::mutex* lock,
+py::tuple segmentWith(segmora::Segmenter& engine, PhotoCopies& work, std::mutex* lock,
                       const CallArguments& call) {
     const bindings::python::BorrowedArray rgb = bindings::python::borrowArray(call.rgb);
     const bindings::PhotoSize size = bindings::checkPhoto(rgb.array, kStyle);
@@ -127,7 +127,7 @@ py::tuple segment(py::object rgb, py::object regions, py::object threshold, py::
     const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out};
     return bindings::python::guarded(workOf(rgb), [&] {
         segmora::Segmenter engine;
-        Workspace work;
+        PhotoCopies work;
         return segmentWith(engine, work, nullptr, call);
     });
 }
@@ -153,7 +153,7 @@ class Segmenter {
         py::gil_scoped_release unlocked;
         const std::lock_guard<std::mutex> guard(busy);
         engine.release();
-        work = Workspace();
+        work = PhotoCopies();
     }
 
     int threads() const { return engine.threads(); }
@@ -161,7 +161,7 @@ class Segmenter {
   private:
     std::mutex busy;
     segmora::Segmenter engine;
-    Workspace work;
+    PhotoCopies work;
 };
 
 }  // namespace

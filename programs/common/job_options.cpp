@@ -1,11 +1,12 @@
 #include "job_options.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <optional>
 #include <vector>
+
+#include "option_words.h"
 
 namespace segmora {
 
@@ -41,13 +42,6 @@ struct JobOption {
     std::string wants;  // for messages: "--sigma wants WANTS, not 'x'"
     std::string help;
 };
-
-// A default or limit of segmora.h as the help says it: "500", "0", "100".
-std::string numberText(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
 
 const std::vector<JobOption>& jobOptions() {
     static const std::vector<JobOption> options = {

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -15,16 +14,13 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "text_case.h"
+
 namespace fs = std::filesystem;
 
 namespace segmora {
 
 namespace {
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string fileNameOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');

@@ -56,7 +56,7 @@ std::string regionMapFor(const std::string& regionDir, const std::string& name) 
 // already, which `skipped` counts.
 std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const BatchOptions& options,
                               BatchPlan& plan, size_t& skipped) {
-    const LabelFormat format = options.photoSettings.labelFormat.value_or(LabelFormat::Csv);
+    const LabelFormat format = options.photoJob.labelFormat.value_or(LabelFormat::Csv);
     const BatchOutputs& outputs = *plan.outputs;
     std::vector<PhotoJob> jobs;
     for (const ListedPhoto& photo : photos) {
@@ -68,7 +68,7 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
             continue;
         }
         const std::string name = photo.resultName();
-        PhotoJob job = options.photoSettings;
+        PhotoJob job = options.photoJob;
         job.imagePath = photo.path;
         job.outputPath = options.outputDir + "/" + name + labelFileExtension(format);
         job.labelFormat = format;

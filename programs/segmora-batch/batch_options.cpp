@@ -103,7 +103,7 @@ void readOption(const std::vector<std::string>& words, size_t& i, BatchOptions& 
     const bool photoOption = option == nullptr && isJobOption(name);
     if (option == nullptr && isJobFlag(name)) {
         if (joined) throw UsageError(name + " takes no value, not '" + word + "'");
-        setJobFlag(options.photoSettings, name);
+        setJobFlag(options.photoJob, name);
         return;
     }
     if (option == nullptr && !photoOption) throw UsageError("unknown option '" + word + "'");
@@ -116,7 +116,7 @@ void readOption(const std::vector<std::string>& words, size_t& i, BatchOptions& 
     const std::string value = joined ? *joined : words[++i];
     if (photoOption) {
         try {
-            setJobOption(options.photoSettings, name, value);
+            setJobOption(options.photoJob, name, value);
         } catch (const BadOptionValue& e) {
             throw UsageError(e.what());
         }

@@ -26,8 +26,9 @@ struct BatchOptions {
     bool durable = true;         // false after --no-sync: files are not flushed to the disk
     bool help = false;
     bool version = false;  // --version
-    // The knobs and label format of every photo (its paths are not used).
-    PhotoJob photoSettings;
+    // The job of every photo: its knobs, label format, picture style and orientation (the
+    // paths are filled in for each photo).
+    PhotoJob photoJob;
     std::vector<std::string> inputs;  // photos, folders, or "-" for a list on standard input
 };
 

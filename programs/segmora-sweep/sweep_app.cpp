@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -115,11 +116,88 @@ SweepPlan planSweep(const SweepOptions& options, int messageFd) {
 
 }  // namespace
 
+namespace {
+
+// The photos still to score: those without rows among `kept`.
+std::vector<PhotoJob> jobsToDo(const std::vector<ListedPhoto>& photos,
+                               const std::vector<SweepRow>& kept) {
+    std::set<std::string> done;
+    for (const SweepRow& row : kept) done.insert(row.photo);
+    std::vector<PhotoJob> jobs;
+    for (const ListedPhoto& p : photos) {
+        if (done.count(photoName(p.path)) != 0) continue;
+        jobs.emplace_back();
+        jobs.back().imagePath = p.path;
+    }
+    return jobs;
+}
+
+// Scores the photos of `jobs` on as many workers as asked for (or one per processor),
+// appending each photo's rows to the table, until all are done or a signal asks to stop.
+void scorePhotos(const SweepOptions& options, const SweepPlan& plan,
+                 const std::vector<PhotoJob>& jobs, SweepOutputs& outputs, BatchConsole& console,
+                 StopSignals* signals, int messageFd) {
+    static const std::atomic<bool> never{false};
+    const int processors = processorCount();
+    const int workers = int(
+        std::clamp<size_t>(jobs.size(), 1, size_t(options.jobs > 0 ? options.jobs : processors)));
+    const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter,
+                            std::vector<WrittenFile>&) {  // writes no file of its own
+        const std::string name = photoName(job.imagePath);
+        const std::vector<SweepRow> rows = sweepPhoto(
+            job.imagePath, options, plan.truths.byPhoto.at(name), plan.inputs.at(name), segmenter);
+        outputs.append(rows);
+        return int(rows.size());
+    };
+    if (signals != nullptr) signals->beginWork(messageFd);
+    runPhotoJobs(
+        jobs, workers, std::max(1, processors / workers), runJob, [](const PhotoJob&) {}, console,
+        signals != nullptr ? signals->stopRequested() : never);
+}
+
+// The exit status of a sweep that ran `jobCount` photos, with its last message.
+int sweepStatus(BatchConsole& console, const StopSignals* signals, size_t jobCount) {
+    if (signals != nullptr && signals->signalNumber() != 0) {
+        console.note(std::string("stopped by ") + stopSignalName(signals->signalNumber()) +
+                     "; --resume goes on");
+        return 128 + signals->signalNumber();
+    }
+    if (console.failedCount() > 0) {
+        console.note(std::to_string(console.failedCount()) + " of " + std::to_string(jobCount) +
+                     " photos failed");
+        return 1;
+    }
+    return console.outputLost() ? 1 : 0;
+}
+
+// Scores what --resume did not keep and writes the results; the exit status.
+int sweepInto(SweepOutputs& outputs, const SweepOptions& options, const SweepPlan& plan,
+              StopSignals* signals, int outFd, int messageFd) {
+    const auto sayLine = [messageFd](const std::string& line) { say(messageFd, line); };
+    std::vector<SweepRow> kept;
+    if (options.resume) kept = outputs.finishedRows(plan.inputs, options, sayLine);
+    const std::vector<PhotoJob> jobs = jobsToDo(plan.photos, kept);
+    outputs.startTable(kept);
+    const std::optional<size_t> skipped =
+        options.resume ? std::optional<size_t>(plan.photos.size() - jobs.size()) : std::nullopt;
+    BatchConsole console(outFd, messageFd, !options.quiet && ::isatty(messageFd) == 1, jobs.size(),
+                         skipped, kProgram);
+    scorePhotos(options, plan, jobs, outputs, console, signals, messageFd);
+    if (!options.quiet) console.endProgress();
+    std::vector<SweepRow> rows = kept;
+    const std::vector<SweepRow> added = outputs.appended();
+    rows.insert(rows.end(), added.begin(), added.end());
+    outputs.writeResults(rows, plan.names, options);
+    return sweepStatus(console, signals, jobs.size());
+}
+
+}  // namespace
+
 int runSweep(const std::vector<std::string>& words, StopSignals* signals, int outFd,
              int messageFd) {
-    static const std::atomic<bool> never{false};
     SweepOptions options;
     SweepPlan plan;
+    std::unique_ptr<SweepOutputs> outputs;
     try {
         options = parseSweepOptions(words);
         if (options.help || options.version) {
@@ -129,67 +207,14 @@ int runSweep(const std::vector<std::string>& words, StopSignals* signals, int ou
         }
         for (const std::string& note : options.notes) say(messageFd, note);
         plan = planSweep(options, messageFd);
+        outputs = std::make_unique<SweepOutputs>(
+            options.outputDir, [messageFd](const std::string& line) { say(messageFd, line); });
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 2;
     }
-    const auto sayLine = [messageFd](const std::string& line) { say(messageFd, line); };
-    std::unique_ptr<SweepOutputs> outputs;
     try {
-        outputs = std::make_unique<SweepOutputs>(options.outputDir, sayLine);
-    } catch (const std::exception& e) {
-        say(messageFd, e.what());
-        return 2;
-    }
-    std::vector<SweepRow> kept;
-    if (options.resume) kept = outputs->finishedRows(plan.inputs, options, sayLine);
-    std::vector<PhotoJob> jobs;
-    for (const ListedPhoto& p : plan.photos) {
-        const std::string name = photoName(p.path);
-        const bool done = std::any_of(kept.begin(), kept.end(),
-                                      [&](const SweepRow& r) { return r.photo == name; });
-        if (done) continue;
-        jobs.emplace_back();
-        jobs.back().imagePath = p.path;
-    }
-    try {
-        outputs->startTable(kept);
-        const std::optional<size_t> skipped =
-            options.resume ? std::optional<size_t>(plan.photos.size() - jobs.size()) : std::nullopt;
-        BatchConsole console(outFd, messageFd, !options.quiet && ::isatty(messageFd) == 1,
-                             jobs.size(), skipped, kProgram);
-        const int processors = processorCount();
-        const int workers = int(std::clamp<size_t>(
-            jobs.size(), 1, size_t(options.jobs > 0 ? options.jobs : processors)));
-        const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter,
-                                std::vector<WrittenFile>&) {  // writes no file of its own
-            const std::string name = photoName(job.imagePath);
-            const std::vector<SweepRow> rows =
-                sweepPhoto(job.imagePath, options, plan.truths.byPhoto.at(name),
-                           plan.inputs.at(name), segmenter);
-            outputs->append(rows);
-            return int(rows.size());
-        };
-        if (signals != nullptr) signals->beginWork(messageFd);
-        runPhotoJobs(
-            jobs, workers, std::max(1, processors / workers), runJob, [](const PhotoJob&) {},
-            console, signals != nullptr ? signals->stopRequested() : never);
-        if (!options.quiet) console.endProgress();
-        std::vector<SweepRow> rows = kept;
-        const std::vector<SweepRow> added = outputs->appended();
-        rows.insert(rows.end(), added.begin(), added.end());
-        outputs->writeResults(rows, plan.names, options);
-        if (signals != nullptr && signals->signalNumber() != 0) {
-            console.note(std::string("stopped by ") + stopSignalName(signals->signalNumber()) +
-                         "; --resume goes on");
-            return 128 + signals->signalNumber();
-        }
-        if (console.failedCount() > 0) {
-            console.note(std::to_string(console.failedCount()) + " of " +
-                         std::to_string(jobs.size()) + " photos failed");
-            return 1;
-        }
-        return console.outputLost() ? 1 : 0;
+        return sweepInto(*outputs, options, plan, signals, outFd, messageFd);
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 1;

@@ -14,8 +14,33 @@ namespace {
 
 constexpr int kMaxJobs = 4096;
 constexpr size_t kMaxSettings = 10000;
+constexpr size_t kUsageColumn = 23;  // where the descriptions of the usage start
 
-const char* const kKnobs[] = {"--threshold", "--sigma", "--cap-divisor", "--min-size"};
+// The knobs a sweep varies, in the order of their combinations (the last varies fastest):
+// each knob's option, its help and how it is read from and set in the knobs.
+struct SweptKnob {
+    const char* option;
+    std::string help;  // its default follows
+    double (*of)(const Parameters&);
+    void (*set)(Parameters&, const Parameters& from);
+};
+
+const std::vector<SweptKnob>& sweptKnobs() {
+    static const std::vector<SweptKnob> knobs = {
+        {"--threshold", "merge thresholds, e.g. 100,300,1000",
+         [](const Parameters& k) { return double(k.threshold); },
+         [](Parameters& k, const Parameters& from) { k.threshold = from.threshold; }},
+        {"--sigma", "smoothing, 0 to " + numberText(kMaxSigma),
+         [](const Parameters& k) { return double(k.sigma); },
+         [](Parameters& k, const Parameters& from) { k.sigma = from.sigma; }},
+        {"--cap-divisor", "cap divisors >= 1",
+         [](const Parameters& k) { return double(k.capDivisor); },
+         [](Parameters& k, const Parameters& from) { k.capDivisor = from.capDivisor; }},
+        {"--min-size", "minimum sizes >= 0", [](const Parameters& k) { return double(k.minSize); },
+         [](Parameters& k, const Parameters& from) { k.minSize = from.minSize; }},
+    };
+    return knobs;
+}
 
 std::vector<std::string> split(const std::string& list) {
     std::vector<std::string> items;
@@ -28,35 +53,26 @@ std::vector<std::string> split(const std::string& list) {
     }
 }
 
-// The value of knob `knob` as the engine takes it (the cap divisor 0 meaning 500).
-double engineValue(int knob, const Parameters& p) {
-    if (knob == 0) return p.threshold;
-    if (knob == 1) return p.sigma;
-    if (knob == 2) return p.capDivisor == 0 ? 500 : p.capDivisor;
-    return p.minSize;
-}
-
 // The knob's values, each checked by the programs' own rules into a copy of `base`. A value
 // equal to an earlier one as the engine takes it (300 and 300.00001 as float thresholds)
 // is taken once, and said so on `notes`.
-std::vector<PhotoJob> knobValues(int knob, const std::string& list,
+std::vector<PhotoJob> knobValues(size_t knob, const std::string& list,
                                  std::vector<std::string>& notes) {
+    const SweptKnob& swept = sweptKnobs()[knob];
     std::vector<PhotoJob> values;
     std::vector<std::string> texts;
     for (const std::string& item : split(list)) {
         PhotoJob job;
         try {
-            setJobOption(job, kKnobs[knob], item);
+            setJobOption(job, swept.option, item);
         } catch (const BadOptionValue& e) {
             throw SweepUsageError(e.what());
         }
-        const double value = engineValue(knob, job.parameters);
-        const auto same = [&](const PhotoJob& v) {
-            return engineValue(knob, v.parameters) == value;
-        };
+        const double value = swept.of(job.parameters);  // as the engine takes it
+        const auto same = [&](const PhotoJob& v) { return swept.of(v.parameters) == value; };
         const auto earlier = std::find_if(values.begin(), values.end(), same);
         if (earlier != values.end()) {
-            notes.push_back(std::string(kKnobs[knob]) + ": '" + item + "' is the engine's '" +
+            notes.push_back(std::string(swept.option) + ": '" + item + "' is the engine's '" +
                             texts[size_t(earlier - values.begin())] + "'; taken once");
             continue;
         }
@@ -66,22 +82,15 @@ std::vector<PhotoJob> knobValues(int knob, const std::string& list,
     return values;
 }
 
-void setKnob(Parameters& p, int knob, const Parameters& from) {
-    if (knob == 0) p.threshold = from.threshold;
-    if (knob == 1) p.sigma = from.sigma;
-    if (knob == 2) p.capDivisor = from.capDivisor == 0 ? 500 : from.capDivisor;
-    if (knob == 3) p.minSize = from.minSize;
-}
-
 std::vector<Parameters> combinations(const std::vector<std::vector<PhotoJob>>& lists) {
     std::vector<Parameters> settings{photoParameters(false)};
-    for (int knob = 0; knob < 4; ++knob) {
+    for (size_t knob = 0; knob < lists.size(); ++knob) {
         if (lists[knob].empty()) continue;
         std::vector<Parameters> next;
         for (const Parameters& p : settings) {
             for (const PhotoJob& value : lists[knob]) {
                 next.push_back(p);
-                setKnob(next.back(), knob, value.parameters);
+                sweptKnobs()[knob].set(next.back(), value.parameters);
             }
         }
         if (next.size() > kMaxSettings) {
@@ -96,8 +105,8 @@ std::vector<Parameters> combinations(const std::vector<std::vector<PhotoJob>>& l
 
 void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const std::string& name,
                const std::string& value) {
-    for (int knob = 0; knob < 4; ++knob) {
-        if (name == kKnobs[knob]) {
+    for (size_t knob = 0; knob < lists.size(); ++knob) {
+        if (name == sweptKnobs()[knob].option) {
             if (!lists[knob].empty()) throw SweepUsageError(name + " is given twice");
             lists[knob] = knobValues(knob, value, o.notes);
             return;
@@ -123,8 +132,8 @@ void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const
 }
 
 bool takesValue(const std::string& name) {
-    for (const char* knob : kKnobs) {
-        if (name == knob) return true;
+    for (const SweptKnob& knob : sweptKnobs()) {
+        if (name == knob.option) return true;
     }
     return name == "-t" || name == "-o" || name == "--tolerance" || name == "-j" ||
            name == "--jobs";
@@ -140,11 +149,23 @@ bool isFlag(SweepOptions& o, const std::string& word) {
     return false;
 }
 
+// The knobs' usage lines, each with its default in a sweep (without regions).
+std::string knobsUsage() {
+    const Parameters defaults = photoParameters(false);
+    std::string text;
+    for (const SweptKnob& knob : sweptKnobs()) {
+        std::string line = std::string("  ") + knob.option + " LIST";
+        line.resize(kUsageColumn, ' ');
+        text += line + knob.help + " (default " + numberText(knob.of(defaults)) + ")\n";
+    }
+    return text;
+}
+
 }  // namespace
 
 SweepOptions parseSweepOptions(const std::vector<std::string>& words) {
     SweepOptions o;
-    std::vector<std::vector<PhotoJob>> lists(4);
+    std::vector<std::vector<PhotoJob>> lists(sweptKnobs().size());
     bool optionsEnded = false;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
@@ -190,12 +211,10 @@ std::string sweepUsage() {
            "OUT_DIR/sweep.csv (one row per photo and setting), OUT_DIR/summary.csv (the\n"
            "means per setting) and OUT_DIR/sweep.png (boundary recall and undersegmentation\n"
            "error against the mean superpixel count).\n"
-           "  INPUT                a photo or a folder (the photos in it)\n"
-           "  --threshold LIST     merge thresholds, e.g. 100,300,1000 (default 500)\n"
-           "  --sigma LIST         smoothing, 0 to 100 (default 0)\n"
-           "  --cap-divisor LIST   cap divisors >= 1 (default 500)\n"
-           "  --min-size LIST      minimum sizes >= 0 (default 5)\n"
-           "  --tolerance N        boundary tolerance in pixels (default 2)\n"
+           "  INPUT                a photo or a folder (the photos in it)\n" +
+           knobsUsage() + "  --tolerance N        boundary tolerance in pixels (default " +
+           std::to_string(EvaluationOptions{}.tolerance) +
+           ")\n"
            "  --ignore-zero        label 0 in a ground truth marks unlabelled pixels\n"
            "  --ignore-orientation take the photos as stored, not turned as they record\n"
            "  -j, --jobs N         photos at once (default: one per processor)\n"

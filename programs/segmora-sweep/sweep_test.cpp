@@ -323,5 +323,27 @@ TEST(SweepOptions, KnobListsAreNormalised) {
               "'-' is not read: give photos or folders (./- for a folder named -)");
 }
 
+// Each knob list varies its own knob, the last one fastest; the others keep the defaults of
+// segmora.h, which the help states.
+TEST(SweepOptions, KnobListsCombineOverTheHeadersDefaults) {
+    const std::vector<Parameters> settings =
+        parseSweepOptions({"-tt", "-oo", "--min-size=0,9", "--cap-divisor", "7,8", "x"}).settings;
+    ASSERT_EQ(settings.size(), 4u);
+    const Parameters defaults = photoParameters(false);
+    EXPECT_EQ(settings[1].capDivisor, 7);
+    EXPECT_EQ(settings[1].minSize, 9);
+    EXPECT_EQ(settings[2].capDivisor, 8);
+    EXPECT_EQ(settings[2].minSize, 0);
+    EXPECT_EQ(settings[3].threshold, defaults.threshold);
+    EXPECT_EQ(settings[3].sigma, defaults.sigma);
+    const std::string usage = sweepUsage();
+    EXPECT_NE(usage.find("--cap-divisor LIST   cap divisors >= 1 (default " +
+                         std::to_string(defaults.capDivisor) + ")\n"),
+              std::string::npos);
+    EXPECT_NE(usage.find("--min-size LIST      minimum sizes >= 0 (default " +
+                         std::to_string(kMinSegmentSize) + ")\n"),
+              std::string::npos);
+}
+
 }  // namespace
 }  // namespace segmora

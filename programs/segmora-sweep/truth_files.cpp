@@ -11,15 +11,11 @@
 #include <stdexcept>
 
 #include "region_map.h"
+#include "text_case.h"
 
 namespace segmora {
 
 namespace {
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string extensionOf(const std::string& file) {
     const size_t dot = file.rfind('.');

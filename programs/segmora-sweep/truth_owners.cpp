@@ -3,18 +3,18 @@
 #include <dirent.h>
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
 
 #include "photo_list.h"
+#include "text_case.h"
 
 namespace segmora {
 
 namespace {
 
-bool isTruthExtension(std::string extension) {
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == "png" || extension == "npy" || extension == "csv";
+bool isTruthExtension(const std::string& extension) {
+    const std::string lower = lowerCase(extension);
+    return lower == "png" || lower == "npy" || lower == "csv";
 }
 
 // The photo names among `known` that `file` fits, shortest first.
