@@ -75,6 +75,8 @@ std::string rangeWords(Knob knob) {
             return "a whole number of at least 0";
         case Knob::Threads:
             return "a whole number from 0 to 64";
+        case Knob::BitDepth:
+            return "a whole number from 8 to 16";
     }
     return "valid";
 }
@@ -171,8 +173,11 @@ void refuseRegionsKind(const std::string& kind, const HostStyle& style, const st
 
 void refuseRegionsShape(const std::vector<std::ptrdiff_t>& expected,
                         const std::vector<std::ptrdiff_t>& shape, const HostStyle& style) {
-    refuse(Problem::RegionsShape, "regions must have shape " + shapeText(expected, style) +
-                                      " like rgb, not " + shapeText(shape, style));
+    // A map that is not two-dimensional is a fault of its shape (segmora:badShape) in every
+    // function; one of another height or width than its partner, of its size.
+    refuse(shape.size() != 2 ? Problem::LabelsShape : Problem::RegionsShape,
+           "regions must have shape " + shapeText(expected, style) + " like rgb, not " +
+               shapeText(shape, style));
 }
 
 void refuseRegionValue(const std::vector<std::ptrdiff_t>& position, const std::string& value,
@@ -210,7 +215,9 @@ void refuseLabelValue(const std::vector<std::ptrdiff_t>& position, const std::st
 
 void refuseLabelMapShape(const std::string& name, const std::vector<std::ptrdiff_t>& shape,
                          const std::vector<std::ptrdiff_t>& like, const HostStyle& style) {
-    refuse(Problem::RegionsShape,
+    // A map of more dimensions is a fault of its shape, as for regions; a photo may have three.
+    const bool notAMap = like.empty() || (shape.size() != 2 && name != "rgb");
+    refuse(notAMap ? Problem::LabelsShape : Problem::RegionsShape,
            like.empty() ? name + " must be two-dimensional, not of shape " + shapeText(shape, style)
                         : name + " must have shape " + shapeText(like, style) +
                               " like the labels, not " + shapeText(shape, style));
@@ -227,7 +234,8 @@ void refuseTolerance(double value) {
 
 void refuseUnknownOption(const std::string& name, const HostStyle& style) {
     std::string known;
-    for (const Knob knob : {Knob::Threshold, Knob::Sigma, Knob::CapDivisor, Knob::MinSize}) {
+    for (const Knob knob :
+         {Knob::Threshold, Knob::Sigma, Knob::CapDivisor, Knob::MinSize, Knob::BitDepth}) {
         known += (known.empty() ? "" : ", ") + std::string(knobName(knob, style));
     }
     refuse(Problem::OptionUnknown,

@@ -38,7 +38,7 @@ struct HostArray {
 };
 
 // The knobs a host can set, in the order of HostStyle::knobNames.
-enum class Knob { Threshold, Sigma, CapDivisor, MinSize, Threads };
+enum class Knob { Threshold, Sigma, CapDivisor, MinSize, Threads, BitDepth };
 
 // How a host writes what its users see in messages.
 struct HostStyle {
@@ -50,7 +50,7 @@ struct HostStyle {
     const char* boolName;
     const char* float32Name;
     const char* float64Name;
-    const char* knobNames[5];  // indexed by Knob
+    const char* knobNames[6];  // indexed by Knob
 };
 
 // `shape` as the host writes it: "(300, 451)" or "300x451".

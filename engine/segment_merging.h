@@ -24,4 +24,9 @@ constexpr int32_t kBranchesFromPixels = 1 << 20;
 void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
                    const int32_t* regions, MergeLoop loop = MergeLoop::BySize);
 
+// The same merge over the sorted edges from place `first` on, the forest
+// holding the merges of the edges before it.
+void mergeSegmentsFrom(SegmentForest& forest, const SortedGraph& graph,
+                       const Parameters& parameters, const int32_t* regions, int64_t first);
+
 }  // namespace segmora

@@ -5,6 +5,7 @@
 
 #include "float_channels.h"
 #include "label_matrix.h"
+#include "masked_segmentation.h"
 #include "photo_lab_planes.h"
 #include "segment_forest.h"
 #include "segment_merging.h"
@@ -14,6 +15,7 @@
 #include "small_segments.h"
 #include "smoothing.h"
 #include "sorted_graph.h"
+#include "tiled_merge.h"
 
 namespace segmora {
 
@@ -35,10 +37,14 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
         result.labels.create(height, width);
         return result;
     }
+    if (workspace.mask != nullptr) {
+        return segmentMaskedChannels(channels, width, height, workspace.mask, release, parameters,
+                                     regions, workspace);
+    }
     SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
     const int32_t pixels = graph.pixelCount();
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
-    mergeSegments(forest, graph, parameters, regions);
+    mergeSegmentsIn(forest, graph, parameters, regions, workspace);
     absorbSmallSegments(forest, graph, parameters, workspace, photoWeights);
     result.count = forest.setCount;
     LargeBuffer none;
@@ -96,8 +102,9 @@ Segmentation segmentBgrPhoto(const cv::Mat& bgr, const Parameters& parameters,
     std::optional<LabTables> ownTables;
     Workspace withTables = workspace;
     if (withTables.lab == nullptr) withTables.lab = &ownTables.emplace();
-    ChannelPlanes planes = planesFromPhoto(bgr, withTables);
-    if (smoothingChangesPixels(parameters.sigma)) {
+    const bool smoothing = smoothingChangesPixels(parameters.sigma);  // reads every pixel
+    ChannelPlanes planes = planesFromPhoto(bgr, withTables, smoothing ? nullptr : workspace.mask);
+    if (smoothing) {
         ChannelSet channels = channelsFromPlanes(planes, bgr.cols, bgr.rows, workspace.pool);
         planes.buffer.release();
         smoothChannels(channels, parameters.sigma, true, workspace.pool);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "block_pool.h"
+#include "masked_segmentation.h"
 #include "parallel.h"
 #include "photo_kinds.h"
 #include "segmentation_checks.h"
@@ -71,18 +72,33 @@ Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const Parameters& param
 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
                                      const Parameters& parameters) {
+    return segmentPhoto(photo, regions, parameters, cv::Mat());
+}
+
+Segmentation Segmenter::segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
+                                     const Parameters& parameters, const cv::Mat& mask) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
-    cv::Mat converted;
-    return segmentBgrPhoto(bgrPhoto(photo, converted), resolved, regions,
-                           Buffers::of(buffers, threads, true));
+    cv::Mat converted, maskCopy;
+    const cv::Mat& bgr = bgrPhoto(photo, converted);
+    Workspace workspace = Buffers::of(buffers, threads, true);
+    workspace.mask = maskForRun(mask, bgr.rows, bgr.cols, maskCopy);
+    return segmentBgrPhoto(bgr, resolved, regions, workspace);
 }
 
 int Segmenter::segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
                                 const Parameters& parameters, cv::Mat_<int>& labels) {
+    return segmentPhotoInto(bgr, regions, parameters, cv::Mat(), labels);
+}
+
+int Segmenter::segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                                const Parameters& parameters, const cv::Mat& mask,
+                                cv::Mat_<int>& labels) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
+    cv::Mat maskCopy;
     Workspace workspace = Buffers::of(buffers, threads, true);
+    workspace.mask = maskForRun(mask, bgr.rows, bgr.cols, maskCopy);
     const bool fits = labels.rows == bgr.rows && labels.cols == bgr.cols && labels.isContinuous();
     if (fits) workspace.labels = &labels;
     Segmentation result = segmentBgrPhoto(bgr, resolved, regions, workspace);
@@ -92,9 +108,17 @@ int Segmenter::segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions
 
 Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                                 const cv::Mat_<int>& regions) {
+    return segment(image, parameters, regions, cv::Mat());
+}
+
+Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                                const cv::Mat_<int>& regions, const cv::Mat& mask) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
-    return segmentImage(image, resolved, regions, Buffers::of(buffers, threads, false));
+    cv::Mat maskCopy;
+    Workspace workspace = Buffers::of(buffers, threads, false);
+    workspace.mask = maskForRun(mask, image.rows, image.cols, maskCopy);
+    return segmentImage(image, resolved, regions, workspace);
 }
 
 Segmentation segmentPhoto(const cv::Mat& bgr) {
@@ -117,6 +141,16 @@ Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
 Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                      const cv::Mat_<int>& regions) {
     return Segmenter(parameters.threads).segment(image, parameters, regions);
+}
+
+Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                          const Parameters& parameters, const cv::Mat& mask) {
+    return Segmenter(parameters.threads).segmentPhoto(bgr, regions, parameters, mask);
+}
+
+Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                     const cv::Mat_<int>& regions, const cv::Mat& mask) {
+    return Segmenter(parameters.threads).segment(image, parameters, regions, mask);
 }
 
 }  // namespace segmora

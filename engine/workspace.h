@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <opencv2/core.hpp>
 #include <vector>
 
 #include "block_pool.h"
 #include "lab_conversion.h"
+#include "tile_shape.h"
 
 namespace segmora {
 
@@ -24,6 +26,10 @@ class WeightIds;
 // `weightTables`: the tables that number distinct weights, kept from call to call
 // (none: made for the call). `labels`: a continuous matrix of the image's size that
 // the labels are written into (the caller's memory), instead of the above.
+// `tiles`: the tiles the merge works in (none: one piece); the labels are the same.
+// the labels are written into (the caller's memory), instead of the above. `mask`: one
+// byte per pixel, non-zero inside, when the call segments only those pixels (see
+// masked_segmentation.h); null: all pixels.
 struct Workspace {
     BlockPool& pool;
     int threads;
@@ -31,6 +37,8 @@ struct Workspace {
     const LabTables* lab = nullptr;
     std::vector<WeightIds>* weightTables = nullptr;
     const cv::Mat_<int>* labels = nullptr;
+    TileShape tiles = TileShape{};
+    const uint8_t* mask = nullptr;
 };
 
 }  // namespace segmora

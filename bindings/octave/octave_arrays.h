@@ -32,7 +32,7 @@ inline const bindings::HostStyle kStyle{false,
                                         "logical",
                                         "single",
                                         "double",
-                                        {"Threshold", "Sigma", "CapDivisor", "MinSize", "Threads"}};
+                                        {"Threshold", "Sigma", "CapDivisor", "MinSize", "Threads", "BitDepth"}};
 
 // A failure of the C++ part, kept as plain data until the C++ objects are gone.
 struct Failure {

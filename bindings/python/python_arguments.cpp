@@ -13,7 +13,7 @@ const HostStyle kStyle{true,
                        "bool",
                        "float32",
                        "float64",
-                       {"threshold", "sigma", "cap_divisor", "min_size", "threads"}};
+                       {"threshold", "sigma", "cap_divisor", "min_size", "threads", "bit_depth"}};
 
 namespace {
 

@@ -14,6 +14,8 @@
 
 #include "evaluation_binding.h"
 #include "graph_binding.h"
+#include "photo_file_binding.h"
+#include "host_mask.h"
 #include "host_photo.h"
 #include "python_arguments.h"
 #include "segment_options.h"
@@ -46,7 +48,7 @@ struct PhotoCopies {
 
 // One call's arguments as objects, in the order of the Python signature.
 struct CallArguments {
-    py::object rgb, regions, threshold, sigma, capDivisor, minSize, out;
+    py::object rgb, regions, threshold, sigma, capDivisor, minSize, out, mask;
 };
 
 // The caller's array for the labels: a writeable, C-contiguous int32 array of the photo's
@@ -95,6 +97,11 @@ py::tuple segmentWith(segmora::Segmenter& engine, PhotoCopies& work, std::mutex*
         regions = bindings::python::borrowArray(call.regions);
         bindings::checkRegions(regions->array, size, kStyle);
     }
+    std::optional<bindings::python::BorrowedArray> mask;
+    if (!call.mask.is_none()) {
+        mask = bindings::python::borrowArray(call.mask);
+        bindings::checkMask(mask->array, size, kStyle);
+    }
     const segmora::Parameters parameters = bindings::parametersFrom(knobsOf(call), kStyle);
     std::optional<py::array> out;
     if (!call.out.is_none()) out = labelsArrayOf(call.out, size);
@@ -110,7 +117,9 @@ py::tuple segmentWith(segmora::Segmenter& engine, PhotoCopies& work, std::mutex*
         bindings::photoFrom(rgb.array, size, kStyle, work.bgr);
         cv::Mat_<int> ids;
         if (regions) ids = bindings::regionsFrom(regions->array, size, kStyle, work.ids);
-        count = engine.segmentPhotoInto(work.bgr, ids, parameters, labels);
+        cv::Mat inside;
+        if (mask) inside = bindings::maskFrom(mask->array, size, kStyle);
+        count = engine.segmentPhotoInto(work.bgr, ids, parameters, inside, labels);
     }
     if (out) return py::make_tuple(*out, count);
     return py::make_tuple(labelArray(std::move(labels)), count);
@@ -123,8 +132,8 @@ std::string workOf(const py::object& rgb) {
 }
 
 py::tuple segment(py::object rgb, py::object regions, py::object threshold, py::object sigma,
-                  py::object capDivisor, py::object minSize, py::object out) {
-    const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out};
+                  py::object capDivisor, py::object minSize, py::object out, py::object mask) {
+    const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out, mask};
     return bindings::python::guarded(workOf(rgb), [&] {
         segmora::Segmenter engine;
         PhotoCopies work;
@@ -143,8 +152,8 @@ class Segmenter {
           })) {}
 
     py::tuple segment(py::object rgb, py::object regions, py::object threshold, py::object sigma,
-                      py::object capDivisor, py::object minSize, py::object out) {
-        const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out};
+                      py::object capDivisor, py::object minSize, py::object out, py::object mask) {
+        const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out, mask};
         return bindings::python::guarded(workOf(rgb),
                                          [&] { return segmentWith(engine, work, &busy, call); });
     }
@@ -176,14 +185,16 @@ PYBIND11_MODULE(_segmora, module) {
     module.attr("PHOTO_CAP_DIVISOR") = segmora::kPhotoCapDivisor;
     module.attr("PHOTO_CAP_DIVISOR_WITH_REGIONS") = segmora::kPhotoCapDivisorWithRegions;
     module.def("segment", &segment, py::arg("rgb"), py::arg("regions"), py::arg("threshold"),
-               py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"), py::arg("out"));
+               py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"), py::arg("out"),
+               py::arg("mask"));
     py::class_<Segmenter>(module, "Segmenter")
         .def(py::init<py::object>(), py::arg("threads"))
         .def("segment", &Segmenter::segment, py::arg("rgb"), py::arg("regions"),
              py::arg("threshold"), py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"),
-             py::arg("out"))
+             py::arg("out"), py::arg("mask"))
         .def("release", &Segmenter::release)
         .def_property_readonly("threads", &Segmenter::threads);
     segmora::python::addGraph(module);
     segmora::python::addEvaluation(module);
+    segmora::python::addPhotoFile(module);
 }

@@ -58,6 +58,9 @@ const std::vector<JobOption>& jobOptions() {
         {"--min-size", "N", "a whole number from 0 up",
          "smaller superpixels are absorbed by a neighbour (default " +
              std::to_string(kMinSegmentSize) + ")"},
+        {"--bit-depth", "B", "a whole number from 8 to 16",
+         "16-bit photos hold B-bit values: kept as value >> (B - 8)\n"
+         "(default 16: the high byte; docs/knobs.md)"},
         {"--format", "F", "csv, png, npy or tiff", "label file form: csv, png, npy or tiff"},
         {"--boundary-colour", "R,G,B", "red,green,blue, three whole numbers from 0 to 255",
          "-v's superpixel boundary colour (default 0,255,0: green)"},
@@ -119,6 +122,11 @@ bool applyValue(PhotoJob& job, const std::string& word, const std::string& value
         const std::optional<float> v = parseFloat(value, kMaxSigma);
         if (v) knobs.sigma = *v;
         return v.has_value();
+    }
+    if (word == "--bit-depth") {
+        const std::optional<int> v = parseWhole(value, 8);
+        if (v && *v <= 16) job.sampleBits = *v;
+        return v && *v <= 16;
     }
     if (word == "--cap-divisor" || word == "--min-size") {
         const std::optional<int> v = parseWhole(value, word == "--min-size" ? 0 : 1);

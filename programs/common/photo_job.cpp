@@ -11,6 +11,7 @@
 #include "label_file.h"
 #include "output_file.h"
 #include "output_target.h"
+#include "mask_file.h"
 #include "region_map.h"
 
 namespace segmora {
@@ -45,6 +46,7 @@ void checkDistinctFiles(const PhotoJob& job) {
     };
     addInput("image", job.imagePath);
     if (!job.regionFilePath.empty()) addInput("region file", job.regionFilePath);
+    if (!job.maskPath.empty()) addInput("mask file", job.maskPath);
     if (!job.outputPath.empty()) addOutput("label file", job.outputPath, job.labelFolder);
     if (!job.picturePath.empty()) addOutput("boundary picture", job.picturePath, job.pictureFolder);
     if (!job.meanPicturePath.empty()) {
@@ -69,13 +71,27 @@ void openOutput(std::optional<OutputFile>& file, const std::string& path,
 // The photo; memory that runs out while it is decoded is reported as such.
 cv::Mat_<cv::Vec3b> decodePhoto(const PhotoJob& job) {
     try {
-        return readColourImage(job.imagePath, job.orientation);
+        return readColourImage(job.imagePath, job.orientation, job.sampleBits);
     } catch (const std::bad_alloc&) {
         throw OutOfMemory(job.imagePath, "decoding");
     } catch (const cv::Exception& e) {
         if (e.code == cv::Error::StsNoMem) throw OutOfMemory(job.imagePath, "decoding");
         throw;
     }
+}
+
+// The mask of the job's photo (none: empty); a picture mask that keeps fewer than one pixel
+// in a thousand is told of, with its rule: a 0/1 mask saved as a picture keeps none.
+cv::Mat_<uint8_t> readJobMask(const PhotoJob& job, int rows, int columns) {
+    if (job.maskPath.empty()) return cv::Mat_<uint8_t>();
+    const MaskFile mask = readMaskFile(job.maskPath, rows, columns);
+    const int64_t inside = cv::countNonZero(mask.inside), pixels = int64_t{rows} * columns;
+    if (job.warn && mask.pictureRule && inside * 1000 < pixels) {
+        job.warn("mask '" + job.maskPath + "' keeps " + std::to_string(inside) + " of " +
+                 std::to_string(pixels) + " pixels: " + kPictureMaskRule +
+                 " (save a 0/1 mask as .npy, text or 16-bit PNG, or paint it white)");
+    }
+    return mask.inside;
 }
 
 int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
@@ -117,9 +133,9 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
                                 << std::endl;
         }
     }
+    cv::Mat_<uint8_t> mask = readJobMask(job, photo.rows, photo.cols);
     if (console) *console << "Segment the image..." << std::endl;
-    Segmentation result = regions.empty() ? segmenter.segmentPhoto(photo, job.parameters)
-                                          : segmenter.segmentPhoto(photo, regions, job.parameters);
+    Segmentation result = segmenter.segmentPhoto(photo, regions, job.parameters, mask);
     const LabelFormat format =
         job.labelFormat ? *job.labelFormat : labelFormatOfPath(job.outputPath);
     if (labelFile) checkLabelCount(format, result.count, job.outputPath);
@@ -130,6 +146,9 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
         regions.release();
     }
     if (console) *console << "Super-pixel num: " << result.count << std::endl;
+    if (console && !mask.empty() && cv::countNonZero(mask) == 0) {
+        *console << "The mask keeps no pixel: every label is 0" << std::endl;
+    }
     if (labelFile) writeLabelMap(*labelFile, result.labels, format, segmenter.threads());
     if (pictureFile) {
         writeBoundaryPicture(*pictureFile, job.picturePath, photo, result.labels,

@@ -14,6 +14,7 @@
 #include "batch_options.h"
 #include "batch_run.h"
 #include "graph_files.h"
+#include "mask_file.h"
 #include "opencv_codecs.h"
 #include "option_words.h"
 #include "output_names.h"
@@ -73,6 +74,7 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
         job.outputPath = options.outputDir + "/" + name + labelFileExtension(format);
         job.labelFormat = format;
         if (!options.regionDir.empty()) job.regionFilePath = regionMapFor(options.regionDir, name);
+        if (!options.maskDir.empty()) job.maskPath = maskFileFor(options.maskDir, name);
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
         if (!options.meanPictureDir.empty())
             job.meanPicturePath = options.meanPictureDir + "/" + name + ".png";
@@ -185,13 +187,19 @@ int runBatch(const BatchPlan& plan, StopSignals& signals, int outFd, int message
     BatchConsole console(outFd, messageFd, ::isatty(messageFd) == 1, plan.jobs.size(),
                          plan.skipped);
     const BatchOutputs& outputs = *plan.outputs;
-    const auto runJob = [&plan](const PhotoJob& job, Segmenter& segmenter,
-                                std::vector<WrittenFile>& written) {
+    const auto runJob = [&plan, &console](const PhotoJob& job, Segmenter& segmenter,
+                                          std::vector<WrittenFile>& written) {
         const auto unlisted = plan.unlisted.find(job.imagePath);
         if (unlisted != plan.unlisted.end()) throw std::runtime_error(unlisted->second);
         requireRegularFile(job.imagePath, "image");
         if (!job.regionFilePath.empty()) requireRegularFile(job.regionFilePath, "region file");
-        return runPhotoJob(job, segmenter, nullptr, &written);
+        if (job.maskPath.empty()) return runPhotoJob(job, segmenter, nullptr, &written);
+        requireRegularFile(job.maskPath, "mask file");
+        PhotoJob warned = job;
+        warned.warn = [&console](const std::string& warning) {
+            console.note("warning: " + warning);
+        };
+        return runPhotoJob(warned, segmenter, nullptr, &written);
     };
     const auto placed = [&outputs](const PhotoJob& job) { outputs.recordFinished(job); };
     signals.beginWork(messageFd);

@@ -48,6 +48,11 @@ const std::vector<BatchOption>& batchOptionTable() {
              setFolder(o.regionDir, w, v);
          },
          nullptr},
+        {"", "--masks",
+         [](BatchOptions& o, const std::string& w, const std::string& v) {
+             setFolder(o.maskDir, w, v);
+         },
+         nullptr},
         {"-v", "",
          [](BatchOptions& o, const std::string& w, const std::string& v) {
              setFolder(o.pictureDir, w, v);
@@ -168,6 +173,8 @@ std::string batchUsage() {
            "  -j, --jobs JOBS    photos segmented at once (default: one per processor)\n"
            "  -r REGION_DIR      region map REGION_DIR/NAME.txt (or .png, .npy, .tif, .tiff,\n"
            "                     .csv: a label folder of an earlier run feeds back in)\n"
+           "  --masks MASK_DIR   segment only inside the mask MASK_DIR/NAME.png (or .npy,\n"
+           "                     .txt, .tif, .tiff, .csv; read as Segmora -m reads it)\n"
            "  -v PICTURE_DIR     boundary picture PICTURE_DIR/NAME.png for each photo\n"
            "  --mean-pictures DIR\n"
            "                     DIR/NAME.png: each superpixel painted in its mean colour\n"

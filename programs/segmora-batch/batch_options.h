@@ -14,6 +14,7 @@ namespace segmora {
 struct BatchOptions {
     std::string outputDir;
     std::string regionDir;       // empty: no region files
+    std::string maskDir;         // empty: no masks
     std::string pictureDir;      // empty: no boundary pictures
     std::string meanPictureDir;  // empty: no mean-colour pictures
     int jobs = 0;                // photos at once; 0: one per processor

@@ -40,6 +40,8 @@ bool outputFinished(const FinishedFiles& list, const std::string& path, const Ph
             why = "it is older than the photo";
         } else if (!job.regionFilePath.empty() && isOlder(info, job.regionFilePath)) {
             why = "it is older than the region file";
+        } else if (!job.maskPath.empty() && isOlder(info, job.maskPath)) {
+            why = "it is older than the mask";
         }
     }
     if (why && !why->empty()) {

@@ -79,7 +79,10 @@ std::string settingsKey(const PhotoJob& job, OutputKind kind) {
     // before the option existed still match.
     const std::string orientation =
         job.orientation == Orientation::Ignore ? "orientation ignored\n" : "";
-    return hashText(text + orientation + pictureText(job, kind) + job.regionFilePath);
+    // A mask adds its path; without one nothing, so earlier lists still match.
+    const std::string mask = job.maskPath.empty() ? "" : "\nmask " + job.maskPath;
+    return hashText(text + orientation + pictureText(job, kind) + job.regionFilePath +
+                    mask);
 }
 
 FinishedFiles::FinishedFiles(const OutputFolder& folder) : folder(folder) {

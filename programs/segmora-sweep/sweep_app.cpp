@@ -12,12 +12,14 @@
 #include "batch_console.h"
 #include "batch_run.h"
 #include "colour_image.h"
+#include "mask_file.h"
 #include "opencv_codecs.h"
 #include "option_words.h"
 #include "output_target.h"
 #include "processor_count.h"
 #include "segmora/segmora.h"
 #include "sweep_outputs.h"
+#include "sweep_plan.h"
 #include "sweep_record.h"
 #include "truth_files.h"
 #include "truth_owners.h"
@@ -33,12 +35,13 @@ void say(int fd, const std::string& message) {
     if (::write(fd, line.data(), line.size()) < 0) return;
 }
 
-// The photos of the inputs but for the sweep's own plot (an output folder inside a photo
-// folder), which is said.
-std::vector<ListedPhoto> photosOf(const SweepOptions& options, int messageFd) {
-    std::istringstream noList;
+// The photos of the inputs (from `pathList` for "-") but for the sweep's own plot (an
+// output folder inside a photo folder), which is said.
+std::vector<ListedPhoto> photosOf(const SweepOptions& options, std::istream& pathList,
+                                  int messageFd) {
     std::vector<ListedPhoto> photos =
-        collectPhotos(options.inputs, noList, false, {options.outputDir});
+        collectPhotos(options.inputs, pathList, options.recursive,
+                      {options.outputDir, options.truthDir}, options.nullSeparated);
     const FileIdentity plot = identifyFile(options.outputDir + "/" + SweepOutputs::kPlot);
     std::vector<ListedPhoto> kept;
     for (ListedPhoto& photo : photos) {
@@ -53,70 +56,64 @@ std::vector<ListedPhoto> photosOf(const SweepOptions& options, int messageFd) {
 
 }  // namespace
 
-std::vector<SweepRow> sweepPhoto(const std::string& path, const SweepOptions& options,
-                                 const std::vector<std::string>& truthFiles,
-                                 const std::string& inputs, Segmenter& segmenter) {
-    const std::string name = photoName(path);
-    if (truthFiles.empty()) {
-        throw std::runtime_error("no ground truth " + options.truthDir + "/" + name +
-                                 "*.{png,npy,csv}");
-    }
+std::vector<SweepRow> sweepPhoto(const std::string& path, const std::string& name,
+                                 const PhotoTruths& truthsOf, const SweepOptions& options,
+                                 Segmenter& segmenter) {
+    // A missing photo is named first.
     const cv::Mat_<cv::Vec3b> bgr =
         readColourImage(path, options.ignoreOrientation ? Orientation::Ignore : Orientation::Apply);
+    if (truthsOf.files.empty()) {
+        throw std::runtime_error("no ground truth " + truthsOf.folder + "/" + photoName(path) +
+                                 "*.{png,npy,csv}");
+    }
     std::vector<cv::Mat_<int>> truths;
     std::string names;
-    for (const std::string& file : truthFiles) {
-        truths.push_back(readTruth(options.truthDir + "/" + file, bgr.size()));
+    for (const std::string& file : truthsOf.files) {
+        truths.push_back(readTruth(truthsOf.folder + "/" + file, bgr.size()));
         names += (names.empty() ? "" : "/") + file;
+    }
+    // Outside a mask the labels are 0, which evaluate() leaves out.
+    cv::Mat mask;
+    if (!options.maskDir.empty()) {
+        mask = readMaskFile(maskFileFor(options.maskDir, name), bgr.rows, bgr.cols).inside;
     }
     std::vector<SweepRow> rows;
     for (const Parameters& setting : options.settings) {
-        const Segmentation s = segmenter.segmentPhoto(bgr, setting);
+        const Segmentation s = segmenter.segmentPhoto(bgr, cv::Mat_<int>(), setting, mask);
         rows.push_back(SweepRow{name, setting, evaluate(s, truths, bgr, options.evaluation),
                                 options.evaluation.tolerance, options.evaluation.ignoreZero, names,
-                                inputs});
+                                truthsOf.inputs});
     }
     return rows;
 }
 
 namespace {
 
-// What the run works on, found before any output is touched.
-struct SweepPlan {
-    std::vector<ListedPhoto> photos;
-    std::vector<std::string> names;
-    TruthOwners truths;
-    std::map<std::string, std::string> inputs;  // name -> inputsKey
+// What a sweep works on: its options, the photos it scores with their names and truths,
+// and those it counts apart; found before any output is touched.
+struct SweepInputs {
+    SweepOptions options;
+    SweepPlan plan;
+    std::vector<std::string> names;  // resultName() of each photo of the plan
 };
 
-SweepPlan planSweep(const SweepOptions& options, int messageFd) {
-    SweepPlan plan;
+// Throws std::exception with the message for a bad command line or a folder that cannot
+// be used.
+SweepInputs prepareSweep(const SweepOptions& options, std::istream& pathList, int messageFd) {
+    SweepInputs in;
+    in.options = options;
     opencv_codecs::checkReaderLimits();
-    plan.photos = photosOf(options, messageFd);
-    if (plan.photos.empty()) throw SweepUsageError("no photos in the inputs: nothing to score");
-    if (const auto clash = clashingPhotos(plan.photos)) {
+    const std::vector<ListedPhoto> photos = photosOf(options, pathList, messageFd);
+    if (photos.empty()) throw SweepUsageError("no photos in the inputs: nothing to score");
+    if (const auto clash = clashingPhotos(photos)) {
         throw SweepUsageError("photos '" + clash->first + "' and '" + clash->second +
                               "' have the same name");
     }
-    std::vector<std::string> paths;
-    for (const ListedPhoto& p : plan.photos) {
-        plan.names.push_back(photoName(p.path));
-        paths.push_back(p.path);
-    }
-    plan.truths =
-        assignTruths(listTruthFolder(options.truthDir), plan.names, photoNamesBeside(paths));
-    for (const std::string& warning : plan.truths.warnings) say(messageFd, "warning: " + warning);
-    for (const ListedPhoto& p : plan.photos) {
-        const std::string name = photoName(p.path);
-        plan.inputs[name] = inputsKey(p.path, options.ignoreOrientation, options.truthDir,
-                                      plan.truths.byPhoto[name]);
-    }
-    return plan;
+    in.plan = planSweep(photos, options);
+    for (const std::string& warning : in.plan.warnings) say(messageFd, "warning: " + warning);
+    for (const ListedPhoto& p : in.plan.photos) in.names.push_back(p.resultName());
+    return in;
 }
-
-}  // namespace
-
-namespace {
 
 // The photos still to score: those without rows among `kept`.
 std::vector<PhotoJob> jobsToDo(const std::vector<ListedPhoto>& photos,
@@ -125,7 +122,7 @@ std::vector<PhotoJob> jobsToDo(const std::vector<ListedPhoto>& photos,
     for (const SweepRow& row : kept) done.insert(row.photo);
     std::vector<PhotoJob> jobs;
     for (const ListedPhoto& p : photos) {
-        if (done.count(photoName(p.path)) != 0) continue;
+        if (done.count(p.resultName()) != 0) continue;
         jobs.emplace_back();
         jobs.back().imagePath = p.path;
     }
@@ -134,18 +131,23 @@ std::vector<PhotoJob> jobsToDo(const std::vector<ListedPhoto>& photos,
 
 // Scores the photos of `jobs` on as many workers as asked for (or one per processor),
 // appending each photo's rows to the table, until all are done or a signal asks to stop.
-void scorePhotos(const SweepOptions& options, const SweepPlan& plan,
-                 const std::vector<PhotoJob>& jobs, SweepOutputs& outputs, BatchConsole& console,
-                 StopSignals* signals, int messageFd) {
+void scorePhotos(const SweepInputs& in, const std::vector<PhotoJob>& jobs, SweepOutputs& outputs,
+                 BatchConsole& console, StopSignals* signals, int messageFd) {
     static const std::atomic<bool> never{false};
     const int processors = processorCount();
-    const int workers = int(
-        std::clamp<size_t>(jobs.size(), 1, size_t(options.jobs > 0 ? options.jobs : processors)));
+    const int workers = int(std::clamp<size_t>(
+        jobs.size(), 1, size_t(in.options.jobs > 0 ? in.options.jobs : processors)));
+    std::map<std::string, const ListedPhoto*> listed;
+    for (const ListedPhoto& p : in.plan.photos) listed.emplace(p.path, &p);
     const auto runJob = [&](const PhotoJob& job, Segmenter& segmenter,
                             std::vector<WrittenFile>&) {  // writes no file of its own
-        const std::string name = photoName(job.imagePath);
-        const std::vector<SweepRow> rows = sweepPhoto(
-            job.imagePath, options, plan.truths.byPhoto.at(name), plan.inputs.at(name), segmenter);
+        const ListedPhoto& photo = *listed.at(job.imagePath);
+        if (!photo.unlisted.empty()) throw std::runtime_error(photo.unlisted);
+        const std::string name = photo.resultName();
+        const PhotoTruths truths{in.plan.truths.at(photo.folder).path,
+                                 in.plan.truthFiles.at(name), in.plan.inputs.at(name)};
+        const std::vector<SweepRow> rows = sweepPhoto(job.imagePath, name, truths, in.options,
+                                                      segmenter);
         outputs.append(rows);
         return int(rows.size());
     };
@@ -155,8 +157,24 @@ void scorePhotos(const SweepOptions& options, const SweepPlan& plan,
         signals != nullptr ? signals->stopRequested() : never);
 }
 
-// The exit status of a sweep that ran `jobCount` photos, with its last message.
-int sweepStatus(BatchConsole& console, const StopSignals* signals, size_t jobCount) {
+// Why a run was partial, for its summary and picture; "" when it was not.
+std::string partialText(int signal, size_t finished, size_t failed, size_t photos) {
+    if (signal != 0) {
+        return std::to_string(finished) + " of " + std::to_string(photos) +
+               " photos scored, stopped by " + stopSignalName(signal);
+    }
+    if (failed > 0) return std::to_string(failed) + " of " + std::to_string(photos) + " photos failed";
+    return "";
+}
+
+// The exit status of a sweep that ran `jobCount` photos, with its last messages.
+int sweepStatus(BatchConsole& console, const StopSignals* signals, size_t jobCount,
+                const SweepInputs& in) {
+    if (!in.plan.withoutTruth.empty()) {
+        console.note(std::to_string(in.plan.withoutTruth.size()) +
+                     " photos without a ground truth were not scored (listed in " +
+                     in.options.outputDir + "/" + SweepOutputs::kWithoutTruth + ")");
+    }
     if (signals != nullptr && signals->signalNumber() != 0) {
         console.note(std::string("stopped by ") + stopSignalName(signals->signalNumber()) +
                      "; --resume goes on");
@@ -171,50 +189,55 @@ int sweepStatus(BatchConsole& console, const StopSignals* signals, size_t jobCou
 }
 
 // Scores what --resume did not keep and writes the results; the exit status.
-int sweepInto(SweepOutputs& outputs, const SweepOptions& options, const SweepPlan& plan,
-              StopSignals* signals, int outFd, int messageFd) {
+int sweepInto(SweepOutputs& outputs, const SweepInputs& in, StopSignals* signals, int outFd,
+              int messageFd) {
+    const SweepOptions& options = in.options;
     const auto sayLine = [messageFd](const std::string& line) { say(messageFd, line); };
     std::vector<SweepRow> kept;
-    if (options.resume) kept = outputs.finishedRows(plan.inputs, options, sayLine);
-    const std::vector<PhotoJob> jobs = jobsToDo(plan.photos, kept);
+    if (options.resume) kept = outputs.finishedRows(in.plan.inputs, options, sayLine);
+    const std::vector<PhotoJob> jobs = jobsToDo(in.plan.photos, kept);
     outputs.startTable(kept);
+    outputs.writeWithoutTruth(in.plan.withoutTruth);
     const std::optional<size_t> skipped =
-        options.resume ? std::optional<size_t>(plan.photos.size() - jobs.size()) : std::nullopt;
+        options.resume ? std::optional<size_t>(in.plan.photos.size() - jobs.size())
+                       : std::nullopt;
     BatchConsole console(outFd, messageFd, !options.quiet && ::isatty(messageFd) == 1, jobs.size(),
                          skipped, kProgram);
-    scorePhotos(options, plan, jobs, outputs, console, signals, messageFd);
-    if (!options.quiet) console.endProgress();
+    scorePhotos(in, jobs, outputs, console, signals, messageFd);
+    // runPhotoJobs has ended the progress line: drawn again, it would show twice.
     std::vector<SweepRow> rows = kept;
     const std::vector<SweepRow> added = outputs.appended();
     rows.insert(rows.end(), added.begin(), added.end());
-    outputs.writeResults(rows, plan.names, options);
-    return sweepStatus(console, signals, jobs.size());
+    const int signal = signals != nullptr ? signals->signalNumber() : 0;
+    outputs.writeResults(
+        rows, in.names, options,
+        partialText(signal, console.finishedCount(), console.failedCount(), jobs.size()));
+    return sweepStatus(console, signals, jobs.size(), in);
 }
 
 }  // namespace
 
-int runSweep(const std::vector<std::string>& words, StopSignals* signals, int outFd,
-             int messageFd) {
-    SweepOptions options;
-    SweepPlan plan;
+int runSweep(const std::vector<std::string>& words, StopSignals* signals, int outFd, int messageFd,
+             std::istream& pathList) {
+    SweepInputs in;
     std::unique_ptr<SweepOutputs> outputs;
     try {
-        options = parseSweepOptions(words);
-        if (options.help || options.version) {
+        in.options = parseSweepOptions(words);
+        if (in.options.help || in.options.version) {
             const std::string text =
-                options.help ? sweepUsage() : versionLine("segmora-sweep") + "\n";
+                in.options.help ? sweepUsage() : versionLine("segmora-sweep") + "\n";
             return outFd < 0 || ::write(outFd, text.data(), text.size()) < 0 ? 1 : 0;
         }
-        for (const std::string& note : options.notes) say(messageFd, note);
-        plan = planSweep(options, messageFd);
+        for (const std::string& note : in.options.notes) say(messageFd, note);
+        in = prepareSweep(in.options, pathList, messageFd);
         outputs = std::make_unique<SweepOutputs>(
-            options.outputDir, [messageFd](const std::string& line) { say(messageFd, line); });
+            in.options.outputDir, [messageFd](const std::string& line) { say(messageFd, line); });
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 2;
     }
     try {
-        return sweepInto(*outputs, options, plan, signals, outFd, messageFd);
+        return sweepInto(*outputs, in, signals, outFd, messageFd);
     } catch (const std::exception& e) {
         say(messageFd, e.what());
         return 1;

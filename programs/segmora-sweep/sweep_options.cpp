@@ -112,9 +112,9 @@ void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const
             return;
         }
     }
-    if (name == "-t" || name == "-o") {
+    if (name == "-t" || name == "-o" || name == "--masks") {
         if (value.empty()) throw SweepUsageError(name + " wants a folder, not an empty word");
-        (name == "-t" ? o.truthDir : o.outputDir) = value;
+        (name == "-t" ? o.truthDir : name == "-o" ? o.outputDir : o.maskDir) = value;
     } else if (name == "--tolerance") {
         const std::optional<int> r = parseCount(value);
         if (!r) throw SweepUsageError("--tolerance wants a whole number >= 0, not '" + value + "'");
@@ -135,12 +135,15 @@ bool takesValue(const std::string& name) {
     for (const SweptKnob& knob : sweptKnobs()) {
         if (name == knob.option) return true;
     }
-    return name == "-t" || name == "-o" || name == "--tolerance" || name == "-j" ||
-           name == "--jobs";
+    return name == "-t" || name == "-o" || name == "--masks" || name == "--tolerance" ||
+           name == "-j" || name == "--jobs";
 }
 
 bool isFlag(SweepOptions& o, const std::string& word) {
     if (word == "--resume") return o.resume = true;
+    if (word == "-R" || word == "--recursive") return o.recursive = true;
+    if (word == "-0" || word == "--null") return o.nullSeparated = true;
+    if (word == "--require-truths") return o.requireTruths = true;
     if (word == "--ignore-zero") return o.evaluation.ignoreZero = true;
     if (word == "--ignore-orientation") return o.ignoreOrientation = true;
     if (word == "-q" || word == "--quiet") return o.quiet = true;
@@ -194,11 +197,6 @@ SweepOptions parseSweepOptions(const std::vector<std::string>& words) {
     if (o.inputs.empty()) throw SweepUsageError("no photos: give photos or folders");
     for (const std::string& input : o.inputs) {
         if (input.empty()) throw SweepUsageError("an input is an empty word");
-        if (input == "-") {
-            throw SweepUsageError(
-                "'-' is not read: give photos or folders (./- for a folder "
-                "named -)");
-        }
     }
     o.settings = combinations(lists);
     return o;
@@ -209,9 +207,18 @@ std::string sweepUsage() {
            "Segments every photo for each combination of knob values, scores it against\n"
            "the photo's ground truths TRUTH_DIR/NAME{,_*,-*,.*}.{png,npy,csv} and writes\n"
            "OUT_DIR/sweep.csv (one row per photo and setting), OUT_DIR/summary.csv (the\n"
-           "means per setting) and OUT_DIR/sweep.png (boundary recall and undersegmentation\n"
-           "error against the mean superpixel count).\n"
-           "  INPUT                a photo or a folder (the photos in it)\n" +
+           "means and standard deviations per setting) and OUT_DIR/sweep.png (boundary\n"
+           "recall and undersegmentation error against the mean superpixel count).\n"
+           "Photos without a ground truth are counted apart, not scored, and listed in\n"
+           "OUT_DIR/no-truth.txt.\n"
+           "  INPUT                a photo, a folder (the photos in it) or - (the paths on\n"
+           "                       standard input, one a line)\n"
+           "  -R, --recursive      search folders below the given ones too; a photo found\n"
+           "                       in SUB/ has its truths in TRUTH_DIR/SUB/\n"
+           "  -0, --null           the paths on standard input end with a NUL byte\n"
+           "  --require-truths     a photo without a ground truth is a failure\n"
+           "  --masks MASK_DIR     segment and score only inside MASK_DIR/NAME.png (or\n"
+           "                       .npy, .txt, .tif, .tiff, .csv; read as Segmora -m reads it)\n" +
            knobsUsage() + "  --tolerance N        boundary tolerance in pixels (default " +
            std::to_string(EvaluationOptions{}.tolerance) +
            ")\n"
@@ -222,8 +229,8 @@ std::string sweepUsage() {
            "  -q, --quiet          no progress line\n"
            "  -h, --help           this text\n"
            "  --version            the version\n"
-           "Exit status: 0 when every photo was scored, 1 when any failed, 2 for a bad\n"
-           "command line.\n";
+           "Exit status: 0 when every photo with a ground truth was scored, 1 when any\n"
+           "failed, 2 for a bad command line.\n";
 }
 
 }  // namespace segmora

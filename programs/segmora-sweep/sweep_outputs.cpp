@@ -121,18 +121,33 @@ std::vector<SweepRow> SweepOutputs::appended() {
 }
 
 void SweepOutputs::writeResults(std::vector<SweepRow> rows, const std::vector<std::string>& names,
-                                const SweepOptions& options) const {
+                                const SweepOptions& options, const std::string& partial) const {
     sortRows(rows, names, options.settings);
     std::string table = sweepHeader();
     for (const SweepRow& row : rows) table += sweepLine(row);
     writeWhole(kTable, "table", table);
     const std::vector<SettingSummary> summaries = summarise(rows, options.settings);
-    writeWhole(kSummary, "summary", summaryText(summaries));
+    writeWhole(kSummary, "summary", summaryText(summaries, !partial.empty()));
     std::vector<uchar> png;
-    if (!opencv_codecs::imencode(".png", plotSweep(summaries, options.evaluation.tolerance), png)) {
+    if (!opencv_codecs::imencode(
+            ".png", plotSweep(summaries, options.evaluation.tolerance, partial), png)) {
         throw std::runtime_error("cannot encode the plot");
     }
     writeWhole(kPlot, "plot", std::string(png.begin(), png.end()));
+}
+
+void SweepOutputs::writeWithoutTruth(const std::vector<std::string>& paths) const {
+    if (paths.empty()) {
+        // A name is removed, never followed.
+        if (::unlinkat(folder->fd(), kWithoutTruth, 0) != 0 && errno != ENOENT) {
+            throw std::runtime_error("cannot remove '" + path() + "/" + kWithoutTruth +
+                                     "': " + std::strerror(errno));
+        }
+        return;
+    }
+    std::string text;
+    for (const std::string& photo : paths) text += photo + "\n";
+    writeWhole(kWithoutTruth, "list of photos without ground truth", text);
 }
 
 void SweepOutputs::writeWhole(const char* name, const std::string& description,

@@ -38,14 +38,18 @@ class SweepOutputs {
     // Appends a photo's rows in one write (safe from several threads). Throws.
     void append(const std::vector<SweepRow>& rows);
     std::vector<SweepRow> appended();
-    // The sorted table, the summary and the plot, each replacing its file whole.
+    // The sorted table, the summary and the plot, each replacing its file whole;
+    // `partial`: why the run was partial ("" when it was not), said by the summary and plot.
     void writeResults(std::vector<SweepRow> rows, const std::vector<std::string>& names,
-                      const SweepOptions& options) const;
+                      const SweepOptions& options, const std::string& partial) const;
+    // The list of photos counted apart, one path a line; no file when there is none.
+    void writeWithoutTruth(const std::vector<std::string>& paths) const;
 
     const std::string& path() const { return folder->path(); }
     static constexpr const char* kTable = "sweep.csv";
     static constexpr const char* kSummary = "summary.csv";
     static constexpr const char* kPlot = "sweep.png";
+    static constexpr const char* kWithoutTruth = "no-truth.txt";
 
   private:
     void writeWhole(const char* name, const std::string& description,

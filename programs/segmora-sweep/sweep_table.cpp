@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,10 +13,15 @@ namespace segmora {
 namespace {
 
 std::string number(double value) {
+    return shortestText(value);
+}
+
+// A knob's value as the float it is: 0.8, not the 0.80000001192092896 of its double.
+std::string number(float value) {
     if (std::isnan(value)) return "nan";
     char text[32];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, r.ptr);
 }
 
 std::string quoted(const std::string& field) {
@@ -80,11 +86,25 @@ std::tuple<float, float, int, int> keyOf(const Parameters& p) {
     return {p.threshold, p.sigma, p.capDivisor, p.minSize};
 }
 
+// A row's measures in the order of SettingSummary::deviation.
+std::array<double, 7> measuresOf(const Evaluation& e) {
+    return {double(e.count),        e.boundaryRecall,     e.boundaryPrecision,
+            e.undersegmentationError, e.achievableAccuracy, e.explainedVariation,
+            e.compactness};
+}
+
 double meanOf(double sum, int n) {
     return n == 0 ? std::nan("") : sum / n;
 }
 
 }  // namespace
+
+std::string shortestText(double value) {
+    if (std::isnan(value)) return "nan";
+    char text[32];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, r.ptr);
+}
 
 bool sameSetting(const Parameters& a, const Parameters& b) {
     return a.threshold == b.threshold && a.sigma == b.sigma && a.capDivisor == b.capDivisor &&
@@ -172,19 +192,15 @@ std::optional<SweepRow> parseSweepLine(const std::string& line) {
 std::vector<SettingSummary> summarise(const std::vector<SweepRow>& rows,
                                       const std::vector<Parameters>& settings) {
     std::vector<SettingSummary> summaries(settings.size());
-    std::vector<std::array<double, 7>> sums(settings.size());
+    std::vector<std::array<double, 7>> sums(settings.size()), squares(settings.size());
     std::vector<std::array<int, 7>> counted(settings.size());
     const SettingIndex index(settings);
     for (const SweepRow& row : rows) {
         const std::optional<size_t> k = index.of(row.setting);
         if (!k) continue;
         ++summaries[*k].photos;
-        const Evaluation& e = row.scores;
-        const double values[7] = {double(e.count),      e.boundaryRecall,
-                                  e.boundaryPrecision,  e.undersegmentationError,
-                                  e.achievableAccuracy, e.explainedVariation,
-                                  e.compactness};
-        for (int m = 0; m < 7; ++m) {
+        const std::array<double, 7> values = measuresOf(row.scores);
+        for (size_t m = 0; m < 7; ++m) {
             if (std::isnan(values[m])) continue;
             sums[*k][m] += values[m];
             ++counted[*k][m];
@@ -195,21 +211,47 @@ std::vector<SettingSummary> summarise(const std::vector<SweepRow>& rows,
         s.setting = settings[k];
         double* means[7] = {&s.count,    &s.recall,    &s.precision,  &s.undersegmentation,
                             &s.accuracy, &s.variation, &s.compactness};
-        for (int m = 0; m < 7; ++m) *means[m] = meanOf(sums[k][m], counted[k][m]);
+        for (size_t m = 0; m < 7; ++m) *means[m] = meanOf(sums[k][m], counted[k][m]);
+    }
+    // The deviations about those means (NaN values left out; NaN when none is left).
+    for (const SweepRow& row : rows) {
+        const std::optional<size_t> k = index.of(row.setting);
+        if (!k) continue;
+        const SettingSummary& s = summaries[*k];
+        const std::array<double, 7> means{s.count,    s.recall,    s.precision,
+                                          s.undersegmentation, s.accuracy, s.variation,
+                                          s.compactness};
+        const std::array<double, 7> values = measuresOf(row.scores);
+        for (size_t m = 0; m < 7; ++m) {
+            if (std::isnan(values[m])) continue;
+            squares[*k][m] += (values[m] - means[m]) * (values[m] - means[m]);
+        }
+    }
+    for (size_t k = 0; k < settings.size(); ++k) {
+        for (size_t m = 0; m < 7; ++m) {
+            summaries[k].deviation[m] = counted[k][m] == 0
+                                            ? std::nan("")
+                                            : std::sqrt(squares[k][m] / counted[k][m]);
+        }
     }
     return summaries;
 }
 
-std::string summaryText(const std::vector<SettingSummary>& summaries) {
+std::string summaryText(const std::vector<SettingSummary>& summaries, bool partial) {
+    // The means first, as before; then their standard deviations and the run's state.
     std::string text =
         "threshold,sigma,cap_divisor,min_size,photos,mean_count,boundary_recall,"
         "boundary_precision,undersegmentation_error,achievable_segmentation_accuracy,"
-        "explained_variation,compactness\n";
+        "explained_variation,compactness,count_sd,boundary_recall_sd,boundary_precision_sd,"
+        "undersegmentation_error_sd,achievable_segmentation_accuracy_sd,explained_variation_sd,"
+        "compactness_sd,run\n";
     for (const SettingSummary& s : summaries) {
         text += settingText(s.setting) + "," + std::to_string(s.photos) + "," + number(s.count) +
                 "," + number(s.recall) + "," + number(s.precision) + "," +
                 number(s.undersegmentation) + "," + number(s.accuracy) + "," + number(s.variation) +
-                "," + number(s.compactness) + "\n";
+                "," + number(s.compactness);
+        for (const double d : s.deviation) text += "," + number(d);
+        text += partial ? ",partial\n" : ",complete\n";
     }
     return text;
 }

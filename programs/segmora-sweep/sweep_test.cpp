@@ -5,15 +5,20 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 
 #include "scratch_files.h"
 #include "sweep_app.h"
 #include "sweep_options.h"
+#include "sweep_plot.h"
 #include "sweep_record.h"
+#include "sweep_series.h"
 #include "sweep_table.h"
 #include "truth_files.h"
 #include "truth_owners.h"
@@ -127,7 +132,36 @@ TEST_F(Sweep, EveryRowIsTheLibrarysScore) {
     EXPECT_EQ(summary[1].count, (rows[1].scores.count + rows[5].scores.count) / 2.0);
     EXPECT_EQ(summaryText(summary), readFile(dir + "/out/summary.csv"));
     const cv::Mat plot = cv::imread(dir + "/out/sweep.png");
-    EXPECT_EQ(plot.size(), cv::Size(760, 500));
+    EXPECT_EQ(plot.size(), cv::Size(900, 560));
+}
+
+// --masks: each photo segmented inside its mask (a picture here), and the scores those of
+// the library on the masked labels, whose 0 pixels evaluate() leaves out.
+TEST_F(Sweep, MasksPairedByNameRestrictSegmentationAndScores) {
+    ::mkdir((dir + "/masks").c_str(), 0755);
+    cv::Mat mask(110, 150, CV_8UC1, cv::Scalar(0));
+    cv::circle(mask, {75, 55}, 40, 255, cv::FILLED);
+    for (const char* name : {"chelsea", "coffee"}) {
+        cv::imwrite(dir + "/masks/" + name + ".png", mask);
+    }
+    ASSERT_EQ(run({"--masks", dir + "/masks", "--cap-divisor", "100", dir + "/photos"}), 0);
+    const std::vector<SweepRow> rows = table();
+    ASSERT_EQ(rows.size(), 2u);
+    for (const SweepRow& row : rows) {
+        const cv::Mat photo = cv::imread(dir + "/photos/" + row.photo + ".png");
+        const Segmentation s = segmentPhoto(photo, cv::Mat_<int>(), row.setting, mask / 255);
+        EXPECT_EQ(cv::countNonZero(s.labels), cv::countNonZero(mask));
+        const Evaluation e =
+            evaluate(s,
+                     {readTruth(dir + "/truths/" + row.photo + "-2.png", photo.size()),
+                      readTruth(dir + "/truths/" + row.photo + "_1.csv", photo.size())},
+                     photo);
+        EXPECT_EQ(row.scores.count, s.count);
+        EXPECT_TRUE(same(row.scores.undersegmentationError, e.undersegmentationError) &&
+                    same(row.scores.boundaryRecall, e.boundaryRecall) &&
+                    same(row.scores.explainedVariation, e.explainedVariation))
+            << row.photo;
+    }
 }
 
 TEST_F(Sweep, ResumeKeepsFinishedPhotosAndRedoesTheRest) {
@@ -144,13 +178,132 @@ TEST_F(Sweep, ResumeKeepsFinishedPhotosAndRedoesTheRest) {
     EXPECT_EQ(table()[1].setting.threshold, 2000.0f);
 }
 
-TEST_F(Sweep, APhotoWithoutTruthFailsAndTheOthersAreScored) {
+TEST_F(Sweep, PhotosWithoutTruthAreCountedApartUnlessTruthsAreRequired) {
     ::unlink((dir + "/truths/coffee_1.csv").c_str());
     ::unlink((dir + "/truths/coffee-2.png").c_str());
-    EXPECT_EQ(run({dir + "/photos"}), 1);
+    EXPECT_EQ(run({dir + "/photos"}), 0);
     ASSERT_EQ(table().size(), 1u);
     EXPECT_EQ(table()[0].photo, "chelsea");
+    EXPECT_EQ(readFile(dir + "/out/no-truth.txt"), dir + "/photos/coffee.png\n");
+    EXPECT_NE(readFile(dir + "/out/summary.csv").find(",complete\n"), std::string::npos);
+    EXPECT_EQ(run({"--require-truths", dir + "/photos"}), 1);
+    EXPECT_EQ(::access((dir + "/out/no-truth.txt").c_str(), F_OK), -1) << "a stale list is gone";
+    EXPECT_NE(readFile(dir + "/out/summary.csv").find(",partial\n"), std::string::npos);
     EXPECT_EQ(run({"--threshold", "1,x", dir + "/photos"}), 2);
+}
+
+TEST_F(Sweep, AMissingPhotoIsBlamedOnItselfAndMakesTheRunPartial) {
+    const std::string messages = dir + "/messages";
+    const int fd = ::open(messages.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int null = ::open("/dev/null", O_WRONLY);
+    const int status = runSweep({"-q", "-t", dir + "/truths", "-o", dir + "/out",
+                                 dir + "/photos/chelsea.png", dir + "/photos/gone.png"},
+                                nullptr, null, fd);
+    ::close(fd);
+    ::close(null);
+    EXPECT_EQ(status, 1);
+    const std::string said = readFile(messages);
+    EXPECT_NE(said.find("gone.png: cannot read image"), std::string::npos) << said;
+    EXPECT_EQ(said.find("ground truth"), std::string::npos) << said;
+    EXPECT_NE(readFile(dir + "/out/summary.csv").find(",partial\n"), std::string::npos);
+}
+
+TEST_F(Sweep, PhotoListsOnStandardInputAndFoldersBelow) {
+    std::istringstream lines(dir + "/photos/coffee.png\n" + dir + "/photos/chelsea.png\n");
+    const int null = ::open("/dev/null", O_WRONLY);
+    EXPECT_EQ(runSweep({"-q", "-t", dir + "/truths", "-o", dir + "/out", "-"}, nullptr, null,
+                       null, lines),
+              0);
+    EXPECT_EQ(table().size(), 2u);
+    std::istringstream nulls(std::string(dir + "/photos/coffee.png") + '\0');
+    EXPECT_EQ(runSweep({"-q", "-0", "-t", dir + "/truths", "-o", dir + "/out", "-"}, nullptr,
+                       null, null, nulls),
+              0);
+    ASSERT_EQ(table().size(), 1u);
+    EXPECT_EQ(table()[0].photo, "coffee");
+    // -R: a photo in SUB/ takes its truths from TRUTH_DIR/SUB/ and is named SUB/NAME.
+    ::mkdir((dir + "/photos/sub").c_str(), 0755);
+    ::mkdir((dir + "/truths/sub").c_str(), 0755);
+    ::rename((dir + "/photos/coffee.png").c_str(), (dir + "/photos/sub/coffee.png").c_str());
+    ::rename((dir + "/truths/coffee-2.png").c_str(), (dir + "/truths/sub/coffee-2.png").c_str());
+    ::rename((dir + "/truths/coffee_1.csv").c_str(), (dir + "/truths/sub/coffee_1.csv").c_str());
+    ::close(null);
+    ASSERT_EQ(run({"-R", dir + "/photos"}), 0);
+    ASSERT_EQ(table().size(), 2u);
+    EXPECT_EQ(table()[1].photo, "sub/coffee");
+    EXPECT_EQ(table()[1].scores.truths, 2);
+}
+
+// On a terminal the progress line ends once: the last line is not drawn a second time.
+TEST_F(Sweep, TheLastProgressLineShowsOnce) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ASSERT_EQ(runSweep({"-t", dir + "/truths", "-o", dir + "/out", dir + "/photos"}, nullptr,
+                       null, terminal),
+              0);
+    std::string shown;
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) shown.append(buffer, size_t(n));
+    ::close(terminal);
+    ::close(master);
+    ::close(null);
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1) << shown;
+    EXPECT_NE(shown.find("2/2 photos"), std::string::npos) << shown;
+}
+
+TEST(SweepSummary, MeansSpreadsAndShortestNumbers) {
+    Parameters setting = photoParameters(false);
+    setting.threshold = 0.8f;
+    SweepRow first;
+    first.photo = "a";
+    first.setting = setting;
+    std::vector<SweepRow> rows(2, first);
+    rows[1].photo = "b";
+    rows[0].scores.count = 10;
+    rows[1].scores.count = 20;
+    rows[0].scores.boundaryRecall = rows[1].scores.boundaryRecall = 0.1;
+    rows[0].scores.explainedVariation = 0.5;  // the other photo's is NaN: left out
+    const std::vector<SettingSummary> summary = summarise(rows, {setting});
+    ASSERT_EQ(summary.size(), 1u);
+    EXPECT_EQ(summary[0].count, 15);
+    EXPECT_EQ(summary[0].deviation[0], 5);
+    EXPECT_EQ(summary[0].deviation[1], 0);
+    EXPECT_EQ(summary[0].deviation[5], 0);
+    const std::string text = summaryText(summary, true);
+    const std::string row = text.substr(text.find('\n') + 1);
+    EXPECT_EQ(row.substr(0, row.find(",0.1,")), "0.8,0,500,5,2,15") << row;
+    EXPECT_NE(row.find(",5,0,"), std::string::npos) << row;
+    EXPECT_EQ(row.substr(row.size() - 9), ",partial\n");
+    EXPECT_EQ(shortestText(790.63499999999999), "790.635");
+    EXPECT_EQ(shortestText(1.0 / 3), "0.3333333333333333");
+}
+
+TEST(SweepPlot, LinesJoinSettingsThatDifferInOneKnob) {
+    const std::vector<Parameters> settings =
+        parseSweepOptions({"-t", "t", "-o", "o", "--threshold", "1000,300", "--cap-divisor",
+                           "500,100,2000", "x"})
+            .settings;
+    std::vector<SettingSummary> summaries;
+    for (const Parameters& p : settings) summaries.push_back(SettingSummary{p});
+    const PlotLayout layout = layoutOf(summaries);
+    EXPECT_EQ(layout.varied, (std::vector<int>{0, 2}));
+    EXPECT_EQ(layout.labelKey, "threshold / cap divisor");
+    EXPECT_EQ(layout.labels[4], "300 / 100");
+    ASSERT_EQ(layout.series.size(), 2u);
+    EXPECT_EQ(layout.series[1].name, "threshold 300");
+    // Along the cap divisor in its order of value, each line at one threshold.
+    EXPECT_EQ(layout.series[1].settings, (std::vector<size_t>{4, 3, 5}));
+    const SweepOptions one = parseSweepOptions({"-t", "t", "-o", "o", "x"});
+    const PlotLayout single = layoutOf({SettingSummary{one.settings[0]}});
+    EXPECT_TRUE(single.varied.empty());
+    EXPECT_EQ(single.labels, std::vector<std::string>{""});
+    EXPECT_EQ(plotSweep({SettingSummary{one.settings[0]}}, 2, "3 of 9 photos failed").size(),
+              cv::Size(900, 560));
 }
 
 TEST(SweepTruths, FilesNamedForThePhotoOnly) {
@@ -302,7 +455,7 @@ TEST(SweepOptions, JoinedValuesAndVersion) {
 }
 
 // Values equal as the engine takes them are one setting, said once; option words are
-// checked before a value is taken; '-' is no option.
+// checked before a value is taken; '-' is no option but the list on standard input.
 TEST(SweepOptions, KnobListsAreNormalised) {
     const SweepOptions o = parseSweepOptions(
         {"-t", "t", "-o", "o", "--threshold", "300,300.00001,1e2", "--min-size", "5,05", "x"});
@@ -319,8 +472,8 @@ TEST(SweepOptions, KnobListsAreNormalised) {
         return std::string("accepted");
     };
     EXPECT_EQ(error({"--help", "--bogus"}), "unknown option '--bogus'");
-    EXPECT_EQ(error({"-t", "t", "-o", "o", "-"}),
-              "'-' is not read: give photos or folders (./- for a folder named -)");
+    EXPECT_EQ(parseSweepOptions({"-t", "t", "-o", "o", "-"}).inputs,
+              (std::vector<std::string>{"-"}));
 }
 
 // Each knob list varies its own knob, the last one fastest; the others keep the defaults of

@@ -25,8 +25,8 @@ struct GivenOption {
 
 // Options of Segmora's own (the photo options come from job_options.h).
 bool isProgramOption(const std::string& word) {
-    return word == "-i" || word == "-r" || word == "-m" || word == "-o" || word == "-v" ||
-           word == "--graph" || word == "--mean-picture";
+    return word == "-i" || word == "-r" || word == "-m" || word == "--mask" || word == "-o" ||
+           word == "-v" || word == "--graph" || word == "--mean-picture";
 }
 
 // An unknown option word takes no value either: the word after it is read as what it
@@ -64,8 +64,8 @@ void setOption(Options& options, const std::string& word, const std::string& val
     } else if (word == "-r") {
         job.regionFilePath = value;
         echo << "region_file_path: " << value << std::endl;
-    } else if (word == "-m") {
-        options.maskPath = value;
+    } else if (word == "-m" || word == "--mask") {
+        job.maskPath = value;
     } else if (word == "-o") {
         job.outputPath = value;
         echo << "output_path: " << value << std::endl;
@@ -130,7 +130,10 @@ void printHelp(std::ostream& out) {
            "  --graph PREFIX    superpixel graph files PREFIX.nodes.csv and PREFIX.edges.csv\n"
            "  --mean-picture PICTURE\n"
            "                    each superpixel painted in its mean colour\n"
-           "  -m MASK           reserved: accepted and ignored\n"
+           "  -m, --mask MASK   segment only the pixels inside the mask; outside, labels\n"
+           "                    are 0. An 8-bit picture: inside where blue, green and red\n"
+           "                    are all above 200; .npy, text, 16-bit PNG or TIFF: inside\n"
+           "                    where not 0 (a float mask holds only 0 and 1)\n"
         << jobOptionsUsage(2, 20, "by extension, else csv")
         << "  -h, --help        this help\n"
            "  --version         the version\n"

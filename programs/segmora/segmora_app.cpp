@@ -72,6 +72,10 @@ int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::os
         opencv_codecs::checkReaderLimits();
         requireRegularInput(options->job.imagePath, "image");
         requireRegularInput(options->job.regionFilePath, "region file");
+        requireRegularInput(options->job.maskPath, "mask file");
+        options->job.warn = [&err](const std::string& warning) {
+            err << "Segmora: warning: " << warning << std::endl;
+        };
         Segmenter segmenter(threadsFromEnvironment());
         std::ostringstream warnings;
         options->job.regionWarnings = &warnings;
