@@ -54,8 +54,8 @@ def segment(
     cap_divisor: sets the scale: merging stops making superpixels larger than
         pixels / cap_divisor + 20 pixels (a limit on merging; the clean-up of
         small ones may pass it, and the count depends on the photo's size and
-        texture, see docs/knobs.md); a whole number >= 1, or None for the photo
-        default (500, or 3000 with regions).
+        texture, see docs/knobs.md); a whole number >= 1, or None for the
+        photo default (500, or 3000 with regions).
     min_size: superpixels below this many pixels are absorbed by a neighbour; a
         whole number >= 0. It drives the count most: see docs/knobs.md.
     bit_depth: how many bits of 16-bit samples hold the data, 8 to 16: they
