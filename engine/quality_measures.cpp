@@ -93,8 +93,9 @@ double compactness(const DenseLabels& d, const std::vector<int64_t>& size, int r
 }
 
 // With N pixels, sums T and squares Q of a channel, and sums S of it over each superpixel of
-// |s| pixels: explained = sum (N S - |s| T)^2 / |s| over N (N Q - T^2), both exact integers
-// up to the last division. The pixels of superpixel `left` (>= 0) are left out.
+// |s| pixels: explained = sum (N S - |s| T)^2 / |s| over N (N Q - T^2). The gaps and the
+// spread are exact integers; the sum of the gaps' squares over |s| is a double's.
+// The pixels of superpixel `left` (>= 0) are left out.
 double explainedVariation(const DenseLabels& d, const std::vector<int64_t>& size,
                           const cv::Mat& bgr, int left) {
     std::vector<uint64_t> sums(size_t(d.count) * 3, 0);

@@ -59,7 +59,8 @@ py::array labelsArrayOf(const py::object& out, const bindings::PhotoSize& size) 
                              py::str(py::type::of(out).attr("__name__")).cast<std::string>());
     }
     auto array = py::reinterpret_borrow<py::array>(out);
-    if (!array.dtype().is(py::dtype::of<std::int32_t>())) {
+    // Any dtype numpy holds equivalent to int32 (one with metadata too), not only that object.
+    if (!array.dtype().equal(py::dtype::of<std::int32_t>())) {
         throw py::type_error("segment: out must have dtype int32, not " +
                              py::str(array.dtype()).cast<std::string>());
     }

@@ -123,7 +123,15 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
     if (!job.regionFilePath.empty()) {
         regions.create(photo.rows, photo.cols);
         regions.setTo(cv::Scalar(1));
-        readRegionMap(job.regionFilePath, regions);
+        const std::optional<TextLayout> layout = readRegionMap(job.regionFilePath, regions);
+        if (job.regionWarnings && layout && looksTransposed(*layout, photo.rows, photo.cols)) {
+            *job.regionWarnings << "warning: region file '" << job.regionFilePath << "' has "
+                                << layout->lines << " lines of " << layout->numbersPerLine
+                                << " numbers, the photo " << photo.rows << " rows of " << photo.cols
+                                << " pixels: its numbers are taken in order, "
+                                   "row after row, not as a transposed table"
+                                << std::endl;
+        }
     }
     cv::Mat_<uint8_t> mask = readJobMask(job, photo.rows, photo.cols);
     if (console) *console << "Segment the image..." << std::endl;

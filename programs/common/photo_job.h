@@ -41,6 +41,9 @@ struct PhotoJob {
     const OutputFolder* labelFolder = nullptr;
     const OutputFolder* pictureFolder = nullptr;
     const OutputFolder* meanPictureFolder = nullptr;
+    // Where a warning about the region file goes (a text map whose lines are those of the
+    // transposed table), after the program's name; null: not given.
+    std::ostream* regionWarnings = nullptr;
     // Takes a warning about the inputs (a picture mask that keeps next to no pixel); unset:
     // no warnings.
     std::function<void(const std::string&)> warn;

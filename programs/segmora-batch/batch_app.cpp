@@ -89,29 +89,25 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
     return jobs;
 }
 
-// The output folders the photos' results go to, below OUT_DIR and PICTURE_DIR.
-void makeResultFolders(const std::vector<ListedPhoto>& photos, const BatchOptions& options) {
+// The top output folders; those below are made as they are opened (BatchOutputs).
+void makeResultFolders(const BatchOptions& options) {
     makeFolder(options.outputDir, "output folder");
     if (!options.pictureDir.empty()) makeFolder(options.pictureDir, "picture folder");
     if (!options.meanPictureDir.empty()) makeFolder(options.meanPictureDir, "mean picture folder");
-    std::set<std::string> folders;
-    for (const ListedPhoto& photo : photos) {
-        if (!photo.unlisted.empty()) continue;
-        if (photo.folder.empty() || !folders.insert(photo.folder).second) continue;
-        makeFolder(options.outputDir + "/" + photo.folder, "output folder");
-        if (!options.pictureDir.empty())
-            makeFolder(options.pictureDir + "/" + photo.folder, "picture folder");
-        if (!options.meanPictureDir.empty())
-            makeFolder(options.meanPictureDir + "/" + photo.folder, "mean picture folder");
-    }
 }
 
 // The photos of this run, or throws std::runtime_error for a list that cannot be made.
 std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pathList,
                                   BatchPlan& plan, size_t& skipped) {
-    const std::vector<ListedPhoto> photos = collectPhotos(
-        options.inputs, pathList, options.recursive,
-        {options.outputDir, options.pictureDir, options.meanPictureDir}, options.nullSeparated);
+    std::vector<std::string> linkedFolders;
+    const std::vector<ListedPhoto> photos =
+        collectPhotos(options.inputs, pathList, options.recursive,
+                      {options.outputDir, options.pictureDir, options.meanPictureDir},
+                      options.nullSeparated, &linkedFolders);
+    for (const std::string& link : linkedFolders) {
+        std::cerr << "segmora-batch: skipping '" << escapedName(link)
+                  << "': a link to a folder is not followed" << std::endl;
+    }
     if (const auto clash = clashingPhotos(photos)) {
         throw std::runtime_error("photos '" + clash->first + "' and '" + clash->second +
                                  "' share a name, their label files would clash");
@@ -120,7 +116,8 @@ std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pat
         throw std::runtime_error("the photos' outputs would clash: " + *clash);
     }
     const std::vector<ListedPhoto> share = shardOf(photos, options.shard);
-    makeResultFolders(share, options);
+    if (share.empty()) std::cerr << "segmora-batch: no photos to segment" << std::endl;
+    makeResultFolders(options);
     std::set<std::string> folders{""};
     for (const ListedPhoto& photo : share) {
         if (photo.unlisted.empty()) folders.insert(photo.folder);

@@ -15,19 +15,27 @@ namespace segmora {
 
 class Segmenter;
 
-// Where a photo's ground truths are: the folder and the names in it (as listTruthFolder
-// gives them).
+// Where a photo's ground truths are: the folder, the names in it that are the photo's (see
+// assignTruths) and the inputs its rows are made from (see inputsKey).
+struct PhotoTruths {
+    std::string folder;
+    std::vector<std::string> files;
+    std::string inputs;
+};
+
+// Where the ground truths of the photos of one folder are: the folder and the names in it
+// (as listTruthFolder gives them).
 struct TruthFolder {
     std::string path;
     std::vector<std::string> files;
 };
 
 // The rows of one photo, named `name` in the table: for each setting in order, its labels
-// scored against its truths in `truths`. Throws std::runtime_error naming the photo when it
-// cannot be read (before any word about truths), a truth that cannot be read, or a photo
-// without truths.
+// scored against its truths. Throws std::runtime_error naming the photo when it cannot be
+// read (before any word about truths), a truth that cannot be read, or a photo without
+// truths.
 std::vector<SweepRow> sweepPhoto(const std::string& path, const std::string& name,
-                                 const TruthFolder& truths, const SweepOptions& options,
+                                 const PhotoTruths& truths, const SweepOptions& options,
                                  Segmenter& segmenter);
 
 // Runs a sweep; messages go to `messageFd` as "segmora-sweep: ...", a line per finished

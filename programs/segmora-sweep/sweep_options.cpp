@@ -1,5 +1,6 @@
 #include "sweep_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -52,17 +53,31 @@ std::vector<std::string> split(const std::string& list) {
     }
 }
 
-// The knob's values, each checked by the programs' own rules into a copy of `base`.
-std::vector<PhotoJob> knobValues(const std::string& knob, const std::string& list) {
+// The knob's values, each checked by the programs' own rules into a copy of `base`. A value
+// equal to an earlier one as the engine takes it (300 and 300.00001 as float thresholds)
+// is taken once, and said so on `notes`.
+std::vector<PhotoJob> knobValues(size_t knob, const std::string& list,
+                                 std::vector<std::string>& notes) {
+    const SweptKnob& swept = sweptKnobs()[knob];
     std::vector<PhotoJob> values;
+    std::vector<std::string> texts;
     for (const std::string& item : split(list)) {
         PhotoJob job;
         try {
-            setJobOption(job, knob, item);
+            setJobOption(job, swept.option, item);
         } catch (const BadOptionValue& e) {
             throw SweepUsageError(e.what());
         }
+        const double value = swept.of(job.parameters);  // as the engine takes it
+        const auto same = [&](const PhotoJob& v) { return swept.of(v.parameters) == value; };
+        const auto earlier = std::find_if(values.begin(), values.end(), same);
+        if (earlier != values.end()) {
+            notes.push_back(std::string(swept.option) + ": '" + item + "' is the engine's '" +
+                            texts[size_t(earlier - values.begin())] + "'; taken once");
+            continue;
+        }
         values.push_back(job);
+        texts.push_back(item);
     }
     return values;
 }
@@ -93,7 +108,7 @@ void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const
     for (size_t knob = 0; knob < lists.size(); ++knob) {
         if (name == sweptKnobs()[knob].option) {
             if (!lists[knob].empty()) throw SweepUsageError(name + " is given twice");
-            lists[knob] = knobValues(name, value);
+            lists[knob] = knobValues(knob, value, o.notes);
             return;
         }
     }
@@ -116,12 +131,21 @@ void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const
     }
 }
 
+bool takesValue(const std::string& name) {
+    for (const SweptKnob& knob : sweptKnobs()) {
+        if (name == knob.option) return true;
+    }
+    return name == "-t" || name == "-o" || name == "--masks" || name == "--tolerance" ||
+           name == "-j" || name == "--jobs";
+}
+
 bool isFlag(SweepOptions& o, const std::string& word) {
     if (word == "--resume") return o.resume = true;
     if (word == "-R" || word == "--recursive") return o.recursive = true;
     if (word == "-0" || word == "--null") return o.nullSeparated = true;
     if (word == "--require-truths") return o.requireTruths = true;
     if (word == "--ignore-zero") return o.evaluation.ignoreZero = true;
+    if (word == "--ignore-orientation") return o.ignoreOrientation = true;
     if (word == "-q" || word == "--quiet") return o.quiet = true;
     if (word == "-h" || word == "--help") return o.help = true;
     if (word == "--version") return o.version = true;
@@ -148,13 +172,14 @@ SweepOptions parseSweepOptions(const std::vector<std::string>& words) {
     bool optionsEnded = false;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if (optionsEnded || word == "-" || word.empty() || word[0] != '-') {
+        if (optionsEnded || word.empty() || word[0] != '-' || word == "-") {
             o.inputs.push_back(word);
         } else if (word == "--") {
             optionsEnded = true;
         } else if (!isFlag(o, word)) {
             const OptionWord split = splitOptionWord(word);
             const std::string& name = split.name;
+            if (!takesValue(name)) throw SweepUsageError("unknown option '" + word + "'");
             std::string value;
             if (split.joined) {
                 value = *split.joined;
@@ -198,6 +223,7 @@ std::string sweepUsage() {
            std::to_string(EvaluationOptions{}.tolerance) +
            ")\n"
            "  --ignore-zero        label 0 in a ground truth marks unlabelled pixels\n"
+           "  --ignore-orientation take the photos as stored, not turned as they record\n"
            "  -j, --jobs N         photos at once (default: one per processor)\n"
            "  --resume             keep the rows of photos a stopped run finished\n"
            "  -q, --quiet          no progress line\n"

@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "sweep_record.h"
 #include "truth_files.h"
+#include "truth_owners.h"
 
 namespace segmora {
 
@@ -25,17 +27,35 @@ TruthFolder truthFolderOf(const std::string& truthDir, const std::string& folder
 SweepPlan planSweep(const std::vector<ListedPhoto>& photos, const SweepOptions& options) {
     SweepPlan plan;
     plan.truths.emplace("", truthFolderOf(options.truthDir, ""));
+    std::map<std::string, std::vector<const ListedPhoto*>> byFolder;
     for (const ListedPhoto& photo : photos) {
-        auto found = plan.truths.find(photo.folder);
-        if (found == plan.truths.end()) {
-            found = plan.truths.emplace(photo.folder, truthFolderOf(options.truthDir, photo.folder))
-                        .first;
+        if (plan.truths.count(photo.folder) == 0) {
+            plan.truths.emplace(photo.folder, truthFolderOf(options.truthDir, photo.folder));
         }
+        byFolder[photo.folder].push_back(&photo);
+    }
+    for (const auto& [folder, listed] : byFolder) {
+        std::vector<std::string> names, paths;
+        for (const ListedPhoto* p : listed) {
+            names.push_back(photoName(p->path));
+            paths.push_back(p->path);
+        }
+        TruthOwners owners =
+            assignTruths(plan.truths.at(folder).files, names, photoNamesBeside(paths));
+        for (const ListedPhoto* p : listed) {
+            plan.truthFiles[p->resultName()] = owners.byPhoto[photoName(p->path)];
+        }
+        plan.warnings.insert(plan.warnings.end(), owners.warnings.begin(), owners.warnings.end());
+    }
+    for (const ListedPhoto& photo : photos) {
         std::error_code error;
         const bool exists = std::filesystem::exists(photo.path, error);
-        const bool hasTruth = !truthFilesOf(found->second.files, photoName(photo.path)).empty();
-        if (options.requireTruths || hasTruth || !exists || !photo.unlisted.empty()) {
+        const std::vector<std::string>& files = plan.truthFiles[photo.resultName()];
+        if (options.requireTruths || !files.empty() || !exists || !photo.unlisted.empty()) {
             plan.photos.push_back(photo);
+            plan.inputs[photo.resultName()] =
+                inputsKey(photo.path, options.ignoreOrientation,
+                          plan.truths.at(photo.folder).path, files);
         } else {
             plan.withoutTruth.push_back(photo.path);
         }

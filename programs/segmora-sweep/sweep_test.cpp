@@ -17,12 +17,22 @@
 #include "sweep_app.h"
 #include "sweep_options.h"
 #include "sweep_plot.h"
+#include "sweep_record.h"
 #include "sweep_series.h"
 #include "sweep_table.h"
 #include "truth_files.h"
+#include "truth_owners.h"
 
 namespace segmora {
 namespace {
+
+SweepRow rowOf(const std::string& photo, const Parameters& setting) {
+    SweepRow row;
+    row.photo = photo;
+    row.setting = setting;
+    row.inputs = "0123456789abcdef";
+    return row;
+}
 
 // Bit-for-bit equality, NaN equal to NaN.
 bool same(double a, double b) {
@@ -253,7 +263,10 @@ TEST_F(Sweep, TheLastProgressLineShowsOnce) {
 TEST(SweepSummary, MeansSpreadsAndShortestNumbers) {
     Parameters setting = photoParameters(false);
     setting.threshold = 0.8f;
-    std::vector<SweepRow> rows(2, SweepRow{"a", setting, {}});
+    SweepRow first;
+    first.photo = "a";
+    first.setting = setting;
+    std::vector<SweepRow> rows(2, first);
     rows[1].photo = "b";
     rows[0].scores.count = 10;
     rows[1].scores.count = 20;
@@ -305,8 +318,58 @@ TEST(SweepTruths, FilesNamedForThePhotoOnly) {
     EXPECT_EQ(truthFilesOf(files, "cat2"), std::vector<std::string>{"cat2.png"});
 }
 
+// A truth that fits two photos' names counts for the longer one alone, with a warning; a
+// photo beside those of the run counts too.
+TEST(SweepTruths, LookAlikeNamesGoToTheLongestPhotoName) {
+    const std::vector<std::string> files{"cat.png",   "cat_1.png", "cat_1_2.csv",
+                                         "cat_2.npy", "img_1.png", "img_1_2.png"};
+    TruthOwners owners = assignTruths(files, {"cat", "cat_1", "img_1"}, {"img_1_2"});
+    EXPECT_EQ(owners.byPhoto["cat"], (std::vector<std::string>{"cat.png", "cat_2.npy"}));
+    EXPECT_EQ(owners.byPhoto["cat_1"], (std::vector<std::string>{"cat_1.png", "cat_1_2.csv"}));
+    EXPECT_EQ(owners.byPhoto["img_1"], std::vector<std::string>{"img_1.png"});
+    EXPECT_EQ(owners.warnings,
+              (std::vector<std::string>{
+                  "ground truth 'cat_1.png' counts for photo 'cat_1' only, not for 'cat'",
+                  "ground truth 'cat_1_2.csv' counts for photo 'cat_1' only, not for 'cat'",
+                  "ground truth 'img_1_2.png' counts for photo 'img_1_2' only, not for 'img_1'"}));
+    owners = assignTruths(files, {"cat"}, {"cat"});  // no photo cat_1 anywhere: all cat's
+    EXPECT_EQ(owners.byPhoto["cat"].size(), 4u);
+    EXPECT_TRUE(owners.warnings.empty());
+}
+
+// CSV truths are the photo's table: read a number at a time, BOM skipped, a transposed or
+// reshaped table refused, and what follows the numbers named.
+TEST(SweepTruths, CsvTruthsHaveThePhotosRowsAndColumns) {
+    const std::string dir = makeScratchDir("sweep_truths");
+    const std::string path = dir + "/t.csv";
+    const cv::Size size(3, 2);  // 2 rows of 3
+    writeFile(path,
+              "\xEF\xBB\xBF"
+              "1, 2, 3\r\n4, 5, 6\r\n\n");
+    EXPECT_EQ(readTruth(path, size)(1, 2), 6);
+    const auto refusal = [&](const std::string& text) {
+        writeFile(path, text);
+        try {
+            readTruth(path, size);
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what()).substr(path.size() + 16);
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(refusal("1, 2\n3, 4\n5, 6\n"),
+              "has 3 lines of 2 numbers: it is transposed; the photo needs 2 lines of 3 numbers");
+    EXPECT_EQ(refusal("1, 2, 3, 4, 5, 6\n"),
+              "does not have the photo's rows and columns: it needs 2 lines of 3 numbers");
+    EXPECT_EQ(refusal(std::string("1 2 3\n4 5 6\n\0", 13)),
+              "holds a NUL byte after the photo's 6 numbers");
+    EXPECT_EQ(refusal("1 2 3\n4 5 6\n7\n"), "holds more numbers than the photo's pixels");
+    EXPECT_NE(refusal("1 2 3\n4 5 " + std::string(10 << 20, '7')).find("'77777777777"),
+              std::string::npos);
+    removeScratchDir(dir);
+}
+
 TEST(SweepTable, LinesReadBackAsWritten) {
-    SweepRow row{"a, \"b\"", photoParameters(false), {}};
+    SweepRow row = rowOf("a, \"b\"", photoParameters(false));
     row.setting.threshold = 0.1f;
     row.scores.boundaryRecall = 1.0 / 3;
     row.scores.count = 7;
@@ -319,6 +382,67 @@ TEST(SweepTable, LinesReadBackAsWritten) {
     EXPECT_EQ(back->scores.boundaryRecall, 1.0 / 3);
     EXPECT_TRUE(std::isnan(back->scores.explainedVariation));
     EXPECT_FALSE(parseSweepLine(line.substr(0, 12)));
+    // Counts and whole knobs out of their range are no row.
+    for (const char* count : {"1e300", "-1", "2.5", "nan"}) {
+        SweepRow copy = row;
+        copy.scores.count = 123456;
+        std::string text = sweepLine(copy);
+        text.replace(text.find(",123456,"), 8, std::string(",") + count + ",");
+        EXPECT_FALSE(parseSweepLine(text.substr(0, text.size() - 1))) << count;
+    }
+}
+
+// --resume reads the table's records, quoted line feeds and a photo named "photo" too,
+// and keeps only rows made from the same inputs with the same options.
+TEST(SweepTable, ResumeKeepsRowsMadeFromTheSameInputs) {
+    const std::vector<Parameters> settings = {photoParameters(false)};
+    const std::map<std::string, std::string> inputs = {{"photo", "0123456789abcdef"},
+                                                       {"new\nline", "0123456789abcdef"},
+                                                       {"b", "fedcba9876543210"}};
+    std::string table = sweepHeader();
+    for (const char* name : {"photo", "new\nline", "b"}) {
+        SweepRow row = rowOf(name, settings[0]);
+        row.setting.threads = 1;
+        row.inputs = "0123456789abcdef";  // b's photo changed since
+        table += sweepLine(row);
+    }
+    SweepRow other = rowOf("photo", settings[0]);
+    other.inputs = "0123456789abcdef";
+    other.tolerance = 3;
+    const std::string dir = makeScratchDir("sweep_record");
+    const auto keptFrom = [&](const std::string& text, int tolerance) {
+        writeFile(dir + "/sweep.csv", text);
+        FinishedRows finished(inputs, settings, tolerance, false);
+        const int fd = ::open((dir + "/sweep.csv").c_str(), O_RDONLY);
+        EXPECT_TRUE(readRecords(fd, 1 << 20, [&](const std::string& r) { finished.take(r); }));
+        ::close(fd);
+        std::vector<std::string> names;
+        for (const SweepRow& row : finished.kept()) names.push_back(row.photo);
+        return std::make_pair(names, finished.currentFormat());
+    };
+    EXPECT_EQ(keptFrom(table, 2),
+              std::make_pair(std::vector<std::string>{"new\nline", "photo"}, true));
+    EXPECT_EQ(keptFrom(table + sweepLine(other), 2).first.size(), 2u);
+    EXPECT_EQ(keptFrom(table, 3).first, std::vector<std::string>{});
+    const std::string old = "photo,threshold,sigma,cap_divisor,min_size,count\n";
+    EXPECT_EQ(keptFrom(old + table.substr(sweepHeader().size()), 2),
+              std::make_pair(std::vector<std::string>{}, false));
+    removeScratchDir(dir);
+}
+
+// The sort and the means take each setting's place from an index, not a search per row.
+TEST(SweepTable, SortAndSummaryOfManySettingsStayFast) {
+    std::vector<Parameters> settings(20000, photoParameters(false));
+    for (size_t k = 0; k < settings.size(); ++k) settings[k].threshold = float(k);
+    std::vector<SweepRow> rows;
+    for (const char* name : {"b", "a"}) {
+        for (size_t k = settings.size(); k-- > 0;) rows.push_back(rowOf(name, settings[k]));
+    }
+    sortRows(rows, {"a", "b"}, settings);
+    EXPECT_EQ(rows.front().photo, "a");
+    EXPECT_EQ(rows[1].setting.threshold, 1.0f);
+    const std::vector<SettingSummary> summary = summarise(rows, settings);
+    EXPECT_EQ(summary.back().photos, 2);
 }
 
 // The grammar of the other programs: joined values in both forms, and --version alone.
@@ -332,6 +456,28 @@ TEST(SweepOptions, JoinedValuesAndVersion) {
     EXPECT_EQ(joined.jobs, 2);
     EXPECT_EQ(joined.settings.size(), apart.settings.size());
     EXPECT_TRUE(parseSweepOptions({"--version"}).version);
+}
+
+// Values equal as the engine takes them are one setting, said once; option words are
+// checked before a value is taken; '-' is no option but the list on standard input.
+TEST(SweepOptions, KnobListsAreNormalised) {
+    const SweepOptions o = parseSweepOptions(
+        {"-t", "t", "-o", "o", "--threshold", "300,300.00001,1e2", "--min-size", "5,05", "x"});
+    EXPECT_EQ(o.settings.size(), 2u);
+    EXPECT_EQ(o.notes, (std::vector<std::string>{
+                           "--threshold: '300.00001' is the engine's '300'; taken once",
+                           "--min-size: '05' is the engine's '5'; taken once"}));
+    const auto error = [](const std::vector<std::string>& words) {
+        try {
+            parseSweepOptions(words);
+        } catch (const SweepUsageError& e) {
+            return std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(error({"--help", "--bogus"}), "unknown option '--bogus'");
+    EXPECT_EQ(parseSweepOptions({"-t", "t", "-o", "o", "-"}).inputs,
+              (std::vector<std::string>{"-"}));
 }
 
 // Each knob list varies its own knob, the last one fastest; the others keep the defaults of

@@ -23,8 +23,17 @@ struct GivenOption {
     std::optional<std::string> value;
 };
 
-bool takesNoValue(const std::string& word) {
-    return isHelp(word) || word == "--version" || isJobFlag(word);
+// Options of Segmora's own (the photo options come from job_options.h).
+bool isProgramOption(const std::string& word) {
+    return word == "-i" || word == "-r" || word == "-m" || word == "--mask" || word == "-o" ||
+           word == "-v" || word == "--graph" || word == "--mean-picture";
+}
+
+// An unknown option word takes no value either: the word after it is read as what it
+// is, so that --help and --version are found wherever they stand.
+bool takesNoValue(const std::string& word, const std::string& name) {
+    return isHelp(word) || word == "--version" || isJobFlag(word) ||
+           (!isProgramOption(name) && !isJobOption(name));
 }
 
 std::vector<GivenOption> givenOptions(const std::vector<std::string>& words) {
@@ -33,7 +42,7 @@ std::vector<GivenOption> givenOptions(const std::vector<std::string>& words) {
         GivenOption next{words[i], splitOptionWord(words[i]), std::nullopt};
         if (next.option.joined) {
             next.value = next.option.joined;
-        } else if (!takesNoValue(next.word) && i + 1 < words.size()) {
+        } else if (!takesNoValue(next.word, next.option.name) && i + 1 < words.size()) {
             next.value = words[++i];
         }
         given.push_back(std::move(next));
@@ -44,12 +53,6 @@ std::vector<GivenOption> givenOptions(const std::vector<std::string>& words) {
 bool asks(const std::vector<GivenOption>& given, bool (*test)(const std::string&)) {
     return std::any_of(given.begin(), given.end(),
                        [test](const GivenOption& g) { return test(g.word); });
-}
-
-// Options of Segmora's own (the photo options come from job_options.h).
-bool isProgramOption(const std::string& word) {
-    return word == "-i" || word == "-r" || word == "-m" || word == "--mask" || word == "-o" ||
-           word == "-v" || word == "--graph" || word == "--mean-picture";
 }
 
 void setOption(Options& options, const std::string& word, const std::string& value,

@@ -249,8 +249,12 @@ TEST(ParseOptions, EveryValuedOptionTakesBothForms) {
 }
 
 TEST(ParseOptions, VersionInAnOptionWordsPlace) {
-    for (const auto& words : std::vector<std::vector<std::string>>{
-             {"--version"}, {"-i", "a.png", "--version"}, {"--version", "-x"}}) {
+    for (const auto& words :
+         std::vector<std::vector<std::string>>{{"--version"},
+                                               {"-i", "a.png", "--version"},
+                                               {"--version", "-x"},
+                                               {"-x", "--version"},
+                                               {"--bogus", "--version", "-i", "a.png"}}) {
         Parsed p = parse(words);
         ASSERT_TRUE(p.options) << p.error;
         EXPECT_TRUE(p.options->version);
@@ -258,6 +262,7 @@ TEST(ParseOptions, VersionInAnOptionWordsPlace) {
         EXPECT_EQ(p.echo, "");
     }
     EXPECT_TRUE(parse({"--version", "--help"}).options->help) << "help first";
+    EXPECT_TRUE(parse({"--bogus", "--help"}).options->help) << "an unknown word takes no value";
     EXPECT_FALSE(parse({"-i", "--version"}).options->version) << "a value, not an option word";
     std::ostringstream help;
     printHelp(help);

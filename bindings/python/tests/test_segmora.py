@@ -180,10 +180,14 @@ def test_labels_go_into_the_callers_array(photos):
             labels, got = call(rgb, ids, out=out)
             assert labels is out and got == count
             np.testing.assert_array_equal(out, expected)
+    tagged = np.zeros(rgb.shape[:2], np.dtype(np.int32, metadata={"unit": "label"}))
+    assert worker.segment(rgb, out=tagged)[0] is tagged
+    np.testing.assert_array_equal(tagged, segmora.segment(rgb)[0])
     base = np.zeros((rgb.shape[0], rgb.shape[1] + 3), np.int32)
     for bad, error, words in [
         ([[0]], TypeError, "out must be a numpy.ndarray of int32, not list"),
         (out.astype(np.int64), TypeError, "out must have dtype int32, not int64"),
+        (out.astype(">i4"), TypeError, "out must have dtype int32, not >i4"),
         (out[:-1], ValueError, "out must have rgb's height and width"),
         (out.T.copy(), ValueError, "out must have rgb's height and width"),
         (base[:, 3:], ValueError, "out must be C-contiguous"),
