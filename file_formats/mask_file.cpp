@@ -69,7 +69,8 @@ MaskFile pictureMask(const std::string& path, int rows, int columns) {
         const cv::Vec3b* pixel = bgr[y];
         uint8_t* inside = mask.inside[y];
         for (int x = 0; x < columns; ++x) {
-            inside[x] = (pixel[x][0] > 200) & (pixel[x][1] > 200) & (pixel[x][2] > 200);
+            inside[x] = static_cast<uint8_t>(int{pixel[x][0] > 200} & int{pixel[x][1] > 200} &
+                                             int{pixel[x][2] > 200});
         }
     }
     return mask;
