@@ -53,7 +53,9 @@ bool takeOption(const std::vector<std::string>& words, size_t& i, std::string& n
         value = word.substr(2);
     } else {
         name = word;
-        if (word == "-h" || word == "--help" || word == "--version" || segmora::isJobFlag(word))
+        // A word that is no option takes no value, so a later --help or --version counts.
+        if (word == "-h" || word == "--help" || word == "--version" || segmora::isJobFlag(word) ||
+            !isKnown(word))
             return true;
         if (i + 1 == words.size()) return false;
         value = words[++i];
