@@ -10,7 +10,7 @@ PACKAGE_BUILD ?= build-package
 DIST ?= dist
 
 .PHONY: deps hardening-deps package-deps cluster-deps build demo test cluster-test sanitize \
-	sanitize-thread fuzz memcheck package package-test wheel-test bench clean
+	sanitize-thread fuzz memcheck package package-test wheel-test clean
 
 deps:
 	scripts/install-deps
@@ -37,7 +37,7 @@ demo: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-# The README's job-array recipe for segmora-batch on a single-node SLURM started on this
+# The job-array recipe of docs/segmora-batch.md on a single-node SLURM started on this
 # machine (as root); see scripts/cluster-test.
 cluster-test: build cluster-deps
 	scripts/cluster-test $(BUILD)

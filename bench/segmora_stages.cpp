@@ -1,8 +1,9 @@
 // Times every stage of one Segmora run on a photo, as the program runs them,
 // and repeats the whole sequence to report the fastest time of each stage.
-//   segmora_stages [--reference] [--threads N] [--cpu] PHOTO [REPEATS [LABEL_FILE]]
+//   segmora_stages [--reference] [--threads N] [--tiles WxH] [--cpu] PHOTO [REPEATS [LABEL_FILE]]
 // With --reference, the straightforward reference path is timed instead.
 // --threads: threads inside the engine (default: one per core, at most 8).
+// --tiles: the merge in tiles of W x H pixels (0x0: one piece; default: the engine's choice).
 // --cpu: CPU time of the process instead of wall-clock time.
 #include <malloc.h>
 
@@ -35,6 +36,7 @@
 #include "small_segments.h"
 #include "smoothing.h"
 #include "sorted_graph.h"
+#include "tiled_merge.h"
 #include "weight_ids.h"
 
 namespace {
@@ -53,6 +55,13 @@ struct Clock {
         clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
         return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
     }
+};
+
+// --tiles WxH: the merge's tiles (0x0: one piece); by default the engine's own choice.
+struct TileChoice {
+    static inline bool given = false;
+    static inline segmora::TileShape shape;
+    static inline segmora::TiledMergeReport report;
 };
 
 struct StageTimes {
@@ -117,7 +126,15 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
     });
     times.time("merge", [&] {
         forest = SegmentForest(pool, pixels, parameters.threshold);
-        mergeSegments(forest, graph, parameters, nullptr);
+        const TileShape tiles = TileChoice::given
+                                    ? TileChoice::shape
+                                    : automaticTileShape(width, height, workspace.threads);
+        if (tiles.empty()) {
+            mergeSegments(forest, graph, parameters, nullptr);
+        } else {
+            TileChoice::report = mergeSegmentsTiled(forest, graph, parameters, nullptr, tiles,
+                                                    workspace.threads);
+        }
     });
     times.time("clean-up", [&] {
         const PhotoEdgeWeights photoWeights(colour, lab);
@@ -219,6 +236,12 @@ int main(int argc, char** argv) {
             threads = std::atoi(argv[2]);
             --argc;
             ++argv;
+        } else if (option == "--tiles" && argc > 2) {
+            TileChoice::given = std::sscanf(argv[2], "%dx%d", &TileChoice::shape.width,
+                                            &TileChoice::shape.height) == 2;
+            threads = TileChoice::given ? threads : -1;
+            --argc;
+            ++argv;
         } else {
             threads = -1;
         }
@@ -227,7 +250,8 @@ int main(int argc, char** argv) {
     }
     if (argc < 2 || threads < 0) {
         std::fprintf(stderr,
-                     "usage: segmora_stages [--reference] [--threads N] [--cpu] PHOTO [REPEATS "
+                     "usage: segmora_stages [--reference] [--threads N] [--tiles WxH] [--cpu] PHOTO "
+                     "[REPEATS "
                      "[LABEL_FILE]]\n");
         return 2;
     }
@@ -243,5 +267,14 @@ int main(int argc, char** argv) {
         std::printf("%-15s %8.2f ms\n", stage.c_str(), times.best[stage] * 1e3);
     }
     if (times.distinctWeights != 0) std::printf("(%zu distinct weights)\n", times.distinctWeights);
+    const segmora::TiledMergeReport& tiled = TileChoice::report;
+    if (tiled.tiles != 0) {
+        std::printf("(%d tiles: second pass %.1f%% of the %lld edges, tiles stopped at %.1f%%)\n",
+                    tiled.tiles, 100.0 * static_cast<double>(tiled.secondPass) /
+                                     static_cast<double>(tiled.edges),
+                    static_cast<long long>(tiled.edges),
+                    100.0 * static_cast<double>(tiled.stoppedAt) /
+                        static_cast<double>(tiled.edges));
+    }
     return 0;
 }

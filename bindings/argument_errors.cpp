@@ -25,7 +25,7 @@ constexpr Entry kTable[] = {
     {Problem::PhotoEmpty, PythonError::Value, "segmora:emptyImage"},
     {Problem::PhotoTooLarge, PythonError::Value, "segmora:tooLarge"},
     {Problem::PhotoValue, PythonError::Value, "segmora:badPixel"},
-    {Problem::PhotoSize, PythonError::Value, "segmora:sizeMismatch"},
+    {Problem::SizeMismatch, PythonError::Value, "segmora:sizeMismatch"},
     {Problem::RegionsKind, PythonError::Type, "segmora:badType"},
     {Problem::RegionsShape, PythonError::Value, "segmora:sizeMismatch"},
     {Problem::RegionValue, PythonError::Value, "segmora:badRegion"},
@@ -75,6 +75,8 @@ std::string rangeWords(Knob knob) {
             return "a whole number of at least 0";
         case Knob::Threads:
             return "a whole number from 0 to 64";
+        case Knob::BitDepth:
+            return "a whole number from 8 to 16";
         case Knob::Count:
             return "a whole number of at least 1";
     }
@@ -173,8 +175,11 @@ void refuseRegionsKind(const std::string& kind, const HostStyle& style, const st
 
 void refuseRegionsShape(const std::vector<std::ptrdiff_t>& expected,
                         const std::vector<std::ptrdiff_t>& shape, const HostStyle& style) {
-    refuse(Problem::RegionsShape, "regions must have shape " + shapeText(expected, style) +
-                                      " like rgb, not " + shapeText(shape, style));
+    // A map that is not two-dimensional is a fault of its shape (segmora:badShape) in every
+    // function; one of another height or width than its partner, of its size.
+    refuse(shape.size() != 2 ? Problem::LabelsShape : Problem::RegionsShape,
+           "regions must have shape " + shapeText(expected, style) + " like rgb, not " +
+               shapeText(shape, style));
 }
 
 void refuseRegionValue(const std::vector<std::ptrdiff_t>& position, const std::string& value,
@@ -199,8 +204,9 @@ void refusePhotoSize(const std::vector<std::ptrdiff_t>& labels,
     planes.push_back(-1);
     std::string withChannels = shapeText(planes, style);
     withChannels.replace(withChannels.rfind("-1"), 2, "C");
-    refuse(Problem::PhotoSize, "rgb must have shape " + shapeText(labels, style) + " or " +
-                                   withChannels + " like labels, not " + shapeText(shape, style));
+    refuse(Problem::SizeMismatch, "rgb must have shape " + shapeText(labels, style) + " or " +
+                                      withChannels + " like labels, not " +
+                                      shapeText(shape, style));
 }
 
 void refuseLabelValue(const std::vector<std::ptrdiff_t>& position, const std::string& value,
@@ -211,7 +217,9 @@ void refuseLabelValue(const std::vector<std::ptrdiff_t>& position, const std::st
 
 void refuseLabelMapShape(const std::string& name, const std::vector<std::ptrdiff_t>& shape,
                          const std::vector<std::ptrdiff_t>& like, const HostStyle& style) {
-    refuse(Problem::RegionsShape,
+    // A map of more dimensions is a fault of its shape, as for regions; a photo may have three.
+    const bool notAMap = like.empty() || (shape.size() != 2 && name != "rgb");
+    refuse(notAMap ? Problem::LabelsShape : Problem::RegionsShape,
            like.empty() ? name + " must be two-dimensional, not of shape " + shapeText(shape, style)
                         : name + " must have shape " + shapeText(like, style) +
                               " like the labels, not " + shapeText(shape, style));
@@ -229,7 +237,8 @@ void refuseTolerance(double value) {
 void refuseUnknownOption(const std::string& name, const HostStyle& style) {
     std::string known;
     for (const Knob knob :
-         {Knob::Threshold, Knob::Sigma, Knob::CapDivisor, Knob::MinSize, Knob::Count}) {
+         {Knob::Threshold, Knob::Sigma, Knob::CapDivisor, Knob::MinSize, Knob::BitDepth,
+          Knob::Count}) {
         known += (known.empty() ? "" : ", ") + std::string(knobName(knob, style));
     }
     refuse(Problem::OptionUnknown,

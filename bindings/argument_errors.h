@@ -18,7 +18,7 @@ enum class Problem {
     PhotoEmpty,     // rgb has no pixels
     PhotoTooLarge,  // rgb has kMaxPixelCount pixels or more
     PhotoValue,     // a float pixel outside 0..1
-    PhotoSize,      // rgb is not the size of the labels
+    SizeMismatch,   // rgb is not the size of the labels
     RegionsKind,    // regions' elements are of a kind the bindings do not take
     RegionsShape,   // regions is not H x W like rgb
     RegionValue,    // a region id that is not a whole number in the int32 range

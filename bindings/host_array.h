@@ -38,7 +38,7 @@ struct HostArray {
 };
 
 // The knobs a host can set, in the order of HostStyle::knobNames.
-enum class Knob { Threshold, Sigma, CapDivisor, MinSize, Threads, Count };
+enum class Knob { Threshold, Sigma, CapDivisor, MinSize, Threads, BitDepth, Count };
 
 // How a host writes what its users see in messages.
 struct HostStyle {

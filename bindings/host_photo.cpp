@@ -221,12 +221,17 @@ PhotoSize checkPhoto(const HostArray& rgb, const HostStyle& style, bool emptyTak
                      planes ? static_cast<int>(shape[2]) : 1};
 }
 
-void photoFrom(const HostArray& rgb, PhotoSize size, const HostStyle& style, cv::Mat& bgr) {
+void photoFrom(const HostArray& rgb, PhotoSize size, const HostStyle& style, cv::Mat& bgr,
+               int sampleBits) {
     const auto rules = [](auto v) { return byteOf(v); };
     switch (rgb.element) {
         case Element::UInt8:
             return copyPhoto<std::uint8_t>(rgb, size, rules, bgr);
         case Element::UInt16:
+            if (sampleBits < 16) {
+                return copyPhoto<std::uint16_t>(
+                    rgb, size, [=](std::uint16_t v) { return byteOfSample(v, sampleBits); }, bgr);
+            }
             return copyPhoto<std::uint16_t>(rgb, size, rules, bgr);
         case Element::Bool:
             return copyPhoto<std::uint8_t>(

@@ -28,8 +28,10 @@ struct PhotoSize {
 PhotoSize checkPhoto(const HostArray& rgb, const HostStyle& style, bool emptyTaken = false);
 
 // The photo as 8-bit BGR pixels in `bgr` (which keeps its buffer when it fits). Throws
-// ArgumentError for a floating-point value outside 0..1.
-void photoFrom(const HostArray& rgb, PhotoSize size, const HostStyle& style, cv::Mat& bgr);
+// ArgumentError for a floating-point value outside 0..1. uint16 samples hold `sampleBits`
+// significant bits (8..16, the bit-depth option; byteOfSample of photo_pixels.h).
+void photoFrom(const HostArray& rgb, PhotoSize size, const HostStyle& style, cv::Mat& bgr,
+               int sampleBits = 16);
 
 // Checks the region map's kind and shape; throws ArgumentError.
 void checkRegions(const HostArray& regions, PhotoSize size, const HostStyle& style);

@@ -24,7 +24,8 @@ const HostStyle kTuples{true,
                         "bool",
                         "float32",
                         "float64",
-                        {"threshold", "sigma", "cap_divisor", "min_size", "threads", "count"}};
+                        {"threshold", "sigma", "cap_divisor", "min_size", "threads", "bit_depth",
+                         "count"}};
 const HostStyle kMatrices{false,
                           "(",
                           ")",
@@ -33,7 +34,8 @@ const HostStyle kMatrices{false,
                           "logical",
                           "single",
                           "double",
-                          {"Threshold", "Sigma", "CapDivisor", "MinSize", "Threads", "Count"}};
+                          {"Threshold", "Sigma", "CapDivisor", "MinSize", "Threads", "BitDepth",
+                          "Count"}};
 
 // A row-major host array over `values`, of `shape`.
 template <class T>
@@ -92,6 +94,37 @@ TEST(PhotoInput, EveryKindBecomesTheDecodersBytes) {
     for (int v = 0; v < 256; ++v) ramp[v] = static_cast<float>(v / 255.0);
     const cv::Mat back = convert(arrayOf(ramp, Element::Float32, {16, 16}));
     for (int v = 0; v < 256; ++v) ASSERT_EQ(back.at<cv::Vec3b>(v / 16, v % 16)[1], v);
+}
+
+TEST(PhotoInput, DeepSamplesKeepTheirLevelsBySampleBits) {
+    // 12-bit values: the high byte keeps 16 levels, 12 bits keep them all and saturate above.
+    const std::vector<std::uint16_t> deep{4095, 16, 15, 65535};
+    const HostArray grey = arrayOf(deep, Element::UInt16, {2, 2});
+    cv::Mat bgr;
+    photoFrom(grey, checkPhoto(grey, kTuples), kTuples, bgr, 12);
+    EXPECT_EQ(bgr.at<cv::Vec3b>(0, 0), cv::Vec3b(255, 255, 255));
+    EXPECT_EQ(bgr.at<cv::Vec3b>(0, 1), cv::Vec3b(1, 1, 1));
+    EXPECT_EQ(bgr.at<cv::Vec3b>(1, 0), cv::Vec3b(0, 0, 0));
+    EXPECT_EQ(bgr.at<cv::Vec3b>(1, 1), cv::Vec3b(255, 255, 255));
+    EXPECT_EQ(convert(grey).at<cv::Vec3b>(0, 0), cv::Vec3b(15, 15, 15));
+    photoFrom(grey, checkPhoto(grey, kTuples), kTuples, bgr, 16);
+    EXPECT_EQ(bgr.at<cv::Vec3b>(0, 0), cv::Vec3b(15, 15, 15));
+    // Eight-bit photos are not touched by the option.
+    const std::vector<std::uint8_t> bytes{200};
+    const HostArray one = arrayOf(bytes, Element::UInt8, {1, 1});
+    photoFrom(one, checkPhoto(one, kTuples), kTuples, bgr, 8);
+    EXPECT_EQ(bgr.at<cv::Vec3b>(0, 0), cv::Vec3b(200, 200, 200));
+
+    KnobValues knobs;
+    EXPECT_EQ(sampleBitsFrom(knobs, kTuples), 16);
+    knobs.bitDepth = 12.0;
+    EXPECT_EQ(sampleBitsFrom(knobs, kTuples), 12);
+    for (const double bad : {7.0, 17.0, 12.5}) {
+        knobs.bitDepth = bad;
+        EXPECT_NE(refusal(Problem::OptionRange, [&] { sampleBitsFrom(knobs, kMatrices); })
+                      .find("BitDepth must be a whole number from 8 to 16"),
+                  std::string::npos);
+    }
 }
 
 TEST(PhotoInput, RefusalsNameTheShapeAndPositionInTheHostsWords) {
@@ -217,12 +250,12 @@ TEST(SegmentOptions, KnobsAreCheckedByRangeAndNamedInTheHostsWords) {
     EXPECT_EQ(refusal(Problem::OptionRange, [] { threadsFrom(65, kTuples); }),
               "threads must be a whole number from 0 to 64, not 65");
     EXPECT_EQ(refusal(Problem::OptionUnknown, [] { refuseUnknownOption("Scale", kMatrices); }),
-              "unknown option 'Scale' (known: Threshold, Sigma, CapDivisor, MinSize)");
+              "unknown option 'Scale' (known: Threshold, Sigma, CapDivisor, MinSize, BitDepth)");
     // A long name (a char matrix's columns run together) is cut short in the echo.
     const std::string matrix = std::string(40, 'a') + std::string(480, 'b');
     EXPECT_EQ(refusal(Problem::OptionUnknown, [&] { refuseUnknownOption(matrix, kMatrices); }),
               "unknown option '" + std::string(40, 'a') +
-                  "...' (known: Threshold, Sigma, CapDivisor, MinSize)");
+                  "...' (known: Threshold, Sigma, CapDivisor, MinSize, BitDepth)");
     EXPECT_EQ(refusal(Problem::OptionUnknown, [&] { refuseMissingValue(matrix); }),
               "option '" + std::string(40, 'a') + "...' has no value");
 }

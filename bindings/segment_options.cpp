@@ -45,6 +45,11 @@ Parameters parametersFrom(const KnobValues& knobs, const HostStyle& style) {
     return parameters;
 }
 
+int sampleBitsFrom(const KnobValues& knobs, const HostStyle& style) {
+    if (!knobs.bitDepth) return 16;
+    return static_cast<int>(inRange(Knob::BitDepth, *knobs.bitDepth, 8, 16, true, style));
+}
+
 int threadsFrom(double value, const HostStyle& style) {
     return static_cast<int>(inRange(Knob::Threads, value, 0, 64, true, style));
 }

@@ -152,7 +152,7 @@ TEST(Evaluation, OverlapsOfManySegmentsCountedEitherWay) {
     cv::Mat_<int> pairs(300, 300), twoBands(300, 300), fiveBands(300, 300);
     for (int y = 0; y < 300; ++y) {
         for (int x = 0; x < 300; ++x) {
-            pairs(y, x) = y * 150 + x / 2;
+            pairs(y, x) = y * 150 + x / 2 + 1;  // from 1: label 0 would be left out
             twoBands(y, x) = x < 151 ? 0 : 1;
             fiveBands(y, x) = x < 151 ? 0 : x < 200 ? 1 : x < 240 ? 2 : x < 270 ? 3 : 4;
         }
@@ -162,6 +162,32 @@ TEST(Evaluation, OverlapsOfManySegmentsCountedEitherWay) {
         EXPECT_EQ(e.undersegmentationError, 600.0 / 90000);
         EXPECT_EQ(e.achievableAccuracy, (90000.0 - 300) / 90000);
     }
+}
+
+// Label 0 of the segmentation (outside a mask) is left out of every measure, on both sides:
+// no count, no pixel of any sum, no boundary pixel, and its edge no boundary.
+TEST(Evaluation, PixelsOfSegmentationLabelZeroAreLeftOut) {
+    cv::Mat_<int> masked(6, 8), truth(6, 8);
+    for (int y = 0; y < 6; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            masked(y, x) = x < 2 ? 0 : x < 5 ? 1 : 2;
+            truth(y, x) = x < 4 ? 1 : 2;
+        }
+    }
+    cv::Mat bgr(6, 8, CV_8UC3, cv::Scalar(10, 20, 30));
+    bgr.colRange(0, 2).setTo(cv::Scalar(200, 0, 0));  // outside: would add to the spread
+    bgr.colRange(5, 8).setTo(cv::Scalar(50, 60, 70));
+    const Evaluation e = evaluate(segmentationOf(masked), {truth}, bgr, within(0));
+    EXPECT_EQ(e.count, 2);
+    EXPECT_DOUBLE_EQ(e.undersegmentationError, 12.0 / 36);
+    EXPECT_DOUBLE_EQ(e.achievableAccuracy, 30.0 / 36);
+    EXPECT_DOUBLE_EQ(e.boundaryRecall, 0.5);      // truth columns 3, 4; superpixels' 4, 5
+    EXPECT_DOUBLE_EQ(e.boundaryPrecision, 0.5);   // columns 1 and 2 are no boundary
+    EXPECT_DOUBLE_EQ(e.explainedVariation, 1.0);  // each superpixel one colour inside
+    EXPECT_EQ(evaluate(segmentationOf(masked), {truth}, within(2)).boundaryRecall, 1.0);
+    const Evaluation none = evaluate(segmentationOf(cv::Mat_<int>(6, 8, 0)), {truth});
+    EXPECT_EQ(none.count, 0);
+    EXPECT_TRUE(std::isnan(none.undersegmentationError));
 }
 
 TEST(Evaluation, RefusesWhatItCannotScore) {

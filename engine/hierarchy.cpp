@@ -53,13 +53,13 @@ std::vector<Hierarchy::Merge> Hierarchy::merges() const {
 }
 
 Hierarchy hierarchyOfPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
-                           const Parameters& parameters) {
-    return Segmenter(parameters.threads).hierarchyOfPhoto(photo, regions, parameters);
+                           const Parameters& parameters, const cv::Mat& mask) {
+    return Segmenter(parameters.threads).hierarchyOfPhoto(photo, regions, parameters, mask);
 }
 
 Hierarchy hierarchyOf(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
-                      const cv::Mat_<int>& regions) {
-    return Segmenter(parameters.threads).hierarchyOf(image, parameters, regions);
+                      const cv::Mat_<int>& regions, const cv::Mat& mask) {
+    return Segmenter(parameters.threads).hierarchyOf(image, parameters, regions, mask);
 }
 
 }  // namespace segmora

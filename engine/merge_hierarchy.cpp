@@ -220,6 +220,17 @@ MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_
     return h;
 }
 
+void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
+                     const int32_t* labels, int32_t count, int32_t width, int32_t height,
+                     const int32_t* regions, MergeHierarchy& into) {
+    const int32_t pixels = width * height;
+    const std::vector<int32_t> parts = superpixelRegions(forest, labels, pixels, count, regions);
+    forest = SegmentForest();
+    const std::vector<TouchingPair> pairs = touchingPairs(graph, labels);
+    graph = SortedGraph();
+    into = buildHierarchy(log, labels, count, width, height, pairs, parts);
+}
+
 void cutHierarchy(const MergeHierarchy& hierarchy, int32_t count, int32_t* labels) {
     PlainForest forest(hierarchy.finestCount);
     const int32_t steps = hierarchy.finestCount - count;

@@ -58,6 +58,12 @@ MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_
 std::vector<int32_t> superpixelRegions(SegmentForest& forest, const int32_t* labels,
                                        int32_t pixels, int32_t count, const int32_t* regions);
 
+// Leaves in `into` the hierarchy of a run recorded in `log`, whose labels (0: outside a mask)
+// are numbered; gives back the forest and the graph as soon as they are read.
+void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
+                     const int32_t* labels, int32_t count, int32_t width, int32_t height,
+                     const int32_t* regions, MergeHierarchy& into);
+
 // Writes the labels of count N (1 .. N in raster order of first pixels) into `labels`
 // (width * height of them) in time linear in the pixels. N must lie in coarsestCount ..
 // finestCount (checked by the caller).

@@ -25,8 +25,10 @@ struct LightnessTable {
 // 8-bit Lab values (see LabTables), converted straight into the planes with
 // workspace.lab (which must be set) on up to workspace.threads threads. The buffer comes from the
 // workspace's pool, with room for the photo's sorted edges, which take its block once the planes
-// are read.
-ChannelPlanes planesFromPhoto(const cv::Mat& bgr, const Workspace& workspace);
+// are read. With `only` (a byte per pixel), only the pixels where it is not 0 are converted;
+// the others' channels are left unset.
+ChannelPlanes planesFromPhoto(const cv::Mat& bgr, const Workspace& workspace,
+                              const uint8_t* only = nullptr);
 
 // The weight of any one edge of a photo (CV_8UC3, blue-green-red), computed
 // from its pixels with the bits the edge builder gets from the planes: for the

@@ -29,6 +29,11 @@ inline std::uint8_t byteOf(std::uint8_t value) {
 inline std::uint8_t byteOf(std::uint16_t value) {
     return static_cast<std::uint8_t>(value >> 8);
 }
+// A 16-bit sample that holds `sampleBits` (8..16) significant bits, as the bit-depth option
+// of every way in brings it to 8 bits: value >> (sampleBits - 8), at most 255. 16 is byteOf.
+inline std::uint8_t byteOfSample(std::uint16_t value, int sampleBits) {
+    return static_cast<std::uint8_t>(std::min(value >> (sampleBits - 8), 255));
+}
 // `value` must lie in 0..1 (isUnitValue).
 inline std::uint8_t byteOf(double value) {
     return static_cast<std::uint8_t>(value * 255.0 + 0.5);

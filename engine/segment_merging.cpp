@@ -115,6 +115,18 @@ void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parame
     }
 }
 
+void mergeSegmentsFrom(SegmentForest& forest, const SortedGraph& graph,
+                       const Parameters& parameters, const int32_t* regions, int64_t first) {
+    const MergeRules rules = rulesFor(parameters, graph.pixelCount(), regions);
+    const SortedEdges sorted = graph.view();
+    const NeighbourOffsets neighbours(graph.width);
+    if (graph.pixelCount() < kBranchesFromPixels) {
+        mergeRuns(forest, sorted, neighbours, rules, first);
+    } else {
+        mergeWithBranches(forest, sorted, neighbours, rules, first);
+    }
+}
+
 namespace {
 
 // The edges of weight 0, when the lightest weight is 0 (many neighbours of a photo have

@@ -27,4 +27,9 @@ void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parame
                    const int32_t* regions, MergeLoop loop = MergeLoop::BySize,
                    UnionLog* log = nullptr);
 
+// The same merge over the sorted edges from place `first` on, the forest
+// holding the merges of the edges before it.
+void mergeSegmentsFrom(SegmentForest& forest, const SortedGraph& graph,
+                       const Parameters& parameters, const int32_t* regions, int64_t first);
+
 }  // namespace segmora

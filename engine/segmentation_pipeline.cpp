@@ -6,6 +6,7 @@
 #include "float_channels.h"
 #include "label_matrix.h"
 #include "merge_hierarchy.h"
+#include "masked_segmentation.h"
 #include "photo_lab_planes.h"
 #include "segment_forest.h"
 #include "segment_merging.h"
@@ -15,6 +16,7 @@
 #include "small_segments.h"
 #include "smoothing.h"
 #include "sorted_graph.h"
+#include "tiled_merge.h"
 
 namespace segmora {
 
@@ -36,27 +38,27 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
         result.labels.create(height, width);
         return result;
     }
+    if (workspace.mask != nullptr) {
+        return segmentMaskedChannels(channels, width, height, workspace.mask, release, parameters,
+                                     regions, workspace);
+    }
     SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
     const int32_t pixels = graph.pixelCount();
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
-    UnionLog log;
-    log.minSize = parameters.minSize;
-    if (workspace.hierarchy != nullptr) log.reserve(pixels);
+    UnionLog log(parameters.minSize, workspace.hierarchy != nullptr ? pixels : 0);
     UnionLog* const record = workspace.hierarchy != nullptr ? &log : nullptr;
-    mergeSegments(forest, graph, parameters, regions, MergeLoop::BySize, record);
+    if (record != nullptr) {  // the tree is recorded by the one-piece merge
+        mergeSegments(forest, graph, parameters, regions, MergeLoop::BySize, record);
+    } else {
+        mergeSegmentsIn(forest, graph, parameters, regions, workspace);
+    }
     absorbSmallSegments(forest, graph, parameters, workspace, photoWeights, record);
     result.count = forest.setCount;
     if (record != nullptr) {  // the labels, then the hierarchy while the edges last
         result.labels.create(height, width);
-        const int32_t* labels = result.labels.ptr<int32_t>();
         numberSegments(forest, result.labels.ptr<int32_t>(), pixels);
-        const std::vector<int32_t> parts =
-            superpixelRegions(forest, labels, pixels, result.count, regions);
-        forest = SegmentForest();
-        const std::vector<TouchingPair> pairs = touchingPairs(graph, labels);
-        graph = SortedGraph();
-        *workspace.hierarchy =
-            buildHierarchy(log, labels, result.count, width, height, pairs, parts);
+        recordHierarchy(log, forest, graph, result.labels.ptr<int32_t>(), result.count, width,
+                        height, regions, *workspace.hierarchy);
         return result;
     }
     LargeBuffer none;
@@ -114,8 +116,9 @@ Segmentation segmentBgrPhoto(const cv::Mat& bgr, const Parameters& parameters,
     std::optional<LabTables> ownTables;
     Workspace withTables = workspace;
     if (withTables.lab == nullptr) withTables.lab = &ownTables.emplace();
-    ChannelPlanes planes = planesFromPhoto(bgr, withTables);
-    if (smoothingChangesPixels(parameters.sigma)) {
+    const bool smoothing = smoothingChangesPixels(parameters.sigma);  // reads every pixel
+    ChannelPlanes planes = planesFromPhoto(bgr, withTables, smoothing ? nullptr : workspace.mask);
+    if (smoothing) {
         ChannelSet channels = channelsFromPlanes(planes, bgr.cols, bgr.rows, workspace.pool);
         planes.buffer.release();
         smoothChannels(channels, parameters.sigma, true, workspace.pool);

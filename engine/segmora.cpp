@@ -6,6 +6,7 @@
 
 #include "block_pool.h"
 #include "counted_cut.h"
+#include "masked_segmentation.h"
 #include "parallel.h"
 #include "photo_kinds.h"
 #include "segmentation_checks.h"
@@ -72,24 +73,40 @@ Segmentation Segmenter::segmentPhoto(const cv::Mat& bgr, const Parameters& param
 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
                                      const Parameters& parameters) {
+    return segmentPhoto(photo, regions, parameters, cv::Mat());
+}
+
+Segmentation Segmenter::segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
+                                     const Parameters& parameters, const cv::Mat& mask) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
-    if (resolved.count != 0) return hierarchyOfPhoto(photo, regions, resolved).cut(resolved.count);
+    if (resolved.count != 0) return hierarchyOfPhoto(photo, regions, resolved, mask).cut(resolved.count);
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
-    cv::Mat converted;
-    return segmentBgrPhoto(bgrPhoto(photo, converted), resolved, regions,
-                           Buffers::of(buffers, threads, true));
+    cv::Mat converted, maskCopy;
+    const cv::Mat& bgr = bgrPhoto(photo, converted);
+    Workspace workspace = Buffers::of(buffers, threads, true);
+    workspace.mask = maskForRun(mask, bgr.rows, bgr.cols, maskCopy);
+    return segmentBgrPhoto(bgr, resolved, regions, workspace);
 }
 
 int Segmenter::segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
                                 const Parameters& parameters, cv::Mat_<int>& labels) {
+    return segmentPhotoInto(bgr, regions, parameters, cv::Mat(), labels);
+}
+
+int Segmenter::segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                                const Parameters& parameters, const cv::Mat& mask,
+                                cv::Mat_<int>& labels) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
     if (resolved.count != 0) {
-        const Segmentation cut = hierarchyOfPhoto(bgr, regions, resolved).cut(resolved.count);
+        const Segmentation cut =
+            hierarchyOfPhoto(bgr, regions, resolved, mask).cut(resolved.count);
         cut.labels.copyTo(labels);  // in place when it fits
         return cut.count;
     }
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
+    cv::Mat maskCopy;
     Workspace workspace = Buffers::of(buffers, threads, true);
+    workspace.mask = maskForRun(mask, bgr.rows, bgr.cols, maskCopy);
     const bool fits = labels.rows == bgr.rows && labels.cols == bgr.cols && labels.isContinuous();
     if (fits) workspace.labels = &labels;
     Segmentation result = segmentBgrPhoto(bgr, resolved, regions, workspace);
@@ -99,28 +116,43 @@ int Segmenter::segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions
 
 Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                                 const cv::Mat_<int>& regions) {
+    return segment(image, parameters, regions, cv::Mat());
+}
+
+Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                                const cv::Mat_<int>& regions, const cv::Mat& mask) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
-    if (resolved.count != 0) return hierarchyOf(image, resolved, regions).cut(resolved.count);
+    if (resolved.count != 0)
+        return hierarchyOf(image, resolved, regions, mask).cut(resolved.count);
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
-    return segmentImage(image, resolved, regions, Buffers::of(buffers, threads, false));
+    cv::Mat maskCopy;
+    Workspace workspace = Buffers::of(buffers, threads, false);
+    workspace.mask = maskForRun(mask, image.rows, image.cols, maskCopy);
+    return segmentImage(image, resolved, regions, workspace);
 }
 
 Hierarchy Segmenter::hierarchyOfPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
-                                      const Parameters& parameters) {
+                                      const Parameters& parameters, const cv::Mat& mask) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
     cv::Mat converted;
     const cv::Mat& bgr = bgrPhoto(photo, converted);
+    cv::Mat maskCopy;
+    const uint8_t* inside = maskForRun(mask, bgr.rows, bgr.cols, maskCopy);
     return makeHierarchy(recordedHierarchy(Buffers::of(buffers, threads, true), [&](auto& w) {
+        w.mask = inside;
         segmentBgrPhoto(bgr, resolved, regions, w);
     }));
 }
 
 Hierarchy Segmenter::hierarchyOf(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
-                                 const cv::Mat_<int>& regions) {
+                                 const cv::Mat_<int>& regions, const cv::Mat& mask) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
+    cv::Mat maskCopy;
+    const uint8_t* inside = maskForRun(mask, image.rows, image.cols, maskCopy);
     return makeHierarchy(recordedHierarchy(Buffers::of(buffers, threads, false), [&](auto& w) {
+        w.mask = inside;
         segmentImage(image, resolved, regions, w);
     }));
 }
@@ -145,6 +177,16 @@ Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
 Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                      const cv::Mat_<int>& regions) {
     return Segmenter(parameters.threads).segment(image, parameters, regions);
+}
+
+Segmentation segmentPhoto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                          const Parameters& parameters, const cv::Mat& mask) {
+    return Segmenter(parameters.threads).segmentPhoto(bgr, regions, parameters, mask);
+}
+
+Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                     const cv::Mat_<int>& regions, const cv::Mat& mask) {
+    return Segmenter(parameters.threads).segment(image, parameters, regions, mask);
 }
 
 }  // namespace segmora

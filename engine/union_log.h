@@ -24,6 +24,10 @@ struct UnionLog {
     std::vector<bool> bothLarge;
     int64_t mergeUnions = 0;
 
+    UnionLog() = default;
+    // A log for a run with this minimum size, with room for `pixels` pixels' unions.
+    UnionLog(int32_t minimumSize, int32_t pixels) : minSize(minimumSize) { reserve(pixels); }
+
     // Room for the unions of `pixels` pixels (at most one fewer): pages are only touched
     // as the log fills, and it never moves.
     void reserve(int32_t pixels) {

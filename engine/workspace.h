@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <opencv2/core.hpp>
 #include <vector>
 
 #include "block_pool.h"
 #include "lab_conversion.h"
+#include "tile_shape.h"
 
 namespace segmora {
 
@@ -24,8 +26,11 @@ struct MergeHierarchy;
 //
 // `weightTables`: the tables that number distinct weights, kept from call to call
 // (none: made for the call). `labels`: a continuous matrix of the image's size that
-// the labels are written into (the caller's memory), instead of the above. `hierarchy`:
-// where the run leaves the hierarchy of every count (none: it is not made).
+// the labels are written into (the caller's memory), instead of the above.
+// `tiles`: the tiles the merge works in (none: one piece); the labels are the same.
+// `mask`: one byte per pixel, non-zero inside, when the call segments only those pixels
+// (see masked_segmentation.h); null: all pixels. `hierarchy`: where the run leaves the
+// hierarchy of every count (none: it is not made).
 struct Workspace {
     BlockPool& pool;
     int threads;
@@ -34,6 +39,8 @@ struct Workspace {
     std::vector<WeightIds>* weightTables = nullptr;
     const cv::Mat_<int>* labels = nullptr;
     MergeHierarchy* hierarchy = nullptr;
+    TileShape tiles = TileShape{};
+    const uint8_t* mask = nullptr;
 };
 
 }  // namespace segmora

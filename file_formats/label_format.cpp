@@ -1,16 +1,12 @@
 #include "label_format.h"
 
-#include <cctype>
 #include <stdexcept>
+
+#include "text_case.h"
 
 namespace segmora {
 
 namespace {
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 // The format that a path's extension names (csv included); nothing for other extensions.
 std::optional<LabelFormat> formatOfExtension(const std::string& path) {

@@ -177,15 +177,20 @@ void readNpy(const std::string& path, cv::Mat_<int>& regions) {
 
 }  // namespace
 
-void readRegionMap(const std::string& path, cv::Mat_<int>& regions) {
+std::optional<TextLayout> readRegionMap(const std::string& path, cv::Mat_<int>& regions) {
     const MapKind kind = kindOf(path);
     if (kind == MapKind::Text) {
-        readRegionFile(path, regions);
+        return readRegionFile(path, regions);
     } else if (kind == MapKind::Npy) {
         readNpy(path, regions);
     } else {
         readPicture(path, kind, regions);
     }
+    return std::nullopt;
+}
+
+bool looksTransposed(const TextLayout& layout, int rows, int cols) {
+    return rows != cols && layout.lines == cols && layout.numbersPerLine == rows;
 }
 
 }  // namespace segmora

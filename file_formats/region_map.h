@@ -1,7 +1,10 @@
 #pragma once
 
 #include <opencv2/core.hpp>
+#include <optional>
 #include <string>
+
+#include "region_text.h"
 
 namespace segmora {
 
@@ -13,6 +16,11 @@ namespace segmora {
 //  - anything else: text, as readRegionFile (region_text.h) reads it.
 // A map of another size, of another kind, or holding a value outside the 32-bit signed
 // range is refused with std::runtime_error "region file 'PATH' ...", like a bad text file.
-void readRegionMap(const std::string& path, cv::Mat_<int>& regions);
+// Returns the layout of a text map's lines (nothing for the other kinds).
+std::optional<TextLayout> readRegionMap(const std::string& path, cv::Mat_<int>& regions);
+
+// True when a text map's lines are exactly those of the transposed table: the photo's
+// column count of lines, each of its row count of numbers, rows and columns differing.
+bool looksTransposed(const TextLayout& layout, int rows, int cols);
 
 }  // namespace segmora

@@ -23,7 +23,7 @@ bool isSpace(int c) {
 // Buffered byte source over a file descriptor.
 class ByteReader {
   public:
-    ByteReader(const std::string& path) : path(path) {
+    ByteReader(const std::string& path, const std::string& what) : path(path), what(what) {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) fail(std::strerror(errno));
         struct stat info;
@@ -41,7 +41,8 @@ class ByteReader {
     ByteReader& operator=(const ByteReader&) = delete;
 
     int peek() { return (next < end || refill()) ? static_cast<unsigned char>(buffer[next]) : EOF; }
-    void advance() { ++next; }
+    void advance() { lineFeeds += buffer[next++] == '\n'; }
+    long long lineFeedsRead() const { return lineFeeds; }
 
   private:
     bool refill() {
@@ -56,13 +57,14 @@ class ByteReader {
     [[noreturn]] void fail(const std::string& why) {
         if (fd >= 0) ::close(fd);
         fd = -1;
-        throw std::runtime_error("cannot read region file '" + path + "': " + why);
+        throw std::runtime_error("cannot read " + what + " '" + path + "': " + why);
     }
 
-    std::string path;
+    std::string path, what;
     std::vector<char> buffer;
     size_t next = 0;
     size_t end = 0;
+    long long lineFeeds = 0;
     int fd = -1;
 };
 
@@ -151,46 +153,73 @@ bool parseInt32(const std::string& token, int& value) {
     return true;
 }
 
+// Counts the numbers of each line as they are read.
+struct LineCounter {
+    TextLayout layout;
+    long long lineFeeds = -1, onLine = 0;
+
+    void number(long long lineFeedsBefore) {
+        if (lineFeedsBefore != lineFeeds) {
+            close();
+            ++layout.lines;
+            lineFeeds = lineFeedsBefore;
+        }
+        ++onLine;
+    }
+    void close() {
+        if (onLine == 0) return;
+        if (layout.lines == 1) layout.numbersPerLine = onLine;
+        if (onLine != layout.numbersPerLine) layout.numbersPerLine = -1;
+        onLine = 0;
+    }
+};
+
 }  // namespace
 
-void readRegionFile(const std::string& path, cv::Mat_<int>& regions) {
-    ByteReader in(path);
+TextLayout readRegionFile(const std::string& path, cv::Mat_<int>& regions,
+                          const std::string& what) {
+    ByteReader in(path, what);
     std::string partialMark = skipByteOrderMark(in);
     const long long cells = static_cast<long long>(regions.rows) * regions.cols;
+    const std::string named = what + " '" + path + "'";
+    LineCounter lines;
     std::string token;
     for (long long index = 0; index < cells; ++index) {
         const bool found = readToken(in, token, partialMark);
         partialMark.clear();
         if (!found && in.peek() == ',') {
-            throw std::runtime_error("region file '" + path + "': " +
-                                     position(index, regions.cols) + " is missing before a comma");
+            throw std::runtime_error(named + ": " + position(index, regions.cols) +
+                                     " is missing before a comma");
         }
         if (!found) {
-            throw std::runtime_error("region file '" + path + "' holds " + std::to_string(index) +
+            throw std::runtime_error(named + " holds " + std::to_string(index) +
                                      " numbers, but the image has " + std::to_string(cells) +
                                      " pixels; " + position(index, regions.cols) + " is missing");
         }
+        lines.number(in.lineFeedsRead());
         int value;
         const char separator = separatorIn(token);
         if (separator != 0) {
-            throw std::runtime_error("region file '" + path +
-                                     "': " + position(index, regions.cols) + " is followed by '" +
-                                     separator + "': numbers are separated by white space or " +
-                                     "commas, not '" + separator + "'");
+            throw std::runtime_error(
+                named + ": " + position(index, regions.cols) + " is followed by '" + separator +
+                "': numbers are separated by white space or " + "commas, not '" + separator + "'");
         }
         if (!parseInt32(token, value)) {
-            throw std::runtime_error(
-                "region file '" + path + "': " + position(index, regions.cols) +
-                " is not a whole number in the 32-bit range: '" + printable(token) + "'");
+            throw std::runtime_error(named + ": " + position(index, regions.cols) +
+                                     " is not a whole number in the 32-bit range: '" +
+                                     printable(token) + "'");
         }
         regions(static_cast<int>(index / regions.cols), static_cast<int>(index % regions.cols)) =
             value;
         if (index + 1 < cells && !skipComma(in)) {
-            throw std::runtime_error("region file '" + path +
-                                     "': " + position(index + 1, regions.cols) +
+            throw std::runtime_error(named + ": " + position(index + 1, regions.cols) +
                                      " is missing between two commas");
         }
     }
+    lines.close();
+    skipComma(in);
+    lines.layout.after = in.peek();
+    return lines.layout;
 }
 
 }  // namespace segmora

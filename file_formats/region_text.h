@@ -15,6 +15,16 @@ namespace segmora {
 // few numbers, two commas without a number between them, a number followed by another
 // separator (named in the message), or a token that is not a whole 32-bit integer. A token
 // longer than 64 bytes is refused as soon as its 65th byte is read.
-void readRegionFile(const std::string& path, cv::Mat_<int>& regions);
+//
+// Returns how the numbers were laid out in lines, which carries no meaning for a region
+// map but tells a transposed or reshaped table. `what` names the file in messages.
+struct TextLayout {
+    long long lines = 0;           // lines holding numbers (blank lines not counted)
+    long long numbersPerLine = 0;  // the same on each of them, -1 when they differ
+    int after = -1;                // the first byte after the numbers read and the white
+                                   // space and comma after them; -1 (EOF) when none
+};
+TextLayout readRegionFile(const std::string& path, cv::Mat_<int>& regions,
+                          const std::string& what = "region file");
 
 }  // namespace segmora

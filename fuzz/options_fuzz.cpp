@@ -35,8 +35,8 @@ struct Expected {
 
 bool isKnown(const std::string& name) {
     return name == "-i" || name == "-r" || name == "-o" || name == "-m" || name == "-v" ||
-           name == "--graph" || name == "--mean-picture" || segmora::isJobOption(name) ||
-           segmora::isJobFlag(name);
+           name == "--mask" || name == "--graph" || name == "--mean-picture" ||
+           segmora::isJobOption(name) || segmora::isJobFlag(name);
 }
 
 // The option word at words[i] as a name and a value (joined, or the next word), advancing i
@@ -53,7 +53,9 @@ bool takeOption(const std::vector<std::string>& words, size_t& i, std::string& n
         value = word.substr(2);
     } else {
         name = word;
-        if (word == "-h" || word == "--help" || word == "--version" || segmora::isJobFlag(word))
+        // A word that is no option takes no value, so a later --help or --version counts.
+        if (word == "-h" || word == "--help" || word == "--version" || segmora::isJobFlag(word) ||
+            !isKnown(word))
             return true;
         if (i + 1 == words.size()) return false;
         value = words[++i];
@@ -86,7 +88,7 @@ Expected expectedFor(const std::vector<std::string>& words) {
         } else if (name == "-o") {
             e.output = value;
             e.echo += "output_path: " + value + "\n";
-        } else if (name == "-m") {
+        } else if (name == "-m" || name == "--mask") {
             e.mask = value;
         } else if (name == "-v") {
             e.picture = value;
@@ -129,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(options && !options->help && !options->version && !e.badWord, "bad option word accepted");
     check(options->job.imagePath == e.image, "image path");
     check(options->job.regionFilePath == e.regions, "region file path");
-    check(options->maskPath == e.mask, "mask path");
+    check(options->job.maskPath == e.mask, "mask path");
     check(options->job.outputPath == e.output, "output path");
     check(options->job.picturePath == e.picture, "picture path");
     check(options->job.graphPrefix == e.graph, "graph prefix");

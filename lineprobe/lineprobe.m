@@ -32,6 +32,9 @@ function maxima = lineprobe(values, indicesA, indicesB)
 %
 %   Example:
 %       lineprobe([1 2 3; 4 5 6; 7 8 9], [0 0], [8 6])   % gives [5; 2]
+%
+%   See also SEGMORA, SEGMORA_BOUNDARIES, SEGMORA_MEAN_PICTURE,
+%   SEGMORA_GRAPH, SEGMORA_EVALUATE.
 
 % This file holds the help text only; calls go to the compiled lineprobe MEX file.
 error('lineprobe:notBuilt', 'lineprobe: the compiled MEX file is not on the path');

@@ -22,7 +22,8 @@ set(boundariesHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_boundaries.m)
 set(meanPictureMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_mean_picture_mex.cpp)
 set(meanPictureHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_mean_picture.m)
 set(drawingFiles ${PROJECT_SOURCE_DIR}/file_formats/boundary_drawing.cpp
-                 ${PROJECT_SOURCE_DIR}/file_formats/boundary_drawing.h)
+                 ${PROJECT_SOURCE_DIR}/file_formats/boundary_drawing.h
+                 ${PROJECT_SOURCE_DIR}/file_formats/text_case.h)
 set(octaveArraysHeader ${PROJECT_SOURCE_DIR}/bindings/octave/octave_arrays.h)
 set(octaveDescription "lineprobe returns the largest absolute value of a matrix on the \
 digital straight line between pairs of pixels.")

@@ -13,6 +13,7 @@
 #include "jpeg_decoding.h"
 #include "jpeg_scans.h"
 #include "opencv_codecs.h"
+#include "photo_pixels.h"
 #include "png_decoding.h"
 #include "quiet_standard_error.h"
 #include "segmora/segmora.h"
@@ -99,9 +100,9 @@ cv::Mat decodeWithOpenCv(const std::string& path, Orientation orientation) {
     }
 }
 
-}  // namespace
-
-cv::Mat_<cv::Vec3b> readColourImage(const std::string& path, Orientation orientation) {
+// Refuses, before decoding, an empty path, a file that is missing or a directory, and a
+// photo whose header declares too many pixels; returns the declared size.
+std::optional<DeclaredSize> checkPhotoFile(const std::string& path) {
     if (path.empty()) throw std::invalid_argument("readColourImage: the photo path is empty");
     struct stat info;
     if (::stat(path.c_str(), &info) != 0) fail(path, std::strerror(errno));
@@ -109,6 +110,13 @@ cv::Mat_<cv::Vec3b> readColourImage(const std::string& path, Orientation orienta
     const std::optional<DeclaredSize> size = declaredImageSize(path);
     if (size && isTooLarge(size->width, size->height))
         failTooLarge(path, size->width, size->height);
+    return size;
+}
+
+}  // namespace
+
+cv::Mat_<cv::Vec3b> readColourImage(const std::string& path, Orientation orientation) {
+    const std::optional<DeclaredSize> size = checkPhotoFile(path);
     cv::Mat decoded;
     if (const File file{std::fopen(path.c_str(), "rb"), &std::fclose}) {
         unsigned char start[8] = {};
@@ -122,6 +130,35 @@ cv::Mat_<cv::Vec3b> readColourImage(const std::string& path, Orientation orienta
     if (decoded.empty()) fail(path, "not a readable image format");
     if (isTooLarge(decoded.cols, decoded.rows)) failTooLarge(path, decoded.cols, decoded.rows);
     return decoded;
+}
+
+cv::Mat_<cv::Vec3b> readColourImage(const std::string& path, Orientation orientation,
+                                    int sampleBits) {
+    if (sampleBits < 8 || sampleBits > 16)
+        throw std::invalid_argument("readColourImage: sample bits must be 8 to 16");
+    if (sampleBits == 16) return readColourImage(path, orientation);
+    checkPhotoFile(path);
+    const int flags = cv::IMREAD_COLOR | cv::IMREAD_ANYDEPTH |
+                      (orientation == Orientation::Ignore ? cv::IMREAD_IGNORE_ORIENTATION : 0);
+    cv::Mat decoded;
+    try {
+        QuietStandardError quiet;
+        decoded = opencv_codecs::imread(path, flags);
+    } catch (const cv::Exception& e) {
+        if (e.code == cv::Error::StsNoMem) throw;
+        fail(path, "the decoder rejected it");
+    }
+    if (decoded.empty()) fail(path, "not a readable image format");
+    if (isTooLarge(decoded.cols, decoded.rows)) failTooLarge(path, decoded.cols, decoded.rows);
+    if (decoded.depth() == CV_8U) return decoded;
+    if (decoded.depth() != CV_16U) fail(path, "its samples are neither 8 nor 16 bits");
+    cv::Mat_<cv::Vec3b> bgr(decoded.rows, decoded.cols);
+    for (int r = 0; r < decoded.rows; ++r) {
+        const auto* in = decoded.ptr<uint16_t>(r);
+        auto* out = bgr.ptr<uint8_t>(r);
+        for (int i = 0; i < decoded.cols * 3; ++i) out[i] = byteOfSample(in[i], sampleBits);
+    }
+    return bgr;
 }
 
 }  // namespace segmora

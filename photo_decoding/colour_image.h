@@ -22,4 +22,12 @@ namespace segmora {
 cv::Mat_<cv::Vec3b> readColourImage(const std::string& path,
                                     Orientation orientation = Orientation::Apply);
 
+// As above, for 16-bit samples that hold only their low `sampleBits` bits (12-bit camera
+// data, say): such a photo is decoded at 16 bits and brought to 8 bits:
+// each sample becomes value >> (sampleBits - 8), at most 255, so it keeps all its grey
+// levels (the rule every host's bit-depth option follows). An 8-bit photo is unaffected; 16
+// is the function above (the high byte). Throws std::invalid_argument outside 8..16.
+cv::Mat_<cv::Vec3b> readColourImage(const std::string& path, Orientation orientation,
+                                    int sampleBits);
+
 }  // namespace segmora

@@ -67,20 +67,17 @@ int markerAfterFf(ByteReader& bytes) {
     return marker;
 }
 
-// Skips coded data up to the next marker that is not a restart marker or a stuffed zero;
-// returns that marker, or EOF at the end of the file.
-int nextMarkerAfterData(ByteReader& bytes) {
+// The next marker, found as the JPEG library finds it, in coded data and between segments
+// alike: bytes up to a 0xFF are skipped (junk between segments, which the library skips
+// with a warning, or coded data), then fill bytes (more 0xFF), stuffed zeros and restart
+// markers. Returns that marker, or EOF at the end of the file.
+int nextMarker(ByteReader& bytes) {
     while (bytes.skipToMarkerByte() != EOF) {
         const int marker = markerAfterFf(bytes);
         if (marker == EOF) return EOF;
         if (marker != 0x00 && (marker < 0xD0 || marker > 0xD7)) return marker;
     }
     return EOF;
-}
-
-// The next marker at a segment boundary, or EOF.
-int nextMarker(ByteReader& bytes) {
-    return bytes.get() == 0xFF ? markerAfterFf(bytes) : EOF;
 }
 
 }  // namespace
@@ -94,12 +91,8 @@ int countJpegScans(std::FILE* file, int limit) {
     while (marker != EOF && marker != kEndOfImage && scans <= limit) {
         const bool standalone = marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
         if (!standalone && !skipSegment(bytes)) break;
-        if (marker == kStartOfScan) {
-            ++scans;
-            marker = nextMarkerAfterData(bytes);
-        } else {
-            marker = nextMarker(bytes);
-        }
+        if (marker == kStartOfScan) ++scans;
+        marker = nextMarker(bytes);
     }
     return scans;
 }

@@ -11,8 +11,10 @@ namespace segmora {
 constexpr int kMaxJpegScans = 500;
 
 // Counts the scans (start-of-scan markers) of the JPEG in `file` from its start, walking
-// the marker segments and skipping the coded data between them without decoding it; the
-// count stops at `limit` + 1. Leaves the file's position where the walk ended.
+// the marker segments and skipping the coded data between them without decoding it. What
+// the JPEG library skips is skipped alike: junk bytes between segments, fill bytes before
+// a marker, restart markers. The count stops at `limit` + 1. Leaves the file's position where the
+// walk ended.
 int countJpegScans(std::FILE* file, int limit);
 
 }  // namespace segmora

@@ -85,11 +85,58 @@ OutputFolder::OutputFolder(const std::string& path, const std::string& descripti
     : folderPath(path), makeDurable(durable) {
     folderFd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0) refuse(description, path, std::strerror(errno));
+    identify(description);
+}
+
+OutputFolder::OutputFolder(const OutputFolder& top, const std::string& below,
+                           const std::string& description, bool durable)
+    : folderPath(top.path()), makeDurable(durable) {
+    folderFd = ::fcntl(top.fd(), F_DUPFD_CLOEXEC, 0);
+    if (folderFd < 0) refuse(description, folderPath, std::strerror(errno));
+    size_t start = 0;
+    while (start < below.size()) {
+        size_t end = below.find('/', start);
+        if (end == std::string::npos) end = below.size();
+        const std::string name = below.substr(start, end - start);
+        start = end + 1;
+        if (name.empty() || name == ".") continue;
+        folderPath += "/" + name;
+        const int error = name == ".." ? EINVAL : openBelow(name);
+        if (error != 0) {
+            ::close(folderFd);
+            refuse(description, folderPath,
+                   error == ELOOP     ? "it is a symbolic link, which is not followed"
+                   : error == ENOTDIR ? "it is not a folder"
+                                      : std::strerror(error));
+        }
+    }
+    identify(description);
+}
+
+// Replaces the folder held open by its folder `name`, made when missing, never following
+// a link there; 0 or the error.
+int OutputFolder::openBelow(const std::string& name) {
+    if (::mkdirat(folderFd, name.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+    const int below =
+        ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (below < 0) {
+        const int error = errno;
+        struct stat info;
+        const bool link = ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          S_ISLNK(info.st_mode);
+        return link ? ELOOP : error;
+    }
+    ::close(folderFd);
+    folderFd = below;
+    return 0;
+}
+
+void OutputFolder::identify(const std::string& description) {
     struct stat info;
     if (::fstat(folderFd, &info) != 0) {
         const int error = errno;
         ::close(folderFd);
-        refuse(description, path, std::strerror(error));
+        refuse(description, folderPath, std::strerror(error));
     }
     device = info.st_dev;
     inode = info.st_ino;

@@ -28,6 +28,12 @@ class OutputFolder {
     // place and the folder after. Throws std::runtime_error "cannot use DESCRIPTION
     // 'PATH': ...".
     OutputFolder(const std::string& path, const std::string& description, bool durable);
+    // The folder `below` (a relative path, "a/b/") inside `top`, each of its folders opened
+    // (and created when missing) relative to the one above without following a link: a
+    // link, or anything but a folder, where a folder should be is refused. Then checked as
+    // above; `path()` is top's path + "/" + below.
+    OutputFolder(const OutputFolder& top, const std::string& below, const std::string& description,
+                 bool durable);
     ~OutputFolder();
     OutputFolder(const OutputFolder&) = delete;
     OutputFolder& operator=(const OutputFolder&) = delete;
@@ -48,6 +54,8 @@ class OutputFolder {
     std::vector<std::string> removeLeftoverTemporaryFiles() const;
 
   private:
+    void identify(const std::string& description);
+    int openBelow(const std::string& name);
     void checkOwner(const std::string& description) const;
     void probe(const std::string& description) const;
 

@@ -2,7 +2,6 @@
 // plain data until the C++ objects are gone, and MEX arrays seen as host arrays.
 #pragma once
 
-#include <cctype>
 #include <cstddef>
 #include <cstdio>
 #include <exception>
@@ -11,6 +10,7 @@
 #include "argument_errors.h"
 #include "host_array.h"
 #include "mex.h"
+#include "text_case.h"
 
 // mexFunction is the one symbol a MEX file exports.
 #if defined(__GNUC__)
@@ -21,6 +21,8 @@
 
 namespace segmora::bindings::octave {
 
+using segmora::lowerCase;
+
 // Octave's and MATLAB's words: one-based positions in parentheses, shapes as 300x451.
 inline const bindings::HostStyle kStyle{false,
                                         "(",
@@ -30,7 +32,8 @@ inline const bindings::HostStyle kStyle{false,
                                         "logical",
                                         "single",
                                         "double",
-                                        {"Threshold", "Sigma", "CapDivisor", "MinSize", "Threads", "Count"}};
+                                        {"Threshold", "Sigma", "CapDivisor", "MinSize", "Threads", "BitDepth",
+                                         "Count"}};
 
 // A failure of the C++ part, kept as plain data until the C++ objects are gone.
 struct Failure {
@@ -98,11 +101,6 @@ inline bindings::HostArray hostArray(const mxArray* array) {
         stride *= static_cast<std::ptrdiff_t>(dims[d]);
     }
     return host;
-}
-
-inline std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
 }
 
 inline std::string textOf(const mxArray* array) {

@@ -2,6 +2,7 @@
 // the superpixel (and region) boundaries drawn over it, the pixels of the programs' -v
 // picture. Arguments are read by the rules `segmora` uses; failures are kept as plain
 // data and raised only after every C++ object is gone.
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -58,15 +59,20 @@ double elementOf(const mxArray* a, size_t i) {
     }
 }
 
-// A colour option: three whole numbers 0 .. 255, red, green, blue; stored blue first.
+// A colour option, red, green, blue, as Octave writes colours: single or double values all
+// at most 1 are fractions 0 .. 1 (times 255, rounded, halves up), as in plot's 'Color';
+// otherwise, and for integer classes, whole numbers 0 .. 255. Stored blue first.
 bool colourOf(const mxArray* value, cv::Vec3b& bgr) {
     if (!mxIsNumeric(value) || mxIsComplex(value) || mxIsSparse(value) ||
         mxGetNumberOfElements(value) != 3) {
         return false;
     }
+    bool fractions = mxIsDouble(value) || mxIsSingle(value);
+    for (size_t c = 0; c < 3; ++c) fractions = fractions && elementOf(value, c) <= 1;
     cv::Vec3b colour;
     for (int c = 0; c < 3; ++c) {
-        const double x = elementOf(value, static_cast<size_t>(c));
+        double x = elementOf(value, static_cast<size_t>(c));
+        if (fractions) x = x >= 0 ? std::floor(x * 255 + 0.5) : -1;
         if (!(x >= 0 && x <= 255) || x != static_cast<double>(static_cast<int>(x))) return false;
         colour[2 - c] = static_cast<std::uint8_t>(x);
     }
@@ -96,7 +102,8 @@ Failure optionsOf(int nrhs, const mxArray* prhs[], Call& call) {
             cv::Vec3b& slot = key[0] == 'c' ? call.style.segmentColour : call.style.regionColour;
             if (!colourOf(value, slot)) {
                 return failure("segmora:badValue",
-                               name + " must be [r g b], whole numbers from 0 to 255");
+                               name + " must be [r g b]: fractions from 0 to 1, or whole "
+                                      "numbers from 0 to 255");
             }
         } else if (key == "mode") {
             const std::string mode = mxIsChar(value) ? lowerCase(textOf(value)) : "";

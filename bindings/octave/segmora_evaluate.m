@@ -30,6 +30,7 @@ function s = segmora_evaluate(labels, truths, rgb, varargin)
 %       truth = dlmread('tests/golden/regions/chelsea.txt');
 %       s = segmora_evaluate(labels, truth, rgb, 'Tolerance', 2);
 %
-%   See also SEGMORA, SEGMORA_GRAPH.
+%   See also SEGMORA, SEGMORA_BOUNDARIES, SEGMORA_MEAN_PICTURE,
+%   SEGMORA_GRAPH, LINEPROBE.
   error('segmora:notBuilt', 'segmora_evaluate is a MEX function: build it first');
 end

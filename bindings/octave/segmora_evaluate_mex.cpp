@@ -70,7 +70,10 @@ segmora::EvaluationOptions optionsOf(int nrhs, const mxArray* prhs[], int first)
         } else if (key == "ignorezero") {
             const mxArray* v = prhs[k + 1];
             if ((!mxIsLogical(v) && !mxIsNumeric(v)) || mxGetNumberOfElements(v) != 1) {
-                bindings::refuseOptionName(kindOf(v) + " as the value of IgnoreZero", k + 2);
+                throw bindings::ArgumentError(
+                    bindings::Problem::OptionKind,
+                    "IgnoreZero must be true or false (a logical or numeric scalar), not " +
+                        kindOf(v) + " (argument " + std::to_string(k + 2) + ")");
             }
             options.ignoreZero = mxGetScalar(v) != 0;
         } else {

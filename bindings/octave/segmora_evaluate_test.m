@@ -43,6 +43,7 @@ function segmora_evaluate_test(mexDir, reference, projectDir, scratch)
               @() segmora_evaluate(split, {truth, {}}), 'segmora:badType';
               @() segmora_evaluate(split, truth, [], 'Tolerance', -1), 'segmora:badValue';
               @() segmora_evaluate(split, truth, [], 'Radius', 1), 'segmora:badOption';
+              @() segmora_evaluate(split, truth, [], 'IgnoreZero', 'yes'), 'segmora:badValue';
               @() segmora_evaluate(split, truth, zeros(4, 8, 3, 'uint8')), 'segmora:sizeMismatch';
               @() segmora_evaluate(split + 0.5, truth), 'segmora:badRegion';
               @() segmora_evaluate(split), 'segmora:nargin'};
@@ -54,6 +55,14 @@ function segmora_evaluate_test(mexDir, reference, projectDir, scratch)
       assert(strcmp(err.identifier, refusals{k, 2}), 'refusal %d: %s (%s)', k, ...
              err.identifier, err.message);
     end
+  end
+  try
+    segmora_evaluate(split, truth, [], 'IgnoreZero', 'yes');
+    error('IgnoreZero ''yes'' taken');
+  catch err
+    assert(~isempty(strfind(err.message, ...
+           'IgnoreZero must be true or false (a logical or numeric scalar), not char')), ...
+           err.message);
   end
 
   % The Octave example of docs/evaluation.md, from the project folder, prints what it says.

@@ -40,7 +40,8 @@ function g = segmora_graph(labels, rgb)
 %       index = at(:, 1) * size(labels, 1) + at(:, 2);    % column-major, from 0
 %       strongest = lineprobe(hypot(gx, gy), index(g.Edges(:, 1))', index(g.Edges(:, 2))');
 %
-%   See also segmora, lineprobe
+%   See also SEGMORA, SEGMORA_BOUNDARIES, SEGMORA_MEAN_PICTURE,
+%   SEGMORA_EVALUATE, LINEPROBE.
 
 % This file holds the help text only; calls go to the compiled segmora_graph MEX file.
 error('segmora:notBuilt', 'segmora_graph: the compiled MEX file is not on the path');

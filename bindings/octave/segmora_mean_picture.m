@@ -7,7 +7,8 @@ function picture = segmora_mean_picture(labels, rgb)
 %
 %   Errors (identifier): those of SEGMORA_GRAPH.
 %
-%   See also SEGMORA_GRAPH, SEGMORA_BOUNDARIES.
+%   See also SEGMORA, SEGMORA_BOUNDARIES, SEGMORA_GRAPH,
+%   SEGMORA_EVALUATE, LINEPROBE.
 % This file holds the help text only; calls go to the compiled segmora_mean_picture MEX file.
 error('segmora:notBuilt', 'segmora_mean_picture: the compiled MEX file is not on the path');
 end

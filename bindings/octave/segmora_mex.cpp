@@ -11,6 +11,7 @@
 #include <string>
 
 #include "argument_errors.h"
+#include "host_mask.h"
 #include "host_photo.h"
 #include "mex.h"
 #include "octave_arrays.h"
@@ -39,20 +40,25 @@ double knobValue(const mxArray* value, Knob knob) {
     return mxGetScalar(value);
 }
 
-// The name-value pairs from argument `first` on.
-bindings::KnobValues knobsOf(int nrhs, const mxArray* prhs[], int first) {
+// The name-value pairs from argument `first` on; 'Mask' goes to `mask`.
+bindings::KnobValues knobsOf(int nrhs, const mxArray* prhs[], int first, const mxArray*& mask) {
     bindings::KnobValues knobs;
     for (int k = first; k < nrhs; k += 2) {
         if (!mxIsChar(prhs[k])) bindings::refuseOptionName(kindOf(prhs[k]), k + 1);
         const std::string name = textOf(prhs[k]);
         if (k + 1 >= nrhs) bindings::refuseMissingValue(name);
         const std::string key = lowerCase(name);
+        if (key == "mask") {
+            mask = prhs[k + 1];
+            continue;
+        }
         std::optional<double>* slot = nullptr;
         Knob knob = Knob::Threshold;
         if (key == "threshold") slot = &knobs.threshold, knob = Knob::Threshold;
         if (key == "sigma") slot = &knobs.sigma, knob = Knob::Sigma;
         if (key == "capdivisor") slot = &knobs.capDivisor, knob = Knob::CapDivisor;
         if (key == "minsize") slot = &knobs.minSize, knob = Knob::MinSize;
+        if (key == "bitdepth") slot = &knobs.bitDepth, knob = Knob::BitDepth;
         if (key == "count") slot = &knobs.count, knob = Knob::Count;
         if (slot == nullptr) bindings::refuseUnknownOption(name, kStyle);
         *slot = knobValue(prhs[k + 1], knob);
@@ -64,8 +70,10 @@ bindings::KnobValues knobsOf(int nrhs, const mxArray* prhs[], int first) {
 struct Call {
     const mxArray* rgb = nullptr;
     const mxArray* regions = nullptr;
+    const mxArray* mask = nullptr;  // nullptr: every pixel
     bindings::PhotoSize size{};
     segmora::Parameters parameters;
+    int sampleBits = 16;
 };
 
 Failure checkCall(int nrhs, const mxArray* prhs[], Call& call) {
@@ -82,7 +90,10 @@ Failure checkCall(int nrhs, const mxArray* prhs[], Call& call) {
                 call.regions = regions;
             }
         }
-        call.parameters = bindings::parametersFrom(knobsOf(nrhs, prhs, options), kStyle);
+        const bindings::KnobValues knobs = knobsOf(nrhs, prhs, options, call.mask);
+        call.parameters = bindings::parametersFrom(knobs, kStyle);
+        call.sampleBits = bindings::sampleBitsFrom(knobs, kStyle);
+        if (call.mask != nullptr) bindings::checkMask(hostArray(call.mask), call.size, kStyle);
     } catch (...) {
         return failureOf(std::current_exception(), "segment rgb");
     }
@@ -117,15 +128,16 @@ WarmState& warm() {
 Failure segmentInto(const Call& call, double* labels, double& count) {
     try {
         WarmState& state = warm();
-        bindings::photoFrom(hostArray(call.rgb), call.size, kStyle, state.bgr);
-        segmora::Segmentation result;
+        bindings::photoFrom(hostArray(call.rgb), call.size, kStyle, state.bgr, call.sampleBits);
+        cv::Mat_<int> ids;
         if (call.regions != nullptr) {
-            const cv::Mat_<int> ids =
-                bindings::regionsFrom(hostArray(call.regions), call.size, kStyle, state.regions);
-            result = state.segmenter.segmentPhoto(state.bgr, ids, call.parameters);
-        } else {
-            result = state.segmenter.segmentPhoto(state.bgr, call.parameters);
+            ids = bindings::regionsFrom(hostArray(call.regions), call.size, kStyle, state.regions);
         }
+        cv::Mat inside;
+        if (call.mask != nullptr)
+            inside = bindings::maskFrom(hostArray(call.mask), call.size, kStyle);
+        const segmora::Segmentation result =
+            state.segmenter.segmentPhoto(state.bgr, ids, call.parameters, inside);
         bindings::labelsToColumnMajor(result.labels, labels);
         count = result.count;
     } catch (...) {

@@ -9,6 +9,7 @@ testFixedAnswers(samplesDir, goldenDir);
 testKnobsAgainstReference(samplesDir, reference, scratchDir);
 testImageKinds(program, samplesDir, scratchDir);
 testSmallPhotos();
+testMasks(program, samplesDir, scratchDir);
 testMalformedCalls();
 testHelp(samplesDir);
 testCount(program, samplesDir, scratchDir);
@@ -117,12 +118,53 @@ assert(count == expectedCount && isequal(labels, expected), 'options after rgb d
 end
 
 % The Segmora program's labels and count for an image file.
-function [labels, count] = programLabels(program, photo, scratchDir)
+function [labels, count] = programLabels(program, photo, scratchDir, options)
+if nargin < 4
+  options = '';
+end
 csv = fullfile(scratchDir, 'labels.csv');
-[status, output] = system(sprintf('"%s" -i "%s" -o "%s"', program, photo, csv));
+[status, output] = system(sprintf('"%s" -i "%s" -o "%s" %s', program, photo, csv, options));
 assert(status, 0, output);
 count = sscanf(output(strfind(output, 'Super-pixel num:'):end), 'Super-pixel num: %d');
 labels = dlmread(csv, ',');
+end
+
+% Masks: the program's labels for the same mask (as text and as a picture), logical or
+% numbers, with regions too; a mask without pixels gives none.
+function testMasks(program, samplesDir, scratchDir)
+photo = fullfile(samplesDir, 'chelsea.png');
+rgb = readPhoto(photo);
+[h, w] = size(rgb(:, :, 1));
+[x, y] = meshgrid(1:w, 1:h);
+r2 = (x - w / 2) .^ 2 + (y - h / 2) .^ 2;
+mask = r2 < (h / 3) ^ 2 & r2 > (h / 10) ^ 2;
+mask(6, :) = true;
+mask(1:17:end, w - 2) = true;
+dlmwrite(fullfile(scratchDir, 'mask.txt'), double(mask), ',');
+imwrite(uint8(mask) * 255, fullfile(scratchDir, 'mask.png'));
+regions = int32(floor((y - 1) / 37) * 11 - floor((x - 1) / 53) * 3);
+dlmwrite(fullfile(scratchDir, 'regions.txt'), regions, ',');
+for withRegions = [false true]
+  extra = '';
+  ids = [];
+  if withRegions
+    extra = sprintf(' -r "%s"', fullfile(scratchDir, 'regions.txt'));
+    ids = regions;
+  end
+  [labels, count] = segmora(rgb, ids, 'Mask', mask);
+  assert(isequal(labels == 0, !mask), 'labels are 0 exactly outside the mask');
+  for file = {'mask.txt', 'mask.png'}
+    [expected, expectedCount] = programLabels(program, photo, scratchDir, ...
+        sprintf('-m "%s"%s', fullfile(scratchDir, file{1}), extra));
+    assert(count, expectedCount);
+    assert(isequal(labels, expected), 'masked labels differ from the program''s (%s)', file{1});
+  end
+  [again, againCount] = segmora(rgb, ids, 'mask', double(mask));
+  assert(isequal(again, labels) && againCount == count, 'a double mask gives other labels');
+end
+[labels, count] = segmora(rgb, 'Mask', false(h, w));
+assert(count, 0);
+assert(!any(labels(:)));
 end
 
 function testImageKinds(program, samplesDir, scratchDir)
@@ -215,7 +257,7 @@ cases = {
   {rgb, ids + 1i}, 1, 'badType', 'not complex double';
   {rgb, {ids}}, 1, 'badType', 'not cell';
   {rgb, ids'}, 1, 'sizeMismatch', 'regions must have shape 4x5 like rgb, not 5x4';
-  {rgb, zeros(4, 5, 2)}, 1, 'sizeMismatch', 'not 4x5x2';
+  {rgb, zeros(4, 5, 2)}, 1, 'badShape', 'not 4x5x2';
   {rgb, zeros(0, 5)}, 1, 'sizeMismatch', 'not 0x5';
   {rgb, setElement(ids, 7, 0.5)}, 1, 'badRegion', 'regions(3, 2) = 0.5 is not a whole number in the int32 range';
   {rgb, setElement(ids, 20, NaN)}, 1, 'badRegion', 'regions(4, 5)';
@@ -226,7 +268,7 @@ cases = {
   {rgb, setElement(uint32(ids), 4, 2^31)}, 1, 'badRegion', 'regions(4, 1) = 2147483648';
   {rgb, ids, 1}, 1, 'badOption', 'option names must be text, not double (argument 3)';
   {rgb, [], 'Threshold'}, 1, 'badOption', 'option ''Threshold'' has no value';
-  {rgb, [], 'Scale', 100}, 1, 'badOption', 'unknown option ''Scale'' (known: Threshold, Sigma, CapDivisor, MinSize, Count)';
+  {rgb, [], 'Scale', 100}, 1, 'badOption', 'unknown option ''Scale'' (known: Threshold, Sigma, CapDivisor, MinSize, BitDepth, Count)';
   {rgb, 'Thresh', 100}, 1, 'badOption', 'unknown option ''Thresh''';
   {rgb, [], 'Threshold', '300'}, 1, 'badValue', 'Threshold must be a real number, not 1x3 char';
   {rgb, [], 'Sigma', [0.5 1]}, 1, 'badValue', 'Sigma must be a real number, not 1x2 double';
@@ -239,7 +281,10 @@ cases = {
   {rgb, [], 'CapDivisor', 0}, 1, 'badValue', 'CapDivisor must be a whole number of at least 1, not 0';
   {rgb, [], 'CapDivisor', 2.5}, 1, 'badValue', 'not 2.5';
   {rgb, [], 'MinSize', -1}, 1, 'badValue', 'MinSize must be a whole number of at least 0, not -1';
-  {rgb, [], 'MinSize', 2^31}, 1, 'badValue', 'not 2147483648'};
+  {rgb, [], 'MinSize', 2^31}, 1, 'badValue', 'not 2147483648';
+  {rgb, [], 'Mask', true(5, 4)}, 1, 'sizeMismatch', 'mask must have shape 4x5 like rgb, not 5x4';
+  {rgb, [], 'Mask', 2 * ones(4, 5)}, 1, 'badRegion', 'mask(1, 1) = 2 is not 0 or 1';
+  {rgb, [], 'Mask', {true}}, 1, 'badType', 'mask must hold integers'};
 for k = 1:rows(cases)
   [args, nout, id, words] = cases{k, :};
   try
@@ -267,7 +312,7 @@ function testHelp(samplesDir)
 text = evalc('help segmora');
 lines = strsplit(fileread(which('segmora.m')), "\n");
 assert(strncmp(lines{2}, '%SEGMORA Superpixels of a colour photo', 38), 'summary line: %s', lines{2});
-words = {'raster order', 'int32', 'Example', 'See also', 'lineprobe', 'segmora:badRegion', ...
+words = {'raster order', 'int32', 'Example', 'See also', 'LINEPROBE', 'segmora:badRegion', ...
          'Threshold', 'Sigma', 'CapDivisor', 'MinSize', 'segmora:badOption', 'segmora:badValue', ...
          'uint16', 'logical', 'alpha'};
 for k = 1:numel(words)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host_mask.h"
 #include "host_photo.h"
 #include "python_arguments.h"
 #include "segment_options.h"
@@ -74,7 +75,7 @@ py::array_t<double> linkageOf(const Hierarchy& tree) {
 }
 
 Hierarchy hierarchyOf(py::object rgb, py::object regions, py::object threshold, py::object sigma,
-                      py::object capDivisor, py::object minSize) {
+                      py::object capDivisor, py::object minSize, py::object mask) {
     using bindings::Knob;
     using bindings::python::knobValue;
     const bindings::python::BorrowedArray photo = bindings::python::borrowArray(rgb);
@@ -84,18 +85,25 @@ Hierarchy hierarchyOf(py::object rgb, py::object regions, py::object threshold, 
         ids = bindings::python::borrowArray(regions);
         bindings::checkRegions(ids->array, size, kStyle);
     }
+    std::optional<bindings::python::BorrowedArray> inside;
+    if (!mask.is_none()) {
+        inside = bindings::python::borrowArray(mask);
+        bindings::checkMask(inside->array, size, kStyle);
+    }
     const Parameters parameters = bindings::parametersFrom(
         bindings::KnobValues{knobValue(threshold, Knob::Threshold, false),
                              knobValue(sigma, Knob::Sigma, false),
                              knobValue(capDivisor, Knob::CapDivisor, true),
-                             knobValue(minSize, Knob::MinSize, false), std::nullopt},
+                             knobValue(minSize, Knob::MinSize, false)},
         kStyle);
     py::gil_scoped_release unlocked;
     cv::Mat bgr;
     cv::Mat_<int> idCopy, idMap;
     bindings::photoFrom(photo.array, size, kStyle, bgr);
     if (ids) idMap = bindings::regionsFrom(ids->array, size, kStyle, idCopy);
-    return hierarchyOfPhoto(bgr, idMap, parameters);
+    cv::Mat maskMap;
+    if (inside) maskMap = bindings::maskFrom(inside->array, size, kStyle);
+    return hierarchyOfPhoto(bgr, idMap, parameters, maskMap);
 }
 
 }  // namespace
@@ -126,13 +134,13 @@ void addHierarchy(py::module_& module) {
     module.def(
         "hierarchy",
         [](py::object rgb, py::object regions, py::object threshold, py::object sigma,
-           py::object capDivisor, py::object minSize) {
+           py::object capDivisor, py::object minSize, py::object mask) {
             return bindings::python::guarded("make a hierarchy", [&] {
-                return hierarchyOf(rgb, regions, threshold, sigma, capDivisor, minSize);
+                return hierarchyOf(rgb, regions, threshold, sigma, capDivisor, minSize, mask);
             });
         },
         py::arg("rgb"), py::arg("regions"), py::arg("threshold"), py::arg("sigma"),
-        py::arg("cap_divisor"), py::arg("min_size"));
+        py::arg("cap_divisor"), py::arg("min_size"), py::arg("mask"));
 }
 
 }  // namespace segmora::python

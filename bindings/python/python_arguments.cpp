@@ -13,7 +13,8 @@ const HostStyle kStyle{true,
                        "bool",
                        "float32",
                        "float64",
-                       {"threshold", "sigma", "cap_divisor", "min_size", "threads", "count"}};
+                       {"threshold", "sigma", "cap_divisor", "min_size", "threads", "bit_depth",
+                        "count"}};
 
 namespace {
 

@@ -15,6 +15,8 @@
 #include "evaluation_binding.h"
 #include "graph_binding.h"
 #include "hierarchy_binding.h"
+#include "photo_file_binding.h"
+#include "host_mask.h"
 #include "host_photo.h"
 #include "python_arguments.h"
 #include "segment_options.h"
@@ -40,14 +42,14 @@ py::array_t<std::int32_t> labelArray(cv::Mat_<int>&& labels) {
 }
 
 // The copies of a call's photo and region ids, kept by a Segmenter from one call to the next.
-struct Workspace {
+struct PhotoCopies {
     cv::Mat bgr;
     cv::Mat_<int> ids;
 };
 
 // One call's arguments as objects, in the order of the Python signature.
 struct CallArguments {
-    py::object rgb, regions, threshold, sigma, capDivisor, minSize, out;
+    py::object rgb, regions, threshold, sigma, capDivisor, minSize, out, mask;
     py::object count = py::none();
 };
 
@@ -59,7 +61,8 @@ py::array labelsArrayOf(const py::object& out, const bindings::PhotoSize& size) 
                              py::str(py::type::of(out).attr("__name__")).cast<std::string>());
     }
     auto array = py::reinterpret_borrow<py::array>(out);
-    if (!array.dtype().is(py::dtype::of<std::int32_t>())) {
+    // Any dtype numpy holds equivalent to int32 (one with metadata too), not only that object.
+    if (!array.dtype().equal(py::dtype::of<std::int32_t>())) {
         throw py::type_error("segment: out must have dtype int32, not " +
                              py::str(array.dtype()).cast<std::string>());
     }
@@ -79,16 +82,17 @@ py::array labelsArrayOf(const py::object& out, const bindings::PhotoSize& size) 
 bindings::KnobValues knobsOf(const CallArguments& call) {
     using bindings::Knob;
     using bindings::python::knobValue;
-    return bindings::KnobValues{knobValue(call.threshold, Knob::Threshold, false),
-                                knobValue(call.sigma, Knob::Sigma, false),
-                                knobValue(call.capDivisor, Knob::CapDivisor, true),
-                                knobValue(call.minSize, Knob::MinSize, false),
-                                knobValue(call.count, Knob::Count, true)};
+    bindings::KnobValues knobs{knobValue(call.threshold, Knob::Threshold, false),
+                               knobValue(call.sigma, Knob::Sigma, false),
+                               knobValue(call.capDivisor, Knob::CapDivisor, true),
+                               knobValue(call.minSize, Knob::MinSize, false)};
+    knobs.count = knobValue(call.count, Knob::Count, true);
+    return knobs;
 }
 
 // Checks the arguments (GIL held), then converts the pixels and runs `engine` without the
 // GIL; `lock`, when given, is taken once the GIL is released.
-py::tuple segmentWith(segmora::Segmenter& engine, Workspace& work, std::mutex* lock,
+py::tuple segmentWith(segmora::Segmenter& engine, PhotoCopies& work, std::mutex* lock,
                       const CallArguments& call) {
     const bindings::python::BorrowedArray rgb = bindings::python::borrowArray(call.rgb);
     const bindings::PhotoSize size = bindings::checkPhoto(rgb.array, kStyle);
@@ -96,6 +100,11 @@ py::tuple segmentWith(segmora::Segmenter& engine, Workspace& work, std::mutex* l
     if (!call.regions.is_none()) {
         regions = bindings::python::borrowArray(call.regions);
         bindings::checkRegions(regions->array, size, kStyle);
+    }
+    std::optional<bindings::python::BorrowedArray> mask;
+    if (!call.mask.is_none()) {
+        mask = bindings::python::borrowArray(call.mask);
+        bindings::checkMask(mask->array, size, kStyle);
     }
     const segmora::Parameters parameters = bindings::parametersFrom(knobsOf(call), kStyle);
     std::optional<py::array> out;
@@ -112,7 +121,9 @@ py::tuple segmentWith(segmora::Segmenter& engine, Workspace& work, std::mutex* l
         bindings::photoFrom(rgb.array, size, kStyle, work.bgr);
         cv::Mat_<int> ids;
         if (regions) ids = bindings::regionsFrom(regions->array, size, kStyle, work.ids);
-        count = engine.segmentPhotoInto(work.bgr, ids, parameters, labels);
+        cv::Mat inside;
+        if (mask) inside = bindings::maskFrom(mask->array, size, kStyle);
+        count = engine.segmentPhotoInto(work.bgr, ids, parameters, inside, labels);
     }
     if (out) return py::make_tuple(*out, count);
     return py::make_tuple(labelArray(std::move(labels)), count);
@@ -125,11 +136,13 @@ std::string workOf(const py::object& rgb) {
 }
 
 py::tuple segment(py::object rgb, py::object regions, py::object threshold, py::object sigma,
-                  py::object capDivisor, py::object minSize, py::object out, py::object count) {
-    const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out, count};
+                  py::object capDivisor, py::object minSize, py::object out, py::object mask,
+                  py::object count) {
+    const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out, mask,
+                             count};
     return bindings::python::guarded(workOf(rgb), [&] {
         segmora::Segmenter engine;
-        Workspace work;
+        PhotoCopies work;
         return segmentWith(engine, work, nullptr, call);
     });
 }
@@ -145,9 +158,10 @@ class Segmenter {
           })) {}
 
     py::tuple segment(py::object rgb, py::object regions, py::object threshold, py::object sigma,
-                      py::object capDivisor, py::object minSize, py::object out,
+                      py::object capDivisor, py::object minSize, py::object out, py::object mask,
                       py::object count) {
-        const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out, count};
+        const CallArguments call{rgb, regions, threshold, sigma, capDivisor, minSize, out, mask,
+                                 count};
         return bindings::python::guarded(workOf(rgb),
                                          [&] { return segmentWith(engine, work, &busy, call); });
     }
@@ -156,7 +170,7 @@ class Segmenter {
         py::gil_scoped_release unlocked;
         const std::lock_guard<std::mutex> guard(busy);
         engine.release();
-        work = Workspace();
+        work = PhotoCopies();
     }
 
     int threads() const { return engine.threads(); }
@@ -164,7 +178,7 @@ class Segmenter {
   private:
     std::mutex busy;
     segmora::Segmenter engine;
-    Workspace work;
+    PhotoCopies work;
 };
 
 }  // namespace
@@ -180,15 +194,16 @@ PYBIND11_MODULE(_segmora, module) {
     module.attr("PHOTO_CAP_DIVISOR_WITH_REGIONS") = segmora::kPhotoCapDivisorWithRegions;
     module.def("segment", &segment, py::arg("rgb"), py::arg("regions"), py::arg("threshold"),
                py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"), py::arg("out"),
-               py::arg("count"));
+               py::arg("mask"), py::arg("count"));
     py::class_<Segmenter>(module, "Segmenter")
         .def(py::init<py::object>(), py::arg("threads"))
         .def("segment", &Segmenter::segment, py::arg("rgb"), py::arg("regions"),
              py::arg("threshold"), py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"),
-             py::arg("out"), py::arg("count"))
+             py::arg("out"), py::arg("mask"), py::arg("count"))
         .def("release", &Segmenter::release)
         .def_property_readonly("threads", &Segmenter::threads);
     segmora::python::addHierarchy(module);
     segmora::python::addGraph(module);
     segmora::python::addEvaluation(module);
+    segmora::python::addPhotoFile(module);
 }

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Makes docs/pictures/scale-grid.png: the superpixel count of one photo for every pair of merge
-threshold (columns) and cap divisor (rows), each cell shaded by its count, and prints the
-same table. With the Python module of a build and Pillow:
+"""Makes scale-grid.png, the picture of docs/knobs.md: the superpixel count of one photo for
+every pair of merge threshold (columns) and cap divisor (rows), each cell shaded by its
+count, and prints the same table. With the Python module of a build and Pillow:
 
     PYTHONPATH=build/python python3 docs/pictures/scale-grid.py [PHOTO [PICTURE]]
 
-PHOTO defaults to samples/chelsea.png, PICTURE to scale-grid.png beside this script.
+PHOTO defaults to samples/chelsea.png, PICTURE to scale-grid.png in the current folder (never
+over the tracked picture unless you name it).
 """
 
 import math
@@ -67,7 +68,7 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     photo = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "samples",
                                                                 "chelsea.png")
-    out = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "scale-grid.png")
+    out = sys.argv[2] if len(sys.argv) > 2 else "scale-grid.png"
     rgb = np.asarray(Image.open(photo).convert("RGB"))
     table = counts(rgb)
     print("cap divisor \\ threshold " + " ".join("%6d" % t for t in THRESHOLDS))

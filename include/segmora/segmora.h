@@ -59,7 +59,7 @@ constexpr int photoCapDivisor(bool withRegions) {
 constexpr double kLightnessScale = 0.3;
 
 // The labels of a segmentation: labels(y, x) in 1 .. count, numbered in raster order of
-// each superpixel's first pixel, without gaps.
+// each superpixel's first pixel, without gaps. With a mask, pixels outside it get 0.
 struct Segmentation {
     cv::Mat_<int> labels;
     int count = 0;
@@ -172,6 +172,23 @@ class SEGMORA_API Segmenter {
     int segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
                          const Parameters& parameters, cv::Mat_<int>& labels);
 
+    // Superpixels only inside a mask: `mask` is one byte per pixel (CV_8UC1, the photo's
+    // size), non-zero inside; an empty mask means every pixel. The graph loses every edge
+    // with an end outside, and the rest is the plain run on what is left: the size cap
+    // still counts all pixels, regions still apply, the clean-up never merges into the
+    // outside (an inside pixel without inside neighbours stays a superpixel of its own).
+    // Outside pixels get label 0, the superpixels inside 1 .. count in raster order of
+    // their first pixel; a mask with every pixel inside gives the plain labels, one with
+    // none count 0 and all labels 0. Only the inside edges are weighed, sorted and merged.
+    // Smoothing (sigma > 0) reads the photo's channels all around, as it does without a
+    // mask. A mask of another size or kind is refused.
+    Segmentation segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
+                              const Parameters& parameters, const cv::Mat& mask);
+    int segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                         const Parameters& parameters, const cv::Mat& mask, cv::Mat_<int>& labels);
+    Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                         const cv::Mat_<int>& regions, const cv::Mat& mask);
+
     // The general engine on three channels per pixel (e.g. L * kLightnessScale, a, b as
     // doubles). An empty `regions` means one region everywhere; capDivisor 0 picks the
     // photo default as segmentPhoto does. Runs on `parameters.threads` threads when that is
@@ -180,11 +197,13 @@ class SEGMORA_API Segmenter {
                          const cv::Mat_<int>& regions = cv::Mat_<int>());
 
     // The hierarchy of every count from the run segmentPhoto (or segment) makes with the
-    // same arguments (parameters.count is not read); see Hierarchy.
+    // same arguments (parameters.count is not read); see Hierarchy. With a mask, pixels
+    // outside it are 0 in every cut, and no superpixel crosses its edge at any count.
     Hierarchy hierarchyOfPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
-                               const Parameters& parameters);
+                               const Parameters& parameters, const cv::Mat& mask = cv::Mat());
     Hierarchy hierarchyOf(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
-                          const cv::Mat_<int>& regions = cv::Mat_<int>());
+                          const cv::Mat_<int>& regions = cv::Mat_<int>(),
+                          const cv::Mat& mask = cv::Mat());
 
     // Gives back the warm buffers now; the Segmenter stays usable.
     void release();
@@ -202,9 +221,11 @@ class SEGMORA_API Segmenter {
 // (parameters.count is not read). One pass; its default cut is segmentPhoto's labels.
 SEGMORA_API Hierarchy hierarchyOfPhoto(const cv::Mat& photo,
                                        const cv::Mat_<int>& regions = cv::Mat_<int>(),
-                                       const Parameters& parameters = Parameters());
+                                       const Parameters& parameters = Parameters(),
+                                       const cv::Mat& mask = cv::Mat());
 SEGMORA_API Hierarchy hierarchyOf(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
-                                  const cv::Mat_<int>& regions = cv::Mat_<int>());
+                                  const cv::Mat_<int>& regions = cv::Mat_<int>(),
+                                  const cv::Mat& mask = cv::Mat());
 
 // One-shot calls: a Segmenter for the call alone.
 SEGMORA_API Segmentation segmentPhoto(const cv::Mat& photo);
@@ -214,6 +235,11 @@ SEGMORA_API Segmentation segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>&
                                       const Parameters& parameters);
 SEGMORA_API Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                                  const cv::Mat_<int>& regions = cv::Mat_<int>());
+// The same inside a mask (see Segmenter::segmentPhoto with a mask).
+SEGMORA_API Segmentation segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
+                                      const Parameters& parameters, const cv::Mat& mask);
+SEGMORA_API Segmentation segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
+                                 const cv::Mat_<int>& regions, const cv::Mat& mask);
 
 // ---------------------------------------------------------------------------------------
 // The superpixel graph: what each superpixel holds and which superpixels touch.
@@ -266,7 +292,9 @@ SEGMORA_API SuperpixelGraph describe(const Segmentation& s);
 //     // e.boundaryRecall, e.undersegmentationError, ...: means over the two truths
 //
 // Labels of the segmentation and of the truths may be any int values (s.count is not
-// read): pixels belong to the same segment when their labels are equal.
+// read): pixels belong to the same segment when their labels are equal. Label 0 of the
+// segmentation is background (outside a mask), as in the graph: its pixels are left out of
+// every measure and its edge is no boundary; a segmentation without 0 is scored in full.
 
 struct EvaluationOptions {
     // Boundary pixels at most this far apart (the larger of the row and column distances)

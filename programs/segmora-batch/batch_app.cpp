@@ -1,6 +1,5 @@
 #include "batch_app.h"
 
-#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,16 +9,17 @@
 #include <iostream>
 #include <set>
 #include <stdexcept>
-#include <thread>
 
 #include "batch_console.h"
 #include "batch_options.h"
 #include "batch_run.h"
 #include "graph_files.h"
+#include "mask_file.h"
 #include "opencv_codecs.h"
 #include "option_words.h"
 #include "output_names.h"
 #include "photo_list.h"
+#include "processor_count.h"
 #include "regular_file.h"
 
 namespace segmora {
@@ -27,12 +27,6 @@ namespace segmora {
 namespace {
 
 constexpr int kBadCommandLine = 2;
-
-int processorCount() {
-    cpu_set_t cpus;
-    if (::sched_getaffinity(0, sizeof cpus, &cpus) == 0) return std::max(1, CPU_COUNT(&cpus));
-    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-}
 
 void makeFolder(const std::string& folder, const char* what) {
     std::error_code error;
@@ -63,7 +57,7 @@ std::string regionMapFor(const std::string& regionDir, const std::string& name) 
 // already, which `skipped` counts.
 std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const BatchOptions& options,
                               BatchPlan& plan, size_t& skipped) {
-    const LabelFormat format = options.photoSettings.labelFormat.value_or(LabelFormat::Csv);
+    const LabelFormat format = options.photoJob.labelFormat.value_or(LabelFormat::Csv);
     const BatchOutputs& outputs = *plan.outputs;
     std::vector<PhotoJob> jobs;
     for (const ListedPhoto& photo : photos) {
@@ -75,11 +69,12 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
             continue;
         }
         const std::string name = photo.resultName();
-        PhotoJob job = options.photoSettings;
+        PhotoJob job = options.photoJob;
         job.imagePath = photo.path;
         job.outputPath = options.outputDir + "/" + name + labelFileExtension(format);
         job.labelFormat = format;
         if (!options.regionDir.empty()) job.regionFilePath = regionMapFor(options.regionDir, name);
+        if (!options.maskDir.empty()) job.maskPath = maskFileFor(options.maskDir, name);
         if (!options.pictureDir.empty()) job.picturePath = options.pictureDir + "/" + name + ".png";
         if (!options.meanPictureDir.empty())
             job.meanPicturePath = options.meanPictureDir + "/" + name + ".png";
@@ -94,29 +89,25 @@ std::vector<PhotoJob> jobsFor(const std::vector<ListedPhoto>& photos, const Batc
     return jobs;
 }
 
-// The output folders the photos' results go to, below OUT_DIR and PICTURE_DIR.
-void makeResultFolders(const std::vector<ListedPhoto>& photos, const BatchOptions& options) {
+// The top output folders; those below are made as they are opened (BatchOutputs).
+void makeResultFolders(const BatchOptions& options) {
     makeFolder(options.outputDir, "output folder");
     if (!options.pictureDir.empty()) makeFolder(options.pictureDir, "picture folder");
     if (!options.meanPictureDir.empty()) makeFolder(options.meanPictureDir, "mean picture folder");
-    std::set<std::string> folders;
-    for (const ListedPhoto& photo : photos) {
-        if (!photo.unlisted.empty()) continue;
-        if (photo.folder.empty() || !folders.insert(photo.folder).second) continue;
-        makeFolder(options.outputDir + "/" + photo.folder, "output folder");
-        if (!options.pictureDir.empty())
-            makeFolder(options.pictureDir + "/" + photo.folder, "picture folder");
-        if (!options.meanPictureDir.empty())
-            makeFolder(options.meanPictureDir + "/" + photo.folder, "mean picture folder");
-    }
 }
 
 // The photos of this run, or throws std::runtime_error for a list that cannot be made.
 std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pathList,
                                   BatchPlan& plan, size_t& skipped) {
-    const std::vector<ListedPhoto> photos = collectPhotos(
-        options.inputs, pathList, options.recursive,
-        {options.outputDir, options.pictureDir, options.meanPictureDir}, options.nullSeparated);
+    std::vector<std::string> linkedFolders;
+    const std::vector<ListedPhoto> photos =
+        collectPhotos(options.inputs, pathList, options.recursive,
+                      {options.outputDir, options.pictureDir, options.meanPictureDir},
+                      options.nullSeparated, &linkedFolders);
+    for (const std::string& link : linkedFolders) {
+        std::cerr << "segmora-batch: skipping '" << escapedName(link)
+                  << "': a link to a folder is not followed" << std::endl;
+    }
     if (const auto clash = clashingPhotos(photos)) {
         throw std::runtime_error("photos '" + clash->first + "' and '" + clash->second +
                                  "' share a name, their label files would clash");
@@ -125,7 +116,8 @@ std::vector<PhotoJob> prepareJobs(const BatchOptions& options, std::istream& pat
         throw std::runtime_error("the photos' outputs would clash: " + *clash);
     }
     const std::vector<ListedPhoto> share = shardOf(photos, options.shard);
-    makeResultFolders(share, options);
+    if (share.empty()) std::cerr << "segmora-batch: no photos to segment" << std::endl;
+    makeResultFolders(options);
     std::set<std::string> folders{""};
     for (const ListedPhoto& photo : share) {
         if (photo.unlisted.empty()) folders.insert(photo.folder);
@@ -195,13 +187,19 @@ int runBatch(const BatchPlan& plan, StopSignals& signals, int outFd, int message
     BatchConsole console(outFd, messageFd, ::isatty(messageFd) == 1, plan.jobs.size(),
                          plan.skipped);
     const BatchOutputs& outputs = *plan.outputs;
-    const auto runJob = [&plan](const PhotoJob& job, Segmenter& segmenter,
-                                std::vector<WrittenFile>& written) {
+    const auto runJob = [&plan, &console](const PhotoJob& job, Segmenter& segmenter,
+                                          std::vector<WrittenFile>& written) {
         const auto unlisted = plan.unlisted.find(job.imagePath);
         if (unlisted != plan.unlisted.end()) throw std::runtime_error(unlisted->second);
         requireRegularFile(job.imagePath, "image");
         if (!job.regionFilePath.empty()) requireRegularFile(job.regionFilePath, "region file");
-        return runPhotoJob(job, segmenter, nullptr, &written);
+        if (job.maskPath.empty()) return runPhotoJob(job, segmenter, nullptr, &written);
+        requireRegularFile(job.maskPath, "mask file");
+        PhotoJob warned = job;
+        warned.warn = [&console](const std::string& warning) {
+            console.note("warning: " + warning);
+        };
+        return runPhotoJob(warned, segmenter, nullptr, &written);
     };
     const auto placed = [&outputs](const PhotoJob& job) { outputs.recordFinished(job); };
     signals.beginWork(messageFd);

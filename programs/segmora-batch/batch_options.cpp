@@ -48,6 +48,11 @@ const std::vector<BatchOption>& batchOptionTable() {
              setFolder(o.regionDir, w, v);
          },
          nullptr},
+        {"", "--masks",
+         [](BatchOptions& o, const std::string& w, const std::string& v) {
+             setFolder(o.maskDir, w, v);
+         },
+         nullptr},
         {"-v", "",
          [](BatchOptions& o, const std::string& w, const std::string& v) {
              setFolder(o.pictureDir, w, v);
@@ -103,7 +108,7 @@ void readOption(const std::vector<std::string>& words, size_t& i, BatchOptions& 
     const bool photoOption = option == nullptr && isJobOption(name);
     if (option == nullptr && isJobFlag(name)) {
         if (joined) throw UsageError(name + " takes no value, not '" + word + "'");
-        setJobFlag(options.photoSettings, name);
+        setJobFlag(options.photoJob, name);
         return;
     }
     if (option == nullptr && !photoOption) throw UsageError("unknown option '" + word + "'");
@@ -116,7 +121,7 @@ void readOption(const std::vector<std::string>& words, size_t& i, BatchOptions& 
     const std::string value = joined ? *joined : words[++i];
     if (photoOption) {
         try {
-            setJobOption(options.photoSettings, name, value);
+            setJobOption(options.photoJob, name, value);
         } catch (const BadOptionValue& e) {
             throw UsageError(e.what());
         }
@@ -168,6 +173,8 @@ std::string batchUsage() {
            "  -j, --jobs JOBS    photos segmented at once (default: one per processor)\n"
            "  -r REGION_DIR      region map REGION_DIR/NAME.txt (or .png, .npy, .tif, .tiff,\n"
            "                     .csv: a label folder of an earlier run feeds back in)\n"
+           "  --masks MASK_DIR   segment only inside the mask MASK_DIR/NAME.png (or .npy,\n"
+           "                     .txt, .tif, .tiff, .csv; read as Segmora -m reads it)\n"
            "  -v PICTURE_DIR     boundary picture PICTURE_DIR/NAME.png for each photo\n"
            "  --mean-pictures DIR\n"
            "                     DIR/NAME.png: each superpixel painted in its mean colour\n"

@@ -6,20 +6,15 @@
 #include <vector>
 
 #include "photo_job.h"
+#include "photo_list.h"
 
 namespace segmora {
-
-// One share of a photo list split among `count` runs: the photos at the positions that
-// leave `index` when divided by `count`.
-struct Shard {
-    int index = 0;
-    int count = 1;
-};
 
 // The command line of segmora-batch.
 struct BatchOptions {
     std::string outputDir;
     std::string regionDir;       // empty: no region files
+    std::string maskDir;         // empty: no masks
     std::string pictureDir;      // empty: no boundary pictures
     std::string meanPictureDir;  // empty: no mean-colour pictures
     int jobs = 0;                // photos at once; 0: one per processor
@@ -32,8 +27,9 @@ struct BatchOptions {
     bool durable = true;         // false after --no-sync: files are not flushed to the disk
     bool help = false;
     bool version = false;  // --version
-    // The knobs and label format of every photo (its paths are not used).
-    PhotoJob photoSettings;
+    // The job of every photo: its knobs, label format, picture style and orientation (the
+    // paths are filled in for each photo).
+    PhotoJob photoJob;
     std::vector<std::string> inputs;  // photos, folders, or "-" for a list on standard input
 };
 

@@ -35,8 +35,8 @@ TEST(BatchCommandLine, ReadsEveryOption) {
     EXPECT_EQ(options.regionDir, "regions");
     EXPECT_EQ(options.pictureDir, "pictures");
     EXPECT_EQ(options.meanPictureDir, "means");
-    EXPECT_EQ(options.photoSettings.pictureStyle.mode, BoundaryMode::Thick);
-    EXPECT_EQ(options.photoSettings.pictureStyle.regionColour, cv::Vec3b(3, 2, 1));
+    EXPECT_EQ(options.photoJob.pictureStyle.mode, BoundaryMode::Thick);
+    EXPECT_EQ(options.photoJob.pictureStyle.regionColour, cv::Vec3b(3, 2, 1));
     EXPECT_EQ(options.jobs, 3);
     EXPECT_EQ(options.shard.index, 1);
     EXPECT_EQ(options.shard.count, 5);
@@ -45,10 +45,9 @@ TEST(BatchCommandLine, ReadsEveryOption) {
 }
 
 TEST(BatchCommandLine, IgnoreOrientationIsAFlag) {
-    EXPECT_EQ(parseBatchOptions({"-o", "out", "a.png"}).photoSettings.orientation,
-              Orientation::Apply);
+    EXPECT_EQ(parseBatchOptions({"-o", "out", "a.png"}).photoJob.orientation, Orientation::Apply);
     const BatchOptions options = parseBatchOptions({"--ignore-orientation", "-o", "out", "a.png"});
-    EXPECT_EQ(options.photoSettings.orientation, Orientation::Ignore);
+    EXPECT_EQ(options.photoJob.orientation, Orientation::Ignore);
     EXPECT_EQ(options.inputs, std::vector<std::string>{"a.png"});
     try {
         parseBatchOptions({"--ignore-orientation=yes", "-o", "out", "a.png"});
@@ -65,7 +64,7 @@ TEST(BatchCommandLine, DefaultsAndInputsAfterDoubleDash) {
     EXPECT_EQ(options.shard.count, 1);
     EXPECT_FALSE(options.resume);
     EXPECT_FALSE(options.recursive);
-    EXPECT_EQ(options.photoSettings.parameters.capDivisor, 0) << "the photo default";
+    EXPECT_EQ(options.photoJob.parameters.capDivisor, 0) << "the photo default";
     EXPECT_TRUE(options.regionDir.empty());
     EXPECT_EQ(options.inputs, (std::vector<std::string>{"-o", "--resume"}));
 }
@@ -138,16 +137,16 @@ TEST(BatchCommandLine, EveryValueSpellingGivesTheSameOptions) {
         EXPECT_EQ(options.shard.index, 1);
         EXPECT_EQ(options.shard.count, 3);
         EXPECT_TRUE(options.recursive);
-        EXPECT_EQ(options.photoSettings.parameters.threshold, 800.0f);
+        EXPECT_EQ(options.photoJob.parameters.threshold, 800.0f);
         EXPECT_EQ(options.inputs, std::vector<std::string>{"a"});
     }
     const BatchOptions knobs = parseBatchOptions({"-o", "out", "--sigma", "1.5", "--cap-divisor",
                                                   "900", "--min-size=20", "--format", "tiff", "a"});
-    EXPECT_EQ(knobs.photoSettings.parameters.sigma, 1.5f);
-    EXPECT_EQ(knobs.photoSettings.parameters.capDivisor, 900);
-    EXPECT_EQ(knobs.photoSettings.parameters.minSize, 20);
-    EXPECT_EQ(knobs.photoSettings.labelFormat, LabelFormat::Tiff);
-    EXPECT_FALSE(parseBatchOptions({"-o", "out", "a"}).photoSettings.labelFormat);
+    EXPECT_EQ(knobs.photoJob.parameters.sigma, 1.5f);
+    EXPECT_EQ(knobs.photoJob.parameters.capDivisor, 900);
+    EXPECT_EQ(knobs.photoJob.parameters.minSize, 20);
+    EXPECT_EQ(knobs.photoJob.labelFormat, LabelFormat::Tiff);
+    EXPECT_FALSE(parseBatchOptions({"-o", "out", "a"}).photoJob.labelFormat);
 }
 
 // Each valued option as two words and as one (joined after '=' or after the letter).
@@ -157,8 +156,8 @@ TEST(BatchCommandLine, EveryValuedOptionTakesBothForms) {
         std::function<std::string(const BatchOptions&)> read;
     };
     const auto knobs = [](const BatchOptions& o) {
-        const Parameters& p = o.photoSettings.parameters;
-        const std::optional<LabelFormat> format = o.photoSettings.labelFormat;
+        const Parameters& p = o.photoJob.parameters;
+        const std::optional<LabelFormat> format = o.photoJob.labelFormat;
         return std::to_string(p.threshold) + " " + std::to_string(p.sigma) + " " +
                std::to_string(p.capDivisor) + " " + std::to_string(p.minSize) + " " +
                (format ? labelFileExtension(*format) : "");

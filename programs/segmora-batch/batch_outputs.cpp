@@ -32,14 +32,16 @@ bool isOlder(const struct stat& output, const std::string& input) {
 // True when the output `path` counts as finished; otherwise says why on `notes` when the
 // file is there.
 bool outputFinished(const FinishedFiles& list, const std::string& path, const PhotoJob& job,
-                    std::ostream& notes) {
+                    std::ostream& notes, OutputKind kind = OutputKind::Labels) {
     struct stat info;
-    std::optional<std::string> why = list.whyUnfinished(nameIn(path), settingsKey(job), info);
+    std::optional<std::string> why = list.whyUnfinished(nameIn(path), settingsKey(job, kind), info);
     if (!why) {
         if (isOlder(info, job.imagePath)) {
             why = "it is older than the photo";
         } else if (!job.regionFilePath.empty() && isOlder(info, job.regionFilePath)) {
             why = "it is older than the region file";
+        } else if (!job.maskPath.empty() && isOlder(info, job.maskPath)) {
+            why = "it is older than the mask";
         }
     }
     if (why && !why->empty()) {
@@ -62,10 +64,6 @@ struct BatchOutputs::Place {
 
 namespace {
 
-std::string below(const std::string& dir, const std::string& folder) {
-    return folder.empty() ? dir : dir + "/" + folder;
-}
-
 // The graph files of a job, when it has them.
 std::vector<std::string> graphPaths(const PhotoJob& job) {
     if (job.graphPrefix.empty()) return {};
@@ -77,16 +75,23 @@ std::vector<std::string> graphPaths(const PhotoJob& job) {
 BatchOutputs::BatchOutputs(const std::string& labelDir, const std::string& pictureDir,
                            const std::string& meanPictureDir, const std::set<std::string>& folders,
                            bool durable, bool resume, std::ostream& notes) {
-    for (const std::string& folder : folders) {
+    const Place* top = nullptr;
+    // A folder below the top one is opened from it, never through a link.
+    const auto open = [&](const std::string& path, const std::string& folder,
+                          const char* description, std::unique_ptr<OutputFolder> Place::*member) {
+        return top == nullptr || folder.empty()
+                   ? std::make_unique<OutputFolder>(path, description, durable)
+                   : std::make_unique<OutputFolder>(*(top->*member), folder, description, durable);
+    };
+    for (const std::string& folder : folders) {  // "" comes first
         auto place = std::make_unique<Place>();
-        place->labelFolder =
-            std::make_unique<OutputFolder>(below(labelDir, folder), "output folder", durable);
+        place->labelFolder = open(labelDir, folder, "output folder", &Place::labelFolder);
         removeLeftovers(*place->labelFolder, notes);
         place->labelsDone = std::make_unique<FinishedFiles>(*place->labelFolder);
         if (resume) place->labelsDone->load();
         if (!pictureDir.empty()) {
-            place->pictureFolder = std::make_unique<OutputFolder>(below(pictureDir, folder),
-                                                                  "picture folder", durable);
+            place->pictureFolder =
+                open(pictureDir, folder, "picture folder", &Place::pictureFolder);
             place->shared = place->pictureFolder->sameAs(*place->labelFolder);
             if (!place->shared) {
                 removeLeftovers(*place->pictureFolder, notes);
@@ -94,17 +99,19 @@ BatchOutputs::BatchOutputs(const std::string& labelDir, const std::string& pictu
                 if (resume) place->picturesDone->load();
             }
         }
-        if (!meanPictureDir.empty())
-            openMeanFolder(*place, below(meanPictureDir, folder), durable, resume, notes);
+        if (!meanPictureDir.empty()) {
+            place->meanFolder =
+                open(meanPictureDir, folder, "mean picture folder", &Place::meanFolder);
+            openMeanFolder(*place, resume, notes);
+        }
+        if (folder.empty()) top = place.get();
         places.emplace(folder, std::move(place));
     }
 }
 
 // The mean pictures share the list of the label or picture folder when they go to the
 // same folder, as the pictures share the labels' list.
-void BatchOutputs::openMeanFolder(Place& place, const std::string& path, bool durable, bool resume,
-                                  std::ostream& notes) {
-    place.meanFolder = std::make_unique<OutputFolder>(path, "mean picture folder", durable);
+void BatchOutputs::openMeanFolder(Place& place, bool resume, std::ostream& notes) {
     if (place.meanFolder->sameAs(*place.labelFolder)) {
         place.meansList = place.labelsDone.get();
     } else if (place.picturesDone && place.meanFolder->sameAs(*place.pictureFolder)) {
@@ -135,11 +142,15 @@ bool BatchOutputs::finished(const PhotoJob& job, const std::string& folder,
     const Place& place = placeOf(folder);
     bool done = outputFinished(*place.labelsDone, job.outputPath, job, notes);
     if (!job.picturePath.empty())
-        done = outputFinished(place.picturesList(), job.picturePath, job, notes) && done;
+        done = outputFinished(place.picturesList(), job.picturePath, job, notes,
+                              OutputKind::BoundaryPicture) &&
+               done;
     for (const std::string& path : graphPaths(job))
         done = outputFinished(*place.labelsDone, path, job, notes) && done;
     if (!job.meanPicturePath.empty())
-        done = outputFinished(*place.meansList, job.meanPicturePath, job, notes) && done;
+        done = outputFinished(*place.meansList, job.meanPicturePath, job, notes,
+                              OutputKind::MeanPicture) &&
+               done;
     return done;
 }
 
@@ -152,10 +163,11 @@ void BatchOutputs::recordFinished(const PhotoJob& job) const {
             place->labelsDone->record(nameIn(path), settings);
         if (!job.picturePath.empty()) {
             (place->shared ? place->labelsDone : place->picturesDone)
-                ->record(nameIn(job.picturePath), settings);
+                ->record(nameIn(job.picturePath), settingsKey(job, OutputKind::BoundaryPicture));
         }
         if (!job.meanPicturePath.empty())
-            place->meansList->record(nameIn(job.meanPicturePath), settings);
+            place->meansList->record(nameIn(job.meanPicturePath),
+                                     settingsKey(job, OutputKind::MeanPicture));
         return;
     }
 }

@@ -19,10 +19,11 @@ class BatchOutputs {
   public:
     // Opens and checks, for each relative folder in `folders` ("" for the top), the label
     // folder below `labelDir`, the picture folder below `pictureDir` and the mean-colour
-    // picture folder below `meanPictureDir` (empty: none) as
-    // OutputFolder does, removes the temporary files that killed runs left in them (named
-    // on `notes`), and opens their lists of finished files; with `resume` the lists are
-    // read. Throws std::runtime_error for a folder or list that cannot be used.
+    // picture folder below `meanPictureDir` (empty: none) as OutputFolder does (the folders
+    // below made and opened from the top one without following links), removes the
+    // temporary files that killed runs left in them (named on `notes`), and opens their lists of
+    // finished files; with `resume` the lists are read. Throws std::runtime_error for a folder or
+    // list that cannot be used.
     BatchOutputs(const std::string& labelDir, const std::string& pictureDir,
                  const std::string& meanPictureDir, const std::set<std::string>& folders,
                  bool durable, bool resume, std::ostream& notes);
@@ -40,8 +41,7 @@ class BatchOutputs {
   private:
     struct Place;
     const Place& placeOf(const std::string& folder) const;
-    static void openMeanFolder(Place& place, const std::string& path, bool durable, bool resume,
-                               std::ostream& notes);
+    static void openMeanFolder(Place& place, bool resume, std::ostream& notes);
     std::map<std::string, std::unique_ptr<Place>> places;
 };
 

@@ -52,7 +52,23 @@ std::string settingsAt(const std::string& line, size_t& at) {
 
 }  // namespace
 
-std::string settingsKey(const PhotoJob& job) {
+namespace {
+
+std::string pictureText(const PhotoJob& job, OutputKind kind) {
+    if (kind == OutputKind::MeanPicture) return "mean picture\n";
+    if (kind != OutputKind::BoundaryPicture) return "";
+    const BoundaryStyle& style = job.pictureStyle;
+    char text[120];
+    std::snprintf(text, sizeof text, "boundary picture %d %d %d, %d %d %d, %s\n",
+                  style.segmentColour[0], style.segmentColour[1], style.segmentColour[2],
+                  style.regionColour[0], style.regionColour[1], style.regionColour[2],
+                  style.mode == BoundaryMode::Thick ? "thick" : "thin");
+    return text;
+}
+
+}  // namespace
+
+std::string settingsKey(const PhotoJob& job, OutputKind kind) {
     const Parameters& knobs = job.parameters;
     char text[160];
     std::snprintf(text, sizeof text, "threshold %a sigma %a cap %d min-size %d format %d\n",
@@ -63,7 +79,10 @@ std::string settingsKey(const PhotoJob& job) {
     // before the option existed still match.
     const std::string orientation =
         job.orientation == Orientation::Ignore ? "orientation ignored\n" : "";
-    return hashText(text + orientation + job.regionFilePath);
+    // A mask adds its path; without one nothing, so earlier lists still match.
+    const std::string mask = job.maskPath.empty() ? "" : "\nmask " + job.maskPath;
+    return hashText(text + orientation + pictureText(job, kind) + job.regionFilePath +
+                    mask);
 }
 
 FinishedFiles::FinishedFiles(const OutputFolder& folder) : folder(folder) {

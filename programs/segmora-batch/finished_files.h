@@ -21,9 +21,11 @@ namespace segmora {
 // count; neither does one written by a killed run, before the list existed, or listed
 // without settings (by an older segmora-batch).
 // The settings a photo's outputs are made with, for the list: the knobs, the label format
-// and the region file, as 16 hexadecimal digits. The threads are left out: the labels do
-// not depend on them.
-std::string settingsKey(const PhotoJob& job);
+// and the region file, as 16 hexadecimal digits; for a picture also its kind, and for a
+// boundary picture its colours and mode. The threads are left out: the outputs do not
+// depend on them.
+enum class OutputKind { Labels, BoundaryPicture, MeanPicture };
+std::string settingsKey(const PhotoJob& job, OutputKind kind = OutputKind::Labels);
 
 class FinishedFiles {
   public:

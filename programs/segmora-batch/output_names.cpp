@@ -31,7 +31,7 @@ std::filesystem::path folderOf(const std::string& path) {
 std::optional<std::string> sharedOutputName(const std::vector<ListedPhoto>& photos,
                                             const BatchOptions& options) {
     const std::string labelExtension =
-        labelFileExtension(options.photoSettings.labelFormat.value_or(LabelFormat::Csv));
+        labelFileExtension(options.photoJob.labelFormat.value_or(LabelFormat::Csv));
     // Each output folder as the system finds it: two options may name one folder.
     std::map<std::string, std::string> folders;
     for (const std::string* dir :

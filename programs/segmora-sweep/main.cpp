@@ -14,10 +14,15 @@
 int main(int argc, char** argv) {
     const segmora::ClosedStandardStreams closed = segmora::openClosedStandardStreams();
     if (closed.unusable) return 1;
-    segmora::StopSignals signals;  // installed before any other thread of ours starts
+    segmora::StopSignals signals(
+        "segmora-sweep");  // installed before any other thread of ours starts
     std::signal(SIGPIPE, SIG_IGN);
+    // A file size limit fails the write, which removes its temporary file and says so,
+    // instead of ending the run with the temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT);
     const std::vector<std::string> words(argv + 1, argv + argc);
-    return segmora::runSweep(words, &signals, STDOUT_FILENO,
+    // Lines for a standard output that was closed are lost: reported as when writing fails.
+    return segmora::runSweep(words, &signals, closed.output ? -1 : STDOUT_FILENO,
                              segmora::moveMessagesOffStandardError());
 }

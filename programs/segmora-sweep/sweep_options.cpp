@@ -1,5 +1,6 @@
 #include "sweep_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -13,8 +14,33 @@ namespace {
 
 constexpr int kMaxJobs = 4096;
 constexpr size_t kMaxSettings = 10000;
+constexpr size_t kUsageColumn = 23;  // where the descriptions of the usage start
 
-const char* const kKnobs[] = {"--threshold", "--sigma", "--cap-divisor", "--min-size"};
+// The knobs a sweep varies, in the order of their combinations (the last varies fastest):
+// each knob's option, its help and how it is read from and set in the knobs.
+struct SweptKnob {
+    const char* option;
+    std::string help;  // its default follows
+    double (*of)(const Parameters&);
+    void (*set)(Parameters&, const Parameters& from);
+};
+
+const std::vector<SweptKnob>& sweptKnobs() {
+    static const std::vector<SweptKnob> knobs = {
+        {"--threshold", "merge thresholds, e.g. 100,300,1000",
+         [](const Parameters& k) { return double(k.threshold); },
+         [](Parameters& k, const Parameters& from) { k.threshold = from.threshold; }},
+        {"--sigma", "smoothing, 0 to " + numberText(kMaxSigma),
+         [](const Parameters& k) { return double(k.sigma); },
+         [](Parameters& k, const Parameters& from) { k.sigma = from.sigma; }},
+        {"--cap-divisor", "cap divisors >= 1",
+         [](const Parameters& k) { return double(k.capDivisor); },
+         [](Parameters& k, const Parameters& from) { k.capDivisor = from.capDivisor; }},
+        {"--min-size", "minimum sizes >= 0", [](const Parameters& k) { return double(k.minSize); },
+         [](Parameters& k, const Parameters& from) { k.minSize = from.minSize; }},
+    };
+    return knobs;
+}
 
 std::vector<std::string> split(const std::string& list) {
     std::vector<std::string> items;
@@ -27,37 +53,44 @@ std::vector<std::string> split(const std::string& list) {
     }
 }
 
-// The knob's values, each checked by the programs' own rules into a copy of `base`.
-std::vector<PhotoJob> knobValues(const std::string& knob, const std::string& list) {
+// The knob's values, each checked by the programs' own rules into a copy of `base`. A value
+// equal to an earlier one as the engine takes it (300 and 300.00001 as float thresholds)
+// is taken once, and said so on `notes`.
+std::vector<PhotoJob> knobValues(size_t knob, const std::string& list,
+                                 std::vector<std::string>& notes) {
+    const SweptKnob& swept = sweptKnobs()[knob];
     std::vector<PhotoJob> values;
+    std::vector<std::string> texts;
     for (const std::string& item : split(list)) {
         PhotoJob job;
         try {
-            setJobOption(job, knob, item);
+            setJobOption(job, swept.option, item);
         } catch (const BadOptionValue& e) {
             throw SweepUsageError(e.what());
         }
+        const double value = swept.of(job.parameters);  // as the engine takes it
+        const auto same = [&](const PhotoJob& v) { return swept.of(v.parameters) == value; };
+        const auto earlier = std::find_if(values.begin(), values.end(), same);
+        if (earlier != values.end()) {
+            notes.push_back(std::string(swept.option) + ": '" + item + "' is the engine's '" +
+                            texts[size_t(earlier - values.begin())] + "'; taken once");
+            continue;
+        }
         values.push_back(job);
+        texts.push_back(item);
     }
     return values;
 }
 
-void setKnob(Parameters& p, int knob, const Parameters& from) {
-    if (knob == 0) p.threshold = from.threshold;
-    if (knob == 1) p.sigma = from.sigma;
-    if (knob == 2) p.capDivisor = from.capDivisor == 0 ? 500 : from.capDivisor;
-    if (knob == 3) p.minSize = from.minSize;
-}
-
 std::vector<Parameters> combinations(const std::vector<std::vector<PhotoJob>>& lists) {
     std::vector<Parameters> settings{photoParameters(false)};
-    for (int knob = 0; knob < 4; ++knob) {
+    for (size_t knob = 0; knob < lists.size(); ++knob) {
         if (lists[knob].empty()) continue;
         std::vector<Parameters> next;
         for (const Parameters& p : settings) {
             for (const PhotoJob& value : lists[knob]) {
                 next.push_back(p);
-                setKnob(next.back(), knob, value.parameters);
+                sweptKnobs()[knob].set(next.back(), value.parameters);
             }
         }
         if (next.size() > kMaxSettings) {
@@ -72,16 +105,16 @@ std::vector<Parameters> combinations(const std::vector<std::vector<PhotoJob>>& l
 
 void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const std::string& name,
                const std::string& value) {
-    for (int knob = 0; knob < 4; ++knob) {
-        if (name == kKnobs[knob]) {
+    for (size_t knob = 0; knob < lists.size(); ++knob) {
+        if (name == sweptKnobs()[knob].option) {
             if (!lists[knob].empty()) throw SweepUsageError(name + " is given twice");
-            lists[knob] = knobValues(name, value);
+            lists[knob] = knobValues(knob, value, o.notes);
             return;
         }
     }
-    if (name == "-t" || name == "-o") {
+    if (name == "-t" || name == "-o" || name == "--masks") {
         if (value.empty()) throw SweepUsageError(name + " wants a folder, not an empty word");
-        (name == "-t" ? o.truthDir : o.outputDir) = value;
+        (name == "-t" ? o.truthDir : name == "-o" ? o.outputDir : o.maskDir) = value;
     } else if (name == "--tolerance") {
         const std::optional<int> r = parseCount(value);
         if (!r) throw SweepUsageError("--tolerance wants a whole number >= 0, not '" + value + "'");
@@ -98,30 +131,55 @@ void setOption(SweepOptions& o, std::vector<std::vector<PhotoJob>>& lists, const
     }
 }
 
+bool takesValue(const std::string& name) {
+    for (const SweptKnob& knob : sweptKnobs()) {
+        if (name == knob.option) return true;
+    }
+    return name == "-t" || name == "-o" || name == "--masks" || name == "--tolerance" ||
+           name == "-j" || name == "--jobs";
+}
+
 bool isFlag(SweepOptions& o, const std::string& word) {
     if (word == "--resume") return o.resume = true;
+    if (word == "-R" || word == "--recursive") return o.recursive = true;
+    if (word == "-0" || word == "--null") return o.nullSeparated = true;
+    if (word == "--require-truths") return o.requireTruths = true;
     if (word == "--ignore-zero") return o.evaluation.ignoreZero = true;
+    if (word == "--ignore-orientation") return o.ignoreOrientation = true;
     if (word == "-q" || word == "--quiet") return o.quiet = true;
     if (word == "-h" || word == "--help") return o.help = true;
     if (word == "--version") return o.version = true;
     return false;
 }
 
+// The knobs' usage lines, each with its default in a sweep (without regions).
+std::string knobsUsage() {
+    const Parameters defaults = photoParameters(false);
+    std::string text;
+    for (const SweptKnob& knob : sweptKnobs()) {
+        std::string line = std::string("  ") + knob.option + " LIST";
+        line.resize(kUsageColumn, ' ');
+        text += line + knob.help + " (default " + numberText(knob.of(defaults)) + ")\n";
+    }
+    return text;
+}
+
 }  // namespace
 
 SweepOptions parseSweepOptions(const std::vector<std::string>& words) {
     SweepOptions o;
-    std::vector<std::vector<PhotoJob>> lists(4);
+    std::vector<std::vector<PhotoJob>> lists(sweptKnobs().size());
     bool optionsEnded = false;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if (optionsEnded || word.empty() || word[0] != '-') {
+        if (optionsEnded || word.empty() || word[0] != '-' || word == "-") {
             o.inputs.push_back(word);
         } else if (word == "--") {
             optionsEnded = true;
         } else if (!isFlag(o, word)) {
             const OptionWord split = splitOptionWord(word);
             const std::string& name = split.name;
+            if (!takesValue(name)) throw SweepUsageError("unknown option '" + word + "'");
             std::string value;
             if (split.joined) {
                 value = *split.joined;
@@ -149,22 +207,30 @@ std::string sweepUsage() {
            "Segments every photo for each combination of knob values, scores it against\n"
            "the photo's ground truths TRUTH_DIR/NAME{,_*,-*,.*}.{png,npy,csv} and writes\n"
            "OUT_DIR/sweep.csv (one row per photo and setting), OUT_DIR/summary.csv (the\n"
-           "means per setting) and OUT_DIR/sweep.png (boundary recall and undersegmentation\n"
-           "error against the mean superpixel count).\n"
-           "  INPUT                a photo or a folder (the photos in it)\n"
-           "  --threshold LIST     merge thresholds, e.g. 100,300,1000 (default 500)\n"
-           "  --sigma LIST         smoothing, 0 to 100 (default 0)\n"
-           "  --cap-divisor LIST   cap divisors >= 1 (default 500)\n"
-           "  --min-size LIST      minimum sizes >= 0 (default 5)\n"
-           "  --tolerance N        boundary tolerance in pixels (default 2)\n"
+           "means and standard deviations per setting) and OUT_DIR/sweep.png (boundary\n"
+           "recall and undersegmentation error against the mean superpixel count).\n"
+           "Photos without a ground truth are counted apart, not scored, and listed in\n"
+           "OUT_DIR/no-truth.txt.\n"
+           "  INPUT                a photo, a folder (the photos in it) or - (the paths on\n"
+           "                       standard input, one a line)\n"
+           "  -R, --recursive      search folders below the given ones too; a photo found\n"
+           "                       in SUB/ has its truths in TRUTH_DIR/SUB/\n"
+           "  -0, --null           the paths on standard input end with a NUL byte\n"
+           "  --require-truths     a photo without a ground truth is a failure\n"
+           "  --masks MASK_DIR     segment and score only inside MASK_DIR/NAME.png (or\n"
+           "                       .npy, .txt, .tif, .tiff, .csv; read as Segmora -m reads it)\n" +
+           knobsUsage() + "  --tolerance N        boundary tolerance in pixels (default " +
+           std::to_string(EvaluationOptions{}.tolerance) +
+           ")\n"
            "  --ignore-zero        label 0 in a ground truth marks unlabelled pixels\n"
+           "  --ignore-orientation take the photos as stored, not turned as they record\n"
            "  -j, --jobs N         photos at once (default: one per processor)\n"
            "  --resume             keep the rows of photos a stopped run finished\n"
            "  -q, --quiet          no progress line\n"
            "  -h, --help           this text\n"
            "  --version            the version\n"
-           "Exit status: 0 when every photo was scored, 1 when any failed, 2 for a bad\n"
-           "command line.\n";
+           "Exit status: 0 when every photo with a ground truth was scored, 1 when any\n"
+           "failed, 2 for a bad command line.\n";
 }
 
 }  // namespace segmora

@@ -6,23 +6,16 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 
 #include "region_map.h"
+#include "text_case.h"
 
 namespace segmora {
 
 namespace {
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string extensionOf(const std::string& file) {
     const size_t dot = file.rfind('.');
@@ -37,29 +30,27 @@ bool isTruthExtension(const std::string& extension) {
     throw std::runtime_error("ground truth '" + path + "' " + why);
 }
 
-// Whole numbers separated by commas and white space, row after row.
+// Whole numbers separated by commas and white space, one line per row of the photo: the
+// programs' label files. Read a number at a time (region_text.h), so no more of the file
+// is held than the photo needs.
 cv::Mat_<int> readCommaSeparated(const std::string& path, cv::Size size) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) failTruth(path, std::string("cannot be read: ") + std::strerror(errno));
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string bytes = text.str();
     cv::Mat_<int> ids(size);
-    const char* at = bytes.data();
-    const char* const end = at + bytes.size();
-    const auto separator = [](char c) { return c == ',' || std::isspace((unsigned char)c); };
-    for (int& id : ids) {
-        while (at < end && separator(*at)) ++at;
-        const auto [stop, error] = std::from_chars(at, end, id);
-        if (at == end) failTruth(path, "holds fewer numbers than the photo's pixels");
-        if (error != std::errc() || (stop < end && !separator(*stop))) {
-            failTruth(path, "holds '" + std::string(at, std::find_if(at, end, separator)) +
-                                "', not a whole number in the 32-bit range");
-        }
-        at = stop;
+    const TextLayout layout = readRegionFile(path, ids, "ground truth");
+    const std::string shape =
+        std::to_string(size.height) + " lines of " + std::to_string(size.width) + " numbers";
+    if (layout.after == 0) {
+        failTruth(path,
+                  "holds a NUL byte after the photo's " + std::to_string(size.area()) + " numbers");
     }
-    while (at < end && separator(*at)) ++at;
-    if (at != end) failTruth(path, "holds more numbers than the photo's pixels");
+    if (layout.after != EOF) failTruth(path, "holds more numbers than the photo's pixels");
+    if (looksTransposed(layout, size.height, size.width)) {
+        failTruth(path, "has " + std::to_string(layout.lines) + " lines of " +
+                            std::to_string(layout.numbersPerLine) +
+                            " numbers: it is transposed; the photo needs " + shape);
+    }
+    if (layout.lines != size.height || layout.numbersPerLine != size.width) {
+        failTruth(path, "does not have the photo's rows and columns: it needs " + shape);
+    }
     return ids;
 }
 

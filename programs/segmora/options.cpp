@@ -23,8 +23,17 @@ struct GivenOption {
     std::optional<std::string> value;
 };
 
-bool takesNoValue(const std::string& word) {
-    return isHelp(word) || word == "--version" || isJobFlag(word);
+// Options of Segmora's own (the photo options come from job_options.h).
+bool isProgramOption(const std::string& word) {
+    return word == "-i" || word == "-r" || word == "-m" || word == "--mask" || word == "-o" ||
+           word == "-v" || word == "--graph" || word == "--mean-picture";
+}
+
+// An unknown option word takes no value either: the word after it is read as what it
+// is, so that --help and --version are found wherever they stand.
+bool takesNoValue(const std::string& word, const std::string& name) {
+    return isHelp(word) || word == "--version" || isJobFlag(word) ||
+           (!isProgramOption(name) && !isJobOption(name));
 }
 
 std::vector<GivenOption> givenOptions(const std::vector<std::string>& words) {
@@ -33,7 +42,7 @@ std::vector<GivenOption> givenOptions(const std::vector<std::string>& words) {
         GivenOption next{words[i], splitOptionWord(words[i]), std::nullopt};
         if (next.option.joined) {
             next.value = next.option.joined;
-        } else if (!takesNoValue(next.word) && i + 1 < words.size()) {
+        } else if (!takesNoValue(next.word, next.option.name) && i + 1 < words.size()) {
             next.value = words[++i];
         }
         given.push_back(std::move(next));
@@ -46,12 +55,6 @@ bool asks(const std::vector<GivenOption>& given, bool (*test)(const std::string&
                        [test](const GivenOption& g) { return test(g.word); });
 }
 
-// Options of Segmora's own (the photo options come from job_options.h).
-bool isProgramOption(const std::string& word) {
-    return word == "-i" || word == "-r" || word == "-m" || word == "-o" || word == "-v" ||
-           word == "--graph" || word == "--mean-picture";
-}
-
 void setOption(Options& options, const std::string& word, const std::string& value,
                std::ostream& echo) {
     PhotoJob& job = options.job;
@@ -61,8 +64,8 @@ void setOption(Options& options, const std::string& word, const std::string& val
     } else if (word == "-r") {
         job.regionFilePath = value;
         echo << "region_file_path: " << value << std::endl;
-    } else if (word == "-m") {
-        options.maskPath = value;
+    } else if (word == "-m" || word == "--mask") {
+        job.maskPath = value;
     } else if (word == "-o") {
         job.outputPath = value;
         echo << "output_path: " << value << std::endl;
@@ -127,7 +130,10 @@ void printHelp(std::ostream& out) {
            "  --graph PREFIX    superpixel graph files PREFIX.nodes.csv and PREFIX.edges.csv\n"
            "  --mean-picture PICTURE\n"
            "                    each superpixel painted in its mean colour\n"
-           "  -m MASK           reserved: accepted and ignored\n"
+           "  -m, --mask MASK   segment only the pixels inside the mask; outside, labels\n"
+           "                    are 0. An 8-bit picture: inside where blue, green and red\n"
+           "                    are all above 200; .npy, text, 16-bit PNG or TIFF: inside\n"
+           "                    where not 0 (a float mask holds only 0 and 1)\n"
         << jobOptionsUsage(2, 20, "by extension, else csv")
         << "  -h, --help        this help\n"
            "  --version         the version\n"

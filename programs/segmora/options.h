@@ -11,8 +11,7 @@
 namespace segmora {
 
 struct Options {
-    PhotoJob job;          // -i, -r, -o, -v and the knobs
-    std::string maskPath;  // -m: reserved, parsed and stored, not used
+    PhotoJob job;          // -i, -r, -m, -o, -v and the knobs
     bool help = false;     // -h or --help
     bool version = false;  // --version
 };

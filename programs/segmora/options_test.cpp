@@ -69,6 +69,9 @@ TEST(ParseOptions, UnknownWordsDanglingOptionsAndBadValuesAreErrorsNamingThem) {
         {{"-i", "a", "--cap-divisor", "2147483648"},
          "--cap-divisor wants a whole number from 1 to 2147483647, not '2147483648'"},
         {{"-i", "a", "--min-size", ""}, "--min-size wants a whole number from 0 up, not ''"},
+        {{"-i", "a", "--bit-depth", "7"}, "--bit-depth wants a whole number from 8 to 16, not '7'"},
+        {{"-i", "a", "--bit-depth", "17"},
+         "--bit-depth wants a whole number from 8 to 16, not '17'"},
         {{"-i", "a", "--format", "jpg"}, "--format wants csv, png, npy or tiff, not 'jpg'"},
         {{"-i", "a", "--mean-picture"}, "option --mean-picture wants a value"},
         {{"-i", "a", "--boundary-mode", "inner"},
@@ -111,7 +114,7 @@ TEST(ParseOptions, HelpInAnOptionWordsPlace) {
     std::ostringstream help;
     printHelp(help);
     for (const char* option : {"-i IMAGE", "-o LABEL_FILE", "-r REGION_MAP", "-v PICTURE",
-                               "-m MASK", "--threshold T", "--sigma S", "--cap-divisor N",
+                               "-m, --mask MASK", "--threshold T", "--sigma S", "--cap-divisor N",
                                "--min-size N", "--format F", "-h, --help", "SEGMORA_THREADS"}) {
         EXPECT_NE(help.str().find(option), std::string::npos) << option;
     }
@@ -125,7 +128,7 @@ TEST(ParseOptions, EchoesInCommandLineOrderAndLastOccurrenceWins) {
               "output_path: out.csv\nimage_path: a.png\nregion_file_path: \nimage_path: b.png\n");
     EXPECT_EQ(p.options->job.imagePath, "b.png");
     EXPECT_EQ(p.options->job.regionFilePath, "");
-    EXPECT_EQ(p.options->maskPath, "mask.png");
+    EXPECT_EQ(p.options->job.maskPath, "mask.png");
     EXPECT_EQ(p.options->job.outputPath, "out.csv");
     EXPECT_EQ(p.options->job.picturePath, "b.jpg");
     EXPECT_EQ(p.options->job.parameters.sigma, 2.0f);
@@ -155,6 +158,8 @@ TEST(ParseOptions, WordsArePairedBlindlyAndKnobsSetTheJob) {
     EXPECT_EQ(k.minSize, 0);
     EXPECT_EQ(knobs.options->job.labelFormat, LabelFormat::Npy);
     EXPECT_EQ(knobs.echo, "image_path: a\n");
+    EXPECT_EQ(defaults.options->job.sampleBits, 16) << "the high byte of 16-bit samples";
+    EXPECT_EQ(parse({"-i", "a", "--bit-depth", "12"}).options->job.sampleBits, 12);
 
     // The pictures: today's thin green and magenta lines unless asked otherwise.
     const BoundaryStyle& plain = defaults.options->job.pictureStyle;
@@ -202,9 +207,9 @@ std::string summary(const Options& o) {
     const PhotoJob& j = o.job;
     const Parameters& p = j.parameters;
     return j.imagePath + "|" + j.regionFilePath + "|" + j.outputPath + "|" + j.picturePath + "|" +
-           j.graphPrefix + "|" + o.maskPath + "|" + std::to_string(p.threshold) + "|" +
+           j.graphPrefix + "|" + j.maskPath + "|" + std::to_string(p.threshold) + "|" +
            std::to_string(p.sigma) + "|" + std::to_string(p.capDivisor) + "|" +
-           std::to_string(p.minSize) + "|" +
+           std::to_string(p.minSize) + "|" + std::to_string(j.sampleBits) + "|" +
            (j.labelFormat ? labelFileExtension(*j.labelFormat) : "");
 }
 
@@ -217,11 +222,13 @@ TEST(ParseOptions, EveryValuedOptionTakesBothForms) {
                                                           {"-o", "l.npy"},
                                                           {"-v", "v.png"},
                                                           {"-m", "m.png"},
+                                                          {"--mask", "m.npy"},
                                                           {"--graph", "g"},
                                                           {"--threshold", "250"},
                                                           {"--sigma", "0.5"},
                                                           {"--cap-divisor", "40"},
                                                           {"--min-size", "0"},
+                                                          {"--bit-depth", "12"},
                                                           {"--format", "tiff"}}) {
         const std::string joined = option + (option[1] == '-' ? "=" : "") + value;
         Parsed apart = parse({"-i", "a.png", option, value});
@@ -242,8 +249,12 @@ TEST(ParseOptions, EveryValuedOptionTakesBothForms) {
 }
 
 TEST(ParseOptions, VersionInAnOptionWordsPlace) {
-    for (const auto& words : std::vector<std::vector<std::string>>{
-             {"--version"}, {"-i", "a.png", "--version"}, {"--version", "-x"}}) {
+    for (const auto& words :
+         std::vector<std::vector<std::string>>{{"--version"},
+                                               {"-i", "a.png", "--version"},
+                                               {"--version", "-x"},
+                                               {"-x", "--version"},
+                                               {"--bogus", "--version", "-i", "a.png"}}) {
         Parsed p = parse(words);
         ASSERT_TRUE(p.options) << p.error;
         EXPECT_TRUE(p.options->version);
@@ -251,6 +262,7 @@ TEST(ParseOptions, VersionInAnOptionWordsPlace) {
         EXPECT_EQ(p.echo, "");
     }
     EXPECT_TRUE(parse({"--version", "--help"}).options->help) << "help first";
+    EXPECT_TRUE(parse({"--bogus", "--help"}).options->help) << "an unknown word takes no value";
     EXPECT_FALSE(parse({"-i", "--version"}).options->version) << "a value, not an option word";
     std::ostringstream help;
     printHelp(help);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <new>
 #include <opencv2/core/utils/logger.hpp>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -71,8 +72,15 @@ int runSegmora(const std::vector<std::string>& words, std::ostream& out, std::os
         opencv_codecs::checkReaderLimits();
         requireRegularInput(options->job.imagePath, "image");
         requireRegularInput(options->job.regionFilePath, "region file");
+        requireRegularInput(options->job.maskPath, "mask file");
+        options->job.warn = [&err](const std::string& warning) {
+            err << "Segmora: warning: " << warning << std::endl;
+        };
         Segmenter segmenter(threadsFromEnvironment());
+        std::ostringstream warnings;
+        options->job.regionWarnings = &warnings;
         runPhotoJob(options->job, segmenter, &out);
+        if (!warnings.str().empty()) err << "Segmora: " << warnings.str() << std::flush;
         if (out.flush()) return 0;
         err << "Segmora: cannot write to standard output: the superpixel count is lost"
             << std::endl;

@@ -182,6 +182,32 @@ TEST_F(BadInputs, CrlfLineEndsAndByteOrderMarkReadLikePlainText) {
     }
 }
 
+// Only the order of a text map's numbers counts; lines that are exactly the transposed
+// table's are still read in order, with a warning (the photo's shape differs).
+TEST_F(BadInputs, TransposedTextMapIsReadInOrderWithAWarning) {
+    const cv::Mat_<int> regions = leftRightRegions();
+    const std::string expected = expectedLabelFile(photo, regions, 3000);
+    std::string transposed, oneLine;
+    for (int i = 0; i < regions.rows * regions.cols; ++i) {
+        const std::string number = std::to_string(regions(i / regions.cols, i % regions.cols));
+        transposed += number + ((i + 1) % regions.rows == 0 ? "\n" : " ");
+        oneLine += number + " ";
+    }
+    const std::string path = dir + "/regions.txt";
+    writeFile(path, transposed);
+    ProgramRun result = run({"-i", image, "-r", path, "-o", output});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.err,
+              "Segmora: warning: region file '" + path + "' has " + std::to_string(regions.cols) +
+                  " lines of " + std::to_string(regions.rows) + " numbers, the photo " +
+                  std::to_string(regions.rows) + " rows of " + std::to_string(regions.cols) +
+                  " pixels: its numbers are taken in order, row after row, not as a "
+                  "transposed table\n");
+    EXPECT_TRUE(readFile(output) == expected);
+    writeFile(path, oneLine);  // reshaped otherwise: no warning
+    expectLabels({"-i", image, "-r", path, "-o", output}, expected, "one line");
+}
+
 TEST_F(BadInputs, OversizedImagesAreRefusedFromTheirHeader) {
     // The headers claim sizes whose pixels would take gigabytes; the refusal must come from
     // the header alone, with the size named, before the decoder reads any pixel.

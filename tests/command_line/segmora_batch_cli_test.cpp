@@ -482,4 +482,40 @@ TEST_P(BatchInterrupt, EndsAtOnceWhileReadingTheList) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, BatchInterrupt, ::testing::Values(SIGTERM, SIGINT, SIGHUP));
 
+// --masks MASK_DIR pairs NAME.png (or .npy, .txt, ...) with each photo: the label files and
+// pictures are Segmora -m's, and a photo without its mask fails alone.
+TEST_F(BatchCliTest, MasksArePairedByNameAsSegmoraReadsThem) {
+    const std::string masks = dir + "/list";
+    fs::create_directories(masks);
+    for (const SamplePhoto& photo : kPhotos) {
+        if (photo.file == "c.bmp") continue;  // no mask: that photo fails
+        cv::Mat mask(photo.height, photo.width, CV_8UC1, cv::Scalar(0));
+        cv::circle(mask, {photo.width / 2, photo.height / 2}, photo.height / 3, 255, cv::FILLED);
+        mask.at<uint8_t>(0, 0) = 255;  // a lone pixel
+        ASSERT_TRUE(cv::imwrite(masks + "/" + nameOf(photo.file) + ".png", mask));
+    }
+    const ProgramRun run =
+        batch({"-o", dir + "/out", "--masks", masks, "-v", dir + "/pictures", dir + "/in"});
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_EQ(linesOf(run.err), (std::vector<std::string>{
+                                    "segmora-batch: " + dir + "/in/c.bmp: cannot read mask file '" +
+                                        masks + "/c.png': No such file or directory",
+                                    "segmora-batch: 1 of 5 photos failed"}));
+    for (const SamplePhoto& photo : kPhotos) {
+        const std::string name = nameOf(photo.file);
+        if (photo.file == "c.bmp") {
+            EXPECT_FALSE(fileExists(dir + "/out/" + name + ".csv"));
+            continue;
+        }
+        const ProgramRun segmora =
+            runProgram(kSegmora,
+                       {"-i", dir + "/in/" + photo.file, "-m", masks + "/" + name + ".png", "-o",
+                        dir + "/segmora.csv", "-v", dir + "/segmora.png"},
+                       dir);
+        ASSERT_EQ(segmora.exitStatus, 0) << segmora.err;
+        EXPECT_EQ(readFile(dir + "/out/" + name + ".csv"), readFile(dir + "/segmora.csv")) << name;
+        EXPECT_EQ(readFile(dir + "/pictures/" + name + ".png"), readFile(dir + "/segmora.png"));
+    }
+}
+
 }  // namespace

@@ -137,6 +137,90 @@ TEST_F(BatchTrust, ResumeRedoesFilesMadeOtherwise) {
     EXPECT_EQ(photosOf(run.out), std::vector<std::string>{b});
 }
 
+// Each setting that shapes an output, changed alone, makes --resume redo the photo; changed
+// back, it is redone again. Nothing changed: skipped.
+TEST_F(BatchTrust, ResumeRedoesThePhotoForEachSettingChangedAlone) {
+    const std::string a = addPhoto("a.png", 40, 30);
+    std::string regions;
+    for (int i = 0; i < 30 * 40; ++i) regions += i % 40 < 20 ? "1 " : "2 ";
+    for (const char* folder : {"/r1", "/r2"}) {
+        fs::create_directories(dir + folder);
+        writeFile(dir + folder + "/a.txt", regions);
+    }
+    const std::string pictures = dir + "/pictures", means = dir + "/means";
+    const std::vector<std::string> base = {"-r",  dir + "/r1", "-v", pictures, "--mean-pictures",
+                                           means, "-o",        out,  a};
+    ASSERT_EQ(batch(base).exitStatus, 0);
+    std::vector<std::string> again = base;
+    again.insert(again.begin(), "--resume");
+    EXPECT_EQ(batch(again).err, "segmora-batch: 1 done before, skipped\n");
+
+    const std::vector<std::vector<std::string>> changes = {
+        {"--threshold", "50"},
+        {"--sigma", "0.5"},
+        {"--cap-divisor", "7"},
+        {"--min-size", "3"},
+        {"--format", "npy"},
+        {"--ignore-orientation"},
+        {"--boundary-colour", "1,2,3"},
+        {"--region-colour", "1,2,3"},
+        {"--boundary-mode", "thick"},
+        {"-r", dir + "/r2"},
+        {"-v", means, "--mean-pictures", pictures}};
+    for (const std::vector<std::string>& change : changes) {
+        std::vector<std::string> words = again;
+        words.insert(words.end() - 1, change.begin(), change.end());  // later words count
+        ProgramRun run = batch(words);
+        EXPECT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(photosOf(run.out), std::vector<std::string>{a}) << change[0] << run.err;
+        run = batch(again);
+        EXPECT_EQ(photosOf(run.out), std::vector<std::string>{a}) << change[0] << " back";
+    }
+}
+
+// Inputs without photos are said, not failed: a shard may well have none.
+TEST_F(BatchTrust, NothingToDoIsSaid) {
+    addPhoto("sub/a.png", 40, 30);
+    for (const std::vector<std::string>& words : {std::vector<std::string>{"-o", out, dir + "/in"},
+                                                  {"--shard", "1/2", "-o", out, dir + "/in/sub"}}) {
+        const ProgramRun run = batch(words);
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "segmora-batch: no photos to segment\n");
+    }
+}
+
+// Under -R no folder below is reached through a link: in the photos' tree a link to a
+// folder is skipped with a line, in an output tree it is refused before any work.
+TEST_F(BatchTrust, RecursiveSearchFollowsNoLinkToAFolder) {
+    const std::string x = addPhoto("x.png", 40, 30), y = addPhoto("sub/x.png", 40, 30, 1);
+    ASSERT_EQ(::symlink("sub", (dir + "/in/linked").c_str()), 0);
+    ProgramRun run = batch({"-R", "-o", out, dir + "/in"});
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(photosOf(run.out), (std::vector<std::string>{y, x}));
+    EXPECT_EQ(run.err, "segmora-batch: skipping '" + dir +
+                           "/in/linked': a link to a folder is not followed\n");
+    EXPECT_FALSE(fs::exists(out + "/linked"));
+
+    // a/sub -> . would put both photos' labels in a/x.csv.
+    fs::create_directories(dir + "/a");
+    ASSERT_EQ(::symlink(".", (dir + "/a/sub").c_str()), 0);
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"-o", dir + "/a"}, {"-o", out, "-v", dir + "/a"}}) {
+        std::vector<std::string> all = {"-R", "--resume"};
+        all.insert(all.end(), words.begin(), words.end());
+        all.push_back(dir + "/in");
+        run = batch(all);
+        EXPECT_EQ(run.exitStatus, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find("folder '" + dir +
+                               "/a/sub': it is a symbolic link, which is not followed\n"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_FALSE(fs::exists(dir + "/a/x.csv") || fs::exists(dir + "/a/x.png"));
+    }
+}
+
 // One folder of a tree that cannot be listed is one failure naming it; the rest is done.
 TEST_F(BatchTrust, UnreadableSubfolderFailsAloneAndTheTreeIsDone) {
     const std::string a = addPhoto("a.png", 40, 30);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <opencv2/imgcodecs.hpp>
 
 #include "cli_fixture.h"
 #include "scratch_files.h"
@@ -51,7 +52,7 @@ TEST_F(SegmoraCli, HelpListsEveryOptionOnStandardOutput) {
         EXPECT_EQ(r.exitStatus, 0);
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.out.rfind("Usage: Segmora -i IMAGE", 0), 0u) << r.out;
-        for (const char* option : {"\n  -i ", "\n  -o ", "\n  -r ", "\n  -v ", "\n  -m ",
+        for (const char* option : {"\n  -i ", "\n  -o ", "\n  -r ", "\n  -v ", "\n  -m, --mask ",
                                    "\n  --threshold ", "\n  --sigma ", "\n  --cap-divisor ",
                                    "\n  --min-size ", "\n  --format ", "\n  -h, --help "}) {
             EXPECT_NE(r.out.find(option), std::string::npos) << option;
@@ -61,7 +62,9 @@ TEST_F(SegmoraCli, HelpListsEveryOptionOnStandardOutput) {
 }
 
 TEST_F(SegmoraCli, WritesLabelFileAndExactConsoleLines) {
-    ProgramRun r = run({"-m", "mask.png", "-o", output, "-i", image});
+    // A white mask keeps every pixel: the labels are those without a mask.
+    ASSERT_TRUE(cv::imwrite(dir + "/mask.png", cv::Mat(12, 16, CV_8UC3, cv::Scalar::all(255))));
+    ProgramRun r = run({"-m", dir + "/mask.png", "-o", output, "-i", image});
     int count = 0;
     const std::string expected = expectedLabelFile(photo, cv::Mat_<int>(12, 16, 1), 500, &count);
     EXPECT_EQ(r.exitStatus, 0);

@@ -3,8 +3,8 @@
 # checks them against the fixed answers of tests/golden/:
 # - tests/consumer (write_labels): the label file and superpixel count of every bundled
 #   sample, without and with its region file;
-# - the C++ example of README.md, taken from the README itself (its first ```cmake and
-#   ```cpp blocks), on one sample: README and test cannot drift apart.
+# - the C++ example of docs/cpp.md, taken from the page itself (its first ```cmake and
+#   ```cpp blocks), on one sample: page and test cannot drift apart.
 # With SEGMORA_LABEL_DIFFERENCE naming the tests' label_difference, differing labels are
 # reported with the first differing pixel (see tests/golden/check-programs).
 # Usage:
@@ -85,14 +85,14 @@ fi
 
 mkdir -p "$scratch/example"
 awk '/^```cmake$/ { inside = 1; next } /^```$/ { if (inside) exit } inside' \
-    "$root/README.md" >"$scratch/example/CMakeLists.txt"
+    "$root/docs/cpp.md" >"$scratch/example/CMakeLists.txt"
 awk '/^```cpp$/ { inside = 1; next } /^```$/ { if (inside) exit } inside' \
-    "$root/README.md" >"$scratch/example/superpixels.cpp"
+    "$root/docs/cpp.md" >"$scratch/example/superpixels.cpp"
 [[ -s $scratch/example/CMakeLists.txt && -s $scratch/example/superpixels.cpp ]] ||
-    fail "README.md has no \`\`\`cmake and \`\`\`cpp blocks"
+    fail "docs/cpp.md has no \`\`\`cmake and \`\`\`cpp blocks"
 build "$scratch/example" "$scratch/example-build" "$@"
 said=$("$scratch/example-build/superpixels" "$root/samples/chelsea.png")
 expected=$(sed -n 's/^chelsea.plain //p' "$golden/counts")
 [[ $said == "$root/samples/chelsea.png: $expected superpixels" ]] ||
-    fail "the README's example says '$said'"
-echo "consumer_test: the consumer and the README's example agree with the fixed answers"
+    fail "the example of docs/cpp.md says '$said'"
+echo "consumer_test: the consumer and the example of docs/cpp.md agree with the fixed answers"

@@ -1,8 +1,10 @@
 """Superpixels of colour photos.
 
     labels, count = segmora.segment(rgb)            # rgb: an image array (H, W, 3), RGB
+    labels, count = segmora.segment("photo.jpg")    # a file, decoded as the programs do
     labels, count = segmora.segment(rgb, regions)   # regions: integer array (H, W)
     labels, count = segmora.segment(rgb, threshold=300, sigma=0.5, min_size=10)
+    labels, count = segmora.segment(rgb, mask=inside)   # inside: bool (H, W); 0 outside
 
 labels is an int32 array of shape (H, W) holding 1 .. count, numbered in raster
 order of each superpixel's first pixel: the labels the Segmora program writes.
@@ -21,15 +23,20 @@ and with out= it writes the labels into an array of yours instead of a new one:
 
 The superpixel graph: g = segmora.graph(labels, rgb) gives g.size, g.centroid,
 g.bbox, g.mean_color, g.edges and g.border as numpy arrays (see help(segmora.graph));
-label 0 is background, so a 0-based segmentation is passed as labels + 1.
+label 0 is background unless background=None says every value is a label.
 
 Superpixel quality against ground truth: segmora.evaluate(labels, truths, rgb)
 gives boundary recall and precision, undersegmentation error, achievable
 segmentation accuracy, explained variation and compactness (docs/evaluation.md).
 """
 
-import inspect
-import operator
+import ast as _ast
+import numbers as _numbers
+import operator as _operator
+import os as _os
+import warnings as _warnings
+
+import numpy as _np
 
 from . import _segmora
 from ._segmora import __version__
@@ -43,12 +50,91 @@ _PIL_CONVERSIONS = {"P": "RGBA", "PA": "RGBA", "CMYK": "RGB", "YCbCr": "RGB",
                     "LAB": "RGB", "HSV": "RGB"}
 
 
-def _pixels(rgb):
-    """A PIL image in a mode whose values are not colours becomes an RGB(A) one."""
+def _pixels(rgb, bit_depth=16, name="rgb"):
+    """The photo as the compiled core takes it: a path read by the programs' decoder, a PIL
+    image in a mode whose values are not colours made RGB(A), 16-bit samples of `bit_depth`
+    significant bits brought to 8 bits (value >> (bit_depth - 8), at most 255)."""
+    bit_depth = _bit_depth(bit_depth)
+    if isinstance(rgb, (str, bytes, _os.PathLike)):
+        return _segmora.read_photo(_os.fsdecode(rgb), bit_depth)
+    _not_a_pair(rgb, name)
     mode = getattr(rgb, "mode", None)
     if type(rgb).__module__.startswith("PIL.") and mode in _PIL_CONVERSIONS:
         return rgb.convert(_PIL_CONVERSIONS[mode])
-    return rgb
+    dtype = getattr(rgb, "dtype", None)
+    if dtype is None or _np.dtype(dtype) != _np.uint16:
+        return rgb
+    array = _np.asarray(rgb)
+    if bit_depth < 16:
+        return _np.minimum(array >> (bit_depth - 8), 255).astype(_np.uint8)
+    largest = int(array.max()) if array.size else 0
+    if 0 < largest < 4096:
+        _warnings.warn(
+            f"{name} is uint16 with values up to {largest}: bringing it to 8 bits keeps the "
+            f"high byte (value >> 8), {(largest >> 8) + 1} grey levels at most; if the data "
+            f"has {max(8, largest.bit_length())} bits, give bit_depth="
+            f"{max(8, largest.bit_length())}", UserWarning, stacklevel=3)
+    return array
+
+
+def _bit_depth(value):
+    if isinstance(value, bool) or not isinstance(value, _numbers.Integral):
+        raise TypeError(f"bit_depth must be a whole number from 8 to 16, not {value!r}")
+    if not 8 <= value <= 16:
+        raise ValueError(f"bit_depth must be a whole number from 8 to 16, not {value!r}")
+    return int(value)
+
+
+def _not_a_pair(value, name):
+    """Refuses the (labels, count) pair that segment returns where an array is wanted."""
+    if (isinstance(value, tuple) and len(value) == 2 and isinstance(value[0], _np.ndarray)
+            and isinstance(value[1], _numbers.Integral)):
+        raise TypeError(f"{name} is a (labels, count) pair as segment returns it; pass its "
+                        f"labels: labels, count = segmora.segment(rgb)")
+
+
+def _regions(regions):
+    """Refuses a knob given by position, which would land on regions."""
+    if isinstance(regions, (_numbers.Number, _np.generic)) or (
+            isinstance(regions, _np.ndarray) and regions.ndim == 0):
+        raise TypeError(f"segment: regions must be an array (H, W) of region ids, not the "
+                        f"number {regions!r}; the knobs are keywords, as in "
+                        f"segment(rgb, threshold={regions!r})")
+    _not_a_pair(regions, "regions")
+    return regions
+
+
+class _Background(int):
+    """background's default, 0, told apart from a 0 the caller gives."""
+
+    def __repr__(self):
+        return "0"
+
+
+_BACKGROUND = _Background(0)
+
+
+def _labels(labels, background, name):
+    """The labels as the core takes them (label 0 is background there): a 0-based map
+    (background=None) is moved up by one; a map whose label 0 would go unseen by default
+    gets a warning."""
+    _not_a_pair(labels, "labels")
+    if background is None:
+        array = _np.asarray(labels)
+        if array.dtype.kind in "biu":
+            array = array.astype(_np.int64)
+        return array + 1
+    if isinstance(background, bool) or background != 0:
+        raise ValueError(f"{name}: background must be 0 or None, not {background!r}")
+    if background is _BACKGROUND:
+        array = _np.asarray(labels)
+        zeros = int(_np.count_nonzero(array == 0)) if array.dtype.kind in "biuf" else 0
+        if zeros:
+            _warnings.warn(
+                f"{name}: label 0 covers {zeros} of {array.size} pixels, which count as "
+                f"background; if your labels start at 0, give background=None (every value a "
+                f"label); background=0 says they are background", UserWarning, stacklevel=3)
+    return labels
 
 
 # The photo defaults, as the compiled core has them from the library.
@@ -56,64 +142,15 @@ _THRESHOLD = _segmora.DEFAULT_THRESHOLD
 _SIGMA = _segmora.DEFAULT_SIGMA
 _MIN_SIZE = _segmora.DEFAULT_MIN_SIZE
 
-_SEGMENT_HELP = """segment{signature}
-        -> (labels, count)
-
-    Divides a photo into superpixels, exactly as the Segmora program does.
-
-    rgb: an image as numpy.asarray gives it (a NumPy array, a PIL image...), of
-        shape (H, W) or (H, W, 1) for grey, (H, W, 2) for grey and alpha,
-        (H, W, 3) for red-green-blue, (H, W, 4) for RGBA; any strides. uint8 is
-        taken as it is; uint16 keeps its high byte (value >> 8), as the program
-        reads a 16-bit file; bool is 0 or 255; float32 and float64 must lie in
-        0..1 and are multiplied by 255 and rounded. Grey is copied to the three
-        colours and alpha is dropped, as the program reads such files.
-    regions: optional array of shape (H, W), one region id per pixel: any
-        integer kind, bool, or whole floating-point numbers, all in the int32
-        range. Two superpixels merge only when their ids are equal.
-    threshold: merge threshold, a number >= 0; it refines within the scale that
-        cap_divisor sets: lower splits further.
-    sigma: Gaussian smoothing of the channels before the edges, 0 to 100 (0: none).
-    cap_divisor: sets the scale: a superpixel holds at most
-        pixels / cap_divisor + 20 pixels (so about cap_divisor or more of them); a
-        whole number >= 1, or None for the photo default ({photo_cap_divisors}).
-    min_size: superpixels below this many pixels are absorbed by a neighbour; a
-        whole number >= 0.
-    count: exactly this many superpixels, cut from the run the other knobs make
-        (see hierarchy()); a whole number within the run's range, or None.
-    out: optional array for the labels, as in NumPy's functions: a writeable,
-        C-contiguous int32 array of shape (H, W). The labels are written into it
-        and it is returned as labels, so a series of photos of one size needs no
-        new array for each (with Segmenter, no fresh memory at all).
-
-    Returns labels, a numpy int32 array of shape (H, W) with values 1 .. count,
-    numbered in raster order of each superpixel's first pixel (the numbers the
-    program writes to its label file), and count, the number of superpixels.
-
-    Raises TypeError for an argument of the wrong kind or an unknown keyword,
-    ValueError for a wrong shape, an empty photo, a value out of range,
-    MemoryError when memory runs out. The GIL is released while the engine works.
-    """
 
 
 def segment(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-            min_size=_MIN_SIZE, out=None, count=None):
-    return _segmora.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size, out,
-                            count)
+            min_size=_MIN_SIZE, bit_depth=16, mask=None, out=None, count=None):
+    return _segmora.segment(_pixels(rgb, bit_depth), _regions(regions), threshold, sigma,
+                            cap_divisor, min_size, out, mask, count)
 
 
 class Segmenter:
-    """Segmenter(threads=0)
-
-    A worker for many photos: segment() as the module's function, but the engine's
-    buffers and the copy of the photo stay allocated from one call to the next, so
-    a series of photos does not touch fresh memory for each. release() gives them
-    back; so does the object's end. threads: threads inside one call, 0 to 64 (0:
-    one per core, at most 8); the labels never depend on it. Threads may share a
-    Segmenter (their calls take turns); one Segmenter per thread lets them work
-    side by side.
-    """
-
     __slots__ = ("_core",)
 
     def __init__(self, threads=0):
@@ -125,69 +162,32 @@ class Segmenter:
         return self._core.threads
 
     def segment(self, rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-                min_size=_MIN_SIZE, out=None, count=None):
-        return self._core.segment(_pixels(rgb), regions, threshold, sigma, cap_divisor,
-                                  min_size, out, count)
+                min_size=_MIN_SIZE, bit_depth=16, mask=None, out=None, count=None):
+        return self._core.segment(_pixels(rgb, bit_depth), _regions(regions), threshold, sigma,
+                                  cap_divisor, min_size, out, mask, count)
 
     def release(self):
         """Gives back the buffers kept since the last call."""
         self._core.release()
 
 
-segment.__doc__ = _SEGMENT_HELP.format(
-    signature=inspect.signature(segment),
-    photo_cap_divisors=(f"{_segmora.PHOTO_CAP_DIVISOR}, or "
-                        f"{_segmora.PHOTO_CAP_DIVISOR_WITH_REGIONS} with regions"))
-Segmenter.segment.__doc__ = segment.__doc__
+def graph(labels, rgb=None, *, background=_BACKGROUND):
+    g = _segmora.graph(_labels(labels, background, "graph"),
+                       None if rgb is None else _pixels(rgb))
+    if background is None:
+        g.edges[...] -= 1
+    return g
 
 
-def graph(labels, rgb=None):
-    """graph(labels, rgb=None) -> Graph
-
-    The superpixels of a label array and which of them touch, in one pass.
-
-    labels: array of shape (H, W) of whole numbers from 0 to 2^31 - 1, of any
-        integer kind, bool, or whole float32/float64 numbers (the kinds segment
-        takes for regions); N is the largest. Label 0 is background: it gets no
-        row, no edges and counts in no mean, so a 0-based segmentation is passed
-        as labels + 1. Labels no pixel carries get size 0 and NaN centroid and
-        colour. N may be at most max(H * W, 2^20).
-    rgb: optional image of the labels' size, for the mean colours: any image
-        segment takes (a NumPy array or a PIL image; grey, grey and alpha, RGB,
-        RGBA; uint8, uint16, bool, float in 0..1), brought to 8-bit RGB as
-        segment does. A photo without pixels is taken here.
-
-    The result's arrays, row k for label k + 1:
-        size        (N,) int64        pixels
-        centroid    (N, 2) float64    mean (row, col), from 0
-        bbox        (N, 4) int64      (min_row, min_col, max_row + 1, max_col + 1)
-        mean_color  (N, 3) float64    mean red, green and blue (0..255) of the
-                                      8-bit pixels; None without rgb
-        edges       (E, 2) int32      label pairs 0 < a < b whose pixels are
-                                      8-neighbours, sorted
-        border      (E,) int64        neighbouring pixel pairs (p, q), p in a, q in b
-
-    Raises TypeError and ValueError with the words segment uses for rgb, and for
-    labels of another kind (TypeError), shape or value (ValueError). The GIL is
-    released while the labels are read.
-    """
-    return _segmora.graph(labels, None if rgb is None else _pixels(rgb))
-
-
-def mean_picture(labels, rgb):
-    """mean_picture(labels, rgb) -> uint8 array (H, W, 3)
-
-    The photo in 8-bit RGB with every pixel replaced by the mean colour of its
-    superpixel, rounded to the nearest whole number, and background (label 0)
-    black; labels and rgb as for graph().
-    """
-    return _segmora.mean_picture(labels, None if rgb is None else _pixels(rgb))
+def mean_picture(labels, rgb, *, background=_BACKGROUND):
+    return _segmora.mean_picture(_labels(labels, background, "mean_picture"),
+                                 None if rgb is None else _pixels(rgb))
 
 
 def _colour(value, name):
     """`value` as three whole numbers 0..255 (red, green, blue)."""
     try:
-        parts = [operator.index(v) for v in value]
+        parts = [_operator.index(v) for v in value]
     except TypeError:
         raise TypeError(f"{name} must be three whole numbers (red, green, blue)") from None
     if len(parts) != 3 or any(not 0 <= v <= 255 for v in parts):
@@ -197,79 +197,42 @@ def _colour(value, name):
 
 def boundaries(rgb, labels, regions=None, *, colour=(0, 255, 0), region_colour=(255, 0, 255),
                mode="thin"):
-    """boundaries(rgb, labels, regions=None, *, colour=(0, 255, 0),
-               region_colour=(255, 0, 255), mode="thin") -> uint8 array (H, W, 3)
-
-    The photo in 8-bit RGB with the superpixel boundaries drawn over it: the
-    pixels of the programs' -v picture with the same options.
-
-    rgb: any image segment takes, brought to 8-bit RGB as segment does.
-    labels: array (H, W) of whole numbers in the int32 range (any integer kind,
-        bool, whole floats); only which pixels share a value matters.
-    regions: optional map of the same size and kinds; its boundaries are drawn
-        in region_colour and win over the superpixels'.
-    colour, region_colour: (red, green, blue), whole numbers 0..255
-        (--boundary-colour and --region-colour).
-    mode: "thin" paints the pixel above or left of each boundary (one pixel
-        wide); "thick" paints both sides (--boundary-mode).
-
-    Raises TypeError and ValueError as segment does for its arguments.
-    """
     if mode not in ("thin", "thick"):
         raise ValueError(f"mode must be 'thin' or 'thick', not {mode!r}")
+    _not_a_pair(labels, "labels")
     return _segmora.boundaries(_pixels(rgb), labels, regions, _colour(colour, "colour"),
                                _colour(region_colour, "region_colour"), mode == "thick")
 
 
 def evaluate(labels, truth_or_list, rgb=None, tolerance=2, ignore_zero=False):
-    """evaluate(labels, truth_or_list, rgb=None, tolerance=2, ignore_zero=False) -> dict
-
-    Scores the superpixels `labels` against one ground truth or a list of them,
-    with the definitions of docs/evaluation.md; with several truths each measure
-    is the mean over them.
-
-    labels, truths: arrays of shape (H, W) of any integer kind, bool, or whole
-        floating-point numbers, all in the int32 range; only which pixels share
-        a label counts.
-    rgb: the photo, of any kind segment() takes, for the explained variation
-        (NaN without it).
-    tolerance: boundary pixels at most this many pixels apart (the larger of the
-        row and column distances) match; a whole number >= 0.
-    ignore_zero: label 0 in a truth marks unlabelled pixels, left out of the
-        truth's side of every measure.
-
-    Returns a dict of floats: boundary_recall, boundary_precision,
-    undersegmentation_error, achievable_segmentation_accuracy,
-    explained_variation, compactness, count (distinct labels) and truths (how
-    many were averaged). Raises TypeError and ValueError as segment() does.
-    """
+    _not_a_pair(labels, "labels")
     return _segmora.evaluate(labels, truth_or_list, _pixels(rgb) if rgb is not None else None,
                              tolerance, ignore_zero)
 
 
 def hierarchy(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
-              min_size=_MIN_SIZE):
-    """hierarchy(rgb, regions=None, *, threshold, sigma, cap_divisor, min_size)
-        -> Hierarchy
-
-    The superpixels of every count from one run of segment() with the same
-    arguments (docs/knobs.md gives the definition). The returned object has:
-
-    finest_count, default_count, coarsest_count: the range of counts; the default
-        count is segment()'s own, the coarsest 1 (with regions: where no two
-        touching superpixels share a region id).
-    cut(count): labels (int32, shape (H, W)) with exactly count superpixels,
-        1 .. count in raster order, in time linear in the pixels; cuts are nested,
-        and cut(default_count) equals segment()'s labels. A count outside the
-        range raises ValueError naming it.
-    linkage(): the tree as a SciPy linkage matrix over the finest superpixels
-        (observation k is label k + 1 of cut(finest_count)), heights never
-        decreasing, so that scipy.cluster.hierarchy.cut_tree(Z, n) + 1, read
-        through the finest labels, is cut(n) up to the numbering. Parts that
-        regions keep apart are joined by the last coarsest_count - 1 rows, above
-        every merge: cut_tree below coarsest_count gives what cut() refuses.
-    """
-    return _segmora.hierarchy(_pixels(rgb), regions, threshold, sigma, cap_divisor, min_size)
+              min_size=_MIN_SIZE, bit_depth=16, mask=None):
+    return _segmora.hierarchy(_pixels(rgb, bit_depth), _regions(regions), threshold, sigma,
+                              cap_divisor, min_size, mask)
 
 
 Hierarchy = _segmora.Hierarchy
+
+
+def _documentation():
+    """The docstrings of the stub beside this file (__init__.pyi, which editors read), by
+    name, so that help() shows the same text."""
+    try:
+        with open(_os.path.join(_os.path.dirname(__file__), "__init__.pyi"), encoding="utf-8") as f:
+            tree = _ast.parse(f.read())
+    except OSError:
+        return {}
+    return {node.name: _ast.get_docstring(node, clean=False) for node in tree.body
+            if isinstance(node, (_ast.FunctionDef, _ast.ClassDef))}
+
+
+for _name, _doc in _documentation().items():
+    if _name in __all__ and _name not in ("Graph", "Hierarchy"):  # compiled: they carry their own
+        globals()[_name].__doc__ = _doc
+Segmenter.segment.__doc__ = segment.__doc__
+del _name, _doc

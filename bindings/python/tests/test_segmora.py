@@ -180,10 +180,14 @@ def test_labels_go_into_the_callers_array(photos):
             labels, got = call(rgb, ids, out=out)
             assert labels is out and got == count
             np.testing.assert_array_equal(out, expected)
+    tagged = np.zeros(rgb.shape[:2], np.dtype(np.int32, metadata={"unit": "label"}))
+    assert worker.segment(rgb, out=tagged)[0] is tagged
+    np.testing.assert_array_equal(tagged, segmora.segment(rgb)[0])
     base = np.zeros((rgb.shape[0], rgb.shape[1] + 3), np.int32)
     for bad, error, words in [
         ([[0]], TypeError, "out must be a numpy.ndarray of int32, not list"),
         (out.astype(np.int64), TypeError, "out must have dtype int32, not int64"),
+        (out.astype(">i4"), TypeError, "out must have dtype int32, not >i4"),
         (out[:-1], ValueError, "out must have rgb's height and width"),
         (out.T.copy(), ValueError, "out must have rgb's height and width"),
         (base[:, 3:], ValueError, "out must be C-contiguous"),
@@ -246,7 +250,7 @@ def test_module_describes_itself():
     assert "GIL is released" in segmora.Segmenter.segment.__doc__
     assert "release()" in segmora.Segmenter.__doc__
     knobs = ("(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, min_size=5,"
-             " out=None)")
+             " bit_depth=16, mask=None, out=None)")
     assert str(inspect.signature(segmora.segment)) == knobs
     assert str(inspect.signature(segmora.Segmenter.segment)) == knobs.replace("(", "(self, ")
     assert str(inspect.signature(segmora.Segmenter)) == "(threads=0)"
@@ -257,8 +261,8 @@ def test_module_describes_itself():
         stub = ast.parse(f.read())
     functions = {node.name: node for node in ast.walk(stub) if isinstance(node, ast.FunctionDef)}
     assert [a.arg for a in functions["segment"].args.kwonlyargs] == [
-        "threshold", "sigma", "cap_divisor", "min_size", "out"]
-    assert ast.unparse(functions["segment"].returns) == "Tuple[npt.NDArray[np.int32], int]"
+        "threshold", "sigma", "cap_divisor", "min_size", "bit_depth", "mask", "out"]
+    assert ast.unparse(functions["segment"].returns) == "_Tuple[_npt.NDArray[_np.int32], int]"
     assert {"segment", "release", "__init__", "threads"} <= set(functions)
     # The stub's defaults (both segment()s) are those the package takes from the library.
     defaults = {name: repr(p.default)

@@ -1,6 +1,7 @@
 #include "option_words.h"
 
 #include <charconv>
+#include <cstdio>
 
 #include "segmora_version.h"
 
@@ -14,6 +15,12 @@ OptionWord splitOptionWord(const std::string& word) {
     }
     if (word.size() > 2 && word[0] == '-') return {word.substr(0, 2), word.substr(2)};
     return {word, std::nullopt};
+}
+
+std::string numberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
 }
 
 std::string versionLine(const std::string& program) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <new>
 #include <optional>
 #include <ostream>
@@ -20,6 +21,7 @@ class WrittenFile;
 struct PhotoJob {
     std::string imagePath;
     std::string regionFilePath;   // empty: no region file
+    std::string maskPath;         // empty: every pixel is segmented (see mask_file.h)
     std::string outputPath;       // empty: no label file
     std::string picturePath;      // empty: no boundary picture
     std::string graphPrefix;      // empty: no graph files PREFIX.nodes.csv, PREFIX.edges.csv
@@ -34,12 +36,20 @@ struct PhotoJob {
     std::optional<LabelFormat> labelFormat;
     // Whether the photo's recorded orientation turns it (OpenCV's rule) or is ignored.
     Orientation orientation = Orientation::Apply;
+    // Significant bits of 16-bit samples (--bit-depth); 16: the high byte is kept.
+    int sampleBits = 16;
     // Set for outputs whose names the program made in a folder it holds open: the label
     // file (picture, graph files) is then the last name of outputPath (picturePath) in that folder,
     // written as OutputFile does for such names, never through a link.
     const OutputFolder* labelFolder = nullptr;
     const OutputFolder* pictureFolder = nullptr;
     const OutputFolder* meanPictureFolder = nullptr;
+    // Where a warning about the region file goes (a text map whose lines are those of the
+    // transposed table), after the program's name; null: not given.
+    std::ostream* regionWarnings = nullptr;
+    // Takes a warning about the inputs (a picture mask that keeps next to no pixel); unset:
+    // no warnings.
+    std::function<void(const std::string&)> warn;
 };
 
 // Memory ran out during a photo's job; what() names the photo and the step, "segmenting"
@@ -54,7 +64,9 @@ class OutOfMemory : public std::bad_alloc {
     std::string message;
 };
 
-// Reads the photo (and its region map, in any form region_map.h reads), segments it with
+// Reads the photo (and its region map, in any form region_map.h reads, and its mask, see
+// mask_file.h: outside it every label is 0, and a mask that keeps no pixel adds the console
+// line "The mask keeps no pixel: every label is 0"), segments it with
 // `segmenter`, writes the label file, the boundary picture, the mean-colour picture (each
 // superpixel in its mean colour, see meanColourPicture) and the graph files, and returns
 // the superpixel count. The console lines

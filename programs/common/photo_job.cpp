@@ -11,6 +11,7 @@
 #include "label_file.h"
 #include "output_file.h"
 #include "output_target.h"
+#include "mask_file.h"
 #include "region_map.h"
 
 namespace segmora {
@@ -45,6 +46,7 @@ void checkDistinctFiles(const PhotoJob& job) {
     };
     addInput("image", job.imagePath);
     if (!job.regionFilePath.empty()) addInput("region file", job.regionFilePath);
+    if (!job.maskPath.empty()) addInput("mask file", job.maskPath);
     if (!job.outputPath.empty()) addOutput("label file", job.outputPath, job.labelFolder);
     if (!job.picturePath.empty()) addOutput("boundary picture", job.picturePath, job.pictureFolder);
     if (!job.meanPicturePath.empty()) {
@@ -69,7 +71,7 @@ void openOutput(std::optional<OutputFile>& file, const std::string& path,
 // The photo; memory that runs out while it is decoded is reported as such.
 cv::Mat_<cv::Vec3b> decodePhoto(const PhotoJob& job) {
     try {
-        return readColourImage(job.imagePath, job.orientation);
+        return readColourImage(job.imagePath, job.orientation, job.sampleBits);
     } catch (const std::bad_alloc&) {
         throw OutOfMemory(job.imagePath, "decoding");
     } catch (const cv::Exception& e) {
@@ -82,10 +84,24 @@ cv::Mat_<cv::Vec3b> decodePhoto(const PhotoJob& job) {
 using CountTree = std::optional<Hierarchy>;
 
 Segmentation segmentJob(const PhotoJob& job, Segmenter& segmenter, const cv::Mat& photo,
-                        const cv::Mat_<int>& regions, CountTree* tree) {
-    if (tree == nullptr) return segmenter.segmentPhoto(photo, regions, job.parameters);
-    if (!*tree) tree->emplace(segmenter.hierarchyOfPhoto(photo, regions, job.parameters));
+                        const cv::Mat_<int>& regions, const cv::Mat& mask, CountTree* tree) {
+    if (tree == nullptr) return segmenter.segmentPhoto(photo, regions, job.parameters, mask);
+    if (!*tree) tree->emplace(segmenter.hierarchyOfPhoto(photo, regions, job.parameters, mask));
     return (*tree)->cut(job.parameters.count);
+}
+
+// The mask of the job's photo (none: empty); a picture mask that keeps fewer than one pixel
+// in a thousand is told of, with its rule: a 0/1 mask saved as a picture keeps none.
+cv::Mat_<uint8_t> readJobMask(const PhotoJob& job, int rows, int columns) {
+    if (job.maskPath.empty()) return cv::Mat_<uint8_t>();
+    const MaskFile mask = readMaskFile(job.maskPath, rows, columns);
+    const int64_t inside = cv::countNonZero(mask.inside), pixels = int64_t{rows} * columns;
+    if (job.warn && mask.pictureRule && inside * 1000 < pixels) {
+        job.warn("mask '" + job.maskPath + "' keeps " + std::to_string(inside) + " of " +
+                 std::to_string(pixels) + " pixels: " + kPictureMaskRule +
+                 " (save a 0/1 mask as .npy, text or 16-bit PNG, or paint it white)");
+    }
+    return mask.inside;
 }
 
 int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
@@ -117,10 +133,19 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
     if (!job.regionFilePath.empty()) {
         regions.create(photo.rows, photo.cols);
         regions.setTo(cv::Scalar(1));
-        readRegionMap(job.regionFilePath, regions);
+        const std::optional<TextLayout> layout = readRegionMap(job.regionFilePath, regions);
+        if (job.regionWarnings && layout && looksTransposed(*layout, photo.rows, photo.cols)) {
+            *job.regionWarnings << "warning: region file '" << job.regionFilePath << "' has "
+                                << layout->lines << " lines of " << layout->numbersPerLine
+                                << " numbers, the photo " << photo.rows << " rows of " << photo.cols
+                                << " pixels: its numbers are taken in order, "
+                                   "row after row, not as a transposed table"
+                                << std::endl;
+        }
     }
+    cv::Mat_<uint8_t> mask = readJobMask(job, photo.rows, photo.cols);
     if (console) *console << "Segment the image..." << std::endl;
-    Segmentation result = segmentJob(job, segmenter, photo, regions, tree);
+    Segmentation result = segmentJob(job, segmenter, photo, regions, mask, tree);
     const LabelFormat format =
         job.labelFormat ? *job.labelFormat : labelFormatOfPath(job.outputPath);
     if (labelFile) checkLabelCount(format, result.count, job.outputPath);
@@ -131,6 +156,9 @@ int segmentAndWrite(const PhotoJob& job, Segmenter& segmenter, std::ostream* con
         regions.release();
     }
     if (console) *console << "Super-pixel num: " << result.count << std::endl;
+    if (console && !mask.empty() && cv::countNonZero(mask) == 0) {
+        *console << "The mask keeps no pixel: every label is 0" << std::endl;
+    }
     if (labelFile) writeLabelMap(*labelFile, result.labels, format, segmenter.threads());
     if (pictureFile) {
         writeBoundaryPicture(*pictureFile, job.picturePath, photo, result.labels,

@@ -78,11 +78,14 @@ std::vector<int64_t> perimeters(const DenseLabels& d, int rows, int columns) {
     return sides;
 }
 
-double compactness(const DenseLabels& d, const std::vector<int64_t>& size, int rows, int columns) {
+// Over the superpixels other than `left` (the id of label 0, or -1), whose pixels are left out.
+double compactness(const DenseLabels& d, const std::vector<int64_t>& size, int rows, int columns,
+                   int left) {
     const std::vector<int64_t> sides = perimeters(d, rows, columns);
-    const double pixels = double(d.id.size());
+    const double pixels = double(d.id.size()) - (left >= 0 ? double(size[size_t(left)]) : 0.0);
     double total = 0;
     for (size_t k = 0; k < size.size(); ++k) {
+        if (int(k) == left) continue;
         const double area = double(size[k]), perimeter = double(sides[k]);
         total += (area / pixels) * 4 * M_PI * area / (perimeter * perimeter);
     }
@@ -90,16 +93,18 @@ double compactness(const DenseLabels& d, const std::vector<int64_t>& size, int r
 }
 
 // With N pixels, sums T and squares Q of a channel, and sums S of it over each superpixel of
-// |s| pixels: explained = sum (N S - |s| T)^2 / |s| over N (N Q - T^2), both exact integers
-// up to the last division.
+// |s| pixels: explained = sum (N S - |s| T)^2 / |s| over N (N Q - T^2). The gaps and the
+// spread are exact integers; the sum of the gaps' squares over |s| is a double's.
+// The pixels of superpixel `left` (>= 0) are left out.
 double explainedVariation(const DenseLabels& d, const std::vector<int64_t>& size,
-                          const cv::Mat& bgr) {
+                          const cv::Mat& bgr, int left) {
     std::vector<uint64_t> sums(size_t(d.count) * 3, 0);
     uint64_t total[3] = {}, squares[3] = {};
     size_t i = 0;
     for (int y = 0; y < bgr.rows; ++y) {
         const uint8_t* pixel = bgr.ptr<uint8_t>(y);
         for (int x = 0; x < bgr.cols; ++x, ++i, pixel += 3) {
+            if (d.id[i] == left) continue;
             uint64_t* s = sums.data() + size_t(d.id[i]) * 3;
             for (int c = 0; c < 3; ++c) {
                 s[c] += pixel[c];
@@ -109,12 +114,13 @@ double explainedVariation(const DenseLabels& d, const std::vector<int64_t>& size
         }
     }
     __extension__ typedef __int128 Wide;  // N Q reaches 2^74
-    const Wide n = Wide(d.id.size());
+    const Wide n = Wide(d.id.size()) - (left >= 0 ? Wide(size[size_t(left)]) : 0);
     Wide spread = 0;
     for (int c = 0; c < 3; ++c) spread += n * Wide(squares[c]) - Wide(total[c]) * Wide(total[c]);
     if (spread == 0) return kNaN;
     double explained = 0;
     for (size_t k = 0; k < size.size(); ++k) {
+        if (int(k) == left) continue;
         for (int c = 0; c < 3; ++c) {
             const double gap = double(n * Wide(sums[k * 3 + c]) - Wide(size[k]) * Wide(total[c]));
             explained += gap * gap / double(size[k]);
@@ -129,7 +135,36 @@ struct Superpixels {
     DenseLabels ids;
     std::vector<uint8_t> boundary;
     std::vector<uint8_t> near;  // within the tolerance of a boundary pixel
+    // 1 where the segmentation's label is not 0, when some label is 0; empty otherwise.
+    std::vector<uint8_t> inside;
 };
+
+// The segmentation's label-0 pixels (outside a mask) as a map, empty when there are none.
+std::vector<uint8_t> insidePixels(const DenseLabels& d) {
+    if (d.zeroId < 0) return {};
+    std::vector<uint8_t> inside(d.id.size());
+    for (size_t i = 0; i < inside.size(); ++i) inside[i] = d.id[i] != d.zeroId;
+    return inside;
+}
+
+// The boundary pixels of the segmentation when some labels are 0: the pixels of other labels
+// with a 4-neighbour of a third label; the edge of the 0 pixels is no boundary.
+std::vector<uint8_t> insideBoundary(const cv::Mat_<int>& labels) {
+    std::vector<uint8_t> boundary(labels.total(), 0);
+    for (int y = 0; y < labels.rows; ++y) {
+        for (int x = 0; x < labels.cols; ++x) {
+            const int own = labels(y, x);
+            if (own == 0) continue;
+            const auto differs = [&](int v, int u) {
+                return v >= 0 && u >= 0 && v < labels.rows && u < labels.cols &&
+                       labels(v, u) != own && labels(v, u) != 0;
+            };
+            boundary[size_t(y) * labels.cols + x] =
+                differs(y - 1, x) || differs(y + 1, x) || differs(y, x - 1) || differs(y, x + 1);
+        }
+    }
+    return boundary;
+}
 
 struct TruthScores {
     double recall, precision, undersegmentation, accuracy;
@@ -141,8 +176,15 @@ double fractionOr(const Matches& m, double none) {
 
 TruthScores scoreTruth(const Superpixels& sp, const cv::Mat_<int>& truth,
                        const EvaluationOptions& options) {
-    const DenseLabels g = denseLabels(truth);
-    const int skip = options.ignoreZero ? g.zeroId : -1;
+    DenseLabels g = denseLabels(truth);
+    int skip = options.ignoreZero ? g.zeroId : -1;
+    if (!sp.inside.empty()) {  // the truth's pixels outside join those skipped, as one more id
+        const int left = g.count++;
+        for (size_t i = 0; i < g.id.size(); ++i) {
+            if (!sp.inside[i] || g.id[i] == skip) g.id[i] = left;
+        }
+        skip = left;
+    }
     std::vector<uint8_t> boundary = boundaryPixels(truth);
     std::vector<uint8_t> labelled;
     if (skip >= 0) {
@@ -179,17 +221,21 @@ Evaluation evaluateWith(const Segmentation& s, const std::vector<cv::Mat_<int>>&
                         const cv::Mat* bgr, const EvaluationOptions& options) {
     checkInput(s, truths, bgr, options);
     const int rows = s.labels.rows, columns = s.labels.cols;
-    std::vector<uint8_t> boundary = boundaryPixels(s.labels);
+    DenseLabels ids = denseLabels(s.labels);
+    std::vector<uint8_t> inside = insidePixels(ids);
+    std::vector<uint8_t> boundary =
+        inside.empty() ? boundaryPixels(s.labels) : insideBoundary(s.labels);
     std::vector<uint8_t> near = nearBoundary(boundary, rows, columns, options.tolerance);
-    const Superpixels sp{rows, columns, denseLabels(s.labels), std::move(boundary),
-                         std::move(near)};
+    const Superpixels sp{
+        rows, columns, std::move(ids), std::move(boundary), std::move(near), std::move(inside)};
     const std::vector<int64_t> size = sizesOf(sp.ids);
+    const int left = sp.ids.zeroId;  // label 0: left out of every measure
 
     Evaluation e;
-    e.count = sp.ids.count;
+    e.count = sp.ids.count - (left >= 0 ? 1 : 0);
     e.truths = int(truths.size());
-    e.compactness = compactness(sp.ids, size, rows, columns);
-    e.explainedVariation = bgr != nullptr ? explainedVariation(sp.ids, size, *bgr) : kNaN;
+    e.compactness = compactness(sp.ids, size, rows, columns, left);
+    e.explainedVariation = bgr != nullptr ? explainedVariation(sp.ids, size, *bgr, left) : kNaN;
     if (truths.empty()) return e;
     TruthScores sum{0, 0, 0, 0};
     for (const cv::Mat_<int>& truth : truths) {

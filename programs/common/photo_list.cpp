@@ -1,25 +1,26 @@
 #include "photo_list.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
 #include <system_error>
+
+#include "text_case.h"
 
 namespace fs = std::filesystem;
 
 namespace segmora {
 
 namespace {
-
-std::string lowerCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string fileNameOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -41,44 +42,78 @@ std::vector<FolderIdentity> identitiesOf(const std::vector<std::string>& folders
     return identities;
 }
 
-bool isOneOf(const fs::path& folder, const std::vector<FolderIdentity>& identities) {
+bool isOneOf(int folder, const std::vector<FolderIdentity>& identities) {
     struct stat info;
-    if (identities.empty() || ::stat(folder.c_str(), &info) != 0) return false;
+    if (identities.empty() || ::fstat(folder, &info) != 0) return false;
     return std::find(identities.begin(), identities.end(),
                      FolderIdentity{info.st_dev, info.st_ino}) != identities.end();
 }
 
-// The photos in `folder` (`sub` below the searched one, "" for that one itself), and with
-// `recursive` in the folders below it (but for those of `skipped`). A folder below that
-// cannot be listed becomes an entry of its own; the searched one throws.
-void addFolder(const fs::path& folder, const std::string& sub, bool recursive,
-               const std::vector<FolderIdentity>& skipped, std::vector<ListedPhoto>& photos) {
-    const auto unlisted = [&](const std::error_code& error) {
-        if (sub.empty()) failListing(folder.string(), error);
-        photos.push_back({folder.string(), "", "cannot list folder: " + error.message()});
-    };
-    std::error_code error;
-    fs::directory_iterator entry(folder, error);
-    if (error) return unlisted(error);
-    std::vector<std::string> below;
-    for (; entry != fs::directory_iterator(); entry.increment(error)) {
-        if (error) break;
-        const std::string name = entry->path().filename().string();
-        std::error_code statusError;
-        if (entry->is_directory(statusError) || statusError) {
-            if (recursive && !statusError && !entry->is_symlink(statusError) &&
-                !isOneOf(entry->path(), skipped)) {
-                below.push_back(name);
+// A search of a folder tree in which every folder below the searched one is opened from
+// the one above without following a link.
+struct FolderSearch {
+    bool recursive;
+    const std::vector<FolderIdentity>& skipped;
+    std::vector<ListedPhoto>& photos;
+    std::vector<std::string>* linkedFolders;
+
+    // The photos in the open folder `fd` at `path` (`sub` below the searched one, "" for
+    // that one itself), and with `recursive` those below. Takes over `fd`. A folder below
+    // that cannot be listed becomes an entry of its own; the searched one throws.
+    void add(int fd, const std::string& path, const std::string& sub) {
+        const auto unlisted = [&](int error) {
+            if (sub.empty()) failListing(path, std::error_code(error, std::generic_category()));
+            photos.push_back(
+                {path, "", "cannot list folder: " + std::string(std::strerror(error))});
+        };
+        DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr;
+        if (dir == nullptr) {
+            const int error = errno;
+            if (fd >= 0) ::close(fd);
+            return unlisted(error);
+        }
+        std::vector<std::string> below;
+        errno = 0;
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") take(::dirfd(dir), path, sub, name, below);
+            errno = 0;
+        }
+        const int error = errno;
+        if (error != 0) {
+            ::closedir(dir);
+            return unlisted(error);
+        }
+        for (const std::string& name : below) {
+            const int child = ::openat(::dirfd(dir), name.c_str(),
+                                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child >= 0 && isOneOf(child, skipped)) {
+                ::close(child);
+                continue;
             }
-        } else if (hasPhotoExtension(name) && entry->is_regular_file(statusError)) {
-            photos.push_back({(folder / name).string(), sub});
+            add(child, path + "/" + name, sub + name + "/");
+        }
+        ::closedir(dir);
+    }
+
+    void take(int fd, const std::string& path, const std::string& sub, const std::string& name,
+              std::vector<std::string>& below) {
+        struct stat entry, target;
+        if (::fstatat(fd, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) return;
+        const bool link = S_ISLNK(entry.st_mode);
+        if (link && ::fstatat(fd, name.c_str(), &target, 0) != 0) target = entry;
+        const struct stat& info = link ? target : entry;
+        if (S_ISDIR(info.st_mode)) {
+            if (!recursive) return;
+            if (!link)
+                below.push_back(name);
+            else if (linkedFolders != nullptr)
+                linkedFolders->push_back(path + "/" + name);
+        } else if (S_ISREG(info.st_mode) && hasPhotoExtension(name)) {
+            photos.push_back({path + "/" + name, sub});
         }
     }
-    if (error) return unlisted(error);
-    for (const std::string& name : below) {
-        addFolder(folder / name, sub + name + "/", recursive, skipped, photos);
-    }
-}
+};
 
 void addListed(std::istream& pathList, bool nullSeparated, std::vector<ListedPhoto>& photos) {
     std::string line;
@@ -115,7 +150,8 @@ std::string photoName(const std::string& path) {
 std::vector<ListedPhoto> collectPhotos(const std::vector<std::string>& inputs,
                                        std::istream& pathList, bool recursive,
                                        const std::vector<std::string>& resultFolders,
-                                       bool nullSeparated) {
+                                       bool nullSeparated,
+                                       std::vector<std::string>* linkedFolders) {
     const std::vector<FolderIdentity> skipped = identitiesOf(resultFolders);
     std::vector<ListedPhoto> photos;
     for (const std::string& input : inputs) {
@@ -123,7 +159,10 @@ std::vector<ListedPhoto> collectPhotos(const std::vector<std::string>& inputs,
         if (input == "-") {
             addListed(pathList, nullSeparated, photos);
         } else if (fs::is_directory(input, error)) {
-            addFolder(input, "", recursive, skipped, photos);
+            std::string folder = input;
+            while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+            FolderSearch{recursive, skipped, photos, linkedFolders}.add(
+                ::open(input.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), folder, "");
         } else {
             photos.push_back({input, ""});
         }

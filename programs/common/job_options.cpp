@@ -1,12 +1,14 @@
 #include "job_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <optional>
 #include <vector>
+
+#include "option_words.h"
 
 namespace segmora {
 
@@ -43,13 +45,6 @@ struct JobOption {
     std::string help;
 };
 
-// A default or limit of segmora.h as the help says it: "500", "0", "100".
-std::string numberText(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
-
 const std::vector<JobOption>& jobOptions() {
     static const std::vector<JobOption> options = {
         {"--threshold", "T", "a number from 0 up",
@@ -65,6 +60,9 @@ const std::vector<JobOption>& jobOptions() {
         {"--min-size", "N", "a whole number from 0 up",
          "smaller superpixels are absorbed by a neighbour (default " +
              std::to_string(kMinSegmentSize) + ")"},
+        {"--bit-depth", "B", "a whole number from 8 to 16",
+         "16-bit photos hold B-bit values: kept as value >> (B - 8)\n"
+         "(default 16: the high byte; docs/knobs.md)"},
         {"--count", "N[,N...]", "whole numbers from 1 up, separated by commas",
          "exactly N superpixels, cut from the run the knobs make; several\n"
          "counts from one run, each output named NAME.N.EXT (docs/knobs.md)"},
@@ -148,6 +146,11 @@ bool applyValue(PhotoJob& job, const std::string& word, const std::string& value
         const std::optional<float> v = parseFloat(value, kMaxSigma);
         if (v) knobs.sigma = *v;
         return v.has_value();
+    }
+    if (word == "--bit-depth") {
+        const std::optional<int> v = parseWhole(value, 8);
+        if (v && *v <= 16) job.sampleBits = *v;
+        return v && *v <= 16;
     }
     if (word == "--cap-divisor" || word == "--min-size") {
         const std::optional<int> v = parseWhole(value, word == "--min-size" ? 0 : 1);

@@ -19,6 +19,9 @@ OptionWord splitOptionWord(const std::string& word);
 // such as -j take them.
 std::optional<int> parseCount(const std::string& text);
 
+// A default or limit of segmora.h as a help text says it: "500", "0", "100".
+std::string numberText(double value);
+
 // "PROGRAM VERSION" (one line, no line feed): what --version prints.
 std::string versionLine(const std::string& program);
 

@@ -18,6 +18,7 @@ std::atomic<bool> working{false};
 std::atomic<int> messageFd{-1};
 std::atomic<bool> stop{false};
 std::atomic<int> firstSignal{0};
+std::atomic<const char*> programName{"segmora-batch"};
 
 static_assert(std::atomic<int>::is_always_lock_free, "signal handlers need lock-free atomics");
 static_assert(std::atomic<bool>::is_always_lock_free, "signal handlers need lock-free atomics");
@@ -31,7 +32,9 @@ bool isIgnored(int signal) {
 
 // Async-signal-safe: the line is put together without allocating.
 [[noreturn]] void endAtOnce(int signal) {
-    char line[128] = "segmora-batch: stopped at once by a second ";
+    char line[160] = "";
+    std::strncat(line, programName.load(), 40);
+    std::strcat(line, ": stopped at once by a second ");
     std::strcat(line, stopSignalName(signal));
     std::strcat(line, "; the photos under way are lost\n");
     if (::write(messageFd.load(), line, std::strlen(line)) < 0) {
@@ -76,7 +79,8 @@ const char* stopSignalName(int signal) {
 // work begins the handler never returns, so nothing needs restarting: a read of the list
 // is interrupted (which also lets ThreadSanitizer, which runs handlers at the next call
 // it sees, run it). Afterwards the reads and writes of the photos under way go on.
-StopSignals::StopSignals() {
+StopSignals::StopSignals(const char* program) {
+    programName.store(program);
     for (size_t i = 0; i < std::size(kStopSignals); ++i) taken[i] = !isIgnored(kStopSignals[i]);
     install(false);
 }

@@ -15,7 +15,8 @@ namespace segmora {
 // files first. Process-wide: one per program.
 class StopSignals {
   public:
-    StopSignals();
+    // `program` starts the line said on a second signal; it must live as long as the process.
+    explicit StopSignals(const char* program = "segmora-batch");
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 

@@ -6,9 +6,14 @@
 #include <utility>
 #include <vector>
 
-#include "batch_options.h"
-
 namespace segmora {
+
+// One share of a photo list split among `count` runs: the photos at the positions that
+// leave `index` when divided by `count`.
+struct Shard {
+    int index = 0;
+    int count = 1;
+};
 
 // True for the picture extensions a folder is searched for (png, jpg, jpeg, jpe, bmp, tif,
 // tiff, webp, ppm, pgm, pnm, jp2), in any case.
@@ -37,18 +42,20 @@ struct ListedPhoto {
 
 // The photos the inputs name, in byte order of their paths: a folder gives the regular
 // files directly in it (symbolic links followed) that have a picture extension, and with
-// `recursive` those in the folders below it too (symbolic links to folders are not
-// followed; one that cannot be listed is an entry with `unlisted` set, the rest of the
-// tree is searched); "-" gives the non-empty lines of `pathList` (a carriage return before
-// the line feed dropped), or with `nullSeparated` its non-empty NUL-ended paths; anything
-// else is taken as a photo, whether it exists or not. A recursive search does not enter
-// `resultFolders` (the output and picture folders, told by device and inode), whose label
-// files and pictures are no photos. Throws std::runtime_error naming a folder given as an
-// input that cannot be listed, or a line of the list that holds a NUL byte.
+// `recursive` those in the folders below it too (each opened without following a link;
+// symbolic links to folders are not followed but added to `linkedFolders`; one that cannot be
+// listed is an entry with `unlisted` set, the rest of the tree is searched); "-" gives the
+// non-empty lines of `pathList` (a carriage return before the line feed dropped), or with
+// `nullSeparated` its non-empty NUL-ended paths; anything else is taken as a photo, whether it
+// exists or not. A recursive search does not enter `resultFolders` (the output and picture folders,
+// told by device and inode), whose label files and pictures are no photos. Throws
+// std::runtime_error naming a folder given as an input that cannot be listed, or a line of the list
+// that holds a NUL byte.
 std::vector<ListedPhoto> collectPhotos(const std::vector<std::string>& inputs,
                                        std::istream& pathList, bool recursive = false,
                                        const std::vector<std::string>& resultFolders = {},
-                                       bool nullSeparated = false);
+                                       bool nullSeparated = false,
+                                       std::vector<std::string>* linkedFolders = nullptr);
 
 // The first two photos (in list order) whose results would take the same name, if any.
 std::optional<std::pair<std::string, std::string>> clashingPhotos(

@@ -1,0 +1,320 @@
+#include "tiled_merge.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "grid_edges.h"
+#include "parallel.h"
+#include "segment_merging.h"
+
+namespace segmora {
+
+namespace {
+
+// n / d for 32-bit n by one multiplication (Lemire, Kaser and Kurz, 2019).
+class Divisor {
+  public:
+    explicit Divisor(uint32_t d) : d(d), m(d > 1 ? UINT64_MAX / d + 1 : 0) {}
+    uint32_t divide(uint32_t n) const {
+        return d > 1 ? static_cast<uint32_t>((static_cast<__uint128_t>(m) * n) >> 64) : n;
+    }
+
+  private:
+    uint32_t d;
+    uint64_t m;
+};
+
+// Which tile a pixel lies in, tiles numbered row by row.
+class TileGrid {
+  public:
+    TileGrid(int32_t width, int32_t height, TileShape tile)
+        : width(width),
+          columns((width + tile.width - 1) / tile.width),
+          rows((height + tile.height - 1) / tile.height),
+          rowDivisor(static_cast<uint32_t>(width)),
+          columnTile(static_cast<size_t>(width)),
+          rowTile(static_cast<size_t>(height)) {
+        for (int32_t x = 0; x < width; ++x) columnTile[x] = x / tile.width;
+        for (int32_t y = 0; y < height; ++y) rowTile[y] = y / tile.height * columns;
+    }
+
+    int32_t count() const { return columns * rows; }
+
+    // The tiles of the two ends of `edge`.
+    void tilesOf(uint32_t edge, int32_t& first, int32_t& second) const {
+        static constexpr int32_t kRowStep[4] = {0, 1, 1, -1}, kColumnStep[4] = {1, 0, 1, 1};
+        const int32_t a = edgeFirstVertex(edge);
+        const int32_t y = static_cast<int32_t>(rowDivisor.divide(static_cast<uint32_t>(a)));
+        const int32_t x = a - y * width;
+        first = rowTile[y] + columnTile[x];
+        second = rowTile[y + kRowStep[edge & 3]] + columnTile[x + kColumnStep[edge & 3]];
+    }
+
+  private:
+    int32_t width, columns, rows;
+    Divisor rowDivisor;
+    std::vector<int32_t> columnTile, rowTile;
+};
+
+// The merge rules as the one-piece merge applies them.
+struct Rules {
+    float threshold;
+    int32_t sizeCap;
+    const int32_t* regions;
+    bool sameRegion(int32_t ra, int32_t rb) const {
+        return regions == nullptr || regions[ra] == regions[rb];
+    }
+};
+
+// A segment's size at its root carries this flag while the first pass runs
+// when the segment is unsettled: it may have grown outside its tile since.
+// Sizes stay below 2^29.
+constexpr int32_t kUnsettled = int32_t{1} << 30;
+constexpr int32_t kSizeBits = kUnsettled - 1;
+
+// How many edges ahead the forest entries of an edge are fetched, and how many
+// sorted edges are sifted for a worker's tiles at a time.
+constexpr size_t kFetchAhead = 24;
+constexpr int64_t kSiftedEdges = 4096;
+
+// An edge of a worker's tiles and its place in the sorted order.
+struct TileEdge {
+    uint32_t place;
+    int32_t a, b;
+    int32_t seamEnds;  // 0: inside a tile; else bit 0: a is the worker's, bit 1: b is
+};
+
+// One thread's share of the first pass: the tiles it owns, the edges it keeps
+// for the second pass (their places in the sorted order, ascending), the roots
+// it marked unsettled and how many merges it made. Threads touch only their
+// own tiles' pixels.
+struct TileWorker {
+    int part;
+    const WeightRun* run;  // the run of the edge where the worker is
+    std::vector<TileEdge> kept{};
+    std::vector<int32_t> marked{};
+    std::vector<TileEdge> sifted{};
+    int64_t joined = 0;
+};
+
+// The ends of an edge a worker may read in the forest: both for an edge inside
+// a tile (or in the second pass), only its own for a seam edge.
+inline int32_t ownFirstEnd(const TileEdge& e) {
+    return e.seamEnds == 2 ? e.b : e.a;
+}
+inline int32_t ownSecondEnd(const TileEdge& e) {
+    return e.seamEnds == 1 ? e.a : e.b;
+}
+
+// Fetches the forest entries of the edge 2 * kFetchAhead ahead of j, and the
+// parents' and segment data of the one kFetchAhead ahead (most roots are one
+// link away). Always inlined: GCC drops a call whose only effects are prefetches.
+[[gnu::always_inline]] inline void fetchAhead(const SegmentForest& forest,
+                                              const std::vector<TileEdge>& edges, size_t j) {
+    if (j + 2 * kFetchAhead < edges.size()) {
+        __builtin_prefetch(&forest.parent[ownFirstEnd(edges[j + 2 * kFetchAhead])], 1);
+        __builtin_prefetch(&forest.parent[ownSecondEnd(edges[j + 2 * kFetchAhead])], 1);
+    }
+    if (j + kFetchAhead < edges.size()) {
+        const int32_t pa = forest.parent[ownFirstEnd(edges[j + kFetchAhead])];
+        const int32_t pb = forest.parent[ownSecondEnd(edges[j + kFetchAhead])];
+        __builtin_prefetch(&forest.parent[pa], 1);
+        __builtin_prefetch(&forest.parent[pb], 1);
+        __builtin_prefetch(&forest.data[pa], 1);
+        __builtin_prefetch(&forest.data[pb], 1);
+    }
+}
+
+// What the first pass shares: the forest, the tiles and the rules.
+struct FirstPass {
+    SegmentForest& forest;
+    const SortedEdges sorted;
+    const NeighbourOffsets neighbours;
+    const TileGrid& grid;
+    const std::vector<int32_t>& owner;  // the part that owns each tile
+    const Rules rules;
+
+    void unsettle(TileWorker& worker, int32_t root) {
+        if ((forest.data[root].size & kUnsettled) != 0) return;
+        forest.data[root].size |= kUnsettled;
+        worker.marked.push_back(root);
+    }
+
+    // Decides an edge inside a tile, or keeps it.
+    void decide(TileWorker& worker, const TileEdge& edge, float weight) {
+        const int32_t a = edge.a, b = edge.b;
+        const int32_t ra = forest.findRoot(a), rb = forest.findRoot(b);
+        if (ra == rb) return;  // one segment in the whole photo too
+        const SegmentData sa = forest.data[ra], sb = forest.data[rb];
+        const bool settledA = (sa.size & kUnsettled) == 0, settledB = (sb.size & kUnsettled) == 0;
+        const int32_t size = (sa.size & kSizeBits) + (sb.size & kSizeBits);
+        // Sizes of unsettled segments can only have grown, and their region ids are their
+        // pixels': each test below that fails fails in the whole photo too.
+        if (size > rules.sizeCap || !rules.sameRegion(ra, rb)) return;
+        if ((settledA && !(weight <= sa.threshold)) || (settledB && !(weight <= sb.threshold))) {
+            return;
+        }
+        if (!settledA || !settledB) {
+            unsettle(worker, ra);
+            unsettle(worker, rb);
+            worker.kept.push_back(edge);
+            return;
+        }
+        const bool firstBelow = sa.size <= sb.size;
+        const int32_t child = firstBelow ? ra : rb, root = firstBelow ? rb : ra;
+        forest.parent[child] = root;
+        forest.data[root] = SegmentData{size, rules.threshold / static_cast<float>(size) + weight};
+        ++worker.joined;
+    }
+
+    // The sorted edges [begin, end) that touch the worker's tiles, sifted out
+    // a stretch at a time and then decided with their forest entries fetched ahead.
+    void visit(TileWorker& worker, int64_t begin, int64_t end) {
+        for (int64_t start = begin; start < end; start += kSiftedEdges) {
+            sift(worker, start, std::min(end, start + kSiftedEdges));
+            const std::vector<TileEdge>& edges = worker.sifted;
+            for (size_t j = 0; j < edges.size(); ++j) {
+                fetchAhead(forest, edges, j);
+                const TileEdge& e = edges[j];
+                if (e.seamEnds != 0) {  // the ends' segments are unsettled from here on
+                    if ((e.seamEnds & 1) != 0) {
+                        unsettle(worker, forest.findRoot(e.a));
+                        worker.kept.push_back(e);
+                    }
+                    if ((e.seamEnds & 2) != 0) unsettle(worker, forest.findRoot(e.b));
+                    continue;
+                }
+                while (worker.run->end <= e.place) ++worker.run;
+                decide(worker, e, worker.run->weight);
+            }
+        }
+    }
+
+    // The worker's edges among the sorted edges [begin, end), written without a
+    // branch on whether they are.
+    void sift(TileWorker& worker, int64_t begin, int64_t end) {
+        worker.sifted.resize(static_cast<size_t>(end - begin));
+        TileEdge* out = worker.sifted.data();
+        const int32_t* const owners = owner.data();
+        const int32_t part = worker.part;
+        size_t count = 0;
+        for (int64_t i = begin; i < end; ++i) {
+            const uint32_t edge = sorted.edges[i];
+            int32_t ta, tb;
+            grid.tilesOf(edge, ta, tb);
+            const int32_t ends = (owners[ta] == part ? 1 : 0) | (owners[tb] == part ? 2 : 0);
+            out[count] = TileEdge{static_cast<uint32_t>(i), edgeFirstVertex(edge),
+                                  edgeSecondVertex(edge, neighbours), ta == tb ? 0 : ends};
+            count += ends != 0;
+        }
+        worker.sifted.resize(count);
+    }
+};
+
+// The workers' kept edges in one list, in sorted order.
+std::vector<TileEdge> keptInOrder(const std::vector<TileWorker>& workers) {
+    size_t count = 0;
+    for (const TileWorker& worker : workers) count += worker.kept.size();
+    std::vector<TileEdge> edges;
+    edges.reserve(count);
+    std::vector<size_t> next(workers.size());
+    while (edges.size() < count) {
+        size_t from = workers.size();
+        for (size_t w = 0; w < workers.size(); ++w) {
+            if (next[w] < workers[w].kept.size() &&
+                (from == workers.size() ||
+                 workers[w].kept[next[w]].place < workers[from].kept[next[from]].place)) {
+                from = w;
+            }
+        }
+        edges.push_back(workers[from].kept[next[from]++]);
+        edges.back().seamEnds = 0;  // one thread now: both ends may be read
+    }
+    return edges;
+}
+
+// The second pass: the kept and seam edges, in sorted order, under the
+// one-piece rules.
+void mergeKeptEdges(SegmentForest& forest, const SortedGraph& graph, const Rules& rules,
+                    const std::vector<TileWorker>& workers) {
+    const std::vector<TileEdge> edges = keptInOrder(workers);
+    SegmentData* data = forest.data;
+    const WeightRun* run = graph.view().runs;
+    for (size_t j = 0; j < edges.size(); ++j) {
+        fetchAhead(forest, edges, j);
+        while (run->end <= edges[j].place) ++run;
+        const int32_t ra = forest.findRoot(edges[j].a), rb = forest.findRoot(edges[j].b);
+        if (ra == rb) continue;
+        const float weight = run->weight;
+        if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
+        if (data[ra].size + data[rb].size > rules.sizeCap || !rules.sameRegion(ra, rb)) continue;
+        const int32_t root = forest.uniteRoots(ra, rb);
+        data[root].threshold = rules.threshold / static_cast<float>(data[root].size) + weight;
+    }
+}
+
+// Edges the tiles go through between two looks at how much they keep.
+int64_t stretchFor(int64_t edges) {
+    return std::max<int64_t>(edges / 16, int64_t{1} << 20);
+}
+
+}  // namespace
+
+TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& graph,
+                                    const Parameters& parameters, const int32_t* regions,
+                                    TileShape tile, int threads, double mostShare,
+                                    int64_t stretch) {
+    TiledMergeReport report;
+    report.edges = graph.edgeCount;
+    report.stoppedAt = graph.edgeCount;
+    if (graph.edgeCount == 0) return report;
+    const TileGrid grid(graph.width, graph.height, tile);
+    report.tiles = grid.count();
+    const int parts = std::max(1, std::min(threads, grid.count()));
+    std::vector<int32_t> owner(static_cast<size_t>(grid.count()));
+    for (int32_t t = 0; t < grid.count(); ++t) owner[t] = t % parts;
+    const Rules rules{parameters.threshold, sizeCapFor(graph.pixelCount(), parameters.capDivisor),
+                      regions};
+    FirstPass pass{forest, graph.view(), NeighbourOffsets(graph.width), grid, owner, rules};
+    std::vector<TileWorker> workers;
+    for (int part = 0; part < parts; ++part) workers.push_back(TileWorker{part, graph.view().runs});
+
+    if (stretch <= 0) stretch = stretchFor(graph.edgeCount);
+    int64_t done = 0, kept = 0;
+    while (done < graph.edgeCount) {
+        const int64_t end = std::min(graph.edgeCount, done + stretch);
+        runInParts(parts, parts, [&](int part, int64_t, int64_t) {
+            pass.visit(workers[part], done, end);
+        });
+        done = end;
+        kept = 0;
+        for (const TileWorker& worker : workers) kept += static_cast<int64_t>(worker.kept.size());
+        if (static_cast<double>(kept) > mostShare * static_cast<double>(done)) break;
+    }
+    for (const TileWorker& worker : workers) {
+        forest.setCount -= static_cast<int32_t>(worker.joined);
+        for (const int32_t root : worker.marked) forest.data[root].size &= kSizeBits;
+    }
+    report.visited = done;
+    report.secondPass = kept;
+    report.stoppedAt = done;
+    mergeKeptEdges(forest, graph, rules, workers);
+    if (done < graph.edgeCount) mergeSegmentsFrom(forest, graph, parameters, regions, done);
+    return report;
+}
+
+void mergeSegmentsIn(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
+                     const int32_t* regions, const Workspace& workspace) {
+    if (workspace.tiles.empty()) {
+        mergeSegments(forest, graph, parameters, regions);
+    } else {
+        mergeSegmentsTiled(forest, graph, parameters, regions, workspace.tiles, workspace.threads);
+    }
+}
+
+TileShape automaticTileShape(int32_t width, int32_t height, int threads) {
+    if (threads < 2 || int64_t{width} * height < kTiledFromPixels) return TileShape{};
+    return TileShape{width, (height + threads - 1) / threads};
+}
+
+}  // namespace segmora

@@ -1,0 +1,247 @@
+// The tiled merge must give the one-piece labels byte for byte: on the samples
+// and a mosaic of them at tile shapes from 1 pixel to more than the photo, with
+// and without region maps, under every knob, and on photos made to put
+// stripes, region borders and small segments right on the seams.
+#include "tiled_merge.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <opencv2/imgcodecs.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "block_pool.h"
+#include "photo_lab_planes.h"
+#include "segment_merging.h"
+#include "segment_numbering.h"
+#include "segmentation_pipeline.h"
+#include "test_photos.h"
+
+namespace segmora {
+namespace {
+
+BlockPool pool;
+
+Segmentation labelsOf(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                      const Parameters& parameters, TileShape tiles, int threads = 2) {
+    static const LabTables tables;  // made once: they take longer than a small photo
+    Workspace workspace{pool, threads, false, &tables};
+    workspace.tiles = tiles;
+    return segmentBgrPhoto(bgr, parameters, regions, workspace);
+}
+
+// Expects the labels of each tile shape to be those of one piece.
+void expectSameLabels(const cv::Mat& bgr, const cv::Mat_<int>& regions,
+                      const Parameters& parameters, const std::vector<TileShape>& shapes,
+                      const std::string& what, int threads = 2) {
+    const Segmentation whole = labelsOf(bgr, regions, parameters, TileShape{});
+    for (const TileShape tiles : shapes) {
+        const Segmentation tiled = labelsOf(bgr, regions, parameters, tiles, threads);
+        ASSERT_EQ(whole.count, tiled.count)
+            << what << ", tiles " << tiles.width << " x " << tiles.height;
+        EXPECT_EQ(cv::countNonZero(whole.labels != tiled.labels), 0)
+            << what << ", tiles " << tiles.width << " x " << tiles.height;
+    }
+}
+
+cv::Mat sample(const std::string& name) {
+    return cv::imread(std::string(SEGMORA_SAMPLES) + "/" + name + ".png", cv::IMREAD_COLOR);
+}
+
+cv::Mat_<int> goldenRegions(const std::string& name, const cv::Size& size) {
+    std::ifstream in(std::string(SEGMORA_SAMPLES) + "/../tests/golden/regions/" + name + ".txt");
+    cv::Mat_<int> regions(size);
+    for (int& id : regions) in >> id;
+    EXPECT_TRUE(in) << name;
+    return regions;
+}
+
+const char* const kSamples[] = {"astronaut", "chelsea", "coffee", "gravel", "ihc"};
+
+TEST(TiledMerge, SamplesAtEveryTileShape) {
+    const std::vector<TileShape> shapes = {{16, 16}, {37, 23}, {1000, 1}, {1, 1000}, {4096, 4096}};
+    for (const char* name : kSamples) {
+        const cv::Mat bgr = sample(name);
+        const cv::Mat_<int> regions = goldenRegions(name, bgr.size());
+        expectSameLabels(bgr, cv::Mat_<int>(), photoParameters(false), shapes, name);
+        expectSameLabels(bgr, regions, photoParameters(true), shapes,
+                         std::string(name) + " with regions", 3);
+    }
+}
+
+TEST(TiledMerge, EveryKnob) {
+    const cv::Mat bgr = sample("chelsea");
+    const std::vector<TileShape> shapes = {{64, 48}, {451, 75}};
+    for (const float threshold : {0.0f, 20.0f, 3000.0f, 1e30f}) {
+        Parameters parameters = photoParameters(false);
+        parameters.threshold = threshold;
+        expectSameLabels(bgr, cv::Mat_<int>(), parameters, shapes, "threshold");
+    }
+    for (const float sigma : {0.5f, 0.8f, 2.0f}) {
+        Parameters parameters = photoParameters(false);
+        parameters.sigma = sigma;
+        expectSameLabels(bgr, cv::Mat_<int>(), parameters, shapes, "sigma");
+    }
+    for (const int capDivisor : {1, 7, 100, 3000}) {
+        Parameters parameters = photoParameters(false);
+        parameters.capDivisor = capDivisor;
+        expectSameLabels(bgr, cv::Mat_<int>(), parameters, shapes, "cap divisor");
+    }
+    for (const int minSize : {1, 2, 50, 400}) {
+        Parameters parameters = photoParameters(false);
+        parameters.minSize = minSize;
+        expectSameLabels(bgr, cv::Mat_<int>(), parameters, shapes, "minimum size");
+    }
+}
+
+// The engine's general way in: double channels, smoothed or not, with regions.
+TEST(TiledMerge, ChannelImages) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> value(-2.0, 2.0);
+    cv::Mat_<cv::Vec3d> image(70, 90);
+    for (cv::Vec3d& pixel : image) pixel = cv::Vec3d(value(rng), value(rng), value(rng));
+    cv::Mat_<int> regions(image.size());
+    for (int y = 0; y < regions.rows; ++y) {
+        for (int x = 0; x < regions.cols; ++x) regions(y, x) = (x + y) / 13 % 3;
+    }
+    for (const float sigma : {0.0f, 0.8f}) {
+        Parameters parameters = photoParameters(true);
+        parameters.sigma = sigma;
+        parameters.threshold = 3;
+        const Segmentation whole = segmentImage(image, parameters, regions, Workspace{pool, 1});
+        Workspace tiled{pool, 2};
+        tiled.tiles = TileShape{13, 17};
+        const Segmentation parts = segmentImage(image, parameters, regions, tiled);
+        ASSERT_EQ(whole.count, parts.count) << sigma;
+        EXPECT_EQ(cv::countNonZero(whole.labels != parts.labels), 0) << sigma;
+    }
+}
+
+// A photo whose stripes, region borders or dots (segments below the minimum
+// size) sit on the seams of `side` x `side` tiles.
+cv::Mat seamPhoto(int rows, int cols, int side, int kind) {
+    cv::Mat bgr(rows, cols, CV_8UC3, cv::Scalar(90, 120, 150));
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < cols; ++x) {
+            const bool onSeam = x % side == 0 || x % side == side - 1;
+            const bool dot = (x + 1) % side < 2 && (y + 1) % side < 2;
+            if ((kind == 0 && onSeam) || (kind == 1 && dot) || (kind == 2 && (x / 3) % 2 == 0)) {
+                bgr.at<cv::Vec3b>(y, x) = cv::Vec3b(20, static_cast<uint8_t>(40 + y % 3), 200);
+            }
+        }
+    }
+    return bgr;
+}
+
+TEST(TiledMerge, StripesRegionsAndSmallSegmentsOnSeams) {
+    const int side = 24;
+    cv::Mat_<int> acrossSeams(150, 170);
+    for (int y = 0; y < acrossSeams.rows; ++y) {
+        for (int x = 0; x < acrossSeams.cols; ++x) acrossSeams(y, x) = (x + 5) / side + (y % 7 == 3);
+    }
+    for (int kind = 0; kind < 3; ++kind) {
+        const cv::Mat bgr = seamPhoto(150, 170, side, kind);
+        for (const int minSize : {5, 30}) {
+            Parameters parameters = photoParameters(false);
+            parameters.minSize = minSize;
+            const std::vector<TileShape> shapes = {{side, side}, {side - 1, side + 1}};
+            const std::string what = "seam photo " + std::to_string(kind);
+            expectSameLabels(bgr, cv::Mat_<int>(), parameters, shapes, what);
+            expectSameLabels(bgr, acrossSeams, parameters, shapes, what + " with regions");
+        }
+    }
+}
+
+// Noise, a few grey levels (equal weights everywhere), diagonal stripes and one
+// colour, where every edge weighs 0 and only the size cap decides.
+TEST(TiledMerge, PhotosMadeToHurt) {
+    std::mt19937 rng(39);
+    const int shapes[][2] = {{1, 1}, {1, 50}, {50, 1}, {31, 47}, {96, 64}};
+    for (const auto& size : shapes) {
+        cv::Mat_<int> regions(size[0], size[1]);
+        for (int i = 0; i < static_cast<int>(regions.total()); ++i) regions(i) = i % 7 / 3;
+        for (int kind = 0; kind < kTestPhotoKinds; ++kind) {
+            const cv::Mat bgr = testPhoto(size[0], size[1], kind, rng);
+            for (const int capDivisor : {1, 20, 3000}) {
+                Parameters parameters = photoParameters(false);
+                parameters.capDivisor = capDivisor;
+                const std::vector<TileShape> shapes = {{1, 1}, {2, 3}, {16, 16}, {size[1], 5}};
+                const std::string what = std::to_string(size[0]) + " x " +
+                                         std::to_string(size[1]) + ", kind " +
+                                         std::to_string(kind) + ", divisor " +
+                                         std::to_string(capDivisor);
+                expectSameLabels(bgr, cv::Mat_<int>(), parameters, shapes, what, 3);
+                expectSameLabels(bgr, regions, parameters, shapes, what + ", regions", 3);
+            }
+        }
+    }
+}
+
+// A mosaic of the samples, 2048 x 1024 (2 MP), at tile sizes up to 4096.
+TEST(TiledMerge, MosaicAtLargeTiles) {
+    cv::Mat mosaic(1024, 2048, CV_8UC3, cv::Scalar(30, 60, 90));
+    int k = 0;
+    for (int y = 0; y < mosaic.rows; y += 512) {
+        for (int x = 0; x < mosaic.cols; x += 512, ++k) {
+            cv::Mat piece = sample(kSamples[k % 5]);
+            cv::Mat part = mosaic(cv::Rect(x, y, 512, 512));
+            piece(cv::Rect(0, 0, std::min(piece.cols, 512), std::min(piece.rows, 512)))
+                .copyTo(part(cv::Rect(0, 0, std::min(piece.cols, 512), std::min(piece.rows, 512))));
+        }
+    }
+    expectSameLabels(mosaic, cv::Mat_<int>(), photoParameters(false),
+                     {{2048, 512}, {700, 333}, {1024, 4096}}, "mosaic");
+}
+
+std::vector<int32_t> forestLabels(SegmentForest& forest, int32_t pixels) {
+    std::vector<int32_t> labels(static_cast<size_t>(pixels) + 1);
+    numberSegments(forest, labels.data(), pixels);
+    labels.back() = forest.setCount;
+    return labels;
+}
+
+// Where the tiles stop and hand the rest to the one-piece merge must not show:
+// the forest holds the one-piece merges at every place they may stop.
+TEST(TiledMerge, StoppingAnywhereGivesTheSameMerges) {
+    std::mt19937 rng(7);
+    const LabTables tables;
+    const Workspace workspace{pool, 2, false, &tables};
+    for (int kind = 0; kind < kTestPhotoKinds; ++kind) {
+        const cv::Mat bgr = testPhoto(40, 60, kind, rng);
+        ChannelPlanes planes = planesFromPhoto(bgr, workspace);
+        const SortedGraph graph = sortedGraphOf(
+            planes.channels, bgr.cols, bgr.rows, [&] { planes.buffer.release(); }, workspace);
+        const Parameters parameters = photoParameters(false);
+        SegmentForest whole(pool, graph.pixelCount(), parameters.threshold);
+        mergeSegments(whole, graph, parameters, nullptr);
+        const std::vector<int32_t> expected = forestLabels(whole, graph.pixelCount());
+        for (const int64_t stretch : {61, 500, 100000}) {
+            for (const double share : {0.0, 0.2, 1.0}) {
+                SegmentForest forest(pool, graph.pixelCount(), parameters.threshold);
+                const TiledMergeReport report = mergeSegmentsTiled(
+                    forest, graph, parameters, nullptr, TileShape{9, 11}, 2, share, stretch);
+                EXPECT_EQ(forestLabels(forest, graph.pixelCount()), expected)
+                    << "kind " << kind << ", stretch " << stretch << ", share " << share;
+                if (share == 1.0) {
+                    EXPECT_EQ(report.stoppedAt, report.edges);
+                } else if (share == 0.0 && stretch < report.edges) {
+                    EXPECT_LT(report.stoppedAt, report.edges);
+                }
+                EXPECT_LE(report.secondPass, report.visited);
+            }
+        }
+    }
+}
+
+TEST(TiledMerge, AutomaticTilesAreBandsOnLargePhotosWithThreads) {
+    EXPECT_TRUE(automaticTileShape(4000, 3000, 1).empty());
+    EXPECT_TRUE(automaticTileShape(1000, 1000, 2).empty());
+    const TileShape bands = automaticTileShape(4000, 3001, 2);
+    EXPECT_EQ(bands.width, 4000);
+    EXPECT_EQ(bands.height, 1501);
+}
+
+}  // namespace
+}  // namespace segmora
