@@ -50,7 +50,7 @@ struct HostStyle {
     const char* boolName;
     const char* float32Name;
     const char* float64Name;
-    const char* knobNames[6];  // indexed by Knob
+    const char* knobNames[7];  // indexed by Knob
 };
 
 // `shape` as the host writes it: "(300, 451)" or "300x451".
