@@ -250,12 +250,13 @@ TEST(SegmentOptions, KnobsAreCheckedByRangeAndNamedInTheHostsWords) {
     EXPECT_EQ(refusal(Problem::OptionRange, [] { threadsFrom(65, kTuples); }),
               "threads must be a whole number from 0 to 64, not 65");
     EXPECT_EQ(refusal(Problem::OptionUnknown, [] { refuseUnknownOption("Scale", kMatrices); }),
-              "unknown option 'Scale' (known: Threshold, Sigma, CapDivisor, MinSize, BitDepth)");
+              "unknown option 'Scale' (known: Threshold, Sigma, CapDivisor, MinSize, BitDepth, "
+              "Count)");
     // A long name (a char matrix's columns run together) is cut short in the echo.
     const std::string matrix = std::string(40, 'a') + std::string(480, 'b');
     EXPECT_EQ(refusal(Problem::OptionUnknown, [&] { refuseUnknownOption(matrix, kMatrices); }),
               "unknown option '" + std::string(40, 'a') +
-                  "...' (known: Threshold, Sigma, CapDivisor, MinSize, BitDepth)");
+                  "...' (known: Threshold, Sigma, CapDivisor, MinSize, BitDepth, Count)");
     EXPECT_EQ(refusal(Problem::OptionUnknown, [&] { refuseMissingValue(matrix); }),
               "option '" + std::string(40, 'a') + "...' has no value");
 }

@@ -5,7 +5,7 @@
 # those targets when the build system is generated, so moving their files needs no change
 # here (the engine's block pools, target segmora_memory, and the binding's layout
 # conversions, target segmora_bindings, likewise). The segmora MEX function is packaged when bindings/octave/segmora_mex.cpp and its help file
-# bindings/octave/segmora.m exist; segmora_graph (the superpixel graph) and segmora_evaluate
+# bindings/octave/segmora.m exist; segmora_hierarchy (every count from one run), segmora_graph (the superpixel graph) and segmora_evaluate
 # (superpixel measures) come with it, and so do segmora_boundaries and segmora_mean_picture
 # (the programs' pictures), which compile in the programs' boundary drawing.
 
@@ -13,6 +13,10 @@ set(octavePackageDir ${PROJECT_BINARY_DIR}/packaging/octave)
 
 set(segmoraMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_mex.cpp)
 set(segmoraHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora.m)
+set(segmentCallFiles ${PROJECT_SOURCE_DIR}/bindings/octave/octave_segment_call.cpp
+                     ${PROJECT_SOURCE_DIR}/bindings/octave/octave_segment_call.h)
+set(hierarchyMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_hierarchy_mex.cpp)
+set(hierarchyHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_hierarchy.m)
 set(graphMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_graph_mex.cpp)
 set(graphHelp ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_graph.m)
 set(evaluateMexSource ${PROJECT_SOURCE_DIR}/bindings/octave/segmora_evaluate_mex.cpp)
@@ -62,6 +66,9 @@ set(lineprobeMexSource [[${PROJECT_SOURCE_DIR}/lineprobe/lineprobe_mex.cpp]])
 set(lineprobeHelp [[${PROJECT_SOURCE_DIR}/lineprobe/lineprobe.m]])
 set(segmoraMexSource [[${segmoraMexSource}]])
 set(segmoraHelp [[${segmoraHelp}]])
+set(segmentCallFiles [[${segmentCallFiles}]])
+set(hierarchyMexSource [[${hierarchyMexSource}]])
+set(hierarchyHelp [[${hierarchyHelp}]])
 set(graphMexSource [[${graphMexSource}]])
 set(graphHelp [[${graphHelp}]])
 set(evaluateMexSource [[${evaluateMexSource}]])

@@ -13,6 +13,7 @@ testMasks(program, samplesDir, scratchDir);
 testMalformedCalls();
 testHelp(samplesDir);
 testCount(program, samplesDir, scratchDir);
+testHierarchy(program, samplesDir, scratchDir);
 printf('segmora_test: all passed\n');
 end
 
@@ -355,6 +356,54 @@ for bad = {0, -1, 2.5, 1e9}
   catch e
     assert(any(strcmp(e.identifier, {'segmora:badValue', 'segmora:badInput'})), e.identifier);
     assert(!isempty(strfind(e.message, 'count')) || !isempty(strfind(e.message, 'Count')), e.message);
+  end
+end
+end
+
+% segmora_hierarchy: several counts from one run against the program's --count files, the
+% range, nesting, the tree replayed by hand, masks, and counts out of range.
+function testHierarchy(program, samplesDir, scratchDir)
+photo = fullfile(samplesDir, 'chelsea.png');
+rgb = readPhoto(photo);
+[status, out] = system(sprintf('"%s" -i "%s" --count 40,300 --min-size 20 -o "%s"', program, ...
+                               photo, fullfile(scratchDir, 'cut.csv')));
+assert(status == 0, out);
+[labels, range, tree] = segmora_hierarchy(rgb, [], 'Counts', [40 300], 'MinSize', 20);
+assert(isequal(size(labels), [rows(rgb) columns(rgb) 2]));
+assert(isequal(labels(:, :, 1), dlmread(fullfile(scratchDir, 'cut.40.csv'))), 'count 40 differs');
+assert(isequal(labels(:, :, 2), dlmread(fullfile(scratchDir, 'cut.300.csv'))), 'count 300 differs');
+[plain, count] = segmora(rgb, 'MinSize', 20);
+assert(range(2) == count && range(3) == 1 && range(1) >= 3 * count, mat2str(range));
+assert(isequal(segmora_hierarchy(rgb, 'MinSize', 20), plain), 'default cut differs');
+% Nested: each superpixel of 300 lies in one of 40.
+pairs = unique([reshape(labels(:, :, 2), [], 1) reshape(labels(:, :, 1), [], 1)], 'rows');
+assert(rows(pairs) == 300, 'counts 300 and 40 are not nested');
+% The first finest - 40 merges of the tree join the finest labels into count 40's parts.
+parent = 1:range(1);
+for k = 1:range(1) - 40
+  a = tree.merges(k, 1); b = tree.merges(k, 2);
+  while parent(a) != a, a = parent(a); end
+  while parent(b) != b, b = parent(b); end
+  parent(max(a, b)) = min(a, b);
+end
+for k = 1:numel(parent)
+  while parent(parent(k)) != parent(k), parent(k) = parent(parent(k)); end
+end
+joined = parent(tree.finest);
+assert(rows(unique([joined(:) reshape(labels(:, :, 1), [], 1)], 'rows')) == 40, 'tree replay');
+% A mask: 0 outside at every count, and counts exact inside.
+mask = false(size(plain));
+mask(20:200, 30:300) = true;
+masked = segmora_hierarchy(rgb, [], 'Counts', [5 60], 'Mask', mask);
+assert(all(masked(repmat(!mask, [1 1 2])) == 0) && max(max(masked(:, :, 2))) == 60);
+for bad = {0, range(1) + 1, [10 -1], 'x'}
+  try
+    segmora_hierarchy(rgb, 'Counts', bad{1}, 'MinSize', 20);
+    error('Counts %s accepted', mat2str(bad{1}));
+  catch e
+    assert(any(strcmp(e.identifier, {'segmora:badValue', 'segmora:badType', 'segmora:badInput'})), ...
+           [e.identifier ': ' e.message]);
+    assert(!isempty(strfind(lower(e.message), 'count')), e.message);
   end
 end
 end

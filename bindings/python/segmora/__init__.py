@@ -232,7 +232,7 @@ def _documentation():
 
 
 for _name, _doc in _documentation().items():
-    if _name in __all__ and _name not in ("Graph", "Hierarchy"):  # compiled: they carry their own
+    if _name in __all__ and _name != "Graph":  # the compiled Graph carries its own
         globals()[_name].__doc__ = _doc
 Segmenter.segment.__doc__ = segment.__doc__
 del _name, _doc

@@ -250,7 +250,7 @@ def test_module_describes_itself():
     assert "GIL is released" in segmora.Segmenter.segment.__doc__
     assert "release()" in segmora.Segmenter.__doc__
     knobs = ("(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None, min_size=5,"
-             " bit_depth=16, mask=None, out=None)")
+             " bit_depth=16, mask=None, out=None, count=None)")
     assert str(inspect.signature(segmora.segment)) == knobs
     assert str(inspect.signature(segmora.Segmenter.segment)) == knobs.replace("(", "(self, ")
     assert str(inspect.signature(segmora.Segmenter)) == "(threads=0)"
@@ -261,7 +261,8 @@ def test_module_describes_itself():
         stub = ast.parse(f.read())
     functions = {node.name: node for node in ast.walk(stub) if isinstance(node, ast.FunctionDef)}
     assert [a.arg for a in functions["segment"].args.kwonlyargs] == [
-        "threshold", "sigma", "cap_divisor", "min_size", "bit_depth", "mask", "out"]
+        "threshold", "sigma", "cap_divisor", "min_size", "bit_depth", "mask", "out",
+        "count"]
     assert ast.unparse(functions["segment"].returns) == "_Tuple[_npt.NDArray[_np.int32], int]"
     assert {"segment", "release", "__init__", "threads"} <= set(functions)
     # The stub's defaults (both segment()s) are those the package takes from the library.

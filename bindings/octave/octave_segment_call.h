@@ -1,0 +1,33 @@
+// The checked arguments of a call that segments a photo, `f(rgb, regions, 'Name', value, ...)`,
+// shared by segmora and segmora_hierarchy: the photo, the optional region map, the mask and
+// the knobs, read by the rules the bindings share.
+#pragma once
+
+#include <vector>
+
+#include "host_photo.h"
+#include "mex.h"
+#include "octave_arrays.h"
+#include "segmora/segmora.h"
+
+namespace segmora::bindings::octave {
+
+struct SegmentCall {
+    const mxArray* rgb = nullptr;
+    const mxArray* regions = nullptr;  // nullptr: no region map
+    const mxArray* mask = nullptr;     // nullptr: every pixel
+    PhotoSize size{};
+    Parameters parameters;
+    int sampleBits = 16;
+    std::vector<int> counts;  // 'Counts', when the function takes it
+};
+
+// Reads and checks the call; `takesCounts`: 'Counts' (whole numbers >= 1) is an option
+// instead of 'Count'. A failure comes back as plain data, for the caller to raise.
+Failure checkSegmentCall(int nrhs, const mxArray* prhs[], bool takesCounts, SegmentCall& call);
+
+// The photo (into `bgr`), region ids (into `ids`, using `idCopy`) and mask of a checked call.
+void photoOfCall(const SegmentCall& call, cv::Mat& bgr, cv::Mat_<int>& ids, cv::Mat_<int>& idCopy,
+                 cv::Mat& inside);
+
+}  // namespace segmora::bindings::octave
