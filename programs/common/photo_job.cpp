@@ -202,21 +202,30 @@ void rethrowNamingPhoto(const std::string& imagePath) {
     }
 }
 
+std::vector<PhotoJob> jobsPerCount(const PhotoJob& job) {
+    if (job.counts.size() < 2) return {job};
+    std::vector<PhotoJob> jobs;
+    for (const int each : job.counts) {
+        PhotoJob one = job;
+        one.parameters.count = each;
+        one.counts = {each};
+        for (std::string* path :
+             {&one.outputPath, &one.picturePath, &one.meanPicturePath, &one.graphPrefix}) {
+            if (!path->empty()) *path = countedPath(*path, each);
+        }
+        jobs.push_back(std::move(one));
+    }
+    return jobs;
+}
+
 int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
                 std::vector<WrittenFile>* handOff) {
     try {
         if (job.counts.size() < 2) return segmentAndWrite(job, segmenter, console, handOff);
         CountTree tree;
         int count = 0;
-        for (const int each : job.counts) {
-            PhotoJob one = job;
-            one.parameters.count = each;
-            for (std::string* path : {&one.outputPath, &one.picturePath, &one.meanPicturePath,
-                                      &one.graphPrefix}) {
-                if (!path->empty()) *path = countedPath(*path, each);
-            }
+        for (const PhotoJob& one : jobsPerCount(job))
             count = segmentAndWrite(one, segmenter, console, handOff, &tree);
-        }
         return count;
     } catch (...) {
         rethrowNamingPhoto(job.imagePath);

@@ -91,6 +91,10 @@ class OutOfMemory : public std::bad_alloc {
 int runPhotoJob(const PhotoJob& job, Segmenter& segmenter, std::ostream* console,
                 std::vector<WrittenFile>* handOff = nullptr);
 
+// The job of each count of a job with several (--count 100,500): its count set and its
+// outputs named by countedPath; a job with one count or none is its own.
+std::vector<PhotoJob> jobsPerCount(const PhotoJob& job);
+
 // An output's name for one of several counts: NAME.COUNT.EXT ("out/a.png", 100 gives
 // "out/a.100.png"; a name without an extension gets ".COUNT").
 std::string countedPath(const std::string& path, int count);

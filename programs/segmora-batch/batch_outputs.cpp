@@ -137,37 +137,43 @@ void BatchOutputs::attach(PhotoJob& job, const std::string& folder) const {
     if (!job.meanPicturePath.empty()) job.meanPictureFolder = place.meanFolder.get();
 }
 
-bool BatchOutputs::finished(const PhotoJob& job, const std::string& folder,
+bool BatchOutputs::finished(const PhotoJob& whole, const std::string& folder,
                             std::ostream& notes) const {
     const Place& place = placeOf(folder);
-    bool done = outputFinished(*place.labelsDone, job.outputPath, job, notes);
-    if (!job.picturePath.empty())
-        done = outputFinished(place.picturesList(), job.picturePath, job, notes,
-                              OutputKind::BoundaryPicture) &&
-               done;
-    for (const std::string& path : graphPaths(job))
-        done = outputFinished(*place.labelsDone, path, job, notes) && done;
-    if (!job.meanPicturePath.empty())
-        done = outputFinished(*place.meansList, job.meanPicturePath, job, notes,
-                              OutputKind::MeanPicture) &&
-               done;
+    bool done = true;
+    for (const PhotoJob& job : jobsPerCount(whole)) {
+        done = outputFinished(*place.labelsDone, job.outputPath, job, notes) && done;
+        if (!job.picturePath.empty())
+            done = outputFinished(place.picturesList(), job.picturePath, job, notes,
+                                  OutputKind::BoundaryPicture) &&
+                   done;
+        for (const std::string& path : graphPaths(job))
+            done = outputFinished(*place.labelsDone, path, job, notes) && done;
+        if (!job.meanPicturePath.empty())
+            done = outputFinished(*place.meansList, job.meanPicturePath, job, notes,
+                                  OutputKind::MeanPicture) &&
+                   done;
+    }
     return done;
 }
 
-void BatchOutputs::recordFinished(const PhotoJob& job) const {
+void BatchOutputs::recordFinished(const PhotoJob& whole) const {
     for (const auto& [folder, place] : places) {
-        if (place->labelFolder.get() != job.labelFolder) continue;
-        const std::string settings = settingsKey(job);
-        place->labelsDone->record(nameIn(job.outputPath), settings);
-        for (const std::string& path : graphPaths(job))
-            place->labelsDone->record(nameIn(path), settings);
-        if (!job.picturePath.empty()) {
-            (place->shared ? place->labelsDone : place->picturesDone)
-                ->record(nameIn(job.picturePath), settingsKey(job, OutputKind::BoundaryPicture));
+        if (place->labelFolder.get() != whole.labelFolder) continue;
+        for (const PhotoJob& job : jobsPerCount(whole)) {
+            const std::string settings = settingsKey(job);
+            place->labelsDone->record(nameIn(job.outputPath), settings);
+            for (const std::string& path : graphPaths(job))
+                place->labelsDone->record(nameIn(path), settings);
+            if (!job.picturePath.empty()) {
+                (place->shared ? place->labelsDone : place->picturesDone)
+                    ->record(nameIn(job.picturePath),
+                             settingsKey(job, OutputKind::BoundaryPicture));
+            }
+            if (!job.meanPicturePath.empty())
+                place->meansList->record(nameIn(job.meanPicturePath),
+                                         settingsKey(job, OutputKind::MeanPicture));
         }
-        if (!job.meanPicturePath.empty())
-            place->meansList->record(nameIn(job.meanPicturePath),
-                                     settingsKey(job, OutputKind::MeanPicture));
         return;
     }
 }

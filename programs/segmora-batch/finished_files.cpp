@@ -81,8 +81,11 @@ std::string settingsKey(const PhotoJob& job, OutputKind kind) {
         job.orientation == Orientation::Ignore ? "orientation ignored\n" : "";
     // A mask adds its path; without one nothing, so earlier lists still match.
     const std::string mask = job.maskPath.empty() ? "" : "\nmask " + job.maskPath;
-    return hashText(text + orientation + pictureText(job, kind) + job.regionFilePath +
-                    mask);
+    // So does a count: labels cut to a count are not the run's own.
+    const int count = job.parameters.count;
+    const std::string counted = count == 0 ? "" : "\ncount " + std::to_string(count);
+    return hashText(text + orientation + pictureText(job, kind) + job.regionFilePath + mask +
+                    counted);
 }
 
 FinishedFiles::FinishedFiles(const OutputFolder& folder) : folder(folder) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -78,8 +79,18 @@ std::vector<SweepRow> sweepPhoto(const std::string& path, const std::string& nam
         mask = readMaskFile(maskFileFor(options.maskDir, name), bgr.rows, bgr.cols).inside;
     }
     std::vector<SweepRow> rows;
+    std::optional<Hierarchy> tree;  // of the last setting with a count: the next may share it
+    Parameters treeKnobs;
     for (const Parameters& setting : options.settings) {
-        const Segmentation s = segmenter.segmentPhoto(bgr, cv::Mat_<int>(), setting, mask);
+        Parameters knobs = setting;
+        knobs.count = 0;
+        if (setting.count != 0 && (!tree || !sameSetting(knobs, treeKnobs))) {
+            tree = segmenter.hierarchyOfPhoto(bgr, cv::Mat_<int>(), knobs, mask);
+            treeKnobs = knobs;
+        }
+        const Segmentation s = setting.count != 0
+                                   ? tree->cut(setting.count)
+                                   : segmenter.segmentPhoto(bgr, cv::Mat_<int>(), setting, mask);
         rows.push_back(SweepRow{name, setting, evaluate(s, truths, bgr, options.evaluation),
                                 options.evaluation.tolerance, options.evaluation.ignoreZero, names,
                                 truthsOf.inputs});

@@ -20,6 +20,7 @@ constexpr size_t kUsageColumn = 23;  // where the descriptions of the usage star
 // each knob's option, its help and how it is read from and set in the knobs.
 struct SweptKnob {
     const char* option;
+    const char* jobOption;  // the programs' option that checks one value
     std::string help;  // its default follows
     double (*of)(const Parameters&);
     void (*set)(Parameters&, const Parameters& from);
@@ -27,17 +28,22 @@ struct SweptKnob {
 
 const std::vector<SweptKnob>& sweptKnobs() {
     static const std::vector<SweptKnob> knobs = {
-        {"--threshold", "merge thresholds, e.g. 100,300,1000",
+        {"--threshold", "--threshold", "merge thresholds, e.g. 100,300,1000",
          [](const Parameters& k) { return double(k.threshold); },
          [](Parameters& k, const Parameters& from) { k.threshold = from.threshold; }},
-        {"--sigma", "smoothing, 0 to " + numberText(kMaxSigma),
+        {"--sigma", "--sigma", "smoothing, 0 to " + numberText(kMaxSigma),
          [](const Parameters& k) { return double(k.sigma); },
          [](Parameters& k, const Parameters& from) { k.sigma = from.sigma; }},
-        {"--cap-divisor", "cap divisors >= 1",
+        {"--cap-divisor", "--cap-divisor", "cap divisors >= 1",
          [](const Parameters& k) { return double(k.capDivisor); },
          [](Parameters& k, const Parameters& from) { k.capDivisor = from.capDivisor; }},
-        {"--min-size", "minimum sizes >= 0", [](const Parameters& k) { return double(k.minSize); },
+        {"--min-size", "--min-size", "minimum sizes >= 0",
+         [](const Parameters& k) { return double(k.minSize); },
          [](Parameters& k, const Parameters& from) { k.minSize = from.minSize; }},
+        {"--counts", "--count", "exact superpixel counts, e.g. 100,200,500: each photo\n"
+         "                       cut to each count from one run of the other knobs",
+         [](const Parameters& k) { return double(k.count); },
+         [](Parameters& k, const Parameters& from) { k.count = from.count; }},
     };
     return knobs;
 }
@@ -64,9 +70,10 @@ std::vector<PhotoJob> knobValues(size_t knob, const std::string& list,
     for (const std::string& item : split(list)) {
         PhotoJob job;
         try {
-            setJobOption(job, swept.option, item);
+            setJobOption(job, swept.jobOption, item);
         } catch (const BadOptionValue& e) {
-            throw SweepUsageError(e.what());
+            const std::string message = e.what();  // names the programs' option
+            throw SweepUsageError(swept.option + message.substr(std::string(swept.jobOption).size()));
         }
         const double value = swept.of(job.parameters);  // as the engine takes it
         const auto same = [&](const PhotoJob& v) { return swept.of(v.parameters) == value; };
@@ -159,7 +166,9 @@ std::string knobsUsage() {
     for (const SweptKnob& knob : sweptKnobs()) {
         std::string line = std::string("  ") + knob.option + " LIST";
         line.resize(kUsageColumn, ' ');
-        text += line + knob.help + " (default " + numberText(knob.of(defaults)) + ")\n";
+        const bool counted = std::string(knob.jobOption) == "--count";  // no count by default
+        text += line + knob.help +
+                (counted ? "\n" : " (default " + numberText(knob.of(defaults)) + ")\n");
     }
     return text;
 }

@@ -50,7 +50,8 @@ struct Axes {
     static int y(double v) { return kBottom - int(std::lround(v * (kBottom - kTop))); }
 };
 
-Axes drawAxes(cv::Mat& picture, double low, double high) {
+// `asked`: the counts were asked for, so each photo has exactly the count on the axis.
+Axes drawAxes(cv::Mat& picture, double low, double high, bool asked) {
     if (!(high > low)) {
         low = std::max(0.0, low - 1);
         high = low + 2;
@@ -70,7 +71,9 @@ Axes drawAxes(cv::Mat& picture, double low, double high) {
         text(picture, tickText(k / 5.0), {kLeft - 40, y + 5});
     }
     cv::rectangle(picture, {kLeft, kTop}, {kRight, kBottom}, kBlack);
-    text(picture, "mean superpixel count (superpixels per photo)",
+    text(picture,
+         asked ? "superpixel count asked for (exactly that many in every photo)"
+               : "mean superpixel count (superpixels per photo)",
          {(kLeft + kRight) / 2, kBottom + 45}, 0.55, true);
     text(picture, "score (0 to 1)", {kLeft - 60, kTop - 12}, 0.5);
     return axes;
@@ -165,7 +168,8 @@ cv::Mat plotSweep(const std::vector<SettingSummary>& summaries, int tolerance,
         error.emplace_back(s.count, shown ? std::clamp(s.undersegmentation, 0.0, 1.0) : NAN);
     }
     if (!(low <= high)) low = high = 0;
-    const Axes axes = drawAxes(picture, low, high);
+    const bool asked = !summaries.empty() && summaries.front().setting.count != 0;
+    const Axes axes = drawAxes(picture, low, high, asked);
     drawMeasure(picture, axes, layout, recall, kBlue, false);
     drawMeasure(picture, axes, layout, error, kRed, true);
     drawLabels(picture, axes, layout, recall);

@@ -15,8 +15,10 @@ double knobValue(const Parameters& p, int knob) {
             return p.sigma;
         case 2:
             return p.capDivisor;
-        default:
+        case 3:
             return p.minSize;
+        default:
+            return p.count;
     }
 }
 
@@ -29,7 +31,8 @@ std::string joined(const std::vector<std::string>& parts, const std::string& bet
 }  // namespace
 
 std::string knobWords(int knob) {
-    static const char* const names[] = {"threshold", "sigma", "cap divisor", "min size"};
+    static const char* const names[] = {"threshold", "sigma", "cap divisor", "min size",
+                                         "count asked"};
     return names[knob];
 }
 
@@ -39,7 +42,7 @@ std::string knobValueText(const Parameters& p, int knob) {
 
 PlotLayout layoutOf(const std::vector<SettingSummary>& summaries) {
     PlotLayout layout;
-    for (int knob = 0; knob < 4; ++knob) {
+    for (int knob = 0; knob < 5; ++knob) {
         for (const SettingSummary& s : summaries) {
             if (knobValue(s.setting, knob) != knobValue(summaries.front().setting, knob)) {
                 layout.varied.push_back(knob);

@@ -17,7 +17,8 @@ struct PlotSeries {
 
 struct PlotLayout {
     std::vector<int> varied;           // the knobs (0 threshold, 1 sigma, 2 cap divisor,
-                                       // 3 min size) with more than one value, in that order
+                                       // 3 min size, 4 count asked) with more than one
+                                       // value, in that order
     std::string labelKey;              // what the point labels say: "threshold / cap divisor"
     std::vector<std::string> labels;   // one per summary: "300 / 2000"
     std::vector<PlotSeries> series;    // one line each

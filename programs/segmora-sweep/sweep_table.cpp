@@ -33,7 +33,7 @@ std::string quoted(const std::string& field) {
 
 std::string settingText(const Parameters& p) {
     return number(p.threshold) + "," + number(p.sigma) + "," + std::to_string(p.capDivisor) + "," +
-           std::to_string(p.minSize);
+           std::to_string(p.minSize) + "," + (p.count != 0 ? std::to_string(p.count) : "");
 }
 
 // The fields of a CSV line (quotes as quoted() writes them); nothing when malformed.
@@ -82,8 +82,8 @@ bool isKey(const std::string& text) {
     return text.size() == 16 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
-std::tuple<float, float, int, int> keyOf(const Parameters& p) {
-    return {p.threshold, p.sigma, p.capDivisor, p.minSize};
+std::tuple<float, float, int, int, int> keyOf(const Parameters& p) {
+    return {p.threshold, p.sigma, p.capDivisor, p.minSize, p.count};
 }
 
 // A row's measures in the order of SettingSummary::deviation.
@@ -108,11 +108,11 @@ std::string shortestText(double value) {
 
 bool sameSetting(const Parameters& a, const Parameters& b) {
     return a.threshold == b.threshold && a.sigma == b.sigma && a.capDivisor == b.capDivisor &&
-           a.minSize == b.minSize;
+           a.minSize == b.minSize && a.count == b.count;
 }
 
 std::string sweepHeader() {
-    return "photo,threshold,sigma,cap_divisor,min_size,count,boundary_recall,boundary_precision,"
+    return "photo,threshold,sigma,cap_divisor,min_size,count_asked,count,boundary_recall,boundary_precision,"
            "undersegmentation_error,achievable_segmentation_accuracy,explained_variation,"
            "compactness,truths,tolerance,ignore_zero,truth_files,inputs\n";
 }
@@ -159,8 +159,10 @@ std::string sweepLine(const SweepRow& row) {
 
 std::optional<SweepRow> parseSweepLine(const std::string& line) {
     const std::optional<std::vector<std::string>> fields = fieldsOf(line);
-    if (!fields || fields->size() != 17) return std::nullopt;
-    const std::vector<std::string>& f = *fields;
+    if (!fields || fields->size() != 18) return std::nullopt;
+    std::vector<std::string> f = *fields;
+    const std::string asked = f[5];  // empty: no count asked
+    f.erase(f.begin() + 5);
     double v[12];
     for (int k = 0; k < 12; ++k) {
         if (!readNumber(f[size_t(k) + 1], v[k])) return std::nullopt;
@@ -173,6 +175,7 @@ std::optional<SweepRow> parseSweepLine(const std::string& line) {
     row.setting.threads = 1;
     Evaluation& e = row.scores;
     if (!readWhole(f[3], row.setting.capDivisor) || !readWhole(f[4], row.setting.minSize) ||
+        (!asked.empty() && (!readWhole(asked, row.setting.count) || row.setting.count < 1)) ||
         !readWhole(f[5], e.count) || !readWhole(f[12], e.truths) ||
         !readWhole(f[13], row.tolerance) || (f[14] != "0" && f[14] != "1") || !isKey(f[16])) {
         return std::nullopt;
@@ -240,7 +243,7 @@ std::vector<SettingSummary> summarise(const std::vector<SweepRow>& rows,
 std::string summaryText(const std::vector<SettingSummary>& summaries, bool partial) {
     // The means first, as before; then their standard deviations and the run's state.
     std::string text =
-        "threshold,sigma,cap_divisor,min_size,photos,mean_count,boundary_recall,"
+        "threshold,sigma,cap_divisor,min_size,count_asked,photos,mean_count,boundary_recall,"
         "boundary_precision,undersegmentation_error,achievable_segmentation_accuracy,"
         "explained_variation,compactness,count_sd,boundary_recall_sd,boundary_precision_sd,"
         "undersegmentation_error_sd,achievable_segmentation_accuracy_sd,explained_variation_sd,"

@@ -54,7 +54,7 @@ class SettingIndex {
     std::optional<size_t> of(const Parameters& setting) const;
 
   private:
-    std::map<std::tuple<float, float, int, int>, size_t> positions;
+    std::map<std::tuple<float, float, int, int, int>, size_t> positions;
 };
 
 // Rows in the order of `names`, then of the settings; rows of other photos or settings last.

@@ -135,6 +135,32 @@ TEST_F(Sweep, EveryRowIsTheLibrarysScore) {
     EXPECT_EQ(plot.size(), cv::Size(900, 560));
 }
 
+// --counts: every row has exactly the count asked for, and the scores of the library's cut
+// at that count; the knobs given with it shape the run each photo is cut from.
+TEST_F(Sweep, CountsAreExactAndScoredAsTheLibraryCutsThem) {
+    ASSERT_EQ(run({"--counts", "7,150", "--min-size", "20", dir + "/photos"}), 0);
+    const std::vector<SweepRow> rows = table();
+    ASSERT_EQ(rows.size(), 4u);
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const SweepRow& row = rows[k];
+        EXPECT_EQ(row.setting.count, k % 2 == 0 ? 7 : 150);
+        EXPECT_EQ(row.setting.minSize, 20);
+        EXPECT_EQ(row.scores.count, row.setting.count);
+        const cv::Mat photo = cv::imread(dir + "/photos/" + row.photo + ".png");
+        std::vector<cv::Mat_<int>> truths{
+            readTruth(dir + "/truths/" + row.photo + "-2.png", photo.size()),
+            readTruth(dir + "/truths/" + row.photo + "_1.csv", photo.size())};
+        const Evaluation e = evaluate(segmentPhoto(photo, row.setting), truths, photo);
+        EXPECT_TRUE(same(row.scores.boundaryRecall, e.boundaryRecall) &&
+                    same(row.scores.explainedVariation, e.explainedVariation))
+            << k;
+    }
+    EXPECT_NE(readFile(dir + "/out/summary.csv").find("\n500,0,500,20,150,2,150,"),
+              std::string::npos);
+    // A count above a photo's finest fails that photo with the range named.
+    EXPECT_EQ(run({"--counts", "100000000", dir + "/photos"}), 1);
+}
+
 // --masks: each photo segmented inside its mask (a picture here), and the scores those of
 // the library on the masked labels, whose 0 pixels evaluate() leaves out.
 TEST_F(Sweep, MasksPairedByNameRestrictSegmentationAndScores) {
@@ -280,7 +306,7 @@ TEST(SweepSummary, MeansSpreadsAndShortestNumbers) {
     EXPECT_EQ(summary[0].deviation[5], 0);
     const std::string text = summaryText(summary, true);
     const std::string row = text.substr(text.find('\n') + 1);
-    EXPECT_EQ(row.substr(0, row.find(",0.1,")), "0.8,0,500,5,2,15") << row;
+    EXPECT_EQ(row.substr(0, row.find(",0.1,")), "0.8,0,500,5,,2,15") << row;
     EXPECT_NE(row.find(",5,0,"), std::string::npos) << row;
     EXPECT_EQ(row.substr(row.size() - 9), ",partial\n");
     EXPECT_EQ(shortestText(790.63499999999999), "790.635");

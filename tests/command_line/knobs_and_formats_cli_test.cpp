@@ -229,6 +229,13 @@ TEST_F(KnobsAndFormats, CountsAreExactAndSeveralCountsWriteOneFileEach) {
     const ProgramRun many = batch({"--count", "40"});
     EXPECT_EQ(many.exitStatus, 0) << many.err;
     EXPECT_EQ(readFile(dir + "/out/p.csv"), readFile(dir + "/single.csv"));
+    // --resume knows each count's file: the same counts are done, another count or none is
+    // redone (a label file cut to 40 is not the run's own).
+    ASSERT_EQ(batch({"--count", "40,80"}).exitStatus, 0);
+    EXPECT_EQ(readFile(dir + "/out/p.40.csv"), readFile(dir + "/single.csv"));
+    EXPECT_NE(batch({"--count", "40,80", "--resume"}).err.find("1 done before"), std::string::npos);
+    EXPECT_NE(batch({"--count", "40,90", "--resume"}).err.find("0 done before"), std::string::npos);
+    EXPECT_NE(batch({"--resume"}).err.find("0 done before"), std::string::npos);
     // Above the finest count: one line naming the range, nothing written.
     const ProgramRun above = segmora({"--count", "99999999", "-o", dir + "/above.csv"});
     EXPECT_NE(above.exitStatus, 0);
