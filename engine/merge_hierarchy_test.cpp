@@ -120,6 +120,34 @@ TEST(MergeHierarchy, EveryCountIsExactNestedAndTheReplayOfTheTree) {
     }
 }
 
+// With a mask: outside pixels are 0 at every count, the mask's two separate pieces never
+// join, the default cut is the masked run's labels, and a full mask changes nothing.
+TEST(MergeHierarchy, MaskedCutsStayInsideAndAFullMaskChangesNothing) {
+    const cv::Mat photo = samplePhoto("chelsea.png");
+    cv::Mat mask = cv::Mat::zeros(photo.size(), CV_8UC1);
+    mask(cv::Rect(10, 10, 150, 200)).setTo(1);
+    mask(cv::Rect(200, 40, 200, 150)).setTo(1);
+    const Hierarchy h = hierarchyOfPhoto(photo, cv::Mat_<int>(), Parameters(), mask);
+    const Segmentation run = segmentPhoto(photo, cv::Mat_<int>(), Parameters(), mask);
+    ASSERT_EQ(h.defaultCount(), run.count);
+    EXPECT_TRUE(sameLabels(h.cut(run.count).labels, run.labels));
+    EXPECT_EQ(h.coarsestCount(), 2);
+    for (const int count : {2, 3, 40, run.count + 7, h.finestCount()}) {
+        const Segmentation cut = h.cut(count);
+        double largest = 0;
+        cv::minMaxLoc(cut.labels, nullptr, &largest);
+        EXPECT_EQ(largest, count);
+        EXPECT_EQ(cv::countNonZero(cut.labels), cv::countNonZero(mask)) << count;
+        EXPECT_EQ(cv::countNonZero((cut.labels != 0) & (mask == 0)), 0) << count;  // 0 outside
+    }
+    const Hierarchy plain = hierarchyOfPhoto(photo);
+    const Hierarchy full =
+        hierarchyOfPhoto(photo, cv::Mat_<int>(), Parameters(), cv::Mat::ones(photo.size(), CV_8UC1));
+    ASSERT_EQ(full.finestCount(), plain.finestCount());
+    for (const int count : {1, 90, plain.finestCount()})
+        EXPECT_TRUE(sameLabels(full.cut(count).labels, plain.cut(count).labels)) << count;
+}
+
 TEST(MergeHierarchy, MergeHeightsAndTreeSize) {
     const Hierarchy h = hierarchyOfPhoto(samplePhoto("astronaut.png"));
     const std::vector<Hierarchy::Merge> merges = h.merges();

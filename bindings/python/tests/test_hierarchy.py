@@ -75,6 +75,21 @@ def test_scipy_cut_tree_gives_the_cut(photos):
         assert pairs.shape[1] == n  # the same partition, numbered otherwise
 
 
+def test_masked_hierarchy_is_the_masked_run_cut(photos):
+    rgb = photos["astronaut"]
+    inside = np.zeros(rgb.shape[:2], bool)
+    inside[30:300, 40:420] = True
+    tree = segmora.hierarchy(rgb, mask=inside)
+    labels, count = segmora.segment(rgb, mask=inside)
+    assert tree.default_count == count and np.array_equal(tree.cut(count), labels)
+    for n in (1, 37, tree.finest_count):
+        cut = tree.cut(n)
+        assert cut.max() == n and not cut[~inside].any() and cut[inside].all()
+        assert np.array_equal(segmora.segment(rgb, mask=inside, count=n)[0], cut)
+    z = tree.linkage()
+    assert z.shape == (tree.finest_count - 1, 4) and (np.diff(z[:, 2]) >= 0).all()
+
+
 def test_bad_counts_raise(photos):
     rgb = photos["chelsea"]
     tree = segmora.hierarchy(rgb)
