@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <unordered_map>
+#include <utility>
 
 #include "grid_edges.h"
 #include "key_sort.h"
@@ -57,6 +58,33 @@ int32_t numberFinest(const UnionLog& log, const int32_t* labels, int32_t width, 
         finest[p] = id;
     }
     return count;
+}
+
+// Orders the merges below the default level, which take the finest superpixels back to the
+// run's, so that the finer counts first split the parts whose two halves are both large: by
+// the pair's reduced size |A| |B| / (|A| + |B|), in pixels, with the parts as the run's
+// order joins them; ties in the run's order. Any order of these merges gives exact, nested
+// counts and the run's own superpixels at the default count.
+void orderFinerSteps(std::vector<HierarchyStep>& steps, const std::vector<int32_t>& finest,
+                     int32_t finestCount) {
+    PlainForest forest(finestCount);
+    std::fill(forest.size.begin(), forest.size.end(), 0);
+    for (const int32_t id : finest) {
+        if (id >= 0) ++forest.size[id];
+    }
+    std::vector<std::pair<double, size_t>> order;  // (key, place in the run)
+    order.reserve(steps.size());
+    for (size_t k = 0; k < steps.size(); ++k) {
+        const int32_t ra = forest.find(steps[k].a), rb = forest.find(steps[k].b);
+        const double sa = forest.size[ra], sb = forest.size[rb];
+        order.emplace_back(sa * sb / (sa + sb), k);
+        forest.unite(ra, rb);
+    }
+    std::sort(order.begin(), order.end());
+    std::vector<HierarchyStep> sorted;
+    sorted.reserve(steps.size());
+    for (const auto& entry : order) sorted.push_back(steps[entry.second]);
+    steps = std::move(sorted);
 }
 
 // The merges above the default level: always the pair of touching parts (of one region)
@@ -215,6 +243,7 @@ MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_
     if (h.finestCount - static_cast<int32_t>(h.steps.size()) != count) {
         throw std::logic_error("the run's unions do not make its superpixels");
     }
+    orderFinerSteps(h.steps, h.finest, h.finestCount);
     CoarserMerges(parts, pairs, regions).run(h.steps);
     h.coarsestCount = h.finestCount - static_cast<int32_t>(h.steps.size());
     return h;

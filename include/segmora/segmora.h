@@ -96,10 +96,9 @@ SEGMORA_API Parameters photoParameters(bool withRegions);
 struct MergeHierarchy;
 
 // The superpixels of every count from one run (docs/knobs.md gives the definition): the
-// default count is the run's own superpixels, finer counts take back its latest merges,
-// coarser ones merge touching superpixels by the mean weight along their border and their
-// sizes, with no size cap and never
-// across regions. Cuts are nested: every superpixel of count N lies inside one of count
+// default count is the run's own superpixels, finer counts take back its merges (those with
+// two large halves first), coarser ones merge touching superpixels by the mean weight along
+// their border and their sizes, with no size cap and never across regions. Cuts are nested: every superpixel of count N lies inside one of count
 // N - 1. Copies share the tree, which is never changed.
 class SEGMORA_API Hierarchy {
   public:

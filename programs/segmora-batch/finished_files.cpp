@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "batch_console.h"
+#include "text_hash.h"
 
 namespace segmora {
 
@@ -24,19 +25,7 @@ std::string lineFor(const std::string& escapedName, const struct stat& info,
     return numbers + settings + " " + escapedName + "\n";
 }
 
-constexpr size_t kSettingsDigits = 16;
-
-// 64-bit FNV-1a: stable across runs, builds and machines.
-std::string hashText(const std::string& text) {
-    unsigned long long hash = 14695981039346656037ull;
-    for (const char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    char digits[kSettingsDigits + 1];
-    std::snprintf(digits, sizeof digits, "%016llx", hash);
-    return digits;
-}
+constexpr size_t kSettingsDigits = 16;  // of hashText
 
 // "#SETTINGS " at `at` of `line`: the settings, and `at` moved past them.
 std::string settingsAt(const std::string& line, size_t& at) {

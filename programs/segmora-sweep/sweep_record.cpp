@@ -7,21 +7,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "text_hash.h"
+
 namespace segmora {
 
 namespace {
-
-// 64-bit FNV-1a, as 16 hexadecimal digits: the same on every run and machine.
-std::string hexHash(const std::string& text) {
-    unsigned long long hash = 14695981039346656037ull;
-    for (const char c : text) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
-    }
-    char digits[17];
-    std::snprintf(digits, sizeof digits, "%016llx", hash);
-    return digits;
-}
 
 // "SIZE SECONDS.NANOSECONDS" of the file at `path`; false when it cannot be examined.
 bool describeFile(const std::string& path, std::string& text) {
@@ -47,7 +37,7 @@ std::string inputsKey(const std::string& photoPath, bool ignoreOrientation,
         text += file + "/";
         if (!describeFile(truthDir + "/" + file, text)) return "";
     }
-    return hexHash(text);
+    return hashText(text);
 }
 
 bool readRecords(int fd, size_t longest, const std::function<void(const std::string&)>& take) {
