@@ -1,5 +1,3 @@
-#include <stdexcept>
-#include <string>
 #include <utility>
 
 #include "counted_cut.h"
@@ -8,12 +6,7 @@
 namespace segmora {
 
 Segmentation cutAtCount(const MergeHierarchy& tree, int count) {
-    if (count < tree.coarsestCount || count > tree.finestCount) {
-        throw std::invalid_argument("count must be from " + std::to_string(tree.coarsestCount) +
-                                    " to " + std::to_string(tree.finestCount) +
-                                    " for this photo and these knobs, not " +
-                                    std::to_string(count));
-    }
+    checkCountInRange(tree.coarsestCount, tree.finestCount, count);
     Segmentation result;
     result.labels.create(tree.height, tree.width);
     cutHierarchy(tree, count, result.labels.ptr<int32_t>());

@@ -1,6 +1,9 @@
 #include "merge_hierarchy.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <string>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -34,29 +37,74 @@ struct DefaultParts {
     std::vector<int32_t> finest;  // the finest superpixel of its first pixel
 };
 
-// The finest superpixels: the parts of the unions that may not be taken back, numbered in
-// raster order of first pixels; returns their count.
-int32_t numberFinest(const UnionLog& log, const int32_t* labels, int32_t width, int32_t pixels,
-                     std::vector<int32_t>& finest) {
-    const NeighbourOffsets neighbours(width);
-    PlainForest forest(pixels);
-    for (size_t k = 0; k < log.unions.size(); ++k) {
-        if (log.bothLarge[k]) continue;
-        const uint32_t edge = log.unions[k].edge;
-        forest.unite(forest.find(edgeFirstVertex(edge)),
-                     forest.find(edgeSecondVertex(edge, neighbours)));
+// Replays into `forest` (its memory reused, `pixels` elements) the unions of `log` but the
+// bothLarge ones after the first `keptLarge` of them.
+void replayUnions(const UnionLog& log, SegmentForest& forest, int32_t pixels, int64_t keptLarge,
+                  int32_t width) {
+    for (int32_t p = 0; p < pixels; ++p) {
+        forest.parent[p] = p;
+        forest.data[p].size = 1;
     }
-    finest.assign(static_cast<size_t>(pixels), -1);
-    std::vector<int32_t>& idOfRoot = forest.size;  // reused: -1 until numbered
-    std::fill(idOfRoot.begin(), idOfRoot.end(), -1);
+    const NeighbourOffsets neighbours(width);
+    int64_t large = 0;
+    for (size_t k = 0; k < log.unions.size(); ++k) {
+        if (log.bothLarge[k] && large++ >= keptLarge) continue;
+        const uint32_t edge = log.unions[k].edge;
+        forest.uniteRoots(forest.findRoot(edgeFirstVertex(edge)),
+                          forest.findRoot(edgeSecondVertex(edge, neighbours)));
+    }
+}
+
+// Numbers the parts of `forest` first + 0, first + 1, ... in raster order of first pixels
+// into `into` (which may be `labels`), `outside` where the label is 0; returns their count.
+int32_t numberParts(SegmentForest& forest, const int32_t* labels, int32_t pixels, int32_t first,
+                    int32_t outside, int32_t* into) {
+    SegmentData* data = forest.data;
     int32_t count = 0;
     for (int32_t p = 0; p < pixels; ++p) {
-        if (labels[p] == 0) continue;  // in no superpixel
-        int32_t& id = idOfRoot[forest.find(p)];
-        if (id < 0) id = count++;
-        finest[p] = id;
+        if (labels[p] == 0) {  // in no superpixel
+            into[p] = outside;
+            continue;
+        }
+        const int32_t root = forest.findRoot(p);
+        if (data[root].size > 0) data[root].size = -(++count);
+        into[p] = first - 1 - data[root].size;
     }
     return count;
+}
+
+// The finest superpixels: the parts of the unions that may not be taken back, numbered in
+// raster order of first pixels; returns their count.
+int32_t numberFinest(const UnionLog& log, SegmentForest& forest, const int32_t* labels,
+                     int32_t width, int32_t pixels, std::vector<int32_t>& finest) {
+    replayUnions(log, forest, pixels, 0, width);
+    finest.resize(static_cast<size_t>(pixels));
+    return numberParts(forest, labels, pixels, 0, -1, finest.data());
+}
+
+int64_t bothLargeCount(const UnionLog& log) {
+    return static_cast<int64_t>(std::count(log.bothLarge.begin(), log.bothLarge.end(), true));
+}
+
+// The label (1, 2, ...) of each of n parts after the first `steps` steps, in order of their
+// lowest-numbered member: the raster order of first pixels when the parts are numbered so.
+std::vector<int32_t> labelsAfterSteps(int32_t n, const std::vector<HierarchyStep>& steps,
+                                      size_t stepCount) {
+    PlainForest forest(n);
+    for (size_t k = 0; k < stepCount; ++k) {
+        const int32_t ra = forest.find(steps[k].a), rb = forest.find(steps[k].b);
+        if (ra != rb) forest.unite(ra, rb);
+    }
+    std::vector<int32_t>& labelOfRoot = forest.size;
+    std::fill(labelOfRoot.begin(), labelOfRoot.end(), 0);
+    std::vector<int32_t> labelOf(static_cast<size_t>(n));
+    int32_t next = 0;
+    for (int32_t id = 0; id < n; ++id) {
+        int32_t& label = labelOfRoot[forest.find(id)];
+        if (label == 0) label = ++next;
+        labelOf[id] = label;
+    }
+    return labelOf;
 }
 
 // The merges above the default level: always the pair of touching parts (of one region)
@@ -78,8 +126,9 @@ class CoarserMerges {
         }
     }
 
-    void run(std::vector<HierarchyStep>& steps) {
-        while (!heap.empty()) {
+    // Adds the merges to `steps`, at most `most` of them.
+    void run(std::vector<HierarchyStep>& steps, size_t most = SIZE_MAX) {
+        for (size_t made = 0; made < most && !heap.empty();) {
             std::pop_heap(heap.begin(), heap.end(), Later());
             const Entry entry = heap.back();
             heap.pop_back();
@@ -92,6 +141,7 @@ class CoarserMerges {
             }
             steps.push_back({parts.finest[entry.a], parts.finest[entry.b], keyWeight(entry.key)});
             join(entry.a, entry.b);
+            ++made;
         }
     }
 
@@ -154,29 +204,6 @@ class CoarserMerges {
 
 }  // namespace
 
-std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t* labels) {
-    const SortedEdges sorted = graph.view();
-    const NeighbourOffsets neighbours(graph.width);
-    std::vector<TouchingPair> pairs;
-    std::unordered_map<uint64_t, size_t> seen;
-    seen.reserve(static_cast<size_t>(sorted.count / 64) + 16);
-    const WeightRun* run = sorted.runs;
-    for (int64_t i = 0; i < sorted.count; ++i) {
-        while (run->end <= i) ++run;
-        const uint32_t edge = sorted.edges[i];
-        int32_t a = labels[edgeFirstVertex(edge)] - 1;
-        int32_t b = labels[edgeSecondVertex(edge, neighbours)] - 1;
-        if (a == b || a < 0 || b < 0) continue;
-        if (a > b) std::swap(a, b);
-        const auto [at, added] =
-            seen.emplace((uint64_t(uint32_t(a)) << 32) | uint32_t(b), pairs.size());
-        if (added) pairs.push_back({a, b, run->weight, edge, 0.0, 0});
-        pairs[at->second].weightSum += run->weight;
-        ++pairs[at->second].edges;
-    }
-    return pairs;
-}
-
 std::vector<int32_t> superpixelRegions(SegmentForest& forest, const int32_t* labels,
                                        int32_t pixels, int32_t count, const int32_t* regions) {
     std::vector<int32_t> of;
@@ -188,28 +215,35 @@ std::vector<int32_t> superpixelRegions(SegmentForest& forest, const int32_t* lab
     return of;
 }
 
-MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_t count,
-                              int32_t width, int32_t height, const std::vector<TouchingPair>& pairs,
-                              const std::vector<int32_t>& regions) {
-    MergeHierarchy h;
-    h.width = width;
-    h.height = height;
-    h.defaultCount = count;
-    const int32_t pixels = width * height;
-    h.finestCount = numberFinest(log, labels, width, pixels, h.finest);
-    DefaultParts parts{std::vector<int64_t>(count, 0), std::vector<int32_t>(count, -1)};
+namespace {
+
+// Each superpixel's pixel count.
+std::vector<int64_t> superpixelSizes(const int32_t* labels, int32_t pixels, int32_t count) {
+    std::vector<int64_t> size(static_cast<size_t>(count), 0);
+    for (int32_t p = 0; p < pixels; ++p) {
+        if (labels[p] > 0) ++size[labels[p] - 1];
+    }
+    return size;
+}
+
+// The steps of the hierarchy of a run whose finest superpixels are numbered in `h`: the
+// unions that may be taken back, then the coarser merges.
+void addSteps(const UnionLog& log, const int32_t* labels, int32_t count,
+              const std::vector<TouchingPair>& pairs, const std::vector<int32_t>& regions,
+              MergeHierarchy& h) {
+    const int32_t pixels = h.width * h.height;
+    DefaultParts parts{superpixelSizes(labels, pixels, count), std::vector<int32_t>(count, -1)};
     for (int32_t p = 0; p < pixels; ++p) {
         const int32_t part = labels[p] - 1;
-        if (part < 0) continue;
-        ++parts.size[part];
-        if (parts.finest[part] < 0) parts.finest[part] = h.finest[p];
+        if (part >= 0 && parts.finest[part] < 0) parts.finest[part] = h.finest[p];
     }
-    const NeighbourOffsets neighbours(width);
+    const NeighbourOffsets neighbours(h.width);
+    h.steps.reserve(static_cast<size_t>(h.finestCount - count) + pairs.size() / 2);
     for (size_t k = 0; k < log.unions.size(); ++k) {
-        const RecordedUnion& u = log.unions[k];
-        const int32_t a = edgeFirstVertex(u.edge);
+        const uint32_t edge = log.unions[k].edge;
         if (log.bothLarge[k]) {
-            h.steps.push_back({h.finest[a], h.finest[edgeSecondVertex(u.edge, neighbours)], u.weight});
+            h.steps.push_back({h.finest[edgeFirstVertex(edge)],
+                               h.finest[edgeSecondVertex(edge, neighbours)], log.unions[k].weight});
         }
     }
     if (h.finestCount - static_cast<int32_t>(h.steps.size()) != count) {
@@ -217,39 +251,86 @@ MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_
     }
     CoarserMerges(parts, pairs, regions).run(h.steps);
     h.coarsestCount = h.finestCount - static_cast<int32_t>(h.steps.size());
-    return h;
 }
+
+}  // namespace
 
 void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
                      const int32_t* labels, int32_t count, int32_t width, int32_t height,
                      const int32_t* regions, MergeHierarchy& into) {
     const int32_t pixels = width * height;
     const std::vector<int32_t> parts = superpixelRegions(forest, labels, pixels, count, regions);
+    MergeHierarchy h;
+    h.width = width;
+    h.height = height;
+    h.defaultCount = count;
+    h.finestCount = numberFinest(log, forest, labels, width, pixels, h.finest);
     forest = SegmentForest();
-    const std::vector<TouchingPair> pairs = touchingPairs(graph, labels);
+    const std::vector<TouchingPair> pairs = touchingPairs(graph, labels, count);
     graph = SortedGraph();
-    into = buildHierarchy(log, labels, count, width, height, pairs, parts);
+    addSteps(log, labels, count, pairs, parts, h);
+    into = std::move(h);
+}
+
+void checkCountInRange(int32_t coarsest, int32_t finest, int32_t count) {
+    if (count < coarsest || count > finest) {
+        throw std::invalid_argument("count must be from " + std::to_string(coarsest) + " to " +
+                                    std::to_string(finest) +
+                                    " for this photo and these knobs, not " +
+                                    std::to_string(count));
+    }
+}
+
+void cutRecordedRun(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
+                    int32_t* labels, int32_t count, int32_t width, int32_t height,
+                    const int32_t* regions, int32_t wanted) {
+    const int32_t pixels = width * height;
+    const int64_t large = bothLargeCount(log);
+    const int32_t finest = count + static_cast<int32_t>(large);
+    if (wanted == count) return;
+    if (wanted > count && wanted <= finest) {  // take back the last wanted - count of them
+        replayUnions(log, forest, pixels, large - (wanted - count), width);
+        numberParts(forest, labels, pixels, 1, 0, labels);
+        return;
+    }
+    // Coarser, or outside the range: the coarser merges tell the coarsest count.
+    DefaultParts parts{superpixelSizes(labels, pixels, count), std::vector<int32_t>(count)};
+    std::iota(parts.finest.begin(), parts.finest.end(), 0);
+    const std::vector<int32_t> partRegions =
+        superpixelRegions(forest, labels, pixels, count, regions);
+    forest = SegmentForest();
+    std::vector<TouchingPair> pairs = touchingPairs(graph, labels, count);
+    graph = SortedGraph();
+    std::vector<HierarchyStep> steps;
+    const size_t most = wanted < count ? static_cast<size_t>(count - wanted) : SIZE_MAX;
+    CoarserMerges(parts, pairs, partRegions).run(steps, most);
+    pairs = {};
+    checkCountInRange(count - static_cast<int32_t>(steps.size()), finest, wanted);
+    const std::vector<int32_t> labelOf = labelsAfterSteps(count, steps, steps.size());
+    for (int32_t p = 0; p < pixels; ++p) {
+        if (labels[p] > 0) labels[p] = labelOf[labels[p] - 1];
+    }
+}
+
+void leaveHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
+                    Segmentation& result, const int32_t* regions, const Workspace& workspace) {
+    int32_t* labels = result.labels.ptr<int32_t>();
+    const int32_t width = result.labels.cols, height = result.labels.rows;
+    if (workspace.hierarchy != nullptr) {
+        recordHierarchy(log, forest, graph, labels, result.count, width, height, regions,
+                        *workspace.hierarchy);
+        return;
+    }
+    cutRecordedRun(log, forest, graph, labels, result.count, width, height, regions,
+                   workspace.cutCount);
+    result.count = workspace.cutCount;
 }
 
 void cutHierarchy(const MergeHierarchy& hierarchy, int32_t count, int32_t* labels) {
-    PlainForest forest(hierarchy.finestCount);
-    const int32_t steps = hierarchy.finestCount - count;
-    for (int32_t k = 0; k < steps; ++k) {
-        const HierarchyStep& step = hierarchy.steps[k];
-        const int32_t ra = forest.find(step.a), rb = forest.find(step.b);
-        if (ra != rb) forest.unite(ra, rb);
-    }
     // Finest superpixels are numbered in raster order of first pixels, so the first of a
     // part is its lowest-numbered one's.
-    std::vector<int32_t>& labelOfRoot = forest.size;
-    std::fill(labelOfRoot.begin(), labelOfRoot.end(), 0);
-    std::vector<int32_t> labelOf(static_cast<size_t>(hierarchy.finestCount));
-    int32_t next = 0;
-    for (int32_t id = 0; id < hierarchy.finestCount; ++id) {
-        int32_t& label = labelOfRoot[forest.find(id)];
-        if (label == 0) label = ++next;
-        labelOf[id] = label;
-    }
+    const std::vector<int32_t> labelOf = labelsAfterSteps(
+        hierarchy.finestCount, hierarchy.steps, static_cast<size_t>(hierarchy.finestCount - count));
     const size_t pixels = hierarchy.finest.size();
     for (size_t p = 0; p < pixels; ++p) {
         const int32_t id = hierarchy.finest[p];

@@ -6,7 +6,9 @@
 #include "segment_forest.h"
 #include "segmora/segmora.h"
 #include "sorted_graph.h"
+#include "touching_pairs.h"
 #include "union_log.h"
+#include "workspace.h"
 
 namespace segmora {
 
@@ -32,26 +34,6 @@ struct MergeHierarchy {
     std::vector<HierarchyStep> steps;  // finestCount - coarsestCount of them
 };
 
-// Every pair of touching superpixels (labels 1 .. count), the lightest edge between them
-// (first in the sorted order) and the sum and number of the weights of all edges between
-// them: what the coarser levels are made from.
-struct TouchingPair {
-    int32_t a;  // a < b, 0-based
-    int32_t b;
-    float weight;
-    uint32_t edge;
-    double weightSum;
-    int64_t edges;
-};
-std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t* labels);
-
-// The hierarchy of a run: its unions in order (`log`), its labels (1 .. count, raster order;
-// 0: a pixel in no superpixel), the pairs that touch and each superpixel's region id (empty:
-// one region).
-MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_t count,
-                              int32_t width, int32_t height, const std::vector<TouchingPair>& pairs,
-                              const std::vector<int32_t>& regions);
-
 // Each superpixel's region id: that of its root in `forest` after the clean-up, which lies in
 // its one segment of minSize pixels or more from the merge when it has one (the clean-up
 // joins only smaller ones to it). Empty without regions.
@@ -63,6 +45,23 @@ std::vector<int32_t> superpixelRegions(SegmentForest& forest, const int32_t* lab
 void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
                      const int32_t* labels, int32_t count, int32_t width, int32_t height,
                      const int32_t* regions, MergeHierarchy& into);
+
+// Turns the labels of a run recorded in `log` (`count` of them, 0 outside a mask) into the
+// cut of its hierarchy at `wanted` without building the hierarchy: finer, a replay of the
+// log's unions; coarser, the coarser merges of the labels up to that count. The same labels
+// as cutHierarchy; uses up the forest and the graph. std::invalid_argument as
+// checkCountInRange when `wanted` lies outside the hierarchy's range.
+void cutRecordedRun(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
+                    int32_t* labels, int32_t count, int32_t width, int32_t height,
+                    const int32_t* regions, int32_t wanted);
+
+// After a recorded run whose labels are numbered in `result` (0 outside a mask): leaves its
+// hierarchy in workspace.hierarchy, or else makes `result` the cut at workspace.cutCount.
+void leaveHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
+                    Segmentation& result, const int32_t* regions, const Workspace& workspace);
+
+// std::invalid_argument naming the range when `count` lies outside coarsest .. finest.
+void checkCountInRange(int32_t coarsest, int32_t finest, int32_t count);
 
 // Writes the labels of count N (1 .. N in raster order of first pixels) into `labels`
 // (width * height of them) in time linear in the pixels. N must lie in coarsestCount ..
