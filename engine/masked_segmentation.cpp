@@ -139,7 +139,7 @@ Segmentation segmentMaskedChannels(const PixelChannels& channels, int32_t width,
     const int32_t pixels = graph.pixelCount();
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
     const bool recorded = workspace.hierarchy != nullptr || workspace.cutCount != 0;
-    UnionLog log(parameters.minSize, recorded ? pixels : 0);
+    UnionLog log = recorded ? UnionLog(workspace.pool, parameters.minSize, pixels) : UnionLog();
     UnionLog* const record = recorded ? &log : nullptr;
     if (graph.edgeCount > 0) {
         mergeSegments(forest, graph, parameters, regions, MergeLoop::BySize, record);

@@ -37,6 +37,9 @@ struct DefaultParts {
     std::vector<int32_t> finest;  // the finest superpixel of its first pixel
 };
 
+// How many unions ahead a replay fetches the pixels' links.
+constexpr int64_t kReplayAhead = 16;
+
 // Replays into `forest` (its memory reused, `pixels` elements) the unions of `log` but the
 // bothLarge ones after the first `keptLarge` of them.
 void replayUnions(const UnionLog& log, SegmentForest& forest, int32_t pixels, int64_t keptLarge,
@@ -47,9 +50,22 @@ void replayUnions(const UnionLog& log, SegmentForest& forest, int32_t pixels, in
     }
     const NeighbourOffsets neighbours(width);
     int64_t large = 0;
-    for (size_t k = 0; k < log.unions.size(); ++k) {
-        if (log.bothLarge[k] && large++ >= keptLarge) continue;
-        const uint32_t edge = log.unions[k].edge;
+    const int64_t unions = log.count;
+    for (int64_t k = 0; k < unions; ++k) {
+        if (k + 2 * kReplayAhead < unions) {  // the unions come in weight order, all over
+            const uint32_t far = log.edges[k + 2 * kReplayAhead];
+            __builtin_prefetch(&forest.parent[edgeFirstVertex(far)], 1);
+            __builtin_prefetch(&forest.parent[edgeSecondVertex(far, neighbours)], 1);
+            const uint32_t near = log.edges[k + kReplayAhead];
+            const int32_t pa = forest.parent[edgeFirstVertex(near)];
+            const int32_t pb = forest.parent[edgeSecondVertex(near, neighbours)];
+            __builtin_prefetch(&forest.parent[pa], 1);
+            __builtin_prefetch(&forest.parent[pb], 1);
+            __builtin_prefetch(&forest.data[pa], 1);
+            __builtin_prefetch(&forest.data[pb], 1);
+        }
+        if (log.isBothLarge(k) && large++ >= keptLarge) continue;
+        const uint32_t edge = log.edges[k];
         forest.uniteRoots(forest.findRoot(edgeFirstVertex(edge)),
                           forest.findRoot(edgeSecondVertex(edge, neighbours)));
     }
@@ -82,8 +98,20 @@ int32_t numberFinest(const UnionLog& log, SegmentForest& forest, const int32_t* 
     return numberParts(forest, labels, pixels, 0, -1, finest.data());
 }
 
-int64_t bothLargeCount(const UnionLog& log) {
-    return static_cast<int64_t>(std::count(log.bothLarge.begin(), log.bothLarge.end(), true));
+// The weights of the unions that may be taken back, in order: all are the merge's, which
+// come in the sorted order of the edges.
+std::vector<float> weightsOfLargeUnions(const UnionLog& log, const SortedGraph& graph) {
+    std::vector<float> weights;
+    const SortedEdges sorted = graph.view();
+    const WeightRun* run = sorted.runs;
+    int64_t k = 0;
+    for (int64_t i = 0; i < sorted.count && k < log.mergeUnions; ++i) {
+        if (sorted.edges[i] != log.edges[k]) continue;
+        while (run->end <= i) ++run;
+        if (log.isBothLarge(k)) weights.push_back(run->weight);
+        ++k;
+    }
+    return weights;
 }
 
 // The label (1, 2, ...) of each of n parts after the first `steps` steps, in order of their
@@ -228,9 +256,9 @@ std::vector<int64_t> superpixelSizes(const int32_t* labels, int32_t pixels, int3
 
 // The steps of the hierarchy of a run whose finest superpixels are numbered in `h`: the
 // unions that may be taken back, then the coarser merges.
-void addSteps(const UnionLog& log, const int32_t* labels, int32_t count,
-              const std::vector<TouchingPair>& pairs, const std::vector<int32_t>& regions,
-              MergeHierarchy& h) {
+void addSteps(const UnionLog& log, const std::vector<float>& weights, const int32_t* labels,
+              int32_t count, const std::vector<TouchingPair>& pairs,
+              const std::vector<int32_t>& regions, MergeHierarchy& h) {
     const int32_t pixels = h.width * h.height;
     DefaultParts parts{superpixelSizes(labels, pixels, count), std::vector<int32_t>(count, -1)};
     for (int32_t p = 0; p < pixels; ++p) {
@@ -238,15 +266,17 @@ void addSteps(const UnionLog& log, const int32_t* labels, int32_t count,
         if (part >= 0 && parts.finest[part] < 0) parts.finest[part] = h.finest[p];
     }
     const NeighbourOffsets neighbours(h.width);
-    h.steps.reserve(static_cast<size_t>(h.finestCount - count) + pairs.size() / 2);
-    for (size_t k = 0; k < log.unions.size(); ++k) {
-        const uint32_t edge = log.unions[k].edge;
-        if (log.bothLarge[k]) {
+    h.steps.reserve(weights.size() + pairs.size() / 2);
+    for (int64_t k = 0; k < log.count; ++k) {
+        const uint32_t edge = log.edges[k];
+        if (log.isBothLarge(k)) {
             h.steps.push_back({h.finest[edgeFirstVertex(edge)],
-                               h.finest[edgeSecondVertex(edge, neighbours)], log.unions[k].weight});
+                               h.finest[edgeSecondVertex(edge, neighbours)],
+                               weights[h.steps.size()]});
         }
     }
-    if (h.finestCount - static_cast<int32_t>(h.steps.size()) != count) {
+    if (h.finestCount - static_cast<int32_t>(h.steps.size()) != count ||
+        h.steps.size() != weights.size()) {
         throw std::logic_error("the run's unions do not make its superpixels");
     }
     CoarserMerges(parts, pairs, regions).run(h.steps);
@@ -266,9 +296,10 @@ void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& gr
     h.defaultCount = count;
     h.finestCount = numberFinest(log, forest, labels, width, pixels, h.finest);
     forest = SegmentForest();
+    const std::vector<float> weights = weightsOfLargeUnions(log, graph);
     const std::vector<TouchingPair> pairs = touchingPairs(graph, labels, count);
     graph = SortedGraph();
-    addSteps(log, labels, count, pairs, parts, h);
+    addSteps(log, weights, labels, count, pairs, parts, h);
     into = std::move(h);
 }
 
@@ -285,7 +316,7 @@ void cutRecordedRun(const UnionLog& log, SegmentForest& forest, SortedGraph& gra
                     int32_t* labels, int32_t count, int32_t width, int32_t height,
                     const int32_t* regions, int32_t wanted) {
     const int32_t pixels = width * height;
-    const int64_t large = bothLargeCount(log);
+    const int64_t large = log.largeCount;
     const int32_t finest = count + static_cast<int32_t>(large);
     if (wanted == count) return;
     if (wanted > count && wanted <= finest) {  // take back the last wanted - count of them
@@ -310,6 +341,12 @@ void cutRecordedRun(const UnionLog& log, SegmentForest& forest, SortedGraph& gra
     for (int32_t p = 0; p < pixels; ++p) {
         if (labels[p] > 0) labels[p] = labelOf[labels[p] - 1];
     }
+}
+
+LargeBuffer spentForCut(UnionLog& log, SortedGraph& graph, int32_t count, int32_t wanted) {
+    if (wanted > count && wanted <= count + log.largeCount) return std::move(graph.edges);
+    if (wanted < count) return log.release();
+    return LargeBuffer();
 }
 
 void leaveHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,

@@ -55,6 +55,11 @@ void cutRecordedRun(const UnionLog& log, SegmentForest& forest, SortedGraph& gra
                     int32_t* labels, int32_t count, int32_t width, int32_t height,
                     const int32_t* regions, int32_t wanted);
 
+// Memory that the cut at `wanted` of a recorded run with `count` superpixels will not read,
+// for its labels: a finer cut needs no edges, a coarser one no log (empty: the same count,
+// or one outside the range, whose message needs both).
+LargeBuffer spentForCut(UnionLog& log, SortedGraph& graph, int32_t count, int32_t wanted);
+
 // After a recorded run whose labels are numbered in `result` (0 outside a mask): leaves its
 // hierarchy in workspace.hierarchy, or else makes `result` the cut at workspace.cutCount.
 void leaveHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,

@@ -60,16 +60,14 @@ MergeRules rulesFor(const Parameters& parameters, int32_t pixelCount, const int3
     __builtin_prefetch(&data[pb], 1);
 }
 
-// Record(edge, weight, size a, size b) is called for every union about to be made;
-// NoRecord records nothing.
+// Record(edge, size a, size b) is called for every union about to be made; NoRecord
+// records nothing.
 struct NoRecord {
-    void operator()(uint32_t, float, int32_t, int32_t) const {}
+    void operator()(uint32_t, int32_t, int32_t) const {}
 };
 struct LogRecord {
     UnionLog* log;
-    void operator()(uint32_t edge, float weight, int32_t a, int32_t b) const {
-        log->add(edge, weight, a, b);
-    }
+    void operator()(uint32_t edge, int32_t a, int32_t b) const { log->add(edge, a, b); }
 };
 
 template <class Record = NoRecord>
@@ -98,7 +96,7 @@ void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parame
         const NeighbourOffsets neighbours(graph.width);
         const int64_t first = mergeZeroWeights(forest, sorted, neighbours, rules, LogRecord{log});
         mergeWithBranches(forest, sorted, neighbours, rules, first, LogRecord{log});
-        log->mergeUnions = static_cast<int64_t>(log->unions.size());
+        log->mergeUnions = log->count;
         return;
     }
     if (loop == MergeLoop::BySize) {
@@ -148,7 +146,7 @@ int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
         const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
         if (ra == rb || data[ra].size + data[rb].size > rules.sizeCap) continue;
         if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
-        record(edge, weight, data[ra].size, data[rb].size);
+        record(edge, data[ra].size, data[rb].size);
         const int32_t root = forest.uniteRoots(ra, rb);
         data[root].threshold = rules.quotient(data[root].size) + weight;
     }
@@ -255,7 +253,7 @@ void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
         if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
         if (data[ra].size + data[rb].size > rules.sizeCap) continue;
         if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
-        record(edge, weight, data[ra].size, data[rb].size);
+        record(edge, data[ra].size, data[rb].size);
         const int32_t root = forest.uniteRoots(ra, rb);
         data[root].threshold = rules.quotient(data[root].size) + weight;
     }

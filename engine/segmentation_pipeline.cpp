@@ -47,7 +47,7 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     const int32_t pixels = graph.pixelCount();
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
     const bool recorded = workspace.hierarchy != nullptr || workspace.cutCount != 0;
-    UnionLog log(parameters.minSize, recorded ? pixels : 0);
+    UnionLog log = recorded ? UnionLog(workspace.pool, parameters.minSize, pixels) : UnionLog();
     UnionLog* const record = recorded ? &log : nullptr;
     if (record != nullptr) {  // the tree is recorded by the one-piece merge
         mergeSegments(forest, graph, parameters, regions, MergeLoop::BySize, record);
@@ -57,8 +57,12 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     absorbSmallSegments(forest, graph, parameters, workspace, photoWeights, record);
     result.count = forest.setCount;
     if (record != nullptr) {  // the labels, then the hierarchy while the edges last
+        LargeBuffer spent;
+        if (workspace.hierarchy == nullptr && workspace.labelsInSpentEdges) {
+            spent = spentForCut(log, graph, result.count, workspace.cutCount);
+        }
         result.labels =
-            workspace.labels != nullptr ? *workspace.labels : cv::Mat_<int>(height, width);
+            workspace.labels != nullptr ? *workspace.labels : labelMatrixIn(spent, height, width);
         numberSegments(forest, result.labels.ptr<int32_t>(), pixels);
         leaveHierarchy(log, forest, graph, result, regions, workspace);
         return result;
