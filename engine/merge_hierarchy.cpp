@@ -9,6 +9,7 @@
 
 #include "grid_edges.h"
 #include "key_sort.h"
+#include "parallel.h"
 
 namespace segmora {
 
@@ -96,22 +97,6 @@ int32_t numberFinest(const UnionLog& log, SegmentForest& forest, const int32_t* 
     replayUnions(log, forest, pixels, 0, width);
     finest.resize(static_cast<size_t>(pixels));
     return numberParts(forest, labels, pixels, 0, -1, finest.data());
-}
-
-// The weights of the unions that may be taken back, in order: all are the merge's, which
-// come in the sorted order of the edges.
-std::vector<float> weightsOfLargeUnions(const UnionLog& log, const SortedGraph& graph) {
-    std::vector<float> weights;
-    const SortedEdges sorted = graph.view();
-    const WeightRun* run = sorted.runs;
-    int64_t k = 0;
-    for (int64_t i = 0; i < sorted.count && k < log.mergeUnions; ++i) {
-        if (sorted.edges[i] != log.edges[k]) continue;
-        while (run->end <= i) ++run;
-        if (log.isBothLarge(k)) weights.push_back(run->weight);
-        ++k;
-    }
-    return weights;
 }
 
 // The label (1, 2, ...) of each of n parts after the first `steps` steps, in order of their
@@ -287,17 +272,26 @@ void addSteps(const UnionLog& log, const std::vector<float>& weights, const int3
 
 void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
                      const int32_t* labels, int32_t count, int32_t width, int32_t height,
-                     const int32_t* regions, MergeHierarchy& into) {
+                     const int32_t* regions, int threads, MergeHierarchy& into) {
     const int32_t pixels = width * height;
     const std::vector<int32_t> parts = superpixelRegions(forest, labels, pixels, count, regions);
     MergeHierarchy h;
     h.width = width;
     h.height = height;
     h.defaultCount = count;
-    h.finestCount = numberFinest(log, forest, labels, width, pixels, h.finest);
+    std::vector<float> weights;
+    std::vector<TouchingPair> pairs;
+    // The finest numbering reads the log into the forest, the pairs the graph: two threads.
+    runInParts(std::min(threads, 2), 2, [&](int, int64_t begin, int64_t end) {
+        for (int64_t job = begin; job < end; ++job) {
+            if (job == 0) {
+                h.finestCount = numberFinest(log, forest, labels, width, pixels, h.finest);
+            } else {
+                pairs = touchingPairs(graph, labels, count, &log, &weights);
+            }
+        }
+    });
     forest = SegmentForest();
-    const std::vector<float> weights = weightsOfLargeUnions(log, graph);
-    const std::vector<TouchingPair> pairs = touchingPairs(graph, labels, count);
     graph = SortedGraph();
     addSteps(log, weights, labels, count, pairs, parts, h);
     into = std::move(h);
@@ -355,7 +349,7 @@ void leaveHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& gra
     const int32_t width = result.labels.cols, height = result.labels.rows;
     if (workspace.hierarchy != nullptr) {
         recordHierarchy(log, forest, graph, labels, result.count, width, height, regions,
-                        *workspace.hierarchy);
+                        workspace.threads, *workspace.hierarchy);
         return;
     }
     cutRecordedRun(log, forest, graph, labels, result.count, width, height, regions,

@@ -68,13 +68,16 @@ class PairTable {
 }  // namespace
 
 std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t* labels,
-                                        int32_t count) {
+                                        int32_t count, const UnionLog* log,
+                                        std::vector<float>* largeWeights) {
     const SortedEdges sorted = graph.view();
     const NeighbourOffsets neighbours(graph.width);
     std::vector<TouchingPair> pairs;
     PairTable table(count);
     const WeightRun* run = sorted.runs;
     const int64_t fetchedUpTo = sorted.count - kFetchAhead;
+    const int64_t unions = log != nullptr ? log->mergeUnions : 0;
+    int64_t k = 0;  // the next merge union
     for (int64_t i = 0; i < sorted.count; ++i) {
         if (i < fetchedUpTo) {
             const uint32_t ahead = sorted.edges[i + kFetchAhead];
@@ -84,7 +87,17 @@ std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t*
         const uint32_t edge = sorted.edges[i];
         int32_t a = labels[edgeFirstVertex(edge)] - 1;
         int32_t b = labels[edgeSecondVertex(edge, neighbours)] - 1;
-        if (a == b || a < 0 || b < 0) continue;
+        if (a == b) {
+            if (k < unions && log->edges[k] == edge) {
+                if (log->isBothLarge(k)) {
+                    while (run->end <= i) ++run;
+                    largeWeights->push_back(run->weight);
+                }
+                ++k;
+            }
+            continue;
+        }
+        if (a < 0 || b < 0) continue;
         while (run->end <= i) ++run;
         if (a > b) std::swap(a, b);
         const size_t at = table.placeOf((uint64_t(uint32_t(a)) << 32) | uint32_t(b), pairs.size());

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "sorted_graph.h"
+#include "union_log.h"
 
 namespace segmora {
 
@@ -22,7 +23,10 @@ struct TouchingPair {
 // Every pair of touching superpixels of `labels` (0: a pixel in no superpixel, touching
 // nothing), in the sorted order of their lightest edges. One walk along the sorted edges,
 // the labels of the edges ahead fetched early, the pairs found through a flat table.
+// With a `log` of the run that made the labels, the same walk leaves in `largeWeights` the
+// weights of its marked merge unions in order (each lies inside one superpixel).
 std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t* labels,
-                                        int32_t count);
+                                        int32_t count, const UnionLog* log = nullptr,
+                                        std::vector<float>* largeWeights = nullptr);
 
 }  // namespace segmora
