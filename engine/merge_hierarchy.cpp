@@ -9,6 +9,7 @@
 
 #include "grid_edges.h"
 #include "key_sort.h"
+#include "label_matrix.h"
 #include "parallel.h"
 
 namespace segmora {
@@ -88,15 +89,6 @@ int32_t numberParts(SegmentForest& forest, const int32_t* labels, int32_t pixels
         into[p] = first - 1 - data[root].size;
     }
     return count;
-}
-
-// The finest superpixels: the parts of the unions that may not be taken back, numbered in
-// raster order of first pixels; returns their count.
-int32_t numberFinest(const UnionLog& log, SegmentForest& forest, const int32_t* labels,
-                     int32_t width, int32_t pixels, std::vector<int32_t>& finest) {
-    replayUnions(log, forest, pixels, 0, width);
-    finest.resize(static_cast<size_t>(pixels));
-    return numberParts(forest, labels, pixels, 0, -1, finest.data());
 }
 
 // The label (1, 2, ...) of each of n parts after the first `steps` steps, in order of their
@@ -245,18 +237,19 @@ void addSteps(const UnionLog& log, const std::vector<float>& weights, const int3
               int32_t count, const std::vector<TouchingPair>& pairs,
               const std::vector<int32_t>& regions, MergeHierarchy& h) {
     const int32_t pixels = h.width * h.height;
+    const int32_t* finest = h.finest.ptr<int32_t>();
     DefaultParts parts{superpixelSizes(labels, pixels, count), std::vector<int32_t>(count, -1)};
     for (int32_t p = 0; p < pixels; ++p) {
         const int32_t part = labels[p] - 1;
-        if (part >= 0 && parts.finest[part] < 0) parts.finest[part] = h.finest[p];
+        if (part >= 0 && parts.finest[part] < 0) parts.finest[part] = finest[p];
     }
     const NeighbourOffsets neighbours(h.width);
     h.steps.reserve(weights.size() + pairs.size() / 2);
     for (int64_t k = 0; k < log.count; ++k) {
         const uint32_t edge = log.edges[k];
         if (log.isBothLarge(k)) {
-            h.steps.push_back({h.finest[edgeFirstVertex(edge)],
-                               h.finest[edgeSecondVertex(edge, neighbours)],
+            h.steps.push_back({finest[edgeFirstVertex(edge)],
+                               finest[edgeSecondVertex(edge, neighbours)],
                                weights[h.steps.size()]});
         }
     }
@@ -272,7 +265,7 @@ void addSteps(const UnionLog& log, const std::vector<float>& weights, const int3
 
 void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
                      const int32_t* labels, int32_t count, int32_t width, int32_t height,
-                     const int32_t* regions, int threads, MergeHierarchy& into) {
+                     const int32_t* regions, const Workspace& workspace, MergeHierarchy& into) {
     const int32_t pixels = width * height;
     const std::vector<int32_t> parts = superpixelRegions(forest, labels, pixels, count, regions);
     MergeHierarchy h;
@@ -281,18 +274,23 @@ void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& gr
     h.defaultCount = count;
     std::vector<float> weights;
     std::vector<TouchingPair> pairs;
-    // The finest numbering reads the log into the forest, the pairs the graph: two threads.
-    runInParts(std::min(threads, 2), 2, [&](int, int64_t begin, int64_t end) {
+    // The replay of the unions that may not be taken back reads the log into the forest, the
+    // pairs the graph: two threads. The finest superpixels are their parts, numbered in
+    // raster order of first pixels once the graph has made room.
+    runInParts(std::min(workspace.threads, 2), 2, [&](int, int64_t begin, int64_t end) {
         for (int64_t job = begin; job < end; ++job) {
             if (job == 0) {
-                h.finestCount = numberFinest(log, forest, labels, width, pixels, h.finest);
+                replayUnions(log, forest, pixels, 0, width);
             } else {
                 pairs = touchingPairs(graph, labels, count, &log, &weights);
             }
         }
     });
-    forest = SegmentForest();
+    LargeBuffer none;
+    h.finest = labelMatrixIn(workspace.labelsInSpentEdges ? graph.edges : none, height, width);
     graph = SortedGraph();
+    h.finestCount = numberParts(forest, labels, pixels, 0, -1, h.finest.ptr<int32_t>());
+    forest = SegmentForest();
     addSteps(log, weights, labels, count, pairs, parts, h);
     into = std::move(h);
 }
@@ -349,7 +347,7 @@ void leaveHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& gra
     const int32_t width = result.labels.cols, height = result.labels.rows;
     if (workspace.hierarchy != nullptr) {
         recordHierarchy(log, forest, graph, labels, result.count, width, height, regions,
-                        workspace.threads, *workspace.hierarchy);
+                        workspace, *workspace.hierarchy);
         return;
     }
     cutRecordedRun(log, forest, graph, labels, result.count, width, height, regions,
@@ -362,9 +360,10 @@ void cutHierarchy(const MergeHierarchy& hierarchy, int32_t count, int32_t* label
     // part is its lowest-numbered one's.
     const std::vector<int32_t> labelOf = labelsAfterSteps(
         hierarchy.finestCount, hierarchy.steps, static_cast<size_t>(hierarchy.finestCount - count));
-    const size_t pixels = hierarchy.finest.size();
+    const size_t pixels = hierarchy.finest.total();
+    const int32_t* finest = hierarchy.finest.ptr<int32_t>();
     for (size_t p = 0; p < pixels; ++p) {
-        const int32_t id = hierarchy.finest[p];
+        const int32_t id = finest[p];
         labels[p] = id < 0 ? 0 : labelOf[id];
     }
 }

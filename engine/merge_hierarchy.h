@@ -27,7 +27,7 @@ struct HierarchyStep {
 struct MergeHierarchy {
     int32_t width = 0;
     int32_t height = 0;
-    std::vector<int32_t> finest;
+    cv::Mat_<int> finest;  // height x width
     int32_t finestCount = 0;
     int32_t defaultCount = 0;
     int32_t coarsestCount = 0;
@@ -41,11 +41,12 @@ std::vector<int32_t> superpixelRegions(SegmentForest& forest, const int32_t* lab
                                        int32_t pixels, int32_t count, const int32_t* regions);
 
 // Leaves in `into` the hierarchy of a run recorded in `log`, whose labels (0: outside a mask)
-// are numbered, on up to `threads` threads (two at most); gives back the forest and the
-// graph as soon as they are read.
+// are numbered, on up to workspace.threads threads (two at most); gives back the forest and
+// the graph as soon as they are read. The finest numbering takes the start of the edges'
+// block when the workspace says the labels may.
 void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
                      const int32_t* labels, int32_t count, int32_t width, int32_t height,
-                     const int32_t* regions, int threads, MergeHierarchy& into);
+                     const int32_t* regions, const Workspace& workspace, MergeHierarchy& into);
 
 // Turns the labels of a run recorded in `log` (`count` of them, 0 outside a mask) into the
 // cut of its hierarchy at `wanted` without building the hierarchy: finer, a replay of the
