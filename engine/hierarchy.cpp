@@ -1,6 +1,7 @@
 #include <utility>
 
 #include "counted_cut.h"
+#include "label_matrix.h"
 #include "segmora/segmora.h"
 
 namespace segmora {
@@ -8,7 +9,8 @@ namespace segmora {
 Segmentation cutAtCount(const MergeHierarchy& tree, int count) {
     checkCountInRange(tree.coarsestCount, tree.finestCount, count);
     Segmentation result;
-    result.labels.create(tree.height, tree.width);
+    LargeBuffer none;  // memory of its own, whose first touch is cheap
+    result.labels = labelMatrixIn(none, tree.height, tree.width);
     cutHierarchy(tree, count, result.labels.ptr<int32_t>());
     result.count = count;
     return result;
