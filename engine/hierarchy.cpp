@@ -1,21 +1,16 @@
-#include <stdexcept>
-#include <string>
 #include <utility>
 
 #include "counted_cut.h"
+#include "label_matrix.h"
 #include "segmora/segmora.h"
 
 namespace segmora {
 
 Segmentation cutAtCount(const MergeHierarchy& tree, int count) {
-    if (count < tree.coarsestCount || count > tree.finestCount) {
-        throw std::invalid_argument("count must be from " + std::to_string(tree.coarsestCount) +
-                                    " to " + std::to_string(tree.finestCount) +
-                                    " for this photo and these knobs, not " +
-                                    std::to_string(count));
-    }
+    checkCountInRange(tree.coarsestCount, tree.finestCount, count);
     Segmentation result;
-    result.labels.create(tree.height, tree.width);
+    LargeBuffer none;  // memory of its own, whose first touch is cheap
+    result.labels = labelMatrixIn(none, tree.height, tree.width);
     cutHierarchy(tree, count, result.labels.ptr<int32_t>());
     result.count = count;
     return result;

@@ -138,8 +138,9 @@ Segmentation segmentMaskedChannels(const PixelChannels& channels, int32_t width,
     SortedGraph graph = insideGraph(channels, width, height, mask, release, workspace);
     const int32_t pixels = graph.pixelCount();
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
-    UnionLog log(parameters.minSize, workspace.hierarchy != nullptr ? pixels : 0);
-    UnionLog* const record = workspace.hierarchy != nullptr ? &log : nullptr;
+    const bool recorded = workspace.hierarchy != nullptr || workspace.cutCount != 0;
+    UnionLog log = recorded ? UnionLog(workspace.pool, parameters.minSize, pixels) : UnionLog();
+    UnionLog* const record = recorded ? &log : nullptr;
     if (graph.edgeCount > 0) {
         mergeSegments(forest, graph, parameters, regions, MergeLoop::BySize, record);
         absorbSmallSegments(forest, graph, parameters, workspace, nullptr, record);
@@ -147,10 +148,7 @@ Segmentation segmentMaskedChannels(const PixelChannels& channels, int32_t width,
     Segmentation result;
     result.labels = workspace.labels != nullptr ? *workspace.labels : cv::Mat_<int>(height, width);
     result.count = numberInsideSegments(forest, mask, result.labels.ptr<int32_t>(), pixels);
-    if (record != nullptr) {
-        recordHierarchy(log, forest, graph, result.labels.ptr<int32_t>(), result.count, width,
-                        height, regions, *workspace.hierarchy);
-    }
+    if (record != nullptr) leaveHierarchy(log, forest, graph, result, regions, workspace);
     return result;
 }
 

@@ -1,12 +1,17 @@
 #include "merge_hierarchy.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <string>
 #include <stdexcept>
 #include <unordered_map>
 #include <utility>
 
 #include "grid_edges.h"
 #include "key_sort.h"
+#include "label_matrix.h"
+#include "parallel.h"
 
 namespace segmora {
 
@@ -35,56 +40,148 @@ struct DefaultParts {
     std::vector<int32_t> finest;  // the finest superpixel of its first pixel
 };
 
-// The finest superpixels: the parts of the unions that may not be taken back, numbered in
-// raster order of first pixels; returns their count.
-int32_t numberFinest(const UnionLog& log, const int32_t* labels, int32_t width, int32_t pixels,
-                     std::vector<int32_t>& finest) {
-    const NeighbourOffsets neighbours(width);
-    PlainForest forest(pixels);
-    for (size_t k = 0; k < log.unions.size(); ++k) {
-        if (log.bothLarge[k]) continue;
-        const uint32_t edge = log.unions[k].edge;
-        forest.unite(forest.find(edgeFirstVertex(edge)),
-                     forest.find(edgeSecondVertex(edge, neighbours)));
+// How many unions ahead a replay fetches the pixels' links.
+constexpr int64_t kReplayAhead = 16;
+
+// Replays into `forest` (its memory reused, `pixels` elements) the unions of `log` that may
+// not be taken back (the unmarked ones): the finest superpixels.
+void replayUnions(const UnionLog& log, SegmentForest& forest, int32_t pixels, int32_t width) {
+    for (int32_t p = 0; p < pixels; ++p) {
+        forest.parent[p] = p;
+        forest.data[p].size = 1;
     }
-    finest.assign(static_cast<size_t>(pixels), -1);
-    std::vector<int32_t>& idOfRoot = forest.size;  // reused: -1 until numbered
-    std::fill(idOfRoot.begin(), idOfRoot.end(), -1);
+    const NeighbourOffsets neighbours(width);
+    const int64_t unions = log.count;
+    for (int64_t k = 0; k < unions; ++k) {
+        if (k + 2 * kReplayAhead < unions) {  // the unions come in weight order, all over
+            const uint32_t far = log.edges[k + 2 * kReplayAhead];
+            __builtin_prefetch(&forest.parent[edgeFirstVertex(far)], 1);
+            __builtin_prefetch(&forest.parent[edgeSecondVertex(far, neighbours)], 1);
+            const uint32_t near = log.edges[k + kReplayAhead];
+            const int32_t pa = forest.parent[edgeFirstVertex(near)];
+            const int32_t pb = forest.parent[edgeSecondVertex(near, neighbours)];
+            __builtin_prefetch(&forest.parent[pa], 1);
+            __builtin_prefetch(&forest.parent[pb], 1);
+            __builtin_prefetch(&forest.data[pa], 1);
+            __builtin_prefetch(&forest.data[pb], 1);
+        }
+        if (log.isBothLarge(k)) continue;
+        const uint32_t edge = log.edges[k];
+        forest.uniteRoots(forest.findRoot(edgeFirstVertex(edge)),
+                          forest.findRoot(edgeSecondVertex(edge, neighbours)));
+    }
+}
+
+// Numbers the parts of `forest` first + 0, first + 1, ... in raster order of first pixels
+// into `into` (which may be `labels`), `outside` where the label is 0; returns their count.
+int32_t numberParts(SegmentForest& forest, const int32_t* labels, int32_t pixels, int32_t first,
+                    int32_t outside, int32_t* into) {
+    SegmentData* data = forest.data;
     int32_t count = 0;
     for (int32_t p = 0; p < pixels; ++p) {
-        if (labels[p] == 0) continue;  // in no superpixel
-        int32_t& id = idOfRoot[forest.find(p)];
-        if (id < 0) id = count++;
-        finest[p] = id;
+        if (labels[p] == 0) {  // in no superpixel
+            into[p] = outside;
+            continue;
+        }
+        const int32_t root = forest.findRoot(p);
+        if (data[root].size > 0) data[root].size = -(++count);
+        into[p] = first - 1 - data[root].size;
     }
     return count;
 }
 
-// Orders the merges below the default level, which take the finest superpixels back to the
-// run's, so that the finer counts first split the parts whose two halves are both large: by
-// the pair's reduced size |A| |B| / (|A| + |B|), in pixels, with the parts as the run's
-// order joins them; ties in the run's order. Any order of these merges gives exact, nested
-// counts and the run's own superpixels at the default count.
-void orderFinerSteps(std::vector<HierarchyStep>& steps, const std::vector<int32_t>& finest,
-                     int32_t finestCount) {
-    PlainForest forest(finestCount);
-    std::fill(forest.size.begin(), forest.size.end(), 0);
-    for (const int32_t id : finest) {
-        if (id >= 0) ++forest.size[id];
-    }
-    std::vector<std::pair<double, size_t>> order;  // (key, place in the run)
-    order.reserve(steps.size());
-    for (size_t k = 0; k < steps.size(); ++k) {
-        const int32_t ra = forest.find(steps[k].a), rb = forest.find(steps[k].b);
+// The order in which the finer counts apply the marked unions (the run's unions that may be
+// taken back), as places in the run's order: by the reduced size |A| |B| / (|A| + |B|) of the
+// two parts each joins, in pixels, the parts as the run's order joins them starting from the
+// finest superpixels, smallest first; ties in the run's order. Read from the default level
+// down, the finer counts first split the parts whose two halves are both large. `joins`: the
+// two finest parts of each (0 .. sizes.size() - 1), `sizes`: their pixels. Any order of
+// these unions gives exact, nested counts and the run's own superpixels at the default count.
+std::vector<size_t> finerOrder(const std::vector<std::pair<int32_t, int32_t>>& joins,
+                               std::vector<int32_t> sizes) {
+    PlainForest forest(static_cast<int32_t>(sizes.size()));
+    forest.size = std::move(sizes);
+    std::vector<std::pair<double, size_t>> keys;  // (key, place in the run)
+    keys.reserve(joins.size());
+    for (size_t k = 0; k < joins.size(); ++k) {
+        const int32_t ra = forest.find(joins[k].first), rb = forest.find(joins[k].second);
         const double sa = forest.size[ra], sb = forest.size[rb];
-        order.emplace_back(sa * sb / (sa + sb), k);
+        keys.emplace_back(sa * sb / (sa + sb), k);
         forest.unite(ra, rb);
     }
-    std::sort(order.begin(), order.end());
-    std::vector<HierarchyStep> sorted;
-    sorted.reserve(steps.size());
-    for (const auto& entry : order) sorted.push_back(steps[entry.second]);
-    steps = std::move(sorted);
+    std::sort(keys.begin(), keys.end());
+    std::vector<size_t> order(keys.size());
+    for (size_t k = 0; k < keys.size(); ++k) order[k] = keys[k].second;
+    return order;
+}
+
+// Puts the steps up to the default level, made in the run's order, in finerOrder.
+void orderFinerSteps(std::vector<HierarchyStep>& steps, const int32_t* finest, int32_t pixels,
+                     int32_t finestCount) {
+    std::vector<int32_t> sizes(static_cast<size_t>(finestCount), 0);
+    for (int32_t p = 0; p < pixels; ++p) {
+        if (finest[p] >= 0) ++sizes[finest[p]];
+    }
+    std::vector<std::pair<int32_t, int32_t>> joins;
+    joins.reserve(steps.size());
+    for (const HierarchyStep& step : steps) joins.emplace_back(step.a, step.b);
+    std::vector<HierarchyStep> ordered;
+    ordered.reserve(steps.size());
+    for (const size_t k : finerOrder(joins, std::move(sizes))) ordered.push_back(steps[k]);
+    steps = std::move(ordered);
+}
+
+// The forest of a run's finer count: every union of the log but the last `dropped` marked
+// ones in finerOrder. `forest` holds the unmarked unions' replay; the marked ones are found
+// between its roots, ordered over those roots alone, and the kept ones added.
+void addKeptMarkedUnions(const UnionLog& log, SegmentForest& forest, int32_t width,
+                         int64_t dropped) {
+    const NeighbourOffsets neighbours(width);
+    std::unordered_map<int32_t, int32_t> partOf;  // finest root -> part number
+    std::vector<int32_t> roots, sizes;
+    std::vector<std::pair<int32_t, int32_t>> joins;
+    const auto part = [&](int32_t pixel) {
+        const int32_t root = forest.findRoot(pixel);
+        const auto [at, added] = partOf.emplace(root, static_cast<int32_t>(roots.size()));
+        if (added) {
+            roots.push_back(root);
+            sizes.push_back(forest.data[root].size);
+        }
+        return at->second;
+    };
+    for (int64_t k = 0; k < log.count; ++k) {
+        if (!log.isBothLarge(k)) continue;
+        const uint32_t edge = log.edges[k];
+        joins.emplace_back(part(edgeFirstVertex(edge)), part(edgeSecondVertex(edge, neighbours)));
+    }
+    const std::vector<size_t> order = finerOrder(joins, std::move(sizes));
+    const size_t kept = order.size() - static_cast<size_t>(dropped);
+    for (size_t k = 0; k < kept; ++k) {
+        const auto& [a, b] = joins[order[k]];
+        const int32_t ra = forest.findRoot(roots[a]), rb = forest.findRoot(roots[b]);
+        forest.uniteRoots(ra, rb);
+    }
+}
+
+// The label (1, 2, ...) of each of n parts after the first `steps` steps, in order of their
+// lowest-numbered member: the raster order of first pixels when the parts are numbered so.
+std::vector<int32_t> labelsAfterSteps(int32_t n, const std::vector<HierarchyStep>& steps,
+                                      size_t stepCount) {
+    PlainForest forest(n);
+    for (size_t k = 0; k < stepCount; ++k) {
+        const int32_t ra = forest.find(steps[k].a), rb = forest.find(steps[k].b);
+        if (ra != rb) forest.unite(ra, rb);
+    }
+    std::vector<int32_t>& labelOfRoot = forest.size;
+    std::fill(labelOfRoot.begin(), labelOfRoot.end(), 0);
+    std::vector<int32_t> labelOf(static_cast<size_t>(n));
+    int32_t next = 0;
+    for (int32_t id = 0; id < n; ++id) {
+        int32_t& label = labelOfRoot[forest.find(id)];
+        if (label == 0) label = ++next;
+        labelOf[id] = label;
+    }
+    return labelOf;
 }
 
 // The merges above the default level: always the pair of touching parts (of one region)
@@ -106,8 +203,9 @@ class CoarserMerges {
         }
     }
 
-    void run(std::vector<HierarchyStep>& steps) {
-        while (!heap.empty()) {
+    // Adds the merges to `steps`, at most `most` of them.
+    void run(std::vector<HierarchyStep>& steps, size_t most = SIZE_MAX) {
+        for (size_t made = 0; made < most && !heap.empty();) {
             std::pop_heap(heap.begin(), heap.end(), Later());
             const Entry entry = heap.back();
             heap.pop_back();
@@ -120,6 +218,7 @@ class CoarserMerges {
             }
             steps.push_back({parts.finest[entry.a], parts.finest[entry.b], keyWeight(entry.key)});
             join(entry.a, entry.b);
+            ++made;
         }
     }
 
@@ -182,29 +281,6 @@ class CoarserMerges {
 
 }  // namespace
 
-std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t* labels) {
-    const SortedEdges sorted = graph.view();
-    const NeighbourOffsets neighbours(graph.width);
-    std::vector<TouchingPair> pairs;
-    std::unordered_map<uint64_t, size_t> seen;
-    seen.reserve(static_cast<size_t>(sorted.count / 64) + 16);
-    const WeightRun* run = sorted.runs;
-    for (int64_t i = 0; i < sorted.count; ++i) {
-        while (run->end <= i) ++run;
-        const uint32_t edge = sorted.edges[i];
-        int32_t a = labels[edgeFirstVertex(edge)] - 1;
-        int32_t b = labels[edgeSecondVertex(edge, neighbours)] - 1;
-        if (a == b || a < 0 || b < 0) continue;
-        if (a > b) std::swap(a, b);
-        const auto [at, added] =
-            seen.emplace((uint64_t(uint32_t(a)) << 32) | uint32_t(b), pairs.size());
-        if (added) pairs.push_back({a, b, run->weight, edge, 0.0, 0});
-        pairs[at->second].weightSum += run->weight;
-        ++pairs[at->second].edges;
-    }
-    return pairs;
-}
-
 std::vector<int32_t> superpixelRegions(SegmentForest& forest, const int32_t* labels,
                                        int32_t pixels, int32_t count, const int32_t* regions) {
     std::vector<int32_t> of;
@@ -216,72 +292,152 @@ std::vector<int32_t> superpixelRegions(SegmentForest& forest, const int32_t* lab
     return of;
 }
 
-MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_t count,
-                              int32_t width, int32_t height, const std::vector<TouchingPair>& pairs,
-                              const std::vector<int32_t>& regions) {
+namespace {
+
+// Each superpixel's pixel count.
+std::vector<int64_t> superpixelSizes(const int32_t* labels, int32_t pixels, int32_t count) {
+    std::vector<int64_t> size(static_cast<size_t>(count), 0);
+    for (int32_t p = 0; p < pixels; ++p) {
+        if (labels[p] > 0) ++size[labels[p] - 1];
+    }
+    return size;
+}
+
+// The steps of the hierarchy of a run whose finest superpixels are numbered in `h`: the
+// unions that may be taken back, then the coarser merges.
+void addSteps(const UnionLog& log, const std::vector<float>& weights, const int32_t* labels,
+              int32_t count, const std::vector<TouchingPair>& pairs,
+              const std::vector<int32_t>& regions, MergeHierarchy& h) {
+    const int32_t pixels = h.width * h.height;
+    const int32_t* finest = h.finest.ptr<int32_t>();
+    DefaultParts parts{superpixelSizes(labels, pixels, count), std::vector<int32_t>(count, -1)};
+    for (int32_t p = 0; p < pixels; ++p) {
+        const int32_t part = labels[p] - 1;
+        if (part >= 0 && parts.finest[part] < 0) parts.finest[part] = finest[p];
+    }
+    const NeighbourOffsets neighbours(h.width);
+    h.steps.reserve(weights.size() + pairs.size() / 2);
+    for (int64_t k = 0; k < log.count; ++k) {
+        const uint32_t edge = log.edges[k];
+        if (log.isBothLarge(k)) {
+            h.steps.push_back({finest[edgeFirstVertex(edge)],
+                               finest[edgeSecondVertex(edge, neighbours)],
+                               weights[h.steps.size()]});
+        }
+    }
+    if (h.finestCount - static_cast<int32_t>(h.steps.size()) != count ||
+        h.steps.size() != weights.size()) {
+        throw std::logic_error("the run's unions do not make its superpixels");
+    }
+    orderFinerSteps(h.steps, finest, pixels, h.finestCount);
+    CoarserMerges(parts, pairs, regions).run(h.steps);
+    h.coarsestCount = h.finestCount - static_cast<int32_t>(h.steps.size());
+}
+
+}  // namespace
+
+void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
+                     const int32_t* labels, int32_t count, int32_t width, int32_t height,
+                     const int32_t* regions, const Workspace& workspace, MergeHierarchy& into) {
+    const int32_t pixels = width * height;
+    const std::vector<int32_t> parts = superpixelRegions(forest, labels, pixels, count, regions);
     MergeHierarchy h;
     h.width = width;
     h.height = height;
     h.defaultCount = count;
-    const int32_t pixels = width * height;
-    h.finestCount = numberFinest(log, labels, width, pixels, h.finest);
-    DefaultParts parts{std::vector<int64_t>(count, 0), std::vector<int32_t>(count, -1)};
-    for (int32_t p = 0; p < pixels; ++p) {
-        const int32_t part = labels[p] - 1;
-        if (part < 0) continue;
-        ++parts.size[part];
-        if (parts.finest[part] < 0) parts.finest[part] = h.finest[p];
-    }
-    const NeighbourOffsets neighbours(width);
-    for (size_t k = 0; k < log.unions.size(); ++k) {
-        const RecordedUnion& u = log.unions[k];
-        const int32_t a = edgeFirstVertex(u.edge);
-        if (log.bothLarge[k]) {
-            h.steps.push_back({h.finest[a], h.finest[edgeSecondVertex(u.edge, neighbours)], u.weight});
+    std::vector<float> weights;
+    std::vector<TouchingPair> pairs;
+    // The replay of the unions that may not be taken back reads the log into the forest, the
+    // pairs the graph: two threads. The finest superpixels are their parts, numbered in
+    // raster order of first pixels once the graph has made room.
+    runInParts(std::min(workspace.threads, 2), 2, [&](int, int64_t begin, int64_t end) {
+        for (int64_t job = begin; job < end; ++job) {
+            if (job == 0) {
+                replayUnions(log, forest, pixels, width);
+            } else {
+                pairs = touchingPairs(graph, labels, count, &log, &weights);
+            }
         }
-    }
-    if (h.finestCount - static_cast<int32_t>(h.steps.size()) != count) {
-        throw std::logic_error("the run's unions do not make its superpixels");
-    }
-    orderFinerSteps(h.steps, h.finest, h.finestCount);
-    CoarserMerges(parts, pairs, regions).run(h.steps);
-    h.coarsestCount = h.finestCount - static_cast<int32_t>(h.steps.size());
-    return h;
+    });
+    LargeBuffer none;
+    h.finest = labelMatrixIn(workspace.labelsInSpentEdges ? graph.edges : none, height, width);
+    graph = SortedGraph();
+    h.finestCount = numberParts(forest, labels, pixels, 0, -1, h.finest.ptr<int32_t>());
+    forest = SegmentForest();
+    addSteps(log, weights, labels, count, pairs, parts, h);
+    into = std::move(h);
 }
 
-void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
-                     const int32_t* labels, int32_t count, int32_t width, int32_t height,
-                     const int32_t* regions, MergeHierarchy& into) {
+void checkCountInRange(int32_t coarsest, int32_t finest, int32_t count) {
+    if (count < coarsest || count > finest) {
+        throw std::invalid_argument("count must be from " + std::to_string(coarsest) + " to " +
+                                    std::to_string(finest) +
+                                    " for this photo and these knobs, not " +
+                                    std::to_string(count));
+    }
+}
+
+void cutRecordedRun(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
+                    int32_t* labels, int32_t count, int32_t width, int32_t height,
+                    const int32_t* regions, int32_t wanted) {
     const int32_t pixels = width * height;
-    const std::vector<int32_t> parts = superpixelRegions(forest, labels, pixels, count, regions);
+    const int64_t large = log.largeCount;
+    const int32_t finest = count + static_cast<int32_t>(large);
+    if (wanted == count) return;
+    if (wanted > count && wanted <= finest) {  // take back the last wanted - count of them
+        replayUnions(log, forest, pixels, width);
+        addKeptMarkedUnions(log, forest, width, wanted - count);
+        numberParts(forest, labels, pixels, 1, 0, labels);
+        return;
+    }
+    // Coarser, or outside the range: the coarser merges tell the coarsest count.
+    DefaultParts parts{superpixelSizes(labels, pixels, count), std::vector<int32_t>(count)};
+    std::iota(parts.finest.begin(), parts.finest.end(), 0);
+    const std::vector<int32_t> partRegions =
+        superpixelRegions(forest, labels, pixels, count, regions);
     forest = SegmentForest();
-    const std::vector<TouchingPair> pairs = touchingPairs(graph, labels);
+    std::vector<TouchingPair> pairs = touchingPairs(graph, labels, count);
     graph = SortedGraph();
-    into = buildHierarchy(log, labels, count, width, height, pairs, parts);
+    std::vector<HierarchyStep> steps;
+    const size_t most = wanted < count ? static_cast<size_t>(count - wanted) : SIZE_MAX;
+    CoarserMerges(parts, pairs, partRegions).run(steps, most);
+    pairs = {};
+    checkCountInRange(count - static_cast<int32_t>(steps.size()), finest, wanted);
+    const std::vector<int32_t> labelOf = labelsAfterSteps(count, steps, steps.size());
+    for (int32_t p = 0; p < pixels; ++p) {
+        if (labels[p] > 0) labels[p] = labelOf[labels[p] - 1];
+    }
+}
+
+LargeBuffer spentForCut(UnionLog& log, SortedGraph& graph, int32_t count, int32_t wanted) {
+    if (wanted > count && wanted <= count + log.largeCount) return std::move(graph.edges);
+    if (wanted < count) return log.release();
+    return LargeBuffer();
+}
+
+void leaveHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
+                    Segmentation& result, const int32_t* regions, const Workspace& workspace) {
+    int32_t* labels = result.labels.ptr<int32_t>();
+    const int32_t width = result.labels.cols, height = result.labels.rows;
+    if (workspace.hierarchy != nullptr) {
+        recordHierarchy(log, forest, graph, labels, result.count, width, height, regions,
+                        workspace, *workspace.hierarchy);
+        return;
+    }
+    cutRecordedRun(log, forest, graph, labels, result.count, width, height, regions,
+                   workspace.cutCount);
+    result.count = workspace.cutCount;
 }
 
 void cutHierarchy(const MergeHierarchy& hierarchy, int32_t count, int32_t* labels) {
-    PlainForest forest(hierarchy.finestCount);
-    const int32_t steps = hierarchy.finestCount - count;
-    for (int32_t k = 0; k < steps; ++k) {
-        const HierarchyStep& step = hierarchy.steps[k];
-        const int32_t ra = forest.find(step.a), rb = forest.find(step.b);
-        if (ra != rb) forest.unite(ra, rb);
-    }
     // Finest superpixels are numbered in raster order of first pixels, so the first of a
     // part is its lowest-numbered one's.
-    std::vector<int32_t>& labelOfRoot = forest.size;
-    std::fill(labelOfRoot.begin(), labelOfRoot.end(), 0);
-    std::vector<int32_t> labelOf(static_cast<size_t>(hierarchy.finestCount));
-    int32_t next = 0;
-    for (int32_t id = 0; id < hierarchy.finestCount; ++id) {
-        int32_t& label = labelOfRoot[forest.find(id)];
-        if (label == 0) label = ++next;
-        labelOf[id] = label;
-    }
-    const size_t pixels = hierarchy.finest.size();
+    const std::vector<int32_t> labelOf = labelsAfterSteps(
+        hierarchy.finestCount, hierarchy.steps, static_cast<size_t>(hierarchy.finestCount - count));
+    const size_t pixels = hierarchy.finest.total();
+    const int32_t* finest = hierarchy.finest.ptr<int32_t>();
     for (size_t p = 0; p < pixels; ++p) {
-        const int32_t id = hierarchy.finest[p];
+        const int32_t id = finest[p];
         labels[p] = id < 0 ? 0 : labelOf[id];
     }
 }

@@ -6,7 +6,9 @@
 #include "segment_forest.h"
 #include "segmora/segmora.h"
 #include "sorted_graph.h"
+#include "touching_pairs.h"
 #include "union_log.h"
+#include "workspace.h"
 
 namespace segmora {
 
@@ -25,32 +27,12 @@ struct HierarchyStep {
 struct MergeHierarchy {
     int32_t width = 0;
     int32_t height = 0;
-    std::vector<int32_t> finest;
+    cv::Mat_<int> finest;  // height x width
     int32_t finestCount = 0;
     int32_t defaultCount = 0;
     int32_t coarsestCount = 0;
     std::vector<HierarchyStep> steps;  // finestCount - coarsestCount of them
 };
-
-// Every pair of touching superpixels (labels 1 .. count), the lightest edge between them
-// (first in the sorted order) and the sum and number of the weights of all edges between
-// them: what the coarser levels are made from.
-struct TouchingPair {
-    int32_t a;  // a < b, 0-based
-    int32_t b;
-    float weight;
-    uint32_t edge;
-    double weightSum;
-    int64_t edges;
-};
-std::vector<TouchingPair> touchingPairs(const SortedGraph& graph, const int32_t* labels);
-
-// The hierarchy of a run: its unions in order (`log`), its labels (1 .. count, raster order;
-// 0: a pixel in no superpixel), the pairs that touch and each superpixel's region id (empty:
-// one region).
-MergeHierarchy buildHierarchy(const UnionLog& log, const int32_t* labels, int32_t count,
-                              int32_t width, int32_t height, const std::vector<TouchingPair>& pairs,
-                              const std::vector<int32_t>& regions);
 
 // Each superpixel's region id: that of its root in `forest` after the clean-up, which lies in
 // its one segment of minSize pixels or more from the merge when it has one (the clean-up
@@ -59,10 +41,34 @@ std::vector<int32_t> superpixelRegions(SegmentForest& forest, const int32_t* lab
                                        int32_t pixels, int32_t count, const int32_t* regions);
 
 // Leaves in `into` the hierarchy of a run recorded in `log`, whose labels (0: outside a mask)
-// are numbered; gives back the forest and the graph as soon as they are read.
+// are numbered, on up to workspace.threads threads (two at most); gives back the forest and
+// the graph as soon as they are read. The finest numbering takes the start of the edges'
+// block when the workspace says the labels may.
 void recordHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
                      const int32_t* labels, int32_t count, int32_t width, int32_t height,
-                     const int32_t* regions, MergeHierarchy& into);
+                     const int32_t* regions, const Workspace& workspace, MergeHierarchy& into);
+
+// Turns the labels of a run recorded in `log` (`count` of them, 0 outside a mask) into the
+// cut of its hierarchy at `wanted` without building the hierarchy: finer, a replay of the
+// log's unions; coarser, the coarser merges of the labels up to that count. The same labels
+// as cutHierarchy; uses up the forest and the graph. std::invalid_argument as
+// checkCountInRange when `wanted` lies outside the hierarchy's range.
+void cutRecordedRun(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
+                    int32_t* labels, int32_t count, int32_t width, int32_t height,
+                    const int32_t* regions, int32_t wanted);
+
+// Memory that the cut at `wanted` of a recorded run with `count` superpixels will not read,
+// for its labels: a finer cut needs no edges, a coarser one no log (empty: the same count,
+// or one outside the range, whose message needs both).
+LargeBuffer spentForCut(UnionLog& log, SortedGraph& graph, int32_t count, int32_t wanted);
+
+// After a recorded run whose labels are numbered in `result` (0 outside a mask): leaves its
+// hierarchy in workspace.hierarchy, or else makes `result` the cut at workspace.cutCount.
+void leaveHierarchy(const UnionLog& log, SegmentForest& forest, SortedGraph& graph,
+                    Segmentation& result, const int32_t* regions, const Workspace& workspace);
+
+// std::invalid_argument naming the range when `count` lies outside coarsest .. finest.
+void checkCountInRange(int32_t coarsest, int32_t finest, int32_t count);
 
 // Writes the labels of count N (1 .. N in raster order of first pixels) into `labels`
 // (width * height of them) in time linear in the pixels. N must lie in coarsestCount ..

@@ -116,6 +116,10 @@ TEST(MergeHierarchy, EveryCountIsExactNestedAndTheReplayOfTheTree) {
             const Segmentation cut = h.cut(count);
             expectRasterNumbering(cut, count);
             EXPECT_TRUE(sameLabels(cut.labels, replayedCut(h, count))) << count;
+            Parameters counted = parameters;  // cut without the tree
+            counted.count = count;
+            EXPECT_TRUE(sameLabels(segmentPhoto(photo, regions, counted).labels, cut.labels))
+                << count;
             if (count > h.coarsestCount()) expectNested(h.cut(count), h.cut(count - 1));
         }
     }
@@ -156,6 +160,50 @@ TEST(MergeHierarchy, MergeHeightsAndTreeSize) {
     for (const Hierarchy::Merge& merge : merges) {
         ASSERT_TRUE(merge.height >= 0 && std::isfinite(merge.height));
         ASSERT_NE(merge.a, merge.b);
+    }
+}
+
+// What `call` throws, or "" when it does not.
+template <class Call>
+std::string refusal(Call&& call) {
+    try {
+        call();
+    } catch (const std::invalid_argument& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(MergeHierarchy, CountedRunsAreTheTreesCutsWithAMaskFromPhotosAndImages) {
+    const cv::Mat photo = samplePhoto("astronaut.png");
+    cv::Mat mask(photo.size(), CV_8UC1, cv::Scalar(0));
+    mask(cv::Rect(photo.cols / 8, photo.rows / 5, photo.cols / 2, photo.rows / 2)).setTo(1);
+    mask(cv::Rect(photo.cols / 2, photo.rows / 2, photo.cols / 3, photo.rows / 3)).setTo(1);
+    const cv::Mat_<int> regions = stripeRegions(photo.size());
+    cv::Mat_<cv::Vec3d> image;
+    photo.convertTo(image, CV_64FC3);
+    Segmenter segmenter(2);
+    const Hierarchy fromPhoto = segmenter.hierarchyOfPhoto(photo, regions, Parameters(), mask);
+    const Hierarchy fromImage = segmenter.hierarchyOf(image, Parameters(), regions, mask);
+    for (const Hierarchy* h : {&fromPhoto, &fromImage}) {
+        const bool isPhoto = h == &fromPhoto;
+        Parameters counted;
+        const auto run = [&](int count) {
+            counted.count = count;
+            return isPhoto ? segmenter.segmentPhoto(photo, regions, counted, mask)
+                           : segmenter.segment(image, counted, regions, mask);
+        };
+        for (const int count : {h->coarsestCount(), h->coarsestCount() + 1, h->defaultCount() - 1,
+                                h->defaultCount() + 1, h->finestCount() - 1, h->finestCount()}) {
+            const Segmentation cut = h->cut(count), direct = run(count);
+            EXPECT_EQ(direct.count, count);
+            EXPECT_TRUE(sameLabels(direct.labels, cut.labels)) << count << (isPhoto ? "" : " image");
+        }
+        for (const int outside : {h->coarsestCount() - 1, h->finestCount() + 1}) {
+            const std::string message = refusal([&] { h->cut(outside); });
+            EXPECT_NE(message, "") << outside;
+            EXPECT_EQ(refusal([&] { run(outside); }), message);
+        }
     }
 }
 

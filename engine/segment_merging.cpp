@@ -60,16 +60,14 @@ MergeRules rulesFor(const Parameters& parameters, int32_t pixelCount, const int3
     __builtin_prefetch(&data[pb], 1);
 }
 
-// Record(edge, weight, size a, size b) is called for every union about to be made;
-// NoRecord records nothing.
+// Record(edge, size a, size b) is called for every union about to be made; NoRecord
+// records nothing.
 struct NoRecord {
-    void operator()(uint32_t, float, int32_t, int32_t) const {}
+    void operator()(uint32_t, int32_t, int32_t) const {}
 };
 struct LogRecord {
     UnionLog* log;
-    void operator()(uint32_t edge, float weight, int32_t a, int32_t b) const {
-        log->add(edge, weight, a, b);
-    }
+    void operator()(uint32_t edge, int32_t a, int32_t b) const { log->add(edge, a, b); }
 };
 
 template <class Record = NoRecord>
@@ -77,7 +75,7 @@ int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
                          const NeighbourOffsets& neighbours, const MergeRules& rules,
                          Record record = {});
 void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
-               const MergeRules& rules, int64_t first);
+               const MergeRules& rules, int64_t first, UnionLog* log = nullptr);
 template <class Record = NoRecord>
 void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
                        const NeighbourOffsets& neighbours, const MergeRules& rules, int64_t first,
@@ -93,20 +91,22 @@ int32_t sizeCapFor(int32_t pixelCount, int32_t capDivisor) {
 void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
                    const int32_t* regions, MergeLoop loop, UnionLog* log) {
     const MergeRules rules = rulesFor(parameters, graph.pixelCount(), regions);
-    if (log != nullptr) {  // the same unions, each recorded
-        const SortedEdges sorted = graph.view();
-        const NeighbourOffsets neighbours(graph.width);
-        const int64_t first = mergeZeroWeights(forest, sorted, neighbours, rules, LogRecord{log});
-        mergeWithBranches(forest, sorted, neighbours, rules, first, LogRecord{log});
-        log->mergeUnions = static_cast<int64_t>(log->unions.size());
-        return;
-    }
     if (loop == MergeLoop::BySize) {
         loop = graph.pixelCount() < kBranchesFromPixels ? MergeLoop::Branchless
                                                         : MergeLoop::WithBranches;
     }
     const SortedEdges sorted = graph.view();
     const NeighbourOffsets neighbours(graph.width);
+    if (log != nullptr) {  // the same unions, each recorded
+        const int64_t first = mergeZeroWeights(forest, sorted, neighbours, rules, LogRecord{log});
+        if (loop == MergeLoop::Branchless) {
+            mergeRuns(forest, sorted, neighbours, rules, first, log);
+        } else {
+            mergeWithBranches(forest, sorted, neighbours, rules, first, LogRecord{log});
+        }
+        log->mergeUnions = log->count;
+        return;
+    }
     const int64_t first = mergeZeroWeights(forest, sorted, neighbours, rules);
     if (loop == MergeLoop::Branchless) {
         mergeRuns(forest, sorted, neighbours, rules, first);
@@ -148,7 +148,7 @@ int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
         const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
         if (ra == rb || data[ra].size + data[rb].size > rules.sizeCap) continue;
         if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
-        record(edge, weight, data[ra].size, data[rb].size);
+        record(edge, data[ra].size, data[rb].size);
         const int32_t root = forest.uniteRoots(ra, rb);
         data[root].threshold = rules.quotient(data[root].size) + weight;
     }
@@ -159,7 +159,37 @@ int64_t mergeZeroWeights(SegmentForest& forest, const SortedEdges& sorted,
 // writes to the spare element. The tests read nothing that could fault. Everything the
 // loop reads again is held in locals, so that the stores to the forest, which might
 // alias them, do not make the compiler load them anew.
-template <bool kRegions, bool kTabled>
+// What the loop below notes of each edge: nothing, or every union into a log, written
+// whether or not the edge joins and kept only when it does.
+struct NoNotes {
+    void note(uint32_t, bool, int32_t, int32_t) {}
+    void finish() {}
+};
+struct LogNotes {
+    UnionLog* log;
+    uint32_t* edges;
+    uint64_t* bothLarge;
+    int32_t minSize;
+    int64_t count;
+    int64_t large;
+
+    explicit LogNotes(UnionLog* log)
+        : log(log), edges(log->edges), bothLarge(log->bothLarge), minSize(log->minSize),
+          count(log->count), large(log->largeCount) {}
+    [[gnu::always_inline]] void note(uint32_t edge, bool joins, int32_t sizeA, int32_t sizeB) {
+        edges[count] = edge;  // the log has room for one write past its last union
+        const bool both = joins & (sizeA >= minSize) & (sizeB >= minSize);
+        bothLarge[count >> 6] |= uint64_t{both} << (count & 63);
+        large += both;
+        count += joins;
+    }
+    void finish() {
+        log->count = count;
+        log->largeCount = large;
+    }
+};
+
+template <bool kRegions, bool kTabled, class Notes>
 struct BranchlessMerge {
     int32_t* parent;
     SegmentData* data;
@@ -168,10 +198,11 @@ struct BranchlessMerge {
     float threshold;
     const float* quotients;
     const int32_t* regions;
+    Notes notes;
     int32_t joined = 0;
 
-    [[gnu::always_inline]] void operator()(SegmentForest& forest, int32_t a, int32_t b,
-                                           float weight) {
+    [[gnu::always_inline]] void operator()(SegmentForest& forest, uint32_t edge, int32_t a,
+                                           int32_t b, float weight) {
         const int32_t ra = forest.findRootNear(a);
         const int32_t rb = forest.findRootNear(b);
         const SegmentData sa = data[ra], sb = data[rb];
@@ -179,6 +210,7 @@ struct BranchlessMerge {
         bool joins =
             (ra != rb) & (weight <= sa.threshold) & (weight <= sb.threshold) & (size <= sizeCap);
         if (kRegions) joins &= regions[ra] == regions[rb];
+        notes.note(edge, joins, sa.size, sb.size);
         // Union by size; on equal sizes the second root stays the root.
         const bool firstBelow = sa.size <= sb.size;
         const int32_t child = joins ? (firstBelow ? ra : rb) : spare;
@@ -190,12 +222,13 @@ struct BranchlessMerge {
     }
 };
 
-template <bool kRegions, bool kTabled>
+template <bool kRegions, bool kTabled, class Notes>
 void mergeRunsWith(SegmentForest& forest, const SortedEdges& sorted,
-                   const NeighbourOffsets& neighbours, const MergeRules& rules, int64_t first) {
-    BranchlessMerge<kRegions, kTabled> merge{forest.parent, forest.data,     rules.sizeCap,
-                                             forest.spare,  rules.threshold, rules.quotients.data(),
-                                             rules.regions};
+                   const NeighbourOffsets& neighbours, const MergeRules& rules, int64_t first,
+                   Notes notes) {
+    BranchlessMerge<kRegions, kTabled, Notes> merge{
+        forest.parent,  forest.data,   rules.sizeCap, forest.spare, rules.threshold,
+        rules.quotients.data(), rules.regions, notes};
     const uint32_t* edges = sorted.edges;
     const int64_t count = sorted.count;
     const WeightRun* run = sorted.runs;
@@ -208,27 +241,40 @@ void mergeRunsWith(SegmentForest& forest, const SortedEdges& sorted,
         const int64_t end = std::min<int64_t>(run->end, fetchedUpTo);
         for (; i < end; ++i) {
             prefetchAhead(forest.parent, forest.data, edges, i, neighbours);
-            merge(forest, edgeFirstVertex(edges[i]), edgeSecondVertex(edges[i], neighbours),
-                  weight);
+            merge(forest, edges[i], edgeFirstVertex(edges[i]),
+                  edgeSecondVertex(edges[i], neighbours), weight);
         }
         for (; i < run->end; ++i) {
-            merge(forest, edgeFirstVertex(edges[i]), edgeSecondVertex(edges[i], neighbours),
-                  weight);
+            merge(forest, edges[i], edgeFirstVertex(edges[i]),
+                  edgeSecondVertex(edges[i], neighbours), weight);
         }
     }
     forest.setCount -= merge.joined;
+    merge.notes.finish();
+}
+
+template <class Notes>
+void mergeRunsNoting(SegmentForest& forest, const SortedEdges& sorted,
+                     const NeighbourOffsets& neighbours, const MergeRules& rules, int64_t first,
+                     Notes notes) {
+    const bool tabled = !rules.quotients.empty();
+    if (rules.regions != nullptr) {
+        (tabled ? mergeRunsWith<true, true, Notes>
+                : mergeRunsWith<true, false, Notes>)(forest, sorted, neighbours, rules, first, notes);
+    } else {
+        (tabled ? mergeRunsWith<false, true, Notes>
+                : mergeRunsWith<false, false, Notes>)(forest, sorted, neighbours, rules, first,
+                                                      notes);
+    }
 }
 
 void mergeRuns(SegmentForest& forest, const SortedEdges& sorted, const NeighbourOffsets& neighbours,
-               const MergeRules& rules, int64_t first) {
+               const MergeRules& rules, int64_t first, UnionLog* log) {
     if (first >= sorted.count) return;
-    const bool tabled = !rules.quotients.empty();
-    if (rules.regions != nullptr) {
-        (tabled ? mergeRunsWith<true, true> : mergeRunsWith<true, false>)(forest, sorted,
-                                                                          neighbours, rules, first);
+    if (log != nullptr) {
+        mergeRunsNoting(forest, sorted, neighbours, rules, first, LogNotes(log));
     } else {
-        (tabled ? mergeRunsWith<false, true>
-                : mergeRunsWith<false, false>)(forest, sorted, neighbours, rules, first);
+        mergeRunsNoting(forest, sorted, neighbours, rules, first, NoNotes());
     }
 }
 
@@ -255,7 +301,7 @@ void mergeWithBranches(SegmentForest& forest, const SortedEdges& sorted,
         if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
         if (data[ra].size + data[rb].size > rules.sizeCap) continue;
         if (rules.regions != nullptr && rules.regions[ra] != rules.regions[rb]) continue;
-        record(edge, weight, data[ra].size, data[rb].size);
+        record(edge, data[ra].size, data[rb].size);
         const int32_t root = forest.uniteRoots(ra, rb);
         data[root].threshold = rules.quotient(data[root].size) + weight;
     }

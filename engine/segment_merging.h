@@ -22,7 +22,7 @@ constexpr int32_t kBranchesFromPixels = 1 << 20;
 // Greedy merging over the sorted edges under the adaptive threshold, the size
 // cap (parameters.capDivisor resolved) and the region rule: `regions` holds a
 // region id per pixel, or is null when all are equal. With a `log`, every union is
-// recorded there in order (the loop with branches then runs whatever `loop` says).
+// recorded there in order, by either loop.
 void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
                    const int32_t* regions, MergeLoop loop = MergeLoop::BySize,
                    UnionLog* log = nullptr);

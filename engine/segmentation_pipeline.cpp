@@ -35,6 +35,7 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     Segmentation result;
     if (width == 0 || height == 0) {  // no pixels, no planes to read
         release();
+        if (workspace.cutCount != 0) checkCountInRange(0, 0, workspace.cutCount);
         result.labels.create(height, width);
         return result;
     }
@@ -45,8 +46,9 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
     const int32_t pixels = graph.pixelCount();
     SegmentForest forest(workspace.pool, pixels, parameters.threshold);
-    UnionLog log(parameters.minSize, workspace.hierarchy != nullptr ? pixels : 0);
-    UnionLog* const record = workspace.hierarchy != nullptr ? &log : nullptr;
+    const bool recorded = workspace.hierarchy != nullptr || workspace.cutCount != 0;
+    UnionLog log = recorded ? UnionLog(workspace.pool, parameters.minSize, pixels) : UnionLog();
+    UnionLog* const record = recorded ? &log : nullptr;
     if (record != nullptr) {  // the tree is recorded by the one-piece merge
         mergeSegments(forest, graph, parameters, regions, MergeLoop::BySize, record);
     } else {
@@ -55,10 +57,14 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     absorbSmallSegments(forest, graph, parameters, workspace, photoWeights, record);
     result.count = forest.setCount;
     if (record != nullptr) {  // the labels, then the hierarchy while the edges last
-        result.labels.create(height, width);
+        LargeBuffer spent;
+        if (workspace.hierarchy == nullptr && workspace.labelsInSpentEdges) {
+            spent = spentForCut(log, graph, result.count, workspace.cutCount);
+        }
+        result.labels =
+            workspace.labels != nullptr ? *workspace.labels : labelMatrixIn(spent, height, width);
         numberSegments(forest, result.labels.ptr<int32_t>(), pixels);
-        recordHierarchy(log, forest, graph, result.labels.ptr<int32_t>(), result.count, width,
-                        height, regions, *workspace.hierarchy);
+        leaveHierarchy(log, forest, graph, result, regions, workspace);
         return result;
     }
     LargeBuffer none;

@@ -79,12 +79,12 @@ Segmentation Segmenter::segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& 
 Segmentation Segmenter::segmentPhoto(const cv::Mat& photo, const cv::Mat_<int>& regions,
                                      const Parameters& parameters, const cv::Mat& mask) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
-    if (resolved.count != 0) return hierarchyOfPhoto(photo, regions, resolved, mask).cut(resolved.count);
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
     cv::Mat converted, maskCopy;
     const cv::Mat& bgr = bgrPhoto(photo, converted);
     Workspace workspace = Buffers::of(buffers, threads, true);
     workspace.mask = maskForRun(mask, bgr.rows, bgr.cols, maskCopy);
+    workspace.cutCount = resolved.count;
     return segmentBgrPhoto(bgr, resolved, regions, workspace);
 }
 
@@ -97,16 +97,11 @@ int Segmenter::segmentPhotoInto(const cv::Mat& bgr, const cv::Mat_<int>& regions
                                 const Parameters& parameters, const cv::Mat& mask,
                                 cv::Mat_<int>& labels) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
-    if (resolved.count != 0) {
-        const Segmentation cut =
-            hierarchyOfPhoto(bgr, regions, resolved, mask).cut(resolved.count);
-        cut.labels.copyTo(labels);  // in place when it fits
-        return cut.count;
-    }
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
     cv::Mat maskCopy;
     Workspace workspace = Buffers::of(buffers, threads, true);
     workspace.mask = maskForRun(mask, bgr.rows, bgr.cols, maskCopy);
+    workspace.cutCount = resolved.count;
     const bool fits = labels.rows == bgr.rows && labels.cols == bgr.cols && labels.isContinuous();
     if (fits) workspace.labels = &labels;
     Segmentation result = segmentBgrPhoto(bgr, resolved, regions, workspace);
@@ -122,12 +117,11 @@ Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Paramete
 Segmentation Segmenter::segment(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                                 const cv::Mat_<int>& regions, const cv::Mat& mask) {
     const Parameters resolved = resolvedPhotoParameters(parameters, !regions.empty());
-    if (resolved.count != 0)
-        return hierarchyOf(image, resolved, regions, mask).cut(resolved.count);
     const int threads = resolved.threads != 0 ? resolved.threads : threadCount;
     cv::Mat maskCopy;
     Workspace workspace = Buffers::of(buffers, threads, false);
     workspace.mask = maskForRun(mask, image.rows, image.cols, maskCopy);
+    workspace.cutCount = resolved.count;
     return segmentImage(image, resolved, regions, workspace);
 }
 

@@ -111,34 +111,6 @@ std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, in
     return edges;
 }
 
-// The weights of `edges`, edges in the sorted order of `sorted` (a subsequence of
-// it), found in one walk along it.
-std::vector<float> weightsAlong(const SortedEdges& sorted, const std::vector<uint32_t>& edges) {
-    std::vector<float> weights;
-    weights.reserve(edges.size());
-    const WeightRun* run = sorted.runs;
-    for (int64_t i = 0; i < sorted.count && weights.size() < edges.size(); ++i) {
-        while (run->end <= i) ++run;
-        if (sorted.edges[i] == edges[weights.size()]) weights.push_back(run->weight);
-    }
-    return weights;
-}
-
-// A clean-up union: its place in the touching edges and the sizes it joined.
-struct MadeUnion {
-    uint32_t place;
-    int32_t sizeA, sizeB;
-};
-
-// Adds the clean-up's unions to the log.
-void recordUnions(UnionLog& log, const SortedEdges& sorted, const std::vector<uint32_t>& touching,
-                  const std::vector<MadeUnion>& made) {
-    const std::vector<float> weights = weightsAlong(sorted, touching);
-    for (const MadeUnion& u : made) {
-        log.add(touching[u.place], weights[u.place], u.sizeA, u.sizeB);
-    }
-}
-
 }  // namespace
 
 void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
@@ -157,17 +129,15 @@ void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
         photoWeights != nullptr
             ? edgesAroundMarked(smallScratch, graph.width, graph.height, *photoWeights, threads)
             : edgesTouchingMarked(sorted.edges, sorted.count, neighbours, smallScratch, threads);
-    std::vector<MadeUnion> made;  // with a log
     for (size_t k = 0; k < touching.size(); ++k) {
         const uint32_t edge = touching[k];
         const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
         const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
         if (ra != rb && (data[ra].size < minSize || data[rb].size < minSize)) {
-            if (log != nullptr) made.push_back({static_cast<uint32_t>(k), data[ra].size, data[rb].size});
+            if (log != nullptr) log->add(edge, data[ra].size, data[rb].size);
             forest.uniteRoots(ra, rb);
         }
     }
-    if (log != nullptr) recordUnions(*log, sorted, touching, made);
 }
 
 }  // namespace segmora

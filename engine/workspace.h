@@ -30,7 +30,9 @@ struct MergeHierarchy;
 // `tiles`: the tiles the merge works in (none: one piece); the labels are the same.
 // `mask`: one byte per pixel, non-zero inside, when the call segments only those pixels
 // (see masked_segmentation.h); null: all pixels. `hierarchy`: where the run leaves the
-// hierarchy of every count (none: it is not made).
+// hierarchy of every count (none: it is not made). `cutCount`: the run gives exactly this
+// many superpixels, the hierarchy's cut, made without building the whole of it (0: the
+// run's own).
 struct Workspace {
     BlockPool& pool;
     int threads;
@@ -39,6 +41,7 @@ struct Workspace {
     std::vector<WeightIds>* weightTables = nullptr;
     const cv::Mat_<int>* labels = nullptr;
     MergeHierarchy* hierarchy = nullptr;
+    int32_t cutCount = 0;
     TileShape tiles = TileShape{};
     const uint8_t* mask = nullptr;
 };

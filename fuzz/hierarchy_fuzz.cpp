@@ -1,11 +1,15 @@
-// Hierarchies of small photos with region maps. Each run checks, for every count from the
-// coarsest to the finest, that
+// Hierarchies of small photos with region maps and masks. Each run checks, for every count
+// from the coarsest to the finest, that
 //  - the cut has exactly that many superpixels, numbered 1 .. N in raster order,
 //  - it equals a plain replay of the tree's first merges over the finest superpixels,
 //  - it lies inside the cut of one fewer (nesting),
-// and that the default count gives segmentPhoto's labels.
+//  - segmentPhoto with that count, which cuts without building the tree, gives it too,
+// that the default count gives segmentPhoto's labels, and that both refuse the counts just
+// outside the range with the same message.
 #include <algorithm>
 #include <numeric>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "fuzz_data.h"
@@ -35,6 +39,10 @@ std::vector<int> replayedCut(const segmora::Hierarchy& tree, const cv::Mat_<int>
     std::vector<int> label(parent.size(), 0), labels;
     int next = 0;
     for (const int f : finest) {
+        if (f == 0) {  // outside the mask
+            labels.push_back(0);
+            continue;
+        }
         int& l = label[find(f - 1)];
         if (l == 0) l = ++next;
         labels.push_back(l);
@@ -52,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parameters.threshold = thresholds[in.below(5)];
     parameters.capDivisor = 1 + in.below(8);
     parameters.minSize = in.below(7);
-    const bool withRegions = in.byte() & 1;
+    const int flags = in.byte();
+    const bool withRegions = flags & 1, withMask = flags & 2;
     const int levels = 1 + in.below(4);  // how many grey levels: fewer gives ties
     cv::Mat_<cv::Vec3b> photo(rows, cols);
     for (auto& p : photo) {
@@ -63,10 +72,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         regions.create(rows, cols);
         for (int& r : regions) r = in.below(3);
     }
-    const segmora::Hierarchy tree = segmora::hierarchyOfPhoto(photo, regions, parameters);
-    const segmora::Segmentation run = segmora::segmentPhoto(photo, regions, parameters);
+    cv::Mat_<uint8_t> mask;
+    if (withMask) {
+        mask.create(rows, cols);
+        for (uint8_t& m : mask) m = in.below(4) != 0;
+    }
+    segmora::Segmenter segmenter(1);
+    const segmora::Hierarchy tree = segmenter.hierarchyOfPhoto(photo, regions, parameters, mask);
+    const auto counted = [&](int count) {
+        segmora::Parameters withCount = parameters;
+        withCount.count = count;
+        return segmenter.segmentPhoto(photo, regions, withCount, mask);
+    };
+    for (const int outside : {tree.coarsestCount() - 1, tree.finestCount() + 1}) {
+        if (outside < 1) continue;
+        std::string treeSays, runSays;
+        try {
+            tree.cut(outside);
+        } catch (const std::invalid_argument& e) {
+            treeSays = e.what();
+        }
+        try {
+            counted(outside);
+        } catch (const std::invalid_argument& e) {
+            runSays = e.what();
+        }
+        check(!treeSays.empty() && treeSays == runSays, "count outside the range");
+    }
+    const segmora::Segmentation run = segmenter.segmentPhoto(photo, regions, parameters, mask);
     check(tree.defaultCount() == run.count, "default count");
-    check(tree.coarsestCount() >= 1 && tree.coarsestCount() <= tree.defaultCount() &&
+    const bool anyInside = mask.empty() || cv::countNonZero(mask) > 0;
+    check(tree.coarsestCount() >= (anyInside ? 1 : 0) && tree.coarsestCount() <= tree.defaultCount() &&
               tree.defaultCount() <= tree.finestCount(),
           "count range");
     check(std::equal(run.labels.begin(), run.labels.end(), tree.cut(run.count).labels.begin()),
@@ -77,9 +113,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const cv::Mat_<int> cut = tree.cut(count).labels;
         const std::vector<int> replayed = replayedCut(tree, finest, count);
         check(std::equal(cut.begin(), cut.end(), replayed.begin()), "cut differs from replay");
+        const segmora::Segmentation direct = counted(count);
+        check(direct.count == count && std::equal(cut.begin(), cut.end(), direct.labels.begin()),
+              "counted run differs from the cut");
         int seen = 0;
-        for (const int l : cut) {
-            check(l >= 1 && l <= seen + 1, "raster numbering");
+        for (size_t p = 0; p < cut.total(); ++p) {
+            const int l = cut(static_cast<int>(p));
+            const bool inside = mask.empty() || mask(static_cast<int>(p)) != 0;
+            check(inside ? l >= 1 && l <= seen + 1 : l == 0, "raster numbering");
             seen = std::max(seen, l);
         }
         check(seen == count, "exact count");

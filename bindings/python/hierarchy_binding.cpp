@@ -3,6 +3,7 @@
 #include <pybind11/numpy.h>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -30,9 +31,10 @@ py::array_t<int32_t> labelArray(const cv::Mat_<int>& labels) {
 
 // The tree as SciPy's linkage matrix over the finest superpixels (observation k: label
 // k + 1 of the finest cut): row i joins clusters Z[i, 0] < Z[i, 1] into cluster F + i at
-// height Z[i, 2] (the merge's edge weight, never below an earlier row's) holding Z[i, 3]
-// finest superpixels. Parts the regions keep apart are joined last, lowest first pixel
-// first, each one above the highest merge.
+// height Z[i, 2] holding Z[i, 3] finest superpixels. Heights rise strictly: the merge's edge
+// weight, or the next double above the row before when that is not below it, so that SciPy,
+// which takes rows in order of height, takes them in this order. Parts the regions keep
+// apart are joined last, lowest first pixel first, each one above the highest merge.
 py::array_t<double> linkageOf(const Hierarchy& tree) {
     const int finest = tree.finestCount();
     const int rows = std::max(finest - 1, 0);
@@ -46,11 +48,11 @@ py::array_t<double> linkageOf(const Hierarchy& tree) {
         while (parent[x] != x) x = parent[x] = parent[parent[x]];
         return x;
     };
-    double height = 0;
+    double height = -INFINITY;
     int next = finest;
     const auto join = [&](int a, int b, double at) {
         const int ra = find(a), rb = find(b);
-        height = std::max(height, at);
+        height = std::max(std::nextafter(height, INFINITY), at);
         row[0] = std::min(cluster[ra], cluster[rb]);
         row[1] = std::max(cluster[ra], cluster[rb]);
         row[2] = height;
@@ -61,7 +63,7 @@ py::array_t<double> linkageOf(const Hierarchy& tree) {
         cluster[rb] = next++;
     };
     for (const Hierarchy::Merge& merge : tree.merges()) join(merge.a, merge.b, merge.height);
-    const double above = height + 1;
+    const double above = std::max(height, 0.0) + 1;
     int first = -1;
     for (int k = 0; k < finest; ++k) {
         if (find(k) != k) continue;

@@ -302,8 +302,8 @@ def hierarchy(
         pixels; cuts are nested, and cut(default_count) equals segment()'s
         labels. A count outside the range raises ValueError naming it.
     linkage(): the tree as a SciPy linkage matrix over the finest superpixels
-        (observation k is label k + 1 of cut(finest_count)), heights never
-        decreasing, so that scipy.cluster.hierarchy.cut_tree(Z, n) + 1, read
+        (observation k is label k + 1 of cut(finest_count)), heights rising
+        strictly (the merge's edge weight, or just above the row before), so that scipy.cluster.hierarchy.cut_tree(Z, n) + 1, read
         through the finest labels, is cut(n) up to the numbering. Parts that
         regions (or a mask) keep apart are joined by the last coarsest_count - 1
         rows, above every merge: cut_tree below coarsest_count gives what cut()
