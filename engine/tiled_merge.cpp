@@ -77,6 +77,9 @@ constexpr int32_t kSizeBits = kUnsettled - 1;
 constexpr size_t kFetchAhead = 24;
 constexpr int64_t kSiftedEdges = 4096;
 
+// Bands of rows are gathered run by run up to this many bands; more are sifted.
+constexpr int32_t kMostBands = 64;
+
 // An edge of a worker's tiles and its place in the sorted order.
 struct TileEdge {
     uint32_t place;
@@ -90,7 +93,8 @@ struct TileEdge {
 // own tiles' pixels.
 struct TileWorker {
     int part;
-    const WeightRun* run;  // the run of the edge where the worker is
+    const WeightRun* run;      // the run of the edge where the worker is
+    const WeightRun* siftRun;  // the run of the edge where sifting is
     std::vector<TileEdge> kept{};
     std::vector<int32_t> marked{};
     std::vector<TileEdge> sifted{};
@@ -125,6 +129,27 @@ inline int32_t ownSecondEnd(const TileEdge& e) {
     }
 }
 
+// Tiles as wide as the photo: bands of rows. Within a run of equal weight the
+// edge numbers ascend, and an edge's number starts with its first pixel's, so
+// the edges whose first pixel lies in some rows form one stretch of the run,
+// found by binary search. A band's edges are those of its own rows, the
+// downward ones of the row above it and the upward ones of the row below it.
+struct Bands {
+    int32_t width, height, rows, count;
+
+    Bands(int32_t width, int32_t height, int32_t rows)
+        : width(width), height(height), rows(rows), count((height + rows - 1) / rows) {}
+
+    // The first pixel of band k (the pixel count for k == count).
+    int32_t start(int32_t k) const { return std::min(k * rows, height) * width; }
+};
+
+// The first place in [begin, end) of a run whose edge's first pixel is not below `pixel`.
+inline int64_t firstFrom(const uint32_t* edges, int64_t begin, int64_t end, int32_t pixel) {
+    const uint32_t edge = static_cast<uint32_t>(pixel) * 4;
+    return std::lower_bound(edges + begin, edges + end, edge) - edges;
+}
+
 // What the first pass shares: the forest, the tiles and the rules.
 struct FirstPass {
     SegmentForest& forest;
@@ -133,6 +158,7 @@ struct FirstPass {
     const TileGrid& grid;
     const std::vector<int32_t>& owner;  // the part that owns each tile
     const Rules rules;
+    const Bands* bands;  // the tiles when they are bands of rows, else null
 
     void unsettle(TileWorker& worker, int32_t root) {
         if ((forest.data[root].size & kUnsettled) != 0) return;
@@ -190,9 +216,73 @@ struct FirstPass {
         }
     }
 
-    // The worker's edges among the sorted edges [begin, end), written without a
-    // branch on whether they are.
+    // The worker's edges among the sorted edges [begin, end), in sorted order.
     void sift(TileWorker& worker, int64_t begin, int64_t end) {
+        if (bands == nullptr) {
+            siftAll(worker, begin, end);
+            return;
+        }
+        worker.sifted.resize(static_cast<size_t>(end - begin));
+        size_t count = 0;
+        bool ownsSeveral = false;
+        for (const WeightRun* run = worker.siftRun; begin < end; ++run) {
+            while (run->end <= begin) ++run;
+            const int64_t stop = std::min<int64_t>(end, run->end);
+            for (int32_t k = worker.part; k < bands->count; ++k) {
+                if (owner[k] != worker.part) continue;
+                count = gatherBand(worker, count, k, begin, stop);
+                ownsSeveral |= k != worker.part;
+            }
+            begin = stop;
+            worker.siftRun = run;
+        }
+        worker.sifted.resize(count);
+        if (ownsSeveral) {  // the bands' stretches of a run one after another
+            std::sort(worker.sifted.begin(), worker.sifted.end(),
+                      [](const TileEdge& x, const TileEdge& y) { return x.place < y.place; });
+        }
+    }
+
+    // The edges of band k among the places [begin, end) of one run, as siftAll
+    // would write them: an edge with both ends in bands of the worker once.
+    size_t gatherBand(TileWorker& worker, size_t count, int32_t k, int64_t begin, int64_t end) {
+        const int32_t width = bands->width, first = bands->start(k), last = bands->start(k + 1);
+        const bool above = k > 0, below = k + 1 < bands->count;
+        const bool aboveOwn = above && owner[k - 1] == worker.part;
+        const bool belowOwn = below && owner[k + 1] == worker.part;
+        const int64_t from = firstFrom(sorted.edges, begin, end, above ? first - width : first);
+        const int64_t to = firstFrom(sorted.edges, from, end, below ? last + width : last);
+        for (int64_t i = from; i < to; ++i) {
+            const uint32_t edge = sorted.edges[i];
+            const int32_t a = edgeFirstVertex(edge);
+            const uint32_t direction = edge & 3;
+            const bool down = direction == kBelow || direction == kBelowRight;
+            int32_t ends = 1;
+            if (a < first) {  // the row above: its downward edges reach band k
+                if (!down || aboveOwn) continue;
+                ends = 2;
+            } else if (a >= last) {  // the row below: its upward edges reach band k
+                if (direction != kAboveRight || belowOwn) continue;
+                ends = 2;
+            } else if (direction == kAboveRight && a < first + width && above) {
+                ends = aboveOwn ? 3 : 1;
+            } else if (down && a >= last - width && below) {
+                ends = belowOwn ? 3 : 1;
+            } else {
+                ends = 0;
+            }
+            TileEdge& out = worker.sifted[count++];  // field by field: no copy through the stack
+            out.place = static_cast<uint32_t>(i);
+            out.a = a;
+            out.b = edgeSecondVertex(edge, neighbours);
+            out.seamEnds = ends;
+        }
+        return count;
+    }
+
+    // The worker's edges among the sorted edges [begin, end), found by looking
+    // at every one of them without a branch on whether they are.
+    void siftAll(TileWorker& worker, int64_t begin, int64_t end) {
         worker.sifted.resize(static_cast<size_t>(end - begin));
         TileEdge* out = worker.sifted.data();
         const int32_t* const owners = owner.data();
@@ -275,9 +365,14 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
     for (int32_t t = 0; t < grid.count(); ++t) owner[t] = t % parts;
     const Rules rules{parameters.threshold, sizeCapFor(graph.pixelCount(), parameters.capDivisor),
                       regions};
-    FirstPass pass{forest, graph.view(), NeighbourOffsets(graph.width), grid, owner, rules};
+    const Bands bands(graph.width, graph.height, tile.height);
+    const bool inBands = tile.width >= graph.width && bands.count <= kMostBands;
+    FirstPass pass{forest, graph.view(), NeighbourOffsets(graph.width), grid, owner, rules,
+                   inBands ? &bands : nullptr};
     std::vector<TileWorker> workers;
-    for (int part = 0; part < parts; ++part) workers.push_back(TileWorker{part, graph.view().runs});
+    for (int part = 0; part < parts; ++part) {
+        workers.push_back(TileWorker{part, graph.view().runs, graph.view().runs});
+    }
 
     if (stretch <= 0) stretch = stretchFor(graph.edgeCount);
     int64_t done = 0, kept = 0;
@@ -305,10 +400,13 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
 
 void mergeSegmentsIn(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
                      const int32_t* regions, const Workspace& workspace) {
-    if (workspace.tiles.empty()) {
+    const TileShape tiles =
+        workspace.tiles ? *workspace.tiles
+                        : automaticTileShape(graph.width, graph.height, workspace.threads);
+    if (tiles.empty()) {
         mergeSegments(forest, graph, parameters, regions);
     } else {
-        mergeSegmentsTiled(forest, graph, parameters, regions, workspace.tiles, workspace.threads);
+        mergeSegmentsTiled(forest, graph, parameters, regions, tiles, workspace.threads);
     }
 }
 

@@ -36,8 +36,8 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
                                     TileShape tile, int threads,
                                     double mostShare = kMostSecondPassShare, int64_t stretch = 0);
 
-// mergeSegmentsTiled on the workspace's tiles and threads when it has tiles,
-// else mergeSegments.
+// mergeSegmentsTiled on the workspace's tiles (by default the engine's choice)
+// and threads when there are tiles, else mergeSegments.
 void mergeSegmentsIn(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
                      const int32_t* regions, const Workspace& workspace);
 

@@ -193,6 +193,34 @@ TEST(TiledMerge, MosaicAtLargeTiles) {
     }
     expectSameLabels(mosaic, cv::Mat_<int>(), photoParameters(false),
                      {{2048, 512}, {700, 333}, {1024, 4096}}, "mosaic");
+    // 2 MP on 2 threads: a Segmenter takes the tiled path by itself.
+    const Segmentation whole = labelsOf(mosaic, cv::Mat_<int>(), photoParameters(false), {});
+    const Segmentation byDefault = Segmenter(2).segmentPhoto(mosaic);
+    EXPECT_EQ(whole.count, byDefault.count);
+    EXPECT_EQ(cv::countNonZero(whole.labels != byDefault.labels), 0);
+}
+
+// Bands of rows are found run by run rather than sifted: bands of one row on
+// up to 64, neighbours owned by one thread or by different ones, a band per
+// thread or several, each with a region map that crosses every seam.
+TEST(TiledMerge, BandsOfRows) {
+    std::mt19937 rng(11);
+    for (int kind = 0; kind < kTestPhotoKinds; ++kind) {
+        const cv::Mat bgr = kind == 0 ? sample("coffee")(cv::Rect(100, 90, 70, 60)).clone()
+                                      : testPhoto(60, 70, kind, rng);
+        cv::Mat_<int> regions(bgr.rows, bgr.cols);
+        for (int y = 0; y < bgr.rows; ++y) {
+            for (int x = 0; x < bgr.cols; ++x) regions(y, x) = (x + 3 * y) / 17 % 3;
+        }
+        const std::vector<TileShape> shapes = {{70, 1}, {70, 2}, {500, 7}, {70, 30}, {70, 59}};
+        for (const int threads : {1, 2, 3}) {
+            const std::string what = "kind " + std::to_string(kind) + ", " +
+                                     std::to_string(threads) + " threads";
+            expectSameLabels(bgr, cv::Mat_<int>(), photoParameters(false), shapes, what, threads);
+            expectSameLabels(bgr, regions, photoParameters(true), shapes, what + ", regions",
+                             threads);
+        }
+    }
 }
 
 std::vector<int32_t> forestLabels(SegmentForest& forest, int32_t pixels) {
