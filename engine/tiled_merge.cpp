@@ -95,7 +95,7 @@ struct TileWorker {
     int part;
     const WeightRun* run;      // the run of the edge where the worker is
     const WeightRun* siftRun;  // the run of the edge where sifting is
-    std::vector<TileEdge> kept{};
+    std::vector<uint32_t> kept{};  // places
     std::vector<int32_t> marked{};
     std::vector<TileEdge> sifted{};
     int64_t joined = 0;
@@ -183,7 +183,7 @@ struct FirstPass {
         if (!settledA || !settledB) {
             unsettle(worker, ra);
             unsettle(worker, rb);
-            worker.kept.push_back(edge);
+            worker.kept.push_back(edge.place);
             return;
         }
         const bool firstBelow = sa.size <= sb.size;
@@ -205,7 +205,7 @@ struct FirstPass {
                 if (e.seamEnds != 0) {  // the ends' segments are unsettled from here on
                     if ((e.seamEnds & 1) != 0) {
                         unsettle(worker, forest.findRoot(e.a));
-                        worker.kept.push_back(e);
+                        worker.kept.push_back(e.place);
                     }
                     if ((e.seamEnds & 2) != 0) unsettle(worker, forest.findRoot(e.b));
                     continue;
@@ -301,39 +301,37 @@ struct FirstPass {
     }
 };
 
-// The workers' kept edges in one list, in sorted order.
-std::vector<TileEdge> keptInOrder(const std::vector<TileWorker>& workers) {
-    size_t count = 0;
-    for (const TileWorker& worker : workers) count += worker.kept.size();
-    std::vector<TileEdge> edges;
-    edges.reserve(count);
-    std::vector<size_t> next(workers.size());
-    while (edges.size() < count) {
-        size_t from = workers.size();
-        for (size_t w = 0; w < workers.size(); ++w) {
-            if (next[w] < workers[w].kept.size() &&
-                (from == workers.size() ||
-                 workers[w].kept[next[w]].place < workers[from].kept[next[from]].place)) {
-                from = w;
-            }
-        }
-        edges.push_back(workers[from].kept[next[from]++]);
-        edges.back().seamEnds = 0;  // one thread now: both ends may be read
+// The places of the workers' kept edges in one ascending list.
+std::vector<uint32_t> keptInOrder(const std::vector<TileWorker>& workers) {
+    std::vector<uint32_t> places;
+    for (const TileWorker& worker : workers) {
+        const size_t middle = places.size();
+        places.insert(places.end(), worker.kept.begin(), worker.kept.end());
+        std::inplace_merge(places.begin(), places.begin() + static_cast<ptrdiff_t>(middle),
+                           places.end());
     }
-    return edges;
+    return places;
 }
 
 // The second pass: the kept and seam edges, in sorted order, under the
-// one-piece rules.
+// one-piece rules, with the forest entries of later edges fetched ahead.
 void mergeKeptEdges(SegmentForest& forest, const SortedGraph& graph, const Rules& rules,
                     const std::vector<TileWorker>& workers) {
-    const std::vector<TileEdge> edges = keptInOrder(workers);
+    const std::vector<uint32_t> places = keptInOrder(workers);
+    const SortedEdges sorted = graph.view();
+    const NeighbourOffsets neighbours(graph.width);
     SegmentData* data = forest.data;
-    const WeightRun* run = graph.view().runs;
-    for (size_t j = 0; j < edges.size(); ++j) {
-        fetchAhead(forest, edges, j);
-        while (run->end <= edges[j].place) ++run;
-        const int32_t ra = forest.findRoot(edges[j].a), rb = forest.findRoot(edges[j].b);
+    const WeightRun* run = sorted.runs;
+    for (size_t j = 0; j < places.size(); ++j) {
+        if (j + kFetchAhead < places.size()) {
+            const uint32_t ahead = sorted.edges[places[j + kFetchAhead]];
+            __builtin_prefetch(&forest.parent[edgeFirstVertex(ahead)], 1);
+            __builtin_prefetch(&forest.parent[edgeSecondVertex(ahead, neighbours)], 1);
+        }
+        while (run->end <= places[j]) ++run;
+        const uint32_t edge = sorted.edges[places[j]];
+        const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
+        const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
         if (ra == rb) continue;
         const float weight = run->weight;
         if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
@@ -343,8 +341,39 @@ void mergeKeptEdges(SegmentForest& forest, const SortedGraph& graph, const Rules
     }
 }
 
-// Edges the tiles go through between two looks at how much they keep.
-int64_t stretchFor(int64_t edges) {
+// After the edges before `start` (those of weight 0) merged in one piece: every
+// pixel pointed straight at its root, and the segments at either end of a seam
+// edge among them unsettled, which takes in every segment across a seam. Then a
+// band's worker never writes outside its band: a root it reaches in another band
+// is unsettled, so nothing merges it or marks it again. Returns those roots.
+std::vector<int32_t> unsettleAcrossSeams(SegmentForest& forest, const SortedGraph& graph,
+                                         const Bands& bands, int64_t start) {
+    for (int32_t v = 0; v < graph.pixelCount(); ++v) forest.parent[v] = forest.findRootNear(v);
+    const uint32_t* edges = graph.view().edges;
+    const NeighbourOffsets neighbours(graph.width);
+    std::vector<int32_t> roots;
+    for (int32_t k = 1; k < bands.count; ++k) {
+        const int32_t seam = bands.start(k);
+        const int64_t from = firstFrom(edges, 0, start, seam - bands.width);
+        const int64_t to = firstFrom(edges, from, start, seam + bands.width);
+        for (int64_t i = from; i < to; ++i) {
+            const int32_t a = edgeFirstVertex(edges[i]), b = edgeSecondVertex(edges[i], neighbours);
+            if ((a < seam) == (b < seam)) continue;  // both ends in one band
+            for (const int32_t root : {forest.parent[a], forest.parent[b]}) {
+                if ((forest.data[root].size & kUnsettled) != 0) continue;
+                forest.data[root].size |= kUnsettled;
+                roots.push_back(root);
+            }
+        }
+    }
+    return roots;
+}
+
+// Edges the tiles go through before they first look at how much they keep,
+// and at most between two looks: the looks come at 2^16 edges, then twice as
+// many each time, so that a photo they do not suit costs little.
+constexpr int64_t kFirstStretch = int64_t{1} << 16;
+int64_t longestStretchFor(int64_t edges) {
     return std::max<int64_t>(edges / 16, int64_t{1} << 20);
 }
 
@@ -374,23 +403,30 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
         workers.push_back(TileWorker{part, graph.view().runs, graph.view().runs});
     }
 
-    if (stretch <= 0) stretch = stretchFor(graph.edgeCount);
-    int64_t done = 0, kept = 0;
+    // Bands take the edges of weight 0 in one piece first (see unsettleAcrossSeams).
+    const int64_t start = inBands ? mergeZeroWeightEdges(forest, graph, parameters, regions) : 0;
+    if (start == graph.edgeCount) return report;
+    std::vector<int32_t> unsettledFirst;
+    if (start > 0) unsettledFirst = unsettleAcrossSeams(forest, graph, bands, start);
+    const int64_t longest = stretch > 0 ? stretch : longestStretchFor(graph.edgeCount);
+    int64_t done = start, kept = 0;
     while (done < graph.edgeCount) {
-        const int64_t end = std::min(graph.edgeCount, done + stretch);
+        const int64_t end = std::min(
+            graph.edgeCount, done + std::min(longest, std::max(done - start, kFirstStretch)));
         runInParts(parts, parts, [&](int part, int64_t, int64_t) {
             pass.visit(workers[part], done, end);
         });
         done = end;
         kept = 0;
         for (const TileWorker& worker : workers) kept += static_cast<int64_t>(worker.kept.size());
-        if (static_cast<double>(kept) > mostShare * static_cast<double>(done)) break;
+        if (static_cast<double>(kept) > mostShare * static_cast<double>(done - start)) break;
     }
+    for (const int32_t root : unsettledFirst) forest.data[root].size &= kSizeBits;
     for (const TileWorker& worker : workers) {
         forest.setCount -= static_cast<int32_t>(worker.joined);
         for (const int32_t root : worker.marked) forest.data[root].size &= kSizeBits;
     }
-    report.visited = done;
+    report.visited = done - start;
     report.secondPass = kept;
     report.stoppedAt = done;
     mergeKeptEdges(forest, graph, rules, workers);

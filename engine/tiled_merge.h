@@ -24,7 +24,7 @@ struct TiledMergeReport {
 
 // The tiles stop, and the one-piece merge takes the rest, once more than this
 // share of the edges they went through waits for the second pass.
-constexpr double kMostSecondPassShare = 0.4;
+constexpr double kMostSecondPassShare = 0.15;
 
 // Exactly the merges of mergeSegments (same partition, sizes and thresholds),
 // made tile by tile on up to `threads` threads, then a second pass over the
