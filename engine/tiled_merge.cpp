@@ -437,8 +437,9 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
 void mergeSegmentsIn(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
                      const int32_t* regions, const Workspace& workspace) {
     const TileShape tiles =
-        workspace.tiles ? *workspace.tiles
-                        : automaticTileShape(graph.width, graph.height, workspace.threads);
+        workspace.tiles     ? *workspace.tiles
+        : kTilesByDefault ? automaticTileShape(graph.width, graph.height, workspace.threads)
+                          : TileShape{};
     if (tiles.empty()) {
         mergeSegments(forest, graph, parameters, regions);
     } else {

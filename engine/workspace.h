@@ -27,8 +27,8 @@ class WeightIds;
 // `weightTables`: the tables that number distinct weights, kept from call to call
 // (none: made for the call). `labels`: a continuous matrix of the image's size that
 // the labels are written into (the caller's memory), instead of the above.
-// `tiles`: the tiles the merge works in (an empty shape: one piece; none given: the
-// engine's choice, automaticTileShape); the labels are the same. `mask`: one
+// `tiles`: the tiles the merge works in (an empty shape: one piece; none given: see
+// mergeSegmentsIn); the labels are the same. `mask`: one
 // byte per pixel, non-zero inside, when the call segments only those pixels (see
 // masked_segmentation.h); null: all pixels.
 struct Workspace {
