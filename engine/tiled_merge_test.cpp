@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -258,6 +259,40 @@ TEST(TiledMerge, StoppingAnywhereGivesTheSameMerges) {
                     EXPECT_LT(report.stoppedAt, report.edges);
                 }
                 EXPECT_LE(report.secondPass, report.visited);
+            }
+        }
+    }
+}
+
+// Flat areas across the seams of bands (their edges weigh 0 and merge in one
+// piece before the bands start) beside noise, under caps that stop the flat
+// areas' growth or not; a photo of one colour leaves the bands nothing to do.
+TEST(TiledMerge, BandsAfterTheEdgesOfWeightZero) {
+    std::mt19937 rng(5);
+    const LabTables tables;
+    const Workspace workspace{pool, 2, false, &tables};
+    for (const int flatColumns : {0, 23, 64}) {
+        cv::Mat bgr = testPhoto(48, 64, 0, rng);
+        bgr(cv::Rect(0, 0, flatColumns, 48)).setTo(cv::Scalar(90, 20, 140));
+        if (flatColumns < 64) cv::circle(bgr, cv::Point(40, 24), 9, cv::Scalar(10, 200, 30), -1);
+        ChannelPlanes planes = planesFromPhoto(bgr, workspace);
+        const SortedGraph graph = sortedGraphOf(
+            planes.channels, bgr.cols, bgr.rows, [&] { planes.buffer.release(); }, workspace);
+        for (const int capDivisor : {1, 40, 3000}) {
+            Parameters parameters = photoParameters(false);
+            parameters.capDivisor = capDivisor;
+            SegmentForest whole(pool, graph.pixelCount(), parameters.threshold);
+            mergeSegments(whole, graph, parameters, nullptr);
+            const std::vector<int32_t> expected = forestLabels(whole, graph.pixelCount());
+            for (const int rows : {1, 7, 24}) {
+                SegmentForest forest(pool, graph.pixelCount(), parameters.threshold);
+                const TiledMergeReport report = mergeSegmentsTiled(
+                    forest, graph, parameters, nullptr, TileShape{64, rows}, 3);
+                EXPECT_EQ(forestLabels(forest, graph.pixelCount()), expected)
+                    << flatColumns << " flat columns, divisor " << capDivisor << ", bands of "
+                    << rows;
+                // all of one colour: every edge weighs 0 and merges in one piece
+                EXPECT_EQ(report.visited == 0, flatColumns == 64);
             }
         }
     }
