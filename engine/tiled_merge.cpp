@@ -144,6 +144,25 @@ struct Bands {
     int32_t start(int32_t k) const { return std::min(k * rows, height) * width; }
 };
 
+// Which neighbouring bands a band has, and whether the worker owns them.
+struct BandSides {
+    bool above, below, aboveOwn, belowOwn;
+
+    // The seam flags of an edge that touches the band of pixels [first, last),
+    // as TileEdge::seamEnds holds them; -1 for an edge the band leaves alone
+    // (it does not touch the band, or a band of the same worker takes it).
+    int32_t endsOf(uint32_t edge, int32_t first, int32_t last, int32_t width) const {
+        const int32_t a = edgeFirstVertex(edge);
+        const uint32_t direction = edge & 3;
+        const bool down = direction == kBelow || direction == kBelowRight;
+        if (a < first) return down && !aboveOwn ? 2 : -1;  // the row above
+        if (a >= last) return direction == kAboveRight && !belowOwn ? 2 : -1;  // the row below
+        if (a < first + width && direction == kAboveRight && above) return aboveOwn ? 3 : 1;
+        if (a >= last - width && down && below) return belowOwn ? 3 : 1;
+        return 0;
+    }
+};
+
 // The first place in [begin, end) of a run whose edge's first pixel is not below `pixel`.
 inline int64_t firstFrom(const uint32_t* edges, int64_t begin, int64_t end, int32_t pixel) {
     const uint32_t edge = static_cast<uint32_t>(pixel) * 4;
@@ -244,38 +263,33 @@ struct FirstPass {
     }
 
     // The edges of band k among the places [begin, end) of one run, as siftAll
-    // would write them: an edge with both ends in bands of the worker once.
+    // would write them: an edge with both ends in bands of the worker once. The
+    // edges of the rows inside the band, most of them, need no test.
     size_t gatherBand(TileWorker& worker, size_t count, int32_t k, int64_t begin, int64_t end) {
         const int32_t width = bands->width, first = bands->start(k), last = bands->start(k + 1);
-        const bool above = k > 0, below = k + 1 < bands->count;
-        const bool aboveOwn = above && owner[k - 1] == worker.part;
-        const bool belowOwn = below && owner[k + 1] == worker.part;
-        const int64_t from = firstFrom(sorted.edges, begin, end, above ? first - width : first);
-        const int64_t to = firstFrom(sorted.edges, from, end, below ? last + width : last);
-        for (int64_t i = from; i < to; ++i) {
-            const uint32_t edge = sorted.edges[i];
-            const int32_t a = edgeFirstVertex(edge);
-            const uint32_t direction = edge & 3;
-            const bool down = direction == kBelow || direction == kBelowRight;
-            int32_t ends = 1;
-            if (a < first) {  // the row above: its downward edges reach band k
-                if (!down || aboveOwn) continue;
-                ends = 2;
-            } else if (a >= last) {  // the row below: its upward edges reach band k
-                if (direction != kAboveRight || belowOwn) continue;
-                ends = 2;
-            } else if (direction == kAboveRight && a < first + width && above) {
-                ends = aboveOwn ? 3 : 1;
-            } else if (down && a >= last - width && below) {
-                ends = belowOwn ? 3 : 1;
-            } else {
-                ends = 0;
-            }
-            TileEdge& out = worker.sifted[count++];  // field by field: no copy through the stack
-            out.place = static_cast<uint32_t>(i);
-            out.a = a;
-            out.b = edgeSecondVertex(edge, neighbours);
-            out.seamEnds = ends;
+        const BandSides sides{k > 0, k + 1 < bands->count,
+                              k > 0 && owner[k - 1] == worker.part,
+                              k + 1 < bands->count && owner[k + 1] == worker.part};
+        const int64_t from = firstFrom(sorted.edges, begin, end, sides.above ? first - width : first);
+        const int64_t inner = firstFrom(sorted.edges, from, end, first + width);
+        const int64_t innerEnd =
+            firstFrom(sorted.edges, inner, end, std::max(first + width, last - width));
+        const int64_t to = firstFrom(sorted.edges, innerEnd, end, sides.below ? last + width : last);
+        TileEdge* out = worker.sifted.data();
+        const auto write = [&](int64_t i, uint32_t edge, int32_t ends) {
+            out[count].place = static_cast<uint32_t>(i);  // field by field: no copy through the stack
+            out[count].a = edgeFirstVertex(edge);
+            out[count].b = edgeSecondVertex(edge, neighbours);
+            out[count++].seamEnds = ends;
+        };
+        for (int64_t i = from; i < inner; ++i) {
+            const int32_t ends = sides.endsOf(sorted.edges[i], first, last, width);
+            if (ends >= 0) write(i, sorted.edges[i], ends);
+        }
+        for (int64_t i = inner; i < innerEnd; ++i) write(i, sorted.edges[i], 0);
+        for (int64_t i = innerEnd; i < to; ++i) {
+            const int32_t ends = sides.endsOf(sorted.edges[i], first, last, width);
+            if (ends >= 0) write(i, sorted.edges[i], ends);
         }
         return count;
     }
