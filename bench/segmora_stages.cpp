@@ -1,9 +1,10 @@
 // Times every stage of one Segmora run on a photo, as the program runs them,
 // and repeats the whole sequence to report the fastest time of each stage.
-//   segmora_stages [--reference] [--threads N] [--tiles WxH] [--cpu] PHOTO [REPEATS [LABEL_FILE]]
+//   segmora_stages [--reference] [--threads N] [--tiles WxH|auto] [--cpu] PHOTO [REPEATS [LABEL_FILE]]
 // With --reference, the straightforward reference path is timed instead.
 // --threads: threads inside the engine (default: one per core, at most 8).
-// --tiles: the merge in tiles of W x H pixels (0x0: one piece; default: the engine's choice).
+// --tiles: the merge in tiles of W x H pixels (0x0: one piece; "auto": the engine's
+// choice of tiles for the photo; default: what the engine does by itself).
 // --cpu: CPU time of the process instead of wall-clock time.
 #include <malloc.h>
 
@@ -57,9 +58,10 @@ struct Clock {
     }
 };
 
-// --tiles WxH: the merge's tiles (0x0: one piece); by default the engine's own choice.
+// --tiles WxH or auto: the merge's tiles (0x0: one piece); by default what the engine does.
 struct TileChoice {
     static inline bool given = false;
+    static inline bool automatic = false;
     static inline segmora::TileShape shape;
     static inline segmora::TiledMergeReport report;
 };
@@ -126,9 +128,9 @@ void runOnce(const std::string& photo, const std::string& labelPath, segmora::Bl
     });
     times.time("merge", [&] {
         forest = SegmentForest(pool, pixels, parameters.threshold);
-        const TileShape tiles = TileChoice::given
-                                    ? TileChoice::shape
-                                    : automaticTileShape(width, height, workspace.threads);
+        const bool automatic = TileChoice::given ? TileChoice::automatic : kTilesByDefault;
+        const TileShape tiles = automatic ? automaticTileShape(width, height, workspace.threads)
+                                          : TileChoice::shape;
         if (tiles.empty()) {
             mergeSegments(forest, graph, parameters, nullptr);
         } else {
@@ -237,7 +239,9 @@ int main(int argc, char** argv) {
             --argc;
             ++argv;
         } else if (option == "--tiles" && argc > 2) {
-            TileChoice::given = std::sscanf(argv[2], "%dx%d", &TileChoice::shape.width,
+            TileChoice::automatic = std::string(argv[2]) == "auto";
+            TileChoice::given = TileChoice::automatic ||
+                                std::sscanf(argv[2], "%dx%d", &TileChoice::shape.width,
                                             &TileChoice::shape.height) == 2;
             threads = TileChoice::given ? threads : -1;
             --argc;
@@ -250,7 +254,7 @@ int main(int argc, char** argv) {
     }
     if (argc < 2 || threads < 0) {
         std::fprintf(stderr,
-                     "usage: segmora_stages [--reference] [--threads N] [--tiles WxH] [--cpu] PHOTO "
+                     "usage: segmora_stages [--reference] [--threads N] [--tiles WxH|auto] [--cpu] PHOTO "
                      "[REPEATS "
                      "[LABEL_FILE]]\n");
         return 2;

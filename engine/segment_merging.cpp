@@ -115,6 +115,12 @@ void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parame
     }
 }
 
+int64_t mergeZeroWeightEdges(SegmentForest& forest, const SortedGraph& graph,
+                             const Parameters& parameters, const int32_t* regions) {
+    return mergeZeroWeights(forest, graph.view(), NeighbourOffsets(graph.width),
+                            rulesFor(parameters, graph.pixelCount(), regions));
+}
+
 void mergeSegmentsFrom(SegmentForest& forest, const SortedGraph& graph,
                        const Parameters& parameters, const int32_t* regions, int64_t first) {
     const MergeRules rules = rulesFor(parameters, graph.pixelCount(), regions);

@@ -27,6 +27,12 @@ void mergeSegments(SegmentForest& forest, const SortedGraph& graph, const Parame
                    const int32_t* regions, MergeLoop loop = MergeLoop::BySize,
                    UnionLog* log = nullptr);
 
+// The merge of the edges of weight 0 alone, when the lightest weight is 0 (the
+// first run; in construction order, so the fastest part of the merge); returns
+// how many there are. mergeSegmentsFrom then takes the rest.
+int64_t mergeZeroWeightEdges(SegmentForest& forest, const SortedGraph& graph,
+                             const Parameters& parameters, const int32_t* regions);
+
 // The same merge over the sorted edges from place `first` on, the forest
 // holding the merges of the edges before it.
 void mergeSegmentsFrom(SegmentForest& forest, const SortedGraph& graph,

@@ -77,6 +77,9 @@ constexpr int32_t kSizeBits = kUnsettled - 1;
 constexpr size_t kFetchAhead = 24;
 constexpr int64_t kSiftedEdges = 4096;
 
+// Bands of rows are gathered run by run up to this many bands; more are sifted.
+constexpr int32_t kMostBands = 64;
+
 // An edge of a worker's tiles and its place in the sorted order.
 struct TileEdge {
     uint32_t place;
@@ -90,8 +93,9 @@ struct TileEdge {
 // own tiles' pixels.
 struct TileWorker {
     int part;
-    const WeightRun* run;  // the run of the edge where the worker is
-    std::vector<TileEdge> kept{};
+    const WeightRun* run;      // the run of the edge where the worker is
+    const WeightRun* siftRun;  // the run of the edge where sifting is
+    std::vector<uint32_t> kept{};  // places
     std::vector<int32_t> marked{};
     std::vector<TileEdge> sifted{};
     int64_t joined = 0;
@@ -125,6 +129,46 @@ inline int32_t ownSecondEnd(const TileEdge& e) {
     }
 }
 
+// Tiles as wide as the photo: bands of rows. Within a run of equal weight the
+// edge numbers ascend, and an edge's number starts with its first pixel's, so
+// the edges whose first pixel lies in some rows form one stretch of the run,
+// found by binary search. A band's edges are those of its own rows, the
+// downward ones of the row above it and the upward ones of the row below it.
+struct Bands {
+    int32_t width, height, rows, count;
+
+    Bands(int32_t width, int32_t height, int32_t rows)
+        : width(width), height(height), rows(rows), count((height + rows - 1) / rows) {}
+
+    // The first pixel of band k (the pixel count for k == count).
+    int32_t start(int32_t k) const { return std::min(k * rows, height) * width; }
+};
+
+// Which neighbouring bands a band has, and whether the worker owns them.
+struct BandSides {
+    bool above, below, aboveOwn, belowOwn;
+
+    // The seam flags of an edge that touches the band of pixels [first, last),
+    // as TileEdge::seamEnds holds them; -1 for an edge the band leaves alone
+    // (it does not touch the band, or a band of the same worker takes it).
+    int32_t endsOf(uint32_t edge, int32_t first, int32_t last, int32_t width) const {
+        const int32_t a = edgeFirstVertex(edge);
+        const uint32_t direction = edge & 3;
+        const bool down = direction == kBelow || direction == kBelowRight;
+        if (a < first) return down && !aboveOwn ? 2 : -1;  // the row above
+        if (a >= last) return direction == kAboveRight && !belowOwn ? 2 : -1;  // the row below
+        if (a < first + width && direction == kAboveRight && above) return aboveOwn ? 3 : 1;
+        if (a >= last - width && down && below) return belowOwn ? 3 : 1;
+        return 0;
+    }
+};
+
+// The first place in [begin, end) of a run whose edge's first pixel is not below `pixel`.
+inline int64_t firstFrom(const uint32_t* edges, int64_t begin, int64_t end, int32_t pixel) {
+    const uint32_t edge = static_cast<uint32_t>(pixel) * 4;
+    return std::lower_bound(edges + begin, edges + end, edge) - edges;
+}
+
 // What the first pass shares: the forest, the tiles and the rules.
 struct FirstPass {
     SegmentForest& forest;
@@ -133,6 +177,7 @@ struct FirstPass {
     const TileGrid& grid;
     const std::vector<int32_t>& owner;  // the part that owns each tile
     const Rules rules;
+    const Bands* bands;  // the tiles when they are bands of rows, else null
 
     void unsettle(TileWorker& worker, int32_t root) {
         if ((forest.data[root].size & kUnsettled) != 0) return;
@@ -157,7 +202,7 @@ struct FirstPass {
         if (!settledA || !settledB) {
             unsettle(worker, ra);
             unsettle(worker, rb);
-            worker.kept.push_back(edge);
+            worker.kept.push_back(edge.place);
             return;
         }
         const bool firstBelow = sa.size <= sb.size;
@@ -179,7 +224,7 @@ struct FirstPass {
                 if (e.seamEnds != 0) {  // the ends' segments are unsettled from here on
                     if ((e.seamEnds & 1) != 0) {
                         unsettle(worker, forest.findRoot(e.a));
-                        worker.kept.push_back(e);
+                        worker.kept.push_back(e.place);
                     }
                     if ((e.seamEnds & 2) != 0) unsettle(worker, forest.findRoot(e.b));
                     continue;
@@ -190,9 +235,68 @@ struct FirstPass {
         }
     }
 
-    // The worker's edges among the sorted edges [begin, end), written without a
-    // branch on whether they are.
+    // The worker's edges among the sorted edges [begin, end), in sorted order.
     void sift(TileWorker& worker, int64_t begin, int64_t end) {
+        if (bands == nullptr) {
+            siftAll(worker, begin, end);
+            return;
+        }
+        worker.sifted.resize(static_cast<size_t>(end - begin));
+        size_t count = 0;
+        bool ownsSeveral = false;
+        for (const WeightRun* run = worker.siftRun; begin < end; ++run) {
+            while (run->end <= begin) ++run;
+            const int64_t stop = std::min<int64_t>(end, run->end);
+            for (int32_t k = worker.part; k < bands->count; ++k) {
+                if (owner[k] != worker.part) continue;
+                count = gatherBand(worker, count, k, begin, stop);
+                ownsSeveral |= k != worker.part;
+            }
+            begin = stop;
+            worker.siftRun = run;
+        }
+        worker.sifted.resize(count);
+        if (ownsSeveral) {  // the bands' stretches of a run one after another
+            std::sort(worker.sifted.begin(), worker.sifted.end(),
+                      [](const TileEdge& x, const TileEdge& y) { return x.place < y.place; });
+        }
+    }
+
+    // The edges of band k among the places [begin, end) of one run, as siftAll
+    // would write them: an edge with both ends in bands of the worker once. The
+    // edges of the rows inside the band, most of them, need no test.
+    size_t gatherBand(TileWorker& worker, size_t count, int32_t k, int64_t begin, int64_t end) {
+        const int32_t width = bands->width, first = bands->start(k), last = bands->start(k + 1);
+        const BandSides sides{k > 0, k + 1 < bands->count,
+                              k > 0 && owner[k - 1] == worker.part,
+                              k + 1 < bands->count && owner[k + 1] == worker.part};
+        const int64_t from = firstFrom(sorted.edges, begin, end, sides.above ? first - width : first);
+        const int64_t inner = firstFrom(sorted.edges, from, end, first + width);
+        const int64_t innerEnd =
+            firstFrom(sorted.edges, inner, end, std::max(first + width, last - width));
+        const int64_t to = firstFrom(sorted.edges, innerEnd, end, sides.below ? last + width : last);
+        TileEdge* out = worker.sifted.data();
+        const auto write = [&](int64_t i, uint32_t edge, int32_t ends) {
+            out[count].place = static_cast<uint32_t>(i);  // field by field: no copy through the stack
+            out[count].a = edgeFirstVertex(edge);
+            out[count].b = edgeSecondVertex(edge, neighbours);
+            out[count++].seamEnds = ends;
+        };
+        for (int64_t i = from; i < inner; ++i) {
+            const int32_t ends = sides.endsOf(sorted.edges[i], first, last, width);
+            if (ends >= 0) write(i, sorted.edges[i], ends);
+        }
+        for (int64_t i = inner; i < innerEnd; ++i) write(i, sorted.edges[i], 0);
+        for (int64_t i = innerEnd; i < to; ++i) {
+            const int32_t ends = sides.endsOf(sorted.edges[i], first, last, width);
+            if (ends >= 0) write(i, sorted.edges[i], ends);
+        }
+        return count;
+    }
+
+    // The worker's edges among the sorted edges [begin, end), found by looking
+    // at every one of them without a branch on whether they are.
+    void siftAll(TileWorker& worker, int64_t begin, int64_t end) {
         worker.sifted.resize(static_cast<size_t>(end - begin));
         TileEdge* out = worker.sifted.data();
         const int32_t* const owners = owner.data();
@@ -211,39 +315,37 @@ struct FirstPass {
     }
 };
 
-// The workers' kept edges in one list, in sorted order.
-std::vector<TileEdge> keptInOrder(const std::vector<TileWorker>& workers) {
-    size_t count = 0;
-    for (const TileWorker& worker : workers) count += worker.kept.size();
-    std::vector<TileEdge> edges;
-    edges.reserve(count);
-    std::vector<size_t> next(workers.size());
-    while (edges.size() < count) {
-        size_t from = workers.size();
-        for (size_t w = 0; w < workers.size(); ++w) {
-            if (next[w] < workers[w].kept.size() &&
-                (from == workers.size() ||
-                 workers[w].kept[next[w]].place < workers[from].kept[next[from]].place)) {
-                from = w;
-            }
-        }
-        edges.push_back(workers[from].kept[next[from]++]);
-        edges.back().seamEnds = 0;  // one thread now: both ends may be read
+// The places of the workers' kept edges in one ascending list.
+std::vector<uint32_t> keptInOrder(const std::vector<TileWorker>& workers) {
+    std::vector<uint32_t> places;
+    for (const TileWorker& worker : workers) {
+        const size_t middle = places.size();
+        places.insert(places.end(), worker.kept.begin(), worker.kept.end());
+        std::inplace_merge(places.begin(), places.begin() + static_cast<ptrdiff_t>(middle),
+                           places.end());
     }
-    return edges;
+    return places;
 }
 
 // The second pass: the kept and seam edges, in sorted order, under the
-// one-piece rules.
+// one-piece rules, with the forest entries of later edges fetched ahead.
 void mergeKeptEdges(SegmentForest& forest, const SortedGraph& graph, const Rules& rules,
                     const std::vector<TileWorker>& workers) {
-    const std::vector<TileEdge> edges = keptInOrder(workers);
+    const std::vector<uint32_t> places = keptInOrder(workers);
+    const SortedEdges sorted = graph.view();
+    const NeighbourOffsets neighbours(graph.width);
     SegmentData* data = forest.data;
-    const WeightRun* run = graph.view().runs;
-    for (size_t j = 0; j < edges.size(); ++j) {
-        fetchAhead(forest, edges, j);
-        while (run->end <= edges[j].place) ++run;
-        const int32_t ra = forest.findRoot(edges[j].a), rb = forest.findRoot(edges[j].b);
+    const WeightRun* run = sorted.runs;
+    for (size_t j = 0; j < places.size(); ++j) {
+        if (j + kFetchAhead < places.size()) {
+            const uint32_t ahead = sorted.edges[places[j + kFetchAhead]];
+            __builtin_prefetch(&forest.parent[edgeFirstVertex(ahead)], 1);
+            __builtin_prefetch(&forest.parent[edgeSecondVertex(ahead, neighbours)], 1);
+        }
+        while (run->end <= places[j]) ++run;
+        const uint32_t edge = sorted.edges[places[j]];
+        const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
+        const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
         if (ra == rb) continue;
         const float weight = run->weight;
         if (!(weight <= data[ra].threshold) || !(weight <= data[rb].threshold)) continue;
@@ -253,8 +355,39 @@ void mergeKeptEdges(SegmentForest& forest, const SortedGraph& graph, const Rules
     }
 }
 
-// Edges the tiles go through between two looks at how much they keep.
-int64_t stretchFor(int64_t edges) {
+// After the edges before `start` (those of weight 0) merged in one piece: every
+// pixel pointed straight at its root, and the segments at either end of a seam
+// edge among them unsettled, which takes in every segment across a seam. Then a
+// band's worker never writes outside its band: a root it reaches in another band
+// is unsettled, so nothing merges it or marks it again. Returns those roots.
+std::vector<int32_t> unsettleAcrossSeams(SegmentForest& forest, const SortedGraph& graph,
+                                         const Bands& bands, int64_t start) {
+    for (int32_t v = 0; v < graph.pixelCount(); ++v) forest.parent[v] = forest.findRootNear(v);
+    const uint32_t* edges = graph.view().edges;
+    const NeighbourOffsets neighbours(graph.width);
+    std::vector<int32_t> roots;
+    for (int32_t k = 1; k < bands.count; ++k) {
+        const int32_t seam = bands.start(k);
+        const int64_t from = firstFrom(edges, 0, start, seam - bands.width);
+        const int64_t to = firstFrom(edges, from, start, seam + bands.width);
+        for (int64_t i = from; i < to; ++i) {
+            const int32_t a = edgeFirstVertex(edges[i]), b = edgeSecondVertex(edges[i], neighbours);
+            if ((a < seam) == (b < seam)) continue;  // both ends in one band
+            for (const int32_t root : {forest.parent[a], forest.parent[b]}) {
+                if ((forest.data[root].size & kUnsettled) != 0) continue;
+                forest.data[root].size |= kUnsettled;
+                roots.push_back(root);
+            }
+        }
+    }
+    return roots;
+}
+
+// Edges the tiles go through before they first look at how much they keep,
+// and at most between two looks: the looks come at 2^16 edges, then twice as
+// many each time, so that a photo they do not suit costs little.
+constexpr int64_t kFirstStretch = int64_t{1} << 16;
+int64_t longestStretchFor(int64_t edges) {
     return std::max<int64_t>(edges / 16, int64_t{1} << 20);
 }
 
@@ -275,27 +408,39 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
     for (int32_t t = 0; t < grid.count(); ++t) owner[t] = t % parts;
     const Rules rules{parameters.threshold, sizeCapFor(graph.pixelCount(), parameters.capDivisor),
                       regions};
-    FirstPass pass{forest, graph.view(), NeighbourOffsets(graph.width), grid, owner, rules};
+    const Bands bands(graph.width, graph.height, tile.height);
+    const bool inBands = tile.width >= graph.width && bands.count <= kMostBands;
+    FirstPass pass{forest, graph.view(), NeighbourOffsets(graph.width), grid, owner, rules,
+                   inBands ? &bands : nullptr};
     std::vector<TileWorker> workers;
-    for (int part = 0; part < parts; ++part) workers.push_back(TileWorker{part, graph.view().runs});
+    for (int part = 0; part < parts; ++part) {
+        workers.push_back(TileWorker{part, graph.view().runs, graph.view().runs});
+    }
 
-    if (stretch <= 0) stretch = stretchFor(graph.edgeCount);
-    int64_t done = 0, kept = 0;
+    // Bands take the edges of weight 0 in one piece first (see unsettleAcrossSeams).
+    const int64_t start = inBands ? mergeZeroWeightEdges(forest, graph, parameters, regions) : 0;
+    if (start == graph.edgeCount) return report;
+    std::vector<int32_t> unsettledFirst;
+    if (start > 0) unsettledFirst = unsettleAcrossSeams(forest, graph, bands, start);
+    const int64_t longest = stretch > 0 ? stretch : longestStretchFor(graph.edgeCount);
+    int64_t done = start, kept = 0;
     while (done < graph.edgeCount) {
-        const int64_t end = std::min(graph.edgeCount, done + stretch);
+        const int64_t end = std::min(
+            graph.edgeCount, done + std::min(longest, std::max(done - start, kFirstStretch)));
         runInParts(parts, parts, [&](int part, int64_t, int64_t) {
             pass.visit(workers[part], done, end);
         });
         done = end;
         kept = 0;
         for (const TileWorker& worker : workers) kept += static_cast<int64_t>(worker.kept.size());
-        if (static_cast<double>(kept) > mostShare * static_cast<double>(done)) break;
+        if (static_cast<double>(kept) > mostShare * static_cast<double>(done - start)) break;
     }
+    for (const int32_t root : unsettledFirst) forest.data[root].size &= kSizeBits;
     for (const TileWorker& worker : workers) {
         forest.setCount -= static_cast<int32_t>(worker.joined);
         for (const int32_t root : worker.marked) forest.data[root].size &= kSizeBits;
     }
-    report.visited = done;
+    report.visited = done - start;
     report.secondPass = kept;
     report.stoppedAt = done;
     mergeKeptEdges(forest, graph, rules, workers);
@@ -305,10 +450,14 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
 
 void mergeSegmentsIn(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
                      const int32_t* regions, const Workspace& workspace) {
-    if (workspace.tiles.empty()) {
+    const TileShape tiles =
+        workspace.tiles     ? *workspace.tiles
+        : kTilesByDefault ? automaticTileShape(graph.width, graph.height, workspace.threads)
+                          : TileShape{};
+    if (tiles.empty()) {
         mergeSegments(forest, graph, parameters, regions);
     } else {
-        mergeSegmentsTiled(forest, graph, parameters, regions, workspace.tiles, workspace.threads);
+        mergeSegmentsTiled(forest, graph, parameters, regions, tiles, workspace.threads);
     }
 }
 

@@ -24,7 +24,7 @@ struct TiledMergeReport {
 
 // The tiles stop, and the one-piece merge takes the rest, once more than this
 // share of the edges they went through waits for the second pass.
-constexpr double kMostSecondPassShare = 0.4;
+constexpr double kMostSecondPassShare = 0.15;
 
 // Exactly the merges of mergeSegments (same partition, sizes and thresholds),
 // made tile by tile on up to `threads` threads, then a second pass over the
@@ -36,8 +36,8 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
                                     TileShape tile, int threads,
                                     double mostShare = kMostSecondPassShare, int64_t stretch = 0);
 
-// mergeSegmentsTiled on the workspace's tiles and threads when it has tiles,
-// else mergeSegments.
+// mergeSegmentsTiled on the workspace's tiles (none named: the engine's choice
+// when kTilesByDefault, else one piece) and threads, or mergeSegments.
 void mergeSegmentsIn(SegmentForest& forest, const SortedGraph& graph, const Parameters& parameters,
                      const int32_t* regions, const Workspace& workspace);
 
@@ -46,7 +46,12 @@ void mergeSegmentsIn(SegmentForest& forest, const SortedGraph& graph, const Para
 // enough to gain from it, else empty.
 TileShape automaticTileShape(int32_t width, int32_t height, int threads);
 
-// Photos from this many pixels on are merged in tiles by default.
+// Photos from this many pixels on are merged in tiles by the engine's choice.
 constexpr int64_t kTiledFromPixels = int64_t{1} << 21;
+
+// Whether a call that names no tiles takes the engine's choice (automaticTileShape)
+// or one piece. Off: on 2 cores the tiled merge was not faster in wall time (it takes
+// about 1.6 times the processor time of one piece); docs/performance.md has the figures.
+constexpr bool kTilesByDefault = false;
 
 }  // namespace segmora

@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -193,6 +194,34 @@ TEST(TiledMerge, MosaicAtLargeTiles) {
     }
     expectSameLabels(mosaic, cv::Mat_<int>(), photoParameters(false),
                      {{2048, 512}, {700, 333}, {1024, 4096}}, "mosaic");
+    // 2 MP on 2 threads: a Segmenter takes the tiled path by itself.
+    const Segmentation whole = labelsOf(mosaic, cv::Mat_<int>(), photoParameters(false), {});
+    const Segmentation byDefault = Segmenter(2).segmentPhoto(mosaic);
+    EXPECT_EQ(whole.count, byDefault.count);
+    EXPECT_EQ(cv::countNonZero(whole.labels != byDefault.labels), 0);
+}
+
+// Bands of rows are found run by run rather than sifted: bands of one row on
+// up to 64, neighbours owned by one thread or by different ones, a band per
+// thread or several, each with a region map that crosses every seam.
+TEST(TiledMerge, BandsOfRows) {
+    std::mt19937 rng(11);
+    for (int kind = 0; kind < kTestPhotoKinds; ++kind) {
+        const cv::Mat bgr = kind == 0 ? sample("coffee")(cv::Rect(100, 90, 70, 60)).clone()
+                                      : testPhoto(60, 70, kind, rng);
+        cv::Mat_<int> regions(bgr.rows, bgr.cols);
+        for (int y = 0; y < bgr.rows; ++y) {
+            for (int x = 0; x < bgr.cols; ++x) regions(y, x) = (x + 3 * y) / 17 % 3;
+        }
+        const std::vector<TileShape> shapes = {{70, 1}, {70, 2}, {500, 7}, {70, 30}, {70, 59}};
+        for (const int threads : {1, 2, 3}) {
+            const std::string what = "kind " + std::to_string(kind) + ", " +
+                                     std::to_string(threads) + " threads";
+            expectSameLabels(bgr, cv::Mat_<int>(), photoParameters(false), shapes, what, threads);
+            expectSameLabels(bgr, regions, photoParameters(true), shapes, what + ", regions",
+                             threads);
+        }
+    }
 }
 
 std::vector<int32_t> forestLabels(SegmentForest& forest, int32_t pixels) {
@@ -230,6 +259,40 @@ TEST(TiledMerge, StoppingAnywhereGivesTheSameMerges) {
                     EXPECT_LT(report.stoppedAt, report.edges);
                 }
                 EXPECT_LE(report.secondPass, report.visited);
+            }
+        }
+    }
+}
+
+// Flat areas across the seams of bands (their edges weigh 0 and merge in one
+// piece before the bands start) beside noise, under caps that stop the flat
+// areas' growth or not; a photo of one colour leaves the bands nothing to do.
+TEST(TiledMerge, BandsAfterTheEdgesOfWeightZero) {
+    std::mt19937 rng(5);
+    const LabTables tables;
+    const Workspace workspace{pool, 2, false, &tables};
+    for (const int flatColumns : {0, 23, 64}) {
+        cv::Mat bgr = testPhoto(48, 64, 0, rng);
+        bgr(cv::Rect(0, 0, flatColumns, 48)).setTo(cv::Scalar(90, 20, 140));
+        if (flatColumns < 64) cv::circle(bgr, cv::Point(40, 24), 9, cv::Scalar(10, 200, 30), -1);
+        ChannelPlanes planes = planesFromPhoto(bgr, workspace);
+        const SortedGraph graph = sortedGraphOf(
+            planes.channels, bgr.cols, bgr.rows, [&] { planes.buffer.release(); }, workspace);
+        for (const int capDivisor : {1, 40, 3000}) {
+            Parameters parameters = photoParameters(false);
+            parameters.capDivisor = capDivisor;
+            SegmentForest whole(pool, graph.pixelCount(), parameters.threshold);
+            mergeSegments(whole, graph, parameters, nullptr);
+            const std::vector<int32_t> expected = forestLabels(whole, graph.pixelCount());
+            for (const int rows : {1, 7, 24}) {
+                SegmentForest forest(pool, graph.pixelCount(), parameters.threshold);
+                const TiledMergeReport report = mergeSegmentsTiled(
+                    forest, graph, parameters, nullptr, TileShape{64, rows}, 3);
+                EXPECT_EQ(forestLabels(forest, graph.pixelCount()), expected)
+                    << flatColumns << " flat columns, divisor " << capDivisor << ", bands of "
+                    << rows;
+                // all of one colour: every edge weighs 0 and merges in one piece
+                EXPECT_EQ(report.visited == 0, flatColumns == 64);
             }
         }
     }

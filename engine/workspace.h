@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <opencv2/core.hpp>
+#include <optional>
 #include <vector>
 
 #include "block_pool.h"
@@ -27,12 +28,12 @@ struct MergeHierarchy;
 // `weightTables`: the tables that number distinct weights, kept from call to call
 // (none: made for the call). `labels`: a continuous matrix of the image's size that
 // the labels are written into (the caller's memory), instead of the above.
-// `tiles`: the tiles the merge works in (none: one piece); the labels are the same.
-// `mask`: one byte per pixel, non-zero inside, when the call segments only those pixels
-// (see masked_segmentation.h); null: all pixels. `hierarchy`: where the run leaves the
-// hierarchy of every count (none: it is not made). `cutCount`: the run gives exactly this
-// many superpixels, the hierarchy's cut, made without building the whole of it (0: the
-// run's own).
+// `tiles`: the tiles the merge works in (an empty shape: one piece; none given: see
+// mergeSegmentsIn); the labels are the same. `mask`: one byte per pixel, non-zero inside,
+// when the call segments only those pixels (see masked_segmentation.h); null: all pixels.
+// `hierarchy`: where the run leaves the hierarchy of every count (none: it is not made).
+// `cutCount`: the run gives exactly this many superpixels, the hierarchy's cut, made
+// without building the whole of it (0: the run's own).
 struct Workspace {
     BlockPool& pool;
     int threads;
@@ -42,7 +43,7 @@ struct Workspace {
     const cv::Mat_<int>* labels = nullptr;
     MergeHierarchy* hierarchy = nullptr;
     int32_t cutCount = 0;
-    TileShape tiles = TileShape{};
+    std::optional<TileShape> tiles = std::nullopt;
     const uint8_t* mask = nullptr;
 };
 

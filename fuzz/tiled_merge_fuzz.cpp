@@ -1,6 +1,7 @@
 // The tiled merge against the one-piece merge on small photos: random sizes,
-// tile shapes, thread counts and knobs, photos of 2 to 4 colours (equal
-// weights are the rule there) or of any bytes, with or without a region map.
+// tile shapes (a third of them bands of rows), thread counts and knobs, photos
+// of 2 to 4 colours (equal weights are the rule there) or of any bytes, with or
+// without a region map.
 // Each run checks that both give the same labels and count, byte for byte,
 // and that where the tiles stop and hand over to one piece never shows.
 #include <algorithm>
@@ -55,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parameters.capDivisor = divisors[in.below(5)];
     parameters.sigma = sigmas[in.below(4)];
     parameters.minSize = in.below(12);
-    const segmora::TileShape tiles{1 + in.below(24), 1 + in.below(24)};
+    segmora::TileShape tiles{1 + in.below(24), 1 + in.below(24)};
+    if (in.below(3) == 0) tiles.width = cols;  // bands of rows, found run by run
     const int threads = 1 + in.below(4);
     const cv::Mat bgr = photoOf(in, rows, cols);
     const cv::Mat_<int> regions = regionsOf(in, rows, cols);
