@@ -90,15 +90,16 @@ int32_t numberParts(SegmentForest& forest, const int32_t* labels, int32_t pixels
     return count;
 }
 
-// The order in which the finer counts apply the marked unions (the run's unions that may be
-// taken back), as places in the run's order: by the reduced size |A| |B| / (|A| + |B|) of the
-// two parts each joins, in pixels, the parts as the run's order joins them starting from the
-// finest superpixels, smallest first; ties in the run's order. Read from the default level
-// down, the finer counts first split the parts whose two halves are both large. `joins`: the
-// two finest parts of each (0 .. sizes.size() - 1), `sizes`: their pixels. Any order of
-// these unions gives exact, nested counts and the run's own superpixels at the default count.
-std::vector<size_t> finerOrder(const std::vector<std::pair<int32_t, int32_t>>& joins,
-                               std::vector<int32_t> sizes) {
+// The finer counts apply the marked unions (the run's unions that may be taken back) in the
+// order of their keys (key, place in the run's order), smallest first: the key is the
+// reduced size |A| |B| / (|A| + |B|) of the two parts a union joins, in pixels, the parts as
+// the run's order joins them starting from the finest superpixels. Read from the default
+// level down, the finer counts first split the parts whose two halves are both large.
+// `joins`: the two finest parts of each (0 .. sizes.size() - 1), `sizes`: their pixels. Any
+// order of these unions gives exact, nested counts and the run's own superpixels at the
+// default count.
+std::vector<std::pair<double, size_t>> finerKeys(
+    const std::vector<std::pair<int32_t, int32_t>>& joins, std::vector<int32_t> sizes) {
     PlainForest forest(static_cast<int32_t>(sizes.size()));
     forest.size = std::move(sizes);
     std::vector<std::pair<double, size_t>> keys;  // (key, place in the run)
@@ -109,13 +110,11 @@ std::vector<size_t> finerOrder(const std::vector<std::pair<int32_t, int32_t>>& j
         keys.emplace_back(sa * sb / (sa + sb), k);
         forest.unite(ra, rb);
     }
-    std::sort(keys.begin(), keys.end());
-    std::vector<size_t> order(keys.size());
-    for (size_t k = 0; k < keys.size(); ++k) order[k] = keys[k].second;
-    return order;
+    return keys;
 }
 
-// Puts the steps up to the default level, made in the run's order, in finerOrder.
+// Puts the steps up to the default level, made in the run's order, in the order of their
+// finerKeys.
 void orderFinerSteps(std::vector<HierarchyStep>& steps, const int32_t* finest, int32_t pixels,
                      int32_t finestCount) {
     std::vector<int32_t> sizes(static_cast<size_t>(finestCount), 0);
@@ -125,41 +124,46 @@ void orderFinerSteps(std::vector<HierarchyStep>& steps, const int32_t* finest, i
     std::vector<std::pair<int32_t, int32_t>> joins;
     joins.reserve(steps.size());
     for (const HierarchyStep& step : steps) joins.emplace_back(step.a, step.b);
+    std::vector<std::pair<double, size_t>> keys = finerKeys(joins, std::move(sizes));
+    std::sort(keys.begin(), keys.end());
     std::vector<HierarchyStep> ordered;
     ordered.reserve(steps.size());
-    for (const size_t k : finerOrder(joins, std::move(sizes))) ordered.push_back(steps[k]);
+    for (const auto& key : keys) ordered.push_back(steps[key.second]);
     steps = std::move(ordered);
 }
 
 // The forest of a run's finer count: every union of the log but the last `dropped` marked
-// ones in finerOrder. `forest` holds the unmarked unions' replay; the marked ones are found
-// between its roots, ordered over those roots alone, and the kept ones added.
+// ones in the order of finerKeys. `forest` holds the unmarked unions' replay; the marked ones are found
+// between its roots, which are numbered in passing (a root's size is -(number + 1) until the
+// sizes are put back), ordered over those roots alone, and the kept ones added.
 void addKeptMarkedUnions(const UnionLog& log, SegmentForest& forest, int32_t width,
                          int64_t dropped) {
     const NeighbourOffsets neighbours(width);
-    std::unordered_map<int32_t, int32_t> partOf;  // finest root -> part number
+    SegmentData* data = forest.data;
     std::vector<int32_t> roots, sizes;
     std::vector<std::pair<int32_t, int32_t>> joins;
+    joins.reserve(static_cast<size_t>(log.largeCount));
     const auto part = [&](int32_t pixel) {
         const int32_t root = forest.findRoot(pixel);
-        const auto [at, added] = partOf.emplace(root, static_cast<int32_t>(roots.size()));
-        if (added) {
+        if (data[root].size > 0) {
+            sizes.push_back(data[root].size);
+            data[root].size = -static_cast<int32_t>(roots.size()) - 1;
             roots.push_back(root);
-            sizes.push_back(forest.data[root].size);
         }
-        return at->second;
+        return -data[root].size - 1;
     };
     for (int64_t k = 0; k < log.count; ++k) {
         if (!log.isBothLarge(k)) continue;
         const uint32_t edge = log.edges[k];
         joins.emplace_back(part(edgeFirstVertex(edge)), part(edgeSecondVertex(edge, neighbours)));
     }
-    const std::vector<size_t> order = finerOrder(joins, std::move(sizes));
-    const size_t kept = order.size() - static_cast<size_t>(dropped);
+    for (size_t k = 0; k < roots.size(); ++k) data[roots[k]].size = sizes[k];
+    std::vector<std::pair<double, size_t>> keys = finerKeys(joins, std::move(sizes));
+    const size_t kept = keys.size() - static_cast<size_t>(dropped);
+    std::nth_element(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(kept), keys.end());
     for (size_t k = 0; k < kept; ++k) {
-        const auto& [a, b] = joins[order[k]];
-        const int32_t ra = forest.findRoot(roots[a]), rb = forest.findRoot(roots[b]);
-        forest.uniteRoots(ra, rb);
+        const auto& [a, b] = joins[keys[k].second];
+        forest.uniteRoots(forest.findRoot(roots[a]), forest.findRoot(roots[b]));
     }
 }
 

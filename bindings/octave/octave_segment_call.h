@@ -26,6 +26,32 @@ struct SegmentCall {
 // instead of 'Count'. A failure comes back as plain data, for the caller to raise.
 Failure checkSegmentCall(int nrhs, const mxArray* prhs[], bool takesCounts, SegmentCall& call);
 
+// What a MEX function keeps from one call to the next until its file is cleared, made on
+// first use: the engine's warm buffers and the photo and region copies (and whatever else
+// `State` holds), so that a series of photos of one size does not fault in fresh memory for
+// each. Octave and MATLAB call MEX functions from one thread only.
+template <class State>
+State*& warmSlot() {
+    static State* state = nullptr;
+    return state;
+}
+
+// Gives all of it back (also when memory ran out, to give Octave back what the function holds).
+template <class State>
+void releaseWarm() {
+    delete warmSlot<State>();
+    warmSlot<State>() = nullptr;
+}
+
+template <class State>
+State& warm() {
+    if (warmSlot<State>() == nullptr) {
+        warmSlot<State>() = new State();
+        mexAtExit(releaseWarm<State>);
+    }
+    return *warmSlot<State>();
+}
+
 // The photo (into `bgr`), region ids (into `ids`, using `idCopy`) and mask of a checked call.
 void photoOfCall(const SegmentCall& call, cv::Mat& bgr, cv::Mat_<int>& ids, cv::Mat_<int>& idCopy,
                  cv::Mat& inside);

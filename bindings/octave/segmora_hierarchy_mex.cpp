@@ -22,28 +22,14 @@ using namespace bindings::octave;
 
 enum { OUT_LABELS, OUT_RANGE, OUT_TREE, OUT_MAX };
 
-// The engine's warm buffers and the photo copies, kept until the MEX file is cleared, and the
-// last call's merges until they are copied out.
+// The engine's warm buffers and the photo copies (see warm()), and the last call's merges
+// until they are copied out.
 struct WarmState {
     segmora::Segmenter segmenter;
     cv::Mat bgr;
     cv::Mat_<int> regions;
     std::vector<segmora::Hierarchy::Merge> merges;
 };
-WarmState* warmState = nullptr;
-
-void releaseWarmState() {
-    delete warmState;
-    warmState = nullptr;
-}
-
-WarmState& warm() {
-    if (warmState == nullptr) {
-        warmState = new WarmState();
-        mexAtExit(releaseWarmState);
-    }
-    return *warmState;
-}
 
 // What a run gives back besides the cuts: the range of counts, and where the finest labels
 // go (nullptr: not asked for).
@@ -56,7 +42,7 @@ struct TreeOut {
 // and keeps the merges in the warm state when the tree is asked for.
 Failure cutInto(const SegmentCall& call, double* labels, TreeOut& out) {
     try {
-        WarmState& state = warm();
+        WarmState& state = warm<WarmState>();
         cv::Mat_<int> ids;
         cv::Mat inside;
         photoOfCall(call, state.bgr, ids, state.regions, inside);
@@ -79,7 +65,7 @@ Failure cutInto(const SegmentCall& call, double* labels, TreeOut& out) {
         try {
             std::rethrow_exception(failure);
         } catch (const std::bad_alloc&) {
-            releaseWarmState();
+            releaseWarm<WarmState>();
         } catch (...) {
         }
         return failureOf(failure, "build the hierarchy of rgb (" +
@@ -95,7 +81,7 @@ mxArray* treeStruct(mxArray* finest) {
     const char* fields[] = {"finest", "merges"};
     mxArray* tree = mxCreateStructMatrix(1, 1, 2, fields);
     std::vector<segmora::Hierarchy::Merge> merges;
-    merges.swap(warm().merges);
+    merges.swap(warm<WarmState>().merges);
     mxArray* rows = mxCreateDoubleMatrix(merges.size(), 3, mxREAL);
     double* at = mxGetPr(rows);
     const size_t n = merges.size();

@@ -28,34 +28,17 @@ using namespace bindings::octave;
 
 enum { OUT_LABELS, OUT_COUNT, OUT_MAX };
 
-// What the function keeps from one call to the next until the MEX file is cleared: the
-// engine's warm buffers and the photo and region copies, so a series of photos of one
-// size does not fault in fresh memory for each. Octave and MATLAB call MEX functions
-// from one thread only.
+// The engine's warm buffers and the photo and region copies (see warm()).
 struct WarmState {
     segmora::Segmenter segmenter;
     cv::Mat bgr;
     cv::Mat_<int> regions;
 };
-WarmState* warmState = nullptr;
-
-void releaseWarmState() {
-    delete warmState;
-    warmState = nullptr;
-}
-
-WarmState& warm() {
-    if (warmState == nullptr) {
-        warmState = new WarmState();
-        mexAtExit(releaseWarmState);
-    }
-    return *warmState;
-}
 
 // Segments the photo into `labels` (a rows x columns double matrix) and `count`.
 Failure segmentInto(const SegmentCall& call, double* labels, double& count) {
     try {
-        WarmState& state = warm();
+        WarmState& state = warm<WarmState>();
         cv::Mat_<int> ids;
         cv::Mat inside;
         photoOfCall(call, state.bgr, ids, state.regions, inside);
@@ -68,7 +51,7 @@ Failure segmentInto(const SegmentCall& call, double* labels, double& count) {
         try {
             std::rethrow_exception(failure);
         } catch (const std::bad_alloc&) {
-            releaseWarmState();  // give Octave back all the memory the function holds
+            releaseWarm<WarmState>();  // give Octave back all the memory the function holds
         } catch (...) {
         }
         return failureOf(failure, "segment rgb (" + std::to_string(call.size.rows) + "x" +
