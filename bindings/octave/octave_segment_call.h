@@ -3,6 +3,9 @@
 // the knobs, read by the rules the bindings share.
 #pragma once
 
+#include <exception>
+#include <new>
+#include <string>
 #include <vector>
 
 #include "host_photo.h"
@@ -50,6 +53,33 @@ State& warm() {
         mexAtExit(releaseWarm<State>);
     }
     return *warmSlot<State>();
+}
+
+// The failure of a call that used the warm state `State`, for `what` the call did; when
+// memory ran out, all of that state is given back first.
+template <class State>
+Failure warmCallFailure(std::exception_ptr failure, const std::string& what) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::bad_alloc&) {
+        releaseWarm<State>();
+    } catch (...) {
+    }
+    return failureOf(failure, what);
+}
+
+// Raises the MEX error of a call without rgb or with more than `outputs` outputs (`names`,
+// "labels, count"). It does not return, so call it before any C++ object exists.
+inline void checkArgumentCounts(int nlhs, int nrhs, int outputs, const char* names) {
+    if (nrhs < 1) {
+        mexErrMsgIdAndTxt("segmora:nargin",
+                          "expected the inputs rgb, then optionally regions and name-value "
+                          "options; got none");
+    }
+    if (nlhs > outputs) {
+        mexErrMsgIdAndTxt("segmora:nargout", "returns at most %d outputs (%s), %d asked", outputs,
+                          names, nlhs);
+    }
 }
 
 // The photo (into `bgr`), region ids (into `ids`, using `idCopy`) and mask of a checked call.

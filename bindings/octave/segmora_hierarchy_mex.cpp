@@ -61,16 +61,10 @@ Failure cutInto(const SegmentCall& call, double* labels, TreeOut& out) {
             state.merges = tree.merges();
         }
     } catch (...) {
-        const std::exception_ptr failure = std::current_exception();
-        try {
-            std::rethrow_exception(failure);
-        } catch (const std::bad_alloc&) {
-            releaseWarm<WarmState>();
-        } catch (...) {
-        }
-        return failureOf(failure, "build the hierarchy of rgb (" +
-                                      std::to_string(call.size.rows) + "x" +
-                                      std::to_string(call.size.columns) + " pixels)");
+        return warmCallFailure<WarmState>(std::current_exception(),
+                                          "build the hierarchy of rgb (" +
+                                              std::to_string(call.size.rows) + "x" +
+                                              std::to_string(call.size.columns) + " pixels)");
     }
     return Failure();
 }
@@ -99,15 +93,7 @@ mxArray* treeStruct(mxArray* finest) {
 
 extern "C" SEGMORA_MEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
                                                const mxArray* prhs[]) {
-    if (nrhs < 1) {
-        mexErrMsgIdAndTxt("segmora:nargin",
-                          "expected the inputs rgb, then optionally regions and name-value "
-                          "options; got none");
-    }
-    if (nlhs > OUT_MAX) {
-        mexErrMsgIdAndTxt("segmora:nargout",
-                          "returns at most 3 outputs (labels, range, tree), %d asked", nlhs);
-    }
+    checkArgumentCounts(nlhs, nrhs, OUT_MAX, "labels, range, tree");
     SegmentCall call;
     Failure failure = checkSegmentCall(nrhs, prhs, true, call);
     if (failure.id != nullptr) mexErrMsgIdAndTxt(failure.id, "%s", failure.message);

@@ -47,15 +47,9 @@ Failure segmentInto(const SegmentCall& call, double* labels, double& count) {
         bindings::labelsToColumnMajor(result.labels, labels);
         count = result.count;
     } catch (...) {
-        const std::exception_ptr failure = std::current_exception();
-        try {
-            std::rethrow_exception(failure);
-        } catch (const std::bad_alloc&) {
-            releaseWarm<WarmState>();  // give Octave back all the memory the function holds
-        } catch (...) {
-        }
-        return failureOf(failure, "segment rgb (" + std::to_string(call.size.rows) + "x" +
-                                      std::to_string(call.size.columns) + " pixels)");
+        return warmCallFailure<WarmState>(std::current_exception(),
+                                          "segment rgb (" + std::to_string(call.size.rows) + "x" +
+                                              std::to_string(call.size.columns) + " pixels)");
     }
     return Failure();
 }
@@ -64,15 +58,7 @@ Failure segmentInto(const SegmentCall& call, double* labels, double& count) {
 
 extern "C" SEGMORA_MEX_EXPORT void mexFunction(int nlhs, mxArray* plhs[], int nrhs,
                                                const mxArray* prhs[]) {
-    if (nrhs < 1) {
-        mexErrMsgIdAndTxt("segmora:nargin",
-                          "expected the inputs rgb, then optionally regions and name-value "
-                          "options; got none");
-    }
-    if (nlhs > OUT_MAX) {
-        mexErrMsgIdAndTxt("segmora:nargout", "returns at most 2 outputs (labels, count), %d asked",
-                          nlhs);
-    }
+    checkArgumentCounts(nlhs, nrhs, OUT_MAX, "labels, count");
     SegmentCall call;
     Failure failure = checkSegmentCall(nrhs, prhs, false, call);
     if (failure.id != nullptr) mexErrMsgIdAndTxt(failure.id, "%s", failure.message);
