@@ -14,6 +14,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <istream>
 #include <limits>
 #include <memory>
 #include <opencv2/core.hpp>
@@ -327,5 +329,72 @@ SEGMORA_API Evaluation evaluate(const Segmentation& s, const std::vector<cv::Mat
                                 const cv::Mat& bgr, const EvaluationOptions& options = {});
 SEGMORA_API Evaluation evaluate(const Segmentation& s, const std::vector<cv::Mat_<int>>& truths,
                                 const EvaluationOptions& options = {});
+
+// ---- Images in tiles: beyond memory, on a cluster (docs/huge-images.md) ----
+//
+// An image of any size is segmented tile by tile in three phases, with exactly the labels
+// that one piece would get (when it fits): segmentTile on every tile (any order, any
+// machine), joinTiles once over what they left, labelTile on every tile again. Each phase's
+// result is plain bytes, so that it can be kept in files or passed between processes.
+// Photos only (8-bit blue-green-red pixels), with the photo knobs; count must be 0.
+
+// What every tile of one run shares. Tiles are tileWidth x tileHeight pixels (the last
+// ones in a row or column smaller), numbered row by row.
+struct TiledImage {
+    int64_t width = 0;
+    int64_t height = 0;
+    int64_t tileWidth = 0;
+    int64_t tileHeight = 0;
+    Parameters parameters{};  // capDivisor 0: photoCapDivisor(withRegions)
+    bool withRegions = false;
+};
+
+// A rectangle of pixels of the image.
+struct TileRect {
+    int64_t x = 0, y = 0, width = 0, height = 0;
+};
+
+// Checks the image's shape, tiles and knobs (std::invalid_argument naming what is wrong).
+SEGMORA_API void checkTiledImage(const TiledImage& image);
+SEGMORA_API int64_t tileCount(const TiledImage& image);
+// The tile's own pixels.
+SEGMORA_API TileRect tileRect(const TiledImage& image, int64_t tile);
+// The pixels segmentTile reads for the tile: its own and a margin around them, clipped to
+// the image.
+SEGMORA_API TileRect tileReadRect(const TiledImage& image, int64_t tile);
+
+// What segmentTile leaves: `join` is read by joinTiles, `labels` by labelTile.
+struct TileState {
+    std::vector<uint8_t> join;
+    std::vector<uint8_t> labels;
+};
+
+// Phase 1: one tile. `photo` (CV_8UC3) and `regions` (empty, or CV_32S) hold the pixels of
+// tileReadRect(image, tile).
+SEGMORA_API TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                                  const cv::Mat_<int>& regions = cv::Mat_<int>());
+
+// What joinTiles leaves: the superpixel count and, per tile, what labelTile needs.
+struct TiledJoin {
+    int64_t count = 0;
+    std::vector<std::vector<uint8_t>> tables;  // one per tile
+};
+
+// Phase 2, once for the image: `openJoin(tile)` gives a stream of that tile's
+// TileState::join. The streams are read front to back, all open at once; memory grows with
+// the superpixels and the tiles, not with the pixels.
+SEGMORA_API TiledJoin joinTiles(
+    const TiledImage& image,
+    const std::function<std::unique_ptr<std::istream>(int64_t tile)>& openJoin);
+
+// Phase 3: the labels of the tile's own pixels, row by row, in 1 .. count. 32-bit when
+// count < 2^31 (`labels32`), else 64-bit (`labels64`): the other one stays empty.
+struct TileLabels {
+    std::vector<int32_t> labels32;
+    std::vector<int64_t> labels64;
+};
+SEGMORA_API TileLabels labelTile(const TiledImage& image, int64_t tile,
+                                 const std::vector<uint8_t>& labels,
+                                 const std::vector<uint8_t>& table, int64_t count);
 
 }  // namespace segmora
