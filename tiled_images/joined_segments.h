@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "huge_page_vectors.h"
+
 namespace segmora {
 
 // The local segments of every tile as one union-find, by dense ids (a tile's segments
@@ -48,8 +50,8 @@ class JoinedSegments {
 
     uint64_t unite(uint64_t x, uint64_t y);
 
-    std::vector<Node> nodes;
-    std::vector<uint64_t> firstPixel;
+    HugeVector<Node> nodes;
+    HugeVector<uint64_t> firstPixel;
 };
 
 }  // namespace segmora

@@ -167,7 +167,7 @@ TiledJoin joinTiles(const TiledImage& image,
     TiledJoin join;
     join.count = segments.rankRoots();
     for (auto& tile : tiles) {
-        std::vector<int64_t> labels(tile->counts.segments);
+        std::vector<int64_t> labels(tile->counts.segments);  // one tile's: small beside the rest
         for (uint64_t s = 0; s < labels.size(); ++s) labels[s] = segments.labelOf(tile->offset + s);
         join.tables.push_back(labelTableBytes(tile->tile, labels, join.count));
     }
