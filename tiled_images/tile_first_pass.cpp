@@ -91,12 +91,8 @@ HugeVector<std::pair<uint32_t, uint32_t>> edgesTouching(const HugeVector<uint64_
         return edges;
     }
     const PhotoEdgeWeights weightOf(tilePhoto, lab);
-    for (const uint32_t edge : edgesAroundMarked(marks.data(), width, height, weightOf, threads)) {
-        const int32_t u = edgeFirstVertex(edge), v = edgeSecondVertex(edge, neighbours);
-        float cu[3], cv[3];
-        weightOf.channelsAt(u / width, u % width, cu);
-        weightOf.channelsAt(v / width, v % width, cv);
-        edges.emplace_back(weightBits(PhotoEdgeWeights::between(cu, cv)), edge);
+    for (const EdgeKey key : edgeKeysAroundMarked(marks.data(), width, height, weightOf, threads)) {
+        edges.emplace_back(static_cast<uint32_t>(key >> 32), keyEdge(key));
     }
     return edges;
 }
