@@ -26,6 +26,8 @@ class JoinedSegments {
         return x;
     }
 
+    void prefetch(uint64_t x) const { __builtin_prefetch(&nodes[x]); }
+
     // The one-piece merge rule on the edge of `weight` between the segments of a and b.
     void merge(uint64_t a, uint64_t b, float weight, float threshold, int64_t sizeCap);
     // The clean-up rule: joined when either side is below `minSize`.
