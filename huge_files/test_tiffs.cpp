@@ -18,7 +18,10 @@ void setFields(TIFF* tif, const cv::Mat& pixels, const TiffKind& kind) {
     TIFFSetField(tif, TIFFTAG_COMPRESSION, kind.compression);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG,
                  kind.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
-    if (kind.samples == 4) {
+    if (kind.photometric == PHOTOMETRIC_YCBCR) {  // libtiff takes RGB and converts it
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    }
+    if (kind.samples == 2 || kind.samples == 4) {
         const uint16_t alpha = EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &alpha);
     }

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdarg>
 #include <cstring>
+#include <opencv2/imgproc.hpp>
 #include <stdexcept>
 
 namespace segmora {
@@ -191,14 +192,19 @@ void TiffPhoto::copyBlock(cv::Mat& out, int64_t x, int64_t y, int64_t bx, int64_
                           int64_t bh) const {
     const int64_t x0 = std::max(x, bx), x1 = std::min<int64_t>(x + out.cols, bx + bw);
     const int64_t y0 = std::max(y, by), y1 = std::min<int64_t>(y + out.rows, by + bh);
-    for (int64_t row = y0; row < y1; ++row) {
-        const uint8_t* from = block.data() + ((row - by) * bw + (x0 - bx)) * samples;
-        uint8_t* to = out.ptr<uint8_t>(static_cast<int>(row - y)) + (x0 - x) * 3;
-        for (int64_t n = x1 - x0; n > 0; --n, from += samples, to += 3) {
-            to[0] = from[grey ? 0 : 2];
-            to[1] = from[grey ? 0 : 1];
-            to[2] = from[0];
-        }
+    const cv::Mat from(static_cast<int>(y1 - y0), static_cast<int>(x1 - x0), CV_8UC(samples),
+                       const_cast<uint8_t*>(block.data()) + ((y0 - by) * bw + (x0 - bx)) * samples,
+                       static_cast<size_t>(bw * samples));
+    cv::Mat to = out(cv::Rect(static_cast<int>(x0 - x), static_cast<int>(y0 - y), from.cols, from.rows));
+    static const int kConversions[] = {0, cv::COLOR_GRAY2BGR, cv::COLOR_GRAY2BGR, cv::COLOR_RGB2BGR,
+                                       cv::COLOR_RGBA2BGR};
+    // `to` has the size and type cvtColor makes: it writes into `out` in place.
+    if (grey && samples == 2) {  // grey and alpha: the grey samples alone
+        cv::Mat alone(from.size(), CV_8UC1);
+        cv::extractChannel(from, alone, 0);
+        cv::cvtColor(alone, to, cv::COLOR_GRAY2BGR);
+    } else {
+        cv::cvtColor(from, to, kConversions[samples]);
     }
 }
 

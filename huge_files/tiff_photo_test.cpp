@@ -30,6 +30,10 @@ class TiffPhotoTest : public ::testing::Test {
         cv::Mat pixels;
         if (kind.samples == 4) {
             cv::cvtColor(photo, pixels, cv::COLOR_BGR2RGBA);
+        } else if (kind.samples == 2) {
+            cv::Mat grey;
+            cv::cvtColor(photo, grey, cv::COLOR_BGR2GRAY);
+            cv::merge(std::vector<cv::Mat>{grey, grey / 2}, pixels);
         } else if (kind.samples == 1) {
             cv::cvtColor(photo, pixels, cv::COLOR_BGR2GRAY);
         } else {
@@ -60,6 +64,9 @@ TEST_F(TiffPhotoTest, WholePhotoMatchesImreadInEveryLayout) {
         {"deflate-big-tiles.tif", {true, 32, 0, COMPRESSION_ADOBE_DEFLATE}},
         {"rgba.tif", {false, 32, 0, COMPRESSION_NONE, 8, 1, PHOTOMETRIC_RGB, false, 4}},
         {"grey.tif", {false, 0, 10, COMPRESSION_LZW, 8, 1, PHOTOMETRIC_MINISBLACK, false, 1}},
+        {"grey-alpha.tif", {true, 16, 0, COMPRESSION_NONE, 8, 1, PHOTOMETRIC_MINISBLACK, false, 2}},
+        {"jpeg-rgb.tif", {false, 32, 0, COMPRESSION_JPEG}},
+        {"jpeg-ycbcr.tif", {false, 32, 0, COMPRESSION_JPEG, 8, 1, PHOTOMETRIC_YCBCR}},
     };
     for (const Case& c : cases) {
         const std::string path = write(c.name, photo, c.kind);
@@ -68,8 +75,15 @@ TEST_F(TiffPhotoTest, WholePhotoMatchesImreadInEveryLayout) {
         ASSERT_EQ(tiff.height(), 123) << c.name;
         EXPECT_EQ(tiff.tiled(), c.kind.tile > 0) << c.name;
         const cv::Mat read = tiff.readRect(0, 0, 201, 123);
+        if (c.kind.samples == 2) {  // Debian 12's OpenCV misreads its partial tiles
+            cv::Mat grey, expected;
+            cv::cvtColor(photo, grey, cv::COLOR_BGR2GRAY);
+            cv::cvtColor(grey, expected, cv::COLOR_GRAY2BGR);
+            EXPECT_TRUE(samePixels(read, expected)) << c.name;
+            continue;
+        }
         EXPECT_TRUE(samePixels(read, cv::imread(path, cv::IMREAD_COLOR))) << c.name;
-        if (c.kind.samples != 1) {
+        if (c.kind.samples > 2 && c.kind.compression != COMPRESSION_JPEG) {
             EXPECT_TRUE(samePixels(read, photo)) << c.name;
         }
     }
