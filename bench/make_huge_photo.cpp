@@ -57,7 +57,8 @@ Mosaic readPhotos(int count, char** paths) {
     const segmora::QuietStandardError quiet;  // the codecs' own warnings
     for (int i = 0; i < count; ++i) {
         cv::Mat photo = cv::imread(paths[i], cv::IMREAD_COLOR);
-        if (photo.empty()) throw std::runtime_error(std::string("cannot read photo '") + paths[i] + "'");
+        if (photo.empty())
+            throw std::runtime_error(std::string("cannot read photo '") + paths[i] + "'");
         mosaic.cellWidth = std::min(mosaic.cellWidth, photo.cols);
         mosaic.cellHeight = std::min(mosaic.cellHeight, photo.rows);
         mosaic.photos.push_back(photo);
@@ -69,10 +70,12 @@ Mosaic readPhotos(int count, char** paths) {
 void fillBand(const Mosaic& mosaic, int64_t y, cv::Mat& band) {
     for (int64_t row = y / mosaic.cellHeight; row * mosaic.cellHeight < y + band.rows; ++row) {
         const int64_t top = row * mosaic.cellHeight;
-        const int64_t from = std::max(y, top), to = std::min<int64_t>(y + band.rows, top + mosaic.cellHeight);
+        const int64_t from = std::max(y, top),
+                      to = std::min<int64_t>(y + band.rows, top + mosaic.cellHeight);
         for (int64_t column = 0; column * mosaic.cellWidth < band.cols; ++column) {
             const int64_t left = column * mosaic.cellWidth;
-            const int width = static_cast<int>(std::min<int64_t>(mosaic.cellWidth, band.cols - left));
+            const int width =
+                static_cast<int>(std::min<int64_t>(mosaic.cellWidth, band.cols - left));
             mosaic.cell(column, row, int(from - top), int(to - from), width)
                 .copyTo(band(cv::Rect(int(left), int(from - y), width, int(to - from))));
         }
