@@ -213,32 +213,34 @@ TEST_F(LabelWriterTest, NotEnoughFreeSpaceIsRefusedBeforeWriting) {
     EXPECT_EQ(entryCount(dir), 0);
 }
 
-// In a child process whose files may not grow past `limit` bytes: writes a 64 x 64 label
-// file, the pieces' writes failing as on a full disk. Returns the child's exit status:
-// 0 when the write failed with the file named, 1 when it did not fail, 2 when the message
-// was wrong.
+// Writes a 64 x 64 label file whose writes fail, as on a full disk, once the file would
+// pass `limit` bytes. Returns 0 when the write failed with the file named, 1 when it did
+// not fail, 2 when the message was wrong.
+int writeUnderLimit(const std::string& path, rlim_t limit, bool limitAfterOpening) {
+    std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
+    const rlimit fileSize{limit, limit};
+    try {
+        if (!limitAfterOpening) ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        LabelWriter writer(path, 64, 64, 64);
+        if (limitAfterOpening) ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        const std::vector<int64_t> labels(64 * 32, 5);
+        writer.write(0, 32, 64, 32, labels.data());
+        writer.write(0, 0, 64, 32, labels.data());
+        writer.commit();
+    } catch (const std::runtime_error& e) {
+        const std::string message = e.what();
+        return message.find("'" + path + "'") != std::string::npos &&
+                       message.find("File too large") != std::string::npos
+                   ? 0
+                   : 2;
+    }
+    return 1;
+}
+
+// The same in a child process, whose limit ends with it; returns its exit status.
 int writeUnderFileSizeLimit(const std::string& path, rlim_t limit, bool limitAfterOpening) {
     const pid_t child = ::fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
-        const rlimit fileSize{limit, limit};
-        try {
-            if (!limitAfterOpening) ::setrlimit(RLIMIT_FSIZE, &fileSize);
-            LabelWriter writer(path, 64, 64, 64);
-            if (limitAfterOpening) ::setrlimit(RLIMIT_FSIZE, &fileSize);
-            const std::vector<int64_t> labels(64 * 32, 5);
-            writer.write(0, 32, 64, 32, labels.data());
-            writer.write(0, 0, 64, 32, labels.data());
-            writer.commit();
-        } catch (const std::runtime_error& e) {
-            const std::string message = e.what();
-            ::_exit(message.find("'" + path + "'") != std::string::npos &&
-                            message.find("File too large") != std::string::npos
-                        ? 0
-                        : 2);
-        }
-        ::_exit(1);
-    }
+    if (child == 0) ::_exit(writeUnderLimit(path, limit, limitAfterOpening));
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);

@@ -103,7 +103,8 @@ RasterLayout tiledTiffLayout(int64_t width, int64_t height, int64_t tileWidth, i
     layout.dataOffset = inline1 ? arrays : (countsAt + 8 * tiles + 15) / 16 * 16;
 
     TiffBytes bytes;
-    bytes.text = std::string("II\x2b\0\x08\0\0\0", 8);
+    bytes.text.reserve(layout.dataOffset);
+    bytes.text.assign("II\x2b\0\x08\0\0\0", 8);
     bytes.put(directory, 8);
     bytes.put(kEntries, 8);
     const std::vector<uint64_t> bits(samples.count, samples.bits);

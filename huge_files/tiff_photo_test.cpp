@@ -174,8 +174,9 @@ TEST_F(TiffPhotoTest, UnsupportedOrBrokenPhotosAreRefusedWithOneClearMessage) {
     writeTestTiff(dir + "/palette.tif", grey,
                   {false, 0, 7, 1, 8, 1, PHOTOMETRIC_PALETTE, false, 1});
     writeTestTiff(dir + "/planar.tif", photo, {false, 16, 0, 1, 8, 1, PHOTOMETRIC_RGB, true});
-    writeTestTiff(dir + "/two.tif", photo(cv::Rect(0, 0, 20, 30)).clone(),
-                  {false, 0, 7, 1, 8, 1, PHOTOMETRIC_RGB, false, 6});
+    cv::Mat six;
+    cv::merge(std::vector<cv::Mat>{photo, photo}, six);
+    writeTestTiff(dir + "/six.tif", six, {false, 0, 7, 1, 8, 1, PHOTOMETRIC_RGB, false, 6});
     const std::pair<std::string, std::string> cases[] = {
         {"photo.png", "not a TIFF"},
         {"empty.tif", "not a TIFF"},
@@ -187,7 +188,7 @@ TEST_F(TiffPhotoTest, UnsupportedOrBrokenPhotosAreRefusedWithOneClearMessage) {
         {"signed.tif", "signed samples"},
         {"palette.tif", "palette"},
         {"planar.tif", "planes stored separately"},
-        {"two.tif", "6 samples per pixel"},
+        {"six.tif", "6 samples per pixel"},
         {"cut.tif", "directory"},
         {"cut-raw.tif", "tile"},
     };
