@@ -18,7 +18,7 @@ namespace segmora {
 namespace {
 
 // A strip or tile larger than this once decoded is refused rather than decoded whole.
-constexpr uint64_t kLargestBlock = uint64_t(1) << 30;
+constexpr uint64_t kLargestBlock = uint64_t(256) << 20;
 
 // libtiff's errors and warnings go to the photo's own message, never to stderr.
 // The messages name libtiff's functions and often the file: the error names the file once.
@@ -145,7 +145,7 @@ void TiffPhoto::checkPixels() {
         fail("no valid strips or tiles" + (errors.empty() ? "" : ": " + errors));
     if (blockBytes > kLargestBlock) {
         fail(std::string(isTiled ? "tiles" : "strips") + " of " + std::to_string(blockBytes) +
-             " bytes (at most 1 GiB each: store it in smaller tiles)");
+             " bytes (at most 256 MiB each: store it in smaller tiles)");
     }
     if (blockBytes < static_cast<uint64_t>(blockWidth * blockHeight * samples)) {
         fail("strips or tiles smaller than their pixels");
