@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -21,16 +22,19 @@ namespace {
 constexpr uint64_t kLargestBlock = uint64_t(256) << 20;
 
 // libtiff's errors and warnings go to the photo's own message, never to stderr.
-// The messages name libtiff's functions and often the file: the error names the file once.
+// libtiff reports a failure after the complaints that led to it (some of them over several
+// lines): the error keeps the last message, on one line, without the file's name.
 int keepError(TIFF* tif, void* user, const char*, const char* format, va_list args) {
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
-    std::string message = text;
+    std::string message;
+    for (const char* c = text; *c != '\0'; ++c) {
+        const bool space = std::isspace(static_cast<unsigned char>(*c)) != 0;
+        if (!space || (!message.empty() && message.back() != ' ')) message += space ? ' ' : *c;
+    }
     const std::string name = tif != nullptr ? std::string(TIFFFileName(tif)) + ": " : "";
     if (!name.empty() && message.rfind(name, 0) == 0) message.erase(0, name.size());
-    std::string& errors = *static_cast<std::string*>(user);
-    if (!errors.empty()) errors += "; ";
-    errors += message;
+    *static_cast<std::string*>(user) = message;
     return 1;  // handled: libtiff's process-wide handler is not called
 }
 
