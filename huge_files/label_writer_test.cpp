@@ -129,7 +129,7 @@ TEST_F(LabelWriterTest, ShuffledPiecesReadBackExactlyInEveryForm) {
                            Shape{600, 520, 600, 13}, Shape{513, 257, 256, 256}}) {
         for (int bits : {32, 64}) {
             const std::vector<int64_t> labels = someLabels(s.w, s.h, bits);
-            const std::string npy = dir + "/labels.npy", tiff = dir + "/labels.tiff";
+            const std::string npy = dir + "/labels.npy", tiff = dir + "/labels.TIF";
             for (const std::string& path : {npy, tiff}) {
                 LabelWriter writer(path, s.w, s.h, bits);
                 writeShuffled(writer, labels, s.w, s.h, s.pw, s.ph);
