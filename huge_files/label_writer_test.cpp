@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -190,6 +191,10 @@ TEST_F(LabelWriterTest, BadPiecesAndMissingPixelsAreRefusedAndLeaveNoFile) {
     EXPECT_EQ(readFile(path), "earlier");
     EXPECT_EQ(entryCount(dir), 1);
     EXPECT_THROW(LabelWriter(dir + "/labels.png", 2, 2, 32), std::runtime_error);
+    ASSERT_EQ(::mkfifo((dir + "/pipe.npy").c_str(), 0600), 0);
+    EXPECT_THROW(LabelWriter(dir + "/pipe.npy", 2, 2, 32), std::runtime_error);
+    EXPECT_THROW(LabelWriter(dir + "/", 2, 2, 32, LabelWriter::Form::Npy), std::runtime_error);
+    EXPECT_EQ(entryCount(dir), 2);
     EXPECT_THROW(LabelWriter(dir + "/labels.npy", 2, 2, 16), std::invalid_argument);
 }
 
