@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -199,10 +200,14 @@ TEST_F(LabelWriterTest, BadPiecesAndMissingPixelsAreRefusedAndLeaveNoFile) {
 }
 
 TEST_F(LabelWriterTest, NotEnoughFreeSpaceIsRefusedBeforeWriting) {
+    struct statvfs space;
+    ASSERT_EQ(::statvfs(dir.c_str(), &space), 0);
+    const double available = double(space.f_bavail) * double(space.f_frsize);
     // 8 TB as an array, 2 TB as a TIFF (whose directory still fits in memory)
     for (const auto& [path, side, size] :
          {std::tuple{dir + "/labels.npy", int64_t(1000000), "(8000.0 GB)"},
           std::tuple{dir + "/labels.tif", int64_t(500000), "(2001.9 GB)"}}) {
+        if (double(side) * double(side) * 8 < available) continue;  // a disk that large
         try {
             LabelWriter writer(path, side, side, 64);
             ADD_FAILURE() << path << " was accepted";
