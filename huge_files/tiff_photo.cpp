@@ -123,8 +123,11 @@ void TiffPhoto::checkPixels() {
     const auto compression = field<uint16_t>(handle, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     if (photometric == PHOTOMETRIC_PALETTE) fail("palette colours (only RGB or grey are read)");
     const bool ycbcrJpeg = photometric == PHOTOMETRIC_YCBCR && compression == COMPRESSION_JPEG;
-    if (ycbcrJpeg && !TIFFSetField(handle, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB)) fail(errors);
+    if (ycbcrJpeg && !TIFFSetField(handle, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB)) {
+        fail(errors.empty() ? "its JPEG pixels cannot be decoded to RGB" : errors);
+    }
     grey = photometric == PHOTOMETRIC_MINISBLACK;
+    if (photometric == UINT16_MAX) fail("no photometric interpretation (RGB or grey)");
     if (photometric != PHOTOMETRIC_RGB && !grey && !ycbcrJpeg) {
         fail("photometric interpretation " + std::to_string(photometric) +
              " (only RGB or grey are read)");
@@ -145,13 +148,14 @@ void TiffPhoto::checkPixels() {
                       : std::min<int64_t>(
                             photoHeight, field<uint32_t>(handle, TIFFTAG_ROWSPERSTRIP, UINT32_MAX));
     const uint64_t blockBytes = isTiled ? TIFFTileSize64(handle) : TIFFStripSize64(handle);
-    if (blockWidth < 1 || blockHeight < 1 || blockBytes == 0)
+    if (blockWidth < 1 || blockHeight < 1 || blockBytes == 0) {
         fail("no valid strips or tiles" + (errors.empty() ? "" : ": " + errors));
+    }
     if (blockBytes > kLargestBlock) {
         fail(std::string(isTiled ? "tiles" : "strips") + " of " + std::to_string(blockBytes) +
              " bytes (at most 256 MiB each: store it in smaller tiles)");
     }
-    if (blockBytes < static_cast<uint64_t>(blockWidth * blockHeight * samples)) {
+    if (double(blockBytes) < double(blockWidth) * double(blockHeight) * samples) {
         fail("strips or tiles smaller than their pixels");
     }
     block.resize(blockBytes);
