@@ -98,9 +98,10 @@ bool npyElement(const NpyHeader& header, const unsigned char* data, size_t index
     return true;
 }
 
-std::string npyHeader(int rows, int cols) {
+std::string npyHeader(int64_t rows, int64_t cols, int itemSize) {
     constexpr size_t kAlignment = 64;
-    std::string header = "{'descr': '<i4', 'fortran_order': False, 'shape': (" +
+    std::string header = "{'descr': '<i" + std::to_string(itemSize) +
+                         "', 'fortran_order': False, 'shape': (" +
                          std::to_string(rows) + ", " + std::to_string(cols) + "), }";
     const size_t fixed = 10;  // magic, version, header length
     header.append(kAlignment - (fixed + header.size() + 1) % kAlignment, ' ');

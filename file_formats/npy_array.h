@@ -24,8 +24,9 @@ NpyHeader parseNpyHeader(const std::string& bytes);
 // false for an unsigned value above the int64 range.
 bool npyElement(const NpyHeader& header, const unsigned char* data, size_t index, int64_t& value);
 
-// The version 1.0 NumPy header of a little-endian int32 array of rows x cols in C order,
-// padded with spaces to a multiple of 64 bytes and ended by a line feed.
-std::string npyHeader(int rows, int cols);
+// The version 1.0 NumPy header of a little-endian array of rows x cols signed integers of
+// `itemSize` bytes (4: '<i4', 8: '<i8') in C order, padded with spaces to a multiple of 64
+// bytes and ended by a line feed.
+std::string npyHeader(int64_t rows, int64_t cols, int itemSize = 4);
 
 }  // namespace segmora

@@ -23,6 +23,13 @@ TEST(NpyHeader, OursIsAlignedAndReadsBack) {
     }
 }
 
+TEST(NpyHeader, WideLabelsAndShapesBeyond32BitsReadBack) {
+    const NpyHeader parsed = parseNpyHeader(npyHeader(46341, int64_t(1) << 33, 8));
+    EXPECT_EQ(parsed.itemSize, 8);
+    EXPECT_EQ(parsed.shape, (std::vector<uint64_t>{46341, uint64_t(1) << 33}));
+    EXPECT_EQ(parsed.dataOffset % 64, 0u);
+}
+
 TEST(NpyHeader, MalformedHeadersAreRefused) {
     const std::string v1 = std::string("\x93NUMPY\x01\x00", 8);
     const auto withDict = [&](const std::string& dict) {
