@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <tiffio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +18,7 @@
 #include "npy_array.h"
 #include "program_runner.h"
 #include "scratch_files.h"
+#include "test_tiffs.h"
 
 namespace fs = std::filesystem;
 
@@ -30,36 +30,13 @@ const std::string kSegmora = SEGMORA_PROGRAM;
 // How a test photo is laid out in its TIFF file.
 enum class Layout { Striped, Tiled, BigTiled };
 
-// Writes 8-bit RGB pixels (given as blue-green-red) with libtiff.
 void writeTiff(const std::string& path, const cv::Mat& bgr, Layout layout) {
-    TIFF* tiff = TIFFOpen(path.c_str(), layout == Layout::BigTiled ? "w8" : "w");
-    ASSERT_NE(tiff, nullptr);
     cv::Mat rgb;
     cv::cvtColor(bgr, rgb, cv::COLOR_BGR2RGB);
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, rgb.cols);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, rgb.rows);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    if (layout == Layout::Striped) {
-        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 7);
-        for (int y = 0; y < rgb.rows; ++y) ASSERT_EQ(TIFFWriteScanline(tiff, rgb.ptr(y), y, 0), 1);
-    } else {
-        const int tw = 48, th = 32;
-        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, tw);
-        TIFFSetField(tiff, TIFFTAG_TILELENGTH, th);
-        cv::Mat padded;
-        cv::copyMakeBorder(rgb, padded, 0, (th - rgb.rows % th) % th, 0, (tw - rgb.cols % tw) % tw,
-                           cv::BORDER_CONSTANT);
-        for (int y = 0; y < rgb.rows; y += th) {
-            for (int x = 0; x < rgb.cols; x += tw) {
-                cv::Mat tile = padded(cv::Rect(x, y, tw, th)).clone();
-                ASSERT_GE(TIFFWriteTile(tiff, tile.data, uint32_t(x), uint32_t(y), 0, 0), 0);
-            }
-        }
-    }
-    TIFFClose(tiff);
+    TiffKind kind;
+    kind.big = layout == Layout::BigTiled;
+    kind.tile = layout == Layout::Striped ? 0 : 48;
+    writeTestTiff(path, rgb, kind);
 }
 
 // A label map as 64-bit values, whatever the file's form held.
@@ -326,6 +303,14 @@ TEST_F(TilesCli, RefusalsAreOneLineAndLeaveNothingBehind) {
     EXPECT_EQ(linesOf(broken.err).size(), 1u);
     EXPECT_NE(broken.err.find("segmora-tiles: "), std::string::npos);
     EXPECT_NE(broken.err.find("notaphoto.tif"), std::string::npos) << broken.err;
+    TiffKind deep;
+    deep.bits = 16;
+    writeTestTiff(dir + "/deep.tif", cv::Mat(20, 30, CV_16UC3, cv::Scalar(300, 2, 60000)), deep);
+    const ProgramRun sixteen = tiles({dir + "/deep.tif", "-o", dir + "/l.tif"});
+    EXPECT_EQ(sixteen.exitStatus, 1);
+    EXPECT_EQ(sixteen.err, "segmora-tiles: cannot read photo '" + dir +
+                               "/deep.tif': 16-bit samples (only 8-bit ones are read)\n");
+    fs::remove(dir + "/deep.tif");
     EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"folder.npy", "notaphoto.tif", "photo.tif"}));
 
     // A file size limit fails a write halfway through the run (a full disk does the same):
