@@ -21,8 +21,9 @@ constexpr char kTileMagic[9] = "SGMTILE1";
 constexpr char kJoinMagic[9] = "SGMJOIN1";
 
 // The header: magic (8 bytes), run key (16), then three little-endian 64-bit numbers
-// (a tile's: its number and the lengths of its join and label bytes; the join's: the
-// tile count, the superpixel count and 0), the rest zero.
+// (a tile's: its number and the lengths of its label and join bytes, which follow in that
+// order, the join bytes up to the end; the join's: the tile count, the superpixel count
+// and 0), the rest zero.
 struct Header {
     std::string magic;
     std::string key;
@@ -100,10 +101,10 @@ void writeTileState(const OutputFolder& work, const std::string& runKey, int64_t
                     const TileState& state) {
     OutputFile file(work, tileStateName(tile), "tile state");
     const std::string header =
-        encode({kTileMagic, runKey, {uint64_t(tile), state.join.size(), state.labels.size()}});
+        encode({kTileMagic, runKey, {uint64_t(tile), state.labels.size(), state.join.size()}});
     file.write(header.data(), header.size());
-    file.write(reinterpret_cast<const char*>(state.join.data()), state.join.size());
     file.write(reinterpret_cast<const char*>(state.labels.data()), state.labels.size());
+    file.write(reinterpret_cast<const char*>(state.join.data()), state.join.size());
     file.commit();
 }
 
@@ -134,8 +135,12 @@ StateCheck checkTileState(const std::string& workFolder, const std::string& runK
 std::unique_ptr<std::istream> openTileJoin(const std::string& workFolder,
                                            const std::string& runKey, int64_t tile) {
     requireComplete(workFolder, runKey, tile);
-    auto in = std::make_unique<std::ifstream>(statePath(workFolder, tile), std::ios::binary);
-    in->seekg(static_cast<std::streamoff>(kHeaderBytes));
+    const std::string path = statePath(workFolder, tile);
+    Header header;
+    uint64_t size = 0;
+    if (!readHeader(path, header, size)) throw std::runtime_error("cannot read tile state '" + path + "'");
+    auto in = std::make_unique<std::ifstream>(path, std::ios::binary);
+    in->seekg(static_cast<std::streamoff>(kHeaderBytes + header.numbers[1]));
     if (!*in) throw std::runtime_error("cannot read tile state '" + statePath(workFolder, tile) + "'");
     return in;
 }
@@ -148,8 +153,8 @@ std::vector<uint8_t> readTileLabels(const std::string& workFolder, const std::st
     uint64_t size = 0;
     std::ifstream in(path, std::ios::binary);
     if (!readHeader(path, header, size)) throw std::runtime_error("cannot read tile state '" + path + "'");
-    std::vector<uint8_t> labels(header.numbers[2]);
-    in.seekg(static_cast<std::streamoff>(kHeaderBytes + header.numbers[1]));
+    std::vector<uint8_t> labels(header.numbers[1]);
+    in.seekg(static_cast<std::streamoff>(kHeaderBytes));
     if (!in.read(reinterpret_cast<char*>(labels.data()), std::streamsize(labels.size()))) {
         throw std::runtime_error("cannot read tile state '" + path + "'");
     }

@@ -81,9 +81,8 @@ TileRun planTileRun(const TilesOptions& options) {
     try {
         checkTiledImage(image);
     } catch (const std::invalid_argument& e) {
-        throw std::runtime_error("cannot cut '" + options.photoPath + "' into tiles of " +
-                                 std::to_string(image.tileWidth) + "x" +
-                                 std::to_string(image.tileHeight) + ": " + e.what());
+        throw std::runtime_error("cannot segment '" + options.photoPath + "' in tiles: " +
+                                 e.what());
     }
     return run;
 }

@@ -12,6 +12,9 @@ namespace segmora {
 namespace {
 
 constexpr int kMaxThreads = 256;
+// Smaller tiles would only make a run of many small files: the tiles' files grow with their
+// borders.
+constexpr int64_t kMinTileSide = 16;
 
 // A whole number from 0 up that fits 63 bits; nothing otherwise.
 std::optional<int64_t> parseWhole64(const std::string& text) {
@@ -88,6 +91,10 @@ void setOption(TilesOptions& options, const std::string& name, const std::string
         } catch (const BadOptionValue& e) {
             throw TilesUsageError(e.what());
         }
+        if (job.parameters.sigma != 0.0f) {
+            throw TilesUsageError("--sigma wants 0 for a photo in tiles (no smoothing), not '" +
+                                  value + "'");
+        }
         options.parameters = job.parameters;
     }
 }
@@ -110,9 +117,9 @@ void parseTileSize(const std::string& text, int64_t& width, int64_t& height) {
     const std::optional<int64_t> w = parseWhole64(text.substr(0, x));
     const std::optional<int64_t> h =
         x == std::string::npos ? w : parseWhole64(text.substr(x + 1));
-    if (!w || !h || *w < 1 || *h < 1) {
-        throw TilesUsageError("--tile wants a size N or WxH of whole numbers from 1 up, not '" +
-                              text + "'");
+    if (!w || !h || *w < kMinTileSide || *h < kMinTileSide) {
+        throw TilesUsageError("--tile wants a size N or WxH of whole numbers from " +
+                              std::to_string(kMinTileSide) + " up, not '" + text + "'");
     }
     width = *w;
     height = *h;
@@ -183,7 +190,7 @@ std::string tilesUsage() {
            "  --threshold T     merges within the size cap: lower splits more (default " +
            numberText(kDefaultThreshold) +
            ")\n"
-           "  --sigma S         Gaussian smoothing before the edges (default 0: none)\n"
+           "  --sigma 0         no smoothing before the edges (the only value in tiles)\n"
            "  --cap-divisor N   at most pixels/N + 20 pixels a superpixel (default " +
            std::to_string(kPhotoCapDivisor) +
            ")\n"

@@ -58,10 +58,10 @@ TEST(TilesOptions, TileSizesAndSharesOutOfRangeAreRefusedByName) {
     parseTileSize("100000000000x16", width, height);  // clamped to the photo later
     EXPECT_EQ(width, 100000000000);
     EXPECT_EQ(height, 16);
-    for (const char* bad : {"0", "0x16", "16x0", "x", "16x", "x16", "-16", "1e3", "16X16",
+    for (const char* bad : {"0", "0x16", "16x0", "15", "64x15", "x", "16x", "x16", "-16", "1e3", "16X16",
                             "99999999999999999999", "16x16x16", ""}) {
         EXPECT_EQ(refusal({"a.tif", "-o", "l.npy", std::string("--tile=") + bad}),
-                  std::string("--tile wants a size N or WxH of whole numbers from 1 up, not '") +
+                  std::string("--tile wants a size N or WxH of whole numbers from 16 up, not '") +
                       bad + "'")
             << bad;
     }
@@ -79,14 +79,16 @@ TEST(TilesOptions, TileSizesAndSharesOutOfRangeAreRefusedByName) {
 // The knobs are Segmora's, with its words for a value out of range.
 TEST(TilesOptions, KnobsAreReadAsSegmoraReadsThem) {
     const TilesOptions o = parseTilesOptions({"plan", "a.tif", "-o", "l.tif", "--work", "w",
-                                              "--sigma", "0.8", "--cap-divisor", "7",
+                                              "--sigma", "0", "--cap-divisor", "7",
                                               "--min-size=0"});
-    EXPECT_EQ(o.parameters.sigma, 0.8f);
+    EXPECT_EQ(o.parameters.sigma, 0.0f);
     EXPECT_EQ(o.parameters.capDivisor, 7);
     EXPECT_EQ(o.parameters.minSize, 0);
     EXPECT_EQ(o.parameters.count, 0);
     EXPECT_EQ(refusal({"a.tif", "-o", "l.tif", "--sigma", "101"}),
               "--sigma wants a number from 0 to 100, not '101'");
+    EXPECT_EQ(refusal({"a.tif", "-o", "l.tif", "--sigma", "0.5"}),
+              "--sigma wants 0 for a photo in tiles (no smoothing), not '0.5'");
     EXPECT_EQ(refusal({"a.tif", "-o", "l.tif", "--cap-divisor", "0"}),
               "--cap-divisor wants a whole number from 1 up, not '0'");
 }

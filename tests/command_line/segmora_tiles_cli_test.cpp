@@ -173,7 +173,7 @@ TEST_F(TilesCli, OneMachineRunGivesSegmorasLabels) {
             << what;
         fs::remove(output);
     }
-    const std::vector<std::string> knobs = {"--threshold", "150", "--sigma", "0.6",
+    const std::vector<std::string> knobs = {"--threshold", "150",
                                             "--min-size", "20", "--cap-divisor", "90"};
     std::vector<std::string> words = {tiff, "-o", dir + "/k.npy", "--tile", "64x80"};
     words.insert(words.end(), knobs.begin(), knobs.end());
@@ -272,9 +272,11 @@ TEST_F(TilesCli, RefusalsAreOneLineAndLeaveNothingBehind) {
     const std::string l = dir + "/l";
     const std::vector<Case> cases = {
         {{tiff, "-o", l + ".npy", "--tile", "0"}, 2,
-         "--tile wants a size N or WxH of whole numbers from 1 up, not '0'" + usage},
+         "--tile wants a size N or WxH of whole numbers from 16 up, not '0'" + usage},
         {{tiff, "-o", l + ".npy", "--tile", "64x"}, 2,
-         "--tile wants a size N or WxH of whole numbers from 1 up, not '64x'" + usage},
+         "--tile wants a size N or WxH of whole numbers from 16 up, not '64x'" + usage},
+        {{tiff, "-o", l + ".npy", "--sigma", "0.8"}, 2,
+         "--sigma wants 0 for a photo in tiles (no smoothing), not '0.8'" + usage},
         {{tiff, "-o", l + ".npy", "--threshold", "-1"}, 2,
          "--threshold wants a number from 0 up, not '-1'" + usage},
         {{tiff, "-o", l + ".npy", "--threads", "0"}, 2,
