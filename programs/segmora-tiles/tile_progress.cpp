@@ -59,8 +59,8 @@ void TileProgress::note(const std::string& message) {
 
 void TileProgress::draw() {
     drawn = std::chrono::steady_clock::now();
-    std::string text = std::string(kClearLine) + "segmora-tiles: " + doing + " " +
-                       std::to_string(done) + "/" + std::to_string(total);
+    std::string text = std::string(kClearLine) + "segmora-tiles: " + doing;
+    if (total > 0) text += " " + std::to_string(done) + "/" + std::to_string(total);
     if (done > 0 && done < total) {
         const double seconds = std::chrono::duration<double>(drawn - started).count();
         text += ", " + timeLeftText(seconds, done, total) + " left";

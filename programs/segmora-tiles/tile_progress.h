@@ -14,7 +14,8 @@ class TileProgress {
   public:
     TileProgress(int fd, bool onTerminal);
 
-    // Starts a step of `total` tiles; `doing` says what it does ("segmenting tiles").
+    // Starts a step of `total` tiles (0: not counted); `doing` says what it does
+    // ("segmenting tiles").
     void start(const std::string& doing, int64_t total);
     void tileDone();
     // Ends the progress line, if one is shown.

@@ -178,7 +178,7 @@ int64_t joinTileStates(const std::string& workFolder, TileProgress& progress) {
     const int64_t tiles = tileCount(run.image);
     for (int64_t tile = 0; tile < tiles; ++tile) openTileJoin(workFolder, key, tile);
     const OutputFolder work(workFolder, "work folder", true);
-    progress.start("joining tiles", 1);
+    progress.start("joining the tiles", 0);
     TiledJoin join;
     try {
         join = joinTiles(run.image, [&](int64_t tile) {
@@ -189,7 +189,6 @@ int64_t joinTileStates(const std::string& workFolder, TileProgress& progress) {
                                  "': " + e.what() + ": run the tile step again");
     }
     writeJoin(work, key, join);
-    progress.tileDone();
     progress.end();
     return join.count;
 }

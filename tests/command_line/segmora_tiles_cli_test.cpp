@@ -355,4 +355,31 @@ TEST_F(TilesCli, AKilledTileStepIsFinishedByItsResubmission) {
     for (const std::string& name : namesIn(work)) EXPECT_NE(name[0], '.') << name;
 }
 
+// A first SIGTERM lets the tile under way finish and stops there: status 143, a line
+// saying so, only complete states and no temporary file; the rest is done on resubmission.
+TEST_F(TilesCli, ASignalStopsTheTileStepBetweenTiles) {
+    ASSERT_EQ(tiles({"plan", tiff, "-o", dir + "/l.npy", "--work", work, "--tile", "16"})
+                  .exitStatus,
+              0);
+    const pid_t pid = startProgram(kTiles, {"tile", "--work", work, "--threads", "2"},
+                                   dir + "/out", dir + "/err");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!fileExists(statePath(20)) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(waitForProgram(pid), 143);
+    EXPECT_EQ(readFile(dir + "/err"), "segmora-tiles: stopped by SIGTERM\n");
+    int done = 0;
+    for (const std::string& name : namesIn(work)) {
+        EXPECT_NE(name[0], '.') << name;
+        done += name.rfind("tile-", 0) == 0;
+    }
+    ASSERT_LT(done, 29 * 19) << "the step finished before the signal";
+    const ProgramRun redo = tiles({"tile", "--work", work});
+    EXPECT_EQ(redo.err, "segmora-tiles: " + std::to_string(done) + " tiles done before, skipped\n");
+    ASSERT_EQ(tiles({"join", "--work", work}).exitStatus, 0);
+    ASSERT_EQ(tiles({"labels", "--work", work}).exitStatus, 0);
+    EXPECT_TRUE(readLabels(dir + "/l.npy") == segmoraLabels(tiff));
+}
+
 }  // namespace
