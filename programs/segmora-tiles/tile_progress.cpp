@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include <cstdio>
+#include "batch_console.h"
 
 namespace segmora {
 
@@ -14,17 +14,7 @@ constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
 }  // namespace
 
 std::string timeLeftText(double secondsSoFar, int64_t done, int64_t total) {
-    const long long left =
-        done > 0 ? static_cast<long long>(secondsSoFar / double(done) * double(total - done) + 0.5)
-                 : 0;
-    char text[32];
-    if (left >= 3600) {
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", left / 3600, left / 60 % 60,
-                      left % 60);
-    } else {
-        std::snprintf(text, sizeof text, "%lld:%02lld", left / 60, left % 60);
-    }
-    return text;
+    return clockText(done > 0 ? secondsSoFar / double(done) * double(total - done) : 0);
 }
 
 TileProgress::TileProgress(int fd, bool onTerminal) : fd(fd), onTerminal(onTerminal) {}
@@ -70,12 +60,7 @@ void TileProgress::draw() {
 }
 
 void TileProgress::writeText(const std::string& text) {
-    size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n <= 0) return;  // messages that cannot be shown are dropped
-        written += static_cast<size_t>(n);
-    }
+    writeAll(fd, text);  // messages that cannot be shown are dropped
 }
 
 }  // namespace segmora

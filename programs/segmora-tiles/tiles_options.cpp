@@ -1,6 +1,5 @@
 #include "tiles_options.h"
 
-#include <charconv>
 #include <optional>
 
 #include "job_options.h"
@@ -15,16 +14,6 @@ constexpr int kMaxThreads = 256;
 // Smaller tiles would only make a run of many small files: the tiles' files grow with their
 // borders.
 constexpr int64_t kMinTileSide = 16;
-
-// A whole number from 0 up that fits 63 bits; nothing otherwise.
-std::optional<int64_t> parseWhole64(const std::string& text) {
-    int64_t value = 0;
-    const char* end = text.data() + text.size();
-    if (text.empty() || text[0] < '0' || text[0] > '9') return std::nullopt;
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end) return std::nullopt;
-    return value;
-}
 
 bool isKnob(const std::string& name) {
     return name == "--threshold" || name == "--sigma" || name == "--cap-divisor" ||
@@ -59,9 +48,9 @@ const char* stepWord(TilesStep step) {
 TileShare parseShare(const std::string& text) {
     const size_t slash = text.find('/');
     const std::optional<int64_t> part =
-        slash == std::string::npos ? std::nullopt : parseWhole64(text.substr(0, slash));
+        slash == std::string::npos ? std::nullopt : parseLongCount(text.substr(0, slash));
     const std::optional<int64_t> parts =
-        slash == std::string::npos ? std::nullopt : parseWhole64(text.substr(slash + 1));
+        slash == std::string::npos ? std::nullopt : parseLongCount(text.substr(slash + 1));
     if (!part || !parts || *part >= *parts) {
         throw TilesUsageError("--shard wants K/N with 0 <= K < N, not '" + text + "'");
     }
@@ -114,9 +103,9 @@ void checkComplete(const TilesOptions& options) {
 
 void parseTileSize(const std::string& text, int64_t& width, int64_t& height) {
     const size_t x = text.find('x');
-    const std::optional<int64_t> w = parseWhole64(text.substr(0, x));
+    const std::optional<int64_t> w = parseLongCount(text.substr(0, x));
     const std::optional<int64_t> h =
-        x == std::string::npos ? w : parseWhole64(text.substr(x + 1));
+        x == std::string::npos ? w : parseLongCount(text.substr(x + 1));
     if (!w || !h || *w < kMinTileSide || *h < kMinTileSide) {
         throw TilesUsageError("--tile wants a size N or WxH of whole numbers from " +
                               std::to_string(kMinTileSide) + " up, not '" + text + "'");

@@ -123,6 +123,13 @@ class TilesCli : public ::testing::Test {
         return work + name;
     }
 
+    // Waits (20 s at most) until a running step has written the tile's state.
+    void waitForState(int tile) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!fileExists(statePath(tile)) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+
     // The names in a folder, hidden ones included.
     static std::vector<std::string> namesIn(const std::string& folder) {
         std::vector<std::string> names;
@@ -335,9 +342,7 @@ TEST_F(TilesCli, AKilledTileStepIsFinishedByItsResubmission) {
               0);  // 29 x 19 tiles
     const pid_t pid = startProgram(kTiles, {"tile", "--work", work, "--threads", "1"},
                                    dir + "/out", dir + "/err");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!fileExists(statePath(40)) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    waitForState(40);
     ::kill(pid, SIGKILL);
     EXPECT_EQ(waitForProgram(pid), 1000 + SIGKILL);
     int done = 0;
@@ -363,9 +368,7 @@ TEST_F(TilesCli, ASignalStopsTheTileStepBetweenTiles) {
               0);
     const pid_t pid = startProgram(kTiles, {"tile", "--work", work, "--threads", "2"},
                                    dir + "/out", dir + "/err");
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!fileExists(statePath(20)) && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    waitForState(20);
     ::kill(pid, SIGTERM);
     EXPECT_EQ(waitForProgram(pid), 143);
     EXPECT_EQ(readFile(dir + "/err"), "segmora-tiles: stopped by SIGTERM\n");
