@@ -40,9 +40,14 @@ std::string folderOf(const std::string& path) {
     return parent.empty() ? "." : parent.string();
 }
 
-std::string gigabytes(double bytes) {
+// "12.3 GB", or "4.5 MB" below a tenth of a gigabyte.
+std::string sizeText(double bytes) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f GB", bytes / 1e9);
+    if (bytes >= 1e8) {
+        std::snprintf(text, sizeof text, "%.1f GB", bytes / 1e9);
+    } else {
+        std::snprintf(text, sizeof text, "%.1f MB", bytes / 1e6);
+    }
     return text;
 }
 
@@ -96,14 +101,16 @@ void checkDiskSpace(const TileRun& run, const std::string& workFolder, bool stat
     const double labels = pixels * 4;
     const double tileStates = states ? pixels * stateBytesPerPixel(run.image) : 0;
     const std::string labelFolder = folderOf(run.outputPath);
+    std::error_code error;
+    std::filesystem::create_directories(workFolder, error);  // a missing one is named below
     const FreeSpace atLabels = freeSpaceOf(labelFolder);
     const FreeSpace atWork = freeSpaceOf(workFolder);
     const bool shared = atLabels.device == atWork.device;
     const auto refuse = [&](const std::string& folder, double needed, double free) {
         throw std::runtime_error(
             "not enough free space in '" + folder + "': the run needs about " +
-            gigabytes(needed) + " there (labels " + gigabytes(labels) + ", tile states " +
-            gigabytes(tileStates) + "), " + gigabytes(free) + " are free");
+            sizeText(needed) + " there (labels " + sizeText(labels) + ", tile states " +
+            sizeText(tileStates) + "), " + sizeText(free) + " are free");
     };
     if (shared && labels + tileStates > atLabels.bytes) {
         refuse(labelFolder, labels + tileStates, atLabels.bytes);

@@ -20,6 +20,7 @@ TileRun planTileRun(const TilesOptions& options);
 
 // Refuses a run that the free space of the work and label files' folders cannot hold,
 // with one line that says how much each needs; `states`: the tiles' files still to come.
+// Makes the work folder when it is missing.
 void checkDiskSpace(const TileRun& run, const std::string& workFolder, bool states);
 
 // Writes the run's description into the work folder (made when missing).

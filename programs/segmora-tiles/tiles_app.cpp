@@ -53,8 +53,8 @@ int runStep(const TilesOptions& options, StopSignals& signals, std::ostream& out
     if (options.step == TilesStep::Whole || options.step == TilesStep::Plan) {
         const TileRun run = planTileRun(options);
         if (work.empty()) work = temporary.path = makeTemporaryWorkFolder(run.outputPath);
-        saveTileRun(run, work);
         checkDiskSpace(run, work, true);
+        saveTileRun(run, work);
         if (options.step == TilesStep::Plan) {
             out << tileCount(run.image) << std::endl;
             return out ? 0 : 1;

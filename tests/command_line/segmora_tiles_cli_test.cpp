@@ -334,6 +334,25 @@ TEST_F(TilesCli, RefusalsAreOneLineAndLeaveNothingBehind) {
     }
 }
 
+// A run that the disk cannot hold is refused before anything is written, with what it
+// needs and what is free (on a file system of 2 MB of its own, when this user may make one).
+TEST_F(TilesCli, ARunTooLargeForTheDiskIsRefusedFirst) {
+    const std::string small = dir + "/small";
+    fs::create_directories(small);
+    const std::string mount = "mount -t tmpfs -o size=2m tmpfs " + small;
+    if (runProgram("/usr/bin/unshare", {"-m", "/bin/sh", "-c", mount}, dir).exitStatus != 0)
+        GTEST_SKIP() << "no file system of its own can be made here";
+    std::vector<std::string> words = {"-m", "/bin/sh", "-c", mount + " && exec \"$@\"", "sh",
+                                      kTiles, tiff, "-o", small + "/l.npy", "--tile", "64"};
+    const ProgramRun run = runProgram("/usr/bin/unshare", words, dir);
+    EXPECT_EQ(run.exitStatus, 1);
+    // 451 x 300 pixels: 0.5 MB of labels, (6 + 9000 / 64) bytes a pixel of tile states.
+    EXPECT_EQ(run.err, "segmora-tiles: not enough free space in '" + small +
+                           "': the run needs about 20.4 MB there (labels 0.5 MB, tile states "
+                           "19.8 MB), 2.1 MB are free\n");
+    EXPECT_EQ(run.out, "");
+}
+
 // A tile step killed halfway leaves only complete states under their names; its
 // resubmission does the rest, and the labels are Segmora's.
 TEST_F(TilesCli, AKilledTileStepIsFinishedByItsResubmission) {
