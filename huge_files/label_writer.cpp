@@ -9,7 +9,8 @@ namespace segmora {
 namespace {
 
 bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 int checkedBits(int bits) {
@@ -39,7 +40,8 @@ LabelWriter::Form LabelWriter::formOf(const std::string& path) {
 LabelWriter::LabelWriter(const std::string& path, int64_t width, int64_t height, int bits)
     : LabelWriter(path, width, height, bits, formOf(path)) {}
 
-LabelWriter::LabelWriter(const std::string& path, int64_t width, int64_t height, int bits, Form form)
+LabelWriter::LabelWriter(const std::string& path, int64_t width, int64_t height, int bits,
+                         Form form)
     : labelBits(checkedBits(bits)),
       raster(path, labelLayout(form, width, height, bits), "label file") {}
 
@@ -54,10 +56,11 @@ void LabelWriter::writeAs(int64_t x, int64_t y, int64_t w, int64_t h, const From
     } else {
         std::vector<To> converted(static_cast<size_t>(w * h));
         for (size_t i = 0; i < converted.size(); ++i) {
-            if (labels[i] < std::numeric_limits<To>::min() || labels[i] > std::numeric_limits<To>::max()) {
+            if (labels[i] < std::numeric_limits<To>::min() ||
+                labels[i] > std::numeric_limits<To>::max()) {
                 throw std::invalid_argument("label " + std::to_string(labels[i]) +
-                                            " does not fit the 32-bit labels of '" +
-                                            raster.path() + "'");
+                                            " does not fit the 32-bit labels of '" + raster.path() +
+                                            "'");
             }
             converted[i] = static_cast<To>(labels[i]);
         }

@@ -24,6 +24,9 @@ namespace segmora {
 // only commit() gives it its name, once every pixel is written and flushed. On any
 // failure (a full disk, a write error) the temporary is removed and the error names the
 // file; a writer dropped without commit() leaves nothing either.
+//
+// One thread at a time: a run that labels tiles on several threads hands the pieces to
+// the writer in turn.
 class LabelWriter {
   public:
     enum class Form { Npy, Tiff };

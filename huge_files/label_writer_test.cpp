@@ -92,7 +92,8 @@ std::vector<int64_t> readTiff(const std::string& path, int64_t w, int64_t h, int
     for (uint32_t ty = 0; ty < height; ty += th) {
         for (uint32_t tx = 0; tx < width; tx += tw) {
             EXPECT_GT(TIFFReadEncodedTile(tif, TIFFComputeTile(tif, tx, ty, 0, 0), tile.data(),
-                                          tmsize_t(tile.size())), 0);
+                                          tmsize_t(tile.size())),
+                      0);
             for (uint32_t y = ty; y < std::min(height, ty + th); ++y) {
                 for (uint32_t x = tx; x < std::min(width, tx + tw); ++x) {
                     const uint8_t* at = tile.data() + ((y - ty) * tw + (x - tx)) * (bits / 8);
@@ -124,8 +125,8 @@ TEST_F(LabelWriterTest, ShuffledPiecesReadBackExactlyInEveryForm) {
     struct Shape {
         int64_t w, h, pw, ph;
     };
-    for (const Shape& s : {Shape{100, 80, 100, 80}, Shape{300, 217, 37, 53}, Shape{600, 520, 600, 13},
-                           Shape{513, 257, 256, 256}}) {
+    for (const Shape& s : {Shape{100, 80, 100, 80}, Shape{300, 217, 37, 53},
+                           Shape{600, 520, 600, 13}, Shape{513, 257, 256, 256}}) {
         for (int bits : {32, 64}) {
             const std::vector<int64_t> labels = someLabels(s.w, s.h, bits);
             const std::string npy = dir + "/labels.npy", tiff = dir + "/labels.tiff";
@@ -142,7 +143,8 @@ TEST_F(LabelWriterTest, ShuffledPiecesReadBackExactlyInEveryForm) {
             if (bits == 32) {  // as the project's other 32-bit label files read
                 cv::Mat read = cv::imread(tiff, cv::IMREAD_UNCHANGED);
                 ASSERT_EQ(read.type(), CV_32S) << shape;
-                EXPECT_TRUE(std::equal(labels.begin(), labels.end(), read.begin<int32_t>())) << shape;
+                EXPECT_TRUE(std::equal(labels.begin(), labels.end(), read.begin<int32_t>()))
+                    << shape;
             }
             EXPECT_EQ(entryCount(dir), 2) << "temporaries left, " << shape;
         }
@@ -153,7 +155,8 @@ TEST_F(LabelWriterTest, TiledPhotoReadsBackAsWritten) {
     const cv::Mat photo = samplePhoto(530, 300);
     const std::string path = dir + "/photo.tif";
     TiledPhotoWriter writer(path, 530, 300, 128);
-    for (const cv::Rect& r : {cv::Rect(0, 150, 530, 150), cv::Rect(200, 0, 330, 150), cv::Rect(0, 0, 200, 150)}) {
+    for (const cv::Rect& r :
+         {cv::Rect(0, 150, 530, 150), cv::Rect(200, 0, 330, 150), cv::Rect(0, 0, 200, 150)}) {
         writer.write(r.x, r.y, photo(r));
     }
     writer.commit();
@@ -180,7 +183,8 @@ TEST_F(LabelWriterTest, BadPiecesAndMissingPixelsAreRefusedAndLeaveNoFile) {
             ADD_FAILURE() << "an unfinished file was committed";
         } catch (const std::logic_error& e) {
             EXPECT_NE(std::string(e.what()).find("100 of its 200 pixels were never written"),
-                      std::string::npos) << e.what();
+                      std::string::npos)
+                << e.what();
         }
     }
     EXPECT_EQ(readFile(path), "earlier");
@@ -202,38 +206,41 @@ TEST_F(LabelWriterTest, NotEnoughFreeSpaceIsRefusedBeforeWriting) {
             EXPECT_EQ(message.rfind("cannot write label file '" + path + "': it needs ", 0), 0u)
                 << message;
             EXPECT_NE(message.find(std::string(" bytes ") + size + " and its folder has "),
-                      std::string::npos) << message;
+                      std::string::npos)
+                << message;
         }
     }
     EXPECT_EQ(entryCount(dir), 0);
 }
 
-// In a child process whose files may not grow past `limit` bytes: writes a 64 x 64 label
-// file, the pieces' writes failing as on a full disk. Returns the child's exit status:
-// 0 when the write failed with the file named, 1 when it did not fail, 2 when the message
-// was wrong.
+// Writes a 64 x 64 label file whose writes fail, as on a full disk, once the file would
+// pass `limit` bytes. Returns 0 when the write failed with the file named, 1 when it did
+// not fail, 2 when the message was wrong.
+int writeUnderLimit(const std::string& path, rlim_t limit, bool limitAfterOpening) {
+    std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
+    const rlimit fileSize{limit, limit};
+    try {
+        if (!limitAfterOpening) ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        LabelWriter writer(path, 64, 64, 64);
+        if (limitAfterOpening) ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        const std::vector<int64_t> labels(64 * 32, 5);
+        writer.write(0, 32, 64, 32, labels.data());
+        writer.write(0, 0, 64, 32, labels.data());
+        writer.commit();
+    } catch (const std::runtime_error& e) {
+        const std::string message = e.what();
+        return message.find("'" + path + "'") != std::string::npos &&
+                       message.find("File too large") != std::string::npos
+                   ? 0
+                   : 2;
+    }
+    return 1;
+}
+
+// The same in a child process, whose limit ends with it; returns its exit status.
 int writeUnderFileSizeLimit(const std::string& path, rlim_t limit, bool limitAfterOpening) {
     const pid_t child = ::fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
-        const rlimit fileSize{limit, limit};
-        try {
-            if (!limitAfterOpening) ::setrlimit(RLIMIT_FSIZE, &fileSize);
-            LabelWriter writer(path, 64, 64, 64);
-            if (limitAfterOpening) ::setrlimit(RLIMIT_FSIZE, &fileSize);
-            const std::vector<int64_t> labels(64 * 32, 5);
-            writer.write(0, 32, 64, 32, labels.data());
-            writer.write(0, 0, 64, 32, labels.data());
-            writer.commit();
-        } catch (const std::runtime_error& e) {
-            const std::string message = e.what();
-            ::_exit(message.find("'" + path + "'") != std::string::npos &&
-                            message.find("File too large") != std::string::npos
-                        ? 0
-                        : 2);
-        }
-        ::_exit(1);
-    }
+    if (child == 0) ::_exit(writeUnderLimit(path, limit, limitAfterOpening));
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);

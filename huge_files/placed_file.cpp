@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "output_target.h"
 #include "temporary_files.h"
@@ -26,9 +27,11 @@ mode_t newFileMode() {
 }  // namespace
 
 std::string byteCount(uint64_t bytes) {
+    const double value = static_cast<double>(bytes);
+    const auto [scale, unit] = value >= 1e9 ? std::pair{1e9, "GB"} : std::pair{1e6, "MB"};
     char text[64];
-    std::snprintf(text, sizeof text, "%llu bytes (%.1f GB)", static_cast<unsigned long long>(bytes),
-                  static_cast<double>(bytes) / 1e9);
+    std::snprintf(text, sizeof text, "%llu bytes (%.1f %s)", static_cast<unsigned long long>(bytes),
+                  value / scale, unit);
     return text;
 }
 
@@ -40,7 +43,8 @@ PlacedFile::PlacedFile(const std::string& path, uint64_t size, const std::string
     const std::string name = slash == std::string::npos ? resolved : resolved.substr(slash + 1);
     struct stat info;
     if (name.empty() || (::stat(resolved.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
-        throw std::runtime_error("cannot create " + description + " '" + path + "': it is a folder");
+        throw std::runtime_error("cannot create " + description + " '" + path +
+                                 "': it is a folder");
     }
     folder = std::make_unique<OutputFolder>(folderPath, description + " folder", true);
     checkFreeSpace();

@@ -47,7 +47,7 @@ class PlacedFile {
     int fd = -1;                         // owned by `written`
 };
 
-// "12.3 GB" (decimal units) beside the exact count, for messages about disk space.
+// "12345678901 bytes (12.3 GB)" (MB below a GB), for messages about disk space.
 std::string byteCount(uint64_t bytes);
 
 }  // namespace segmora

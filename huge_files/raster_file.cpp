@@ -29,8 +29,7 @@ void RasterFile::checkPiece(int64_t x, int64_t y, int64_t w, int64_t h) {
     }
     if (!origins.emplace(x, y).second) {
         throw std::invalid_argument("the piece at (" + std::to_string(x) + ", " +
-                                    std::to_string(y) + ") of '" + path() +
-                                    "' was written twice");
+                                    std::to_string(y) + ") of '" + path() + "' was written twice");
     }
 }
 
@@ -72,9 +71,9 @@ void RasterFile::flush() {
 void RasterFile::commit() {
     const int64_t all = shape.width * shape.height;
     if (pixelsWritten != all) {
-        throw std::logic_error("'" + path() + "' cannot be finished: " +
-                               std::to_string(all - pixelsWritten) + " of its " +
-                               std::to_string(all) + " pixels were never written");
+        throw std::logic_error("'" + path() +
+                               "' cannot be finished: " + std::to_string(all - pixelsWritten) +
+                               " of its " + std::to_string(all) + " pixels were never written");
     }
     file.commit();
 }

@@ -45,7 +45,8 @@ void checkTiffShape(int64_t width, int64_t height, int64_t tileWidth, int64_t ti
         tileWidth > 65536 || tileHeight > 65536) {
         throw std::invalid_argument("TIFF tiles are multiples of 16 pixels, at most 65536");
     }
-    if ((width + tileWidth - 1) / tileWidth * ((height + tileHeight - 1) / tileHeight) > kMostTiles) {
+    if ((width + tileWidth - 1) / tileWidth * ((height + tileHeight - 1) / tileHeight) >
+        kMostTiles) {
         throw std::invalid_argument("a tiled TIFF of " + std::to_string(width) + " x " +
                                     std::to_string(height) + " pixels would have more than " +
                                     std::to_string(kMostTiles) + " tiles");
@@ -68,7 +69,8 @@ uint64_t RasterLayout::offsetOf(int64_t x, int64_t y) const {
 }
 
 RasterLayout npyLayout(int64_t width, int64_t height, int itemBytes) {
-    if (itemBytes != 4 && itemBytes != 8) throw std::invalid_argument("arrays of 4- or 8-byte labels");
+    if (itemBytes != 4 && itemBytes != 8)
+        throw std::invalid_argument("arrays of 4- or 8-byte labels");
     checkShape(width, height);
     RasterLayout layout;
     layout.kind = RasterLayout::Kind::Npy;
@@ -101,7 +103,8 @@ RasterLayout tiledTiffLayout(int64_t width, int64_t height, int64_t tileWidth, i
     layout.dataOffset = inline1 ? arrays : (countsAt + 8 * tiles + 15) / 16 * 16;
 
     TiffBytes bytes;
-    bytes.text = std::string("II\x2b\0\x08\0\0\0", 8);
+    bytes.text.reserve(layout.dataOffset);
+    bytes.text.assign("II\x2b\0\x08\0\0\0", 8);
     bytes.put(directory, 8);
     bytes.put(kEntries, 8);
     const std::vector<uint64_t> bits(samples.count, samples.bits);
@@ -109,7 +112,7 @@ RasterLayout tiledTiffLayout(int64_t width, int64_t height, int64_t tileWidth, i
     bytes.entry(256, kLong, {static_cast<uint64_t>(width)});
     bytes.entry(257, kLong, {static_cast<uint64_t>(height)});
     bytes.entry(258, kShort, bits);
-    bytes.entry(259, kShort, {1});                        // no compression
+    bytes.entry(259, kShort, {1});                             // no compression
     bytes.entry(262, kShort, {samples.count == 3 ? 2u : 1u});  // RGB, else black is zero
     bytes.entry(277, kShort, {static_cast<uint64_t>(samples.count)});
     bytes.entry(284, kShort, {1});  // chunky

@@ -18,7 +18,10 @@ void setFields(TIFF* tif, const cv::Mat& pixels, const TiffKind& kind) {
     TIFFSetField(tif, TIFFTAG_COMPRESSION, kind.compression);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG,
                  kind.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
-    if (kind.samples == 4) {
+    if (kind.photometric == PHOTOMETRIC_YCBCR) {  // libtiff takes RGB and converts it
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    }
+    if (kind.samples == 2 || kind.samples == 4) {
         const uint16_t alpha = EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &alpha);
     }
@@ -54,7 +57,9 @@ std::vector<uint8_t> blockBytes(const cv::Mat& pixels, const TiffKind& kind, int
 }  // namespace
 
 void writeTestTiff(const std::string& path, const cv::Mat& pixels, const TiffKind& kind) {
-    TIFF* tif = TIFFOpen(path.c_str(), kind.big ? "w8" : "w");
+    const std::string mode =
+        std::string("w") + (kind.big ? "8" : "") + (kind.bigEndian ? "b" : "l");
+    TIFF* tif = TIFFOpen(path.c_str(), mode.c_str());
     if (tif == nullptr) throw std::runtime_error("cannot write " + path);
     setFields(tif, pixels, kind);
     const int planes = kind.separatePlanes ? kind.samples : 1;
@@ -67,11 +72,12 @@ void writeTestTiff(const std::string& path, const cv::Mat& pixels, const TiffKin
                 const int rows = kind.tile > 0 ? bh : std::min(bh, pixels.rows - y);
                 std::vector<uint8_t> bytes = blockBytes(pixels, kind, x, y, bw, rows, plane);
                 const tmsize_t n = static_cast<tmsize_t>(bytes.size());
-                good = good && (kind.tile > 0
-                                    ? TIFFWriteEncodedTile(tif, TIFFComputeTile(tif, x, y, 0, plane),
-                                                           bytes.data(), n) >= 0
-                                    : TIFFWriteEncodedStrip(tif, TIFFComputeStrip(tif, y, plane),
-                                                            bytes.data(), n) >= 0);
+                good =
+                    good &&
+                    (kind.tile > 0 ? TIFFWriteEncodedTile(tif, TIFFComputeTile(tif, x, y, 0, plane),
+                                                          bytes.data(), n) >= 0
+                                   : TIFFWriteEncodedStrip(tif, TIFFComputeStrip(tif, y, plane),
+                                                           bytes.data(), n) >= 0);
             }
         }
     }

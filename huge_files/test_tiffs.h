@@ -15,6 +15,7 @@ struct TiffKind {
     uint16_t photometric = 2;   // PHOTOMETRIC_*
     bool separatePlanes = false;
     int samples = 3;  // per pixel, the pixel's own channels first
+    bool bigEndian = false;
 };
 
 // Writes `pixels` (CV_8UC1, 3 or 4, colours in RGB order; other sizes are written from

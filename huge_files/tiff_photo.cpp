@@ -1,6 +1,7 @@
 #include "tiff_photo.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <climits>
 #include <cstdarg>
 #include <cstring>
+#include <opencv2/imgproc.hpp>
 #include <stdexcept>
 
 namespace segmora {
@@ -16,7 +18,7 @@ namespace segmora {
 namespace {
 
 // A strip or tile larger than this once decoded is refused rather than decoded whole.
-constexpr uint64_t kLargestBlock = uint64_t(1) << 30;
+constexpr uint64_t kLargestBlock = uint64_t(256) << 20;
 
 // libtiff's errors and warnings go to the photo's own message, never to stderr.
 // The messages name libtiff's functions and often the file: the error names the file once.
@@ -42,7 +44,8 @@ bool startsLikeTiff(int fd) {
     if (::pread(fd, head, 4, 0) != 4) return false;
     const bool little = head[0] == 'I' && head[1] == 'I' && head[3] == 0;
     const bool big = head[0] == 'M' && head[1] == 'M' && head[2] == 0;
-    return (little && (head[2] == 42 || head[2] == 43)) || (big && (head[3] == 42 || head[3] == 43));
+    return (little && (head[2] == 42 || head[2] == 43)) ||
+           (big && (head[3] == 42 || head[3] == 43));
 }
 
 template <typename T>
@@ -57,9 +60,10 @@ T field(TIFF* tif, uint32_t tag, T fallback) {
 TiffPhoto::TiffPhoto(const std::string& path) : path(path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) fail(std::strerror(errno));
-    if (!startsLikeTiff(fd)) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !startsLikeTiff(fd)) {
         ::close(fd);
-        fail("not a TIFF file");
+        fail(S_ISDIR(info.st_mode) ? "it is a folder" : "not a TIFF file");
     }
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, keepError, &errors);
@@ -90,7 +94,8 @@ void TiffPhoto::checkHeader() const {
     const auto bits = field<uint16_t>(handle, TIFFTAG_BITSPERSAMPLE, 1);
     const auto format = field<uint16_t>(handle, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
     if (format == SAMPLEFORMAT_IEEEFP || format == SAMPLEFORMAT_COMPLEXIEEEFP) {
-        fail(std::to_string(bits) + "-bit floating-point samples (only 8-bit unsigned ones are read)");
+        fail(std::to_string(bits) +
+             "-bit floating-point samples (only 8-bit unsigned ones are read)");
     }
     if (format != SAMPLEFORMAT_UINT) fail("signed samples (only 8-bit unsigned ones are read)");
     if (bits != 8) fail(std::to_string(bits) + "-bit samples (only 8-bit ones are read)");
@@ -103,7 +108,8 @@ void TiffPhoto::checkHeader() const {
     }
     const auto orientation = field<uint16_t>(handle, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     if (orientation != ORIENTATION_TOPLEFT) {
-        fail("orientation " + std::to_string(orientation) + " (only rows from the top-left are read)");
+        fail("orientation " + std::to_string(orientation) +
+             " (only rows from the top-left are read)");
     }
 }
 
@@ -130,13 +136,16 @@ void TiffPhoto::checkPixels() {
     if (photoWidth < 1 || photoHeight < 1) fail("no pixels");
     isTiled = TIFFIsTiled(handle) != 0;
     blockWidth = isTiled ? field<uint32_t>(handle, TIFFTAG_TILEWIDTH, 0) : photoWidth;
-    blockHeight = isTiled ? field<uint32_t>(handle, TIFFTAG_TILELENGTH, 0)
-                          : std::min<int64_t>(photoHeight, field<uint32_t>(handle, TIFFTAG_ROWSPERSTRIP, UINT32_MAX));
+    blockHeight = isTiled
+                      ? field<uint32_t>(handle, TIFFTAG_TILELENGTH, 0)
+                      : std::min<int64_t>(
+                            photoHeight, field<uint32_t>(handle, TIFFTAG_ROWSPERSTRIP, UINT32_MAX));
     const uint64_t blockBytes = isTiled ? TIFFTileSize64(handle) : TIFFStripSize64(handle);
-    if (blockWidth < 1 || blockHeight < 1 || blockBytes == 0) fail("no valid strips or tiles" + (errors.empty() ? "" : ": " + errors));
+    if (blockWidth < 1 || blockHeight < 1 || blockBytes == 0)
+        fail("no valid strips or tiles" + (errors.empty() ? "" : ": " + errors));
     if (blockBytes > kLargestBlock) {
         fail(std::string(isTiled ? "tiles" : "strips") + " of " + std::to_string(blockBytes) +
-             " bytes (at most 1 GiB each: store it in smaller tiles)");
+             " bytes (at most 256 MiB each: store it in smaller tiles)");
     }
     if (blockBytes < static_cast<uint64_t>(blockWidth * blockHeight * samples)) {
         fail("strips or tiles smaller than their pixels");
@@ -145,12 +154,11 @@ void TiffPhoto::checkPixels() {
 }
 
 cv::Mat TiffPhoto::readRect(int64_t x, int64_t y, int64_t w, int64_t h) {
-    if (x < 0 || y < 0 || w < 1 || h < 1 || w > INT_MAX / 4 || h > INT_MAX ||
-        x > photoWidth - w || y > photoHeight - h) {
+    if (x < 0 || y < 0 || w < 1 || h < 1 || w > INT_MAX / 4 || h > INT_MAX || x > photoWidth - w ||
+        y > photoHeight - h) {
         throw std::invalid_argument("the rectangle of " + std::to_string(w) + " x " +
-                                    std::to_string(h) + " pixels at (" + std::to_string(x) +
-                                    ", " + std::to_string(y) + ") lies outside photo '" + path +
-                                    "'");
+                                    std::to_string(h) + " pixels at (" + std::to_string(x) + ", " +
+                                    std::to_string(y) + ") lies outside photo '" + path + "'");
     }
     cv::Mat out(static_cast<int>(h), static_cast<int>(w), CV_8UC3);
     errors.clear();
@@ -165,10 +173,12 @@ cv::Mat TiffPhoto::readRect(int64_t x, int64_t y, int64_t w, int64_t h) {
 void TiffPhoto::readTiles(cv::Mat& out, int64_t x, int64_t y) {
     for (int64_t ty = y / blockHeight * blockHeight; ty < y + out.rows; ty += blockHeight) {
         for (int64_t tx = x / blockWidth * blockWidth; tx < x + out.cols; tx += blockWidth) {
-            const uint32_t tile = TIFFComputeTile(handle, static_cast<uint32_t>(tx),
-                                                  static_cast<uint32_t>(ty), 0, 0);
-            if (TIFFReadEncodedTile(handle, tile, block.data(), static_cast<tmsize_t>(block.size())) < 0) {
-                fail("tile " + std::to_string(tile) + ": " + (errors.empty() ? "unreadable" : errors));
+            const uint32_t tile =
+                TIFFComputeTile(handle, static_cast<uint32_t>(tx), static_cast<uint32_t>(ty), 0, 0);
+            if (TIFFReadEncodedTile(handle, tile, block.data(),
+                                    static_cast<tmsize_t>(block.size())) < 0) {
+                fail("tile " + std::to_string(tile) + ": " +
+                     (errors.empty() ? "unreadable" : errors));
             }
             copyBlock(out, x, y, tx, ty, blockWidth, blockHeight);
         }
@@ -179,9 +189,11 @@ void TiffPhoto::readStrips(cv::Mat& out, int64_t x, int64_t y) {
     for (int64_t sy = y / blockHeight * blockHeight; sy < y + out.rows; sy += blockHeight) {
         const auto strip = static_cast<uint32_t>(sy / blockHeight);
         const int64_t rows = std::min(blockHeight, photoHeight - sy);
-        const tmsize_t got = TIFFReadEncodedStrip(handle, strip, block.data(), static_cast<tmsize_t>(block.size()));
+        const tmsize_t got =
+            TIFFReadEncodedStrip(handle, strip, block.data(), static_cast<tmsize_t>(block.size()));
         if (got < rows * photoWidth * samples) {
-            fail("strip " + std::to_string(strip) + ": " + (errors.empty() ? "data cut short" : errors));
+            fail("strip " + std::to_string(strip) + ": " +
+                 (errors.empty() ? "data cut short" : errors));
         }
         copyBlock(out, x, y, 0, sy, photoWidth, rows);
     }
@@ -191,14 +203,20 @@ void TiffPhoto::copyBlock(cv::Mat& out, int64_t x, int64_t y, int64_t bx, int64_
                           int64_t bh) const {
     const int64_t x0 = std::max(x, bx), x1 = std::min<int64_t>(x + out.cols, bx + bw);
     const int64_t y0 = std::max(y, by), y1 = std::min<int64_t>(y + out.rows, by + bh);
-    for (int64_t row = y0; row < y1; ++row) {
-        const uint8_t* from = block.data() + ((row - by) * bw + (x0 - bx)) * samples;
-        uint8_t* to = out.ptr<uint8_t>(static_cast<int>(row - y)) + (x0 - x) * 3;
-        for (int64_t n = x1 - x0; n > 0; --n, from += samples, to += 3) {
-            to[0] = from[grey ? 0 : 2];
-            to[1] = from[grey ? 0 : 1];
-            to[2] = from[0];
-        }
+    const cv::Mat from(static_cast<int>(y1 - y0), static_cast<int>(x1 - x0), CV_8UC(samples),
+                       const_cast<uint8_t*>(block.data()) + ((y0 - by) * bw + (x0 - bx)) * samples,
+                       static_cast<size_t>(bw * samples));
+    cv::Mat to =
+        out(cv::Rect(static_cast<int>(x0 - x), static_cast<int>(y0 - y), from.cols, from.rows));
+    static const int kConversions[] = {0, cv::COLOR_GRAY2BGR, cv::COLOR_GRAY2BGR, cv::COLOR_RGB2BGR,
+                                       cv::COLOR_RGBA2BGR};
+    // `to` has the size and type cvtColor makes: it writes into `out` in place.
+    if (grey && samples == 2) {  // grey and alpha: the grey samples alone
+        cv::Mat alone(from.size(), CV_8UC1);
+        cv::extractChannel(from, alone, 0);
+        cv::cvtColor(alone, to, cv::COLOR_GRAY2BGR);
+    } else {
+        cv::cvtColor(from, to, kConversions[samples]);
     }
 }
 

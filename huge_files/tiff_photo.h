@@ -56,8 +56,8 @@ class TiffPhoto {
     int64_t photoWidth = 0, photoHeight = 0;
     int64_t blockWidth = 0, blockHeight = 0;  // a tile, or a strip's width and rows
     bool isTiled = false;
-    int samples = 0;        // per pixel in the decoded data
-    bool grey = false;      // one colour sample
+    int samples = 0;             // per pixel in the decoded data
+    bool grey = false;           // one colour sample
     std::vector<uint8_t> block;  // one decoded strip or tile
 };
 

@@ -30,6 +30,10 @@ class TiffPhotoTest : public ::testing::Test {
         cv::Mat pixels;
         if (kind.samples == 4) {
             cv::cvtColor(photo, pixels, cv::COLOR_BGR2RGBA);
+        } else if (kind.samples == 2) {
+            cv::Mat grey;
+            cv::cvtColor(photo, grey, cv::COLOR_BGR2GRAY);
+            cv::merge(std::vector<cv::Mat>{grey, grey / 2}, pixels);
         } else if (kind.samples == 1) {
             cv::cvtColor(photo, pixels, cv::COLOR_BGR2GRAY);
         } else {
@@ -60,6 +64,10 @@ TEST_F(TiffPhotoTest, WholePhotoMatchesImreadInEveryLayout) {
         {"deflate-big-tiles.tif", {true, 32, 0, COMPRESSION_ADOBE_DEFLATE}},
         {"rgba.tif", {false, 32, 0, COMPRESSION_NONE, 8, 1, PHOTOMETRIC_RGB, false, 4}},
         {"grey.tif", {false, 0, 10, COMPRESSION_LZW, 8, 1, PHOTOMETRIC_MINISBLACK, false, 1}},
+        {"grey-alpha.tif", {true, 16, 0, COMPRESSION_NONE, 8, 1, PHOTOMETRIC_MINISBLACK, false, 2}},
+        {"jpeg-rgb.tif", {false, 32, 0, COMPRESSION_JPEG}},
+        {"big-endian.tif", {true, 0, 20, COMPRESSION_LZW, 8, 1, PHOTOMETRIC_RGB, false, 3, true}},
+        {"jpeg-ycbcr.tif", {false, 32, 0, COMPRESSION_JPEG, 8, 1, PHOTOMETRIC_YCBCR}},
     };
     for (const Case& c : cases) {
         const std::string path = write(c.name, photo, c.kind);
@@ -68,8 +76,15 @@ TEST_F(TiffPhotoTest, WholePhotoMatchesImreadInEveryLayout) {
         ASSERT_EQ(tiff.height(), 123) << c.name;
         EXPECT_EQ(tiff.tiled(), c.kind.tile > 0) << c.name;
         const cv::Mat read = tiff.readRect(0, 0, 201, 123);
+        if (c.kind.samples == 2) {  // Debian 12's OpenCV misreads its partial tiles
+            cv::Mat grey, expected;
+            cv::cvtColor(photo, grey, cv::COLOR_BGR2GRAY);
+            cv::cvtColor(grey, expected, cv::COLOR_GRAY2BGR);
+            EXPECT_TRUE(samePixels(read, expected)) << c.name;
+            continue;
+        }
         EXPECT_TRUE(samePixels(read, cv::imread(path, cv::IMREAD_COLOR))) << c.name;
-        if (c.kind.samples != 1) {
+        if (c.kind.samples > 2 && c.kind.compression != COMPRESSION_JPEG) {
             EXPECT_TRUE(samePixels(read, photo)) << c.name;
         }
     }
@@ -82,7 +97,7 @@ TEST_F(TiffPhotoTest, RectanglesAcrossStripAndTileBordersAreTheirPartOfThePhoto)
     for (const TiffKind& kind : {TiffKind{false, 0, 7}, TiffKind{true, 16},
                                  TiffKind{false, 48, 0, COMPRESSION_ADOBE_DEFLATE}}) {
         TiffPhoto tiff(write("rects.tif", photo, kind));
-        std::vector<cv::Rect> rects = {{0, 0, 1, 1},   {15, 15, 2, 2},  {149, 96, 1, 1},
+        std::vector<cv::Rect> rects = {{0, 0, 1, 1},    {15, 15, 2, 2},   {149, 96, 1, 1},
                                        {0, 90, 150, 7}, {140, 0, 10, 97}, {3, 5, 47, 33}};
         for (int i = 0; i < 40; ++i) {
             const int x = int(random() % 150), y = int(random() % 97);
@@ -92,8 +107,8 @@ TEST_F(TiffPhotoTest, RectanglesAcrossStripAndTileBordersAreTheirPartOfThePhoto)
             EXPECT_TRUE(samePixels(tiff.readRect(r.x, r.y, r.width, r.height), photo(r)))
                 << "tile " << kind.tile << " rect " << r;
         }
-        for (const cv::Rect& r : {cv::Rect(-1, 0, 5, 5), cv::Rect(146, 0, 5, 5), cv::Rect(0, 0, 0, 5),
-                                  cv::Rect(0, 93, 5, 5)}) {
+        for (const cv::Rect& r : {cv::Rect(-1, 0, 5, 5), cv::Rect(146, 0, 5, 5),
+                                  cv::Rect(0, 0, 0, 5), cv::Rect(0, 93, 5, 5)}) {
             EXPECT_THROW(tiff.readRect(r.x, r.y, r.width, r.height), std::invalid_argument) << r;
         }
     }
@@ -156,22 +171,32 @@ TEST_F(TiffPhotoTest, UnsupportedOrBrokenPhotosAreRefusedWithOneClearMessage) {
     writeTestTiff(dir + "/16.tif", wide, {false, 0, 7, 1, 16});
     writeTestTiff(dir + "/float.tif", floats, {false, 0, 7, 1, 32, SAMPLEFORMAT_IEEEFP});
     writeTestTiff(dir + "/signed.tif", photo, {false, 0, 7, 1, 8, SAMPLEFORMAT_INT});
-    writeTestTiff(dir + "/palette.tif", grey, {false, 0, 7, 1, 8, 1, PHOTOMETRIC_PALETTE, false, 1});
+    writeTestTiff(dir + "/palette.tif", grey,
+                  {false, 0, 7, 1, 8, 1, PHOTOMETRIC_PALETTE, false, 1});
     writeTestTiff(dir + "/planar.tif", photo, {false, 16, 0, 1, 8, 1, PHOTOMETRIC_RGB, true});
-    writeTestTiff(dir + "/two.tif", photo(cv::Rect(0, 0, 20, 30)).clone(),
-                  {false, 0, 7, 1, 8, 1, PHOTOMETRIC_RGB, false, 6});
+    cv::Mat six;
+    cv::merge(std::vector<cv::Mat>{photo, photo}, six);
+    writeTestTiff(dir + "/six.tif", six, {false, 0, 7, 1, 8, 1, PHOTOMETRIC_RGB, false, 6});
     const std::pair<std::string, std::string> cases[] = {
-        {"photo.png", "not a TIFF"},           {"empty.tif", "not a TIFF"},
-        {"missing.tif", "No such file"},       {"bad-directory.tif", "TIFF"},
-        {"16.tif", "16-bit samples"},          {"float.tif", "floating-point"},
-        {"signed.tif", "signed samples"},      {"palette.tif", "palette"},
-        {"planar.tif", "planes stored separately"}, {"two.tif", "6 samples per pixel"},
-        {"cut.tif", "directory"},                {"cut-raw.tif", "tile"},
+        {"photo.png", "not a TIFF"},
+        {"empty.tif", "not a TIFF"},
+        {"missing.tif", "No such file"},
+        {"", "it is a folder"},
+        {"bad-directory.tif", "TIFF"},
+        {"16.tif", "16-bit samples"},
+        {"float.tif", "floating-point"},
+        {"signed.tif", "signed samples"},
+        {"palette.tif", "palette"},
+        {"planar.tif", "planes stored separately"},
+        {"six.tif", "6 samples per pixel"},
+        {"cut.tif", "directory"},
+        {"cut-raw.tif", "tile"},
     };
     CapturedStderr captured(dir + "/stderr");
     for (const auto& [name, what] : cases) {
         const std::string message = refusal(dir + "/" + name);
-        EXPECT_EQ(message.rfind("cannot read photo '" + dir + "/" + name + "': ", 0), 0u) << message;
+        EXPECT_EQ(message.rfind("cannot read photo '" + dir + "/" + name + "': ", 0), 0u)
+            << message;
         EXPECT_NE(message.find(what), std::string::npos) << message;
         EXPECT_EQ(message.find('\n'), std::string::npos) << message;
     }

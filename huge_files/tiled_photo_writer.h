@@ -14,7 +14,8 @@ namespace segmora {
 // its files: nothing under the final name before commit().
 class TiledPhotoWriter {
   public:
-    TiledPhotoWriter(const std::string& path, int64_t width, int64_t height, int64_t tileSize = 256);
+    TiledPhotoWriter(const std::string& path, int64_t width, int64_t height,
+                     int64_t tileSize = 256);
 
     // `piece` is CV_8UC3, its top-left pixel at (x, y).
     void write(int64_t x, int64_t y, const cv::Mat& piece);
