@@ -78,12 +78,14 @@ bool readHeader(const std::string& path, Header& header, uint64_t& size) {
 void requireComplete(const std::string& workFolder, const std::string& runKey, int64_t tile) {
     std::string why;
     switch (checkTileState(workFolder, runKey, tile, &why)) {
-        case StateCheck::Complete: return;
+        case StateCheck::Complete:
+            return;
         case StateCheck::Missing:
             throw std::runtime_error("tile state '" + statePath(workFolder, tile) +
                                      "' is missing: run the tile step for it");
         case StateCheck::Damaged:
-        case StateCheck::OtherRun: break;
+        case StateCheck::OtherRun:
+            break;
     }
     throw std::runtime_error("tile state '" + statePath(workFolder, tile) + "' " + why +
                              ": run the tile step again");
@@ -132,16 +134,18 @@ StateCheck checkTileState(const std::string& workFolder, const std::string& runK
     return check;
 }
 
-std::unique_ptr<std::istream> openTileJoin(const std::string& workFolder,
-                                           const std::string& runKey, int64_t tile) {
+std::unique_ptr<std::istream> openTileJoin(const std::string& workFolder, const std::string& runKey,
+                                           int64_t tile) {
     requireComplete(workFolder, runKey, tile);
     const std::string path = statePath(workFolder, tile);
     Header header;
     uint64_t size = 0;
-    if (!readHeader(path, header, size)) throw std::runtime_error("cannot read tile state '" + path + "'");
+    if (!readHeader(path, header, size))
+        throw std::runtime_error("cannot read tile state '" + path + "'");
     auto in = std::make_unique<std::ifstream>(path, std::ios::binary);
     in->seekg(static_cast<std::streamoff>(kHeaderBytes + header.numbers[1]));
-    if (!*in) throw std::runtime_error("cannot read tile state '" + statePath(workFolder, tile) + "'");
+    if (!*in)
+        throw std::runtime_error("cannot read tile state '" + statePath(workFolder, tile) + "'");
     return in;
 }
 
@@ -152,7 +156,8 @@ std::vector<uint8_t> readTileLabels(const std::string& workFolder, const std::st
     Header header;
     uint64_t size = 0;
     std::ifstream in(path, std::ios::binary);
-    if (!readHeader(path, header, size)) throw std::runtime_error("cannot read tile state '" + path + "'");
+    if (!readHeader(path, header, size))
+        throw std::runtime_error("cannot read tile state '" + path + "'");
     std::vector<uint8_t> labels(header.numbers[1]);
     in.seekg(static_cast<std::streamoff>(kHeaderBytes));
     if (!in.read(reinterpret_cast<char*>(labels.data()), std::streamsize(labels.size()))) {

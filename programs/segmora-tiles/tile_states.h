@@ -36,8 +36,8 @@ StateCheck checkTileState(const std::string& workFolder, const std::string& runK
 
 // The tile's join bytes as a stream, read front to back; throws std::runtime_error naming
 // the file unless checkTileState finds it complete.
-std::unique_ptr<std::istream> openTileJoin(const std::string& workFolder,
-                                           const std::string& runKey, int64_t tile);
+std::unique_ptr<std::istream> openTileJoin(const std::string& workFolder, const std::string& runKey,
+                                           int64_t tile);
 // The tile's label bytes; throws as openTileJoin.
 std::vector<uint8_t> readTileLabels(const std::string& workFolder, const std::string& runKey,
                                     int64_t tile);

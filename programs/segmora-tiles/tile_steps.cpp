@@ -90,8 +90,8 @@ TileRun planTileRun(const TilesOptions& options) {
     try {
         checkTiledImage(image);
     } catch (const std::invalid_argument& e) {
-        throw std::runtime_error("cannot segment '" + options.photoPath + "' in tiles: " +
-                                 e.what());
+        throw std::runtime_error("cannot segment '" + options.photoPath +
+                                 "' in tiles: " + e.what());
     }
     return run;
 }
@@ -107,10 +107,10 @@ void checkDiskSpace(const TileRun& run, const std::string& workFolder, bool stat
     const FreeSpace atWork = freeSpaceOf(workFolder);
     const bool shared = atLabels.device == atWork.device;
     const auto refuse = [&](const std::string& folder, double needed, double free) {
-        throw std::runtime_error(
-            "not enough free space in '" + folder + "': the run needs about " +
-            sizeText(needed) + " there (labels " + sizeText(labels) + ", tile states " +
-            sizeText(tileStates) + "), " + sizeText(free) + " are free");
+        throw std::runtime_error("not enough free space in '" + folder + "': the run needs about " +
+                                 sizeText(needed) + " there (labels " + sizeText(labels) +
+                                 ", tile states " + sizeText(tileStates) + "), " + sizeText(free) +
+                                 " are free");
     };
     if (shared && labels + tileStates > atLabels.bytes) {
         refuse(labelFolder, labels + tileStates, atLabels.bytes);
@@ -148,8 +148,8 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
         if (check != StateCheck::Complete) pending.push_back(tile);
     }
     if (skipped > 0) progress.note(std::to_string(skipped) + " tiles done before, skipped");
-    const int workers = static_cast<int>(std::clamp<int64_t>(
-        int64_t(pending.size()), 1, threads > 0 ? threads : processorCount()));
+    const int workers = static_cast<int>(
+        std::clamp<int64_t>(int64_t(pending.size()), 1, threads > 0 ? threads : processorCount()));
     std::atomic<size_t> next{0};
     std::atomic<bool> failed{false};
     std::exception_ptr failure;
@@ -188,9 +188,8 @@ int64_t joinTileStates(const std::string& workFolder, TileProgress& progress) {
     progress.start("joining the tiles", 0);
     TiledJoin join;
     try {
-        join = joinTiles(run.image, [&](int64_t tile) {
-            return openTileJoin(workFolder, key, tile);
-        });
+        join =
+            joinTiles(run.image, [&](int64_t tile) { return openTileJoin(workFolder, key, tile); });
     } catch (const std::invalid_argument& e) {
         throw std::runtime_error("cannot join the tile states of '" + workFolder +
                                  "': " + e.what() + ": run the tile step again");

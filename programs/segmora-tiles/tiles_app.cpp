@@ -22,8 +22,7 @@ constexpr int kBadCommandLine = 2;
 std::string makeTemporaryWorkFolder(const std::string& outputPath) {
     const std::filesystem::path output(outputPath);
     const std::filesystem::path folder = output.has_parent_path() ? output.parent_path() : ".";
-    std::string pattern =
-        (folder / ("." + output.filename().string() + ".tiles-XXXXXX")).string();
+    std::string pattern = (folder / ("." + output.filename().string() + ".tiles-XXXXXX")).string();
     if (::mkdtemp(&pattern[0]) == nullptr) {
         throw std::runtime_error("cannot make a work folder beside label file '" + outputPath +
                                  "'");

@@ -36,11 +36,16 @@ bool allowedIn(const std::string& name, TilesStep step) {
 
 const char* stepWord(TilesStep step) {
     switch (step) {
-        case TilesStep::Plan: return "plan";
-        case TilesStep::Tiles: return "tile";
-        case TilesStep::Join: return "join";
-        case TilesStep::Labels: return "labels";
-        case TilesStep::Whole: break;
+        case TilesStep::Plan:
+            return "plan";
+        case TilesStep::Tiles:
+            return "tile";
+        case TilesStep::Join:
+            return "join";
+        case TilesStep::Labels:
+            return "labels";
+        case TilesStep::Whole:
+            break;
     }
     return "a whole run";
 }
@@ -124,8 +129,8 @@ TilesOptions parseTilesOptions(const std::vector<std::string>& words) {
     size_t i = 0;
     if (!words.empty()) {
         const std::string& first = words[0];
-        for (TilesStep step : {TilesStep::Plan, TilesStep::Tiles, TilesStep::Join,
-                               TilesStep::Labels}) {
+        for (TilesStep step :
+             {TilesStep::Plan, TilesStep::Tiles, TilesStep::Join, TilesStep::Labels}) {
             if (first == stepWord(step)) options.step = step;
         }
         if (options.step != TilesStep::Whole) i = 1;
@@ -134,8 +139,8 @@ TilesOptions parseTilesOptions(const std::vector<std::string>& words) {
         const std::string& word = words[i];
         if (word.size() < 2 || word[0] != '-') {
             if (!options.photoPath.empty()) {
-                throw TilesUsageError("one photo only: '" + options.photoPath + "' and '" +
-                                      word + "'");
+                throw TilesUsageError("one photo only: '" + options.photoPath + "' and '" + word +
+                                      "'");
             }
             options.photoPath = word;
             continue;

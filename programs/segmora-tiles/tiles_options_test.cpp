@@ -58,8 +58,8 @@ TEST(TilesOptions, TileSizesAndSharesOutOfRangeAreRefusedByName) {
     parseTileSize("100000000000x16", width, height);  // clamped to the photo later
     EXPECT_EQ(width, 100000000000);
     EXPECT_EQ(height, 16);
-    for (const char* bad : {"0", "0x16", "16x0", "15", "64x15", "x", "16x", "x16", "-16", "1e3", "16X16",
-                            "99999999999999999999", "16x16x16", ""}) {
+    for (const char* bad : {"0", "0x16", "16x0", "15", "64x15", "x", "16x", "x16", "-16", "1e3",
+                            "16X16", "99999999999999999999", "16x16x16", ""}) {
         EXPECT_EQ(refusal({"a.tif", "-o", "l.npy", std::string("--tile=") + bad}),
                   std::string("--tile wants a size N or WxH of whole numbers from 16 up, not '") +
                       bad + "'")
@@ -78,9 +78,9 @@ TEST(TilesOptions, TileSizesAndSharesOutOfRangeAreRefusedByName) {
 
 // The knobs are Segmora's, with its words for a value out of range.
 TEST(TilesOptions, KnobsAreReadAsSegmoraReadsThem) {
-    const TilesOptions o = parseTilesOptions({"plan", "a.tif", "-o", "l.tif", "--work", "w",
-                                              "--sigma", "0", "--cap-divisor", "7",
-                                              "--min-size=0"});
+    const TilesOptions o =
+        parseTilesOptions({"plan", "a.tif", "-o", "l.tif", "--work", "w", "--sigma", "0",
+                           "--cap-divisor", "7", "--min-size=0"});
     EXPECT_EQ(o.parameters.sigma, 0.0f);
     EXPECT_EQ(o.parameters.capDivisor, 7);
     EXPECT_EQ(o.parameters.minSize, 0);

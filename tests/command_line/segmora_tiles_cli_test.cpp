@@ -108,8 +108,7 @@ class TilesCli : public ::testing::Test {
     }
 
     // Segmora's labels of a photo file with these knobs.
-    Labels segmoraLabels(const std::string& photoPath,
-                                    std::vector<std::string> knobs = {}) {
+    Labels segmoraLabels(const std::string& photoPath, std::vector<std::string> knobs = {}) {
         const std::string out = dir + "/segmora.npy";
         knobs.insert(knobs.begin(), {"-i", photoPath, "-o", out});
         const ProgramRun run = runProgram(kSegmora, knobs, dir);
@@ -150,20 +149,17 @@ class TilesCli : public ::testing::Test {
 TEST_F(TilesCli, OneMachineRunGivesSegmorasLabels) {
     const Labels expected = segmoraLabels(tiff);
     ASSERT_FALSE(expected.values.empty());
-    const std::string countLine =
-        "Super-pixel num: " + std::to_string(expected.largest()) +
-        "\n";
+    const std::string countLine = "Super-pixel num: " + std::to_string(expected.largest()) + "\n";
     struct Case {
         Layout layout;
         const char* tile;
         const char* output;
         const char* threads;
     };
-    for (const Case& c : {Case{Layout::Striped, "4096", "l.npy", "1"},
-                          Case{Layout::Striped, "128", "l.tif", "2"},
-                          Case{Layout::Tiled, "100x37", "l.npy", "3"},
-                          Case{Layout::Tiled, "37x29", "l.tiff", "2"},
-                          Case{Layout::BigTiled, "451x64", "l.TIF", "2"}}) {
+    for (const Case& c :
+         {Case{Layout::Striped, "4096", "l.npy", "1"}, Case{Layout::Striped, "128", "l.tif", "2"},
+          Case{Layout::Tiled, "100x37", "l.npy", "3"}, Case{Layout::Tiled, "37x29", "l.tiff", "2"},
+          Case{Layout::BigTiled, "451x64", "l.TIF", "2"}}) {
         const std::string input = dir + "/in.tif";
         writeTiff(input, photo, c.layout);
         const std::string output = dir + "/" + c.output;
@@ -175,13 +171,13 @@ TEST_F(TilesCli, OneMachineRunGivesSegmorasLabels) {
         EXPECT_EQ(run.err, "") << what;
         EXPECT_TRUE(readLabels(output) == expected) << what;
         // Only the label file is left: the temporary work folder is gone.
-        EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"in.tif", c.output, "photo.tif",
-                                                           "segmora.npy"}))
+        EXPECT_EQ(namesIn(dir),
+                  (std::vector<std::string>{"in.tif", c.output, "photo.tif", "segmora.npy"}))
             << what;
         fs::remove(output);
     }
-    const std::vector<std::string> knobs = {"--threshold", "150",
-                                            "--min-size", "20", "--cap-divisor", "90"};
+    const std::vector<std::string> knobs = {"--threshold", "150",           "--min-size",
+                                            "20",          "--cap-divisor", "90"};
     std::vector<std::string> words = {tiff, "-o", dir + "/k.npy", "--tile", "64x80"};
     words.insert(words.end(), knobs.begin(), knobs.end());
     const ProgramRun run = tiles(words);
@@ -200,8 +196,8 @@ TEST_F(TilesCli, StepsRunApartInAnyOrderRedoOnlyWhatIsMissing) {
     std::vector<int> parts = {3, 0, 4, 2, 1};
     std::shuffle(parts.begin(), parts.end(), std::mt19937(40));
     for (int part : parts) {
-        const ProgramRun run = tiles({"tile", "--work", work, "--shard",
-                                      std::to_string(part) + "/5", "--threads", "1"});
+        const ProgramRun run = tiles(
+            {"tile", "--work", work, "--shard", std::to_string(part) + "/5", "--threads", "1"});
         ASSERT_EQ(run.exitStatus, 0) << run.err;
         EXPECT_EQ(run.out, "");
     }
@@ -228,7 +224,8 @@ TEST_F(TilesCli, StepsRunApartInAnyOrderRedoOnlyWhatIsMissing) {
                   .exitStatus,
               0);
     ASSERT_EQ(tiles({"tile", "--work", other, "--shard", "5/56"}).exitStatus, 0);
-    fs::copy_file(other + "/tile-00000005.state", statePath(5), fs::copy_options::overwrite_existing);
+    fs::copy_file(other + "/tile-00000005.state", statePath(5),
+                  fs::copy_options::overwrite_existing);
     join = tiles({"join", "--work", work});
     EXPECT_EQ(join.exitStatus, 1);
     EXPECT_EQ(join.err, "segmora-tiles: tile state '" + statePath(5) +
@@ -278,26 +275,38 @@ TEST_F(TilesCli, RefusalsAreOneLineAndLeaveNothingBehind) {
     const std::string usage = "; see segmora-tiles --help";
     const std::string l = dir + "/l";
     const std::vector<Case> cases = {
-        {{tiff, "-o", l + ".npy", "--tile", "0"}, 2,
+        {{tiff, "-o", l + ".npy", "--tile", "0"},
+         2,
          "--tile wants a size N or WxH of whole numbers from 16 up, not '0'" + usage},
-        {{tiff, "-o", l + ".npy", "--tile", "64x"}, 2,
+        {{tiff, "-o", l + ".npy", "--tile", "64x"},
+         2,
          "--tile wants a size N or WxH of whole numbers from 16 up, not '64x'" + usage},
-        {{tiff, "-o", l + ".npy", "--sigma", "0.8"}, 2,
+        {{tiff, "-o", l + ".npy", "--sigma", "0.8"},
+         2,
          "--sigma wants 0 for a photo in tiles (no smoothing), not '0.8'" + usage},
-        {{tiff, "-o", l + ".npy", "--threshold", "-1"}, 2,
+        {{tiff, "-o", l + ".npy", "--threshold", "-1"},
+         2,
          "--threshold wants a number from 0 up, not '-1'" + usage},
-        {{tiff, "-o", l + ".npy", "--threads", "0"}, 2,
+        {{tiff, "-o", l + ".npy", "--threads", "0"},
+         2,
          "--threads wants a count from 1 to 256, not '0'" + usage},
-        {{tiff, "-o", l + ".npy", "--shard", "0/2"}, 2, "--shard has no use in a whole run" + usage},
-        {{"tile", "--work", work, "--shard", "2/2"}, 2,
+        {{tiff, "-o", l + ".npy", "--shard", "0/2"},
+         2,
+         "--shard has no use in a whole run" + usage},
+        {{"tile", "--work", work, "--shard", "2/2"},
+         2,
          "--shard wants K/N with 0 <= K < N, not '2/2'" + usage},
         {{"join"}, 2, "join wants --work FOLDER" + usage},
-        {{tiff, "-o", l + ".png"}, 1, "label file '" + l + ".png' must be named .tif, .tiff or .npy"},
+        {{tiff, "-o", l + ".png"},
+         1,
+         "label file '" + l + ".png' must be named .tif, .tiff or .npy"},
         {{tiff, "-o", l}, 1, "label file '" + l + "' must be named .tif, .tiff or .npy"},
         {{tiff, "-o", dir + "/folder.npy"}, 1, "label file '" + dir + "/folder.npy' is a folder"},
-        {{dir + "/missing.tif", "-o", l + ".npy"}, 1,
+        {{dir + "/missing.tif", "-o", l + ".npy"},
+         1,
          "photo '" + dir + "/missing.tif' is not a readable file"},
-        {{"join", "--work", work}, 1,
+        {{"join", "--work", work},
+         1,
          "no run planned in '" + work + "': no run.txt (run plan first)"},
     };
     for (const Case& c : cases) {
@@ -325,7 +334,8 @@ TEST_F(TilesCli, RefusalsAreOneLineAndLeaveNothingBehind) {
     // A file size limit fails a write halfway through the run (a full disk does the same):
     // one line naming the file, and neither labels nor the temporary work folder are left.
     for (const char* output : {"l.npy", "l.tif"}) {
-        const ProgramRun full = tilesUnder("ulimit -f 200", {tiff, "-o", dir + "/" + output, "--tile", "200"});
+        const ProgramRun full =
+            tilesUnder("ulimit -f 200", {tiff, "-o", dir + "/" + output, "--tile", "200"});
         EXPECT_EQ(full.exitStatus, 1) << output;
         EXPECT_EQ(linesOf(full.err).size(), 1u) << full.err;
         EXPECT_NE(full.err.find("File too large"), std::string::npos) << full.err;
@@ -342,8 +352,9 @@ TEST_F(TilesCli, ARunTooLargeForTheDiskIsRefusedFirst) {
     const std::string mount = "mount -t tmpfs -o size=2m tmpfs " + small;
     if (runProgram("/usr/bin/unshare", {"-m", "/bin/sh", "-c", mount}, dir).exitStatus != 0)
         GTEST_SKIP() << "no file system of its own can be made here";
-    std::vector<std::string> words = {"-m", "/bin/sh", "-c", mount + " && exec \"$@\"", "sh",
-                                      kTiles, tiff, "-o", small + "/l.npy", "--tile", "64"};
+    std::vector<std::string> words = {"-m",   "/bin/sh", "-c", mount + " && exec \"$@\"", "sh",
+                                      kTiles, tiff,      "-o", small + "/l.npy",          "--tile",
+                                      "64"};
     const ProgramRun run = runProgram("/usr/bin/unshare", words, dir);
     EXPECT_EQ(run.exitStatus, 1);
     // 451 x 300 pixels: 0.5 MB of labels, (6 + 9000 / 64) bytes a pixel of tile states.
@@ -356,11 +367,11 @@ TEST_F(TilesCli, ARunTooLargeForTheDiskIsRefusedFirst) {
 // A tile step killed halfway leaves only complete states under their names; its
 // resubmission does the rest, and the labels are Segmora's.
 TEST_F(TilesCli, AKilledTileStepIsFinishedByItsResubmission) {
-    ASSERT_EQ(tiles({"plan", tiff, "-o", dir + "/l.tif", "--work", work, "--tile", "16"})
-                  .exitStatus,
-              0);  // 29 x 19 tiles
-    const pid_t pid = startProgram(kTiles, {"tile", "--work", work, "--threads", "1"},
-                                   dir + "/out", dir + "/err");
+    ASSERT_EQ(
+        tiles({"plan", tiff, "-o", dir + "/l.tif", "--work", work, "--tile", "16"}).exitStatus,
+        0);  // 29 x 19 tiles
+    const pid_t pid = startProgram(kTiles, {"tile", "--work", work, "--threads", "1"}, dir + "/out",
+                                   dir + "/err");
     waitForState(40);
     ::kill(pid, SIGKILL);
     EXPECT_EQ(waitForProgram(pid), 1000 + SIGKILL);
@@ -382,11 +393,10 @@ TEST_F(TilesCli, AKilledTileStepIsFinishedByItsResubmission) {
 // A first SIGTERM lets the tile under way finish and stops there: status 143, a line
 // saying so, only complete states and no temporary file; the rest is done on resubmission.
 TEST_F(TilesCli, ASignalStopsTheTileStepBetweenTiles) {
-    ASSERT_EQ(tiles({"plan", tiff, "-o", dir + "/l.npy", "--work", work, "--tile", "16"})
-                  .exitStatus,
-              0);
-    const pid_t pid = startProgram(kTiles, {"tile", "--work", work, "--threads", "2"},
-                                   dir + "/out", dir + "/err");
+    ASSERT_EQ(
+        tiles({"plan", tiff, "-o", dir + "/l.npy", "--work", work, "--tile", "16"}).exitStatus, 0);
+    const pid_t pid = startProgram(kTiles, {"tile", "--work", work, "--threads", "2"}, dir + "/out",
+                                   dir + "/err");
     waitForState(20);
     ::kill(pid, SIGTERM);
     EXPECT_EQ(waitForProgram(pid), 143);
