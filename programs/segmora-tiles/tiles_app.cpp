@@ -96,10 +96,6 @@ int runSegmoraTiles(const std::vector<std::string>& words, StopSignals& signals,
         out << (options.help ? tilesUsage() : versionLine("segmora-tiles") + "\n") << std::flush;
         return 0;
     }
-    if (words.empty()) {
-        out << tilesUsage() << std::flush;
-        return kBadCommandLine;
-    }
     signals.beginWork(messageFd);
     try {
         return runStep(options, signals, out, progress);
