@@ -37,8 +37,9 @@ demo: build
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-# The job-array recipe of docs/segmora-batch.md on a single-node SLURM started on this
-# machine (as root); see scripts/cluster-test.
+# The job-array recipes of docs/segmora-batch.md (photos in shards) and docs/huge-images.md
+# (one photo in tiles) on a single-node SLURM started on this machine (as root); see
+# scripts/cluster-test.
 cluster-test: build cluster-deps
 	scripts/cluster-test $(BUILD)
 

@@ -1,10 +1,10 @@
-# Install rules for the parts that exist only in some builds: the batch and sweep programs, the Octave
+# Install rules for the parts that exist only in some builds: the batch, sweep and tiles programs, the Octave
 # MEX functions with their help files, the Python module and the manual pages of the
 # programs. SegmoraInstall.cmake reads this file at the end of the top-level
 # CMakeLists.txt, when every folder has added its targets, so each part is installed
 # exactly when its target exists.
 
-foreach(program segmora-batch segmora-sweep)
+foreach(program segmora-batch segmora-sweep segmora-tiles)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     segmora_install_strip(${CMAKE_INSTALL_BINDIR} $<TARGET_FILE_NAME:${program}> --strip-unneeded)

@@ -69,6 +69,10 @@ if(TARGET segmora-sweep)
   list(APPEND contents "segmora-sweep, which scores superpixels of a folder of photos against \
 ground truths for many knob settings")
 endif()
+if(TARGET segmora-tiles)
+  list(APPEND contents "segmora-tiles, which segments one photo of any size in tiles, on one \
+machine or as cluster jobs")
+endif()
 list(APPEND contents "the static library libsegmora with its C++ header and CMake package")
 if(TARGET segmora_octave_mex)
   list(APPEND contents "the Octave function segmora (the same segmentation)")

@@ -13,7 +13,8 @@ namespace {
 
 constexpr const char* kClearLine = "\r\033[K";
 
-// Writes all of `text`; false when the file refuses it.
+}  // namespace
+
 bool writeAll(int fd, const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
@@ -36,8 +37,6 @@ std::string clockText(double seconds) {
     }
     return text;
 }
-
-}  // namespace
 
 std::string escapedName(const std::string& name) {
     std::string text;

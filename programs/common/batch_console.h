@@ -14,6 +14,12 @@ namespace segmora {
 std::string progressText(size_t done, size_t total, size_t failed, double seconds,
                          std::optional<size_t> skipped = std::nullopt);
 
+// A time as a progress line says it: "0:40", "1:02:03" (rounded to the second).
+std::string clockText(double seconds);
+
+// Writes all of `text` to `fd`; false when the file refuses it.
+bool writeAll(int fd, const std::string& text);
+
 // The last line of a resumed batch: "N done before, skipped".
 std::string skippedText(size_t skipped);
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <limits>
 
 #include "segmora_version.h"
 
@@ -27,13 +28,19 @@ std::string versionLine(const std::string& program) {
     return program + " " + SEGMORA_VERSION;
 }
 
-std::optional<int> parseCount(const std::string& text) {
-    int value = 0;
+std::optional<int64_t> parseLongCount(const std::string& text) {
+    int64_t value = 0;
     const char* end = text.data() + text.size();
     if (text.empty() || text[0] < '0' || text[0] > '9') return std::nullopt;
     const auto [stop, error] = std::from_chars(text.data(), end, value);
     if (error != std::errc() || stop != end) return std::nullopt;
     return value;
+}
+
+std::optional<int> parseCount(const std::string& text) {
+    const std::optional<int64_t> value = parseLongCount(text);
+    if (!value || *value > std::numeric_limits<int>::max()) return std::nullopt;
+    return static_cast<int>(*value);
 }
 
 }  // namespace segmora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,8 @@ OptionWord splitOptionWord(const std::string& word);
 // A whole decimal number of digits only (no sign, no spaces) that fits an int, as counts
 // such as -j take them.
 std::optional<int> parseCount(const std::string& text);
+// The same for numbers that fit 63 bits.
+std::optional<int64_t> parseLongCount(const std::string& text);
 
 // A default or limit of segmora.h as a help text says it: "500", "0", "100".
 std::string numberText(double value);

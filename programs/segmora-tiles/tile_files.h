@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <opencv2/core.hpp>
+#include <string>
+
+#include "segmora/segmora.h"
+
+namespace segmora {
+
+// The photo of a tiled run, read a rectangle at a time (a TIFF or BigTIFF of 8-bit grey or
+// colour, striped or tiled). One reader per thread.
+class TilePhoto {
+  public:
+    // Throws std::runtime_error naming the file: missing, not a TIFF, samples of a kind
+    // it cannot take.
+    explicit TilePhoto(const std::string& path);
+    ~TilePhoto();
+    TilePhoto(const TilePhoto&) = delete;
+    TilePhoto& operator=(const TilePhoto&) = delete;
+
+    int64_t width() const;
+    int64_t height() const;
+    // The rectangle's pixels as 8-bit blue-green-red (CV_8UC3).
+    cv::Mat read(const TileRect& rect);
+
+  private:
+    struct Reader;
+    std::unique_ptr<Reader> reader;
+};
+
+// The label file of a tiled run, written tile by tile in the order of the tiles, and given
+// its name only by commit(): a tiled BigTIFF (.tif, .tiff) or a .npy file.
+class TileLabelFile {
+  public:
+    // `wide`: 64-bit labels, else 32-bit. Throws std::runtime_error naming the file.
+    TileLabelFile(const std::string& path, const TiledImage& image, bool wide);
+    ~TileLabelFile();
+    TileLabelFile(const TileLabelFile&) = delete;
+    TileLabelFile& operator=(const TileLabelFile&) = delete;
+
+    void write(int64_t tile, const TileLabels& labels);
+    void commit();
+
+  private:
+    struct Writer;
+    std::unique_ptr<Writer> writer;
+};
+
+// Refuses a label file name that is neither .tif, .tiff nor .npy (in any case), and a
+// name that is a folder: std::runtime_error naming the file.
+void checkLabelFileName(const std::string& path);
+
+}  // namespace segmora

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "tile_progress.h"
+#include "tile_run.h"
+#include "tiles_options.h"
+
+namespace segmora {
+
+// The steps of a tiled run, each through the files of the work folder; each throws
+// std::runtime_error naming the file or option at fault.
+
+// Fixes the run from the command line: opens the photo for its size, clamps the tiles to
+// it, checks the label file's name and folder, the tiles and the knobs.
+TileRun planTileRun(const TilesOptions& options);
+
+// Refuses a run that the free space of the work and label files' folders cannot hold,
+// with one line that says how much each needs; `states`: the tiles' files still to come.
+// Makes the work folder when it is missing.
+void checkDiskSpace(const TileRun& run, const std::string& workFolder, bool states);
+
+// Writes the run's description into the work folder (made when missing).
+void saveTileRun(const TileRun& run, const std::string& workFolder);
+
+// Segments the tiles of `share` whose states are not complete on `threads` threads (each
+// one tile at a time) and writes their states. Tiles already done are skipped (said on
+// `progress`); a state of another run or cut short is redone. Stops taking new tiles
+// once `stop` is set; returns false then.
+bool segmentTiles(const std::string& workFolder, const TileShare& share, int threads,
+                  const std::atomic<bool>& stop, TileProgress& progress);
+
+// Joins the tiles' states into the join file; returns the superpixel count. Refuses a
+// missing, cut-short or foreign tile state.
+int64_t joinTileStates(const std::string& workFolder, TileProgress& progress);
+
+// Writes the label file from the tiles' states and the join file; returns the count.
+int64_t writeTileLabels(const std::string& workFolder, const std::atomic<bool>& stop,
+                        TileProgress& progress);
+
+// The line Segmora prints for the count: "Super-pixel num: N".
+void printCount(std::ostream& out, int64_t count);
+
+}  // namespace segmora
