@@ -144,8 +144,25 @@ _MIN_SIZE = _segmora.DEFAULT_MIN_SIZE
 
 
 
+def _is_dask_array(value):
+    """Whether `value` is a Dask array, told without importing Dask (which the package does
+    not need otherwise)."""
+    return type(value).__module__.startswith("dask.array.") and hasattr(value, "chunks")
+
+
+def _segment_dask(rgb, regions, knobs):
+    """segment() of a Dask photo (or Dask region ids): (labels, count), both lazy."""
+    from . import _dask_segment
+    knobs["bit_depth"] = _bit_depth(knobs["bit_depth"])
+    return _dask_segment.segment(rgb, _regions(regions), **knobs)
+
+
 def segment(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
             min_size=_MIN_SIZE, bit_depth=16, mask=None, out=None, count=None):
+    if _is_dask_array(rgb) or _is_dask_array(regions):
+        return _segment_dask(rgb, regions, dict(
+            threshold=threshold, sigma=sigma, cap_divisor=cap_divisor, min_size=min_size,
+            bit_depth=bit_depth, mask=mask, out=out, count=count))
     return _segmora.segment(_pixels(rgb, bit_depth), _regions(regions), threshold, sigma,
                             cap_divisor, min_size, out, mask, count)
 
@@ -163,6 +180,10 @@ class Segmenter:
 
     def segment(self, rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
                 min_size=_MIN_SIZE, bit_depth=16, mask=None, out=None, count=None):
+        if _is_dask_array(rgb) or _is_dask_array(regions):
+            return _segment_dask(rgb, regions, dict(
+                threshold=threshold, sigma=sigma, cap_divisor=cap_divisor, min_size=min_size,
+                bit_depth=bit_depth, mask=mask, out=out, count=count))
         return self._core.segment(_pixels(rgb, bit_depth), _regions(regions), threshold, sigma,
                                   cap_divisor, min_size, out, mask, count)
 
