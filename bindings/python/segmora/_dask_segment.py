@@ -80,14 +80,14 @@ def _photo(rgb, regions, bit_depth):
 def _regions(regions, rgb):
     """The region ids as a Dask array chunked as the photo."""
     if not isinstance(regions, da.Array):
-        regions = da.from_array(np.asarray(regions), chunks=rgb.chunks[:2])
+        regions = np.asarray(regions)
     if regions.dtype.kind not in "biuf":
         raise TypeError(f"regions must be of an integer kind, bool or whole floating-point "
                         f"numbers, not {regions.dtype}")
     if regions.shape != rgb.shape[:2]:
         raise ValueError(f"regions must have rgb's height and width {rgb.shape[:2]}, not "
                          f"{regions.shape}")
-    return regions
+    return regions if isinstance(regions, da.Array) else da.from_array(regions, rgb.chunks[:2])
 
 
 def _tile_size(chunks):
