@@ -33,8 +33,8 @@ _INT32_MAX = 2 ** 31 - 1
 _PHOTO_KINDS = (np.uint8, np.uint16, np.bool_, np.float32, np.float64)
 
 
-def segment(rgb, regions, *, threshold, sigma, cap_divisor, min_size, bit_depth, mask, out,
-            count):
+def segment(rgb, regions, threshold, sigma, cap_divisor, min_size, bit_depth, mask, out, count):
+    """(labels, count), both lazy, for a photo or region ids of which one is a Dask array."""
     for name, value in (("mask", mask), ("out", out), ("count", count)):
         if value is not None:
             raise ValueError(f"segment: {name}= is not taken with a Dask array (the image is "
