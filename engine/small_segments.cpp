@@ -74,9 +74,8 @@ std::vector<uint64_t> edgeOwnersOf(const uint64_t* marks, int64_t pixels, int32_
     return owners;
 }
 
-// The same edges as edgesTouchingMarked, found around the marked pixels
-// instead of among all edges: keys made in construction order with weights
-// from the photo, then sorted stably by weight.
+}  // namespace
+
 std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
                                         const PhotoEdgeWeights& weightOf, int threads) {
     const int64_t pixels = int64_t{width} * height;
@@ -110,8 +109,6 @@ std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, in
     for (size_t k = 0; k < keys.size(); ++k) edges[k] = keyEdge(sorted[k]);
     return edges;
 }
-
-}  // namespace
 
 void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
                          const Parameters& parameters, const Workspace& workspace,

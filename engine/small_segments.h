@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "photo_lab_planes.h"
 #include "segment_forest.h"
@@ -19,5 +20,11 @@ namespace segmora {
 void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
                          const Parameters& parameters, const Workspace& workspace,
                          const PhotoEdgeWeights* photoWeights = nullptr, UnionLog* log = nullptr);
+
+// The edges with an end in a pixel marked in `marks` (a bit per pixel), found around those
+// pixels, in sorted order: keys made in construction order with weights from the photo
+// (`weightOf`), then sorted stably by weight.
+std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
+                                        const PhotoEdgeWeights& weightOf, int threads);
 
 }  // namespace segmora

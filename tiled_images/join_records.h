@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "segmora/segmora.h"
+#include "tile_bytes.h"
+
+namespace segmora {
+
+// What segmentTile hands joinTiles for one tile (TileState::join), in this order:
+//
+//   header      kJoinHeaderBytes: "SGMJOIN1", format version, the tile's number, the image's
+//               and tiles' shape, the knobs, the counts below and the whole length;
+//   segments    one JoinSegment per local segment, numbered in raster order of first pixels;
+//   merge edges the edges the merge must still visit, ascending by key: the kept inner
+//               edges (both ends local segments) and every seam edge of the tile, as one
+//               half each (the other half comes from the tile across the seam);
+//   clean-up    the edges the clean-up of small segments may join, the same way;
+//   check sum   8 bytes over everything before.
+//
+// An edge's key is its weight's bits, then its number in the whole image: (y * width + x)
+// * 4 + direction of its first pixel, 64-bit.
+
+constexpr uint32_t kJoinFormatVersion = 1;
+constexpr size_t kJoinHeaderBytes = 104;
+constexpr size_t kJoinSegmentBytes = 16;
+constexpr size_t kJoinEdgeBytes = 20;
+// The second end of a seam half: in another tile.
+constexpr uint32_t kAcrossSeam = 0xffffffffu;
+
+// A local segment's state after the tile's own merge.
+struct JoinSegment {
+    uint32_t size;
+    float threshold;
+    int32_t region;
+    uint32_t firstPixel;  // in the tile's raster order
+};
+
+struct JoinEdge {
+    uint32_t weight;  // the weight's bits
+    uint64_t edge;    // in the whole image
+    uint32_t a;       // local segment of the end in this tile (the first pixel's when both are)
+    uint32_t b;       // local segment of the other end, or kAcrossSeam
+
+    bool before(const JoinEdge& other) const {
+        return weight != other.weight ? weight < other.weight : edge < other.edge;
+    }
+};
+
+struct JoinCounts {
+    uint64_t segments = 0;
+    uint64_t mergeEdges = 0;
+    uint64_t cleanupEdges = 0;
+
+    uint64_t length() const {
+        return kJoinHeaderBytes + segments * kJoinSegmentBytes +
+               (mergeEdges + cleanupEdges) * kJoinEdgeBytes + 8;
+    }
+};
+
+void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t tile,
+                   const JoinCounts& counts);
+void putJoinSegment(std::vector<uint8_t>& out, const JoinSegment& segment);
+void putJoinEdge(std::vector<uint8_t>& out, const JoinEdge& edge);
+
+// Reads and checks the header: refused (std::invalid_argument naming the tile) unless it is
+// that of `tile` of `image`, with counts a tile of that size can have.
+JoinCounts readJoinHeader(SealedReader& in, const TiledImage& image, int64_t tile);
+JoinSegment getJoinSegment(const uint8_t* bytes);
+JoinEdge getJoinEdge(const uint8_t* bytes);
+
+}  // namespace segmora

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace segmora {
+
+// The bytes the phases of a tiled run hand each other: little-endian numbers whatever the
+// machine, a fixed header, and an 8-byte check sum of everything before it at the end, so
+// that a truncated or altered file is refused instead of read.
+
+// The check sum of `count` bytes, continued from `sum` (start with kChecksumStart). Bytes
+// may come in pieces, all but the last a multiple of 8 bytes long.
+constexpr uint64_t kChecksumStart = 0x5345474d4f524131ull;
+uint64_t continueChecksum(uint64_t sum, const uint8_t* bytes, size_t count);
+
+inline void putBytes(std::vector<uint8_t>& out, uint64_t value, int count) {
+    for (int i = 0; i < count; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+inline void putU32(std::vector<uint8_t>& out, uint32_t value) {
+    putBytes(out, value, 4);
+}
+inline void putU64(std::vector<uint8_t>& out, uint64_t value) {
+    putBytes(out, value, 8);
+}
+inline void putMagic(std::vector<uint8_t>& out, const char (&magic)[8]) {
+    for (const char c : magic) out.push_back(static_cast<uint8_t>(c));
+}
+inline uint64_t getBytes(const uint8_t* in, int count) {
+    uint64_t value = 0;
+    for (int i = 0; i < count; ++i) value |= uint64_t{in[i]} << (8 * i);
+    return value;
+}
+inline uint32_t floatBits(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+inline float bitsFloat(uint32_t bits) {
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// Appends the check sum of all of `out` to it.
+void sealBytes(std::vector<uint8_t>& out);
+// Throws std::invalid_argument("<what> ...") unless `bytes` ends in the check sum of the rest.
+void checkSealed(const std::vector<uint8_t>& bytes, const std::string& what);
+
+// Reads sealed bytes from a stream front to back, a buffer at a time, summing them on the
+// way. Every refusal (std::invalid_argument) starts with `what`.
+class SealedReader {
+  public:
+    SealedReader(std::istream& in, std::string what);
+
+    // The first `count` bytes (the header; a multiple of 8).
+    std::vector<uint8_t> header(size_t count);
+    // Once the header is read: the whole length, check sum included.
+    void expectLength(uint64_t length);
+    // The next `count` bytes (at most the buffer's size) before the check sum.
+    const uint8_t* next(size_t count);
+    // Reads the check sum, compares it and makes sure nothing follows.
+    void finish();
+
+    [[noreturn]] void refuse(const std::string& why) const;
+    const std::string& name() const { return what; }
+
+  private:
+    void refill(size_t count);
+
+    std::istream& in;
+    std::string what;
+    std::vector<uint8_t> buffer;
+    size_t begin = 0, end = 0;  // bytes of the buffer not yet handed out
+    uint64_t sum = kChecksumStart;
+    uint64_t unread = 0;  // bytes before the check sum not yet in the buffer
+    uint64_t headerBytes = 0;
+};
+
+}  // namespace segmora

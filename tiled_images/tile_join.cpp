@@ -1,0 +1,178 @@
+#include <memory>
+#include <optional>
+#include <queue>
+#include <stdexcept>
+#include <vector>
+
+#include "join_records.h"
+#include "joined_segments.h"
+#include "tile_frame.h"
+#include "tile_grid.h"
+#include "tile_labels.h"
+
+namespace segmora {
+
+namespace {
+
+// One tile's join bytes, read front to back: the header and segments, then the records of
+// one section after the other, each checked before it is used.
+class TileJoinReader {
+  public:
+    TileJoinReader(const TiledImage& image, int64_t tile, std::unique_ptr<std::istream> stream)
+        : image(image), tile(tile), rect(tileRect(image, tile)), stream(std::move(stream)),
+          reader(*this->stream, tileName(tile) + ": join bytes") {
+        counts = readJoinHeader(reader, image, tile);
+    }
+
+    // Adds the tile's segments to `segments`, the first as `offset`.
+    void addSegments(JoinedSegments& segments) {
+        offset = segments.count();
+        for (uint64_t s = 0; s < counts.segments; ++s) {
+            const JoinSegment segment = getJoinSegment(reader.next(kJoinSegmentBytes));
+            const int64_t local = segment.firstPixel;
+            if (segment.size < 1 || local >= rect.width * rect.height ||
+                (!image.withRegions && segment.region != 0)) {
+                reader.refuse("are altered (a segment that cannot be)");
+            }
+            segments.add(segment.size, segment.threshold, segment.region,
+                         static_cast<uint64_t>((rect.y + local / rect.width) * image.width +
+                                               rect.x + local % rect.width));
+        }
+    }
+
+    // Starts the merge section, then the clean-up section; false when it is empty.
+    bool startSection(uint64_t records) {
+        left = records;
+        started = false;
+        return advance();
+    }
+
+    // Reads the section's next record into `current`; false at the section's end.
+    bool advance() {
+        if (left == 0) return false;
+        --left;
+        const JoinEdge edge = getJoinEdge(reader.next(kJoinEdgeBytes));
+        if (started && !current.before(edge)) reader.refuse("are altered (edges out of order)");
+        EdgeEnds ends{};
+        const bool inside =
+            edgeEndsOf(edge.edge, image.width, image.height, ends) && edge.a < counts.segments;
+        const bool here0 = rectHolds(rect, ends.x0, ends.y0), here1 = rectHolds(rect, ends.x1, ends.y1);
+        const bool fits = edge.b == kAcrossSeam ? here0 != here1
+                                                : here0 && here1 && edge.b < counts.segments;
+        if (!inside || !fits) reader.refuse("are altered (an edge that is not the tile's)");
+        current = edge;
+        started = true;
+        return true;
+    }
+
+    // The tile across the seam of a seam half of this tile.
+    int64_t tileAcross(const JoinEdge& half) const {
+        EdgeEnds ends{};
+        edgeEndsOf(half.edge, image.width, image.height, ends);
+        const bool firstHere = rectHolds(rect, ends.x0, ends.y0);
+        const int64_t x = firstHere ? ends.x1 : ends.x0, y = firstHere ? ends.y1 : ends.y0;
+        const int64_t across = (image.width + image.tileWidth - 1) / image.tileWidth;
+        return y / image.tileHeight * across + x / image.tileWidth;
+    }
+
+    const TiledImage& image;
+    const int64_t tile;
+    const TileRect rect;
+    std::unique_ptr<std::istream> stream;
+    SealedReader reader;
+    JoinCounts counts;
+    uint64_t offset = 0;
+    uint64_t left = 0;
+    bool started = false;
+    JoinEdge current{};
+};
+
+// A tile's next record in the order of all tiles' records.
+struct Pending {
+    uint32_t weight;
+    uint64_t edge;
+    size_t tile;
+
+    bool operator>(const Pending& other) const {
+        if (weight != other.weight) return weight > other.weight;
+        return edge != other.edge ? edge > other.edge : tile > other.tile;
+    }
+};
+
+using Readers = std::vector<std::unique_ptr<TileJoinReader>>;
+
+// Visits one section of every tile (the merge's or the clean-up's) in the image's edge
+// order, all tiles' records at once: visit(weight, a, b) with the two ends' dense segment
+// ids. The two halves of a seam edge come one after the other (equal keys) and make one.
+template <class Visit>
+void visitInOrder(Readers& tiles, bool cleanup, Visit&& visit) {
+    std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> queue;
+    const auto push = [&](size_t t) {
+        queue.push({tiles[t]->current.weight, tiles[t]->current.edge, t});
+    };
+    for (size_t t = 0; t < tiles.size(); ++t) {
+        const JoinCounts& counts = tiles[t]->counts;
+        if (tiles[t]->startSection(cleanup ? counts.cleanupEdges : counts.mergeEdges)) push(t);
+    }
+    const auto take = [&](TileJoinReader*& from) {
+        const size_t t = queue.top().tile;
+        queue.pop();
+        from = tiles[t].get();
+        const JoinEdge edge = from->current;
+        if (from->advance()) push(t);
+        return edge;
+    };
+    while (!queue.empty()) {
+        TileJoinReader* here = nullptr;
+        const JoinEdge edge = take(here);
+        if (edge.b != kAcrossSeam) {
+            visit(bitsFloat(edge.weight), here->offset + edge.a, here->offset + edge.b);
+            continue;
+        }
+        const int64_t across = here->tileAcross(edge);
+        if (queue.empty() || queue.top().weight != edge.weight || queue.top().edge != edge.edge ||
+            static_cast<int64_t>(queue.top().tile) != across) {
+            here->reader.refuse("hold a seam edge that " + tileName(across) +
+                                "'s join bytes do not (tiles of different runs?)");
+        }
+        TileJoinReader* there = nullptr;
+        const JoinEdge other = take(there);
+        if (other.b != kAcrossSeam) there->reader.refuse("are altered (a seam edge inside)");
+        visit(bitsFloat(edge.weight), here->offset + edge.a, there->offset + other.a);
+    }
+}
+
+}  // namespace
+
+TiledJoin joinTiles(const TiledImage& image,
+                    const std::function<std::unique_ptr<std::istream>(int64_t tile)>& openJoin) {
+    const int64_t tileTotal = tileCount(image);
+    const Parameters parameters = tiledParameters(image);
+    Readers tiles;
+    JoinedSegments segments;
+    for (int64_t tile = 0; tile < tileTotal; ++tile) {
+        std::unique_ptr<std::istream> stream = openJoin(tile);
+        if (!stream || !*stream) throw std::invalid_argument(tileName(tile) + ": join bytes cannot be read");
+        tiles.push_back(std::make_unique<TileJoinReader>(image, tile, std::move(stream)));
+        tiles.back()->addSegments(segments);
+    }
+    const int64_t sizeCap = tiledSizeCap(image);
+    visitInOrder(tiles, false, [&](float weight, uint64_t a, uint64_t b) {
+        segments.merge(a, b, weight, parameters.threshold, sizeCap);
+    });
+    visitInOrder(tiles, true, [&](float, uint64_t a, uint64_t b) {
+        segments.absorb(a, b, parameters.minSize);
+    });
+    for (auto& tile : tiles) tile->reader.finish();
+    std::vector<int64_t> labels;
+    TiledJoin join;
+    join.count = segments.numbered(labels);
+    for (auto& tile : tiles) {
+        const auto first = labels.begin() + static_cast<std::ptrdiff_t>(tile->offset);
+        const std::vector<int64_t> own(first, first + static_cast<std::ptrdiff_t>(tile->counts.segments));
+        join.tables.push_back(labelTableBytes(tile->tile, own, join.count));
+    }
+    return join;
+}
+
+}  // namespace segmora

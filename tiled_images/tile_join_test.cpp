@@ -1,0 +1,112 @@
+// What the phases hand each other is refused when it is not what it should be: truncated,
+// altered, of another tile, image or run, or missing; never read into wrong labels.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "test_photos.h"
+#include "tiled_run_for_tests.h"
+
+namespace segmora {
+namespace {
+
+// Expects `call` to throw std::invalid_argument whose text holds `words`.
+void expectRefused(const std::function<void()>& call, const std::string& words) {
+    try {
+        call();
+        ADD_FAILURE() << "not refused; expected: " << words;
+    } catch (const std::invalid_argument& e) {
+        EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+    }
+}
+
+struct SmallRun {
+    cv::Mat bgr;
+    TiledImage image;
+    std::vector<TileState> states;
+
+    SmallRun() {
+        std::mt19937 rng(3);
+        bgr = testPhoto(30, 41, 1, rng);
+        Parameters parameters;
+        parameters.minSize = 4;
+        image = tiledImageOf(bgr, 16, 12, parameters, false);
+        states = firstPhase(image, bgr, cv::Mat_<int>());
+    }
+};
+
+TEST(TiledImageBytes, JoinBytesTruncatedAlteredOrOfAnotherRunAreRefusedNamingTheTile) {
+    const SmallRun run;
+    const size_t length = run.states[4].join.size();
+    for (const size_t cut : {size_t{0}, size_t{50}, size_t{104}, length / 2, length - 1}) {
+        std::vector<TileState> states = run.states;
+        states[4].join.resize(cut);
+        expectRefused([&] { joinStates(run.image, states); }, "tile 4: join bytes");
+    }
+    for (size_t at = 0; at < length; at += 7) {  // every part of the bytes: header to check sum
+        std::vector<TileState> states = run.states;
+        states[4].join[at] ^= 0x10;
+        // A seam edge altered in tile 4 may be missed first by the tile across the seam.
+        expectRefused([&] { joinStates(run.image, states); }, "tile 4");
+    }
+    std::vector<TileState> states = run.states;
+    states[4].join.push_back(0);
+    expectRefused([&] { joinStates(run.image, states); }, "tile 4: join bytes");
+    std::swap(states[1], states[2]);
+    expectRefused([&] { joinStates(run.image, states); }, "tile 1: join bytes belong to tile 2");
+    TiledImage other = run.image;
+    other.parameters.threshold = 300;
+    expectRefused([&] { joinStates(other, run.states); }, "another image, tile shape or knobs");
+    expectRefused([&] { joinTiles(run.image, [](int64_t) { return nullptr; }); },
+                  "tile 0: join bytes cannot be read");
+}
+
+// Seam halves that do not meet: a tile of a run on other pixels, with sound bytes.
+TEST(TiledImageBytes, TilesOfDifferentPhotosDoNotJoin) {
+    const SmallRun run;
+    cv::Mat other = run.bgr.clone();
+    other.setTo(cv::Scalar(90, 20, 200));
+    std::vector<TileState> states = run.states;
+    const int64_t tile = 5;
+    states[tile] = segmentTile(run.image, tile, other(cvRect(tileReadRect(run.image, tile))));
+    expectRefused([&] { joinStates(run.image, states); }, "hold a seam edge that tile");
+}
+
+TEST(TiledImageBytes, LabelsAndTablesOfAnotherTileOrAlteredAreRefused) {
+    const SmallRun run;
+    const TiledJoin join = joinStates(run.image, run.states);
+    const auto label = [&](int64_t tile, const std::vector<uint8_t>& labels,
+                           const std::vector<uint8_t>& table, int64_t count) {
+        return [&run, tile, labels, table, count] { labelTile(run.image, tile, labels, table, count); };
+    };
+    expectRefused(label(2, run.states[3].labels, join.tables[2], join.count), "tile 2:");
+    expectRefused(label(2, run.states[2].labels, join.tables[3], join.count), "tile 2:");
+    expectRefused(label(2, run.states[2].labels, join.tables[2], join.count + 1), "count");
+    std::vector<uint8_t> altered = run.states[2].labels;
+    altered[60] ^= 1;
+    expectRefused(label(2, altered, join.tables[2], join.count), "check sum");
+    altered = join.tables[2];
+    altered.pop_back();
+    expectRefused(label(2, run.states[2].labels, altered, join.count), "tile 2: table bytes");
+    expectRefused(label(9, run.states[2].labels, join.tables[2], join.count), "tile 9 is outside");
+}
+
+TEST(TiledImageBytes, TileNumbersPhotosAndRegionsOutsideTheRunAreRefused) {
+    const SmallRun run;
+    const cv::Mat part = run.bgr(cvRect(tileReadRect(run.image, 0)));
+    expectRefused([&] { segmentTile(run.image, -1, part); }, "tile -1 is outside the image's 9 tiles");
+    expectRefused([&] { segmentTile(run.image, 9, part); }, "tile 9 is outside");
+    expectRefused([&] { segmentTile(run.image, 1, part); }, "pixels of its read rectangle");
+    expectRefused([&] { segmentTile(run.image, 0, cv::Mat(part.size(), CV_8UC1)); }, "CV_8UC3");
+    expectRefused([&] { segmentTile(run.image, 0, part, cv::Mat_<int>(part.size(), 0)); },
+                  "image without regions");
+    TiledImage withRegions = run.image;
+    withRegions.withRegions = true;
+    expectRefused([&] { segmentTile(withRegions, 0, part); }, "region map must have");
+}
+
+}  // namespace
+}  // namespace segmora

@@ -1,0 +1,126 @@
+#include "tile_labels.h"
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+#include "tile_bytes.h"
+#include "tile_grid.h"
+
+namespace segmora {
+
+namespace {
+
+constexpr char kLabelsMagic[8] = {'S', 'G', 'M', 'L', 'A', 'B', 'L', '1'};
+constexpr char kTableMagic[8] = {'S', 'G', 'M', 'T', 'A', 'B', 'L', '1'};
+constexpr uint32_t kLabelsFormatVersion = 1;
+constexpr size_t kLabelsHeaderBytes = 48;
+constexpr size_t kTableHeaderBytes = 40;
+
+// The parts of sealed bytes of one kind, refused unless whole and of that kind.
+struct SealedParts {
+    const uint8_t* header;
+    const uint8_t* body;
+    size_t bodyBytes;
+};
+SealedParts partsOf(const std::vector<uint8_t>& bytes, const char* magic, size_t headerBytes,
+                    const std::string& what) {
+    checkSealed(bytes, what);
+    if (bytes.size() < headerBytes + 8 || std::memcmp(bytes.data(), magic, 8) != 0) {
+        throw std::invalid_argument(what + " are of another kind");
+    }
+    if (getBytes(bytes.data() + 8, 4) != kLabelsFormatVersion) {
+        throw std::invalid_argument(what + " are of another format version");
+    }
+    return {bytes.data(), bytes.data() + headerBytes, bytes.size() - headerBytes - 8};
+}
+
+}  // namespace
+
+std::vector<uint8_t> localLabelBytes(int64_t tile, const TileRect& rect,
+                                     const std::vector<uint32_t>& pixelSegments,
+                                     uint64_t segments) {
+    const int idBytes = segments < (uint64_t{1} << 16) ? 2 : 4;
+    std::vector<uint8_t> out;
+    out.reserve(kLabelsHeaderBytes + pixelSegments.size() * static_cast<size_t>(idBytes) + 8);
+    putMagic(out, kLabelsMagic);
+    putU32(out, kLabelsFormatVersion);
+    putU32(out, static_cast<uint32_t>(idBytes));
+    putU64(out, static_cast<uint64_t>(tile));
+    putU64(out, static_cast<uint64_t>(rect.width));
+    putU64(out, static_cast<uint64_t>(rect.height));
+    putU64(out, segments);
+    for (const uint32_t id : pixelSegments) putBytes(out, id, idBytes);
+    sealBytes(out);
+    return out;
+}
+
+std::vector<uint8_t> labelTableBytes(int64_t tile, const std::vector<int64_t>& labels,
+                                     int64_t count) {
+    const int labelBytes = count < (int64_t{1} << 31) ? 4 : 8;
+    std::vector<uint8_t> out;
+    out.reserve(kTableHeaderBytes + labels.size() * static_cast<size_t>(labelBytes) + 8);
+    putMagic(out, kTableMagic);
+    putU32(out, kLabelsFormatVersion);
+    putU32(out, static_cast<uint32_t>(labelBytes));
+    putU64(out, static_cast<uint64_t>(tile));
+    putU64(out, labels.size());
+    putU64(out, static_cast<uint64_t>(count));
+    for (const int64_t label : labels) putBytes(out, static_cast<uint64_t>(label), labelBytes);
+    sealBytes(out);
+    return out;
+}
+
+TileLabels labelTile(const TiledImage& image, int64_t tile, const std::vector<uint8_t>& labels,
+                     const std::vector<uint8_t>& table, int64_t count) {
+    const TileRect rect = tileRect(image, tile);
+    const std::string name = tileName(tile);
+    const SealedParts ids = partsOf(labels, kLabelsMagic, kLabelsHeaderBytes, name + ": label bytes");
+    const SealedParts map = partsOf(table, kTableMagic, kTableHeaderBytes, name + ": table bytes");
+    const uint64_t idBytes = getBytes(ids.header + 12, 4), labelBytes = getBytes(map.header + 12, 4);
+    const uint64_t segments = getBytes(ids.header + 40, 8);
+    const uint64_t pixels = static_cast<uint64_t>(rect.width * rect.height);
+    if (getBytes(ids.header + 16, 8) != static_cast<uint64_t>(tile) ||
+        getBytes(map.header + 16, 8) != static_cast<uint64_t>(tile)) {
+        throw std::invalid_argument(name + ": label or table bytes belong to another tile");
+    }
+    if (getBytes(ids.header + 24, 8) != static_cast<uint64_t>(rect.width) ||
+        getBytes(ids.header + 32, 8) != static_cast<uint64_t>(rect.height) ||
+        (idBytes != 2 && idBytes != 4) || ids.bodyBytes != pixels * idBytes) {
+        throw std::invalid_argument(name + ": label bytes do not fit the tile's shape");
+    }
+    if (count < 1 || getBytes(map.header + 32, 8) != static_cast<uint64_t>(count) ||
+        getBytes(map.header + 24, 8) != segments || labelBytes != (count < (int64_t{1} << 31) ? 4u : 8u) ||
+        map.bodyBytes != segments * labelBytes) {
+        throw std::invalid_argument(name + ": table bytes do not match the label bytes or the count");
+    }
+    std::vector<int64_t> labelOf(static_cast<size_t>(segments));
+    for (size_t s = 0; s < labelOf.size(); ++s) {
+        labelOf[s] = static_cast<int64_t>(getBytes(map.body + s * labelBytes, static_cast<int>(labelBytes)));
+        if (labelOf[s] < 1 || labelOf[s] > count) {
+            throw std::invalid_argument(name + ": table bytes hold a label outside 1 .. count");
+        }
+    }
+    TileLabels result;
+    std::vector<int32_t>& small = result.labels32;
+    std::vector<int64_t>& large = result.labels64;
+    if (labelBytes == 4) {
+        small.resize(pixels);
+    } else {
+        large.resize(pixels);
+    }
+    for (uint64_t p = 0; p < pixels; ++p) {
+        const uint64_t id = getBytes(ids.body + p * idBytes, static_cast<int>(idBytes));
+        if (id >= segments) {
+            throw std::invalid_argument(name + ": label bytes hold a segment the tile does not have");
+        }
+        if (labelBytes == 4) {
+            small[p] = static_cast<int32_t>(labelOf[id]);
+        } else {
+            large[p] = labelOf[id];
+        }
+    }
+    return result;
+}
+
+}  // namespace segmora
