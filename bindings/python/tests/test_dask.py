@@ -61,8 +61,11 @@ def test_regions_kinds_and_knobs_on_threads(photos, crop):
     same_as_numpy(rgb, (33, 170, 3), da.from_array(regions, chunks=(60, 50)), threads,
                   threshold=200, min_size=20, cap_divisor=40)
     grey16 = crop[..., 0].astype(np.uint16) * 16 + 7
+    uniform = np.full((70, 90, 3), 77, np.uint8)  # every edge weighs 0: the size cap decides
+    stripes = np.repeat(np.arange(90, dtype=np.uint8)[None, :, None] // 30 * 80, 70, 0)
     for pixels, knobs in ((crop[..., 1], {}), (grey16, {"bit_depth": 12}),
-                          (crop / 255.0, {}), (np.dstack([crop, crop[..., :1]]), {})):
+                          (crop / 255.0, {}), (np.dstack([crop, crop[..., :1]]), {}),
+                          (uniform, {"cap_divisor": 7}), (stripes, {"min_size": 40})):
         same_as_numpy(pixels, (50, 60) + pixels.shape[2:], compute=threads, **knobs)
     labels, count = segmora.Segmenter().segment(da.from_array(crop, chunks=(64, 64, 3)))
     np.testing.assert_array_equal(labels.compute(scheduler="threads"), segmora.segment(crop)[0])
