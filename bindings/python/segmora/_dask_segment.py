@@ -34,7 +34,8 @@ _PHOTO_KINDS = (np.uint8, np.uint16, np.bool_, np.float32, np.float64)
 
 
 def segment(rgb, regions, threshold, sigma, cap_divisor, min_size, bit_depth, mask, out, count):
-    """(labels, count), both lazy, for a photo or region ids of which one is a Dask array."""
+    """(labels, count), both Dask arrays (count of shape ()), for a photo or region ids of
+    which one is a Dask array."""
     for name, value in (("mask", mask), ("out", out), ("count", count)):
         if value is not None:
             raise ValueError(f"segment: {name}= is not taken with a Dask array (the image is "
@@ -128,7 +129,7 @@ def _third(image, tile, labels, table, count, dtype):
 
 
 def _graph(image, rgb, ids, dtype):
-    """The three phases over the tiles of `image`: (labels, count), both lazy."""
+    """The three phases over the tiles of `image`: (labels, count), both Dask arrays."""
     name = uuid.uuid4().hex
     tiles = range(image.tile_count)
     states = []
@@ -140,11 +141,15 @@ def _graph(image, rgb, ids, dtype):
             image, tile, block, id_block, dask_key_name=f"segmora-tile-{name}-{tile}"))
     joined = dask.delayed(_join, nout=len(tiles) + 1)(
         image, dtype, *(s[0] for s in states), dask_key_name=f"segmora-join-{name}")
-    count = joined[0]
+    # A Dask array, as the labels are: computed together, both go through one graph
+    # optimisation. Collections optimised apart each run the tiles (optimisation fuses the
+    # tasks of each under new names), so a Delayed count would run them twice.
+    count = da.from_delayed(joined[0], shape=(), dtype=np.int64)
     rows = {}
     for tile in tiles:
         x, y, w, h = image.tile_rect(tile)
-        labels = dask.delayed(_third)(image, tile, states[tile][1], joined[tile + 1], count,
-                                      dtype, dask_key_name=f"segmora-labels-{name}-{tile}")
+        labels = dask.delayed(_third)(image, tile, states[tile][1], joined[tile + 1],
+                                      joined[0], dtype,
+                                      dask_key_name=f"segmora-labels-{name}-{tile}")
         rows.setdefault(y, []).append(da.from_delayed(labels, shape=(h, w), dtype=dtype))
     return da.block([rows[y] for y in sorted(rows)]), count

@@ -71,6 +71,17 @@ def test_regions_kinds_and_knobs_on_threads(photos, crop):
     np.testing.assert_array_equal(labels.compute(scheduler="threads"), segmora.segment(crop)[0])
 
 
+def test_each_phase_runs_once_per_tile(crop, monkeypatch):
+    from segmora import _dask_segment
+    calls = []
+    for name in ("_first", "_join", "_third"):
+        real = getattr(_dask_segment, name)
+        monkeypatch.setattr(_dask_segment, name,
+                            lambda *a, real=real, name=name: calls.append(name) or real(*a))
+    dask.compute(*segmora.segment(da.from_array(crop, chunks=(50, 64, 3))), scheduler="threads")
+    assert sorted(calls) == ["_first"] * 9 + ["_join"] + ["_third"] * 9
+
+
 def test_label_type_follows_the_largest_possible_count(crop, monkeypatch):
     huge = da.zeros((2 ** 16, 2 ** 16, 3), dtype=np.uint8, chunks=(4096, 4096, 3))
     assert segmora.segment(huge)[0].dtype == np.int32          # at most 2^32 / 5
