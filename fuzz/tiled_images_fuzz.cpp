@@ -1,0 +1,86 @@
+// Images in tiles (segmentTile, joinTiles, labelTile) against segmentPhoto on small photos:
+// random sizes, tile shapes from 1 pixel to more than the photo, knobs, region maps, photos
+// of 2 to 4 colours (equal weights are the rule there) or of any bytes, the tiles run in a
+// shuffled order. Both must give the same labels and count, byte for byte; a byte altered
+// in one tile's join bytes must be refused, never read into labels.
+#include <algorithm>
+#include <numeric>
+#include <opencv2/core.hpp>
+#include <stdexcept>
+
+#include "fuzz_data.h"
+#include "segmora/segmora.h"
+#include "tiled_run_for_tests.h"
+
+namespace {
+
+using segmora::fuzz::check;
+using segmora::fuzz::FuzzData;
+
+cv::Mat photoOf(FuzzData& in, int rows, int cols) {
+    cv::Mat bgr(rows, cols, CV_8UC3);
+    const int colours = 2 + in.below(4);  // 2 .. 4, or 5: any bytes
+    cv::Vec3b palette[4];
+    for (cv::Vec3b& colour : palette) colour = cv::Vec3b(in.byte(), in.byte(), in.byte());
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < cols; ++x) {
+            bgr.at<cv::Vec3b>(y, x) = colours <= 4 ? palette[in.below(colours)]
+                                                   : cv::Vec3b(in.byte(), in.byte(), in.byte());
+        }
+    }
+    return bgr;
+}
+
+cv::Mat_<int> regionsOf(FuzzData& in, int rows, int cols) {
+    const int kind = in.below(3);
+    if (kind == 0) return cv::Mat_<int>();
+    cv::Mat_<int> regions(rows, cols);
+    const int split = in.below(24);
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < cols; ++x) regions(y, x) = kind == 1 ? in.below(2) : (x + y) / (split + 1);
+    }
+    return regions;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const float thresholds[] = {0, 1, 20, 150, 500, 3000, 1e30f};
+    static const int divisors[] = {0, 1, 2, 7, 500, 3000};
+    FuzzData in(data, size);
+    const int rows = 1 + in.below(40), cols = 1 + in.below(40);
+    segmora::Parameters parameters;
+    parameters.threshold = thresholds[in.below(7)];
+    parameters.capDivisor = divisors[in.below(6)];
+    parameters.minSize = in.below(12);
+    const int tileWidth = 1 + in.below(45), tileHeight = 1 + in.below(45);
+    const bool alter = in.below(4) == 0;
+    const uint8_t alterAt = in.byte();
+    const cv::Mat bgr = photoOf(in, rows, cols);
+    const cv::Mat_<int> regions = regionsOf(in, rows, cols);
+
+    const segmora::TiledImage image =
+        segmora::tiledImageOf(bgr, tileWidth, tileHeight, parameters, !regions.empty());
+    std::vector<int64_t> order(static_cast<size_t>(segmora::tileCount(image)));
+    std::iota(order.begin(), order.end(), 0);
+    for (size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[in.byte() % i]);
+    if (alter) {
+        std::vector<segmora::TileState> states = segmora::firstPhase(image, bgr, regions, order);
+        std::vector<uint8_t>& join = states[order[0]].join;
+        join[(alterAt * join.size()) / 256] ^= static_cast<uint8_t>(1 + in.below(255));
+        bool refused = false;
+        try {
+            segmora::joinStates(image, states);
+        } catch (const std::invalid_argument&) {
+            refused = true;
+        }
+        check(refused, "altered join bytes were read");
+        return 0;
+    }
+    const segmora::Segmentation whole = segmora::segmentPhoto(bgr, regions, parameters);
+    const segmora::Segmentation tiled = segmora::tiledLabels(image, bgr, regions, order);
+    check(whole.count == tiled.count, "tiled count differs from one piece");
+    check(std::equal(whole.labels.begin(), whole.labels.end(), tiled.labels.begin()),
+          "tiled labels differ from one piece");
+    return 0;
+}
