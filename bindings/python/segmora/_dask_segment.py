@@ -66,6 +66,7 @@ def _photo(rgb, regions, bit_depth):
         rgb = np.asarray(rgb)
         plane = regions.chunks if regions.shape == rgb.shape[:2] else ("auto", "auto")
         rgb = da.from_array(rgb, chunks=plane + (-1,) * (rgb.ndim - 2))
+    _known_shape(rgb, "rgb")
     if rgb.dtype not in _PHOTO_KINDS:
         raise TypeError(f"rgb must be uint8, uint16, bool, float32 or float64, not {rgb.dtype}")
     if not (rgb.ndim == 2 or (rgb.ndim == 3 and 1 <= rgb.shape[2] <= 4)):
@@ -78,10 +79,17 @@ def _photo(rgb, regions, bit_depth):
     return rgb.rechunk({2: -1}) if rgb.ndim == 3 else rgb
 
 
+def _known_shape(array, name):
+    if isinstance(array, da.Array) and any(np.isnan(n) for n in array.shape):
+        raise ValueError(f"{name} has chunks of unknown size, shape {array.shape}; give it "
+                         f"{name}.compute_chunk_sizes() first")
+
+
 def _regions(regions, rgb):
     """The region ids as a Dask array chunked as the photo."""
     if not isinstance(regions, da.Array):
         regions = np.asarray(regions)
+    _known_shape(regions, "regions")
     if regions.dtype.kind not in "biuf":
         raise TypeError(f"regions must be of an integer kind, bool or whole floating-point "
                         f"numbers, not {regions.dtype}")

@@ -69,6 +69,9 @@ def test_regions_kinds_and_knobs_on_threads(photos, crop):
         same_as_numpy(pixels, (50, 60) + pixels.shape[2:], compute=threads, **knobs)
     labels, count = segmora.Segmenter().segment(da.from_array(crop, chunks=(64, 64, 3)))
     np.testing.assert_array_equal(labels.compute(scheduler="threads"), segmora.segment(crop)[0])
+    labels, count = segmora.segment(rgb, da.from_array(regions, chunks=(60, 50)))  # numpy rgb
+    np.testing.assert_array_equal(labels.compute(scheduler="threads"),
+                                  segmora.segment(rgb, regions)[0])
 
 
 def test_each_phase_runs_once_per_tile(crop, monkeypatch):
@@ -114,6 +117,8 @@ def test_bad_input_is_refused_before_or_at_compute(crop):
         segmora.segment(da.zeros((9, 9, 5), dtype=np.uint8))
     with pytest.raises(TypeError, match="not int32"):
         segmora.segment(da.zeros((9, 9, 3), dtype=np.int32))
+    with pytest.raises(ValueError, match="compute_chunk_sizes"):
+        segmora.segment(rgb[rgb[:, 0, 0] > 100])
     with pytest.raises(ValueError, match="must not be empty"):
         segmora.segment(da.zeros((0, 9, 3), dtype=np.uint8))
     bright = da.from_array(np.full((40, 40, 3), 2.0), chunks=20)  # floats must lie in 0..1
