@@ -31,8 +31,8 @@ using TiledState = std::tuple<int64_t, int64_t, int64_t, int64_t, float, float, 
 
 TiledState stateOf(const TiledImage& image) {
     const Parameters& p = image.parameters;
-    return {image.width,     image.height,  image.tileWidth,  image.tileHeight, p.threshold,
-            p.sigma,         p.capDivisor,  p.minSize,        image.withRegions};
+    return {image.width, image.height, image.tileWidth, image.tileHeight, p.threshold,
+            p.sigma,     p.capDivisor, p.minSize,       image.withRegions};
 }
 
 TiledImage checked(TiledImage image) {
@@ -76,7 +76,9 @@ void checkTile(const TiledImage& image, int64_t tile) {
     }
 }
 
-py::tuple rectTuple(const TileRect& r) { return py::make_tuple(r.x, r.y, r.width, r.height); }
+py::tuple rectTuple(const TileRect& r) {
+    return py::make_tuple(r.x, r.y, r.width, r.height);
+}
 
 py::bytes bytesOf(const std::vector<uint8_t>& v) {
     return py::bytes(reinterpret_cast<const char*>(v.data()), v.size());
@@ -204,16 +206,16 @@ void addTiled(py::module_& module) {
     // A tile holds fewer pixels than this (the limit of an image in one piece).
     module.attr("MAX_TILE_PIXELS") = kMaxPixelCount;
     py::class_<TiledImage>(module, "TiledImage")
-        .def(py::init([](int64_t width, int64_t height, int64_t tileWidth, int64_t tileHeight,
-                         const py::object& threshold, const py::object& sigma,
-                         const py::object& capDivisor, const py::object& minSize,
-                         bool withRegions) {
-                 return imageOf(width, height, tileWidth, tileHeight, threshold, sigma,
-                                capDivisor, minSize, withRegions);
-             }),
-             py::arg("width"), py::arg("height"), py::arg("tile_width"),
-             py::arg("tile_height"), py::arg("threshold"), py::arg("sigma"),
-             py::arg("cap_divisor"), py::arg("min_size"), py::arg("with_regions"))
+        .def(
+            py::init([](int64_t width, int64_t height, int64_t tileWidth, int64_t tileHeight,
+                        const py::object& threshold, const py::object& sigma,
+                        const py::object& capDivisor, const py::object& minSize, bool withRegions) {
+                return imageOf(width, height, tileWidth, tileHeight, threshold, sigma, capDivisor,
+                               minSize, withRegions);
+            }),
+            py::arg("width"), py::arg("height"), py::arg("tile_width"), py::arg("tile_height"),
+            py::arg("threshold"), py::arg("sigma"), py::arg("cap_divisor"), py::arg("min_size"),
+            py::arg("with_regions"))
         .def_property_readonly("tile_count", [](const TiledImage& i) { return tileCount(i); })
         .def("tile_rect",
              [](const TiledImage& i, int64_t tile) {
