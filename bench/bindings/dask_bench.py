@@ -13,6 +13,7 @@ of two worker processes of one thread each at the largest chunk size.
 import argparse
 import glob
 import os
+import platform
 import time
 
 import dask
@@ -50,6 +51,9 @@ def main():
     parser.add_argument("--repeats", type=int, default=3)
     parser.add_argument("--photos", default="/work/shared/images")
     args = parser.parse_args()
+    memory = os.sysconf("SC_PAGE_SIZE") * os.sysconf("SC_PHYS_PAGES") / 2 ** 30
+    print(f"{time.strftime('%Y-%m-%d %H:%M')}, {platform.node()}: {os.cpu_count()} cores, "
+          f"{memory:.0f} GiB, {platform.platform()}, load {os.getloadavg()[0]:.1f}")
     width, height = map(int, args.size.split("x"))
     photo = mosaic(args.photos, width, height)
     engine = segmora.Segmenter()
