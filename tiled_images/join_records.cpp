@@ -42,18 +42,32 @@ void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t t
     putU64(out, counts.length());
 }
 
-void putJoinSegment(std::vector<uint8_t>& out, const JoinSegment& segment) {
-    putU32(out, segment.size);
-    putU32(out, floatBits(segment.threshold));
-    putU32(out, static_cast<uint32_t>(segment.region));
-    putU32(out, segment.firstPixel);
-}
-
-void putJoinEdge(std::vector<uint8_t>& out, const JoinEdge& edge) {
-    putU32(out, edge.weight);
-    putU64(out, edge.edge);
-    putU32(out, edge.a);
-    putU32(out, edge.b);
+std::vector<uint8_t> joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
+                               const std::vector<JoinSegment>& segments,
+                               const std::vector<JoinEdge>& mergeEdges,
+                               const std::vector<JoinEdge>& cleanupEdges) {
+    std::vector<uint8_t> out;
+    putJoinHeader(out, image, tile, counts);
+    out.resize(counts.length() - 8);
+    uint8_t* at = out.data() + kJoinHeaderBytes;
+    for (const JoinSegment& segment : segments) {
+        storeBytes(at, segment.size, 4);
+        storeBytes(at + 4, floatBits(segment.threshold), 4);
+        storeBytes(at + 8, static_cast<uint32_t>(segment.region), 4);
+        storeBytes(at + 12, segment.firstPixel, 4);
+        at += kJoinSegmentBytes;
+    }
+    for (const std::vector<JoinEdge>* section : {&mergeEdges, &cleanupEdges}) {
+        for (const JoinEdge& edge : *section) {
+            storeBytes(at, edge.weight, 4);
+            storeBytes(at + 4, edge.edge, 8);
+            storeBytes(at + 12, edge.a, 4);
+            storeBytes(at + 16, edge.b, 4);
+            at += kJoinEdgeBytes;
+        }
+    }
+    sealBytes(out);
+    return out;
 }
 
 JoinCounts readJoinHeader(SealedReader& in, const TiledImage& image, int64_t tile) {

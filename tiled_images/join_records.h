@@ -61,8 +61,11 @@ struct JoinCounts {
 
 void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t tile,
                    const JoinCounts& counts);
-void putJoinSegment(std::vector<uint8_t>& out, const JoinSegment& segment);
-void putJoinEdge(std::vector<uint8_t>& out, const JoinEdge& edge);
+// The whole of a tile's join bytes, sealed.
+std::vector<uint8_t> joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
+                               const std::vector<JoinSegment>& segments,
+                               const std::vector<JoinEdge>& mergeEdges,
+                               const std::vector<JoinEdge>& cleanupEdges);
 
 // Reads and checks the header: refused (std::invalid_argument naming the tile) unless it is
 // that of `tile` of `image`, with counts a tile of that size can have.

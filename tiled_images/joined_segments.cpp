@@ -6,46 +6,43 @@
 namespace segmora {
 
 void JoinedSegments::add(int64_t pixels, float limit, int32_t id, uint64_t first) {
-    parent.push_back(parent.size());
-    size.push_back(pixels);
-    threshold.push_back(limit);
-    region.push_back(id);
+    nodes.push_back(Node{nodes.size(), pixels, limit, id});
     firstPixel.push_back(first);
 }
 
 uint64_t JoinedSegments::unite(uint64_t x, uint64_t y) {
-    if (size[x] > size[y]) std::swap(x, y);
-    parent[x] = y;
-    size[y] += size[x];
-    firstPixel[y] = std::min(firstPixel[y], firstPixel[x]);
+    if (nodes[x].size > nodes[y].size) std::swap(x, y);
+    nodes[x].parent = y;
+    nodes[y].size += nodes[x].size;
     return y;
 }
 
 void JoinedSegments::merge(uint64_t a, uint64_t b, float weight, float k, int64_t sizeCap) {
     const uint64_t ra = findRoot(a), rb = findRoot(b);
-    if (ra == rb || !(weight <= threshold[ra]) || !(weight <= threshold[rb])) return;
-    if (size[ra] + size[rb] > sizeCap || region[ra] != region[rb]) return;
+    const Node& na = nodes[ra];
+    const Node& nb = nodes[rb];
+    if (ra == rb || !(weight <= na.threshold) || !(weight <= nb.threshold)) return;
+    if (na.size + nb.size > sizeCap || na.region != nb.region) return;
     const uint64_t root = unite(ra, rb);
-    threshold[root] = k / static_cast<float>(size[root]) + weight;
+    nodes[root].threshold = k / static_cast<float>(nodes[root].size) + weight;
 }
 
 void JoinedSegments::absorb(uint64_t a, uint64_t b, int64_t minSize) {
     const uint64_t ra = findRoot(a), rb = findRoot(b);
-    if (ra != rb && (size[ra] < minSize || size[rb] < minSize)) unite(ra, rb);
+    if (ra != rb && (nodes[ra].size < minSize || nodes[rb].size < minSize)) unite(ra, rb);
 }
 
-int64_t JoinedSegments::numbered(std::vector<int64_t>& labels) {
+int64_t JoinedSegments::rankRoots() {
+    for (uint64_t s = 0; s < nodes.size(); ++s) {  // each root's first pixel: the least of its own
+        const uint64_t root = findRoot(s);
+        firstPixel[root] = std::min(firstPixel[root], firstPixel[s]);
+    }
     std::vector<std::pair<uint64_t, uint64_t>> roots;  // first pixel, root
-    for (uint64_t s = 0; s < parent.size(); ++s) {
-        if (findRoot(s) == s) roots.emplace_back(firstPixel[s], s);
+    for (uint64_t s = 0; s < nodes.size(); ++s) {
+        if (nodes[s].parent == s) roots.emplace_back(firstPixel[s], s);
     }
     std::sort(roots.begin(), roots.end());
-    std::vector<int64_t> labelOfRoot(parent.size(), 0);
-    for (size_t r = 0; r < roots.size(); ++r) {
-        labelOfRoot[roots[r].second] = static_cast<int64_t>(r) + 1;
-    }
-    labels.resize(parent.size());
-    for (uint64_t s = 0; s < parent.size(); ++s) labels[s] = labelOfRoot[findRoot(s)];
+    for (size_t r = 0; r < roots.size(); ++r) nodes[roots[r].second].size = static_cast<int64_t>(r) + 1;
     return static_cast<int64_t>(roots.size());
 }
 

@@ -8,16 +8,17 @@ namespace segmora {
 
 // The local segments of every tile as one union-find, by dense ids (a tile's segments
 // follow those of the tiles before it): the merge and the clean-up of the join run over it
-// with whole segments' sizes, thresholds and regions at each root.
+// with whole segments' sizes, thresholds and regions at each root, all of a segment's data
+// in one entry so that a root's tests read one cache line.
 class JoinedSegments {
   public:
     void add(int64_t size, float threshold, int32_t region, uint64_t firstPixel);
-    uint64_t count() const { return parent.size(); }
+    uint64_t count() const { return nodes.size(); }
 
     uint64_t findRoot(uint64_t x) {
-        while (parent[x] != x) {
-            const uint64_t grand = parent[parent[x]];
-            parent[x] = grand;
+        while (nodes[x].parent != x) {
+            const uint64_t grand = nodes[nodes[x].parent].parent;
+            nodes[x].parent = grand;
             x = grand;
         }
         return x;
@@ -28,20 +29,26 @@ class JoinedSegments {
     // The clean-up rule: joined when either side is below `minSize`.
     void absorb(uint64_t a, uint64_t b, int64_t minSize);
 
-    // Label of each segment: 1 + the rank of its whole segment's first pixel among those of
-    // all whole segments, in the image's raster order; returns the superpixel count.
-    int64_t numbered(std::vector<int64_t>& labels);
+    // Numbers the whole segments: 1 + the rank of each one's first pixel among those of all,
+    // in the image's raster order; returns the superpixel count. Merges end here.
+    int64_t rankRoots();
+    // Once numbered: the label of a segment.
+    int64_t labelOf(uint64_t segment) { return nodes[findRoot(segment)].size; }
 
     // Bytes held per segment.
-    static constexpr size_t kBytesPerSegment = 2 * sizeof(uint64_t) + sizeof(int64_t) + 8;
+    static constexpr size_t kBytesPerSegment = 24 + sizeof(uint64_t);
 
   private:
+    struct Node {
+        uint64_t parent;
+        int64_t size;  // after rankRoots: the label
+        float threshold;
+        int32_t region;
+    };
+
     uint64_t unite(uint64_t x, uint64_t y);
 
-    std::vector<uint64_t> parent;
-    std::vector<int64_t> size;
-    std::vector<float> threshold;
-    std::vector<int32_t> region;
+    std::vector<Node> nodes;
     std::vector<uint64_t> firstPixel;
 };
 

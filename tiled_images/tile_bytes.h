@@ -18,6 +18,9 @@ namespace segmora {
 constexpr uint64_t kChecksumStart = 0x5345474d4f524131ull;
 uint64_t continueChecksum(uint64_t sum, const uint8_t* bytes, size_t count);
 
+inline void storeBytes(uint8_t* out, uint64_t value, int count) {
+    for (int i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
+}
 inline void putBytes(std::vector<uint8_t>& out, uint64_t value, int count) {
     for (int i = 0; i < count; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }

@@ -8,16 +8,16 @@
 
 namespace segmora {
 
-// What a tile's own merge leaves, before it is written as bytes: the local segments, the
-// merge and clean-up edges for joinTiles (ascending by key) and each pixel's local segment.
+// What a tile's own merge leaves: the local segments and the merge and clean-up edges for
+// joinTiles (ascending by key), before they are written as bytes, and the label bytes.
 // segmentTile writes it; the tests and benchmarks read the counts.
 struct TileFirstPass {
     std::vector<JoinSegment> segments;
     std::vector<JoinEdge> mergeEdges;
     std::vector<JoinEdge> cleanupEdges;
-    std::vector<uint32_t> pixelSegments;  // local segment per pixel, in raster order
-    int64_t innerEdges = 0;               // edges with both ends in the tile
-    int64_t keptEdges = 0;                // of those, the ones left to joinTiles
+    std::vector<uint8_t> labels;  // TileState::labels
+    int64_t innerEdges = 0;       // edges with both ends in the tile
+    int64_t keptEdges = 0;        // of those, the ones left to joinTiles
 };
 
 // The tile's own merge (see docs/contributing/tiles-beyond-memory.md); arguments as

@@ -164,13 +164,12 @@ TiledJoin joinTiles(const TiledImage& image,
         segments.absorb(a, b, parameters.minSize);
     });
     for (auto& tile : tiles) tile->reader.finish();
-    std::vector<int64_t> labels;
     TiledJoin join;
-    join.count = segments.numbered(labels);
+    join.count = segments.rankRoots();
     for (auto& tile : tiles) {
-        const auto first = labels.begin() + static_cast<std::ptrdiff_t>(tile->offset);
-        const std::vector<int64_t> own(first, first + static_cast<std::ptrdiff_t>(tile->counts.segments));
-        join.tables.push_back(labelTableBytes(tile->tile, own, join.count));
+        std::vector<int64_t> labels(tile->counts.segments);
+        for (uint64_t s = 0; s < labels.size(); ++s) labels[s] = segments.labelOf(tile->offset + s);
+        join.tables.push_back(labelTableBytes(tile->tile, labels, join.count));
     }
     return join;
 }

@@ -37,12 +37,12 @@ SealedParts partsOf(const std::vector<uint8_t>& bytes, const char* magic, size_t
 
 }  // namespace
 
-std::vector<uint8_t> localLabelBytes(int64_t tile, const TileRect& rect,
-                                     const std::vector<uint32_t>& pixelSegments,
+std::vector<uint8_t> localLabelBytes(int64_t tile, const TileRect& rect, const int32_t* ids,
                                      uint64_t segments) {
+    const size_t pixels = static_cast<size_t>(rect.width * rect.height);
     const int idBytes = segments < (uint64_t{1} << 16) ? 2 : 4;
     std::vector<uint8_t> out;
-    out.reserve(kLabelsHeaderBytes + pixelSegments.size() * static_cast<size_t>(idBytes) + 8);
+    out.reserve(kLabelsHeaderBytes + pixels * static_cast<size_t>(idBytes) + 8);
     putMagic(out, kLabelsMagic);
     putU32(out, kLabelsFormatVersion);
     putU32(out, static_cast<uint32_t>(idBytes));
@@ -50,7 +50,13 @@ std::vector<uint8_t> localLabelBytes(int64_t tile, const TileRect& rect,
     putU64(out, static_cast<uint64_t>(rect.width));
     putU64(out, static_cast<uint64_t>(rect.height));
     putU64(out, segments);
-    for (const uint32_t id : pixelSegments) putBytes(out, id, idBytes);
+    out.resize(kLabelsHeaderBytes + pixels * static_cast<size_t>(idBytes));
+    uint8_t* at = out.data() + kLabelsHeaderBytes;
+    if (idBytes == 2) {
+        for (size_t p = 0; p < pixels; ++p, at += 2) storeBytes(at, static_cast<uint32_t>(ids[p]), 2);
+    } else {
+        for (size_t p = 0; p < pixels; ++p, at += 4) storeBytes(at, static_cast<uint32_t>(ids[p]), 4);
+    }
     sealBytes(out);
     return out;
 }
@@ -66,7 +72,12 @@ std::vector<uint8_t> labelTableBytes(int64_t tile, const std::vector<int64_t>& l
     putU64(out, static_cast<uint64_t>(tile));
     putU64(out, labels.size());
     putU64(out, static_cast<uint64_t>(count));
-    for (const int64_t label : labels) putBytes(out, static_cast<uint64_t>(label), labelBytes);
+    size_t at = out.size();
+    out.resize(at + labels.size() * static_cast<size_t>(labelBytes));
+    for (const int64_t label : labels) {
+        storeBytes(&out[at], static_cast<uint64_t>(label), labelBytes);
+        at += static_cast<size_t>(labelBytes);
+    }
     sealBytes(out);
     return out;
 }

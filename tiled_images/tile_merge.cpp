@@ -1,0 +1,115 @@
+#include "tile_merge.h"
+
+#include <algorithm>
+
+#include "grid_edges.h"
+
+namespace segmora {
+
+namespace {
+
+// How many edges ahead the forest entries of an edge are fetched, as the one-piece merge does.
+constexpr int64_t kPrefetchDistance = 24;
+
+class TileMerge {
+  public:
+    TileMerge(TileForest& forest, float threshold, int64_t sizeCap)
+        : parent(forest.parent), segment(forest.segment), regions(forest.regions),
+          threshold(threshold), sizeCap(sizeCap) {}
+
+    // Fetches the links of edge i + 2D, and the parents and data of edge i + D.
+    [[gnu::always_inline]] void prefetchAhead(const uint32_t* edges, int64_t i,
+                                              const NeighbourOffsets& neighbours) const {
+        const uint32_t far = edges[i + 2 * kPrefetchDistance];
+        __builtin_prefetch(&parent[edgeFirstVertex(far)], 1);
+        __builtin_prefetch(&parent[edgeSecondVertex(far, neighbours)], 1);
+        const uint32_t near = edges[i + kPrefetchDistance];
+        const int32_t pa = parent[edgeFirstVertex(near)];
+        const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
+        __builtin_prefetch(&parent[pa], 1);
+        __builtin_prefetch(&parent[pb], 1);
+        __builtin_prefetch(&segment[pa], 1);
+        __builtin_prefetch(&segment[pb], 1);
+        if (regions != nullptr) {
+            __builtin_prefetch(&regions[pa]);
+            __builtin_prefetch(&regions[pb]);
+        }
+    }
+
+    void visit(uint32_t i, int32_t ra, int32_t rb, float weight) {
+        if (ra == rb) return;
+        TileSegment& sa = segment[ra];
+        TileSegment& sb = segment[rb];
+        const bool settledA = sa.place > i, settledB = sb.place > i;
+        const int64_t size = int64_t{sa.size} + sb.size;
+        const bool sameRegion = regions == nullptr || regions[ra] == regions[rb];
+        if (settledA && settledB) {
+            if (weight <= sa.threshold && weight <= sb.threshold && size <= sizeCap && sameRegion) {
+                unite(ra, rb, weight);
+            }
+            return;
+        }
+        // Sizes only grow and a segment keeps its region: these rejections are final.
+        if (size > sizeCap || !sameRegion) return;
+        if ((settledA && !(weight <= sa.threshold)) || (settledB && !(weight <= sb.threshold))) {
+            return;
+        }
+        kept.push_back({i, ra, rb});
+        sa.place = 0;
+        sb.place = 0;
+    }
+
+    std::vector<KeptEdge> kept;
+    int32_t* parent;
+    TileSegment* segment;
+    const int32_t* regions;
+
+  private:
+    // As SegmentForest::uniteRoots and the merge's threshold update.
+    void unite(int32_t x, int32_t y, float weight) {
+        if (segment[x].size > segment[y].size) std::swap(x, y);
+        parent[x] = y;
+        TileSegment& root = segment[y];
+        root.size += segment[x].size;
+        root.threshold = threshold / static_cast<float>(root.size) + weight;
+        root.place = std::min(root.place, segment[x].place);
+    }
+
+    float threshold;
+    int64_t sizeCap;
+};
+
+}  // namespace
+
+TileForest::TileForest(BlockPool& pool, int32_t pixels, float threshold, const int32_t* regions)
+    : regions(regions),
+      segments(pool, static_cast<size_t>(pixels) * sizeof(TileSegment)),
+      parents(pool, static_cast<size_t>(pixels) * sizeof(int32_t)) {
+    segment = segments.as<TileSegment>();
+    parent = parents.as<int32_t>();
+    for (int32_t v = 0; v < pixels; ++v) {
+        parent[v] = v;
+        segment[v] = TileSegment{1, threshold, kNoSeam};
+    }
+}
+
+std::vector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
+                                float threshold, int64_t sizeCap) {
+    TileMerge merge(forest, threshold, sizeCap);
+    const NeighbourOffsets neighbours(width);
+    const uint32_t* edges = sorted.edges;
+    const int64_t fetchedUpTo = sorted.count - 2 * kPrefetchDistance;
+    int64_t i = 0;
+    for (int64_t r = 0; r < sorted.runCount; ++r) {
+        const float weight = sorted.runs[r].weight;
+        for (; i < sorted.runs[r].end; ++i) {
+            if (i < fetchedUpTo) merge.prefetchAhead(edges, i, neighbours);
+            const uint32_t edge = edges[i];
+            merge.visit(static_cast<uint32_t>(i), forest.findRoot(edgeFirstVertex(edge)),
+                        forest.findRoot(edgeSecondVertex(edge, neighbours)), weight);
+        }
+    }
+    return std::move(merge.kept);
+}
+
+}  // namespace segmora

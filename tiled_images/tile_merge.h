@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "block_pool.h"
+#include "large_buffer.h"
+#include "sorted_graph.h"
+
+namespace segmora {
+
+// What the tile's merge reads about a segment, at its root: its size and threshold as the
+// one-piece merge keeps them, and `place`: the earliest place among the tile's sorted inner
+// edges of a seam edge of any of its pixels (kNoSeam without one, 0 once a kept edge touched
+// it). The segment is settled while the edges visited come before its place.
+constexpr uint32_t kNoSeam = 0xffffffffu;
+struct TileSegment {
+    int32_t size;
+    float threshold;
+    uint32_t place;
+};
+
+// Union by size with path halving over the tile's pixels, a root's data in one array
+// entry of the size of the one-piece forest's (it takes the block the sorted graph's weight
+// ids leave), the region ids (null: none) beside it.
+class TileForest {
+  public:
+    // Every pixel its own segment of `threshold`, without seam edges.
+    TileForest(BlockPool& pool, int32_t pixels, float threshold, const int32_t* regions);
+
+    int32_t findRoot(int32_t x) {
+        while (parent[x] != x) {
+            const int32_t grand = parent[parent[x]];
+            parent[x] = grand;
+            x = grand;
+        }
+        return x;
+    }
+
+    int32_t* parent = nullptr;
+    TileSegment* segment = nullptr;
+    const int32_t* regions;
+
+  private:
+    LargeBuffer segments, parents;
+};
+
+// An inner edge left to joinTiles: its place in the sorted edges and the roots of its ends
+// (which never join again in the tile).
+struct KeptEdge {
+    uint32_t place;
+    int32_t a, b;
+};
+
+// The tile's merge over its sorted inner edges (the tile taken as an image `width` wide):
+// joins what the one-piece merge joins between settled segments, rejects what it rejects
+// for sure, keeps the rest (docs/contributing/tiles-beyond-memory.md says why).
+std::vector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
+                                float threshold, int64_t sizeCap);
+
+}  // namespace segmora
