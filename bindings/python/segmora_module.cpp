@@ -22,6 +22,7 @@
 #include "segment_options.h"
 #include "segmora/segmora.h"
 #include "segmora_version.h"
+#include "tiled_binding.h"
 
 namespace py = pybind11;
 namespace bindings = segmora::bindings;
@@ -206,4 +207,5 @@ PYBIND11_MODULE(_segmora, module) {
     segmora::python::addGraph(module);
     segmora::python::addEvaluation(module);
     segmora::python::addPhotoFile(module);
+    segmora::python::addTiled(module);
 }

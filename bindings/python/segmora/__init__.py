@@ -144,10 +144,28 @@ _MIN_SIZE = _segmora.DEFAULT_MIN_SIZE
 
 
 
+def _is_dask_array(value):
+    """Whether `value` is a Dask array, told without importing Dask (which the package does
+    not need otherwise)."""
+    return type(value).__module__.startswith("dask.array.") and hasattr(value, "chunks")
+
+
+def _segment_with(core, rgb, regions, threshold, sigma, cap_divisor, min_size, bit_depth, mask,
+                  out, count):
+    """segment() by the compiled `core` (the module's or a Segmenter's), or in tiles over the
+    chunks when the photo or the regions are a Dask array: then (labels, count) are lazy."""
+    if _is_dask_array(rgb) or _is_dask_array(regions):
+        from . import _dask_segment
+        return _dask_segment.segment(rgb, _regions(regions), threshold, sigma, cap_divisor,
+                                     min_size, _bit_depth(bit_depth), mask, out, count)
+    return core(_pixels(rgb, bit_depth), _regions(regions), threshold, sigma, cap_divisor,
+                min_size, out, mask, count)
+
+
 def segment(rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
             min_size=_MIN_SIZE, bit_depth=16, mask=None, out=None, count=None):
-    return _segmora.segment(_pixels(rgb, bit_depth), _regions(regions), threshold, sigma,
-                            cap_divisor, min_size, out, mask, count)
+    return _segment_with(_segmora.segment, rgb, regions, threshold, sigma, cap_divisor, min_size,
+                         bit_depth, mask, out, count)
 
 
 class Segmenter:
@@ -163,8 +181,8 @@ class Segmenter:
 
     def segment(self, rgb, regions=None, *, threshold=_THRESHOLD, sigma=_SIGMA, cap_divisor=None,
                 min_size=_MIN_SIZE, bit_depth=16, mask=None, out=None, count=None):
-        return self._core.segment(_pixels(rgb, bit_depth), _regions(regions), threshold, sigma,
-                                  cap_divisor, min_size, out, mask, count)
+        return _segment_with(self._core.segment, rgb, regions, threshold, sigma, cap_divisor,
+                             min_size, bit_depth, mask, out, count)
 
     def release(self):
         """Gives back the buffers kept since the last call."""

@@ -30,7 +30,7 @@ def segment(
     mask: _Optional[_npt.ArrayLike] = None,
     out: _Optional[_npt.NDArray[_np.int32]] = None,
     count: _Optional[int] = None,
-) -> _Tuple[_npt.NDArray[_np.int32], int]:
+) -> _Tuple[_npt.NDArray[_np.int32], int]:  # Dask input: two dask.array.Array
     """segment(rgb, regions=None, *, threshold=500.0, sigma=0.0, cap_divisor=None,
             min_size=5, bit_depth=16, mask=None, out=None, count=None) -> (labels, count)
 
@@ -85,6 +85,16 @@ def segment(
     ValueError for a wrong shape, an empty photo, a value out of range, OSError
     for a photo file that cannot be read, MemoryError when memory runs out.
     The GIL is released while the engine works.
+
+    A Dask array as rgb (or regions) gives lazy results with the same labels:
+    labels, a Dask array of shape (H, W) computed chunk by chunk in three
+    phases (the chunks are the tiles, rechunked to a regular grid when they are
+    not one), and count, a Dask array of shape () that computes to an int;
+    compute them together: dask.compute(labels, count). The labels are int32
+    unless H * W // min_size passes 2^31 - 1, then int64. sigma must be 0;
+    mask, count and out are refused (ValueError). What only the pixels show is
+    raised when the labels are computed. Dask is imported only for such input
+    (docs/python.md).
     """
     ...
 
