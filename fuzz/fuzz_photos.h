@@ -30,7 +30,8 @@ inline cv::Mat_<int> regionsOf(FuzzData& in, int rows, int cols) {
     cv::Mat_<int> regions(rows, cols);
     const int split = in.below(24);
     for (int y = 0; y < rows; ++y) {
-        for (int x = 0; x < cols; ++x) regions(y, x) = kind == 1 ? in.below(2) : (x + y) / (split + 1);
+        for (int x = 0; x < cols; ++x)
+            regions(y, x) = kind == 1 ? in.below(2) : (x + y) / (split + 1);
     }
     return regions;
 }

@@ -1,8 +1,8 @@
 // Images in tiles (segmentTile, joinTiles, labelTile) against segmentPhoto on small photos:
 // random sizes, tile shapes from 1 pixel to more than the photo, knobs (smoothing too),
 // region maps, photos of 2 to 4 colours (equal weights are the rule there) or of any bytes,
-// the tiles run in a shuffled order. Both must give the same labels and count, byte for byte; a byte altered
-// in one tile's join bytes must be refused, never read into labels.
+// the tiles run in a shuffled order. Both must give the same labels and count, byte for byte; a
+// byte altered in one tile's join bytes must be refused, never read into labels.
 #include <algorithm>
 #include <numeric>
 #include <opencv2/core.hpp>

@@ -26,7 +26,8 @@ TileChannels::TileChannels(const cv::Mat& readPhoto, const cv::Rect& inside, flo
     smoothChannels(smoothedChannels, sigma, true, workspace.pool);
     const size_t pixels = static_cast<size_t>(inside.area());
     tilePlanes.buffer = LargeBuffer(
-        workspace.pool, std::max(3 * pixels * sizeof(float), sortedEdgeBytes(inside.width, inside.height)));
+        workspace.pool,
+        std::max(3 * pixels * sizeof(float), sortedEdgeBytes(inside.width, inside.height)));
     for (int c = 0; c < 3; ++c) {
         float* plane = tilePlanes.buffer.as<float>() + c * pixels;
         tilePlanes.channels.planes[c] = plane;

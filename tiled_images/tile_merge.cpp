@@ -12,8 +12,11 @@ namespace {
 class TileMerge {
   public:
     TileMerge(TileForest& forest, float threshold, int64_t sizeCap)
-        : parent(forest.parent), segment(forest.segment), regions(forest.regions),
-          threshold(threshold), sizeCap(sizeCap) {}
+        : parent(forest.parent),
+          segment(forest.segment),
+          regions(forest.regions),
+          threshold(threshold),
+          sizeCap(sizeCap) {}
 
     // Fetches the entries of the edges ahead, as the one-piece merge does, and the regions.
     [[gnu::always_inline]] void prefetchAhead(const uint32_t* edges, int64_t i,
@@ -84,7 +87,7 @@ TileForest::TileForest(BlockPool& pool, int32_t pixels, float threshold, const i
 }
 
 HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
-                                float threshold, int64_t sizeCap) {
+                               float threshold, int64_t sizeCap) {
     TileMerge merge(forest, threshold, sizeCap);
     const NeighbourOffsets neighbours(width);
     const uint32_t* edges = sorted.edges;

@@ -51,6 +51,6 @@ struct KeptEdge {
 // joins what the one-piece merge joins between settled segments, rejects what it rejects
 // for sure, keeps the rest (docs/contributing/tiles-beyond-memory.md says why).
 HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
-                                float threshold, int64_t sizeCap);
+                               float threshold, int64_t sizeCap);
 
 }  // namespace segmora

@@ -36,7 +36,8 @@ TEST(TileSeams, HalvesAreTheImagesEdgesLeavingTheTileWithTheirWeightsAndPlaces) 
                               static_cast<int>(own.width), static_cast<int>(own.height));
         TileChannels channels(bgr(readRect), inside, 0.0f, workspace);
         const SortedGraph graph = sortedGraphOf(
-            channels.tile(), inside.width, inside.height, [&] { channels.releaseTile(); }, workspace);
+            channels.tile(), inside.width, inside.height, [&] { channels.releaseTile(); },
+            workspace);
         const SortedEdges sorted = graph.view();
         const std::vector<SeamHalf> halves = seamHalvesOf(frame, read.x, read.y, channels);
 
@@ -66,9 +67,10 @@ TEST(TileSeams, HalvesAreTheImagesEdgesLeavingTheTileWithTheirWeightsAndPlaces) 
             EXPECT_EQ(halves[i].weight, expected[i].weight) << "tile " << tile << ", half " << i;
             EXPECT_EQ(halves[i].edge, expected[i].edge) << "tile " << tile << ", half " << i;
             EXPECT_EQ(halves[i].pixel, expected[i].pixel) << "tile " << tile << ", half " << i;
-            const auto before = std::count_if(innerKeys.begin(), innerKeys.end(), [&](const auto& key) {
-                return key < std::make_pair(halves[i].weight, halves[i].edge);
-            });
+            const auto before =
+                std::count_if(innerKeys.begin(), innerKeys.end(), [&](const auto& key) {
+                    return key < std::make_pair(halves[i].weight, halves[i].edge);
+                });
             EXPECT_EQ(seamPlace(sorted, frame, halves[i].weight, halves[i].edge), before)
                 << "tile " << tile << ", half " << i;
         }
