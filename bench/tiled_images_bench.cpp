@@ -63,7 +63,8 @@ cv::Rect cvRect(const segmora::TileRect& r) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: tiled_images_bench PHOTO [TILE_WIDTH TILE_HEIGHT [THREADS]]\n");
+        std::fprintf(stderr,
+                     "usage: tiled_images_bench PHOTO [TILE_WIDTH TILE_HEIGHT [THREADS]]\n");
         return 2;
     }
     const cv::Mat bgr = cv::imread(argv[1], cv::IMREAD_COLOR);
@@ -86,6 +87,13 @@ int main(int argc, char** argv) {
     oneThread.threads = 1;
     const segmora::Segmentation whole = segmora::segmentPhoto(bgr, oneThread);
     const double onePiece = secondsSince(start), onePieceCpu = processorSeconds() - cpu;
+    segmora::Parameters sideBySide;
+    sideBySide.threads = threads;
+    start = std::chrono::steady_clock::now();
+    cpu = processorSeconds();
+    segmora::segmentPhoto(bgr, sideBySide);
+    const double onePieceThreads = secondsSince(start),
+                 onePieceThreadsCpu = processorSeconds() - cpu;
 
     const int64_t tiles = segmora::tileCount(image);
     std::vector<segmora::TileState> states(static_cast<size_t>(tiles));
@@ -96,8 +104,8 @@ int main(int argc, char** argv) {
     for (int w = 0; w < threads; ++w) {
         workers.emplace_back([&] {
             for (int64_t t; (t = next++) < tiles;) {
-                states[static_cast<size_t>(t)] = segmora::segmentTile(
-                    image, t, bgr(cvRect(segmora::tileReadRect(image, t))));
+                states[static_cast<size_t>(t)] =
+                    segmora::segmentTile(image, t, bgr(cvRect(segmora::tileReadRect(image, t))));
             }
         });
     }
@@ -119,7 +127,8 @@ int main(int argc, char** argv) {
             segmora::labelTile(image, t, states[i].labels, join.tables[i], join.count);
         const cv::Mat_<int> own = whole.labels(cvRect(segmora::tileRect(image, t)));
         size_t p = 0;
-        for (auto it = own.begin(); it != own.end(); ++it, ++p) differing += *it != labels.labels32[p];
+        for (auto it = own.begin(); it != own.end(); ++it, ++p)
+            differing += *it != labels.labels32[p];
     }
     const double third = secondsSince(start);
     size_t joinBytes = 0, labelBytes = 0;
@@ -137,17 +146,21 @@ int main(int argc, char** argv) {
     std::printf("ns/pixel                   wall  processor\n");
     std::printf("one piece, 1 thread     %8.1f %8.1f\n", 1e9 * onePiece / pixels,
                 1e9 * onePieceCpu / pixels);
-    std::printf("segmentTile, all tiles  %8.1f %8.1f\n", 1e9 * first / pixels, 1e9 * firstCpu / pixels);
+    std::printf("one piece, %d threads    %8.1f %8.1f\n", threads, 1e9 * onePieceThreads / pixels,
+                1e9 * onePieceThreadsCpu / pixels);
+    std::printf("segmentTile, all tiles  %8.1f %8.1f\n", 1e9 * first / pixels,
+                1e9 * firstCpu / pixels);
     std::printf("joinTiles               %8.1f %8.1f\n", 1e9 * second / pixels,
                 1e9 * secondCpu / pixels);
     std::printf("labelTile and compare   %8.1f ns/pixel\n", 1e9 * third / pixels);
     std::printf("join bytes %.1f MB (%.2f bytes/pixel), label bytes %.1f MB\n", joinBytes / 1e6,
                 joinBytes / pixels, labelBytes / 1e6);
-    std::printf("local segments %llu (%.2f%% of pixels), merge edges %llu, clean-up edges %llu "
-                "(%.2f%% and %.2f%% of the edges)\n",
-                static_cast<unsigned long long>(segments), 100.0 * segments / pixels,
-                static_cast<unsigned long long>(mergeEdges), static_cast<unsigned long long>(cleanupEdges),
-                100.0 * mergeEdges / (4 * pixels), 100.0 * cleanupEdges / (4 * pixels));
+    std::printf(
+        "local segments %llu (%.2f%% of pixels), merge edges %llu, clean-up edges %llu "
+        "(%.2f%% and %.2f%% of the edges)\n",
+        static_cast<unsigned long long>(segments), 100.0 * segments / pixels,
+        static_cast<unsigned long long>(mergeEdges), static_cast<unsigned long long>(cleanupEdges),
+        100.0 * mergeEdges / (4 * pixels), 100.0 * cleanupEdges / (4 * pixels));
     std::printf("count %lld (one piece %d), pixels differing: %lld\n",
                 static_cast<long long>(join.count), whole.count, static_cast<long long>(differing));
     return differing == 0 && join.count == whole.count ? 0 : 1;

@@ -23,7 +23,9 @@ struct HugePageAllocator {
         bool mapped = false;
         return static_cast<T*>(BlockPool::allocateDetached(count * sizeof(T), length, mapped));
     }
-    void deallocate(T* block, size_t count) { BlockPool::freeDetachedBytes(block, count * sizeof(T)); }
+    void deallocate(T* block, size_t count) {
+        BlockPool::freeDetachedBytes(block, count * sizeof(T));
+    }
 
     template <class U>
     bool operator==(const HugePageAllocator<U>&) const {

@@ -75,8 +75,8 @@ JoinCounts readJoinHeader(SealedReader& in, const TiledImage& image, int64_t til
     const std::vector<uint8_t> header = in.header(kJoinHeaderBytes);
     if (std::memcmp(header.data(), kJoinMagic, 8) != 0) in.refuse("are not a tile's join bytes");
     if (getBytes(&header[8], 4) != kJoinFormatVersion) {
-        in.refuse("are of format version " + std::to_string(getBytes(&header[8], 4)) +
-                  ", not " + std::to_string(kJoinFormatVersion));
+        in.refuse("are of format version " + std::to_string(getBytes(&header[8], 4)) + ", not " +
+                  std::to_string(kJoinFormatVersion));
     }
     std::vector<uint8_t> expected;
     putJoinHeader(expected, image, tile, JoinCounts{});
@@ -93,7 +93,8 @@ JoinCounts readJoinHeader(SealedReader& in, const TiledImage& image, int64_t til
     const TileRect rect = tileRect(image, tile);
     const uint64_t pixels = static_cast<uint64_t>(rect.width * rect.height);
     // Every edge of the tile at most twice (once for each section), its seams included.
-    const uint64_t mostEdges = 2 * (4 * pixels + 4 * static_cast<uint64_t>(rect.width + rect.height) + 4);
+    const uint64_t mostEdges =
+        2 * (4 * pixels + 4 * static_cast<uint64_t>(rect.width + rect.height) + 4);
     if (counts.segments < 1 || counts.segments > pixels || counts.mergeEdges > mostEdges ||
         counts.cleanupEdges > mostEdges || getBytes(&header[96], 8) != counts.length()) {
         in.refuse("are altered (their counts do not fit the tile)");

@@ -42,7 +42,8 @@ int64_t JoinedSegments::rankRoots() {
         if (nodes[s].parent == s) roots.emplace_back(firstPixel[s], s);
     }
     std::sort(roots.begin(), roots.end());
-    for (size_t r = 0; r < roots.size(); ++r) nodes[roots[r].second].size = static_cast<int64_t>(r) + 1;
+    for (size_t r = 0; r < roots.size(); ++r)
+        nodes[roots[r].second].size = static_cast<int64_t>(r) + 1;
     return static_cast<int64_t>(roots.size());
 }
 

@@ -20,7 +20,8 @@ uint64_t mixed(uint64_t sum, uint64_t word) {
 uint64_t continueChecksum(uint64_t sum, const uint8_t* bytes, size_t count) {
     size_t i = 0;
     for (; i + 8 <= count; i += 8) sum = mixed(sum, getBytes(bytes + i, 8));
-    if (i < count) sum = mixed(mixed(sum, getBytes(bytes + i, static_cast<int>(count - i))), count - i);
+    if (i < count)
+        sum = mixed(mixed(sum, getBytes(bytes + i, static_cast<int>(count - i))), count - i);
     return sum;
 }
 

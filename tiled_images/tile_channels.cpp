@@ -13,9 +13,9 @@ int32_t smoothingReach(float sigma) {
     return isIdentityMask(mask) ? 1 : static_cast<int32_t>(mask.size());
 }
 
-TileChannels::TileChannels(const cv::Mat& photo, const cv::Rect& inside, float sigma,
+TileChannels::TileChannels(const cv::Mat& readPhoto, const cv::Rect& inside, float sigma,
                            const Workspace& workspace)
-    : photoWeights(photo, *workspace.lab) {
+    : photo(readPhoto), photoWeights(photo, *workspace.lab) {
     if (smoothingReach(sigma) == 1) {
         tilePlanes = planesFromPhoto(photo(inside), workspace);
         return;
@@ -26,7 +26,8 @@ TileChannels::TileChannels(const cv::Mat& photo, const cv::Rect& inside, float s
     smoothChannels(smoothedChannels, sigma, true, workspace.pool);
     const size_t pixels = static_cast<size_t>(inside.area());
     tilePlanes.buffer = LargeBuffer(
-        workspace.pool, std::max(3 * pixels * sizeof(float), sortedEdgeBytes(inside.width, inside.height)));
+        workspace.pool,
+        std::max(3 * pixels * sizeof(float), sortedEdgeBytes(inside.width, inside.height)));
     for (int c = 0; c < 3; ++c) {
         float* plane = tilePlanes.buffer.as<float>() + c * pixels;
         tilePlanes.channels.planes[c] = plane;

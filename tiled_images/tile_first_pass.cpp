@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <functional>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 #include "block_pool.h"
 #include "parallel.h"
@@ -53,7 +53,7 @@ HugeVector<JoinEdge> mergedByKey(const HugeVector<JoinEdge>& p, const HugeVector
 
 // The kept inner edges with their keys and local segments.
 HugeVector<JoinEdge> keptJoinEdges(const HugeVector<KeptEdge>& kept, const SortedEdges& sorted,
-                                    const TileFrame& frame, const TileSegment* segment) {
+                                   const TileFrame& frame, const TileSegment* segment) {
     const auto idOf = [&](int32_t root) { return static_cast<uint32_t>(-segment[root].size - 1); };
     HugeVector<JoinEdge> edges;
     edges.reserve(kept.size());
@@ -70,13 +70,15 @@ HugeVector<JoinEdge> keptJoinEdges(const HugeVector<KeptEdge>& kept, const Sorte
 // Found around the marked pixels with weights from the photo, or (smoothed channels) by
 // going through all sorted edges.
 HugeVector<std::pair<uint32_t, uint32_t>> edgesTouching(const HugeVector<uint64_t>& marks,
-                                                         const SortedEdges& sorted,
-                                                         const cv::Mat& tilePhoto,
-                                                         const TileChannels& channels,
-                                                         const LabTables& lab, int threads) {
+                                                        const SortedEdges& sorted,
+                                                        const cv::Mat& tilePhoto,
+                                                        const TileChannels& channels,
+                                                        const LabTables& lab, int threads) {
     const int32_t width = tilePhoto.cols, height = tilePhoto.rows;
     const NeighbourOffsets neighbours(width);
-    const auto marked = [&](int32_t v) { return (marks[static_cast<size_t>(v >> 6)] >> (v & 63)) & 1; };
+    const auto marked = [&](int32_t v) {
+        return (marks[static_cast<size_t>(v >> 6)] >> (v & 63)) & 1;
+    };
     HugeVector<std::pair<uint32_t, uint32_t>> edges;
     if (channels.smoothed()) {
         for (int64_t r = 0, i = 0; r < sorted.runCount; ++r) {
@@ -102,11 +104,11 @@ HugeVector<std::pair<uint32_t, uint32_t>> edgesTouching(const HugeVector<uint64_
 // When X is whole already (`inner`), its first edge joins it for sure; once that edge's
 // other side makes it large, its later edges join only a small other side, which lists
 // them itself: they are left out. `ids`: each pixel's local segment.
-HugeVector<JoinEdge> innerCleanupEdges(const int32_t* ids, const HugeVector<JoinSegment>& segments,
-                                        const std::vector<bool>& inner, int32_t minSize,
-                                        const TileFrame& frame,
-                                        const std::function<HugeVector<std::pair<uint32_t, uint32_t>>(
-                                            const HugeVector<uint64_t>&)>& touching) {
+HugeVector<JoinEdge> innerCleanupEdges(
+    const int32_t* ids, const HugeVector<JoinSegment>& segments, const std::vector<bool>& inner,
+    int32_t minSize, const TileFrame& frame,
+    const std::function<HugeVector<std::pair<uint32_t, uint32_t>>(const HugeVector<uint64_t>&)>&
+        touching) {
     const int32_t width = static_cast<int32_t>(frame.own.width);
     const int32_t pixels = static_cast<int32_t>(frame.own.width * frame.own.height);
     const uint32_t least = static_cast<uint32_t>(minSize);
@@ -151,7 +153,8 @@ void checkTileInput(const TiledImage& image, const TileRect& read, const cv::Mat
                     const cv::Mat_<int>& regions) {
     const std::string shape = std::to_string(read.width) + " x " + std::to_string(read.height);
     if (photo.dims != 2 || photo.type() != CV_8UC3) {
-        throw std::invalid_argument("a tile's photo must hold 8-bit pixels of three channels (CV_8UC3)");
+        throw std::invalid_argument(
+            "a tile's photo must hold 8-bit pixels of three channels (CV_8UC3)");
     }
     if (photo.cols != read.width || photo.rows != read.height) {
         throw std::invalid_argument("a tile's photo must have the " + shape +
@@ -205,14 +208,13 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     const LabTables lab;
     const Workspace workspace{pool, threadCountFor(parameters.threads), false, &lab};
     TileChannels channels(photo, inside, parameters.sigma, workspace);
-    const SortedGraph graph =
-        sortedGraphOf(channels.tile(), width, height, [&] { channels.releaseTile(); }, workspace);
+    const SortedGraph graph = sortedGraphOf(
+        channels.tile(), width, height, [&] { channels.releaseTile(); }, workspace);
     const SortedEdges sorted = graph.view();
     const HugeVector<int32_t> tileRegions = tileRegionsOf(regions, inside);
     TileForest forest(pool, pixels, parameters.threshold,
                       tileRegions.empty() ? nullptr : tileRegions.data());
-    const std::vector<SeamHalf> seams =
-        seamHalvesOf(frame, read.x, read.y, channels);
+    const std::vector<SeamHalf> seams = seamHalvesOf(frame, read.x, read.y, channels);
     placeSeams(forest, seams, sorted, frame);
     const HugeVector<KeptEdge> kept =
         mergeTile(forest, sorted, width, parameters.threshold, tiledSizeCap(image));
@@ -226,7 +228,8 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     HugeVector<JoinEdge> halves;
     halves.reserve(seams.size());
     for (const SeamHalf& seam : seams) {
-        halves.push_back({seam.weight, seam.edge, static_cast<uint32_t>(ids[seam.pixel]), kAcrossSeam});
+        halves.push_back(
+            {seam.weight, seam.edge, static_cast<uint32_t>(ids[seam.pixel]), kAcrossSeam});
     }
     pass.mergeEdges = mergedByKey(keptJoinEdges(kept, sorted, frame, forest.segment), halves);
     if (parameters.minSize > 1) {

@@ -1,7 +1,7 @@
 // A tiled run must give segmentPhoto's labels byte for byte: on the samples at tile shapes
 // from 7 x 13 pixels to more than the photo, with and without region maps crossing the
-// seams, under every knob (smoothing too), on photos made to hurt (noise, a few greys, stripes, one colour),
-// on a mosaic of samples at native scale, whatever order the tiles run in.
+// seams, under every knob (smoothing too), on photos made to hurt (noise, a few greys, stripes, one
+// colour), on a mosaic of samples at native scale, whatever order the tiles run in.
 #include "tile_first_pass.h"
 
 #include <gtest/gtest.h>
@@ -14,22 +14,11 @@
 #include <string>
 
 #include "test_photos.h"
+#include "test_samples.h"
 #include "tiled_run_for_tests.h"
 
 namespace segmora {
 namespace {
-
-cv::Mat sample(const std::string& name) {
-    return cv::imread(std::string(SEGMORA_SAMPLES) + "/" + name + ".png", cv::IMREAD_COLOR);
-}
-
-cv::Mat_<int> goldenRegions(const std::string& name, const cv::Size& size) {
-    std::ifstream in(std::string(SEGMORA_SAMPLES) + "/../tests/golden/regions/" + name + ".txt");
-    cv::Mat_<int> regions(size);
-    for (int& id : regions) in >> id;
-    EXPECT_TRUE(in) << name;
-    return regions;
-}
 
 // Expects every tile shape to give the one-piece labels; returns the one-piece count.
 int expectOnePieceLabels(const cv::Mat& bgr, const cv::Mat_<int>& regions,
@@ -40,8 +29,8 @@ int expectOnePieceLabels(const cv::Mat& bgr, const cv::Mat_<int>& regions,
         const TiledImage image =
             tiledImageOf(bgr, shape.width, shape.height, parameters, !regions.empty());
         const Segmentation tiled = tiledLabels(image, bgr, regions);
-        const std::string at = what + ", tiles " + std::to_string(shape.width) + " x " +
-                               std::to_string(shape.height);
+        const std::string at =
+            what + ", tiles " + std::to_string(shape.width) + " x " + std::to_string(shape.height);
         EXPECT_EQ(whole.count, tiled.count) << at;
         EXPECT_EQ(cv::countNonZero(whole.labels != tiled.labels), 0) << at;
     }
@@ -110,7 +99,8 @@ TEST(TiledImages, PhotosMadeToHurtAndRegionsAcrossEverySeam) {
             Parameters parameters;
             parameters.capDivisor = divisor;
             parameters.minSize = 6;
-            const std::string what = "kind " + std::to_string(kind) + ", divisor " + std::to_string(divisor);
+            const std::string what =
+                "kind " + std::to_string(kind) + ", divisor " + std::to_string(divisor);
             expectOnePieceLabels(bgr, cv::Mat_<int>(), parameters, shapes, what);
             expectOnePieceLabels(bgr, diagonal, parameters, shapes, what + ", diagonal regions");
             expectOnePieceLabels(bgr, checks, parameters, shapes, what + ", checked regions");
@@ -157,7 +147,8 @@ TEST(TiledImages, FirstPassKeepsFewOfItsEdges) {
     const TiledImage image = tiledImageOf(bgr, 256, 256, Parameters(), false);
     int64_t inner = 0, kept = 0;
     for (int64_t t = 0; t < tileCount(image); ++t) {
-        const TileFirstPass pass = firstPassOf(image, t, bgr(cvRect(tileReadRect(image, t))), cv::Mat_<int>());
+        const TileFirstPass pass =
+            firstPassOf(image, t, bgr(cvRect(tileReadRect(image, t))), cv::Mat_<int>());
         inner += pass.innerEdges;
         kept += pass.keptEdges;
         EXPECT_EQ(pass.labels.size(), 48 + 2 * 256u * 256u + 8);

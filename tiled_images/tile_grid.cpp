@@ -16,8 +16,8 @@ std::string sizeText(int64_t width, int64_t height) {
 
 // Both sides at least 1 and the area under `limit` (no overflow on the way).
 bool fitsUnder(int64_t width, int64_t height, int64_t limit) {
-    return width >= 1 && height >= 1 && width < limit && height < limit && width <= limit / height &&
-           width * height < limit;
+    return width >= 1 && height >= 1 && width < limit && height < limit &&
+           width <= limit / height && width * height < limit;
 }
 
 }  // namespace
@@ -62,8 +62,8 @@ void checkTiledImage(const TiledImage& image) {
                                     std::to_string(parameters.count));
     }
     const int64_t margin = smoothingReach(parameters.sigma);
-    if (!fitsUnder(std::min(width + 2 * margin, image.width), std::min(height + 2 * margin, image.height),
-                   kMaxPixelCount)) {
+    if (!fitsUnder(std::min(width + 2 * margin, image.width),
+                   std::min(height + 2 * margin, image.height), kMaxPixelCount)) {
         throw std::invalid_argument("tiles of " + sizeText(width, height) +
                                     " pixels with their margin for smoothing are too large (" +
                                     pixelLimitText() + " pixels)");

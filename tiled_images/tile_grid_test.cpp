@@ -28,7 +28,8 @@ TEST(TileGrid, TilesCoverEveryPixelOnce) {
             EXPECT_EQ(read.x, std::max<int64_t>(0, own.x - 1));
             EXPECT_EQ(read.y + read.height, std::min(image.height, own.y + own.height + 1));
             for (int64_t y = own.y; y < own.y + own.height; ++y) {
-                for (int64_t x = own.x; x < own.x + own.width; ++x) ++covered[static_cast<size_t>(y * image.width + x)];
+                for (int64_t x = own.x; x < own.x + own.width; ++x)
+                    ++covered[static_cast<size_t>(y * image.width + x)];
             }
         }
         EXPECT_EQ(std::count(covered.begin(), covered.end(), 1), image.width * image.height);
@@ -71,7 +72,8 @@ TEST(TileGrid, ShapesAndKnobsTheTiledRunCannotTakeAreRefused) {
     refused(imageOf(0, 10, 4, 4), "empty or too large");
     refused(imageOf(int64_t{1} << 40, int64_t{1} << 9, 4, 4), "the limit is 2^48");
     refused(imageOf(10, 10, 0, 4), "tiles of 0 x 4 pixels are empty");
-    refused(imageOf(1 << 16, 1 << 16, 1 << 15, 1 << 15), "tiles of 32768 x 32768 pixels are too large");
+    refused(imageOf(1 << 16, 1 << 16, 1 << 15, 1 << 15),
+            "tiles of 32768 x 32768 pixels are too large");
     TiledImage image = imageOf(10, 10, 4, 4);
     image.parameters.count = 5;
     refused(image, "count must be 0");

@@ -1,8 +1,8 @@
 #include <memory>
-#include <string>
 #include <optional>
 #include <queue>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "join_records.h"
@@ -20,7 +20,10 @@ namespace {
 class TileJoinReader {
   public:
     TileJoinReader(const TiledImage& image, int64_t tile, std::unique_ptr<std::istream> stream)
-        : image(image), tile(tile), rect(tileRect(image, tile)), stream(std::move(stream)),
+        : image(image),
+          tile(tile),
+          rect(tileRect(image, tile)),
+          stream(std::move(stream)),
           reader(*this->stream, tileName(tile) + ": join bytes") {
         counts = readJoinHeader(reader, image, tile);
     }
@@ -172,7 +175,8 @@ TiledJoin joinTiles(const TiledImage& image,
     JoinedSegments segments;
     for (int64_t tile = 0; tile < tileTotal; ++tile) {
         std::unique_ptr<std::istream> stream = openJoin(tile);
-        if (!stream || !*stream) throw std::invalid_argument(tileName(tile) + ": join bytes cannot be read");
+        if (!stream || !*stream)
+            throw std::invalid_argument(tileName(tile) + ": join bytes cannot be read");
         tiles.push_back(std::make_unique<TileJoinReader>(image, tile, std::move(stream)));
         tiles.back()->addSegments(segments);
     }
@@ -180,9 +184,8 @@ TiledJoin joinTiles(const TiledImage& image,
     visitInOrder(tiles, false, segments, [&](float weight, uint64_t a, uint64_t b) {
         segments.merge(a, b, weight, parameters.threshold, sizeCap);
     });
-    visitInOrder(tiles, true, segments, [&](float, uint64_t a, uint64_t b) {
-        segments.absorb(a, b, parameters.minSize);
-    });
+    visitInOrder(tiles, true, segments,
+                 [&](float, uint64_t a, uint64_t b) { segments.absorb(a, b, parameters.minSize); });
     for (auto& tile : tiles) tile->reader.finish();
     TiledJoin join;
     join.count = segments.rankRoots();

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "test_photos.h"
+#include "tile_bytes.h"
+#include "tile_labels.h"
 #include "tiled_run_for_tests.h"
 
 namespace segmora {
@@ -80,7 +82,9 @@ TEST(TiledImageBytes, LabelsAndTablesOfAnotherTileOrAlteredAreRefused) {
     const TiledJoin join = joinStates(run.image, run.states);
     const auto label = [&](int64_t tile, const std::vector<uint8_t>& labels,
                            const std::vector<uint8_t>& table, int64_t count) {
-        return [&run, tile, labels, table, count] { labelTile(run.image, tile, labels, table, count); };
+        return [&run, tile, labels, table, count] {
+            labelTile(run.image, tile, labels, table, count);
+        };
     };
     expectRefused(label(2, run.states[3].labels, join.tables[2], join.count), "tile 2:");
     expectRefused(label(2, run.states[2].labels, join.tables[3], join.count), "tile 2:");
@@ -94,10 +98,35 @@ TEST(TiledImageBytes, LabelsAndTablesOfAnotherTileOrAlteredAreRefused) {
     expectRefused(label(9, run.states[2].labels, join.tables[2], join.count), "tile 9 is outside");
 }
 
+// Past 2^31 - 1 superpixels the tables and the labels are 64-bit; below, 32-bit.
+TEST(TiledImageBytes, LabelsPast2To31AreSixtyFourBit) {
+    const SmallRun run;
+    const TiledJoin join = joinStates(run.image, run.states);
+    const int64_t tile = 4;
+    const TileLabels small =
+        labelTile(run.image, tile, run.states[tile].labels, join.tables[tile], join.count);
+    ASSERT_TRUE(small.labels64.empty());
+    const int64_t past = int64_t{1} << 31;
+    const uint64_t segments = getBytes(join.tables[tile].data() + 24, 8);
+    std::vector<int64_t> labels;  // the join's labels, each moved past 2^31
+    for (uint64_t s = 0; s < segments; ++s) {
+        labels.push_back(past +
+                         static_cast<int64_t>(getBytes(join.tables[tile].data() + 40 + 4 * s, 4)));
+    }
+    const std::vector<uint8_t> table = labelTableBytes(tile, labels, past + join.count);
+    const TileLabels large =
+        labelTile(run.image, tile, run.states[tile].labels, table, past + join.count);
+    ASSERT_TRUE(large.labels32.empty());
+    ASSERT_EQ(large.labels64.size(), small.labels32.size());
+    for (size_t p = 0; p < small.labels32.size(); ++p)
+        EXPECT_EQ(large.labels64[p], past + small.labels32[p]);
+}
+
 TEST(TiledImageBytes, TileNumbersPhotosAndRegionsOutsideTheRunAreRefused) {
     const SmallRun run;
     const cv::Mat part = run.bgr(cvRect(tileReadRect(run.image, 0)));
-    expectRefused([&] { segmentTile(run.image, -1, part); }, "tile -1 is outside the image's 9 tiles");
+    expectRefused([&] { segmentTile(run.image, -1, part); },
+                  "tile -1 is outside the image's 9 tiles");
     expectRefused([&] { segmentTile(run.image, 9, part); }, "tile 9 is outside");
     expectRefused([&] { segmentTile(run.image, 1, part); }, "pixels of its read rectangle");
     expectRefused([&] { segmentTile(run.image, 0, cv::Mat(part.size(), CV_8UC1)); }, "CV_8UC3");

@@ -54,9 +54,11 @@ std::vector<uint8_t> localLabelBytes(int64_t tile, const TileRect& rect, const i
     out.resize(kLabelsHeaderBytes + pixels * static_cast<size_t>(idBytes));
     uint8_t* at = out.data() + kLabelsHeaderBytes;
     if (idBytes == 2) {
-        for (size_t p = 0; p < pixels; ++p, at += 2) storeBytes(at, static_cast<uint32_t>(ids[p]), 2);
+        for (size_t p = 0; p < pixels; ++p, at += 2)
+            storeBytes(at, static_cast<uint32_t>(ids[p]), 2);
     } else {
-        for (size_t p = 0; p < pixels; ++p, at += 4) storeBytes(at, static_cast<uint32_t>(ids[p]), 4);
+        for (size_t p = 0; p < pixels; ++p, at += 4)
+            storeBytes(at, static_cast<uint32_t>(ids[p]), 4);
     }
     sealBytes(out);
     return out;
@@ -66,7 +68,8 @@ std::vector<uint8_t> labelTableBytes(int64_t tile, const std::vector<int64_t>& l
                                      int64_t count) {
     const int labelBytes = count < (int64_t{1} << 31) ? 4 : 8;
     std::vector<uint8_t> out;
-    reserveOnHugePages(out, kTableHeaderBytes + labels.size() * static_cast<size_t>(labelBytes) + 8);
+    reserveOnHugePages(out,
+                       kTableHeaderBytes + labels.size() * static_cast<size_t>(labelBytes) + 8);
     putMagic(out, kTableMagic);
     putU32(out, kLabelsFormatVersion);
     putU32(out, static_cast<uint32_t>(labelBytes));
@@ -87,9 +90,11 @@ TileLabels labelTile(const TiledImage& image, int64_t tile, const std::vector<ui
                      const std::vector<uint8_t>& table, int64_t count) {
     const TileRect rect = tileRect(image, tile);
     const std::string name = tileName(tile);
-    const SealedParts ids = partsOf(labels, kLabelsMagic, kLabelsHeaderBytes, name + ": label bytes");
+    const SealedParts ids =
+        partsOf(labels, kLabelsMagic, kLabelsHeaderBytes, name + ": label bytes");
     const SealedParts map = partsOf(table, kTableMagic, kTableHeaderBytes, name + ": table bytes");
-    const uint64_t idBytes = getBytes(ids.header + 12, 4), labelBytes = getBytes(map.header + 12, 4);
+    const uint64_t idBytes = getBytes(ids.header + 12, 4),
+                   labelBytes = getBytes(map.header + 12, 4);
     const uint64_t segments = getBytes(ids.header + 40, 8);
     const uint64_t pixels = static_cast<uint64_t>(rect.width * rect.height);
     if (getBytes(ids.header + 16, 8) != static_cast<uint64_t>(tile) ||
@@ -102,13 +107,16 @@ TileLabels labelTile(const TiledImage& image, int64_t tile, const std::vector<ui
         throw std::invalid_argument(name + ": label bytes do not fit the tile's shape");
     }
     if (count < 1 || getBytes(map.header + 32, 8) != static_cast<uint64_t>(count) ||
-        getBytes(map.header + 24, 8) != segments || labelBytes != (count < (int64_t{1} << 31) ? 4u : 8u) ||
+        getBytes(map.header + 24, 8) != segments ||
+        labelBytes != (count < (int64_t{1} << 31) ? 4u : 8u) ||
         map.bodyBytes != segments * labelBytes) {
-        throw std::invalid_argument(name + ": table bytes do not match the label bytes or the count");
+        throw std::invalid_argument(name +
+                                    ": table bytes do not match the label bytes or the count");
     }
     HugeVector<int64_t> labelOf(static_cast<size_t>(segments));
     for (size_t s = 0; s < labelOf.size(); ++s) {
-        labelOf[s] = static_cast<int64_t>(getBytes(map.body + s * labelBytes, static_cast<int>(labelBytes)));
+        labelOf[s] =
+            static_cast<int64_t>(getBytes(map.body + s * labelBytes, static_cast<int>(labelBytes)));
         if (labelOf[s] < 1 || labelOf[s] > count) {
             throw std::invalid_argument(name + ": table bytes hold a label outside 1 .. count");
         }
@@ -126,7 +134,8 @@ TileLabels labelTile(const TiledImage& image, int64_t tile, const std::vector<ui
     for (uint64_t p = 0; p < pixels; ++p) {
         const uint64_t id = getBytes(ids.body + p * idBytes, static_cast<int>(idBytes));
         if (id >= segments) {
-            throw std::invalid_argument(name + ": label bytes hold a segment the tile does not have");
+            throw std::invalid_argument(name +
+                                        ": label bytes hold a segment the tile does not have");
         }
         if (labelBytes == 4) {
             small[p] = static_cast<int32_t>(labelOf[id]);

@@ -22,15 +22,16 @@ std::vector<SeamHalf> seamHalvesOf(const TileFrame& frame, int64_t readX, int64_
                     continue;
                 }
                 float there[3];
-                channels.at(static_cast<int>(qy - readY), static_cast<int>(qx - readX),
-                                    there);
+                channels.at(static_cast<int>(qy - readY), static_cast<int>(qx - readX), there);
                 const bool madeHere = step == 1;
                 const float weight = madeHere ? PhotoEdgeWeights::between(here, there)
                                               : PhotoEdgeWeights::between(there, here);
-                const int64_t first = madeHere ? y * frame.imageWidth + x : qy * frame.imageWidth + qx;
-                halves.push_back({weightBits(weight), static_cast<uint64_t>(first) * 4 +
-                                  static_cast<uint64_t>(direction),
-                                  static_cast<int32_t>(ly * own.width + lx)});
+                const int64_t first =
+                    madeHere ? y * frame.imageWidth + x : qy * frame.imageWidth + qx;
+                halves.push_back(
+                    {weightBits(weight),
+                     static_cast<uint64_t>(first) * 4 + static_cast<uint64_t>(direction),
+                     static_cast<int32_t>(ly * own.width + lx)});
             }
         }
     };
@@ -48,8 +49,9 @@ std::vector<SeamHalf> seamHalvesOf(const TileFrame& frame, int64_t readX, int64_
 uint32_t seamPlace(const SortedEdges& sorted, const TileFrame& frame, uint32_t weight,
                    uint64_t edge) {
     const WeightRun* runs = sorted.runs;
-    const WeightRun* run = std::partition_point(
-        runs, runs + sorted.runCount, [&](const WeightRun& r) { return weightBits(r.weight) < weight; });
+    const WeightRun* run =
+        std::partition_point(runs, runs + sorted.runCount,
+                             [&](const WeightRun& r) { return weightBits(r.weight) < weight; });
     const uint32_t start = run == runs ? 0 : run[-1].end;
     if (run == runs + sorted.runCount || weightBits(run->weight) != weight) return start;
     const uint32_t* found =
