@@ -76,8 +76,8 @@ std::vector<uint64_t> edgeOwnersOf(const uint64_t* marks, int64_t pixels, int32_
 
 }  // namespace
 
-std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
-                                        const PhotoEdgeWeights& weightOf, int threads) {
+std::vector<EdgeKey> edgeKeysAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
+                                          const PhotoEdgeWeights& weightOf, int threads) {
     const int64_t pixels = int64_t{width} * height;
     const std::vector<uint64_t> owners = edgeOwnersOf(marks, pixels, width);
     const NeighbourOffsets neighbours(width);
@@ -105,8 +105,15 @@ std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, in
     std::vector<EdgeKey> scratch(keys.size());
     const EdgeKey* sorted =
         sortEdgeKeys(keys.data(), scratch.data(), static_cast<int64_t>(keys.size()), threads);
+    if (sorted == scratch.data()) std::swap(keys, scratch);
+    return keys;
+}
+
+std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
+                                        const PhotoEdgeWeights& weightOf, int threads) {
+    const std::vector<EdgeKey> keys = edgeKeysAroundMarked(marks, width, height, weightOf, threads);
     std::vector<uint32_t> edges(keys.size());
-    for (size_t k = 0; k < keys.size(); ++k) edges[k] = keyEdge(sorted[k]);
+    for (size_t k = 0; k < keys.size(); ++k) edges[k] = keyEdge(keys[k]);
     return edges;
 }
 

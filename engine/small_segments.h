@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "key_sort.h"
 #include "photo_lab_planes.h"
 #include "segment_forest.h"
 #include "segmora/segmora.h"
@@ -26,5 +27,8 @@ void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
 // (`weightOf`), then sorted stably by weight.
 std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
                                         const PhotoEdgeWeights& weightOf, int threads);
+// The same edges as their sorted keys (key_sort.h): weights and edge numbers.
+std::vector<EdgeKey> edgeKeysAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
+                                          const PhotoEdgeWeights& weightOf, int threads);
 
 }  // namespace segmora

@@ -1,7 +1,7 @@
 // Images in tiles (segmentTile, joinTiles, labelTile) against segmentPhoto on small photos:
-// random sizes, tile shapes from 1 pixel to more than the photo, knobs, region maps, photos
-// of 2 to 4 colours (equal weights are the rule there) or of any bytes, the tiles run in a
-// shuffled order. Both must give the same labels and count, byte for byte; a byte altered
+// random sizes, tile shapes from 1 pixel to more than the photo, knobs (smoothing too),
+// region maps, photos of 2 to 4 colours (equal weights are the rule there) or of any bytes,
+// the tiles run in a shuffled order. Both must give the same labels and count, byte for byte; a byte altered
 // in one tile's join bytes must be refused, never read into labels.
 #include <algorithm>
 #include <numeric>
@@ -47,12 +47,14 @@ cv::Mat_<int> regionsOf(FuzzData& in, int rows, int cols) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const float thresholds[] = {0, 1, 20, 150, 500, 3000, 1e30f};
     static const int divisors[] = {0, 1, 2, 7, 500, 3000};
+    static const float sigmas[] = {0, 0, 0, 0.8f, 0.3f, 1.7f};
     FuzzData in(data, size);
     const int rows = 1 + in.below(40), cols = 1 + in.below(40);
     segmora::Parameters parameters;
     parameters.threshold = thresholds[in.below(7)];
     parameters.capDivisor = divisors[in.below(6)];
     parameters.minSize = in.below(12);
+    parameters.sigma = sigmas[in.below(6)];
     const int tileWidth = 1 + in.below(45), tileHeight = 1 + in.below(45);
     const bool alter = in.below(4) == 0;
     const uint8_t alterAt = in.byte();

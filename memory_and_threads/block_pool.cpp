@@ -121,6 +121,18 @@ void BlockPool::freeDetached(void* block, size_t length, bool mapped) {
     }
 }
 
+void BlockPool::freeDetachedBytes(void* block, size_t bytes) {
+    const bool mapped = bytes >= kMapFrom;
+    freeDetached(block, mapped ? roundedUp(bytes) : bytes, mapped);
+}
+
+void BlockPool::adviseHugePages(void* data, size_t bytes) {
+    const uintptr_t start = reinterpret_cast<uintptr_t>(data);
+    const uintptr_t first = (start + kHugePage - 1) / kHugePage * kHugePage;
+    const uintptr_t end = (start + bytes) / kHugePage * kHugePage;
+    if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+}
+
 void BlockPool::trim() {
     std::lock_guard<std::mutex> guard(lock);
     for (const KeptBlock& block : kept) ::munmap(block.block, block.length);

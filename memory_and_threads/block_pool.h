@@ -35,6 +35,12 @@ class BlockPool {
     void detachLive(void* block, bool mapped, size_t bytes, size_t& length);
     static void* allocateDetached(size_t bytes, size_t& length, bool& mapped);
     static void freeDetached(void* block, size_t length, bool mapped);
+    // freeDetached for a block of allocateDetached(bytes, ...) known only by its byte count.
+    static void freeDetachedBytes(void* block, size_t bytes);
+    // Asks for huge pages behind the whole huge pages of [data, data + bytes): memory the
+    // caller owns and has not touched yet (a large vector just reserved), whose first touch
+    // is then many times cheaper.
+    static void adviseHugePages(void* data, size_t bytes);
 
     // Gives the kept mappings back to the system.
     void trim();

@@ -43,10 +43,11 @@ void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t t
 }
 
 std::vector<uint8_t> joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
-                               const std::vector<JoinSegment>& segments,
-                               const std::vector<JoinEdge>& mergeEdges,
-                               const std::vector<JoinEdge>& cleanupEdges) {
+                               const HugeVector<JoinSegment>& segments,
+                               const HugeVector<JoinEdge>& mergeEdges,
+                               const HugeVector<JoinEdge>& cleanupEdges) {
     std::vector<uint8_t> out;
+    reserveOnHugePages(out, counts.length());
     putJoinHeader(out, image, tile, counts);
     out.resize(counts.length() - 8);
     uint8_t* at = out.data() + kJoinHeaderBytes;
@@ -57,7 +58,7 @@ std::vector<uint8_t> joinBytes(const TiledImage& image, int64_t tile, const Join
         storeBytes(at + 12, segment.firstPixel, 4);
         at += kJoinSegmentBytes;
     }
-    for (const std::vector<JoinEdge>* section : {&mergeEdges, &cleanupEdges}) {
+    for (const HugeVector<JoinEdge>* section : {&mergeEdges, &cleanupEdges}) {
         for (const JoinEdge& edge : *section) {
             storeBytes(at, edge.weight, 4);
             storeBytes(at + 4, edge.edge, 8);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "huge_page_vectors.h"
 #include "segmora/segmora.h"
 #include "tile_bytes.h"
 
@@ -63,9 +64,9 @@ void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t t
                    const JoinCounts& counts);
 // The whole of a tile's join bytes, sealed.
 std::vector<uint8_t> joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
-                               const std::vector<JoinSegment>& segments,
-                               const std::vector<JoinEdge>& mergeEdges,
-                               const std::vector<JoinEdge>& cleanupEdges);
+                               const HugeVector<JoinSegment>& segments,
+                               const HugeVector<JoinEdge>& mergeEdges,
+                               const HugeVector<JoinEdge>& cleanupEdges);
 
 // Reads and checks the header: refused (std::invalid_argument naming the tile) unless it is
 // that of `tile` of `image`, with counts a tile of that size can have.

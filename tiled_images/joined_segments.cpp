@@ -37,7 +37,7 @@ int64_t JoinedSegments::rankRoots() {
         const uint64_t root = findRoot(s);
         firstPixel[root] = std::min(firstPixel[root], firstPixel[s]);
     }
-    std::vector<std::pair<uint64_t, uint64_t>> roots;  // first pixel, root
+    HugeVector<std::pair<uint64_t, uint64_t>> roots;  // first pixel, root
     for (uint64_t s = 0; s < nodes.size(); ++s) {
         if (nodes[s].parent == s) roots.emplace_back(firstPixel[s], s);
     }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "huge_page_vectors.h"
+
 namespace segmora {
 
 // The local segments of every tile as one union-find, by dense ids (a tile's segments
@@ -23,6 +25,8 @@ class JoinedSegments {
         }
         return x;
     }
+
+    void prefetch(uint64_t x) const { __builtin_prefetch(&nodes[x]); }
 
     // The one-piece merge rule on the edge of `weight` between the segments of a and b.
     void merge(uint64_t a, uint64_t b, float weight, float threshold, int64_t sizeCap);
@@ -48,8 +52,8 @@ class JoinedSegments {
 
     uint64_t unite(uint64_t x, uint64_t y);
 
-    std::vector<Node> nodes;
-    std::vector<uint64_t> firstPixel;
+    HugeVector<Node> nodes;
+    HugeVector<uint64_t> firstPixel;
 };
 
 }  // namespace segmora

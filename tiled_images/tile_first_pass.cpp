@@ -1,6 +1,8 @@
 #include "tile_first_pass.h"
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 #include <stdexcept>
 
 #include "block_pool.h"
@@ -8,6 +10,7 @@
 #include "photo_lab_planes.h"
 #include "small_segments.h"
 #include "sorted_graph.h"
+#include "tile_channels.h"
 #include "tile_frame.h"
 #include "tile_grid.h"
 #include "tile_labels.h"
@@ -41,18 +44,18 @@ void numberLocalSegments(TileForest& forest, int32_t pixels, TileFirstPass& pass
 }
 
 // Two lists ascending by key as one.
-std::vector<JoinEdge> mergedByKey(const std::vector<JoinEdge>& p, const std::vector<JoinEdge>& q) {
-    std::vector<JoinEdge> all(p.size() + q.size());
+HugeVector<JoinEdge> mergedByKey(const HugeVector<JoinEdge>& p, const HugeVector<JoinEdge>& q) {
+    HugeVector<JoinEdge> all(p.size() + q.size());
     std::merge(p.begin(), p.end(), q.begin(), q.end(), all.begin(),
                [](const JoinEdge& x, const JoinEdge& y) { return x.before(y); });
     return all;
 }
 
 // The kept inner edges with their keys and local segments.
-std::vector<JoinEdge> keptJoinEdges(const std::vector<KeptEdge>& kept, const SortedEdges& sorted,
+HugeVector<JoinEdge> keptJoinEdges(const HugeVector<KeptEdge>& kept, const SortedEdges& sorted,
                                     const TileFrame& frame, const TileSegment* segment) {
     const auto idOf = [&](int32_t root) { return static_cast<uint32_t>(-segment[root].size - 1); };
-    std::vector<JoinEdge> edges;
+    HugeVector<JoinEdge> edges;
     edges.reserve(kept.size());
     const WeightRun* run = sorted.runs;
     for (const KeptEdge& edge : kept) {  // in sorted order: the runs are walked once
@@ -63,19 +66,51 @@ std::vector<JoinEdge> keptJoinEdges(const std::vector<KeptEdge>& kept, const Sor
     return edges;
 }
 
+// The inner edges with an end in a marked pixel, in key order: (weight bits, local edge).
+// Found around the marked pixels with weights from the photo, or (smoothed channels) by
+// going through all sorted edges.
+HugeVector<std::pair<uint32_t, uint32_t>> edgesTouching(const HugeVector<uint64_t>& marks,
+                                                         const SortedEdges& sorted,
+                                                         const cv::Mat& tilePhoto,
+                                                         const TileChannels& channels,
+                                                         const LabTables& lab, int threads) {
+    const int32_t width = tilePhoto.cols, height = tilePhoto.rows;
+    const NeighbourOffsets neighbours(width);
+    const auto marked = [&](int32_t v) { return (marks[static_cast<size_t>(v >> 6)] >> (v & 63)) & 1; };
+    HugeVector<std::pair<uint32_t, uint32_t>> edges;
+    if (channels.smoothed()) {
+        for (int64_t r = 0, i = 0; r < sorted.runCount; ++r) {
+            const uint32_t weight = weightBits(sorted.runs[r].weight);
+            for (; i < sorted.runs[r].end; ++i) {
+                const uint32_t edge = sorted.edges[i];
+                if (marked(edgeFirstVertex(edge)) || marked(edgeSecondVertex(edge, neighbours))) {
+                    edges.emplace_back(weight, edge);
+                }
+            }
+        }
+        return edges;
+    }
+    const PhotoEdgeWeights weightOf(tilePhoto, lab);
+    for (const EdgeKey key : edgeKeysAroundMarked(marks.data(), width, height, weightOf, threads)) {
+        edges.emplace_back(static_cast<uint32_t>(key >> 32), keyEdge(key));
+    }
+    return edges;
+}
+
 // The inner edges the clean-up may join: those with an end in a local segment X below
 // `minSize` (a whole segment is never smaller than its part here) between two segments.
 // When X is whole already (`inner`), its first edge joins it for sure; once that edge's
 // other side makes it large, its later edges join only a small other side, which lists
 // them itself: they are left out. `ids`: each pixel's local segment.
-std::vector<JoinEdge> innerCleanupEdges(const int32_t* ids, const std::vector<JoinSegment>& segments,
-                                        const std::vector<bool>& inner,
-                                        const PhotoEdgeWeights& weightOf, int32_t minSize,
-                                        int threads, const TileFrame& frame) {
-    const int32_t width = weightOf.bgr.cols, height = weightOf.bgr.rows;
-    const int32_t pixels = width * height;
+HugeVector<JoinEdge> innerCleanupEdges(const int32_t* ids, const HugeVector<JoinSegment>& segments,
+                                        const std::vector<bool>& inner, int32_t minSize,
+                                        const TileFrame& frame,
+                                        const std::function<HugeVector<std::pair<uint32_t, uint32_t>>(
+                                            const HugeVector<uint64_t>&)>& touching) {
+    const int32_t width = static_cast<int32_t>(frame.own.width);
+    const int32_t pixels = static_cast<int32_t>(frame.own.width * frame.own.height);
     const uint32_t least = static_cast<uint32_t>(minSize);
-    std::vector<uint64_t> marks((static_cast<size_t>(pixels) + 63) / 64);
+    HugeVector<uint64_t> marks((static_cast<size_t>(pixels) + 63) / 64);
     bool any = false;
     for (int32_t v = 0; v < pixels; ++v) {
         if (segments[static_cast<size_t>(ids[v])].size < least) {
@@ -83,10 +118,10 @@ std::vector<JoinEdge> innerCleanupEdges(const int32_t* ids, const std::vector<Jo
             any = true;
         }
     }
-    std::vector<JoinEdge> edges;
+    HugeVector<JoinEdge> edges;
     if (!any) return edges;
     enum Need : uint8_t { kFirst, kAll, kNone };
-    std::vector<Need> need(segments.size(), kFirst);
+    HugeVector<Need> need(segments.size(), kFirst);
     // Whether the side `x` (other side `y`) needs the edge; the first edge of a whole
     // segment settles what it needs after.
     const auto needs = [&](size_t x, size_t y) {
@@ -99,17 +134,15 @@ std::vector<JoinEdge> innerCleanupEdges(const int32_t* ids, const std::vector<Jo
         return need[x] == kAll;
     };
     const NeighbourOffsets neighbours(width);
-    for (const uint32_t edge : edgesAroundMarked(marks.data(), width, height, weightOf, threads)) {
-        const int32_t u = edgeFirstVertex(edge), v = edgeSecondVertex(edge, neighbours);
-        const size_t iu = static_cast<size_t>(ids[u]), iv = static_cast<size_t>(ids[v]);
+    for (const auto& [weight, edge] : touching(marks)) {
+        const size_t iu = static_cast<size_t>(ids[edgeFirstVertex(edge)]);
+        const size_t iv = static_cast<size_t>(ids[edgeSecondVertex(edge, neighbours)]);
         if (iu == iv) continue;
         const bool needU = needs(iu, iv), needV = needs(iv, iu);
-        if (!needU && !needV) continue;
-        float cu[3], cv[3];
-        weightOf.channelsAt(u / width, u % width, cu);
-        weightOf.channelsAt(v / width, v % width, cv);
-        edges.push_back({weightBits(PhotoEdgeWeights::between(cu, cv)), frame.globalEdge(edge),
-                         static_cast<uint32_t>(iu), static_cast<uint32_t>(iv)});
+        if (needU || needV) {
+            edges.push_back({weight, frame.globalEdge(edge), static_cast<uint32_t>(iu),
+                             static_cast<uint32_t>(iv)});
+        }
     }
     return edges;
 }
@@ -144,8 +177,8 @@ void placeSeams(TileForest& forest, const std::vector<SeamHalf>& seams, const So
 }
 
 // The region ids of the tile's pixels as one array (empty without regions).
-std::vector<int32_t> tileRegionsOf(const cv::Mat_<int>& regions, const cv::Rect& inside) {
-    std::vector<int32_t> ids;
+HugeVector<int32_t> tileRegionsOf(const cv::Mat_<int>& regions, const cv::Rect& inside) {
+    HugeVector<int32_t> ids;
     if (regions.empty()) return ids;
     ids.reserve(static_cast<size_t>(inside.area()));
     for (int y = inside.y; y < inside.y + inside.height; ++y) {
@@ -171,17 +204,17 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     BlockPool pool;
     const LabTables lab;
     const Workspace workspace{pool, threadCountFor(parameters.threads), false, &lab};
-    ChannelPlanes planes = planesFromPhoto(tilePhoto, workspace);
-    const SortedGraph graph = sortedGraphOf(
-        planes.channels, width, height, [&] { planes.buffer.release(); }, workspace);
+    TileChannels channels(photo, inside, parameters.sigma, workspace);
+    const SortedGraph graph =
+        sortedGraphOf(channels.tile(), width, height, [&] { channels.releaseTile(); }, workspace);
     const SortedEdges sorted = graph.view();
-    const std::vector<int32_t> tileRegions = tileRegionsOf(regions, inside);
+    const HugeVector<int32_t> tileRegions = tileRegionsOf(regions, inside);
     TileForest forest(pool, pixels, parameters.threshold,
                       tileRegions.empty() ? nullptr : tileRegions.data());
     const std::vector<SeamHalf> seams =
-        seamHalvesOf(frame, read.x, read.y, PhotoEdgeWeights(photo, lab));
+        seamHalvesOf(frame, read.x, read.y, channels);
     placeSeams(forest, seams, sorted, frame);
-    const std::vector<KeptEdge> kept =
+    const HugeVector<KeptEdge> kept =
         mergeTile(forest, sorted, width, parameters.threshold, tiledSizeCap(image));
 
     TileFirstPass pass;
@@ -190,17 +223,19 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     std::vector<bool> inner;
     numberLocalSegments(forest, pixels, pass, inner);
     const int32_t* ids = forest.parent;
-    std::vector<JoinEdge> halves;
+    HugeVector<JoinEdge> halves;
     halves.reserve(seams.size());
     for (const SeamHalf& seam : seams) {
         halves.push_back({seam.weight, seam.edge, static_cast<uint32_t>(ids[seam.pixel]), kAcrossSeam});
     }
     pass.mergeEdges = mergedByKey(keptJoinEdges(kept, sorted, frame, forest.segment), halves);
     if (parameters.minSize > 1) {
-        const PhotoEdgeWeights weightOf(tilePhoto, lab);
         pass.cleanupEdges = mergedByKey(
-            innerCleanupEdges(ids, pass.segments, inner, weightOf, parameters.minSize,
-                              workspace.threads, frame),
+            innerCleanupEdges(ids, pass.segments, inner, parameters.minSize, frame,
+                              [&](const HugeVector<uint64_t>& marks) {
+                                  return edgesTouching(marks, sorted, tilePhoto, channels, lab,
+                                                       workspace.threads);
+                              }),
             halves);
     }
     pass.labels = localLabelBytes(tile, own, ids, pass.segments.size());

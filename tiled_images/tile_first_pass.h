@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "huge_page_vectors.h"
 #include "join_records.h"
 #include "segmora/segmora.h"
 
@@ -12,9 +13,9 @@ namespace segmora {
 // joinTiles (ascending by key), before they are written as bytes, and the label bytes.
 // segmentTile writes it; the tests and benchmarks read the counts.
 struct TileFirstPass {
-    std::vector<JoinSegment> segments;
-    std::vector<JoinEdge> mergeEdges;
-    std::vector<JoinEdge> cleanupEdges;
+    HugeVector<JoinSegment> segments;
+    HugeVector<JoinEdge> mergeEdges;
+    HugeVector<JoinEdge> cleanupEdges;
     std::vector<uint8_t> labels;  // TileState::labels
     int64_t innerEdges = 0;       // edges with both ends in the tile
     int64_t keptEdges = 0;        // of those, the ones left to joinTiles

@@ -1,6 +1,6 @@
 // A tiled run must give segmentPhoto's labels byte for byte: on the samples at tile shapes
 // from 7 x 13 pixels to more than the photo, with and without region maps crossing the
-// seams, under every knob, on photos made to hurt (noise, a few greys, stripes, one colour),
+// seams, under every knob (smoothing too), on photos made to hurt (noise, a few greys, stripes, one colour),
 // on a mosaic of samples at native scale, whatever order the tiles run in.
 #include "tile_first_pass.h"
 
@@ -79,6 +79,12 @@ TEST(TiledImages, EveryKnob) {
         parameters.capDivisor = divisor;
         expectOnePieceLabels(bgr, cv::Mat_<int>(), parameters, shapes,
                              "cap divisor " + std::to_string(divisor));
+    }
+    for (const float sigma : {0.8f, 2.5f}) {
+        Parameters parameters;
+        parameters.sigma = sigma;
+        expectOnePieceLabels(bgr, cv::Mat_<int>(), parameters, {{64, 48}, {7, 13}, {451, 11}},
+                             "sigma " + std::to_string(sigma));
     }
     for (const int minSize : {0, 1, 30, 400}) {
         Parameters parameters;

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "segmentation_checks.h"
+#include "tile_channels.h"
 
 namespace segmora {
 
@@ -31,8 +32,8 @@ int64_t tiledSizeCap(const TiledImage& image) {
                                 20.0);
 }
 
-int64_t tileMargin(const TiledImage&) {
-    return 1;
+int64_t tileMargin(const TiledImage& image) {
+    return smoothingReach(tiledParameters(image).sigma);
 }
 
 std::string tileName(int64_t tile) {
@@ -60,8 +61,12 @@ void checkTiledImage(const TiledImage& image) {
         throw std::invalid_argument("count must be 0 for an image in tiles, not " +
                                     std::to_string(parameters.count));
     }
-    if (parameters.sigma != 0.0f) {
-        throw std::invalid_argument("sigma must be 0 for an image in tiles (no smoothing)");
+    const int64_t margin = smoothingReach(parameters.sigma);
+    if (!fitsUnder(std::min(width + 2 * margin, image.width), std::min(height + 2 * margin, image.height),
+                   kMaxPixelCount)) {
+        throw std::invalid_argument("tiles of " + sizeText(width, height) +
+                                    " pixels with their margin for smoothing are too large (" +
+                                    pixelLimitText() + " pixels)");
     }
 }
 

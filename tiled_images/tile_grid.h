@@ -18,7 +18,8 @@ Parameters tiledParameters(const TiledImage& image);
 // (for fewer than 2^29 pixels the one-piece engine's own cap).
 int64_t tiledSizeCap(const TiledImage& image);
 
-// Pixels read around a tile beyond its own: its seam edges reach one pixel out.
+// Pixels read around a tile beyond its own: its seam edges reach one pixel out, and
+// smoothing as far again as its mask.
 int64_t tileMargin(const TiledImage& image);
 
 // Throws std::invalid_argument unless 0 <= tile < tileCount(image).

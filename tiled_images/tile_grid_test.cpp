@@ -45,6 +45,20 @@ TEST(TileGrid, ImagesBeyondTwoToThe32PixelsInTilesOfTheEnginesSize) {
     EXPECT_EQ(tiledSizeCap(image), static_cast<int64_t>(92683.0 * 46341.0 / 500.0 + 20.0));
 }
 
+// Smoothing reads as far as its mask beyond the tile's seam edges: sigma 0.8 has 5 taps a
+// side, the centre included; a sigma too small to change a pixel reads one pixel out.
+TEST(TileGrid, ReadRectanglesReachAsFarAsTheSmoothing) {
+    TiledImage image = imageOf(100, 80, 30, 20);
+    image.parameters.sigma = 0.8f;
+    const TileRect read = tileReadRect(image, 7);  // the tile at (90, 20), 10 x 20 pixels
+    EXPECT_EQ(read.x, 85);
+    EXPECT_EQ(read.y, 15);
+    EXPECT_EQ(read.width, 100 - 85);
+    EXPECT_EQ(read.height, 30);
+    image.parameters.sigma = 0.05f;
+    EXPECT_EQ(tileReadRect(image, 7).x, 89);
+}
+
 TEST(TileGrid, ShapesAndKnobsTheTiledRunCannotTakeAreRefused) {
     const auto refused = [](TiledImage image, const char* words) {
         try {
@@ -61,10 +75,10 @@ TEST(TileGrid, ShapesAndKnobsTheTiledRunCannotTakeAreRefused) {
     TiledImage image = imageOf(10, 10, 4, 4);
     image.parameters.count = 5;
     refused(image, "count must be 0");
+    image = imageOf(1 << 15, 1 << 15, 23000, 23000);
+    image.parameters.sigma = 100;  // a margin of 401 pixels
+    refused(image, "with their margin for smoothing are too large");
     image = imageOf(10, 10, 4, 4);
-    image.parameters.sigma = 0.8f;
-    refused(image, "sigma must be 0");
-    image.parameters.sigma = 0;
     image.parameters.threshold = -1;
     refused(image, "threshold");
 }

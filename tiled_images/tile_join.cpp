@@ -1,4 +1,5 @@
 #include <memory>
+#include <string>
 #include <optional>
 #include <queue>
 #include <stdexcept>
@@ -41,28 +42,37 @@ class TileJoinReader {
     }
 
     // Starts the merge section, then the clean-up section; false when it is empty.
-    bool startSection(uint64_t records) {
+    bool startSection(uint64_t records, const JoinedSegments& segments) {
         left = records;
         started = false;
-        return advance();
+        return advance(segments);
     }
 
-    // Reads the section's next record into `current`; false at the section's end.
-    bool advance() {
+    // Reads the section's next record into `current`, and fetches its segments' entries
+    // ahead; false at the section's end. Whatever could make the join read outside its
+    // arrays or pair seam halves wrongly is checked here; the check sum catches the rest.
+    bool advance(const JoinedSegments& segments) {
         if (left == 0) return false;
         --left;
         const JoinEdge edge = getJoinEdge(reader.next(kJoinEdgeBytes));
         if (started && !current.before(edge)) reader.refuse("are altered (edges out of order)");
-        EdgeEnds ends{};
-        const bool inside =
-            edgeEndsOf(edge.edge, image.width, image.height, ends) && edge.a < counts.segments;
-        const bool here0 = rectHolds(rect, ends.x0, ends.y0), here1 = rectHolds(rect, ends.x1, ends.y1);
-        const bool fits = edge.b == kAcrossSeam ? here0 != here1
-                                                : here0 && here1 && edge.b < counts.segments;
-        if (!inside || !fits) reader.refuse("are altered (an edge that is not the tile's)");
+        const bool seam = edge.b == kAcrossSeam;
+        if (edge.a >= counts.segments || (!seam && edge.b >= counts.segments) ||
+            (seam && !isSeamHalf(edge))) {
+            reader.refuse("are altered (an edge that is not the tile's)");
+        }
+        segments.prefetch(offset + edge.a);
+        if (!seam) segments.prefetch(offset + edge.b);
         current = edge;
         started = true;
         return true;
+    }
+
+    // Whether a seam half names an edge with one end in the tile, one outside.
+    bool isSeamHalf(const JoinEdge& half) const {
+        EdgeEnds ends{};
+        return edgeEndsOf(half.edge, image.width, image.height, ends) &&
+               rectHolds(rect, ends.x0, ends.y0) != rectHolds(rect, ends.x1, ends.y1);
     }
 
     // The tile across the seam of a seam half of this tile.
@@ -87,15 +97,21 @@ class TileJoinReader {
     JoinEdge current{};
 };
 
-// A tile's next record in the order of all tiles' records.
+// A tile's next record in the order of all tiles' records: its key and the tile's index in
+// two words (edge numbers stay below 2^50, tiles below 2^32), compared as one number.
 struct Pending {
-    uint32_t weight;
-    uint64_t edge;
-    size_t tile;
+    uint64_t high;  // the weight's bits, the edge's upper 32 bits
+    uint64_t low;   // the edge's lower 32 bits, the tile
 
+    Pending(const JoinEdge& edge, size_t tile)
+        : high(uint64_t{edge.weight} << 32 | edge.edge >> 32),
+          low(edge.edge << 32 | static_cast<uint32_t>(tile)) {}
+    size_t tile() const { return static_cast<uint32_t>(low); }
+    bool sameKey(const Pending& other) const {
+        return high == other.high && low >> 32 == other.low >> 32;
+    }
     bool operator>(const Pending& other) const {
-        if (weight != other.weight) return weight > other.weight;
-        return edge != other.edge ? edge > other.edge : tile > other.tile;
+        return high != other.high ? high > other.high : low > other.low;
     }
 };
 
@@ -105,21 +121,21 @@ using Readers = std::vector<std::unique_ptr<TileJoinReader>>;
 // order, all tiles' records at once: visit(weight, a, b) with the two ends' dense segment
 // ids. The two halves of a seam edge come one after the other (equal keys) and make one.
 template <class Visit>
-void visitInOrder(Readers& tiles, bool cleanup, Visit&& visit) {
+void visitInOrder(Readers& tiles, bool cleanup, const JoinedSegments& segments, Visit&& visit) {
     std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> queue;
-    const auto push = [&](size_t t) {
-        queue.push({tiles[t]->current.weight, tiles[t]->current.edge, t});
-    };
+    const auto push = [&](size_t t) { queue.push(Pending(tiles[t]->current, t)); };
     for (size_t t = 0; t < tiles.size(); ++t) {
         const JoinCounts& counts = tiles[t]->counts;
-        if (tiles[t]->startSection(cleanup ? counts.cleanupEdges : counts.mergeEdges)) push(t);
+        if (tiles[t]->startSection(cleanup ? counts.cleanupEdges : counts.mergeEdges, segments)) {
+            push(t);
+        }
     }
     const auto take = [&](TileJoinReader*& from) {
-        const size_t t = queue.top().tile;
+        const size_t t = queue.top().tile();
         queue.pop();
         from = tiles[t].get();
         const JoinEdge edge = from->current;
-        if (from->advance()) push(t);
+        if (from->advance(segments)) push(t);
         return edge;
     };
     while (!queue.empty()) {
@@ -130,8 +146,8 @@ void visitInOrder(Readers& tiles, bool cleanup, Visit&& visit) {
             continue;
         }
         const int64_t across = here->tileAcross(edge);
-        if (queue.empty() || queue.top().weight != edge.weight || queue.top().edge != edge.edge ||
-            static_cast<int64_t>(queue.top().tile) != across) {
+        if (queue.empty() || !queue.top().sameKey(Pending(edge, 0)) ||
+            static_cast<int64_t>(queue.top().tile()) != across) {
             here->reader.refuse("hold a seam edge that " + tileName(across) +
                                 "'s join bytes do not (tiles of different runs?)");
         }
@@ -147,6 +163,10 @@ void visitInOrder(Readers& tiles, bool cleanup, Visit&& visit) {
 TiledJoin joinTiles(const TiledImage& image,
                     const std::function<std::unique_ptr<std::istream>(int64_t tile)>& openJoin) {
     const int64_t tileTotal = tileCount(image);
+    if (tileTotal >= (int64_t{1} << 32)) {
+        throw std::invalid_argument("joining " + std::to_string(tileTotal) +
+                                    " tiles is more than 2^32 streams at once");
+    }
     const Parameters parameters = tiledParameters(image);
     Readers tiles;
     JoinedSegments segments;
@@ -157,17 +177,17 @@ TiledJoin joinTiles(const TiledImage& image,
         tiles.back()->addSegments(segments);
     }
     const int64_t sizeCap = tiledSizeCap(image);
-    visitInOrder(tiles, false, [&](float weight, uint64_t a, uint64_t b) {
+    visitInOrder(tiles, false, segments, [&](float weight, uint64_t a, uint64_t b) {
         segments.merge(a, b, weight, parameters.threshold, sizeCap);
     });
-    visitInOrder(tiles, true, [&](float, uint64_t a, uint64_t b) {
+    visitInOrder(tiles, true, segments, [&](float, uint64_t a, uint64_t b) {
         segments.absorb(a, b, parameters.minSize);
     });
     for (auto& tile : tiles) tile->reader.finish();
     TiledJoin join;
     join.count = segments.rankRoots();
     for (auto& tile : tiles) {
-        std::vector<int64_t> labels(tile->counts.segments);
+        std::vector<int64_t> labels(tile->counts.segments);  // one tile's: small beside the rest
         for (uint64_t s = 0; s < labels.size(); ++s) labels[s] = segments.labelOf(tile->offset + s);
         join.tables.push_back(labelTableBytes(tile->tile, labels, join.count));
     }

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "huge_page_vectors.h"
 #include "tile_bytes.h"
 #include "tile_grid.h"
 
@@ -42,7 +43,7 @@ std::vector<uint8_t> localLabelBytes(int64_t tile, const TileRect& rect, const i
     const size_t pixels = static_cast<size_t>(rect.width * rect.height);
     const int idBytes = segments < (uint64_t{1} << 16) ? 2 : 4;
     std::vector<uint8_t> out;
-    out.reserve(kLabelsHeaderBytes + pixels * static_cast<size_t>(idBytes) + 8);
+    reserveOnHugePages(out, kLabelsHeaderBytes + pixels * static_cast<size_t>(idBytes) + 8);
     putMagic(out, kLabelsMagic);
     putU32(out, kLabelsFormatVersion);
     putU32(out, static_cast<uint32_t>(idBytes));
@@ -65,7 +66,7 @@ std::vector<uint8_t> labelTableBytes(int64_t tile, const std::vector<int64_t>& l
                                      int64_t count) {
     const int labelBytes = count < (int64_t{1} << 31) ? 4 : 8;
     std::vector<uint8_t> out;
-    out.reserve(kTableHeaderBytes + labels.size() * static_cast<size_t>(labelBytes) + 8);
+    reserveOnHugePages(out, kTableHeaderBytes + labels.size() * static_cast<size_t>(labelBytes) + 8);
     putMagic(out, kTableMagic);
     putU32(out, kLabelsFormatVersion);
     putU32(out, static_cast<uint32_t>(labelBytes));
@@ -105,7 +106,7 @@ TileLabels labelTile(const TiledImage& image, int64_t tile, const std::vector<ui
         map.bodyBytes != segments * labelBytes) {
         throw std::invalid_argument(name + ": table bytes do not match the label bytes or the count");
     }
-    std::vector<int64_t> labelOf(static_cast<size_t>(segments));
+    HugeVector<int64_t> labelOf(static_cast<size_t>(segments));
     for (size_t s = 0; s < labelOf.size(); ++s) {
         labelOf[s] = static_cast<int64_t>(getBytes(map.body + s * labelBytes, static_cast<int>(labelBytes)));
         if (labelOf[s] < 1 || labelOf[s] > count) {
@@ -116,8 +117,10 @@ TileLabels labelTile(const TiledImage& image, int64_t tile, const std::vector<ui
     std::vector<int32_t>& small = result.labels32;
     std::vector<int64_t>& large = result.labels64;
     if (labelBytes == 4) {
+        reserveOnHugePages(small, pixels);
         small.resize(pixels);
     } else {
+        reserveOnHugePages(large, pixels);
         large.resize(pixels);
     }
     for (uint64_t p = 0; p < pixels; ++p) {

@@ -59,7 +59,7 @@ class TileMerge {
         sb.place = 0;
     }
 
-    std::vector<KeptEdge> kept;
+    HugeVector<KeptEdge> kept;
     int32_t* parent;
     TileSegment* segment;
     const int32_t* regions;
@@ -93,7 +93,7 @@ TileForest::TileForest(BlockPool& pool, int32_t pixels, float threshold, const i
     }
 }
 
-std::vector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
+HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
                                 float threshold, int64_t sizeCap) {
     TileMerge merge(forest, threshold, sizeCap);
     const NeighbourOffsets neighbours(width);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "block_pool.h"
+#include "huge_page_vectors.h"
 #include "large_buffer.h"
 #include "sorted_graph.h"
 
@@ -55,7 +56,7 @@ struct KeptEdge {
 // The tile's merge over its sorted inner edges (the tile taken as an image `width` wide):
 // joins what the one-piece merge joins between settled segments, rejects what it rejects
 // for sure, keeps the rest (docs/contributing/tiles-beyond-memory.md says why).
-std::vector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
+HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
                                 float threshold, int64_t sizeCap);
 
 }  // namespace segmora

@@ -5,14 +5,14 @@
 namespace segmora {
 
 std::vector<SeamHalf> seamHalvesOf(const TileFrame& frame, int64_t readX, int64_t readY,
-                                   const PhotoEdgeWeights& weightOf) {
+                                   const TileChannels& channels) {
     static constexpr int kColumnStep[4] = {1, 0, 1, 1}, kRowStep[4] = {0, 1, 1, -1};
     const TileRect& own = frame.own;
     std::vector<SeamHalf> halves;
     const auto visit = [&](int64_t lx, int64_t ly) {
         const int64_t x = own.x + lx, y = own.y + ly;
         float here[3];
-        weightOf.channelsAt(static_cast<int>(y - readY), static_cast<int>(x - readX), here);
+        channels.at(static_cast<int>(y - readY), static_cast<int>(x - readX), here);
         for (const int64_t step : {1, -1}) {  // edges made here, then made by the neighbour
             for (int direction = 0; direction < 4; ++direction) {
                 const int64_t qx = x + step * kColumnStep[direction];
@@ -22,7 +22,7 @@ std::vector<SeamHalf> seamHalvesOf(const TileFrame& frame, int64_t readX, int64_
                     continue;
                 }
                 float there[3];
-                weightOf.channelsAt(static_cast<int>(qy - readY), static_cast<int>(qx - readX),
+                channels.at(static_cast<int>(qy - readY), static_cast<int>(qx - readX),
                                     there);
                 const bool madeHere = step == 1;
                 const float weight = madeHere ? PhotoEdgeWeights::between(here, there)

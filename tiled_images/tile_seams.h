@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "photo_lab_planes.h"
 #include "sorted_graph.h"
+#include "tile_channels.h"
 #include "tile_frame.h"
 
 namespace segmora {
@@ -17,10 +17,10 @@ struct SeamHalf {
     int32_t pixel;    // local
 };
 
-// The seam edges of the tile's pixels, sorted by key, with weights from the photo around the
-// tile: `weightOf` reads the rectangle whose top left pixel is (readX, readY) in the image.
+// The seam edges of the tile's pixels, sorted by key, with weights from the channels around
+// the tile, whose read rectangle's top left pixel is (readX, readY) in the image.
 std::vector<SeamHalf> seamHalvesOf(const TileFrame& frame, int64_t readX, int64_t readY,
-                                   const PhotoEdgeWeights& weightOf);
+                                   const TileChannels& channels);
 
 // How many of the tile's sorted inner edges come before the key (weight, edge): the place
 // from which the segment at the seam edge's end here is unsettled.
