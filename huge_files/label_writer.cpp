@@ -4,14 +4,11 @@
 #include <stdexcept>
 #include <vector>
 
+#include "label_format.h"
+
 namespace segmora {
 
 namespace {
-
-bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 int checkedBits(int bits) {
     if (bits != 32 && bits != 64) throw std::invalid_argument("labels are 32 or 64 bits");
@@ -31,8 +28,9 @@ RasterLayout labelLayout(LabelWriter::Form form, int64_t width, int64_t height, 
 }  // namespace
 
 LabelWriter::Form LabelWriter::formOf(const std::string& path) {
-    if (endsWith(path, ".npy")) return Form::Npy;
-    if (endsWith(path, ".tif") || endsWith(path, ".tiff")) return Form::Tiff;
+    const LabelFormat format = labelFormatOfPath(path);
+    if (format == LabelFormat::Npy) return Form::Npy;
+    if (format == LabelFormat::Tiff) return Form::Tiff;
     throw std::runtime_error("label file '" + path +
                              "': labels in pieces are written as .npy, .tif or .tiff");
 }
@@ -47,7 +45,7 @@ LabelWriter::LabelWriter(const std::string& path, int64_t width, int64_t height,
 
 template <typename From, typename To>
 void LabelWriter::writeAs(int64_t x, int64_t y, int64_t w, int64_t h, const From* labels) {
-    if (w < 1 || h < 1) {
+    if (w < 1 || h < 1 || w > raster.layout().width || h > raster.layout().height) {
         raster.write(x, y, w, h, nullptr, 0);  // refused there, with the file's name
     }
     const size_t rowBytes = static_cast<size_t>(w) * sizeof(To);

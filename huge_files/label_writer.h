@@ -10,7 +10,7 @@ namespace segmora {
 // A label image of any size written in pieces, rectangle by rectangle, in any order, as
 // the tiles of a run finish: nothing but the piece being written is held in memory.
 //
-// Forms (by the path's extension):
+// Forms (by the path's extension, in any case, or as the caller says):
 //   .npy           a NumPy array, height x width, '<i4' or '<i8', C order;
 //   .tif / .tiff   a tiled, uncompressed BigTIFF of one signed-integer sample per pixel, 32
 //                  or 64 bits, in 256 x 256 tiles. Signed, as the project's other 32-bit

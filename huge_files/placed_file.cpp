@@ -41,10 +41,15 @@ PlacedFile::PlacedFile(const std::string& path, uint64_t size, const std::string
     const size_t slash = resolved.find_last_of('/');
     const std::string folderPath = slash == std::string::npos ? "." : resolved.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? resolved : resolved.substr(slash + 1);
+    // Pieces go to their offsets in a file that replaces whatever was there: a pipe or a
+    // device (/dev/null) cannot take them and must never be replaced.
     struct stat info;
-    if (name.empty() || (::stat(resolved.c_str(), &info) == 0 && S_ISDIR(info.st_mode))) {
-        throw std::runtime_error("cannot create " + description + " '" + path +
-                                 "': it is a folder");
+    const bool exists = !name.empty() && ::stat(resolved.c_str(), &info) == 0;
+    if (name.empty() || (exists && !S_ISREG(info.st_mode))) {
+        throw std::runtime_error("cannot create " + description + " '" + path + "': " +
+                                 (name.empty() || S_ISDIR(info.st_mode)
+                                      ? "it is a folder"
+                                      : "it is not a regular file"));
     }
     folder = std::make_unique<OutputFolder>(folderPath, description + " folder", true);
     checkFreeSpace();

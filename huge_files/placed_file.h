@@ -16,6 +16,7 @@ namespace segmora {
 // disk. Until then, and whenever a write fails, nothing appears under the final name; a
 // file dropped or failed removes its temporary.
 //
+// The destination must be a regular file or nothing yet (never a pipe or a device).
 // Before anything is written the folder's free space is checked against the whole size,
 // and the size is reserved on the disk (where the file system can), so that a full disk
 // shows at once rather than hours into a run. Errors throw std::runtime_error naming

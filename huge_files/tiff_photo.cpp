@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -21,16 +22,19 @@ namespace {
 constexpr uint64_t kLargestBlock = uint64_t(256) << 20;
 
 // libtiff's errors and warnings go to the photo's own message, never to stderr.
-// The messages name libtiff's functions and often the file: the error names the file once.
+// libtiff reports a failure after the complaints that led to it (some of them over several
+// lines): the error keeps the last message, on one line, without the file's name.
 int keepError(TIFF* tif, void* user, const char*, const char* format, va_list args) {
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
-    std::string message = text;
+    std::string message;
+    for (const char* c = text; *c != '\0'; ++c) {
+        const bool space = std::isspace(static_cast<unsigned char>(*c)) != 0;
+        if (!space || (!message.empty() && message.back() != ' ')) message += space ? ' ' : *c;
+    }
     const std::string name = tif != nullptr ? std::string(TIFFFileName(tif)) + ": " : "";
     if (!name.empty() && message.rfind(name, 0) == 0) message.erase(0, name.size());
-    std::string& errors = *static_cast<std::string*>(user);
-    if (!errors.empty()) errors += "; ";
-    errors += message;
+    *static_cast<std::string*>(user) = message;
     return 1;  // handled: libtiff's process-wide handler is not called
 }
 
@@ -119,8 +123,11 @@ void TiffPhoto::checkPixels() {
     const auto compression = field<uint16_t>(handle, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     if (photometric == PHOTOMETRIC_PALETTE) fail("palette colours (only RGB or grey are read)");
     const bool ycbcrJpeg = photometric == PHOTOMETRIC_YCBCR && compression == COMPRESSION_JPEG;
-    if (ycbcrJpeg && !TIFFSetField(handle, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB)) fail(errors);
+    if (ycbcrJpeg && !TIFFSetField(handle, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB)) {
+        fail(errors.empty() ? "its JPEG pixels cannot be decoded to RGB" : errors);
+    }
     grey = photometric == PHOTOMETRIC_MINISBLACK;
+    if (photometric == UINT16_MAX) fail("no photometric interpretation (RGB or grey)");
     if (photometric != PHOTOMETRIC_RGB && !grey && !ycbcrJpeg) {
         fail("photometric interpretation " + std::to_string(photometric) +
              " (only RGB or grey are read)");
@@ -141,13 +148,14 @@ void TiffPhoto::checkPixels() {
                       : std::min<int64_t>(
                             photoHeight, field<uint32_t>(handle, TIFFTAG_ROWSPERSTRIP, UINT32_MAX));
     const uint64_t blockBytes = isTiled ? TIFFTileSize64(handle) : TIFFStripSize64(handle);
-    if (blockWidth < 1 || blockHeight < 1 || blockBytes == 0)
+    if (blockWidth < 1 || blockHeight < 1 || blockBytes == 0) {
         fail("no valid strips or tiles" + (errors.empty() ? "" : ": " + errors));
+    }
     if (blockBytes > kLargestBlock) {
         fail(std::string(isTiled ? "tiles" : "strips") + " of " + std::to_string(blockBytes) +
              " bytes (at most 256 MiB each: store it in smaller tiles)");
     }
-    if (blockBytes < static_cast<uint64_t>(blockWidth * blockHeight * samples)) {
+    if (double(blockBytes) < double(blockWidth) * double(blockHeight) * samples) {
         fail("strips or tiles smaller than their pixels");
     }
     block.resize(blockBytes);

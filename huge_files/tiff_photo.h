@@ -52,7 +52,7 @@ class TiffPhoto {
 
     std::string path;
     tiff* handle = nullptr;
-    std::string errors;  // libtiff's messages since the last call
+    std::string errors;  // libtiff's last message
     int64_t photoWidth = 0, photoHeight = 0;
     int64_t blockWidth = 0, blockHeight = 0;  // a tile, or a strip's width and rows
     bool isTiled = false;

@@ -182,7 +182,7 @@ TEST_F(TiffPhotoTest, UnsupportedOrBrokenPhotosAreRefusedWithOneClearMessage) {
         {"empty.tif", "not a TIFF"},
         {"missing.tif", "No such file"},
         {"", "it is a folder"},
-        {"bad-directory.tif", "TIFF"},
+        {"bad-directory.tif", "directory"},
         {"16.tif", "16-bit samples"},
         {"float.tif", "floating-point"},
         {"signed.tif", "signed samples"},
