@@ -85,10 +85,6 @@ void setOption(TilesOptions& options, const std::string& name, const std::string
         } catch (const BadOptionValue& e) {
             throw TilesUsageError(e.what());
         }
-        if (job.parameters.sigma != 0.0f) {
-            throw TilesUsageError("--sigma wants 0 for a photo in tiles (no smoothing), not '" +
-                                  value + "'");
-        }
         options.parameters = job.parameters;
     }
 }
@@ -184,7 +180,7 @@ std::string tilesUsage() {
            "  --threshold T     merges within the size cap: lower splits more (default " +
            numberText(kDefaultThreshold) +
            ")\n"
-           "  --sigma 0         no smoothing before the edges (the only value in tiles)\n"
+           "  --sigma S         Gaussian smoothing before the edges (default 0: none)\n"
            "  --cap-divisor N   at most pixels/N + 20 pixels a superpixel (default " +
            std::to_string(kPhotoCapDivisor) +
            ")\n"

@@ -176,8 +176,8 @@ TEST_F(TilesCli, OneMachineRunGivesSegmorasLabels) {
             << what;
         fs::remove(output);
     }
-    const std::vector<std::string> knobs = {"--threshold", "150",           "--min-size",
-                                            "20",          "--cap-divisor", "90"};
+    const std::vector<std::string> knobs = {"--threshold", "150", "--sigma",       "0.8",
+                                            "--min-size",  "20",  "--cap-divisor", "90"};
     std::vector<std::string> words = {tiff, "-o", dir + "/k.npy", "--tile", "64x80"};
     words.insert(words.end(), knobs.begin(), knobs.end());
     const ProgramRun run = tiles(words);
@@ -281,9 +281,6 @@ TEST_F(TilesCli, RefusalsAreOneLineAndLeaveNothingBehind) {
         {{tiff, "-o", l + ".npy", "--tile", "64x"},
          2,
          "--tile wants a size N or WxH of whole numbers from 16 up, not '64x'" + usage},
-        {{tiff, "-o", l + ".npy", "--sigma", "0.8"},
-         2,
-         "--sigma wants 0 for a photo in tiles (no smoothing), not '0.8'" + usage},
         {{tiff, "-o", l + ".npy", "--threshold", "-1"},
          2,
          "--threshold wants a number from 0 up, not '-1'" + usage},
