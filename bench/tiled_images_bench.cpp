@@ -86,6 +86,12 @@ int main(int argc, char** argv) {
     oneThread.threads = 1;
     const segmora::Segmentation whole = segmora::segmentPhoto(bgr, oneThread);
     const double onePiece = secondsSince(start), onePieceCpu = processorSeconds() - cpu;
+    segmora::Parameters sideBySide;
+    sideBySide.threads = threads;
+    start = std::chrono::steady_clock::now();
+    cpu = processorSeconds();
+    segmora::segmentPhoto(bgr, sideBySide);
+    const double onePieceThreads = secondsSince(start), onePieceThreadsCpu = processorSeconds() - cpu;
 
     const int64_t tiles = segmora::tileCount(image);
     std::vector<segmora::TileState> states(static_cast<size_t>(tiles));
@@ -137,6 +143,8 @@ int main(int argc, char** argv) {
     std::printf("ns/pixel                   wall  processor\n");
     std::printf("one piece, 1 thread     %8.1f %8.1f\n", 1e9 * onePiece / pixels,
                 1e9 * onePieceCpu / pixels);
+    std::printf("one piece, %d threads    %8.1f %8.1f\n", threads, 1e9 * onePieceThreads / pixels,
+                1e9 * onePieceThreadsCpu / pixels);
     std::printf("segmentTile, all tiles  %8.1f %8.1f\n", 1e9 * first / pixels, 1e9 * firstCpu / pixels);
     std::printf("joinTiles               %8.1f %8.1f\n", 1e9 * second / pixels,
                 1e9 * secondCpu / pixels);

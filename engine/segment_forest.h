@@ -14,6 +14,17 @@ struct SegmentData {
     float threshold;
 };
 
+// The root of x among parent links (a root links to itself), every link on the way
+// pointed at its grandparent (path halving).
+inline int32_t findRootHalving(int32_t* parent, int32_t x) {
+    while (parent[x] != x) {
+        const int32_t grand = parent[parent[x]];
+        parent[x] = grand;
+        x = grand;
+    }
+    return x;
+}
+
 // Union-by-size forest with path halving over a dense parent array (the
 // root searches touch nothing else). Which element is a segment's root never
 // shows in a result: every test reads per-segment data only. The forest owns
@@ -32,14 +43,7 @@ class SegmentForest {
     // `count` singleton sets, each with `threshold`.
     SegmentForest(BlockPool& pool, int32_t count, float threshold);
 
-    int32_t findRoot(int32_t x) {
-        while (parent[x] != x) {
-            const int32_t grand = parent[parent[x]];
-            parent[x] = grand;
-            x = grand;
-        }
-        return x;
-    }
+    int32_t findRoot(int32_t x) { return findRootHalving(parent, x); }
 
     // The same root, found with two links taken without a test: most elements
     // are at most two links from their root, and then the one test left is

@@ -19,6 +19,7 @@
 #include "segment_numbering.h"
 #include "segmentation_pipeline.h"
 #include "test_photos.h"
+#include "test_samples.h"
 
 namespace segmora {
 namespace {
@@ -45,18 +46,6 @@ void expectSameLabels(const cv::Mat& bgr, const cv::Mat_<int>& regions,
         EXPECT_EQ(cv::countNonZero(whole.labels != tiled.labels), 0)
             << what << ", tiles " << tiles.width << " x " << tiles.height;
     }
-}
-
-cv::Mat sample(const std::string& name) {
-    return cv::imread(std::string(SEGMORA_SAMPLES) + "/" + name + ".png", cv::IMREAD_COLOR);
-}
-
-cv::Mat_<int> goldenRegions(const std::string& name, const cv::Size& size) {
-    std::ifstream in(std::string(SEGMORA_SAMPLES) + "/../tests/golden/regions/" + name + ".txt");
-    cv::Mat_<int> regions(size);
-    for (int& id : regions) in >> id;
-    EXPECT_TRUE(in) << name;
-    return regions;
 }
 
 const char* const kSamples[] = {"astronaut", "chelsea", "coffee", "gravel", "ihc"};

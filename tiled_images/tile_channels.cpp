@@ -13,9 +13,9 @@ int32_t smoothingReach(float sigma) {
     return isIdentityMask(mask) ? 1 : static_cast<int32_t>(mask.size());
 }
 
-TileChannels::TileChannels(const cv::Mat& photo, const cv::Rect& inside, float sigma,
+TileChannels::TileChannels(const cv::Mat& readPhoto, const cv::Rect& inside, float sigma,
                            const Workspace& workspace)
-    : photoWeights(photo, *workspace.lab) {
+    : photo(readPhoto), photoWeights(photo, *workspace.lab) {
     if (smoothingReach(sigma) == 1) {
         tilePlanes = planesFromPhoto(photo(inside), workspace);
         return;

@@ -34,6 +34,7 @@ class TileChannels {
     bool smoothed() const { return smoothedChannels[0] != nullptr; }
 
   private:
+    cv::Mat photo;  // a header of the caller's pixels, which photoWeights reads
     PhotoEdgeWeights photoWeights;
     ChannelSet smoothedChannels;
     ChannelPlanes tilePlanes;

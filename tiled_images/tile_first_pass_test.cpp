@@ -14,22 +14,11 @@
 #include <string>
 
 #include "test_photos.h"
+#include "test_samples.h"
 #include "tiled_run_for_tests.h"
 
 namespace segmora {
 namespace {
-
-cv::Mat sample(const std::string& name) {
-    return cv::imread(std::string(SEGMORA_SAMPLES) + "/" + name + ".png", cv::IMREAD_COLOR);
-}
-
-cv::Mat_<int> goldenRegions(const std::string& name, const cv::Size& size) {
-    std::ifstream in(std::string(SEGMORA_SAMPLES) + "/../tests/golden/regions/" + name + ".txt");
-    cv::Mat_<int> regions(size);
-    for (int& id : regions) in >> id;
-    EXPECT_TRUE(in) << name;
-    return regions;
-}
 
 // Expects every tile shape to give the one-piece labels; returns the one-piece count.
 int expectOnePieceLabels(const cv::Mat& bgr, const cv::Mat_<int>& regions,

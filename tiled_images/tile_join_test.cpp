@@ -8,6 +8,8 @@
 #include <string>
 
 #include "test_photos.h"
+#include "tile_bytes.h"
+#include "tile_labels.h"
 #include "tiled_run_for_tests.h"
 
 namespace segmora {
@@ -92,6 +94,26 @@ TEST(TiledImageBytes, LabelsAndTablesOfAnotherTileOrAlteredAreRefused) {
     altered.pop_back();
     expectRefused(label(2, run.states[2].labels, altered, join.count), "tile 2: table bytes");
     expectRefused(label(9, run.states[2].labels, join.tables[2], join.count), "tile 9 is outside");
+}
+
+// Past 2^31 - 1 superpixels the tables and the labels are 64-bit; below, 32-bit.
+TEST(TiledImageBytes, LabelsPast2To31AreSixtyFourBit) {
+    const SmallRun run;
+    const TiledJoin join = joinStates(run.image, run.states);
+    const int64_t tile = 4;
+    const TileLabels small = labelTile(run.image, tile, run.states[tile].labels, join.tables[tile], join.count);
+    ASSERT_TRUE(small.labels64.empty());
+    const int64_t past = int64_t{1} << 31;
+    const uint64_t segments = getBytes(join.tables[tile].data() + 24, 8);
+    std::vector<int64_t> labels;  // the join's labels, each moved past 2^31
+    for (uint64_t s = 0; s < segments; ++s) {
+        labels.push_back(past + static_cast<int64_t>(getBytes(join.tables[tile].data() + 40 + 4 * s, 4)));
+    }
+    const std::vector<uint8_t> table = labelTableBytes(tile, labels, past + join.count);
+    const TileLabels large = labelTile(run.image, tile, run.states[tile].labels, table, past + join.count);
+    ASSERT_TRUE(large.labels32.empty());
+    ASSERT_EQ(large.labels64.size(), small.labels32.size());
+    for (size_t p = 0; p < small.labels32.size(); ++p) EXPECT_EQ(large.labels64[p], past + small.labels32[p]);
 }
 
 TEST(TiledImageBytes, TileNumbersPhotosAndRegionsOutsideTheRunAreRefused) {

@@ -3,13 +3,11 @@
 #include <algorithm>
 
 #include "grid_edges.h"
+#include "merge_prefetch.h"
 
 namespace segmora {
 
 namespace {
-
-// How many edges ahead the forest entries of an edge are fetched, as the one-piece merge does.
-constexpr int64_t kPrefetchDistance = 24;
 
 class TileMerge {
   public:
@@ -17,22 +15,14 @@ class TileMerge {
         : parent(forest.parent), segment(forest.segment), regions(forest.regions),
           threshold(threshold), sizeCap(sizeCap) {}
 
-    // Fetches the links of edge i + 2D, and the parents and data of edge i + D.
+    // Fetches the entries of the edges ahead, as the one-piece merge does, and the regions.
     [[gnu::always_inline]] void prefetchAhead(const uint32_t* edges, int64_t i,
                                               const NeighbourOffsets& neighbours) const {
-        const uint32_t far = edges[i + 2 * kPrefetchDistance];
-        __builtin_prefetch(&parent[edgeFirstVertex(far)], 1);
-        __builtin_prefetch(&parent[edgeSecondVertex(far, neighbours)], 1);
-        const uint32_t near = edges[i + kPrefetchDistance];
-        const int32_t pa = parent[edgeFirstVertex(near)];
-        const int32_t pb = parent[edgeSecondVertex(near, neighbours)];
-        __builtin_prefetch(&parent[pa], 1);
-        __builtin_prefetch(&parent[pb], 1);
-        __builtin_prefetch(&segment[pa], 1);
-        __builtin_prefetch(&segment[pb], 1);
+        segmora::prefetchAhead(parent, segment, edges, i, neighbours);
         if (regions != nullptr) {
-            __builtin_prefetch(&regions[pa]);
-            __builtin_prefetch(&regions[pb]);
+            const uint32_t near = edges[i + kPrefetchDistance];
+            __builtin_prefetch(&regions[parent[edgeFirstVertex(near)]]);
+            __builtin_prefetch(&regions[parent[edgeSecondVertex(near, neighbours)]]);
         }
     }
 

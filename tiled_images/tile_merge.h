@@ -6,6 +6,7 @@
 #include "block_pool.h"
 #include "huge_page_vectors.h"
 #include "large_buffer.h"
+#include "segment_forest.h"
 #include "sorted_graph.h"
 
 namespace segmora {
@@ -29,14 +30,7 @@ class TileForest {
     // Every pixel its own segment of `threshold`, without seam edges.
     TileForest(BlockPool& pool, int32_t pixels, float threshold, const int32_t* regions);
 
-    int32_t findRoot(int32_t x) {
-        while (parent[x] != x) {
-            const int32_t grand = parent[parent[x]];
-            parent[x] = grand;
-            x = grand;
-        }
-        return x;
-    }
+    int32_t findRoot(int32_t x) { return findRootHalving(parent, x); }
 
     int32_t* parent = nullptr;
     TileSegment* segment = nullptr;
