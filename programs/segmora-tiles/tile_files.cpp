@@ -1,11 +1,18 @@
 #include "tile_files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #include "label_format.h"
 #include "label_writer.h"
+#include "npy_array.h"
 #include "tiff_photo.h"
 
 namespace segmora {
@@ -28,6 +35,69 @@ int64_t TilePhoto::height() const {
 
 cv::Mat TilePhoto::read(const TileRect& rect) {
     return reader->photo.readRect(rect.x, rect.y, rect.width, rect.height);
+}
+
+struct TileRegionMap::Layout {
+    NpyHeader header;
+};
+
+TileRegionMap::TileRegionMap(const std::string& path, int64_t width, int64_t height)
+    : path(path), width(width), layout(std::make_unique<Layout>()) {
+    const auto refuse = [&path](const std::string& why) {
+        throw std::runtime_error("cannot read region map '" + path + "': " + why);
+    };
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) refuse(std::strerror(errno));
+    std::string start(1 << 16, '\0');
+    const ssize_t got = ::pread(fd, &start[0], start.size(), 0);
+    start.resize(got > 0 ? size_t(got) : 0);
+    NpyHeader& header = layout->header;
+    try {
+        header = parseNpyHeader(start);
+    } catch (const std::exception& e) {
+        ::close(fd);
+        refuse(std::string("region maps in tiles are .npy arrays: ") + e.what());
+    }
+    const bool fits = header.shape.size() == 2 && header.shape[0] == uint64_t(height) &&
+                      header.shape[1] == uint64_t(width);
+    if (header.kind != 'i' && header.kind != 'u') {
+        ::close(fd);
+        refuse("its elements are not integers");
+    }
+    if (!fits || header.fortranOrder) {
+        ::close(fd);
+        refuse("it is not a " + std::to_string(height) + " x " + std::to_string(width) +
+               " array in C order, as the photo is");
+    }
+    itemSize = header.itemSize;
+    dataOffset = header.dataOffset;
+}
+
+TileRegionMap::~TileRegionMap() {
+    if (fd >= 0) ::close(fd);
+}
+
+cv::Mat_<int> TileRegionMap::read(const TileRect& rect) {
+    cv::Mat_<int> ids(int(rect.height), int(rect.width));
+    std::vector<unsigned char> row(size_t(rect.width) * size_t(itemSize));
+    for (int64_t y = 0; y < rect.height; ++y) {
+        const uint64_t at =
+            dataOffset +
+            (uint64_t(rect.y + y) * uint64_t(width) + uint64_t(rect.x)) * uint64_t(itemSize);
+        if (::pread(fd, row.data(), row.size(), off_t(at)) != ssize_t(row.size())) {
+            throw std::runtime_error("cannot read region map '" + path + "': it is cut short");
+        }
+        for (int64_t x = 0; x < rect.width; ++x) {
+            int64_t id = 0;
+            if (!npyElement(layout->header, row.data(), size_t(x), id) || id < INT_MIN ||
+                id > INT_MAX) {
+                throw std::runtime_error("cannot read region map '" + path +
+                                         "': it holds an id outside the 32-bit range");
+            }
+            ids(int(y), int(x)) = int(id);
+        }
+    }
+    return ids;
 }
 
 struct TileLabelFile::Writer {

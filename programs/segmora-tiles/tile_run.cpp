@@ -53,11 +53,12 @@ std::string TileRun::text() const {
     const Parameters& p = image.parameters;
     std::ostringstream out;
     out << kFirstLine << "\nphoto " << photoPath << "\nphoto-bytes " << photoBytes
-        << "\nphoto-changed " << photoChanged << "\nlabels " << outputPath << "\nwidth "
-        << image.width << "\nheight " << image.height << "\ntile-width " << image.tileWidth
-        << "\ntile-height " << image.tileHeight << "\nthreshold " << exactText(p.threshold)
-        << "\nsigma " << exactText(p.sigma) << "\ncap-divisor " << p.capDivisor << "\nmin-size "
-        << p.minSize << "\n";
+        << "\nphoto-changed " << photoChanged << "\nregions " << regionsPath << "\nregions-bytes "
+        << regionsBytes << "\nregions-changed " << regionsChanged << "\nlabels " << outputPath
+        << "\nwidth " << image.width << "\nheight " << image.height << "\ntile-width "
+        << image.tileWidth << "\ntile-height " << image.tileHeight << "\nthreshold "
+        << exactText(p.threshold) << "\nsigma " << exactText(p.sigma) << "\ncap-divisor "
+        << p.capDivisor << "\nmin-size " << p.minSize << "\n";
     return out.str();
 }
 
@@ -82,6 +83,10 @@ TileRun parseTileRun(const std::string& text) {
     run.outputPath = fields["labels"];
     run.photoBytes = whole(fields, "photo-bytes");
     run.photoChanged = whole(fields, "photo-changed");
+    run.regionsPath = fields["regions"];
+    run.regionsBytes = whole(fields, "regions-bytes");
+    run.regionsChanged = whole(fields, "regions-changed");
+    run.image.withRegions = !run.regionsPath.empty();
     run.image.width = whole(fields, "width");
     run.image.height = whole(fields, "height");
     run.image.tileWidth = whole(fields, "tile-width");
@@ -116,13 +121,25 @@ TileRun loadTileRun(const std::string& workFolder) {
     }
 }
 
-void stampPhoto(TileRun& run) {
+namespace {
+
+// A file's size and time of change (nanoseconds since 1970).
+void stampFile(const std::string& path, const std::string& what, int64_t& bytes, int64_t& changed) {
     struct stat info;
-    if (::stat(run.photoPath.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        throw std::runtime_error("photo '" + run.photoPath + "' is not a readable file");
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        throw std::runtime_error(what + " '" + path + "' is not a readable file");
     }
-    run.photoBytes = info.st_size;
-    run.photoChanged = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+    bytes = info.st_size;
+    changed = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+void stampPhoto(TileRun& run) {
+    stampFile(run.photoPath, "photo", run.photoBytes, run.photoChanged);
+    if (!run.regionsPath.empty()) {
+        stampFile(run.regionsPath, "region map", run.regionsBytes, run.regionsChanged);
+    }
 }
 
 void checkPhotoUnchanged(const TileRun& run) {
@@ -130,6 +147,10 @@ void checkPhotoUnchanged(const TileRun& run) {
     stampPhoto(now);
     if (now.photoBytes != run.photoBytes || now.photoChanged != run.photoChanged) {
         throw std::runtime_error("photo '" + run.photoPath +
+                                 "' changed since the run was planned: plan again");
+    }
+    if (now.regionsBytes != run.regionsBytes || now.regionsChanged != run.regionsChanged) {
+        throw std::runtime_error("region map '" + run.regionsPath +
                                  "' changed since the run was planned: plan again");
     }
 }

@@ -15,6 +15,9 @@ struct TileRun {
     int64_t photoBytes = 0;
     int64_t photoChanged = 0;  // nanoseconds since 1970
     std::string outputPath;
+    std::string regionsPath;  // empty: no region map
+    int64_t regionsBytes = 0;
+    int64_t regionsChanged = 0;
     TiledImage image;
 
     // The description as the file holds it: "key value" lines, the knobs exact.
@@ -33,10 +36,12 @@ TileRun loadTileRun(const std::string& workFolder);
 // Parses a description; throws std::runtime_error saying what is wrong.
 TileRun parseTileRun(const std::string& text);
 
-// Throws std::runtime_error when the photo is not the one planned (size or time of change).
+// Throws std::runtime_error when the photo or the region map is not the one planned (size or
+// time of change).
 void checkPhotoUnchanged(const TileRun& run);
 
-// The photo's size in bytes and time of change; throws naming the photo.
+// The size in bytes and time of change of the photo and the region map; throws naming the
+// file.
 void stampPhoto(TileRun& run);
 
 }  // namespace segmora

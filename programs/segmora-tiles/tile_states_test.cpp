@@ -104,11 +104,13 @@ TEST(TileRunDescription, ReadsBackExactlyAndItsKeyFollowsEveryField) {
     run.image.tileWidth = 4096;
     run.image.tileHeight = 2048;
     run.image.parameters.threshold = 0.1f;
+    run.image.parameters.sigma = 0.7f;
     run.image.parameters.capDivisor = 3;
     run.image.parameters.minSize = 0;
     const TileRun back = parseTileRun(run.text());
     EXPECT_EQ(back.text(), run.text());
     EXPECT_EQ(back.image.parameters.threshold, 0.1f);
+    EXPECT_EQ(back.image.parameters.sigma, 0.7f);
     EXPECT_EQ(back.key(), run.key());
 
     TileRun other = run;

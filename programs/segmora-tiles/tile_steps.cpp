@@ -71,7 +71,8 @@ TileRun planTileRun(const TilesOptions& options) {
     TileRun run;
     run.photoPath = absolutePath(options.photoPath);
     run.outputPath = absolutePath(options.outputPath);
-    for (const std::string* path : {&run.photoPath, &run.outputPath}) {
+    if (!options.regionsPath.empty()) run.regionsPath = absolutePath(options.regionsPath);
+    for (const std::string* path : {&run.photoPath, &run.outputPath, &run.regionsPath}) {
         if (path->find('\n') != std::string::npos) {
             throw std::runtime_error("cannot take a path with a line feed: '" + *path + "'");
         }
@@ -87,6 +88,8 @@ TileRun planTileRun(const TilesOptions& options) {
     image.tileHeight = std::min(options.tileHeight, image.height);
     image.parameters = options.parameters;
     image.parameters.threads = 1;  // the tiles themselves keep the processors busy
+    image.withRegions = !run.regionsPath.empty();
+    if (image.withRegions) TileRegionMap(run.regionsPath, image.width, image.height);
     try {
         checkTiledImage(image);
     } catch (const std::invalid_argument& e) {
@@ -158,10 +161,17 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
     const auto work1 = [&]() {
         try {
             TilePhoto photo(run.photoPath);
+            std::unique_ptr<TileRegionMap> regions;
+            if (run.image.withRegions) {
+                regions = std::make_unique<TileRegionMap>(run.regionsPath, run.image.width,
+                                                          run.image.height);
+            }
             for (size_t i = next++; i < pending.size() && !stop && !failed; i = next++) {
                 const int64_t tile = pending[i];
-                const cv::Mat pixels = photo.read(tileReadRect(run.image, tile));
-                writeTileState(work, key, tile, segmentTile(run.image, tile, pixels));
+                const TileRect rect = tileReadRect(run.image, tile);
+                const cv::Mat pixels = photo.read(rect);
+                const cv::Mat_<int> ids = regions ? regions->read(rect) : cv::Mat_<int>();
+                writeTileState(work, key, tile, segmentTile(run.image, tile, pixels, ids));
                 progress.tileDone();
             }
         } catch (...) {

@@ -21,14 +21,14 @@ bool isKnob(const std::string& name) {
 }
 
 bool takesValue(const std::string& name) {
-    return name == "-o" || name == "--tile" || name == "--work" || name == "--threads" ||
-           name == "--shard" || isKnob(name);
+    return name == "-o" || name == "-r" || name == "--tile" || name == "--work" ||
+           name == "--threads" || name == "--shard" || isKnob(name);
 }
 
 // The steps an option belongs to.
 bool allowedIn(const std::string& name, TilesStep step) {
     const bool planning = step == TilesStep::Whole || step == TilesStep::Plan;
-    if (name == "-o" || name == "--tile" || isKnob(name)) return planning;
+    if (name == "-o" || name == "-r" || name == "--tile" || isKnob(name)) return planning;
     if (name == "--threads") return step == TilesStep::Whole || step == TilesStep::Tiles;
     if (name == "--shard") return step == TilesStep::Tiles;
     return name == "--work";
@@ -63,9 +63,11 @@ TileShare parseShare(const std::string& text) {
 }
 
 void setOption(TilesOptions& options, const std::string& name, const std::string& value) {
-    if (name == "-o" || name == "--work") {
+    if (name == "-o" || name == "-r" || name == "--work") {
         if (value.empty()) throw TilesUsageError(name + " wants a path, not an empty word");
-        (name == "-o" ? options.outputPath : options.workFolder) = value;
+        (name == "-o"   ? options.outputPath
+         : name == "-r" ? options.regionsPath
+                        : options.workFolder) = value;
     } else if (name == "--tile") {
         parseTileSize(value, options.tileWidth, options.tileHeight);
     } else if (name == "--threads") {
@@ -84,10 +86,6 @@ void setOption(TilesOptions& options, const std::string& name, const std::string
             setJobOption(job, name, value);
         } catch (const BadOptionValue& e) {
             throw TilesUsageError(e.what());
-        }
-        if (job.parameters.sigma != 0.0f) {
-            throw TilesUsageError("--sigma wants 0 for a photo in tiles (no smoothing), not '" +
-                                  value + "'");
         }
         options.parameters = job.parameters;
     }
@@ -175,6 +173,8 @@ std::string tilesUsage() {
            "colour, striped or tiled. The labels: a tiled BigTIFF or a .npy file, 32-bit\n"
            "while the count is below 2^31, else 64-bit.\n"
            "  -o LABELS         label file, .tif, .tiff or .npy\n"
+           "  -r REGIONS.npy    region ids, an integer .npy array of the photo's shape: no\n"
+           "                    superpixel crosses two\n"
            "  --tile N|WxH      tile size (default 4096); larger than the photo: one tile\n"
            "  --work FOLDER     the tiles' files (default: a fresh folder beside LABELS,\n"
            "                    removed at the end); a run again with the same folder and\n"
@@ -184,10 +184,10 @@ std::string tilesUsage() {
            "  --threshold T     merges within the size cap: lower splits more (default " +
            numberText(kDefaultThreshold) +
            ")\n"
-           "  --sigma 0         no smoothing before the edges (the only value in tiles)\n"
+           "  --sigma S         Gaussian smoothing before the edges (default 0: none)\n"
            "  --cap-divisor N   at most pixels/N + 20 pixels a superpixel (default " +
-           std::to_string(kPhotoCapDivisor) +
-           ")\n"
+           std::to_string(kPhotoCapDivisor) + ", " + std::to_string(kPhotoCapDivisorWithRegions) +
+           " with regions)\n"
            "  --min-size N      smaller superpixels are absorbed by a neighbour (default " +
            std::to_string(kMinSegmentSize) +
            ")\n"

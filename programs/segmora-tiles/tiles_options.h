@@ -24,6 +24,7 @@ struct TilesOptions {
     TilesStep step = TilesStep::Whole;
     std::string photoPath;
     std::string outputPath;
+    std::string regionsPath;   // empty: no region map
     std::string workFolder;    // empty for a whole run: a fresh one beside the output
     Parameters parameters{};   // the photo knobs (count stays 0)
     int64_t tileWidth = 4096;  // clamped to the photo's size when larger

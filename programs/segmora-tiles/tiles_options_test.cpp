@@ -79,16 +79,14 @@ TEST(TilesOptions, TileSizesAndSharesOutOfRangeAreRefusedByName) {
 // The knobs are Segmora's, with its words for a value out of range.
 TEST(TilesOptions, KnobsAreReadAsSegmoraReadsThem) {
     const TilesOptions o =
-        parseTilesOptions({"plan", "a.tif", "-o", "l.tif", "--work", "w", "--sigma", "0",
+        parseTilesOptions({"plan", "a.tif", "-o", "l.tif", "--work", "w", "--sigma", "0.8",
                            "--cap-divisor", "7", "--min-size=0"});
-    EXPECT_EQ(o.parameters.sigma, 0.0f);
+    EXPECT_EQ(o.parameters.sigma, 0.8f);
     EXPECT_EQ(o.parameters.capDivisor, 7);
     EXPECT_EQ(o.parameters.minSize, 0);
     EXPECT_EQ(o.parameters.count, 0);
     EXPECT_EQ(refusal({"a.tif", "-o", "l.tif", "--sigma", "101"}),
               "--sigma wants a number from 0 to 100, not '101'");
-    EXPECT_EQ(refusal({"a.tif", "-o", "l.tif", "--sigma", "0.5"}),
-              "--sigma wants 0 for a photo in tiles (no smoothing), not '0.5'");
     EXPECT_EQ(refusal({"a.tif", "-o", "l.tif", "--cap-divisor", "0"}),
               "--cap-divisor wants a whole number from 1 up, not '0'");
 }

@@ -176,13 +176,43 @@ TEST_F(TilesCli, OneMachineRunGivesSegmorasLabels) {
             << what;
         fs::remove(output);
     }
-    const std::vector<std::string> knobs = {"--threshold", "150",           "--min-size",
-                                            "20",          "--cap-divisor", "90"};
+    const std::vector<std::string> knobs = {"--threshold", "150", "--sigma",       "0.8",
+                                            "--min-size",  "20",  "--cap-divisor", "90"};
     std::vector<std::string> words = {tiff, "-o", dir + "/k.npy", "--tile", "64x80"};
     words.insert(words.end(), knobs.begin(), knobs.end());
     const ProgramRun run = tiles(words);
     ASSERT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_TRUE(readLabels(dir + "/k.npy") == segmoraLabels(tiff, knobs));
+}
+
+// A region map (diagonal bands that cross every seam, as 64-bit ids) gives Segmora's labels
+// with the same map; one of another size, or of floats, is refused by name.
+TEST_F(TilesCli, RegionMapsGiveSegmorasLabelsWithTheSameMap) {
+    const auto writeRegions = [this](const std::string& name, int rows, int cols) {
+        std::string bytes = segmora::npyHeader(rows, cols, 8);
+        for (int y = 0; y < rows; ++y) {
+            for (int x = 0; x < cols; ++x) {
+                const int64_t id = (int64_t(x + 2 * y) / 45) % 4 - 2 + (int64_t{1} << 20);
+                bytes.append(reinterpret_cast<const char*>(&id), sizeof id);
+            }
+        }
+        writeFile(dir + "/" + name, bytes);
+        return dir + "/" + name;
+    };
+    const std::string regions = writeRegions("regions.npy", photo.rows, photo.cols);
+    const ProgramRun run =
+        tiles({tiff, "-r", regions, "-o", dir + "/l.npy", "--tile", "64x50", "--threads", "2"});
+    ASSERT_EQ(run.exitStatus, 0) << run.err;
+    const Labels expected = segmoraLabels(tiff, {"-r", regions});
+    EXPECT_TRUE(readLabels(dir + "/l.npy") == expected);
+    EXPECT_EQ(run.out, "Super-pixel num: " + std::to_string(expected.largest()) + "\n");
+
+    const std::string small = writeRegions("small.npy", photo.rows, photo.cols - 1);
+    const ProgramRun refused = tiles({tiff, "-r", small, "-o", dir + "/m.npy"});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_EQ(refused.err, "segmora-tiles: cannot read region map '" + small +
+                               "': it is not a 300 x 451 array in C order, as the photo is\n");
+    EXPECT_FALSE(fileExists(dir + "/m.npy"));
 }
 
 // The steps one by one, as job arrays run them: the tiles in any order and any share,
@@ -281,9 +311,6 @@ TEST_F(TilesCli, RefusalsAreOneLineAndLeaveNothingBehind) {
         {{tiff, "-o", l + ".npy", "--tile", "64x"},
          2,
          "--tile wants a size N or WxH of whole numbers from 16 up, not '64x'" + usage},
-        {{tiff, "-o", l + ".npy", "--sigma", "0.8"},
-         2,
-         "--sigma wants 0 for a photo in tiles (no smoothing), not '0.8'" + usage},
         {{tiff, "-o", l + ".npy", "--threshold", "-1"},
          2,
          "--threshold wants a number from 0 up, not '-1'" + usage},
