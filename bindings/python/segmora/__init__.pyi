@@ -91,7 +91,7 @@ def segment(
     phases (the chunks are the tiles, rechunked to a regular grid when they are
     not one), and count, a Dask array of shape () that computes to an int;
     compute them together: dask.compute(labels, count). The labels are int32
-    unless H * W // min_size passes 2^31 - 1, then int64. sigma must be 0;
+    unless H * W // min_size passes 2^31 - 1, then int64. Smoothing works as for numpy;
     mask, count and out are refused (ValueError). What only the pixels show is
     raised when the labels are computed. Dask is imported only for such input
     (docs/python.md).

@@ -65,7 +65,8 @@ def test_regions_kinds_and_knobs_on_threads(photos, crop):
     stripes = np.repeat(np.arange(90, dtype=np.uint8)[None, :, None] // 30 * 80, 70, 0)
     for pixels, knobs in ((crop[..., 1], {}), (grey16, {"bit_depth": 12}),
                           (crop / 255.0, {}), (np.dstack([crop, crop[..., :1]]), {}),
-                          (uniform, {"cap_divisor": 7}), (stripes, {"min_size": 40})):
+                          (uniform, {"cap_divisor": 7}), (stripes, {"min_size": 40}),
+                          (crop, {"sigma": 0.8})):
         same_as_numpy(pixels, (50, 60) + pixels.shape[2:], compute=threads, **knobs)
     labels, count = segmora.Segmenter().segment(da.from_array(crop, chunks=(64, 64, 3)))
     np.testing.assert_array_equal(labels.compute(scheduler="threads"), segmora.segment(crop)[0])
@@ -106,7 +107,6 @@ def test_bad_input_is_refused_before_or_at_compute(crop):
     for knobs, error, words in (({"count": 10}, ValueError, "count= is not taken"),
                                 ({"mask": np.ones(crop.shape[:2], bool)}, ValueError, "mask="),
                                 ({"out": np.empty(crop.shape[:2], np.int32)}, ValueError, "out="),
-                                ({"sigma": 0.8}, ValueError, "sigma must be 0"),
                                 ({"threshold": -1}, ValueError, "threshold"),
                                 ({"bit_depth": 7}, ValueError, "bit_depth"),
                                 ({"regions": np.zeros((5, 5))}, ValueError, "height and width"),
