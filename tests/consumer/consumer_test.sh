@@ -31,7 +31,7 @@ if [[ $mode == --install ]]; then
         lib/cmake/Segmora/SegmoraConfig.cmake share/man/man1/Segmora.1; do
         [[ -e $prefix/$installed ]] || fail "not installed: $installed"
     done
-    for program in segmora-batch segmora-sweep; do
+    for program in segmora-batch segmora-sweep segmora-tiles; do
         if [[ -e $prefix/bin/$program && ! -e $prefix/share/man/man1/$program.1 ]]; then
             fail "not installed: share/man/man1/$program.1"
         fi
@@ -41,7 +41,7 @@ if [[ $mode == --install ]]; then
     [[ $headers == "./segmora/segmora.h" ]] || fail "installed headers: $headers"
     exported=$(readelf -sW "$prefix/lib/libsegmora.a" |
         awk '$5 == "GLOBAL" && $6 == "DEFAULT" && $7 != "UND" { print $8 }' | c++filt |
-        grep -v -E '^segmora::(Segmenter::|Hierarchy::|segmentPhoto\(|segment\(|hierarchyOfPhoto\(|hierarchyOf\(|photoParameters\(|describe\(|evaluate\()' || true)
+        grep -v -E '^segmora::(Segmenter::|Hierarchy::|segmentPhoto\(|segment\(|hierarchyOfPhoto\(|hierarchyOf\(|photoParameters\(|describe\(|evaluate\(|checkTiledImage\(|tileCount\(|tileRect\(|tileReadRect\(|segmentTile\(|joinTiles\(|labelTile\()' || true)
     [[ -z $exported ]] || fail "libsegmora exports more than its API: $exported"
     # The installed program gives the fixed answer too.
     "$prefix/bin/Segmora" -i "$root/samples/chelsea.png" -o "$scratch/chelsea.plain.csv" >/dev/null
