@@ -13,29 +13,8 @@
 #include "label_format.h"
 #include "label_writer.h"
 #include "npy_array.h"
-#include "tiff_photo.h"
 
 namespace segmora {
-
-struct TilePhoto::Reader {
-    explicit Reader(const std::string& path) : photo(path) {}
-    TiffPhoto photo;
-};
-
-TilePhoto::TilePhoto(const std::string& path) : reader(std::make_unique<Reader>(path)) {}
-TilePhoto::~TilePhoto() = default;
-
-int64_t TilePhoto::width() const {
-    return reader->photo.width();
-}
-
-int64_t TilePhoto::height() const {
-    return reader->photo.height();
-}
-
-cv::Mat TilePhoto::read(const TileRect& rect) {
-    return reader->photo.readRect(rect.x, rect.y, rect.width, rect.height);
-}
 
 struct TileRegionMap::Layout {
     NpyHeader header;

@@ -9,27 +9,6 @@
 
 namespace segmora {
 
-// The photo of a tiled run, read a rectangle at a time (a TIFF or BigTIFF of 8-bit grey or
-// colour, striped or tiled). One reader per thread.
-class TilePhoto {
-  public:
-    // Throws std::runtime_error naming the file: missing, not a TIFF, samples of a kind
-    // it cannot take.
-    explicit TilePhoto(const std::string& path);
-    ~TilePhoto();
-    TilePhoto(const TilePhoto&) = delete;
-    TilePhoto& operator=(const TilePhoto&) = delete;
-
-    int64_t width() const;
-    int64_t height() const;
-    // The rectangle's pixels as 8-bit blue-green-red (CV_8UC3).
-    cv::Mat read(const TileRect& rect);
-
-  private:
-    struct Reader;
-    std::unique_ptr<Reader> reader;
-};
-
 // A region map for a tiled run, read a rectangle at a time: a NumPy .npy file of integers
 // (any width, either byte order), the photo's height x width in C order, as Segmora's
 // .npy label files are. One reader per thread.

@@ -14,6 +14,7 @@
 #include "output_file.h"
 #include "output_folder.h"
 #include "processor_count.h"
+#include "tiff_photo.h"
 #include "tile_files.h"
 #include "tile_states.h"
 
@@ -80,7 +81,7 @@ TileRun planTileRun(const TilesOptions& options) {
     checkLabelFileName(options.outputPath);
     { OutputFile probe(options.outputPath, "label file"); }  // its folder must take it
     stampPhoto(run);
-    const TilePhoto photo(run.photoPath);
+    const TiffPhoto photo(run.photoPath);
     TiledImage& image = run.image;
     image.width = photo.width();
     image.height = photo.height();
@@ -160,7 +161,7 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
     progress.start("segmenting tiles", int64_t(pending.size()));
     const auto work1 = [&]() {
         try {
-            TilePhoto photo(run.photoPath);
+            TiffPhoto photo(run.photoPath);
             std::unique_ptr<TileRegionMap> regions;
             if (run.image.withRegions) {
                 regions = std::make_unique<TileRegionMap>(run.regionsPath, run.image.width,
@@ -169,7 +170,7 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
             for (size_t i = next++; i < pending.size() && !stop && !failed; i = next++) {
                 const int64_t tile = pending[i];
                 const TileRect rect = tileReadRect(run.image, tile);
-                const cv::Mat pixels = photo.read(rect);
+                const cv::Mat pixels = photo.readRect(rect.x, rect.y, rect.width, rect.height);
                 const cv::Mat_<int> ids = regions ? regions->read(rect) : cv::Mat_<int>();
                 writeTileState(work, key, tile, segmentTile(run.image, tile, pixels, ids));
                 progress.tileDone();
