@@ -25,6 +25,25 @@ inline int32_t findRootHalving(int32_t* parent, int32_t x) {
     return x;
 }
 
+// The root of x, found with reads only, each link read as one whole word: threads
+// may search at once while others point elements straight at their roots (a link
+// only ever moves up its own tree, so either value leads to the same root).
+inline int32_t findRootShared(const int32_t* parent, int32_t x) {
+    for (int32_t up = __atomic_load_n(&parent[x], __ATOMIC_RELAXED); up != x;
+         up = __atomic_load_n(&parent[x], __ATOMIC_RELAXED)) {
+        x = up;
+    }
+    return x;
+}
+
+// Points every element of [begin, end) straight at its root; parts of the
+// forest may be pointed on several threads at once (see findRootShared).
+inline void pointAtRoots(int32_t* parent, int64_t begin, int64_t end) {
+    for (auto v = static_cast<int32_t>(begin); v < end; ++v) {
+        __atomic_store_n(&parent[v], findRootShared(parent, v), __ATOMIC_RELAXED);
+    }
+}
+
 // Union-by-size forest with path halving over a dense parent array (the
 // root searches touch nothing else). Which element is a segment's root never
 // shows in a result: every test reads per-segment data only. The forest owns
@@ -40,8 +59,9 @@ class SegmentForest {
     }
 
     SegmentForest() = default;
-    // `count` singleton sets, each with `threshold`.
-    SegmentForest(BlockPool& pool, int32_t count, float threshold);
+    // `count` singleton sets, each with `threshold`, written by up to `threads`
+    // threads (fresh memory is cleared by the system as it is first written).
+    SegmentForest(BlockPool& pool, int32_t count, float threshold, int threads = 1);
 
     int32_t findRoot(int32_t x) { return findRootHalving(parent, x); }
 

@@ -45,7 +45,7 @@ Segmentation segmentChannels(const PixelChannels& channels, int32_t width, int32
     }
     SortedGraph graph = sortedGraphOf(channels, width, height, release, workspace);
     const int32_t pixels = graph.pixelCount();
-    SegmentForest forest(workspace.pool, pixels, parameters.threshold);
+    SegmentForest forest(workspace.pool, pixels, parameters.threshold, workspace.threads);
     const bool recorded = workspace.hierarchy != nullptr || workspace.cutCount != 0;
     UnionLog log = recorded ? UnionLog(workspace.pool, parameters.minSize, pixels) : UnionLog();
     UnionLog* const record = recorded ? &log : nullptr;

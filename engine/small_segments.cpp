@@ -1,5 +1,6 @@
 #include "small_segments.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -16,14 +17,23 @@ bool isMarked(const uint64_t* bits, int32_t v) {
 }
 
 // Marks the pixels whose segment is below `minSize`, pointing every pixel
-// straight at its root on the way.
-void markSmallSegments(SegmentForest& forest, int32_t pixelCount, int32_t minSize, uint64_t* bits) {
-    for (int32_t word = 0; word < (pixelCount + 63) / 64; ++word) bits[word] = 0;
-    for (int32_t v = 0; v < pixelCount; ++v) {
-        const int32_t root = forest.findRootNear(v);
-        forest.parent[v] = root;
-        if (forest.data[root].size < minSize) bits[v >> 6] |= uint64_t{1} << (v & 63);
-    }
+// straight at its root on the way, on up to `threads` threads (each with
+// whole words of marks).
+void markSmallSegments(SegmentForest& forest, int32_t pixelCount, int32_t minSize, uint64_t* bits,
+                       int threads) {
+    const int64_t words = (int64_t{pixelCount} + 63) / 64;
+    runInParts(partsForItems(pixelCount, threads), words, [&](int, int64_t begin, int64_t end) {
+        const int64_t last = std::min<int64_t>(end * 64, pixelCount);
+        pointAtRoots(forest.parent, begin * 64, last);
+        for (int64_t word = begin; word < end; ++word) {
+            uint64_t marks = 0;
+            for (int64_t v = word * 64; v < std::min(word * 64 + 64, last); ++v) {
+                const bool small = forest.data[forest.parent[v]].size < minSize;
+                marks |= uint64_t{small} << (v & 63);
+            }
+            bits[word] = marks;
+        }
+    });
 }
 
 // The edges with an endpoint in a marked (small) segment, in order. A segment
@@ -74,15 +84,13 @@ std::vector<uint64_t> edgeOwnersOf(const uint64_t* marks, int64_t pixels, int32_
     return owners;
 }
 
-}  // namespace
-
-std::vector<EdgeKey> edgeKeysAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
-                                          const PhotoEdgeWeights& weightOf, int threads) {
-    const int64_t pixels = int64_t{width} * height;
-    const std::vector<uint64_t> owners = edgeOwnersOf(marks, pixels, width);
+// The keys of the edges with an end in a marked pixel whose owners lie in
+// owners' words [begin, end), in no particular order.
+void addKeysAroundMarked(const uint64_t* marks, const uint64_t* owners, int64_t begin, int64_t end,
+                         int32_t width, int32_t height, const PhotoEdgeWeights& weightOf,
+                         std::vector<EdgeKey>& keys) {
     const NeighbourOffsets neighbours(width);
-    std::vector<EdgeKey> keys;
-    for (size_t i = 0; i < owners.size(); ++i) {
+    for (int64_t i = begin; i < end; ++i) {
         for (uint64_t word = owners[i]; word != 0; word &= word - 1) {
             const int32_t u = static_cast<int32_t>(64 * i + __builtin_ctzll(word));
             const int32_t x = u % width, y = u / width;
@@ -101,6 +109,24 @@ std::vector<EdgeKey> edgeKeysAroundMarked(const uint64_t* marks, int32_t width, 
                                            static_cast<uint32_t>(u) * 4 + direction));
             }
         }
+    }
+}
+
+}  // namespace
+
+std::vector<EdgeKey> edgeKeysAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
+                                          const PhotoEdgeWeights& weightOf, int threads) {
+    const int64_t pixels = int64_t{width} * height;
+    const std::vector<uint64_t> owners = edgeOwnersOf(marks, pixels, width);
+    const int64_t words = static_cast<int64_t>(owners.size());
+    const int parts = partsForItems(pixels, threads);
+    std::vector<std::vector<EdgeKey>> found(static_cast<size_t>(parts));
+    runInParts(parts, words, [&](int part, int64_t begin, int64_t end) {
+        addKeysAroundMarked(marks, owners.data(), begin, end, width, height, weightOf, found[part]);
+    });
+    std::vector<EdgeKey> keys = std::move(found[0]);
+    for (int part = 1; part < parts; ++part) {
+        keys.insert(keys.end(), found[part].begin(), found[part].end());
     }
     std::vector<EdgeKey> scratch(keys.size());
     const EdgeKey* sorted =
@@ -127,7 +153,7 @@ void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
     const int threads = workspace.threads;
     LargeBuffer smallPixels(workspace.pool, (static_cast<size_t>(pixelCount) + 63) / 64 * 8);
     uint64_t* const smallScratch = smallPixels.as<uint64_t>();
-    markSmallSegments(forest, pixelCount, minSize, smallScratch);
+    markSmallSegments(forest, pixelCount, minSize, smallScratch, threads);
     const SegmentData* data = forest.data;
     const std::vector<uint32_t> touching =
         photoWeights != nullptr

@@ -1,6 +1,7 @@
 #include "tiled_merge.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "grid_edges.h"
@@ -87,6 +88,30 @@ struct TileEdge {
     int32_t seamEnds;  // 0: inside a tile; else bit 0: a is the worker's, bit 1: b is
 };
 
+// An entry of a band's list in a row at one of its seams: its edge may leave
+// the band, and it is looked at again. Edge numbers stay below 2^31.
+constexpr uint32_t kNearSeam = uint32_t{1} << 31;
+
+// The edges of a thread's one band among a stretch of the sorted edges: for
+// each run, the stretch of it that touches the band, copied, the entries of
+// the rows at the seams flagged. Piece i holds the list's entries up to
+// `end`, which came from the sorted edges from `source` on.
+struct BandList {
+    struct Piece {
+        int64_t end, source;
+        float weight;
+    };
+    std::unique_ptr<uint32_t[]> edges;  // left unset: no clearing of memory written anyway
+    int64_t room = 0, count = 0;
+    std::vector<Piece> pieces;
+
+    void makeRoom(int64_t entries) {
+        if (entries <= room) return;
+        edges.reset(new uint32_t[static_cast<size_t>(entries)]);
+        room = entries;
+    }
+};
+
 // One thread's share of the first pass: the tiles it owns, the edges it keeps
 // for the second pass (their places in the sorted order, ascending), the roots
 // it marked unsettled and how many merges it made. Threads touch only their
@@ -98,6 +123,7 @@ struct TileWorker {
     std::vector<uint32_t> kept{};  // places
     std::vector<int32_t> marked{};
     std::vector<TileEdge> sifted{};
+    BandList band{};
     int64_t joined = 0;
 };
 
@@ -178,6 +204,7 @@ struct FirstPass {
     const std::vector<int32_t>& owner;  // the part that owns each tile
     const Rules rules;
     const Bands* bands;  // the tiles when they are bands of rows, else null
+    bool ownsOneBand;    // every thread owns one band
 
     void unsettle(TileWorker& worker, int32_t root) {
         if ((forest.data[root].size & kUnsettled) != 0) return;
@@ -215,6 +242,11 @@ struct FirstPass {
     // The sorted edges [begin, end) that touch the worker's tiles, sifted out
     // a stretch at a time and then decided with their forest entries fetched ahead.
     void visit(TileWorker& worker, int64_t begin, int64_t end) {
+        if (bands != nullptr && ownsOneBand) {
+            gatherOwnBand(worker, begin, end);
+            decideOwnBand(worker);
+            return;
+        }
         for (int64_t start = begin; start < end; start += kSiftedEdges) {
             sift(worker, start, std::min(end, start + kSiftedEdges));
             const std::vector<TileEdge>& edges = worker.sifted;
@@ -232,6 +264,92 @@ struct FirstPass {
                 while (worker.run->end <= e.place) ++worker.run;
                 decide(worker, e, worker.run->weight);
             }
+        }
+    }
+
+    // The band's list of the sorted edges [begin, end): see BandList.
+    void gatherOwnBand(TileWorker& worker, int64_t begin, int64_t end) {
+        const int32_t k = worker.part, width = bands->width;
+        const int32_t first = bands->start(k), last = bands->start(k + 1);
+        BandList& list = worker.band;
+        list.makeRoom(end - begin);
+        list.pieces.clear();
+        uint32_t* const out = list.edges.get();
+        int64_t count = 0;
+        const uint32_t* const edges = sorted.edges;
+        const WeightRun* run = worker.siftRun;
+        for (int64_t at = begin; at < end; at = std::min<int64_t>(end, run->end)) {
+            while (run->end <= at) ++run;
+            const int64_t stop = std::min<int64_t>(end, run->end);
+            const int64_t from = firstFrom(edges, at, stop, k > 0 ? first - width : first);
+            const int64_t inner = firstFrom(edges, from, stop, first + width);
+            const int64_t innerEnd =
+                firstFrom(edges, inner, stop, std::max(first + width, last - width));
+            const int64_t to =
+                firstFrom(edges, innerEnd, stop, k + 1 < bands->count ? last + width : last);
+            if (to == from) continue;
+            for (int64_t i = from; i < inner; ++i) out[count++] = edges[i] | kNearSeam;
+            std::copy(edges + inner, edges + innerEnd, out + count);
+            count += innerEnd - inner;
+            for (int64_t i = innerEnd; i < to; ++i) out[count++] = edges[i] | kNearSeam;
+            list.pieces.push_back(BandList::Piece{count, from, run->weight});
+        }
+        worker.siftRun = run;
+        list.count = count;
+    }
+
+    // Decides the band's list in order, as visit does a sifted list.
+    void decideOwnBand(TileWorker& worker) {
+        const int32_t k = worker.part, width = bands->width;
+        const int32_t first = bands->start(k), last = bands->start(k + 1);
+        const BandSides sides{k > 0, k + 1 < bands->count, false, false};
+        const NeighbourOffsets around = neighbours;
+        const uint32_t* const list = worker.band.edges.get();
+        const int64_t count = worker.band.count;
+        int64_t j = 0;
+        for (const BandList::Piece& piece : worker.band.pieces) {
+            const int64_t shift = piece.source - j;  // a list entry's place, less its own
+            for (; j < piece.end; ++j) {
+                fetchBandAhead(list, j, count);
+                const uint32_t edge = list[j] & ~kNearSeam;
+                const uint32_t place = static_cast<uint32_t>(j + shift);
+                const TileEdge e{place, edgeFirstVertex(edge), edgeSecondVertex(edge, around), 0};
+                if ((list[j] & kNearSeam) == 0) {
+                    decide(worker, e, piece.weight);
+                    continue;
+                }
+                const int32_t ends = sides.endsOf(edge, first, last, width);
+                if (ends == 0) decide(worker, e, piece.weight);
+                if (ends <= 0) continue;
+                if ((ends & 1) != 0) {
+                    unsettle(worker, forest.findRoot(e.a));
+                    worker.kept.push_back(place);
+                }
+                if ((ends & 2) != 0) unsettle(worker, forest.findRoot(e.b));
+            }
+        }
+    }
+
+    // fetchAhead for a band's list; entries near a seam are left alone, as
+    // they may lie in another band.
+    [[gnu::always_inline]] void fetchBandAhead(const uint32_t* list, int64_t j,
+                                               int64_t count) const {
+        if (j + 2 * static_cast<int64_t>(kFetchAhead) < count) {
+            const uint32_t far = list[j + 2 * kFetchAhead];
+            if ((far & kNearSeam) == 0) {
+                __builtin_prefetch(&forest.parent[edgeFirstVertex(far)], 1);
+                __builtin_prefetch(&forest.parent[edgeSecondVertex(far, neighbours)], 1);
+            }
+        }
+        if (j + static_cast<int64_t>(kFetchAhead) < count) {
+            const uint32_t near = list[j + kFetchAhead];
+            if ((near & kNearSeam) != 0) return;
+            const int32_t pa = forest.parent[edgeFirstVertex(near)];
+            const int32_t pb = forest.parent[edgeSecondVertex(near, neighbours)];
+            __builtin_prefetch(&forest.parent[pa], 1);
+            __builtin_prefetch(&forest.parent[pb], 1);
+            __builtin_prefetch(&forest.data[pa], 1);
+            __builtin_prefetch(&forest.data[pb], 1);
         }
     }
 
@@ -361,8 +479,9 @@ void mergeKeptEdges(SegmentForest& forest, const SortedGraph& graph, const Rules
 // band's worker never writes outside its band: a root it reaches in another band
 // is unsettled, so nothing merges it or marks it again. Returns those roots.
 std::vector<int32_t> unsettleAcrossSeams(SegmentForest& forest, const SortedGraph& graph,
-                                         const Bands& bands, int64_t start) {
-    for (int32_t v = 0; v < graph.pixelCount(); ++v) forest.parent[v] = forest.findRootNear(v);
+                                         const Bands& bands, int64_t start, int threads) {
+    runInParts(partsForItems(graph.pixelCount(), threads), graph.pixelCount(),
+               [&](int, int64_t begin, int64_t end) { pointAtRoots(forest.parent, begin, end); });
     const uint32_t* edges = graph.view().edges;
     const NeighbourOffsets neighbours(graph.width);
     std::vector<int32_t> roots;
@@ -411,7 +530,7 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
     const Bands bands(graph.width, graph.height, tile.height);
     const bool inBands = tile.width >= graph.width && bands.count <= kMostBands;
     FirstPass pass{forest, graph.view(), NeighbourOffsets(graph.width), grid, owner, rules,
-                   inBands ? &bands : nullptr};
+                   inBands ? &bands : nullptr, parts == grid.count()};
     std::vector<TileWorker> workers;
     for (int part = 0; part < parts; ++part) {
         workers.push_back(TileWorker{part, graph.view().runs, graph.view().runs});
@@ -421,8 +540,11 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
     const int64_t start = inBands ? mergeZeroWeightEdges(forest, graph, parameters, regions) : 0;
     if (start == graph.edgeCount) return report;
     std::vector<int32_t> unsettledFirst;
-    if (start > 0) unsettledFirst = unsettleAcrossSeams(forest, graph, bands, start);
+    if (start > 0) unsettledFirst = unsettleAcrossSeams(forest, graph, bands, start, threads);
     const int64_t longest = stretch > 0 ? stretch : longestStretchFor(graph.edgeCount);
+    if (pass.ownsOneBand && inBands) {  // once, at the longest stretch
+        for (TileWorker& worker : workers) worker.band.makeRoom(std::min(longest, graph.edgeCount));
+    }
     int64_t done = start, kept = 0;
     while (done < graph.edgeCount) {
         const int64_t end = std::min(
