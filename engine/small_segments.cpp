@@ -85,11 +85,13 @@ std::vector<uint64_t> edgeOwnersOf(const uint64_t* marks, int64_t pixels, int32_
 }
 
 // The keys of the edges with an end in a marked pixel whose owners lie in
-// owners' words [begin, end), in no particular order.
-void addKeysAroundMarked(const uint64_t* marks, const uint64_t* owners, int64_t begin, int64_t end,
-                         int32_t width, int32_t height, const PhotoEdgeWeights& weightOf,
-                         std::vector<EdgeKey>& keys) {
+// owners' words [begin, end), written to `keys` in construction order; returns
+// how many.
+int64_t writeKeysAroundMarked(const uint64_t* marks, const uint64_t* owners, int64_t begin,
+                              int64_t end, int32_t width, int32_t height,
+                              const PhotoEdgeWeights& weightOf, EdgeKey* keys) {
     const NeighbourOffsets neighbours(width);
+    int64_t count = 0;
     for (int64_t i = begin; i < end; ++i) {
         for (uint64_t word = owners[i]; word != 0; word &= word - 1) {
             const int32_t u = static_cast<int32_t>(64 * i + __builtin_ctzll(word));
@@ -105,42 +107,69 @@ void addKeysAroundMarked(const uint64_t* marks, const uint64_t* owners, int64_t 
                 if (!std::exchange(converted, true)) weightOf.channelsAt(y, x, atU);
                 float atV[3];
                 weightOf.channelsAt(y + kRowStep[direction], x + kColumnStep[direction], atV);
-                keys.push_back(makeEdgeKey(PhotoEdgeWeights::between(atU, atV),
-                                           static_cast<uint32_t>(u) * 4 + direction));
+                keys[count++] = makeEdgeKey(PhotoEdgeWeights::between(atU, atV),
+                                            static_cast<uint32_t>(u) * 4 + direction);
             }
+        }
+    }
+    return count;
+}
+
+// Joins a small segment across each of the `count` edges in order (edgeOf
+// gives an entry's edge number) that still leaves a segment below minSize.
+template <class Entry, class EdgeOf>
+void joinSmallSegments(SegmentForest& forest, const Entry* entries, int64_t count, EdgeOf edgeOf,
+                       const NeighbourOffsets& neighbours, int32_t minSize, UnionLog* log) {
+    const SegmentData* data = forest.data;
+    for (int64_t k = 0; k < count; ++k) {
+        const uint32_t edge = edgeOf(entries[k]);
+        const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
+        const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
+        if (ra != rb && (data[ra].size < minSize || data[rb].size < minSize)) {
+            if (log != nullptr) log->add(edge, data[ra].size, data[rb].size);
+            forest.uniteRoots(ra, rb);
         }
     }
 }
 
 }  // namespace
 
-std::vector<EdgeKey> edgeKeysAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
-                                          const PhotoEdgeWeights& weightOf, int threads) {
+EdgeKeys::EdgeKeys(BlockPool& pool, const uint64_t* marks, int32_t width, int32_t height,
+                   const PhotoEdgeWeights& weightOf, int threads) {
     const int64_t pixels = int64_t{width} * height;
     const std::vector<uint64_t> owners = edgeOwnersOf(marks, pixels, width);
-    const int64_t words = static_cast<int64_t>(owners.size());
+    const auto words = static_cast<int64_t>(owners.size());
     const int parts = partsForItems(pixels, threads);
-    std::vector<std::vector<EdgeKey>> found(static_cast<size_t>(parts));
-    runInParts(parts, words, [&](int part, int64_t begin, int64_t end) {
-        addKeysAroundMarked(marks, owners.data(), begin, end, width, height, weightOf, found[part]);
-    });
-    std::vector<EdgeKey> keys = std::move(found[0]);
-    for (int part = 1; part < parts; ++part) {
-        keys.insert(keys.end(), found[part].begin(), found[part].end());
+    // Each part writes from the room the parts before it could need at most (4 keys an
+    // owner), then the parts move down into one list.
+    std::vector<int64_t> start(static_cast<size_t>(parts) + 1), found(static_cast<size_t>(parts));
+    for (int part = 0; part < parts; ++part) {
+        int64_t owning = 0;
+        for (int64_t i = words * part / parts; i < words * (part + 1) / parts; ++i) {
+            owning += __builtin_popcountll(owners[i]);
+        }
+        start[part + 1] = start[part] + 4 * owning;
     }
-    std::vector<EdgeKey> scratch(keys.size());
-    const EdgeKey* sorted =
-        sortEdgeKeys(keys.data(), scratch.data(), static_cast<int64_t>(keys.size()), threads);
-    if (sorted == scratch.data()) std::swap(keys, scratch);
-    return keys;
+    const auto room = static_cast<size_t>(std::max<int64_t>(start[parts], 1));
+    LargeBuffer written(pool, room * sizeof(EdgeKey)), scratch(pool, room * sizeof(EdgeKey));
+    EdgeKey* const keys = written.as<EdgeKey>();
+    runInParts(parts, words, [&](int part, int64_t begin, int64_t end) {
+        found[part] = writeKeysAroundMarked(marks, owners.data(), begin, end, width, height,
+                                            weightOf, keys + start[part]);
+    });
+    for (int part = 0; part < parts; ++part) {
+        std::copy(keys + start[part], keys + start[part] + found[part], keys + count);
+        count += found[part];
+    }
+    const EdgeKey* const sorted = sortEdgeKeys(keys, scratch.as<EdgeKey>(), count, threads);
+    memory = std::move(sorted == keys ? written : scratch);
 }
 
-std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
-                                        const PhotoEdgeWeights& weightOf, int threads) {
-    const std::vector<EdgeKey> keys = edgeKeysAroundMarked(marks, width, height, weightOf, threads);
-    std::vector<uint32_t> edges(keys.size());
-    for (size_t k = 0; k < keys.size(); ++k) edges[k] = keyEdge(keys[k]);
-    return edges;
+std::vector<EdgeKey> edgeKeysAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
+                                          const PhotoEdgeWeights& weightOf, int threads) {
+    BlockPool pool;
+    const EdgeKeys found(pool, marks, width, height, weightOf, threads);
+    return std::vector<EdgeKey>(found.keys(), found.keys() + found.count);
 }
 
 void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
@@ -154,20 +183,16 @@ void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
     LargeBuffer smallPixels(workspace.pool, (static_cast<size_t>(pixelCount) + 63) / 64 * 8);
     uint64_t* const smallScratch = smallPixels.as<uint64_t>();
     markSmallSegments(forest, pixelCount, minSize, smallScratch, threads);
-    const SegmentData* data = forest.data;
-    const std::vector<uint32_t> touching =
-        photoWeights != nullptr
-            ? edgesAroundMarked(smallScratch, graph.width, graph.height, *photoWeights, threads)
-            : edgesTouchingMarked(sorted.edges, sorted.count, neighbours, smallScratch, threads);
-    for (size_t k = 0; k < touching.size(); ++k) {
-        const uint32_t edge = touching[k];
-        const int32_t ra = forest.findRoot(edgeFirstVertex(edge));
-        const int32_t rb = forest.findRoot(edgeSecondVertex(edge, neighbours));
-        if (ra != rb && (data[ra].size < minSize || data[rb].size < minSize)) {
-            if (log != nullptr) log->add(edge, data[ra].size, data[rb].size);
-            forest.uniteRoots(ra, rb);
-        }
+    if (photoWeights != nullptr) {
+        const EdgeKeys keys(workspace.pool, smallScratch, graph.width, graph.height,
+                            *photoWeights, threads);
+        joinSmallSegments(forest, keys.keys(), keys.count, keyEdge, neighbours, minSize, log);
+        return;
     }
+    const std::vector<uint32_t> touching =
+        edgesTouchingMarked(sorted.edges, sorted.count, neighbours, smallScratch, threads);
+    joinSmallSegments(forest, touching.data(), static_cast<int64_t>(touching.size()),
+                      [](uint32_t edge) { return edge; }, neighbours, minSize, log);
 }
 
 }  // namespace segmora

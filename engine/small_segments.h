@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "key_sort.h"
+#include "large_buffer.h"
 #include "photo_lab_planes.h"
 #include "segment_forest.h"
 #include "segmora/segmora.h"
@@ -23,11 +24,20 @@ void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
                          const PhotoEdgeWeights* photoWeights = nullptr, UnionLog* log = nullptr);
 
 // The edges with an end in a pixel marked in `marks` (a bit per pixel), found around those
-// pixels, in sorted order: keys made in construction order with weights from the photo
-// (`weightOf`), then sorted stably by weight.
-std::vector<uint32_t> edgesAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
-                                        const PhotoEdgeWeights& weightOf, int threads);
-// The same edges as their sorted keys (key_sort.h): weights and edge numbers.
+// pixels, as their keys (key_sort.h) in sorted order: made in construction order with
+// weights from the photo (`weightOf`), then sorted stably by weight, on up to `threads`
+// threads, in a block of `pool`.
+class EdgeKeys {
+  public:
+    EdgeKeys(BlockPool& pool, const uint64_t* marks, int32_t width, int32_t height,
+             const PhotoEdgeWeights& weightOf, int threads);
+    const EdgeKey* keys() const { return memory.as<EdgeKey>(); }
+    int64_t count = 0;
+
+  private:
+    LargeBuffer memory;
+};
+// The same keys in a vector.
 std::vector<EdgeKey> edgeKeysAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
                                           const PhotoEdgeWeights& weightOf, int threads);
 

@@ -1,7 +1,6 @@
 #include "tiled_merge.h"
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "grid_edges.h"
@@ -88,27 +87,25 @@ struct TileEdge {
     int32_t seamEnds;  // 0: inside a tile; else bit 0: a is the worker's, bit 1: b is
 };
 
-// An entry of a band's list in a row at one of its seams: its edge may leave
-// the band, and it is looked at again. Edge numbers stay below 2^31.
-constexpr uint32_t kNearSeam = uint32_t{1} << 31;
-
 // The edges of a thread's one band among a stretch of the sorted edges: for
-// each run, the stretch of it that touches the band, copied, the entries of
-// the rows at the seams flagged. Piece i holds the list's entries up to
-// `end`, which came from the sorted edges from `source` on.
-struct BandList {
-    struct Piece {
-        int64_t end, source;
-        float weight;
-    };
-    std::unique_ptr<uint32_t[]> edges;  // left unset: no clearing of memory written anyway
-    int64_t room = 0, count = 0;
-    std::vector<Piece> pieces;
+// each run, the places [from, to) of its edges that touch the band; those
+// before `inner` and from `innerEnd` on lie in the rows at its seams.
+struct BandPiece {
+    int64_t from, inner, innerEnd, to;
+    float weight;
+    bool nearSeam(int64_t i) const { return i < inner || i >= innerEnd; }
+};
 
-    void makeRoom(int64_t entries) {
-        if (entries <= room) return;
-        edges.reset(new uint32_t[static_cast<size_t>(entries)]);
-        room = entries;
+// A place among a band's pieces, moved on one edge at a time.
+struct BandCursor {
+    const BandPiece* piece;
+    const BandPiece* end;
+    int64_t at;
+
+    bool valid() const { return piece != end; }
+    void next() {
+        if (++at < piece->to) return;
+        if (++piece != end) at = piece->from;
     }
 };
 
@@ -123,7 +120,7 @@ struct TileWorker {
     std::vector<uint32_t> kept{};  // places
     std::vector<int32_t> marked{};
     std::vector<TileEdge> sifted{};
-    BandList band{};
+    std::vector<BandPiece> pieces{};
     int64_t joined = 0;
 };
 
@@ -267,59 +264,50 @@ struct FirstPass {
         }
     }
 
-    // The band's list of the sorted edges [begin, end): see BandList.
+    // The band's pieces of the sorted edges [begin, end): see BandPiece.
     void gatherOwnBand(TileWorker& worker, int64_t begin, int64_t end) {
         const int32_t k = worker.part, width = bands->width;
         const int32_t first = bands->start(k), last = bands->start(k + 1);
-        BandList& list = worker.band;
-        list.makeRoom(end - begin);
-        list.pieces.clear();
-        uint32_t* const out = list.edges.get();
-        int64_t count = 0;
+        worker.pieces.clear();
         const uint32_t* const edges = sorted.edges;
         const WeightRun* run = worker.siftRun;
         for (int64_t at = begin; at < end; at = std::min<int64_t>(end, run->end)) {
             while (run->end <= at) ++run;
             const int64_t stop = std::min<int64_t>(end, run->end);
-            const int64_t from = firstFrom(edges, at, stop, k > 0 ? first - width : first);
-            const int64_t inner = firstFrom(edges, from, stop, first + width);
-            const int64_t innerEnd =
-                firstFrom(edges, inner, stop, std::max(first + width, last - width));
-            const int64_t to =
-                firstFrom(edges, innerEnd, stop, k + 1 < bands->count ? last + width : last);
-            if (to == from) continue;
-            for (int64_t i = from; i < inner; ++i) out[count++] = edges[i] | kNearSeam;
-            std::copy(edges + inner, edges + innerEnd, out + count);
-            count += innerEnd - inner;
-            for (int64_t i = innerEnd; i < to; ++i) out[count++] = edges[i] | kNearSeam;
-            list.pieces.push_back(BandList::Piece{count, from, run->weight});
+            BandPiece piece{};
+            piece.from = firstFrom(edges, at, stop, k > 0 ? first - width : first);
+            piece.inner = firstFrom(edges, piece.from, stop, first + width);
+            piece.innerEnd =
+                firstFrom(edges, piece.inner, stop, std::max(first + width, last - width));
+            piece.to =
+                firstFrom(edges, piece.innerEnd, stop, k + 1 < bands->count ? last + width : last);
+            piece.weight = run->weight;
+            if (piece.to > piece.from) worker.pieces.push_back(piece);
         }
         worker.siftRun = run;
-        list.count = count;
     }
 
-    // Decides the band's list in order, as visit does a sifted list.
+    // Decides the band's pieces in order, as visit does a sifted list, with the
+    // forest entries of later edges fetched ahead.
     void decideOwnBand(TileWorker& worker) {
         const int32_t k = worker.part, width = bands->width;
         const int32_t first = bands->start(k), last = bands->start(k + 1);
         const BandSides sides{k > 0, k + 1 < bands->count, false, false};
-        const NeighbourOffsets around = neighbours;
-        const uint32_t* const list = worker.band.edges.get();
-        const int64_t count = worker.band.count;
-        int64_t j = 0;
-        for (const BandList::Piece& piece : worker.band.pieces) {
-            const int64_t shift = piece.source - j;  // a list entry's place, less its own
-            for (; j < piece.end; ++j) {
-                fetchBandAhead(list, j, count);
-                const uint32_t edge = list[j] & ~kNearSeam;
-                const uint32_t place = static_cast<uint32_t>(j + shift);
-                const TileEdge e{place, edgeFirstVertex(edge), edgeSecondVertex(edge, around), 0};
-                if ((list[j] & kNearSeam) == 0) {
-                    decide(worker, e, piece.weight);
-                    continue;
-                }
-                const int32_t ends = sides.endsOf(edge, first, last, width);
-                if (ends == 0) decide(worker, e, piece.weight);
+        const BandPiece* const begin = worker.pieces.data();
+        const BandPiece* const end = begin + worker.pieces.size();
+        if (begin == end) return;
+        BandCursor near{begin, end, begin->from}, far{begin, end, begin->from};
+        for (size_t step = 0; step < kFetchAhead && near.valid(); ++step) near.next();
+        for (size_t step = 0; step < 2 * kFetchAhead && far.valid(); ++step) far.next();
+        for (const BandPiece* piece = begin; piece != end; ++piece) {
+            for (int64_t i = piece->from; i < piece->to; ++i) {
+                fetchBandAhead(near, far);
+                const uint32_t edge = sorted.edges[i];
+                const auto place = static_cast<uint32_t>(i);
+                const TileEdge e{place, edgeFirstVertex(edge), edgeSecondVertex(edge, neighbours), 0};
+                const int32_t ends =
+                    piece->nearSeam(i) ? sides.endsOf(edge, first, last, width) : 0;
+                if (ends == 0) decide(worker, e, piece->weight);
                 if (ends <= 0) continue;
                 if ((ends & 1) != 0) {
                     unsettle(worker, forest.findRoot(e.a));
@@ -330,26 +318,28 @@ struct FirstPass {
         }
     }
 
-    // fetchAhead for a band's list; entries near a seam are left alone, as
-    // they may lie in another band.
-    [[gnu::always_inline]] void fetchBandAhead(const uint32_t* list, int64_t j,
-                                               int64_t count) const {
-        if (j + 2 * static_cast<int64_t>(kFetchAhead) < count) {
-            const uint32_t far = list[j + 2 * kFetchAhead];
-            if ((far & kNearSeam) == 0) {
-                __builtin_prefetch(&forest.parent[edgeFirstVertex(far)], 1);
-                __builtin_prefetch(&forest.parent[edgeSecondVertex(far, neighbours)], 1);
+    // fetchAhead for a band's pieces, the cursors moved on by one; edges near a
+    // seam are left alone, as they may lie in another band.
+    [[gnu::always_inline]] void fetchBandAhead(BandCursor& near, BandCursor& far) const {
+        if (far.valid()) {
+            if (!far.piece->nearSeam(far.at)) {
+                const uint32_t edge = sorted.edges[far.at];
+                __builtin_prefetch(&forest.parent[edgeFirstVertex(edge)], 1);
+                __builtin_prefetch(&forest.parent[edgeSecondVertex(edge, neighbours)], 1);
             }
+            far.next();
         }
-        if (j + static_cast<int64_t>(kFetchAhead) < count) {
-            const uint32_t near = list[j + kFetchAhead];
-            if ((near & kNearSeam) != 0) return;
-            const int32_t pa = forest.parent[edgeFirstVertex(near)];
-            const int32_t pb = forest.parent[edgeSecondVertex(near, neighbours)];
-            __builtin_prefetch(&forest.parent[pa], 1);
-            __builtin_prefetch(&forest.parent[pb], 1);
-            __builtin_prefetch(&forest.data[pa], 1);
-            __builtin_prefetch(&forest.data[pb], 1);
+        if (near.valid()) {
+            if (!near.piece->nearSeam(near.at)) {
+                const uint32_t edge = sorted.edges[near.at];
+                const int32_t pa = forest.parent[edgeFirstVertex(edge)];
+                const int32_t pb = forest.parent[edgeSecondVertex(edge, neighbours)];
+                __builtin_prefetch(&forest.parent[pa], 1);
+                __builtin_prefetch(&forest.parent[pb], 1);
+                __builtin_prefetch(&forest.data[pa], 1);
+                __builtin_prefetch(&forest.data[pb], 1);
+            }
+            near.next();
         }
     }
 
@@ -542,9 +532,6 @@ TiledMergeReport mergeSegmentsTiled(SegmentForest& forest, const SortedGraph& gr
     std::vector<int32_t> unsettledFirst;
     if (start > 0) unsettledFirst = unsettleAcrossSeams(forest, graph, bands, start, threads);
     const int64_t longest = stretch > 0 ? stretch : longestStretchFor(graph.edgeCount);
-    if (pass.ownsOneBand && inBands) {  // once, at the longest stretch
-        for (TileWorker& worker : workers) worker.band.makeRoom(std::min(longest, graph.edgeCount));
-    }
     int64_t done = start, kept = 0;
     while (done < graph.edgeCount) {
         const int64_t end = std::min(
