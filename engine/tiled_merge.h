@@ -23,8 +23,10 @@ struct TiledMergeReport {
 };
 
 // The tiles stop, and the one-piece merge takes the rest, once more than this
-// share of the edges they went through waits for the second pass.
-constexpr double kMostSecondPassShare = 0.15;
+// share of the edges they went through waits for the second pass: above it the
+// serial second pass and the tiles' lists cost what the threads gain (smooth,
+// enlarged photos; docs/performance.md).
+constexpr double kMostSecondPassShare = 0.04;
 
 // Exactly the merges of mergeSegments (same partition, sizes and thresholds),
 // made tile by tile on up to `threads` threads, then a second pass over the

@@ -183,11 +183,23 @@ TEST(TiledMerge, MosaicAtLargeTiles) {
     }
     expectSameLabels(mosaic, cv::Mat_<int>(), photoParameters(false),
                      {{2048, 512}, {700, 333}, {1024, 4096}}, "mosaic");
-    // 2 MP on 2 threads: a Segmenter takes the tiled path by itself.
+    // 2 MP on 2 threads: a Segmenter takes the tiled path by itself, and cleans up on
+    // both threads. The labels are anchored to Segmora's label file of this mosaic from
+    // before photos were merged in bands (its count, and FNV-1a of the labels as
+    // little-endian 32-bit values, row by row).
     const Segmentation whole = labelsOf(mosaic, cv::Mat_<int>(), photoParameters(false), {});
     const Segmentation byDefault = Segmenter(2).segmentPhoto(mosaic);
     EXPECT_EQ(whole.count, byDefault.count);
     EXPECT_EQ(cv::countNonZero(whole.labels != byDefault.labels), 0);
+    EXPECT_EQ(byDefault.count, 5226);
+    uint64_t digest = 0xcbf29ce484222325;
+    for (int y = 0; y < byDefault.labels.rows; ++y) {
+        const auto* bytes = byDefault.labels.ptr<uint8_t>(y);
+        for (size_t i = 0; i < byDefault.labels.cols * sizeof(int32_t); ++i) {
+            digest = (digest ^ bytes[i]) * 0x100000001b3;
+        }
+    }
+    EXPECT_EQ(digest, 0x1e1af1376b28ae04u);
 }
 
 // Bands of rows are found run by run rather than sifted: bands of one row on
