@@ -85,8 +85,8 @@ std::vector<uint64_t> edgeOwnersOf(const uint64_t* marks, int64_t pixels, int32_
 }
 
 // The keys of the edges with an end in a marked pixel whose owners lie in
-// owners' words [begin, end), written to `keys` in construction order; returns
-// how many.
+// owners' words [begin, end), written to `keys` in construction order (only
+// counted when `keys` is null); returns how many.
 int64_t writeKeysAroundMarked(const uint64_t* marks, const uint64_t* owners, int64_t begin,
                               int64_t end, int32_t width, int32_t height,
                               const PhotoEdgeWeights& weightOf, EdgeKey* keys) {
@@ -104,6 +104,10 @@ int64_t writeKeysAroundMarked(const uint64_t* marks, const uint64_t* owners, int
             for (uint32_t direction = kRight; direction <= kAboveRight; ++direction) {
                 const int32_t v = u + neighbours.offset[direction];
                 if (!exists[direction] || !(isMarked(marks, u) || isMarked(marks, v))) continue;
+                if (keys == nullptr) {
+                    ++count;
+                    continue;
+                }
                 if (!std::exchange(converted, true)) weightOf.channelsAt(y, x, atU);
                 float atV[3];
                 weightOf.channelsAt(y + kRowStep[direction], x + kColumnStep[direction], atV);
@@ -140,27 +144,21 @@ EdgeKeys::EdgeKeys(BlockPool& pool, const uint64_t* marks, int32_t width, int32_
     const std::vector<uint64_t> owners = edgeOwnersOf(marks, pixels, width);
     const auto words = static_cast<int64_t>(owners.size());
     const int parts = partsForItems(pixels, threads);
-    // Each part writes from the room the parts before it could need at most (4 keys an
-    // owner), then the parts move down into one list.
-    std::vector<int64_t> start(static_cast<size_t>(parts) + 1), found(static_cast<size_t>(parts));
-    for (int part = 0; part < parts; ++part) {
-        int64_t owning = 0;
-        for (int64_t i = words * part / parts; i < words * (part + 1) / parts; ++i) {
-            owning += __builtin_popcountll(owners[i]);
-        }
-        start[part + 1] = start[part] + 4 * owning;
-    }
-    const auto room = static_cast<size_t>(std::max<int64_t>(start[parts], 1));
-    LargeBuffer written(pool, room * sizeof(EdgeKey)), scratch(pool, room * sizeof(EdgeKey));
+    // The parts count their keys, then write them one after another.
+    std::vector<int64_t> start(static_cast<size_t>(parts) + 1);
+    runInParts(parts, words, [&](int part, int64_t begin, int64_t end) {
+        start[part + 1] = writeKeysAroundMarked(marks, owners.data(), begin, end, width, height,
+                                                weightOf, nullptr);
+    });
+    for (int part = 0; part < parts; ++part) start[part + 1] += start[part];
+    count = start[parts];
+    const auto room = static_cast<size_t>(std::max<int64_t>(count, 1)) * sizeof(EdgeKey);
+    LargeBuffer written(pool, room), scratch(pool, room);
     EdgeKey* const keys = written.as<EdgeKey>();
     runInParts(parts, words, [&](int part, int64_t begin, int64_t end) {
-        found[part] = writeKeysAroundMarked(marks, owners.data(), begin, end, width, height,
-                                            weightOf, keys + start[part]);
+        writeKeysAroundMarked(marks, owners.data(), begin, end, width, height, weightOf,
+                              keys + start[part]);
     });
-    for (int part = 0; part < parts; ++part) {
-        std::copy(keys + start[part], keys + start[part] + found[part], keys + count);
-        count += found[part];
-    }
     const EdgeKey* const sorted = sortEdgeKeys(keys, scratch.as<EdgeKey>(), count, threads);
     memory = std::move(sorted == keys ? written : scratch);
 }
