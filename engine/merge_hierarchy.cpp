@@ -10,6 +10,7 @@
 
 #include "grid_edges.h"
 #include "key_sort.h"
+#include "merge_prefetch.h"
 #include "label_matrix.h"
 #include "parallel.h"
 
@@ -54,16 +55,8 @@ void replayUnions(const UnionLog& log, SegmentForest& forest, int32_t pixels, in
     const int64_t unions = log.count;
     for (int64_t k = 0; k < unions; ++k) {
         if (k + 2 * kReplayAhead < unions) {  // the unions come in weight order, all over
-            const uint32_t far = log.edges[k + 2 * kReplayAhead];
-            __builtin_prefetch(&forest.parent[edgeFirstVertex(far)], 1);
-            __builtin_prefetch(&forest.parent[edgeSecondVertex(far, neighbours)], 1);
-            const uint32_t near = log.edges[k + kReplayAhead];
-            const int32_t pa = forest.parent[edgeFirstVertex(near)];
-            const int32_t pb = forest.parent[edgeSecondVertex(near, neighbours)];
-            __builtin_prefetch(&forest.parent[pa], 1);
-            __builtin_prefetch(&forest.parent[pb], 1);
-            __builtin_prefetch(&forest.data[pa], 1);
-            __builtin_prefetch(&forest.data[pb], 1);
+            prefetchLinks(forest.parent, log.edges[k + 2 * kReplayAhead], neighbours);
+            prefetchLinked(forest.parent, forest.data, log.edges[k + kReplayAhead], neighbours);
         }
         if (log.isBothLarge(k)) continue;
         const uint32_t edge = log.edges[k];

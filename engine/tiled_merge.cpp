@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "grid_edges.h"
+#include "merge_prefetch.h"
 #include "parallel.h"
 #include "segment_merging.h"
 
@@ -323,21 +324,13 @@ struct FirstPass {
     [[gnu::always_inline]] void fetchBandAhead(BandCursor& near, BandCursor& far) const {
         if (far.valid()) {
             if (!far.piece->nearSeam(far.at)) {
-                const uint32_t edge = sorted.edges[far.at];
-                __builtin_prefetch(&forest.parent[edgeFirstVertex(edge)], 1);
-                __builtin_prefetch(&forest.parent[edgeSecondVertex(edge, neighbours)], 1);
+                prefetchLinks(forest.parent, sorted.edges[far.at], neighbours);
             }
             far.next();
         }
         if (near.valid()) {
             if (!near.piece->nearSeam(near.at)) {
-                const uint32_t edge = sorted.edges[near.at];
-                const int32_t pa = forest.parent[edgeFirstVertex(edge)];
-                const int32_t pb = forest.parent[edgeSecondVertex(edge, neighbours)];
-                __builtin_prefetch(&forest.parent[pa], 1);
-                __builtin_prefetch(&forest.parent[pb], 1);
-                __builtin_prefetch(&forest.data[pa], 1);
-                __builtin_prefetch(&forest.data[pb], 1);
+                prefetchLinked(forest.parent, forest.data, sorted.edges[near.at], neighbours);
             }
             near.next();
         }
