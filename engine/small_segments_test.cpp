@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -52,6 +53,42 @@ TEST(SmallSegments, EdgesFoundAroundSmallSegmentsAreTheScannedOnes) {
                     << threshold;
             }
         }
+    }
+}
+
+// On a photo of more than 2^21 pixels the keys are gathered in two parts; they
+// must be every edge with a marked end, each once, keyed by its weight and sorted,
+// whatever the thread count, with marks on both sides of the parts' border.
+TEST(SmallSegments, KeysAroundMarkedPixelsOnEveryThreadCount) {
+    std::mt19937 rng(3);
+    const int32_t width = 2048, height = 1040;
+    const cv::Mat bgr = testPhoto(height, width, 1, rng);
+    std::vector<uint64_t> marks((int64_t{width} * height + 63) / 64);
+    for (uint64_t& word : marks) word = rng() % 4 == 0 ? uint64_t{rng()} << 32 | rng() : 0;
+    marks[marks.size() / 2 - 1] = marks[marks.size() / 2] = ~uint64_t{0};
+    const LabTables tables;
+    const PhotoEdgeWeights weights(bgr, tables);
+    const auto marked = [&](int32_t v) { return (marks[v >> 6] >> (v & 63)) & 1; };
+    std::vector<EdgeKey> expected;
+    const NeighbourOffsets neighbours(width);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const int32_t u = y * width + x;
+            const bool exists[4] = {x + 1 < width, y + 1 < height, x + 1 < width && y + 1 < height,
+                                    x + 1 < width && y > 0};
+            for (uint32_t direction = 0; direction < 4; ++direction) {
+                const int32_t v = u + neighbours.offset[direction];
+                if (!exists[direction] || !(marked(u) || marked(v))) continue;
+                expected.push_back(makeEdgeKey(weights(u, v), static_cast<uint32_t>(u) * 4 + direction));
+            }
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    for (const int threads : {1, 2, 3}) {
+        const EdgeKeys found(pool, marks.data(), width, height, weights, threads);
+        ASSERT_EQ(found.count, static_cast<int64_t>(expected.size())) << threads << " threads";
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), found.keys()))
+            << threads << " threads";
     }
 }
 
