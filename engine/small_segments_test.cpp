@@ -79,7 +79,8 @@ TEST(SmallSegments, KeysAroundMarkedPixelsOnEveryThreadCount) {
             for (uint32_t direction = 0; direction < 4; ++direction) {
                 const int32_t v = u + neighbours.offset[direction];
                 if (!exists[direction] || !(marked(u) || marked(v))) continue;
-                expected.push_back(makeEdgeKey(weights(u, v), static_cast<uint32_t>(u) * 4 + direction));
+                expected.push_back(
+                    makeEdgeKey(weights(u, v), static_cast<uint32_t>(u) * 4 + direction));
             }
         }
     }

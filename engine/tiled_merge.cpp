@@ -305,7 +305,8 @@ struct FirstPass {
                 fetchBandAhead(near, far);
                 const uint32_t edge = sorted.edges[i];
                 const auto place = static_cast<uint32_t>(i);
-                const TileEdge e{place, edgeFirstVertex(edge), edgeSecondVertex(edge, neighbours), 0};
+                const TileEdge e{place, edgeFirstVertex(edge),
+                                 edgeSecondVertex(edge, neighbours), 0};
                 const int32_t ends =
                     piece->nearSeam(i) ? sides.endsOf(edge, first, last, width) : 0;
                 if (ends == 0) decide(worker, e, piece->weight);
