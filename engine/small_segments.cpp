@@ -163,13 +163,6 @@ EdgeKeys::EdgeKeys(BlockPool& pool, const uint64_t* marks, int32_t width, int32_
     memory = std::move(sorted == keys ? written : scratch);
 }
 
-std::vector<EdgeKey> edgeKeysAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
-                                          const PhotoEdgeWeights& weightOf, int threads) {
-    BlockPool pool;
-    const EdgeKeys found(pool, marks, width, height, weightOf, threads);
-    return std::vector<EdgeKey>(found.keys(), found.keys() + found.count);
-}
-
 void absorbSmallSegments(SegmentForest& forest, const SortedGraph& graph,
                          const Parameters& parameters, const Workspace& workspace,
                          const PhotoEdgeWeights* photoWeights, UnionLog* log) {

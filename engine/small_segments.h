@@ -37,8 +37,5 @@ class EdgeKeys {
   private:
     LargeBuffer memory;
 };
-// The same keys in a vector.
-std::vector<EdgeKey> edgeKeysAroundMarked(const uint64_t* marks, int32_t width, int32_t height,
-                                          const PhotoEdgeWeights& weightOf, int threads);
 
 }  // namespace segmora

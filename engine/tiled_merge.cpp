@@ -210,6 +210,16 @@ struct FirstPass {
         worker.marked.push_back(root);
     }
 
+    // A seam edge (`ends` as TileEdge::seamEnds): the segments of the worker's ends
+    // are unsettled from here on; the worker of its first pixel keeps it.
+    void passSeam(TileWorker& worker, const TileEdge& edge, int32_t ends) {
+        if ((ends & 1) != 0) {
+            unsettle(worker, forest.findRoot(edge.a));
+            worker.kept.push_back(edge.place);
+        }
+        if ((ends & 2) != 0) unsettle(worker, forest.findRoot(edge.b));
+    }
+
     // Decides an edge inside a tile, or keeps it.
     void decide(TileWorker& worker, const TileEdge& edge, float weight) {
         const int32_t a = edge.a, b = edge.b;
@@ -251,12 +261,8 @@ struct FirstPass {
             for (size_t j = 0; j < edges.size(); ++j) {
                 fetchAhead(forest, edges, j);
                 const TileEdge& e = edges[j];
-                if (e.seamEnds != 0) {  // the ends' segments are unsettled from here on
-                    if ((e.seamEnds & 1) != 0) {
-                        unsettle(worker, forest.findRoot(e.a));
-                        worker.kept.push_back(e.place);
-                    }
-                    if ((e.seamEnds & 2) != 0) unsettle(worker, forest.findRoot(e.b));
+                if (e.seamEnds != 0) {
+                    passSeam(worker, e, e.seamEnds);
                     continue;
                 }
                 while (worker.run->end <= e.place) ++worker.run;
@@ -310,12 +316,7 @@ struct FirstPass {
                 const int32_t ends =
                     piece->nearSeam(i) ? sides.endsOf(edge, first, last, width) : 0;
                 if (ends == 0) decide(worker, e, piece->weight);
-                if (ends <= 0) continue;
-                if ((ends & 1) != 0) {
-                    unsettle(worker, forest.findRoot(e.a));
-                    worker.kept.push_back(place);
-                }
-                if ((ends & 2) != 0) unsettle(worker, forest.findRoot(e.b));
+                if (ends > 0) passSeam(worker, e, ends);
             }
         }
     }

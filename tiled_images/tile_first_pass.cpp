@@ -73,7 +73,8 @@ HugeVector<std::pair<uint32_t, uint32_t>> edgesTouching(const HugeVector<uint64_
                                                         const SortedEdges& sorted,
                                                         const cv::Mat& tilePhoto,
                                                         const TileChannels& channels,
-                                                        const LabTables& lab, int threads) {
+                                                        const LabTables& lab,
+                                                        const Workspace& workspace) {
     const int32_t width = tilePhoto.cols, height = tilePhoto.rows;
     const NeighbourOffsets neighbours(width);
     const auto marked = [&](int32_t v) {
@@ -93,8 +94,9 @@ HugeVector<std::pair<uint32_t, uint32_t>> edgesTouching(const HugeVector<uint64_
         return edges;
     }
     const PhotoEdgeWeights weightOf(tilePhoto, lab);
-    for (const EdgeKey key : edgeKeysAroundMarked(marks.data(), width, height, weightOf, threads)) {
-        edges.emplace_back(static_cast<uint32_t>(key >> 32), keyEdge(key));
+    const EdgeKeys keys(workspace.pool, marks.data(), width, height, weightOf, workspace.threads);
+    for (int64_t k = 0; k < keys.count; ++k) {
+        edges.emplace_back(static_cast<uint32_t>(keys.keys()[k] >> 32), keyEdge(keys.keys()[k]));
     }
     return edges;
 }
@@ -237,7 +239,7 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
             innerCleanupEdges(ids, pass.segments, inner, parameters.minSize, frame,
                               [&](const HugeVector<uint64_t>& marks) {
                                   return edgesTouching(marks, sorted, tilePhoto, channels, lab,
-                                                       workspace.threads);
+                                                       workspace);
                               }),
             halves);
     }
