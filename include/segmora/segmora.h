@@ -374,6 +374,41 @@ struct TileState {
 SEGMORA_API TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                                   const cv::Mat_<int>& regions = cv::Mat_<int>());
 
+// Before phase 1, for photos with flat areas (optional): a sweep over the image's rows, top
+// to bottom, that finds the edges between equal pixels which the size cap keeps apart. Given
+// its bytes, segmentTile settles a flat area across seams itself, and the area costs the
+// join a segment per tile instead of a record per pixel. The labels are the same with and
+// without it; the sweep does not depend on the tiles' shape. Memory: a few rows of pixels
+// and the segments that touch the last of them.
+class SEGMORA_API FlatSweep {
+  public:
+    // A sweep from the first row (`image`'s tile shape is not used).
+    explicit FlatSweep(const TiledImage& image);
+    // A sweep carried on from stateBytes(), in this process or another.
+    FlatSweep(const TiledImage& image, const std::vector<uint8_t>& state);
+    ~FlatSweep();
+    FlatSweep(FlatSweep&&) noexcept;
+    FlatSweep& operator=(FlatSweep&&) noexcept;
+
+    // The next rows, any number at a time, top to bottom: `photo` CV_8UC3 of the image's
+    // width, `regions` CV_32S of the same shape when the image has regions (else empty).
+    void addRows(const cv::Mat& photo, const cv::Mat_<int>& regions = cv::Mat_<int>());
+    int64_t rowsAdded() const;
+    // All the sweep holds so far, as bytes (sealed like the tiles' bytes).
+    std::vector<uint8_t> stateBytes() const;
+    // Once every row is added: the bytes segmentTile takes (a list of the edges kept apart).
+    std::vector<uint8_t> finish() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state;
+};
+
+// Phase 1 after a sweep: `sweep` is FlatSweep::finish() of the same image and knobs. Every
+// tile of a run takes the sweep or none does.
+SEGMORA_API TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                                  const cv::Mat_<int>& regions, const std::vector<uint8_t>& sweep);
+
 // What joinTiles leaves: the superpixel count and, per tile, what labelTile needs.
 struct TiledJoin {
     int64_t count = 0;
