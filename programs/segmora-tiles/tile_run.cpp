@@ -14,7 +14,9 @@ namespace segmora {
 
 namespace {
 
-constexpr const char* kFirstLine = "segmora-tiles run 1";
+// Version 2: the tiles take the sweep's bytes, so that states left by a run of version 1
+// (without a sweep) carry another key and are redone, never mixed with swept ones.
+constexpr const char* kFirstLine = "segmora-tiles run 2";
 
 // A float written so that reading it back gives the same float.
 std::string exactText(float value) {
