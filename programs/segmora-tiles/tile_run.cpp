@@ -72,7 +72,7 @@ TileRun parseTileRun(const std::string& text) {
     std::istringstream in(text);
     std::string line;
     if (!std::getline(in, line) || line != kFirstLine) {
-        throw std::runtime_error("it is not a run description of this version");
+        throw std::runtime_error("it is not a run description of this version (plan again)");
     }
     std::map<std::string, std::string> fields;
     while (std::getline(in, line)) {
