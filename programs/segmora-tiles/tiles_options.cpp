@@ -179,7 +179,7 @@ std::string tilesUsage() {
            "  -r REGIONS.npy    region ids, an integer .npy array of the photo's shape: no\n"
            "                    superpixel crosses two\n"
            "  --tile N|WxH      tile size (default 4096); larger than the photo: one tile\n"
-           "  --work FOLDER     the tiles' files (default: a fresh folder beside LABELS,\n"
+           "  --work FOLDER     the run's files (default: a fresh folder beside LABELS,\n"
            "                    removed at the end); a run again with the same folder and\n"
            "                    options redoes only the tiles not finished\n"
            "  --threads N       tiles at once (default: one per processor)\n"
