@@ -176,7 +176,7 @@ def test_tile_phases_refuse_what_is_not_theirs(crop):
             call()
 
 
-def test_the_sweep_is_the_same_for_any_pieces_and_tiles_and_refuses_what_is_not_its(flat):
+def test_the_sweep_is_the_same_for_any_pieces_tiles_and_processes(flat, client):
     tiled = segmora._segmora
     image = tiled.TiledImage(160, 120, 64, 48, 500.0, 0.0, 300, 5, False)
     whole = tiled.FlatSweep(image)
@@ -189,6 +189,13 @@ def test_the_sweep_is_the_same_for_any_pieces_and_tiles_and_refuses_what_is_not_
     assert carried.rows_added == 97
     carried.add_rows(np.ascontiguousarray(flat[97:]), None)
     assert carried.finish() == swept
+    from segmora._dask_segment import _sweep
+    workers = sorted(client.scheduler_info()["workers"])
+    state = None
+    for row, (top, bottom) in enumerate(((0, 48), (48, 96), (96, 120))):  # worker by worker
+        state = client.submit(_sweep, image, state, flat[top:bottom], None, bottom == 120,
+                              workers=workers[row % 2], pure=False)
+    assert state.result() == swept
     # Every tile takes the sweep: the same labels, and the glass costs the join far less.
     joins = {}
     for sweep in (None, swept):
