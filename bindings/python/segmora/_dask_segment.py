@@ -11,8 +11,9 @@ The graph has four phases, whose results pass between tasks as bytes:
   2. one task for the image: join_tiles over every tile's join bytes (the edges the tiles
      could not decide, the superpixel count and each tile's numbering);
   3. a task per chunk again: label_tile, the tile's labels, one chunk of the result.
-The tiles read their pixels from a copy of the input's graph that starts once the sweep is
-done: the chunks are computed twice, so that none is held while the chain runs.
+Each row of chunks is read by a copy of the input's graph that starts once the row above is
+swept, and the tiles read theirs from one that starts once the sweep is done: the chunks
+are computed twice, and no more than a row of them waits for the chain.
 
 The library's tiles form a regular grid, so an array whose chunks are irregular is
 rechunked first (to its largest chunk along each axis), and so is one whose chunks hold
@@ -160,9 +161,13 @@ def _graph(image, rgb, ids, dtype):
     tops = sorted({image.tile_rect(tile)[1] for tile in tiles}) + [rgb.shape[0]]
     swept = None
     for row, (top, bottom) in enumerate(zip(tops, tops[1:])):
-        swept = dask.delayed(_sweep)(
-            image, swept, rgb[top:bottom], None if ids is None else ids[top:bottom],
-            bottom == rgb.shape[0], dask_key_name=f"segmora-sweep-{name}-{row}")
+        pixels = (rgb[top:bottom], None if ids is None else ids[top:bottom])
+        if swept is not None:  # read once the row above is swept, not all rows at once
+            pixels = bind(pixels, swept, seed=f"{name}-{row}")
+        swept = dask.delayed(_sweep)(image, swept, *pixels, bottom == rgb.shape[0],
+                                     dask_key_name=f"segmora-sweep-{name}-{row}")
+    # One layer, not the chain's hundreds: every tile's task would merge them all.
+    swept = dask.optimize(swept)[0]
     rgb, ids = bind((rgb, ids), swept, seed=name)
     states = []
     for tile in tiles:
