@@ -27,7 +27,7 @@ void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t t
                    const JoinCounts& counts) {
     putMagic(out, kJoinMagic);
     putU32(out, kJoinFormatVersion);
-    putU32(out, image.withRegions ? 1 : 0);
+    putU32(out, (image.withRegions ? 1u : 0u) | (counts.swept ? 2u : 0u));
     putU64(out, static_cast<uint64_t>(tile));
     for (const int64_t side : {image.width, image.height, image.tileWidth, image.tileHeight}) {
         putU64(out, static_cast<uint64_t>(side));
@@ -83,10 +83,12 @@ JoinCounts readJoinHeader(SealedReader& in, const TiledImage& image, int64_t til
     if (getBytes(&header[16], 8) != static_cast<uint64_t>(tile)) {
         in.refuse("belong to tile " + std::to_string(getBytes(&header[16], 8)));
     }
+    JoinCounts counts;
+    counts.swept = (header[12] & 2) != 0;
+    expected[12] = static_cast<uint8_t>(expected[12] | (header[12] & 2));
     if (std::memcmp(header.data(), expected.data(), 72) != 0) {
         in.refuse("were made for another image, tile shape or knobs");
     }
-    JoinCounts counts;
     counts.segments = getBytes(&header[72], 8);
     counts.mergeEdges = getBytes(&header[80], 8);
     counts.cleanupEdges = getBytes(&header[88], 8);

@@ -11,7 +11,8 @@ namespace segmora {
 
 // What segmentTile hands joinTiles for one tile (TileState::join), in this order:
 //
-//   header      kJoinHeaderBytes: "SGMJOIN1", format version, the tile's number, the image's
+//   header      kJoinHeaderBytes: "SGMJOIN1", format version, flags (1: regions, 2: after a
+//               flat sweep), the tile's number, the image's
 //               and tiles' shape, the knobs, the counts below and the whole length;
 //   segments    one JoinSegment per local segment, numbered in raster order of first pixels;
 //   merge edges the edges the merge must still visit, ascending by key: the kept inner
@@ -53,6 +54,7 @@ struct JoinCounts {
     uint64_t segments = 0;
     uint64_t mergeEdges = 0;
     uint64_t cleanupEdges = 0;
+    bool swept = false;  // the tile took a flat sweep: the merge joins every edge of weight 0
 
     uint64_t length() const {
         return kJoinHeaderBytes + segments * kJoinSegmentBytes +

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "block_pool.h"
+#include "flat_sweep.h"
 #include "parallel.h"
 #include "photo_lab_planes.h"
 #include "small_segments.h"
@@ -69,12 +70,9 @@ HugeVector<JoinEdge> keptJoinEdges(const HugeVector<KeptEdge>& kept, const Sorte
 // The inner edges with an end in a marked pixel, in key order: (weight bits, local edge).
 // Found around the marked pixels with weights from the photo, or (smoothed channels) by
 // going through all sorted edges.
-HugeVector<std::pair<uint32_t, uint32_t>> edgesTouching(const HugeVector<uint64_t>& marks,
-                                                        const SortedEdges& sorted,
-                                                        const cv::Mat& tilePhoto,
-                                                        const TileChannels& channels,
-                                                        const LabTables& lab,
-                                                        const Workspace& workspace) {
+HugeVector<std::pair<uint32_t, uint32_t>> edgesTouching(
+    const HugeVector<uint64_t>& marks, const SortedEdges& sorted, const cv::Mat& tilePhoto,
+    const TileChannels& channels, const LabTables& lab, const Workspace& workspace) {
     const int32_t width = tilePhoto.cols, height = tilePhoto.rows;
     const NeighbourOffsets neighbours(width);
     const auto marked = [&](int32_t v) {
@@ -172,13 +170,36 @@ void checkTileInput(const TiledImage& image, const TileRect& read, const cv::Mat
     }
 }
 
-// The earliest seam edge of each pixel, as a place among the sorted inner edges.
+// The earliest seam edge of each pixel, as a place among the sorted inner edges. After a
+// flat sweep, a seam edge of weight 0 joins its sides from the start (place 0) unless the
+// cap keeps them apart or their regions differ: then it joins nothing (kSeamsApart).
 void placeSeams(TileForest& forest, const std::vector<SeamHalf>& seams, const SortedEdges& sorted,
-                const TileFrame& frame) {
+                const TileFrame& frame, const std::function<bool(const SeamHalf&)>* flatApart) {
     for (const SeamHalf& seam : seams) {
         uint32_t& earliest = forest.segment[seam.pixel].place;
-        earliest = std::min(earliest, seamPlace(sorted, frame, seam.weight, seam.edge));
+        uint32_t place = 0;
+        if (flatApart == nullptr || seam.weight != 0) {
+            place = seamPlace(sorted, frame, seam.weight, seam.edge);
+        } else if ((*flatApart)(seam)) {
+            place = kSeamsApart;
+        }
+        earliest = std::min(earliest, place);
     }
+}
+
+// After a flat sweep: whether a seam edge of weight 0 joins nothing, because the cap keeps
+// its sides apart or their regions differ.
+std::function<bool(const SeamHalf&)> seamsApart(const std::vector<uint64_t>& apart,
+                                                const TileFrame& frame, const TileRect& read,
+                                                const cv::Mat_<int>& regions) {
+    return [&apart, &frame, read, &regions](const SeamHalf& seam) {
+        if (listed(apart, seam.edge)) return true;
+        if (regions.empty()) return false;
+        EdgeEnds ends{};
+        edgeEndsOf(seam.edge, frame.imageWidth, frame.imageHeight, ends);
+        return regions(static_cast<int>(ends.y0 - read.y), static_cast<int>(ends.x0 - read.x)) !=
+               regions(static_cast<int>(ends.y1 - read.y), static_cast<int>(ends.x1 - read.x));
+    };
 }
 
 // The region ids of the tile's pixels as one array (empty without regions).
@@ -195,10 +216,12 @@ HugeVector<int32_t> tileRegionsOf(const cv::Mat_<int>& regions, const cv::Rect& 
 }  // namespace
 
 TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& photo,
-                          const cv::Mat_<int>& regions) {
+                          const cv::Mat_<int>& regions, const std::vector<uint8_t>* sweep) {
     checkTiledImage(image);
     const TileRect own = tileRect(image, tile), read = tileReadRect(image, tile);
     checkTileInput(image, read, photo, regions);
+    const std::vector<uint64_t> apart =
+        sweep != nullptr ? flatEdgesApartNear(*sweep, image, own) : std::vector<uint64_t>();
     const Parameters parameters = tiledParameters(image);
     const TileFrame frame{image.width, image.height, own};
     const cv::Rect inside(static_cast<int>(own.x - read.x), static_cast<int>(own.y - read.y),
@@ -217,44 +240,68 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     TileForest forest(pool, pixels, parameters.threshold,
                       tileRegions.empty() ? nullptr : tileRegions.data());
     const std::vector<SeamHalf> seams = seamHalvesOf(frame, read.x, read.y, channels);
-    placeSeams(forest, seams, sorted, frame);
+    const std::function<bool(const SeamHalf&)> seamApart = seamsApart(apart, frame, read, regions);
+    placeSeams(forest, seams, sorted, frame, sweep != nullptr ? &seamApart : nullptr);
+    const int64_t decided =
+        sweep == nullptr
+            ? 0
+            : uniteFlatEdges(forest, sorted, width, parameters.threshold,
+                             [&](uint32_t edge) { return listed(apart, frame.globalEdge(edge)); });
     const HugeVector<KeptEdge> kept =
-        mergeTile(forest, sorted, width, parameters.threshold, tiledSizeCap(image));
+        mergeTile(forest, sorted, width, parameters.threshold, tiledSizeCap(image), decided);
 
     TileFirstPass pass;
+    pass.swept = sweep != nullptr;
     pass.innerEdges = sorted.count;
     pass.keptEdges = static_cast<int64_t>(kept.size());
     std::vector<bool> inner;
     numberLocalSegments(forest, pixels, pass, inner);
     const int32_t* ids = forest.parent;
-    HugeVector<JoinEdge> halves;
+    HugeVector<JoinEdge> halves, mergeHalves;
     halves.reserve(seams.size());
     for (const SeamHalf& seam : seams) {
         halves.push_back(
             {seam.weight, seam.edge, static_cast<uint32_t>(ids[seam.pixel]), kAcrossSeam});
+        // Both tiles of a seam edge the cap keeps apart leave it out of the merge.
+        if (!pass.swept || seam.weight != 0 || !listed(apart, seam.edge)) {
+            mergeHalves.push_back(halves.back());
+        }
     }
-    pass.mergeEdges = mergedByKey(keptJoinEdges(kept, sorted, frame, forest.segment), halves);
+    pass.mergeEdges = mergedByKey(keptJoinEdges(kept, sorted, frame, forest.segment), mergeHalves);
     if (parameters.minSize > 1) {
-        pass.cleanupEdges = mergedByKey(
-            innerCleanupEdges(ids, pass.segments, inner, parameters.minSize, frame,
-                              [&](const HugeVector<uint64_t>& marks) {
-                                  return edgesTouching(marks, sorted, tilePhoto, channels, lab,
-                                                       workspace);
-                              }),
-            halves);
+        pass.cleanupEdges =
+            mergedByKey(innerCleanupEdges(ids, pass.segments, inner, parameters.minSize, frame,
+                                          [&](const HugeVector<uint64_t>& marks) {
+                                              return edgesTouching(marks, sorted, tilePhoto,
+                                                                   channels, lab, workspace);
+                                          }),
+                        halves);
     }
     pass.labels = localLabelBytes(tile, own, ids, pass.segments.size());
     return pass;
 }
 
-TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
-                      const cv::Mat_<int>& regions) {
-    TileFirstPass pass = firstPassOf(image, tile, photo, regions);
-    const JoinCounts counts{pass.segments.size(), pass.mergeEdges.size(), pass.cleanupEdges.size()};
+namespace {
+
+TileState stateOf(const TiledImage& image, int64_t tile, TileFirstPass pass) {
+    const JoinCounts counts{pass.segments.size(), pass.mergeEdges.size(), pass.cleanupEdges.size(),
+                            pass.swept};
     TileState state;
     state.join = joinBytes(image, tile, counts, pass.segments, pass.mergeEdges, pass.cleanupEdges);
     state.labels = std::move(pass.labels);
     return state;
+}
+
+}  // namespace
+
+TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                      const cv::Mat_<int>& regions) {
+    return stateOf(image, tile, firstPassOf(image, tile, photo, regions, nullptr));
+}
+
+TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                      const cv::Mat_<int>& regions, const std::vector<uint8_t>& sweep) {
+    return stateOf(image, tile, firstPassOf(image, tile, photo, regions, &sweep));
 }
 
 }  // namespace segmora

@@ -19,11 +19,13 @@ struct TileFirstPass {
     std::vector<uint8_t> labels;  // TileState::labels
     int64_t innerEdges = 0;       // edges with both ends in the tile
     int64_t keptEdges = 0;        // of those, the ones left to joinTiles
+    bool swept = false;           // after a flat sweep
 };
 
 // The tile's own merge (see docs/contributing/tiles-beyond-memory.md); arguments as
-// segmentTile's, checked by it.
+// segmentTile's, checked by it (`sweep`: null without a flat sweep).
 TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& photo,
-                          const cv::Mat_<int>& regions);
+                          const cv::Mat_<int>& regions,
+                          const std::vector<uint8_t>* sweep = nullptr);
 
 }  // namespace segmora

@@ -180,7 +180,16 @@ TiledJoin joinTiles(const TiledImage& image,
         tiles.push_back(std::make_unique<TileJoinReader>(image, tile, std::move(stream)));
         tiles.back()->addSegments(segments);
     }
+    const bool swept = tiles.front()->counts.swept;
+    for (auto& tile : tiles) {
+        if (tile->counts.swept != swept) {
+            tile->reader.refuse(swept ? "were made without the flat sweep tile 0 took"
+                                      : "were made after a flat sweep tile 0 did not take");
+        }
+    }
     const int64_t sizeCap = tiledSizeCap(image);
+    // After a flat sweep the edges of weight 0 that reach the join all join their sides (a
+    // segment of the one-piece run is never above the cap), which the rule says too.
     visitInOrder(tiles, false, segments, [&](float weight, uint64_t a, uint64_t b) {
         segments.merge(a, b, weight, parameters.threshold, sizeCap);
     });

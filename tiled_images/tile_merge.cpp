@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "edge_weights.h"
 #include "grid_edges.h"
 #include "merge_prefetch.h"
 
@@ -57,7 +58,6 @@ class TileMerge {
     TileSegment* segment;
     const int32_t* regions;
 
-  private:
     // As SegmentForest::uniteRoots and the merge's threshold update.
     void unite(int32_t x, int32_t y, float weight) {
         if (segment[x].size > segment[y].size) std::swap(x, y);
@@ -68,6 +68,7 @@ class TileMerge {
         root.place = std::min(root.place, segment[x].place);
     }
 
+  private:
     float threshold;
     int64_t sizeCap;
 };
@@ -87,13 +88,14 @@ TileForest::TileForest(BlockPool& pool, int32_t pixels, float threshold, const i
 }
 
 HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
-                               float threshold, int64_t sizeCap) {
+                               float threshold, int64_t sizeCap, int64_t first) {
     TileMerge merge(forest, threshold, sizeCap);
     const NeighbourOffsets neighbours(width);
     const uint32_t* edges = sorted.edges;
     const int64_t fetchedUpTo = sorted.count - 2 * kPrefetchDistance;
-    int64_t i = 0;
+    int64_t i = first;
     for (int64_t r = 0; r < sorted.runCount; ++r) {
+        if (sorted.runs[r].end <= first) continue;
         const float weight = sorted.runs[r].weight;
         for (; i < sorted.runs[r].end; ++i) {
             if (i < fetchedUpTo) merge.prefetchAhead(edges, i, neighbours);
@@ -103,6 +105,25 @@ HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, in
         }
     }
     return std::move(merge.kept);
+}
+
+int64_t uniteFlatEdges(TileForest& forest, const SortedEdges& sorted, int32_t width,
+                       float threshold, const std::function<bool(uint32_t edge)>& apart) {
+    if (sorted.runCount == 0 || weightBits(sorted.runs[0].weight) != 0) return 0;
+    TileMerge merge(forest, threshold, 0);
+    const NeighbourOffsets neighbours(width);
+    const int64_t end = sorted.runs[0].end;
+    for (int64_t i = 0; i < end; ++i) {
+        const uint32_t edge = sorted.edges[i];
+        const int32_t a = forest.findRoot(edgeFirstVertex(edge));
+        const int32_t b = forest.findRoot(edgeSecondVertex(edge, neighbours));
+        if (a == b || (forest.regions != nullptr && forest.regions[a] != forest.regions[b]) ||
+            apart(edge)) {
+            continue;
+        }
+        merge.unite(a, b, 0.0f);
+    }
+    return end;
 }
 
 }  // namespace segmora

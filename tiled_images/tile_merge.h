@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "block_pool.h"
@@ -16,6 +17,9 @@ namespace segmora {
 // edges of a seam edge of any of its pixels (kNoSeam without one, 0 once a kept edge touched
 // it). The segment is settled while the edges visited come before its place.
 constexpr uint32_t kNoSeam = 0xffffffffu;
+// The place of a segment whose only seam edges are of weight 0 and join nothing (a flat
+// sweep says so): settled to the end, but not whole for the clean-up.
+constexpr uint32_t kSeamsApart = 0xfffffffeu;
 struct TileSegment {
     int32_t size;
     float threshold;
@@ -50,7 +54,14 @@ struct KeptEdge {
 // The tile's merge over its sorted inner edges (the tile taken as an image `width` wide):
 // joins what the one-piece merge joins between settled segments, rejects what it rejects
 // for sure, keeps the rest (docs/contributing/tiles-beyond-memory.md says why).
+// Starts at the sorted edge `first` (those before it are decided).
 HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
-                               float threshold, int64_t sizeCap);
+                               float threshold, int64_t sizeCap, int64_t first = 0);
+
+// After a flat sweep: joins the sides of every inner edge of weight 0 (they come first)
+// between pixels of one region but those `apart(edge)` says the cap keeps apart, whatever
+// the sizes; returns how many sorted edges that decided.
+int64_t uniteFlatEdges(TileForest& forest, const SortedEdges& sorted, int32_t width,
+                       float threshold, const std::function<bool(uint32_t edge)>& apart);
 
 }  // namespace segmora

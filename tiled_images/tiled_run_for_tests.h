@@ -1,6 +1,7 @@
 #pragma once
 // The three phases of a tiled run in memory, for the tests: every tile's pixels cut from
-// one photo (and region map), the tiles run in a given order, the labels put back together.
+// one photo (and region map), the tiles run in a given order (after the flat sweep or not),
+// the labels put back together.
 
 #include <algorithm>
 #include <opencv2/core.hpp>
@@ -28,10 +29,24 @@ inline TiledImage tiledImageOf(const cv::Mat& bgr, int tileWidth, int tileHeight
     return image;
 }
 
-// Phase 1 on every tile, in `order` (empty: 0, 1, ...).
+// The flat sweep of the whole photo, its rows given `rows` at a time.
+inline std::vector<uint8_t> sweepOf(const TiledImage& image, const cv::Mat& bgr,
+                                    const cv::Mat_<int>& regions, int rows = 5) {
+    FlatSweep sweep(image);
+    for (int y = 0; y < bgr.rows; y += rows) {
+        const cv::Range band(y, std::min(bgr.rows, y + rows));
+        sweep.addRows(bgr.rowRange(band),
+                      regions.empty() ? cv::Mat_<int>() : cv::Mat_<int>(regions.rowRange(band)));
+    }
+    return sweep.finish();
+}
+
+// Phase 1 on every tile, in `order` (empty: 0, 1, ...), after the flat sweep when `swept`.
 inline std::vector<TileState> firstPhase(const TiledImage& image, const cv::Mat& bgr,
                                          const cv::Mat_<int>& regions,
-                                         std::vector<int64_t> order = {}) {
+                                         std::vector<int64_t> order = {}, bool swept = false) {
+    const std::vector<uint8_t> sweep =
+        swept ? sweepOf(image, bgr, regions) : std::vector<uint8_t>();
     const int64_t tiles = tileCount(image);
     if (order.empty()) {
         for (int64_t t = 0; t < tiles; ++t) order.push_back(t);
@@ -39,8 +54,11 @@ inline std::vector<TileState> firstPhase(const TiledImage& image, const cv::Mat&
     std::vector<TileState> states(static_cast<size_t>(tiles));
     for (const int64_t t : order) {
         const cv::Rect read = cvRect(tileReadRect(image, t));
-        states[static_cast<size_t>(t)] = segmentTile(
-            image, t, bgr(read), regions.empty() ? cv::Mat_<int>() : cv::Mat_<int>(regions(read)));
+        const cv::Mat_<int> tileRegions =
+            regions.empty() ? cv::Mat_<int>() : cv::Mat_<int>(regions(read));
+        states[static_cast<size_t>(t)] = swept
+                                             ? segmentTile(image, t, bgr(read), tileRegions, sweep)
+                                             : segmentTile(image, t, bgr(read), tileRegions);
     }
     return states;
 }
@@ -54,8 +72,9 @@ inline TiledJoin joinStates(const TiledImage& image, const std::vector<TileState
 
 // The whole run: labels of the image put together from labelTile's.
 inline Segmentation tiledLabels(const TiledImage& image, const cv::Mat& bgr,
-                                const cv::Mat_<int>& regions, std::vector<int64_t> order = {}) {
-    const std::vector<TileState> states = firstPhase(image, bgr, regions, order);
+                                const cv::Mat_<int>& regions, std::vector<int64_t> order = {},
+                                bool swept = false) {
+    const std::vector<TileState> states = firstPhase(image, bgr, regions, order, swept);
     const TiledJoin join = joinStates(image, states);
     Segmentation result;
     result.count = static_cast<int>(join.count);
