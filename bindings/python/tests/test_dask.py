@@ -86,7 +86,7 @@ def test_regions_kinds_and_knobs_on_threads(photos, crop):
                                   segmora.segment(rgb, regions)[0])
 
 
-@pytest.mark.parametrize("cap_divisor", [2, 300])  # a cap above the glass, and a cap of 84
+@pytest.mark.parametrize("cap_divisor", [1, 300])  # a cap above the photo, and one of 84
 def test_flat_areas_across_seams_on_threads_and_worker_processes(flat, client, cap_divisor):
     threads = lambda *a: dask.compute(*a, scheduler="threads")  # noqa: E731
     on_workers = lambda *a: client.compute(a, sync=True)  # noqa: E731
