@@ -1,9 +1,10 @@
 // Images in tiles against one piece on a photo that fits: the time per pixel of each phase
 // (segmentTile on every tile, on 1 or 2 threads side by side; joinTiles once; labelTile),
 // beside segmentPhoto's on the same photo, the share of edges handed to joinTiles, the
-// join bytes, and the labels checked against one piece.
+// join bytes, and the labels checked against one piece. With `swept`, the flat sweep runs
+// first (timed, rows given 256 at a time) and every tile takes it.
 //
-// Usage: tiled_images_bench PHOTO [TILE_WIDTH TILE_HEIGHT [THREADS]]
+// Usage: tiled_images_bench PHOTO [TILE_WIDTH TILE_HEIGHT [THREADS [swept]]]
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -63,8 +64,8 @@ cv::Rect cvRect(const segmora::TileRect& r) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr,
-                     "usage: tiled_images_bench PHOTO [TILE_WIDTH TILE_HEIGHT [THREADS]]\n");
+        std::fprintf(
+            stderr, "usage: tiled_images_bench PHOTO [TILE_WIDTH TILE_HEIGHT [THREADS [swept]]]\n");
         return 2;
     }
     const cv::Mat bgr = cv::imread(argv[1], cv::IMREAD_COLOR);
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     image.tileWidth = argc > 3 ? std::stoll(argv[2]) : 2048;
     image.tileHeight = argc > 3 ? std::stoll(argv[3]) : 2048;
     const int threads = argc > 4 ? std::stoi(argv[4]) : 2;
+    const bool swept = argc > 5 && std::string(argv[5]) == "swept";
     image.parameters.threads = 1;
     const double pixels = static_cast<double>(bgr.total());
 
@@ -95,6 +97,16 @@ int main(int argc, char** argv) {
     const double onePieceThreads = secondsSince(start),
                  onePieceThreadsCpu = processorSeconds() - cpu;
 
+    start = std::chrono::steady_clock::now();
+    std::vector<uint8_t> sweepBytes;
+    if (swept) {
+        segmora::FlatSweep sweep(image);
+        for (int y = 0; y < bgr.rows; y += 256)
+            sweep.addRows(bgr.rowRange(y, std::min(bgr.rows, y + 256)));
+        sweepBytes = sweep.finish();
+    }
+    const double sweepSeconds = secondsSince(start);
+
     const int64_t tiles = segmora::tileCount(image);
     std::vector<segmora::TileState> states(static_cast<size_t>(tiles));
     std::atomic<int64_t> next{0};
@@ -104,8 +116,10 @@ int main(int argc, char** argv) {
     for (int w = 0; w < threads; ++w) {
         workers.emplace_back([&] {
             for (int64_t t; (t = next++) < tiles;) {
+                const cv::Mat read = bgr(cvRect(segmora::tileReadRect(image, t)));
                 states[static_cast<size_t>(t)] =
-                    segmora::segmentTile(image, t, bgr(cvRect(segmora::tileReadRect(image, t))));
+                    swept ? segmora::segmentTile(image, t, read, cv::Mat_<int>(), sweepBytes)
+                          : segmora::segmentTile(image, t, read);
             }
         });
     }
@@ -148,6 +162,10 @@ int main(int argc, char** argv) {
                 1e9 * onePieceCpu / pixels);
     std::printf("one piece, %d threads    %8.1f %8.1f\n", threads, 1e9 * onePieceThreads / pixels,
                 1e9 * onePieceThreadsCpu / pixels);
+    if (swept) {
+        std::printf("flat sweep, 1 thread    %8.1f          (%zu bytes)\n",
+                    1e9 * sweepSeconds / pixels, sweepBytes.size());
+    }
     std::printf("segmentTile, all tiles  %8.1f %8.1f\n", 1e9 * first / pixels,
                 1e9 * firstCpu / pixels);
     std::printf("joinTiles               %8.1f %8.1f\n", 1e9 * second / pixels,

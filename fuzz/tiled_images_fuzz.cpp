@@ -1,8 +1,9 @@
 // Images in tiles (segmentTile, joinTiles, labelTile) against segmentPhoto on small photos:
 // random sizes, tile shapes from 1 pixel to more than the photo, knobs (smoothing too),
 // region maps, photos of 2 to 4 colours (equal weights are the rule there) or of any bytes,
-// the tiles run in a shuffled order. Both must give the same labels and count, byte for byte; a
-// byte altered in one tile's join bytes must be refused, never read into labels.
+// the tiles run in a shuffled order, after the flat sweep or not. Both must give the same
+// labels and count, byte for byte; a byte altered in one tile's join bytes must be refused,
+// never read into labels.
 #include <algorithm>
 #include <numeric>
 #include <opencv2/core.hpp>
@@ -36,6 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int tileWidth = 1 + in.below(45), tileHeight = 1 + in.below(45);
     const bool alter = in.below(4) == 0;
     const uint8_t alterAt = in.byte();
+    const bool swept = in.below(2) == 0;
     const cv::Mat bgr = photoOf(in, rows, cols);
     const cv::Mat_<int> regions = regionsOf(in, rows, cols);
 
@@ -45,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::iota(order.begin(), order.end(), 0);
     for (size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[in.byte() % i]);
     if (alter) {
-        std::vector<segmora::TileState> states = segmora::firstPhase(image, bgr, regions, order);
+        std::vector<segmora::TileState> states =
+            segmora::firstPhase(image, bgr, regions, order, swept);
         std::vector<uint8_t>& join = states[order[0]].join;
         join[(alterAt * join.size()) / 256] ^= static_cast<uint8_t>(1 + in.below(255));
         bool refused = false;
@@ -58,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const segmora::Segmentation whole = segmora::segmentPhoto(bgr, regions, parameters);
-    const segmora::Segmentation tiled = segmora::tiledLabels(image, bgr, regions, order);
+    const segmora::Segmentation tiled = segmora::tiledLabels(image, bgr, regions, order, swept);
     check(whole.count == tiled.count, "tiled count differs from one piece");
     check(std::equal(whole.labels.begin(), whole.labels.end(), tiled.labels.begin()),
           "tiled labels differ from one piece");

@@ -1,5 +1,7 @@
 #include "flat_sweep.h"
 
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -94,22 +96,87 @@ class ByteCursor {
 };
 
 // A union-find over the band's segments: those carried from the rows above, then a node
-// per pixel of the band's rows.
+// per pixel of the band's rows. Kept from band to band (fresh memory is slow to touch).
 struct BandForest {
-    std::vector<int64_t> parent, size;
+    std::vector<int32_t> parent;
+    std::vector<int64_t> size;
 
-    int64_t findRoot(int64_t x) {
+    int32_t findRoot(int32_t x) {
         while (parent[static_cast<size_t>(x)] != x) {
-            const int64_t grand = parent[static_cast<size_t>(parent[static_cast<size_t>(x)])];
+            const int32_t grand = parent[static_cast<size_t>(parent[static_cast<size_t>(x)])];
             parent[static_cast<size_t>(x)] = grand;
             x = grand;
         }
         return x;
     }
-    void unite(int64_t x, int64_t y) {
+    void unite(int32_t x, int32_t y) {
         if (size[static_cast<size_t>(x)] > size[static_cast<size_t>(y)]) std::swap(x, y);
         parent[static_cast<size_t>(x)] = y;
         size[static_cast<size_t>(y)] += size[static_cast<size_t>(x)];
+    }
+};
+
+// Whether the edge between pixels p and q weighs 0, as the engine's weight says: equal
+// channels do; a difference of 1e-18 or more squares to a normal float, so its weight is
+// above 0; only smaller differences need the weight itself.
+inline bool weighsNothing(const PixelChannels& channels, int64_t p, int64_t q) {
+    const float d0 = channels.planes[0][p] - channels.planes[0][q];
+    const float d1 = channels.planes[1][p] - channels.planes[1][q];
+    const float d2 = channels.planes[2][p] - channels.planes[2][q];
+    if (d0 == 0.0f && d1 == 0.0f && d2 == 0.0f) return true;
+    constexpr float kSquaresAboveZero = 1e-18f;
+    if (std::fabs(d0) >= kSquaresAboveZero || std::fabs(d1) >= kSquaresAboveZero ||
+        std::fabs(d2) >= kSquaresAboveZero) {
+        return false;
+    }
+    return weightBits(distanceOfDifferences(d0, d1, d2)) == 0;
+}
+
+// The edges the cap keeps apart, by direction, as runs of consecutive first pixels: a
+// stretch of a flat segment's border is one run, not an edge per pixel.
+struct EdgeRuns {
+    struct Run {
+        uint64_t first, count;
+    };
+    std::array<std::vector<Run>, 4> runs;
+
+    // Edges come in ascending order.
+    void add(uint64_t pixel, int direction) {
+        std::vector<Run>& list = runs[static_cast<size_t>(direction)];
+        if (!list.empty() && list.back().first + list.back().count == pixel) {
+            ++list.back().count;
+        } else {
+            list.push_back({pixel, 1});
+        }
+    }
+    void put(std::vector<uint8_t>& out) const {
+        for (const std::vector<Run>& list : runs) putU64(out, list.size());
+        for (const std::vector<Run>& list : runs) {
+            for (const Run& run : list) {
+                putU64(out, run.first);
+                putU64(out, run.count);
+            }
+        }
+    }
+    // Refuses runs out of order, overlapping or outside the image.
+    void take(ByteCursor& in, const TiledImage& image, const std::string& what) {
+        const uint64_t pixels = static_cast<uint64_t>(image.width * image.height);
+        std::array<uint64_t, 4> counts{};
+        for (uint64_t& count : counts) count = in.take(8);
+        for (size_t d = 0; d < 4; ++d) {
+            uint64_t end = 0;
+            for (uint64_t r = 0; r < counts[d]; ++r) {
+                const Run run{in.take(8), in.take(8)};
+                if (run.first < end || run.count < 1 || run.first >= pixels ||
+                    run.count > pixels - run.first) {
+                    throw std::invalid_argument(what +
+                                                " are altered (edges out of order or "
+                                                "outside the image)");
+                }
+                end = run.first + run.count;
+                runs[d].push_back(run);
+            }
+        }
     }
 };
 
@@ -129,12 +196,15 @@ struct FlatSweep::State {
         return rowsAdded == image.height ? image.height : std::max(nextRow, rowsAdded - 1 - reach);
     }
     void sweepBand(int64_t end);
-    void carryRows(BandForest& forest, int64_t lo, int64_t end);
+    void startForest(int64_t nodes);
+    void carryRows(int64_t lo, int64_t end);
     void letGoOfRows();
 
     TiledImage image;
     int64_t sizeCap, reach, bandRows;
     LabTables lab;
+    BlockPool pool;
+    BandForest forest;
     int64_t rowsAdded = 0, nextRow = 0, bufferFirst = 0;
     cv::Mat buffer;              // rows bufferFirst .. rowsAdded - 1 of the photo
     cv::Mat_<int> regionBuffer;  // and of the region map
@@ -142,8 +212,21 @@ struct FlatSweep::State {
     // and each segment's size.
     std::vector<uint32_t> carried;
     std::vector<int64_t> carriedSizes;
-    std::vector<uint64_t> apart;  // the edges the cap kept apart, ascending
+    EdgeRuns apart;
 };
+
+// Every node its own segment, but the carried pixels, which point at their segments.
+void FlatSweep::State::startForest(int64_t nodes) {
+    const int32_t carriedCount = static_cast<int32_t>(carriedSizes.size());
+    forest.parent.resize(static_cast<size_t>(nodes));
+    forest.size.resize(static_cast<size_t>(nodes));
+    for (int32_t v = 0; v < nodes; ++v) {
+        forest.parent[static_cast<size_t>(v)] = v;
+        forest.size[static_cast<size_t>(v)] = 1;
+    }
+    std::copy(carriedSizes.begin(), carriedSizes.end(), forest.size.begin());
+    std::copy(carried.begin(), carried.end(), forest.parent.begin() + carriedCount);
+}
 
 void FlatSweep::State::sweepBand(int64_t end) {
     const int64_t width = image.width, height = image.height, first = nextRow;
@@ -152,21 +235,13 @@ void FlatSweep::State::sweepBand(int64_t end) {
     const int64_t readHi = std::min(hi + reach, height);
     const cv::Mat read = buffer.rowRange(static_cast<int>(readLo - bufferFirst),
                                          static_cast<int>(readHi - bufferFirst));
-    BlockPool pool;
     const Workspace workspace{pool, threadCountFor(tiledParameters(image).threads), false, &lab};
     const TileChannels channels(read,
                                 cv::Rect(0, static_cast<int>(lo - readLo), static_cast<int>(width),
                                          static_cast<int>(hi - lo)),
                                 tiledParameters(image).sigma, workspace);
-    const int64_t carriedCount = static_cast<int64_t>(carriedSizes.size());
-    BandForest forest;
-    const size_t nodes = static_cast<size_t>(carriedCount + (hi - lo) * width);
-    forest.parent.resize(nodes);
-    forest.size.assign(nodes, 1);
-    for (size_t v = 0; v < nodes; ++v) forest.parent[v] = static_cast<int64_t>(v);
-    for (int64_t s = 0; s < carriedCount; ++s)
-        forest.size[static_cast<size_t>(s)] = carriedSizes[s];
-    for (size_t p = 0; p < carried.size(); ++p) forest.parent[carriedCount + p] = carried[p];
+    const int32_t carriedCount = static_cast<int32_t>(carriedSizes.size());
+    startForest(carriedCount + (hi - lo) * width);
 
     static constexpr int kColumnStep[4] = {1, 0, 1, 1}, kRowStep[4] = {0, 1, 1, -1};
     const auto region = [&](int64_t y, int64_t x) {
@@ -179,15 +254,14 @@ void FlatSweep::State::sweepBand(int64_t end) {
                 const int64_t qx = x + kColumnStep[direction], qy = y + kRowStep[direction];
                 if (qx >= width || qy < 0 || qy >= height) continue;
                 const int64_t q = (qy - lo) * width + qx;
-                if (weightBits(pixelDistance(channels.tile(), p, q)) != 0) continue;
+                if (!weighsNothing(channels.tile(), p, q)) continue;
                 if (image.withRegions && region(y, x) != region(qy, qx)) continue;
-                const int64_t a = forest.findRoot(carriedCount + p);
-                const int64_t b = forest.findRoot(carriedCount + q);
+                const int32_t a = forest.findRoot(static_cast<int32_t>(carriedCount + p));
+                const int32_t b = forest.findRoot(static_cast<int32_t>(carriedCount + q));
                 if (a == b) continue;
                 if (forest.size[static_cast<size_t>(a)] + forest.size[static_cast<size_t>(b)] >
                     sizeCap) {
-                    apart.push_back(static_cast<uint64_t>(y * width + x) * 4 +
-                                    static_cast<uint64_t>(direction));
+                    apart.add(static_cast<uint64_t>(y * width + x), direction);
                     continue;
                 }
                 forest.unite(a, b);
@@ -196,7 +270,7 @@ void FlatSweep::State::sweepBand(int64_t end) {
     }
     nextRow = end;
     if (end < height) {
-        carryRows(forest, lo, end);
+        carryRows(lo, end);
     } else {
         carried.clear();
         carriedSizes.clear();
@@ -205,20 +279,19 @@ void FlatSweep::State::sweepBand(int64_t end) {
 
 // Keeps the segments of rows end - 1 and end (the next band's edges reach no higher), as
 // dense numbers; the rows above are closed.
-void FlatSweep::State::carryRows(BandForest& forest, int64_t lo, int64_t end) {
+void FlatSweep::State::carryRows(int64_t lo, int64_t end) {
     const int64_t width = image.width;
-    const int64_t carriedCount = static_cast<int64_t>(carriedSizes.size());
-    std::vector<int64_t> dense(forest.parent.size(), -1);
+    const int32_t carriedCount = static_cast<int32_t>(carriedSizes.size());
     std::vector<uint32_t> next;
     std::vector<int64_t> nextSizes;
     for (int64_t p = (end - 1 - lo) * width; p < (end + 1 - lo) * width; ++p) {
-        const int64_t root = forest.findRoot(carriedCount + p);
-        int64_t& id = dense[static_cast<size_t>(root)];
-        if (id < 0) {
-            id = static_cast<int64_t>(nextSizes.size());
-            nextSizes.push_back(forest.size[static_cast<size_t>(root)]);
+        const int32_t root = forest.findRoot(static_cast<int32_t>(carriedCount + p));
+        int64_t& size = forest.size[static_cast<size_t>(root)];
+        if (size > 0) {  // a root met first: its size becomes minus one more than its number
+            nextSizes.push_back(size);
+            size = -static_cast<int64_t>(nextSizes.size());
         }
-        next.push_back(static_cast<uint32_t>(id));
+        next.push_back(static_cast<uint32_t>(-size - 1));
     }
     carried = std::move(next);
     carriedSizes = std::move(nextSizes);
@@ -264,8 +337,21 @@ void FlatSweep::State::addRows(const cv::Mat& photo, const cv::Mat_<int>& region
     }
 }
 
-FlatSweep::FlatSweep(const TiledImage& image) {
+namespace {
+
+// Refuses what a sweep cannot take: a band's union-find numbers its nodes in 32 bits.
+void checkSweptImage(const TiledImage& image) {
     checkTiledImage(image);
+    if (image.width > (int64_t{1} << 28)) {
+        throw std::invalid_argument("a flat sweep takes images up to 2^28 pixels wide, not " +
+                                    std::to_string(image.width));
+    }
+}
+
+}  // namespace
+
+FlatSweep::FlatSweep(const TiledImage& image) {
+    checkSweptImage(image);
     state = std::make_unique<State>(image);
 }
 
@@ -289,8 +375,7 @@ std::vector<uint8_t> FlatSweep::finish() const {
     }
     std::vector<uint8_t> out;
     putSweepHeader(out, kSweepMagic, state->image);
-    putU64(out, state->apart.size());
-    for (const uint64_t edge : state->apart) putU64(out, edge);
+    state->apart.put(out);
     sealBytes(out);
     return out;
 }
@@ -303,7 +388,6 @@ std::vector<uint8_t> FlatSweep::stateBytes() const {
         putU64(out, static_cast<uint64_t>(n));
     putU64(out, s.carried.size());
     putU64(out, s.carriedSizes.size());
-    putU64(out, s.apart.size());
     for (int y = 0; y < s.buffer.rows; ++y) {
         out.insert(out.end(), s.buffer.ptr<uint8_t>(y),
                    s.buffer.ptr<uint8_t>(y) + 3 * s.buffer.cols);
@@ -314,20 +398,20 @@ std::vector<uint8_t> FlatSweep::stateBytes() const {
     }
     for (const uint32_t id : s.carried) putU32(out, id);
     for (const int64_t size : s.carriedSizes) putU64(out, static_cast<uint64_t>(size));
-    for (const uint64_t edge : s.apart) putU64(out, edge);
+    s.apart.put(out);
     sealBytes(out);
     return out;
 }
 
 FlatSweep::FlatSweep(const TiledImage& image, const std::vector<uint8_t>& bytes) {
-    checkTiledImage(image);
+    checkSweptImage(image);
     state = std::make_unique<State>(image);
     State& s = *state;
     ByteCursor in(bytes, checkSweepHeader(bytes, kStateMagic, image, kStateName), kStateName);
     s.rowsAdded = static_cast<int64_t>(in.take(8));
     s.nextRow = static_cast<int64_t>(in.take(8));
     s.bufferFirst = static_cast<int64_t>(in.take(8));
-    const uint64_t carried = in.take(8), segments = in.take(8), apart = in.take(8);
+    const uint64_t carried = in.take(8), segments = in.take(8);
     const int64_t rows = s.rowsAdded - s.bufferFirst, width = image.width;
     if (s.rowsAdded < 0 || s.rowsAdded > image.height || s.nextRow < 0 || s.nextRow > s.rowsAdded ||
         s.bufferFirst < 0 || s.bufferFirst > s.rowsAdded ||
@@ -356,37 +440,47 @@ FlatSweep::FlatSweep(const TiledImage& image, const std::vector<uint8_t>& bytes)
     }
     for (uint64_t g = 0; g < segments; ++g)
         s.carriedSizes.push_back(static_cast<int64_t>(in.take(8)));
-    for (uint64_t e = 0; e < apart; ++e) s.apart.push_back(in.take(8));
+    s.apart.take(in, image, kStateName);
     in.finish();
 }
 
 std::vector<uint64_t> flatEdgesApartNear(const std::vector<uint8_t>& sweep, const TiledImage& image,
                                          const TileRect& own) {
     ByteCursor in(sweep, checkSweepHeader(sweep, kSweepMagic, image, kSweepName), kSweepName);
-    const uint64_t count = in.take(8);
-    if (count > (sweep.size() - kSweepHeaderBytes) / 8) {
-        throw std::invalid_argument(kSweepName + " are altered (their count does not fit)");
-    }
-    const uint64_t width = static_cast<uint64_t>(image.width);
-    const uint64_t from = static_cast<uint64_t>(std::max<int64_t>(own.y - 1, 0)) * width * 4;
-    const uint64_t to = static_cast<uint64_t>(own.y + own.height + 1) * width * 4;
-    std::vector<uint64_t> near;
-    uint64_t previous = 0;
-    for (uint64_t i = 0; i < count; ++i) {
-        const uint64_t edge = in.take(8);
-        EdgeEnds ends{};
-        if ((i > 0 && edge <= previous) || !edgeEndsOf(edge, image.width, image.height, ends)) {
-            throw std::invalid_argument(kSweepName +
-                                        " are altered (an edge out of order or "
-                                        "outside the image)");
-        }
-        previous = edge;
-        if (edge >= from && edge < to &&
-            (rectHolds(own, ends.x0, ends.y0) || rectHolds(own, ends.x1, ends.y1))) {
-            near.push_back(edge);
-        }
-    }
+    EdgeRuns apart;
+    apart.take(in, image, kSweepName);
     in.finish();
+    const int64_t width = image.width;
+    // The first pixels of the edges that may touch the tile: rows own.y - 1 .. own.y +
+    // own.height, columns own.x - 1 .. own.x + own.width.
+    const int64_t top = std::max<int64_t>(own.y - 1, 0), bottom = own.y + own.height + 1;
+    const int64_t left = std::max<int64_t>(own.x - 1, 0);
+    const int64_t right = std::min(own.x + own.width + 1, width);
+    std::vector<uint64_t> near;
+    for (size_t d = 0; d < 4; ++d) {
+        const std::vector<EdgeRuns::Run>& runs = apart.runs[d];
+        auto run = std::partition_point(runs.begin(), runs.end(), [&](const EdgeRuns::Run& r) {
+            return static_cast<int64_t>(r.first + r.count) <= top * width;
+        });
+        for (; run != runs.end() && static_cast<int64_t>(run->first) < bottom * width; ++run) {
+            const int64_t end =
+                std::min(static_cast<int64_t>(run->first + run->count), bottom * width);
+            for (int64_t y = std::max(static_cast<int64_t>(run->first) / width, top);
+                 y * width < end; ++y) {
+                const int64_t from = std::max({static_cast<int64_t>(run->first), y * width + left});
+                const int64_t to = std::min(end, y * width + right);
+                for (int64_t p = from; p < to; ++p) {
+                    const uint64_t edge = static_cast<uint64_t>(p) * 4 + d;
+                    EdgeEnds ends{};
+                    if (edgeEndsOf(edge, image.width, image.height, ends) &&
+                        (rectHolds(own, ends.x0, ends.y0) || rectHolds(own, ends.x1, ends.y1))) {
+                        near.push_back(edge);
+                    }
+                }
+            }
+        }
+    }
+    std::sort(near.begin(), near.end());
     return near;
 }
 
