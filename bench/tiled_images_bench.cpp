@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
                  onePieceThreadsCpu = processorSeconds() - cpu;
 
     start = std::chrono::steady_clock::now();
+    cpu = processorSeconds();
     std::vector<uint8_t> sweepBytes;
     if (swept) {
         segmora::FlatSweep sweep(image);
@@ -105,7 +106,7 @@ int main(int argc, char** argv) {
             sweep.addRows(bgr.rowRange(y, std::min(bgr.rows, y + 256)));
         sweepBytes = sweep.finish();
     }
-    const double sweepSeconds = secondsSince(start);
+    const double sweepSeconds = secondsSince(start), sweepCpu = processorSeconds() - cpu;
 
     const int64_t tiles = segmora::tileCount(image);
     std::vector<segmora::TileState> states(static_cast<size_t>(tiles));
@@ -163,8 +164,8 @@ int main(int argc, char** argv) {
     std::printf("one piece, %d threads    %8.1f %8.1f\n", threads, 1e9 * onePieceThreads / pixels,
                 1e9 * onePieceThreadsCpu / pixels);
     if (swept) {
-        std::printf("flat sweep, 1 thread    %8.1f          (%zu bytes)\n",
-                    1e9 * sweepSeconds / pixels, sweepBytes.size());
+        std::printf("flat sweep, 1 thread    %8.1f %8.1f (%zu bytes)\n",
+                    1e9 * sweepSeconds / pixels, 1e9 * sweepCpu / pixels, sweepBytes.size());
     }
     std::printf("segmentTile, all tiles  %8.1f %8.1f\n", 1e9 * first / pixels,
                 1e9 * firstCpu / pixels);

@@ -33,6 +33,9 @@ class TiffPhoto {
     int64_t width() const { return photoWidth; }
     int64_t height() const { return photoHeight; }
     bool tiled() const { return isTiled; }
+    // The rows of one strip or of one row of tiles: rectangles whose rows start and end at a
+    // multiple of it (or the last row) decode no strip or tile that another one decodes too.
+    int64_t blockRows() const { return blockHeight; }
 
     // The w x h pixels at (x, y) as CV_8UC3 blue-green-red, as cv::imread gives them (the
     // order segmentPhoto takes). Decodes only the strips or tiles the rectangle meets, each

@@ -10,6 +10,7 @@
 #include "edge_weights.h"
 #include "lab_conversion.h"
 #include "parallel.h"
+#include "photo_lab_planes.h"
 #include "tile_bytes.h"
 #include "tile_channels.h"
 #include "tile_grid.h"
@@ -188,7 +189,14 @@ struct FlatSweep::State {
         : image(image),
           sizeCap(tiledSizeCap(image)),
           reach(tileMargin(image)),
-          bandRows(std::max<int64_t>(1, kBandPixels / image.width)) {}
+          bandRows(std::max<int64_t>(1, kBandPixels / image.width)) {
+        const LightnessTable lightness;
+        for (int v = 0; v < 256; ++v) {
+            int least = v;
+            while (least > 0 && lightness.value[least - 1] == lightness.value[v]) --least;
+            sameLightness[static_cast<size_t>(v)] = static_cast<uint8_t>(least);
+        }
+    }
 
     void addRows(const cv::Mat& photo, const cv::Mat_<int>& regions);
     // Rows whose edges can be swept with the rows given so far: up to (not with) this one.
@@ -196,6 +204,8 @@ struct FlatSweep::State {
         return rowsAdded == image.height ? image.height : std::max(nextRow, rowsAdded - 1 - reach);
     }
     void sweepBand(int64_t end);
+    template <class Zero>
+    void sweepRows(int64_t end, int64_t lo, Zero&& zero);
     void startForest(int64_t nodes);
     void carryRows(int64_t lo, int64_t end);
     void letGoOfRows();
@@ -203,6 +213,10 @@ struct FlatSweep::State {
     TiledImage image;
     int64_t sizeCap, reach, bandRows;
     LabTables lab;
+    // Without smoothing: each lightness byte as the least one of equal channel value, and a
+    // key per pixel of the band (lightness, a, b) equal exactly where the channels are.
+    std::array<uint8_t, 256> sameLightness{};
+    std::vector<uint32_t> keys;
     BlockPool pool;
     BandForest forest;
     int64_t rowsAdded = 0, nextRow = 0, bufferFirst = 0;
@@ -229,32 +243,62 @@ void FlatSweep::State::startForest(int64_t nodes) {
 }
 
 void FlatSweep::State::sweepBand(int64_t end) {
-    const int64_t width = image.width, height = image.height, first = nextRow;
-    const int64_t lo = std::max<int64_t>(first - 1, 0), hi = std::min(end + 1, height);
-    const int64_t readLo = std::max<int64_t>(lo - reach, 0);
-    const int64_t readHi = std::min(hi + reach, height);
-    const cv::Mat read = buffer.rowRange(static_cast<int>(readLo - bufferFirst),
-                                         static_cast<int>(readHi - bufferFirst));
-    const Workspace workspace{pool, threadCountFor(tiledParameters(image).threads), false, &lab};
-    const TileChannels channels(read,
-                                cv::Rect(0, static_cast<int>(lo - readLo), static_cast<int>(width),
-                                         static_cast<int>(hi - lo)),
-                                tiledParameters(image).sigma, workspace);
-    const int32_t carriedCount = static_cast<int32_t>(carriedSizes.size());
-    startForest(carriedCount + (hi - lo) * width);
+    const int64_t width = image.width, height = image.height;
+    const int64_t lo = std::max<int64_t>(nextRow - 1, 0), hi = std::min(end + 1, height);
+    startForest(static_cast<int64_t>(carriedSizes.size()) + (hi - lo) * width);
+    if (reach == 1) {  // keys of the rows lo .. hi - 1
+        keys.resize(static_cast<size_t>((hi - lo) * width));
+        for (int64_t y = lo; y < hi; ++y) {
+            const uint8_t* bgr = buffer.ptr<uint8_t>(static_cast<int>(y - bufferFirst));
+            uint32_t* key = keys.data() + (y - lo) * width;
+            for (int64_t x = 0; x < width; ++x) {
+                uint8_t l[3];
+                lab.convert(bgr + 3 * x, l);
+                key[x] = uint32_t{sameLightness[l[0]]} << 16 | uint32_t{l[1]} << 8 | l[2];
+            }
+        }
+        sweepRows(end, lo, [&](int64_t p, int64_t q) { return keys[p] == keys[q]; });
+    } else {
+        const int64_t readLo = std::max<int64_t>(lo - reach, 0);
+        const int64_t readHi = std::min(hi + reach, height);
+        const cv::Mat read = buffer.rowRange(static_cast<int>(readLo - bufferFirst),
+                                             static_cast<int>(readHi - bufferFirst));
+        const Workspace workspace{pool, threadCountFor(tiledParameters(image).threads), false,
+                                  &lab};
+        const TileChannels channels(read,
+                                    cv::Rect(0, static_cast<int>(lo - readLo),
+                                             static_cast<int>(width), static_cast<int>(hi - lo)),
+                                    tiledParameters(image).sigma, workspace);
+        sweepRows(end, lo,
+                  [&](int64_t p, int64_t q) { return weighsNothing(channels.tile(), p, q); });
+    }
+    nextRow = end;
+    if (end < height) {
+        carryRows(lo, end);
+    } else {
+        carried.clear();
+        carriedSizes.clear();
+    }
+}
 
+// The edges of rows nextRow .. end - 1 in the one-piece order, pixels numbered from row lo;
+// `zero(p, q)`: whether the edge between p and q weighs 0.
+template <class Zero>
+void FlatSweep::State::sweepRows(int64_t end, int64_t lo, Zero&& zero) {
     static constexpr int kColumnStep[4] = {1, 0, 1, 1}, kRowStep[4] = {0, 1, 1, -1};
+    const int64_t width = image.width, height = image.height;
+    const int32_t carriedCount = static_cast<int32_t>(carriedSizes.size());
     const auto region = [&](int64_t y, int64_t x) {
         return regionBuffer(static_cast<int>(y - bufferFirst), static_cast<int>(x));
     };
-    for (int64_t y = first; y < end; ++y) {
+    for (int64_t y = nextRow; y < end; ++y) {
         for (int64_t x = 0; x < width; ++x) {
             const int64_t p = (y - lo) * width + x;
             for (int direction = 0; direction < 4; ++direction) {
                 const int64_t qx = x + kColumnStep[direction], qy = y + kRowStep[direction];
                 if (qx >= width || qy < 0 || qy >= height) continue;
                 const int64_t q = (qy - lo) * width + qx;
-                if (!weighsNothing(channels.tile(), p, q)) continue;
+                if (!zero(p, q)) continue;
                 if (image.withRegions && region(y, x) != region(qy, qx)) continue;
                 const int32_t a = forest.findRoot(static_cast<int32_t>(carriedCount + p));
                 const int32_t b = forest.findRoot(static_cast<int32_t>(carriedCount + q));
@@ -267,13 +311,6 @@ void FlatSweep::State::sweepBand(int64_t end) {
                 forest.unite(a, b);
             }
         }
-    }
-    nextRow = end;
-    if (end < height) {
-        carryRows(lo, end);
-    } else {
-        carried.clear();
-        carriedSizes.clear();
     }
 }
 

@@ -14,7 +14,9 @@ namespace segmora {
 
 namespace {
 
-constexpr const char* kFirstLine = "segmora-tiles run 1";
+// Version 2: the tiles take the sweep's bytes, so that states left by a run of version 1
+// (without a sweep) carry another key and are redone, never mixed with swept ones.
+constexpr const char* kFirstLine = "segmora-tiles run 2";
 
 // A float written so that reading it back gives the same float.
 std::string exactText(float value) {
@@ -70,7 +72,7 @@ TileRun parseTileRun(const std::string& text) {
     std::istringstream in(text);
     std::string line;
     if (!std::getline(in, line) || line != kFirstLine) {
-        throw std::runtime_error("it is not a run description of this version");
+        throw std::runtime_error("it is not a run description of this version (plan again)");
     }
     std::map<std::string, std::string> fields;
     while (std::getline(in, line)) {

@@ -19,11 +19,12 @@ constexpr size_t kHeaderBytes = 64;
 constexpr size_t kKeyBytes = 16;
 constexpr char kTileMagic[9] = "SGMTILE1";
 constexpr char kJoinMagic[9] = "SGMJOIN1";
+constexpr char kSweepMagic[9] = "SGMSWEP1";
 
 // The header: magic (8 bytes), run key (16), then three little-endian 64-bit numbers
 // (a tile's: its number and the lengths of its label and join bytes, which follow in that
 // order, the join bytes up to the end; the join's: the tile count, the superpixel count
-// and 0), the rest zero.
+// and 0; the sweep's: the length of its bytes, 0 and 0), the rest zero.
 struct Header {
     std::string magic;
     std::string key;
@@ -179,6 +180,39 @@ void writeJoin(const OutputFolder& work, const std::string& runKey, const TiledJ
         file.write(reinterpret_cast<const char*>(table.data()), table.size());
     }
     file.commit();
+}
+
+void writeSweep(const OutputFolder& work, const std::string& runKey,
+                const std::vector<uint8_t>& sweep) {
+    OutputFile file(work, kSweepFileName, "sweep file");
+    const std::string header = encode({kSweepMagic, runKey, {sweep.size(), 0, 0}});
+    file.write(header.data(), header.size());
+    file.write(reinterpret_cast<const char*>(sweep.data()), sweep.size());
+    file.commit();
+}
+
+std::vector<uint8_t> readSweep(const std::string& workFolder, const std::string& runKey) {
+    const std::string path = workFolder + "/" + kSweepFileName;
+    const auto refuse = [&path](const std::string& why) {
+        throw std::runtime_error("sweep file '" + path + "' " + why);
+    };
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0) refuse("is missing: run segmora-tiles sweep first");
+    Header header;
+    uint64_t size = 0;
+    if (!readHeader(path, header, size) || header.magic != kSweepMagic ||
+        size != kHeaderBytes + header.numbers[0]) {
+        refuse("is not a sweep file or is cut short: run the sweep step again");
+    }
+    if (header.key != runKey)
+        refuse("belongs to another run, photo or knobs: run the sweep step again");
+    std::vector<uint8_t> sweep(header.numbers[0]);
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(kHeaderBytes));
+    if (!in.read(reinterpret_cast<char*>(sweep.data()), std::streamsize(sweep.size()))) {
+        refuse("cannot be read: run the sweep step again");
+    }
+    return sweep;
 }
 
 JoinFile::JoinFile(const std::string& workFolder, const std::string& runKey, int64_t tiles)

@@ -22,6 +22,14 @@ class OutputFolder;
 // "tile-00000042.state"
 std::string tileStateName(int64_t tile);
 constexpr const char* kJoinFileName = "join.state";
+constexpr const char* kSweepFileName = "sweep.state";
+
+// The sweep's bytes (FlatSweep::finish), which every tile of the run reads.
+void writeSweep(const OutputFolder& work, const std::string& runKey,
+                const std::vector<uint8_t>& sweep);
+// Reads them back; throws std::runtime_error naming the file, saying to run the sweep step,
+// when it is missing, cut short or of another run.
+std::vector<uint8_t> readSweep(const std::string& workFolder, const std::string& runKey);
 
 void writeTileState(const OutputFolder& work, const std::string& runKey, int64_t tile,
                     const TileState& state);

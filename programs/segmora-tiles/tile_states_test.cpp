@@ -125,6 +125,11 @@ TEST(TileRunDescription, ReadsBackExactlyAndItsKeyFollowsEveryField) {
     EXPECT_THROW(parseTileRun(tampered), std::runtime_error);
     EXPECT_THROW(parseTileRun("segmora-tiles run 2\n"), std::runtime_error);
     EXPECT_THROW(parseTileRun(run.text() + "extra line\n"), std::runtime_error);
+    // A run planned before the tiles took a sweep: planned again, so that its states carry
+    // another key and are redone rather than mixed with swept ones.
+    std::string unswept = run.text();
+    unswept.replace(0, unswept.find('\n'), "segmora-tiles run 1");
+    EXPECT_THROW(parseTileRun(unswept), std::runtime_error);
 }
 
 }  // namespace

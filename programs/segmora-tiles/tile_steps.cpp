@@ -57,6 +57,13 @@ struct FreeSpace {
     dev_t device = 0;
 };
 
+// Rows of the photo a band of the sweep reads: as many whole blocks of the TIFF (strips or
+// rows of tiles) as fit in a tile's pixels, one at least.
+int64_t sweepBandRows(const TiledImage& image, int64_t blockRows) {
+    const int64_t rows = image.tileWidth * image.tileHeight / image.width;
+    return std::min(image.height, std::max<int64_t>(1, rows / blockRows) * blockRows);
+}
+
 FreeSpace freeSpaceOf(const std::string& folder) {
     struct statvfs space;
     struct stat info;
@@ -133,6 +140,52 @@ void saveTileRun(const TileRun& run, const std::string& workFolder) {
     file.commit();
 }
 
+namespace {
+
+// segmentTile with the sweep's bytes; bytes it refuses are the sweep file's fault.
+TileState segmentSweptTile(const TileRun& run, int64_t tile, const cv::Mat& pixels,
+                           const cv::Mat_<int>& ids, const std::vector<uint8_t>& sweep,
+                           const std::string& workFolder) {
+    try {
+        return segmentTile(run.image, tile, pixels, ids, sweep);
+    } catch (const std::invalid_argument& e) {
+        throw std::runtime_error("sweep file '" + workFolder + "/" + kSweepFileName +
+                                 "' is refused: " + e.what() + ": run the sweep step again");
+    }
+}
+
+}  // namespace
+
+bool sweepFlatAreas(const std::string& workFolder, const std::atomic<bool>& stop,
+                    TileProgress& progress) {
+    const TileRun run = loadTileRun(workFolder);
+    checkPhotoUnchanged(run);
+    const OutputFolder work(workFolder, "work folder", true);
+    work.removeLeftoverTemporaryFiles();
+    TiffPhoto photo(run.photoPath);
+    std::unique_ptr<TileRegionMap> regions;
+    if (run.image.withRegions) {
+        regions =
+            std::make_unique<TileRegionMap>(run.regionsPath, run.image.width, run.image.height);
+    }
+    const int64_t band = sweepBandRows(run.image, photo.blockRows());
+    FlatSweep sweep(run.image);
+    progress.start("sweeping the rows", (run.image.height + band - 1) / band);
+    for (int64_t y = 0; y < run.image.height; y += band) {
+        if (stop) {
+            progress.end();
+            return false;
+        }
+        const TileRect rect{0, y, run.image.width, std::min(band, run.image.height - y)};
+        const cv::Mat pixels = photo.readRect(rect.x, rect.y, rect.width, rect.height);
+        sweep.addRows(pixels, regions ? regions->read(rect) : cv::Mat_<int>());
+        progress.tileDone();
+    }
+    writeSweep(work, run.key(), sweep.finish());
+    progress.end();
+    return true;
+}
+
 bool segmentTiles(const std::string& workFolder, const TileShare& share, int threads,
                   const std::atomic<bool>& stop, TileProgress& progress) {
     const TileRun run = loadTileRun(workFolder);
@@ -140,6 +193,7 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
     const OutputFolder work(workFolder, "work folder", true);
     work.removeLeftoverTemporaryFiles();
     const std::string key = run.key();
+    const std::vector<uint8_t> sweep = readSweep(workFolder, key);
     std::vector<int64_t> pending;
     int64_t skipped = 0;
     for (int64_t tile = share.part; tile < tileCount(run.image); tile += share.parts) {
@@ -172,7 +226,8 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
                 const TileRect rect = tileReadRect(run.image, tile);
                 const cv::Mat pixels = photo.readRect(rect.x, rect.y, rect.width, rect.height);
                 const cv::Mat_<int> ids = regions ? regions->read(rect) : cv::Mat_<int>();
-                writeTileState(work, key, tile, segmentTile(run.image, tile, pixels, ids));
+                writeTileState(work, key, tile,
+                               segmentSweptTile(run, tile, pixels, ids, sweep, workFolder));
                 progress.tileDone();
             }
         } catch (...) {

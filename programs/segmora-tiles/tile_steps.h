@@ -26,10 +26,17 @@ void checkDiskSpace(const TileRun& run, const std::string& workFolder, bool stat
 // Writes the run's description into the work folder (made when missing).
 void saveTileRun(const TileRun& run, const std::string& workFolder);
 
+// Reads the photo's rows (and the region map's) top to bottom in bands, each of about a
+// tile's pixels and of whole strips or rows of the TIFF's tiles, through a FlatSweep, and
+// writes its bytes into the work folder, which the tile step reads. Stops between bands
+// once `stop` is set (writing nothing); returns false then.
+bool sweepFlatAreas(const std::string& workFolder, const std::atomic<bool>& stop,
+                    TileProgress& progress);
+
 // Segments the tiles of `share` whose states are not complete on `threads` threads (each
 // one tile at a time) and writes their states. Tiles already done are skipped (said on
-// `progress`); a state of another run or cut short is redone. Stops taking new tiles
-// once `stop` is set; returns false then.
+// `progress`); a state of another run or cut short is redone. Refuses to start without
+// the sweep's file. Stops taking new tiles once `stop` is set; returns false then.
 bool segmentTiles(const std::string& workFolder, const TileShare& share, int threads,
                   const std::atomic<bool>& stop, TileProgress& progress);
 

@@ -38,6 +38,8 @@ const char* stepWord(TilesStep step) {
     switch (step) {
         case TilesStep::Plan:
             return "plan";
+        case TilesStep::Sweep:
+            return "sweep";
         case TilesStep::Tiles:
             return "tile";
         case TilesStep::Join:
@@ -127,8 +129,8 @@ TilesOptions parseTilesOptions(const std::vector<std::string>& words) {
     size_t i = 0;
     if (!words.empty()) {
         const std::string& first = words[0];
-        for (TilesStep step :
-             {TilesStep::Plan, TilesStep::Tiles, TilesStep::Join, TilesStep::Labels}) {
+        for (TilesStep step : {TilesStep::Plan, TilesStep::Sweep, TilesStep::Tiles, TilesStep::Join,
+                               TilesStep::Labels}) {
             if (first == stepWord(step)) options.step = step;
         }
         if (options.step != TilesStep::Whole) i = 1;
@@ -165,6 +167,7 @@ TilesOptions parseTilesOptions(const std::vector<std::string>& words) {
 std::string tilesUsage() {
     return "Usage: segmora-tiles PHOTO.tif -o LABELS.tif|LABELS.npy [OPTION VALUE]...\n"
            "       segmora-tiles plan PHOTO.tif -o LABELS --work FOLDER [OPTION VALUE]...\n"
+           "       segmora-tiles sweep --work FOLDER\n"
            "       segmora-tiles tile --work FOLDER [--shard K/N] [--threads N]\n"
            "       segmora-tiles join --work FOLDER\n"
            "       segmora-tiles labels --work FOLDER\n"
@@ -176,7 +179,7 @@ std::string tilesUsage() {
            "  -r REGIONS.npy    region ids, an integer .npy array of the photo's shape: no\n"
            "                    superpixel crosses two\n"
            "  --tile N|WxH      tile size (default 4096); larger than the photo: one tile\n"
-           "  --work FOLDER     the tiles' files (default: a fresh folder beside LABELS,\n"
+           "  --work FOLDER     the run's files (default: a fresh folder beside LABELS,\n"
            "                    removed at the end); a run again with the same folder and\n"
            "                    options redoes only the tiles not finished\n"
            "  --threads N       tiles at once (default: one per processor)\n"
@@ -194,6 +197,7 @@ std::string tilesUsage() {
            "  -h, --help        this help\n"
            "  --version         the version\n"
            "plan writes the run's description into FOLDER and prints the number of tiles;\n"
+           "sweep reads the photo's rows once for its flat areas (tile wants it first),\n"
            "tile segments the tiles not finished yet, join joins them, labels writes\n"
            "LABELS. See docs/huge-images.md.\n";
 }

@@ -10,9 +10,9 @@
 namespace segmora {
 
 // What a command line of segmora-tiles asks for: the whole run on this machine, or one of
-// its steps for a cluster (plan, the tiles, the join, the labels), each through the files
-// of a work folder.
-enum class TilesStep { Whole, Plan, Tiles, Join, Labels };
+// its steps for a cluster (plan, the sweep over the rows, the tiles, the join, the labels),
+// each through the files of a work folder.
+enum class TilesStep { Whole, Plan, Sweep, Tiles, Join, Labels };
 
 // A share of the tiles: those at positions part, part + parts, ... (from 0).
 struct TileShare {
@@ -41,8 +41,8 @@ class TilesUsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Reads the words after the program name: an optional step word first (plan, tile, join,
-// labels), then options (a value as the next word or joined: -oOUT, --tile=512) and the
+// Reads the words after the program name: an optional step word first (plan, sweep, tile,
+// join, labels), then options (a value as the next word or joined: -oOUT, --tile=512) and the
 // photo. Checks that the step has what it needs and nothing it would not read. Throws
 // TilesUsageError.
 TilesOptions parseTilesOptions(const std::vector<std::string>& words);

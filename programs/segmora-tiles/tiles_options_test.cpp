@@ -31,6 +31,8 @@ TEST(TilesOptions, EachStepTakesWhatItReadsAndNothingElse) {
     EXPECT_EQ(tile.share.part, 2);
     EXPECT_EQ(tile.share.parts, 5);
     EXPECT_EQ(parseTilesOptions({"labels", "--work=w"}).step, TilesStep::Labels);
+    EXPECT_EQ(parseTilesOptions({"sweep", "--work", "w"}).step, TilesStep::Sweep);
+    EXPECT_EQ(refusal({"sweep", "--work", "w", "--threads", "2"}), "--threads has no use in sweep");
 
     EXPECT_EQ(refusal({"plan", "big.tif", "-o", "l.npy"}), "plan wants --work FOLDER");
     EXPECT_EQ(refusal({"join", "--work", "w", "-o", "l.npy"}), "-o has no use in join");

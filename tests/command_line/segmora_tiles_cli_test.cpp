@@ -1,7 +1,8 @@
 // segmora-tiles end to end: its labels against Segmora's on the same photo written as a
 // striped, a tiled and a BigTIFF file, at tile sizes down to a few dozen pixels; its steps run
 // one by one as a cluster runs them, in any order, with a tile state cut short, killed or
-// left by another run; and its refusals, which leave nothing under a final name.
+// left by another run, and a sweep file missing or damaged; and its refusals, which leave
+// nothing under a final name.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -223,6 +224,7 @@ TEST_F(TilesCli, StepsRunApartInAnyOrderRedoOnlyWhatIsMissing) {
         tiles({"plan", tiff, "-o", dir + "/l.npy", "--work", work, "--tile", "64x48"});
     ASSERT_EQ(plan.exitStatus, 0) << plan.err;
     EXPECT_EQ(plan.out, "56\n");  // 8 x 7 tiles of 451 x 300
+    ASSERT_EQ(tiles({"sweep", "--work", work}).exitStatus, 0);
     std::vector<int> parts = {3, 0, 4, 2, 1};
     std::shuffle(parts.begin(), parts.end(), std::mt19937(40));
     for (int part : parts) {
@@ -253,6 +255,7 @@ TEST_F(TilesCli, StepsRunApartInAnyOrderRedoOnlyWhatIsMissing) {
                      "--threshold", "200"})
                   .exitStatus,
               0);
+    ASSERT_EQ(tiles({"sweep", "--work", other}).exitStatus, 0);
     ASSERT_EQ(tiles({"tile", "--work", other, "--shard", "5/56"}).exitStatus, 0);
     fs::copy_file(other + "/tile-00000005.state", statePath(5),
                   fs::copy_options::overwrite_existing);
@@ -290,6 +293,57 @@ TEST_F(TilesCli, StepsRunApartInAnyOrderRedoOnlyWhatIsMissing) {
     EXPECT_EQ(namesIn(dir),
               (std::vector<std::string>{"other", "photo.tif", "segmora.npy", "work"}));
     EXPECT_FALSE(fileExists(dir + "/l.npy"));
+}
+
+// A photo on a white canvas, whose flat area crosses dozens of seams, step by step: the tile
+// step refuses to start without the sweep's file, or with one cut short or altered, in one
+// line naming it and writing no state; after the sweep (the same bytes every time) the
+// steps give Segmora's labels byte for byte, as the whole run does.
+TEST_F(TilesCli, TheSweepComesFirstAndItsFileIsChecked) {
+    cv::Mat canvas(420, 640, CV_8UC3, cv::Scalar(255, 255, 255));
+    photo.copyTo(canvas(cv::Rect(130, 70, photo.cols, photo.rows)));
+    const std::string flat = dir + "/flat.tif";
+    writeTiff(flat, canvas, Layout::Tiled);
+    ASSERT_EQ(
+        tiles({"plan", flat, "-o", dir + "/l.npy", "--work", work, "--tile", "64x48"}).exitStatus,
+        0);
+    const std::string sweepFile = work + "/sweep.state";
+    const auto refusedTiles = [&](const std::string& line) {
+        const ProgramRun run = tiles({"tile", "--work", work});
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
+        EXPECT_EQ(run.err.rfind("segmora-tiles: sweep file '" + sweepFile + "' " + line, 0), 0u)
+            << run.err;
+        for (const std::string& name : namesIn(work)) EXPECT_NE(name.rfind("tile-", 0), 0u);
+        return run.err;
+    };
+    refusedTiles("is missing: run segmora-tiles sweep first\n");
+    const ProgramRun sweep = tiles({"sweep", "--work", work});
+    ASSERT_EQ(sweep.exitStatus, 0) << sweep.err;
+    EXPECT_EQ(sweep.out + sweep.err, "");
+    const std::string bytes = readFile(sweepFile);
+    fs::resize_file(sweepFile, bytes.size() - 1);
+    refusedTiles("is not a sweep file or is cut short: run the sweep step again\n");
+    std::string altered = bytes;
+    altered[64 + (altered.size() - 64) / 2] ^= 0x10;
+    writeFile(sweepFile, altered);
+    EXPECT_NE(refusedTiles("is refused: ").find(": run the sweep step again\n"), std::string::npos);
+
+    ASSERT_EQ(tiles({"sweep", "--work", work}).exitStatus, 0);
+    EXPECT_EQ(readFile(sweepFile), bytes);
+    for (const char* share : {"1/2", "0/2"}) {
+        const ProgramRun run = tiles({"tile", "--work", work, "--shard", share});
+        ASSERT_EQ(run.exitStatus, 0) << run.err;
+    }
+    ASSERT_EQ(tiles({"join", "--work", work}).exitStatus, 0);
+    const ProgramRun labels = tiles({"labels", "--work", work});
+    ASSERT_EQ(labels.exitStatus, 0) << labels.err;
+    const Labels expected = segmoraLabels(flat);
+    EXPECT_TRUE(readLabels(dir + "/l.npy") == expected);
+    EXPECT_EQ(labels.out, "Super-pixel num: " + std::to_string(expected.largest()) + "\n");
+    const ProgramRun whole = tiles({flat, "-o", dir + "/w.tif", "--tile", "37x29"});
+    ASSERT_EQ(whole.exitStatus, 0) << whole.err;
+    EXPECT_TRUE(readLabels(dir + "/w.tif") == expected);
 }
 
 // Every refusal is one line naming the option or file, status 2 for the command line and 1
@@ -397,6 +451,7 @@ TEST_F(TilesCli, AKilledTileStepIsFinishedByItsResubmission) {
     ASSERT_EQ(
         tiles({"plan", tiff, "-o", dir + "/l.tif", "--work", work, "--tile", "16"}).exitStatus,
         0);  // 29 x 19 tiles
+    ASSERT_EQ(tiles({"sweep", "--work", work}).exitStatus, 0);
     const pid_t pid = startProgram(kTiles, {"tile", "--work", work, "--threads", "1"}, dir + "/out",
                                    dir + "/err");
     waitForState(40);
@@ -422,6 +477,7 @@ TEST_F(TilesCli, AKilledTileStepIsFinishedByItsResubmission) {
 TEST_F(TilesCli, ASignalStopsTheTileStepBetweenTiles) {
     ASSERT_EQ(
         tiles({"plan", tiff, "-o", dir + "/l.npy", "--work", work, "--tile", "16"}).exitStatus, 0);
+    ASSERT_EQ(tiles({"sweep", "--work", work}).exitStatus, 0);
     const pid_t pid = startProgram(kTiles, {"tile", "--work", work, "--threads", "2"}, dir + "/out",
                                    dir + "/err");
     waitForState(20);
