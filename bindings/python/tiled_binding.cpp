@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <istream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <streambuf>
 #include <string>
@@ -91,21 +92,21 @@ std::vector<uint8_t> vectorOf(const py::bytes& b) {
     return std::vector<uint8_t>(data, data + size);
 }
 
-// Phase 1: `rgb` (and `regions`, or None) hold the pixels of the tile's read rectangle.
-py::tuple segmentTileOf(const TiledImage& image, int64_t tile, const py::object& rgb,
-                        const py::object& regions) {
-    checkTile(image, tile);
-    const TileRect read = tileReadRect(image, tile);
-    const std::string what = "segment tile " + std::to_string(tile);
-    TileState state = bindings::python::guarded(what, [&] {
-        const bindings::python::BorrowedArray photo = bindings::python::borrowArray(rgb);
-        const bindings::PhotoSize size = bindings::checkPhoto(photo.array, kStyle);
-        if (size.rows != read.height || size.columns != read.width) {
-            throw py::value_error(what + ": rgb must hold its " + std::to_string(read.height) +
-                                  " x " + std::to_string(read.width) + " pixels, not " +
-                                  std::to_string(size.rows) + " x " + std::to_string(size.columns));
+// A call's photo and region ids: borrowed and checked while the GIL is held, then converted
+// to the library's blue-green-red pixels and int ids by convert(), which needs no GIL.
+class CallPixels {
+  public:
+    // `rows` and `columns` the shape the call takes (`rows` < 0: any number of rows).
+    CallPixels(const TiledImage& image, const py::object& rgb, const py::object& regions,
+               int64_t rows, int64_t columns, const std::string& what)
+        : photo(bindings::python::borrowArray(rgb)),
+          size(bindings::checkPhoto(photo.array, kStyle)) {
+        if ((rows >= 0 && size.rows != rows) || size.columns != columns) {
+            const std::string want = rows >= 0 ? std::to_string(rows) + " x " : "rows of ";
+            throw py::value_error(what + ": rgb must hold " + want + std::to_string(columns) +
+                                  " pixels, not " + std::to_string(size.rows) + " x " +
+                                  std::to_string(size.columns));
         }
-        std::optional<bindings::python::BorrowedArray> ids;
         if (regions.is_none() == image.withRegions) {
             throw py::value_error(what + (image.withRegions ? ": regions are missing"
                                                             : ": the image has no regions"));
@@ -114,15 +115,108 @@ py::tuple segmentTileOf(const TiledImage& image, int64_t tile, const py::object&
             ids = bindings::python::borrowArray(regions);
             bindings::checkRegions(ids->array, size, kStyle);
         }
-        py::gil_scoped_release unlocked;
-        cv::Mat bgr;
-        cv::Mat_<int> idCopy, idMap;
+    }
+
+    void convert() {
         bindings::photoFrom(photo.array, size, kStyle, bgr);
         if (ids) idMap = bindings::regionsFrom(ids->array, size, kStyle, idCopy);
-        return segmentTile(image, tile, bgr, idMap);
+    }
+
+    cv::Mat bgr;
+    cv::Mat_<int> idMap;
+
+  private:
+    bindings::python::BorrowedArray photo;
+    bindings::PhotoSize size;
+    std::optional<bindings::python::BorrowedArray> ids;
+    cv::Mat_<int> idCopy;
+};
+
+// Bytes that a call takes, or None (`what` names them in the TypeError).
+std::optional<std::vector<uint8_t>> optionalBytes(const py::object& value,
+                                                  const std::string& what) {
+    if (value.is_none()) return std::nullopt;
+    if (!py::isinstance<py::bytes>(value)) {
+        throw py::type_error(what + " must be bytes or None, not " +
+                             py::str(py::type::of(value).attr("__name__")).cast<std::string>());
+    }
+    return vectorOf(py::reinterpret_borrow<py::bytes>(value));
+}
+
+// Phase 1: `rgb` (and `regions`, or None) hold the pixels of the tile's read rectangle;
+// `sweep` is a FlatSweep's finish() bytes, or None.
+py::tuple segmentTileOf(const TiledImage& image, int64_t tile, const py::object& rgb,
+                        const py::object& regions, const py::object& sweep) {
+    checkTile(image, tile);
+    const TileRect read = tileReadRect(image, tile);
+    const std::string what = "segment tile " + std::to_string(tile);
+    const std::optional<std::vector<uint8_t>> swept = optionalBytes(sweep, what + ": sweep");
+    TileState state = bindings::python::guarded(what, [&] {
+        CallPixels pixels(image, rgb, regions, read.height, read.width, what);
+        py::gil_scoped_release unlocked;
+        pixels.convert();
+        if (swept) return segmentTile(image, tile, pixels.bgr, pixels.idMap, *swept);
+        return segmentTile(image, tile, pixels.bgr, pixels.idMap);
     });
     return py::make_tuple(bytesOf(state.join), bytesOf(state.labels));
 }
+
+// A sweep over the image's rows, handed between tasks as its state bytes. One call at a
+// time: another thread's call waits (without the GIL) for the one under way.
+class SweepOf {
+  public:
+    explicit SweepOf(const TiledImage& image) : image(image), sweep(start(image, nullptr)) {}
+    SweepOf(const TiledImage& image, const py::bytes& state)
+        : image(image), sweep(start(image, &state)) {}
+
+    void addRows(const py::object& rgb, const py::object& regions) {
+        const std::string what = "sweep rows";
+        bindings::python::guarded(what, [&] {
+            CallPixels pixels(image, rgb, regions, -1, image.width, what);
+            py::gil_scoped_release unlocked;
+            pixels.convert();
+            const std::lock_guard<std::mutex> guard(busy);
+            sweep.addRows(pixels.bgr, pixels.idMap);
+        });
+    }
+
+    int64_t rowsAdded() {
+        py::gil_scoped_release unlocked;
+        const std::lock_guard<std::mutex> guard(busy);
+        return sweep.rowsAdded();
+    }
+
+    py::bytes stateBytes() {
+        return bytesOf(run("sweep state", [&] { return sweep.stateBytes(); }));
+    }
+
+    py::bytes finish() {
+        return bytesOf(run("finish the sweep", [&] { return sweep.finish(); }));
+    }
+
+  private:
+    static FlatSweep start(const TiledImage& image, const py::bytes* state) {
+        const std::optional<std::vector<uint8_t>> bytes =
+            state == nullptr ? std::nullopt : std::optional(vectorOf(*state));
+        return bindings::python::guarded("start the sweep", [&] {
+            py::gil_scoped_release unlocked;
+            return bytes ? FlatSweep(image, *bytes) : FlatSweep(image);
+        });
+    }
+
+    template <class Call>
+    std::vector<uint8_t> run(const std::string& what, Call call) {
+        return bindings::python::guarded(what, [&] {
+            py::gil_scoped_release unlocked;
+            const std::lock_guard<std::mutex> guard(busy);
+            return call();
+        });
+    }
+
+    TiledImage image;
+    std::mutex busy;
+    FlatSweep sweep;
+};
 
 // Reads a bytes object that the caller keeps alive, without copying it.
 class BytesReader : public std::streambuf {
@@ -230,7 +324,14 @@ void addTiled(py::module_& module) {
         .def(py::pickle([](const TiledImage& i) { return stateOf(i); },
                         [](const TiledState& s) { return imageOf(s); }));
     module.def("segment_tile", &segmentTileOf, py::arg("image"), py::arg("tile"), py::arg("rgb"),
-               py::arg("regions"));
+               py::arg("regions"), py::arg("sweep") = py::none());
+    py::class_<SweepOf>(module, "FlatSweep")
+        .def(py::init<const TiledImage&>(), py::arg("image"))
+        .def(py::init<const TiledImage&, const py::bytes&>(), py::arg("image"), py::arg("state"))
+        .def("add_rows", &SweepOf::addRows, py::arg("rgb"), py::arg("regions"))
+        .def_property_readonly("rows_added", &SweepOf::rowsAdded)
+        .def("state_bytes", &SweepOf::stateBytes)
+        .def("finish", &SweepOf::finish);
     module.def("join_tiles", &joinTilesOf, py::arg("image"), py::arg("joins"));
     module.def("label_tile", &labelTileOf, py::arg("image"), py::arg("tile"), py::arg("labels"),
                py::arg("table"), py::arg("count"));

@@ -87,9 +87,9 @@ def segment(
     The GIL is released while the engine works.
 
     A Dask array as rgb (or regions) gives lazy results with the same labels:
-    labels, a Dask array of shape (H, W) computed chunk by chunk in three
-    phases (the chunks are the tiles, rechunked to a regular grid when they are
-    not one), and count, a Dask array of shape () that computes to an int;
+    labels, a Dask array of shape (H, W) computed chunk by chunk after a sweep
+    over the rows of chunks (the chunks are the tiles, rechunked to a regular grid
+    when they are not one), and count, a Dask array of shape () that computes to an int;
     compute them together: dask.compute(labels, count). The labels are int32
     unless H * W // min_size passes 2^31 - 1, then int64. Smoothing works as for numpy;
     mask, count and out are refused (ValueError). What only the pixels show is

@@ -1,12 +1,19 @@
 """segment() on a Dask array: the image is segmented in tiles, one tile per chunk, with
 exactly the labels of the whole photo in one piece.
 
-The graph has three phases, whose results pass between tasks as bytes:
+The graph has four phases, whose results pass between tasks as bytes:
+  0. a chain of sweep tasks, one per row of chunks, top to bottom: each feeds its row of
+     chunks (concatenated along the width) to a FlatSweep carried on from the state bytes of
+     the row above; the last gives the sweep's finish() bytes, which every tile takes (a
+     flat area across seams then costs the join a segment per tile, not a record a pixel);
   1. a task per chunk: segment_tile on the chunk and a margin around it (the tile's read
      rectangle, sliced from the neighbouring chunks);
   2. one task for the image: join_tiles over every tile's join bytes (the edges the tiles
      could not decide, the superpixel count and each tile's numbering);
   3. a task per chunk again: label_tile, the tile's labels, one chunk of the result.
+Each row of chunks is read by a copy of the input's graph that starts once the row above is
+swept, and the tiles read theirs from one that starts once the sweep is done: the chunks
+are computed twice, and no more than a row of them waits for the chain.
 
 The library's tiles form a regular grid, so an array whose chunks are irregular is
 rechunked first (to its largest chunk along each axis), and so is one whose chunks hold
@@ -25,6 +32,7 @@ import uuid
 
 import dask
 import dask.array as da
+from dask.graph_manipulation import bind
 import numpy as np
 
 from . import _segmora
@@ -120,8 +128,18 @@ def _tile_shape(chunks, height, width):
     return tile_height, tile_width
 
 
-def _first(image, tile, rgb, ids):
-    return _segmora.segment_tile(image, tile, rgb, ids)
+def _sweep(image, state, rgb, ids, last):
+    """One row of chunks into the sweep carried on from `state` (None for the first row):
+    the new state bytes, or the finish() bytes after the last row."""
+    sweep = _segmora.FlatSweep(image) if state is None else _segmora.FlatSweep(image, state)
+    step = max((_segmora.MAX_TILE_PIXELS - 1) // rgb.shape[1], 1)  # rows one call takes
+    for top in range(0, rgb.shape[0], step):
+        sweep.add_rows(rgb[top:top + step], None if ids is None else ids[top:top + step])
+    return sweep.finish() if last else sweep.state_bytes()
+
+
+def _first(image, tile, rgb, ids, sweep):
+    return _segmora.segment_tile(image, tile, rgb, ids, sweep)
 
 
 def _join(image, dtype, *joins):
@@ -137,16 +155,27 @@ def _third(image, tile, labels, table, count, dtype):
 
 
 def _graph(image, rgb, ids, dtype):
-    """The three phases over the tiles of `image`: (labels, count), both Dask arrays."""
+    """The four phases over the tiles of `image`: (labels, count), both Dask arrays."""
     name = uuid.uuid4().hex
     tiles = range(image.tile_count)
+    tops = sorted({image.tile_rect(tile)[1] for tile in tiles}) + [rgb.shape[0]]
+    swept = None
+    for row, (top, bottom) in enumerate(zip(tops, tops[1:])):
+        pixels = (rgb[top:bottom], None if ids is None else ids[top:bottom])
+        if swept is not None:  # read once the row above is swept, not all rows at once
+            pixels = bind(pixels, swept, seed=f"{name}-{row}")
+        swept = dask.delayed(_sweep)(image, swept, *pixels, bottom == rgb.shape[0],
+                                     dask_key_name=f"segmora-sweep-{name}-{row}")
+    # One layer, not the chain's hundreds: every tile's task would merge them all.
+    swept = dask.optimize(swept)[0]
+    rgb, ids = bind((rgb, ids), swept, seed=name)
     states = []
     for tile in tiles:
         x, y, w, h = image.tile_read_rect(tile)
         block = rgb[y:y + h, x:x + w]
         id_block = None if ids is None else ids[y:y + h, x:x + w]
         states.append(dask.delayed(_first, nout=2)(
-            image, tile, block, id_block, dask_key_name=f"segmora-tile-{name}-{tile}"))
+            image, tile, block, id_block, swept, dask_key_name=f"segmora-tile-{name}-{tile}"))
     joined = dask.delayed(_join, nout=len(tiles) + 1)(
         image, dtype, *(s[0] for s in states), dask_key_name=f"segmora-join-{name}")
     # A Dask array, as the labels are: computed together, both go through one graph

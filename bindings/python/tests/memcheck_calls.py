@@ -19,7 +19,19 @@ for pixels in (rgb[..., 0], rgb.astype(np.uint16) * 257, rgb / 255.0, rgb[..., 1
     labels, count = worker.segment(pixels, regions.astype(np.float32), cap_divisor=40)
     assert labels.max() == count
 worker.release()
+tiled = segmora._segmora
+image = tiled.TiledImage(80, 60, 32, 32, 500.0, 0.0, 40, 5, False)
+sweep = tiled.FlatSweep(image)
+sweep.add_rows(rgb[:25], None)
+sweep = tiled.FlatSweep(image, sweep.state_bytes())
+sweep.add_rows(rgb[25:] / 255.0, None)
+swept = sweep.finish()
+x, y, w, h = image.tile_read_rect(4)
+tiled.segment_tile(image, 4, rgb[y:y + h, x:x + w], None, swept)
 bad_calls = [
+    lambda: tiled.FlatSweep(image, swept[:-9] + bytes(9)),
+    lambda: tiled.FlatSweep(image).add_rows(rgb[:, :50], None),
+    lambda: tiled.segment_tile(image, 4, rgb[y:y + h, x:x + w], None, swept[:-1]),
     lambda: segmora.segment(rgb, np.full((60, 80), 2**40)),
     lambda: segmora.segment(rgb, np.full((60, 80), 0.5, np.float32)),
     lambda: segmora.segment(rgb / 100.0),

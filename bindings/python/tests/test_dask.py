@@ -1,5 +1,6 @@
 """segment() on Dask arrays: the labels of numpy input for every chunking, on worker
-processes and on threads; the tiled phases' own entry points; what the Dask path refuses."""
+processes and on threads, flat areas across seams included; the sweep's and the tiled
+phases' own entry points; what the Dask path refuses."""
 
 import logging
 import pickle
@@ -32,6 +33,16 @@ def client():
 @pytest.fixture
 def crop(photos):
     return photos["chelsea"][100:220, 150:310]
+
+
+@pytest.fixture
+def flat(crop):
+    """The crop with a white glass and a black border: flat areas across many chunk seams."""
+    rgb = crop.copy()
+    rgb[20:110, 30:150] = 255
+    rgb[:, :12] = 0
+    rgb[-8:] = 0
+    return rgb
 
 
 def same_as_numpy(rgb, chunks, regions=None, compute=dask.compute, **knobs):
@@ -75,15 +86,31 @@ def test_regions_kinds_and_knobs_on_threads(photos, crop):
                                   segmora.segment(rgb, regions)[0])
 
 
+@pytest.mark.parametrize("cap_divisor", [1, 300])  # a cap above the photo, and one of 84
+def test_flat_areas_across_seams_on_threads_and_worker_processes(flat, client, cap_divisor):
+    threads = lambda *a: dask.compute(*a, scheduler="threads")  # noqa: E731
+    on_workers = lambda *a: client.compute(a, sync=True)  # noqa: E731
+    same_as_numpy(flat, (25, 30, 3), compute=threads, cap_divisor=cap_divisor)
+    same_as_numpy(flat, (40, 70, 3), compute=on_workers, cap_divisor=cap_divisor)
+    regions = block_regions(*flat.shape[:2])
+    same_as_numpy(flat, (25, 60, 3), regions, on_workers, cap_divisor=cap_divisor, sigma=0.8)
+
+
 def test_each_phase_runs_once_per_tile(crop, monkeypatch):
     from segmora import _dask_segment
     calls = []
-    for name in ("_first", "_join", "_third"):
+    for name in ("_sweep", "_first", "_join", "_third"):
         real = getattr(_dask_segment, name)
         monkeypatch.setattr(_dask_segment, name,
                             lambda *a, real=real, name=name: calls.append(name) or real(*a))
-    dask.compute(*segmora.segment(da.from_array(crop, chunks=(50, 64, 3))), scheduler="threads")
-    assert sorted(calls) == ["_first"] * 9 + ["_join"] + ["_third"] * 9
+    read = lambda block: calls.append("read") or block  # noqa: E731
+    rgb = da.from_array(crop, chunks=(50, 64, 3)).map_blocks(read, meta=crop[:0, :0])
+    dask.compute(*segmora.segment(rgb), scheduler="threads")
+    assert sorted(calls) == (["_first"] * 9 + ["_join"] + ["_sweep"] * 3 + ["_third"] * 9 +
+                             ["read"] * 18)
+    # The sweep reads the chunks row by row, each after the row above; the tiles read them
+    # again after it.
+    assert calls[:12] == (["read"] * 3 + ["_sweep"]) * 3
 
 
 def test_label_type_follows_the_largest_possible_count(crop, monkeypatch):
@@ -145,6 +172,54 @@ def test_tile_phases_refuse_what_is_not_theirs(crop):
                          ValueError),
                         (lambda: segmora._segmora.TiledImage(0, 5, 1, 1, 500.0, 0.0, None, 5,
                                                              False), ValueError)):
+        with pytest.raises(error):
+            call()
+
+
+def test_the_sweep_is_the_same_for_any_pieces_tiles_and_processes(flat, client):
+    tiled = segmora._segmora
+    image = tiled.TiledImage(160, 120, 64, 48, 500.0, 0.0, 300, 5, False)
+    whole = tiled.FlatSweep(image)
+    whole.add_rows(flat, None)
+    swept = whole.finish()
+    pieces = tiled.FlatSweep(tiled.TiledImage(160, 120, 33, 120, 500.0, 0.0, 300, 5, False))
+    for top, bottom in ((0, 1), (1, 40), (40, 41), (41, 97)):
+        pieces.add_rows(flat[top:bottom], None)
+    carried = tiled.FlatSweep(image, pickle.loads(pickle.dumps(pieces.state_bytes())))
+    assert carried.rows_added == 97
+    carried.add_rows(np.ascontiguousarray(flat[97:]), None)
+    assert carried.finish() == swept
+    from segmora._dask_segment import _sweep
+    workers = sorted(client.scheduler_info()["workers"])
+    state = None
+    for row, (top, bottom) in enumerate(((0, 48), (48, 96), (96, 120))):  # worker by worker
+        state = client.submit(_sweep, image, state, flat[top:bottom], None, bottom == 120,
+                              workers=workers[row % 2], pure=False)
+    assert state.result() == swept
+    # Every tile takes the sweep: the same labels, and the glass costs the join far less.
+    joins = {}
+    for sweep in (None, swept):
+        firsts = []
+        for tile in range(image.tile_count):
+            x, y, w, h = image.tile_read_rect(tile)
+            firsts.append(tiled.segment_tile(image, tile, flat[y:y + h, x:x + w], None, sweep))
+        count, tables = tiled.join_tiles(image, [f[0] for f in firsts])
+        labels = np.block([[tiled.label_tile(image, t, firsts[t][1], tables[t], count)
+                            for t in range(r * 3, r * 3 + 3)] for r in range(3)])
+        np.testing.assert_array_equal(labels, segmora.segment(flat, cap_divisor=300)[0])
+        joins[sweep is None] = sum(len(f[0]) for f in firsts)
+    assert joins[False] * 4 < joins[True]
+    x, y, w, h = image.tile_read_rect(4)
+    for call, error in ((lambda: whole.add_rows(flat[:1], None), ValueError),  # past the end
+                        (lambda: tiled.FlatSweep(image).add_rows(flat[:, :90], None), ValueError),
+                        (lambda: tiled.FlatSweep(image).add_rows(flat, flat[..., 0]), ValueError),
+                        (lambda: tiled.FlatSweep(image, swept[:-1]), ValueError),
+                        (lambda: tiled.FlatSweep(image, "state"), TypeError),
+                        (lambda: pieces.finish(), ValueError),  # rows missing
+                        (lambda: tiled.segment_tile(image, 4, flat[y:y + h, x:x + w], None,
+                                                    swept[:-1]), ValueError),
+                        (lambda: tiled.segment_tile(image, 4, flat[y:y + h, x:x + w], None,
+                                                    "sweep"), TypeError)):
         with pytest.raises(error):
             call()
 
