@@ -184,7 +184,7 @@ struct EdgeRuns {
 }  // namespace
 
 // The rows given and not yet let go, and the segments that touch the last two rows swept.
-struct FlatSweep::State {
+struct __attribute__((visibility("hidden"))) FlatSweep::State {
     explicit State(const TiledImage& image)
         : image(image),
           sizeCap(tiledSizeCap(image)),
