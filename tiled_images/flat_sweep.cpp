@@ -1,5 +1,3 @@
-#include "flat_sweep.h"
-
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -8,6 +6,7 @@
 
 #include "block_pool.h"
 #include "edge_weights.h"
+#include "flat_edges.h"
 #include "lab_conversion.h"
 #include "parallel.h"
 #include "photo_lab_planes.h"
@@ -19,82 +18,8 @@ namespace segmora {
 
 namespace {
 
-constexpr char kStateMagic[8] = {'S', 'G', 'M', 'S', 'W', 'E', 'E', 'P'};
-constexpr char kSweepMagic[8] = {'S', 'G', 'M', 'F', 'L', 'A', 'T', '1'};
-constexpr uint32_t kSweepFormatVersion = 1;
-constexpr size_t kSweepHeaderBytes = 48;
 // Pixels swept at once: the band's union-find, channels and rows stay a few tens of MB.
 constexpr int64_t kBandPixels = int64_t{1} << 21;
-
-const std::string kSweepName = "the flat sweep's bytes";
-const std::string kStateName = "the flat sweep's state";
-
-// What the sweep depends on: the image's shape and regions, the size cap and the smoothing.
-void putSweepHeader(std::vector<uint8_t>& out, const char (&magic)[8], const TiledImage& image) {
-    putMagic(out, magic);
-    putU32(out, kSweepFormatVersion);
-    putU32(out, image.withRegions ? 1 : 0);
-    putU64(out, static_cast<uint64_t>(image.width));
-    putU64(out, static_cast<uint64_t>(image.height));
-    putU64(out, static_cast<uint64_t>(tiledSizeCap(image)));
-    putU32(out, floatBits(tiledParameters(image).sigma));
-    putU32(out, 0);
-}
-
-// Refuses sealed bytes of another kind, version, image or knobs; returns where the body
-// starts.
-const uint8_t* checkSweepHeader(const std::vector<uint8_t>& bytes, const char (&magic)[8],
-                                const TiledImage& image, const std::string& what) {
-    checkSealed(bytes, what);
-    if (bytes.size() < kSweepHeaderBytes + 8 || std::memcmp(bytes.data(), magic, 8) != 0) {
-        throw std::invalid_argument(what + " are not what a flat sweep writes");
-    }
-    if (getBytes(&bytes[8], 4) != kSweepFormatVersion) {
-        throw std::invalid_argument(what + " are of format version " +
-                                    std::to_string(getBytes(&bytes[8], 4)) + ", not " +
-                                    std::to_string(kSweepFormatVersion));
-    }
-    std::vector<uint8_t> expected;
-    putSweepHeader(expected, magic, image);
-    if (std::memcmp(bytes.data(), expected.data(), kSweepHeaderBytes) != 0) {
-        throw std::invalid_argument(what + " were made for another image or knobs");
-    }
-    return bytes.data() + kSweepHeaderBytes;
-}
-
-// Reads numbers from sealed bytes, refusing to read past their check sum.
-class ByteCursor {
-  public:
-    ByteCursor(const std::vector<uint8_t>& bytes, const uint8_t* at, std::string what)
-        : at(at), end(bytes.data() + bytes.size() - 8), what(std::move(what)) {}
-
-    uint64_t take(int count) {
-        need(static_cast<uint64_t>(count));
-        const uint64_t value = getBytes(at, count);
-        at += count;
-        return value;
-    }
-    const uint8_t* skip(uint64_t count) {
-        need(count);
-        const uint8_t* from = at;
-        at += count;
-        return from;
-    }
-    void finish() const {
-        if (at != end) throw std::invalid_argument(what + " hold more than their counts say");
-    }
-
-  private:
-    void need(uint64_t count) const {
-        if (count > static_cast<uint64_t>(end - at)) {
-            throw std::invalid_argument(what + " are altered (a section runs past their end)");
-        }
-    }
-
-    const uint8_t* at;
-    const uint8_t* end;
-    std::string what;
-};
 
 // A union-find over the band's segments: those carried from the rows above, then a node
 // per pixel of the band's rows. Kept from band to band (fresh memory is slow to touch).
@@ -132,54 +57,6 @@ inline bool weighsNothing(const PixelChannels& channels, int64_t p, int64_t q) {
     }
     return weightBits(distanceOfDifferences(d0, d1, d2)) == 0;
 }
-
-// The edges the cap keeps apart, by direction, as runs of consecutive first pixels: a
-// stretch of a flat segment's border is one run, not an edge per pixel.
-struct EdgeRuns {
-    struct Run {
-        uint64_t first, count;
-    };
-    std::array<std::vector<Run>, 4> runs;
-
-    // Edges come in ascending order.
-    void add(uint64_t pixel, int direction) {
-        std::vector<Run>& list = runs[static_cast<size_t>(direction)];
-        if (!list.empty() && list.back().first + list.back().count == pixel) {
-            ++list.back().count;
-        } else {
-            list.push_back({pixel, 1});
-        }
-    }
-    void put(std::vector<uint8_t>& out) const {
-        for (const std::vector<Run>& list : runs) putU64(out, list.size());
-        for (const std::vector<Run>& list : runs) {
-            for (const Run& run : list) {
-                putU64(out, run.first);
-                putU64(out, run.count);
-            }
-        }
-    }
-    // Refuses runs out of order, overlapping or outside the image.
-    void take(ByteCursor& in, const TiledImage& image, const std::string& what) {
-        const uint64_t pixels = static_cast<uint64_t>(image.width * image.height);
-        std::array<uint64_t, 4> counts{};
-        for (uint64_t& count : counts) count = in.take(8);
-        for (size_t d = 0; d < 4; ++d) {
-            uint64_t end = 0;
-            for (uint64_t r = 0; r < counts[d]; ++r) {
-                const Run run{in.take(8), in.take(8)};
-                if (run.first < end || run.count < 1 || run.first >= pixels ||
-                    run.count > pixels - run.first) {
-                    throw std::invalid_argument(what +
-                                                " are altered (edges out of order or "
-                                                "outside the image)");
-                }
-                end = run.first + run.count;
-                runs[d].push_back(run);
-            }
-        }
-    }
-};
 
 }  // namespace
 
@@ -479,46 +356,6 @@ FlatSweep::FlatSweep(const TiledImage& image, const std::vector<uint8_t>& bytes)
         s.carriedSizes.push_back(static_cast<int64_t>(in.take(8)));
     s.apart.take(in, image, kStateName);
     in.finish();
-}
-
-std::vector<uint64_t> flatEdgesApartNear(const std::vector<uint8_t>& sweep, const TiledImage& image,
-                                         const TileRect& own) {
-    ByteCursor in(sweep, checkSweepHeader(sweep, kSweepMagic, image, kSweepName), kSweepName);
-    EdgeRuns apart;
-    apart.take(in, image, kSweepName);
-    in.finish();
-    const int64_t width = image.width;
-    // The first pixels of the edges that may touch the tile: rows own.y - 1 .. own.y +
-    // own.height, columns own.x - 1 .. own.x + own.width.
-    const int64_t top = std::max<int64_t>(own.y - 1, 0), bottom = own.y + own.height + 1;
-    const int64_t left = std::max<int64_t>(own.x - 1, 0);
-    const int64_t right = std::min(own.x + own.width + 1, width);
-    std::vector<uint64_t> near;
-    for (size_t d = 0; d < 4; ++d) {
-        const std::vector<EdgeRuns::Run>& runs = apart.runs[d];
-        auto run = std::partition_point(runs.begin(), runs.end(), [&](const EdgeRuns::Run& r) {
-            return static_cast<int64_t>(r.first + r.count) <= top * width;
-        });
-        for (; run != runs.end() && static_cast<int64_t>(run->first) < bottom * width; ++run) {
-            const int64_t end =
-                std::min(static_cast<int64_t>(run->first + run->count), bottom * width);
-            for (int64_t y = std::max(static_cast<int64_t>(run->first) / width, top);
-                 y * width < end; ++y) {
-                const int64_t from = std::max({static_cast<int64_t>(run->first), y * width + left});
-                const int64_t to = std::min(end, y * width + right);
-                for (int64_t p = from; p < to; ++p) {
-                    const uint64_t edge = static_cast<uint64_t>(p) * 4 + d;
-                    EdgeEnds ends{};
-                    if (edgeEndsOf(edge, image.width, image.height, ends) &&
-                        (rectHolds(own, ends.x0, ends.y0) || rectHolds(own, ends.x1, ends.y1))) {
-                        near.push_back(edge);
-                    }
-                }
-            }
-        }
-    }
-    std::sort(near.begin(), near.end());
-    return near;
 }
 
 }  // namespace segmora

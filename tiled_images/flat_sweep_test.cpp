@@ -2,7 +2,7 @@
 // segmentPhoto's byte for byte (caps that stop flat segments and caps that do not, regions,
 // smoothing, seams through every flat area), the join gets a segment per tile of such an
 // area, and the sweep's bytes do not depend on how its rows came or where it was carried.
-#include "flat_sweep.h"
+#include "flat_edges.h"
 
 #include <gtest/gtest.h>
 

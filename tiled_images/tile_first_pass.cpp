@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "block_pool.h"
-#include "flat_sweep.h"
+#include "flat_edges.h"
 #include "parallel.h"
 #include "photo_lab_planes.h"
 #include "small_segments.h"
