@@ -10,6 +10,7 @@
 #include "lab_conversion.h"
 #include "parallel.h"
 #include "photo_lab_planes.h"
+#include "segment_forest.h"
 #include "tile_bytes.h"
 #include "tile_channels.h"
 #include "tile_grid.h"
@@ -27,14 +28,7 @@ struct BandForest {
     std::vector<int32_t> parent;
     std::vector<int64_t> size;
 
-    int32_t findRoot(int32_t x) {
-        while (parent[static_cast<size_t>(x)] != x) {
-            const int32_t grand = parent[static_cast<size_t>(parent[static_cast<size_t>(x)])];
-            parent[static_cast<size_t>(x)] = grand;
-            x = grand;
-        }
-        return x;
-    }
+    int32_t findRoot(int32_t x) { return findRootHalving(parent.data(), x); }
     void unite(int32_t x, int32_t y) {
         if (size[static_cast<size_t>(x)] > size[static_cast<size_t>(y)]) std::swap(x, y);
         parent[static_cast<size_t>(x)] = y;

@@ -170,36 +170,39 @@ void checkTileInput(const TiledImage& image, const TileRect& read, const cv::Mat
     }
 }
 
-// The earliest seam edge of each pixel, as a place among the sorted inner edges. After a
-// flat sweep, a seam edge of weight 0 joins its sides from the start (place 0) unless the
-// cap keeps them apart or their regions differ: then it joins nothing (kSeamsApart).
-void placeSeams(TileForest& forest, const std::vector<SeamHalf>& seams, const SortedEdges& sorted,
-                const TileFrame& frame, const std::function<bool(const SeamHalf&)>* flatApart) {
-    for (const SeamHalf& seam : seams) {
-        uint32_t& earliest = forest.segment[seam.pixel].place;
-        uint32_t place = 0;
-        if (flatApart == nullptr || seam.weight != 0) {
-            place = seamPlace(sorted, frame, seam.weight, seam.edge);
-        } else if ((*flatApart)(seam)) {
-            place = kSeamsApart;
-        }
-        earliest = std::min(earliest, place);
+// After a flat sweep: which seam edges of weight 0 join nothing, because the cap keeps their
+// sides apart (`apart`) or their regions differ. None without the sweep.
+std::vector<bool> seamsJoiningNothing(const std::vector<SeamHalf>& seams, bool swept,
+                                      const std::vector<uint64_t>& apart, const TileFrame& frame,
+                                      const TileRect& read, const cv::Mat_<int>& regions) {
+    std::vector<bool> nothing(seams.size(), false);
+    if (!swept) return nothing;
+    const auto region = [&](int64_t x, int64_t y) {
+        return regions(static_cast<int>(y - read.y), static_cast<int>(x - read.x));
+    };
+    for (size_t i = 0; i < seams.size(); ++i) {
+        if (seams[i].weight != 0) continue;
+        EdgeEnds ends{};
+        edgeEndsOf(seams[i].edge, frame.imageWidth, frame.imageHeight, ends);
+        nothing[i] = listed(apart, seams[i].edge) ||
+                     (!regions.empty() && region(ends.x0, ends.y0) != region(ends.x1, ends.y1));
     }
+    return nothing;
 }
 
-// After a flat sweep: whether a seam edge of weight 0 joins nothing, because the cap keeps
-// its sides apart or their regions differ.
-std::function<bool(const SeamHalf&)> seamsApart(const std::vector<uint64_t>& apart,
-                                                const TileFrame& frame, const TileRect& read,
-                                                const cv::Mat_<int>& regions) {
-    return [&apart, &frame, read, &regions](const SeamHalf& seam) {
-        if (listed(apart, seam.edge)) return true;
-        if (regions.empty()) return false;
-        EdgeEnds ends{};
-        edgeEndsOf(seam.edge, frame.imageWidth, frame.imageHeight, ends);
-        return regions(static_cast<int>(ends.y0 - read.y), static_cast<int>(ends.x0 - read.x)) !=
-               regions(static_cast<int>(ends.y1 - read.y), static_cast<int>(ends.x1 - read.x));
-    };
+// The earliest seam edge of each pixel, as a place among the sorted inner edges. After a
+// flat sweep, a seam edge of weight 0 joins its sides from the start (place 0), or nothing
+// (kSeamsApart: settled to the end).
+void placeSeams(TileForest& forest, const std::vector<SeamHalf>& seams, const SortedEdges& sorted,
+                const TileFrame& frame, bool swept, const std::vector<bool>& joinsNothing) {
+    for (size_t i = 0; i < seams.size(); ++i) {
+        const SeamHalf& seam = seams[i];
+        const uint32_t place = !swept || seam.weight != 0
+                                   ? seamPlace(sorted, frame, seam.weight, seam.edge)
+                                   : (joinsNothing[i] ? kSeamsApart : 0);
+        uint32_t& earliest = forest.segment[seam.pixel].place;
+        earliest = std::min(earliest, place);
+    }
 }
 
 // The region ids of the tile's pixels as one array (empty without regions).
@@ -240,8 +243,9 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     TileForest forest(pool, pixels, parameters.threshold,
                       tileRegions.empty() ? nullptr : tileRegions.data());
     const std::vector<SeamHalf> seams = seamHalvesOf(frame, read.x, read.y, channels);
-    const std::function<bool(const SeamHalf&)> seamApart = seamsApart(apart, frame, read, regions);
-    placeSeams(forest, seams, sorted, frame, sweep != nullptr ? &seamApart : nullptr);
+    const std::vector<bool> joinsNothing =
+        seamsJoiningNothing(seams, sweep != nullptr, apart, frame, read, regions);
+    placeSeams(forest, seams, sorted, frame, sweep != nullptr, joinsNothing);
     const int64_t decided =
         sweep == nullptr
             ? 0
@@ -259,13 +263,12 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     const int32_t* ids = forest.parent;
     HugeVector<JoinEdge> halves, mergeHalves;
     halves.reserve(seams.size());
-    for (const SeamHalf& seam : seams) {
+    for (size_t i = 0; i < seams.size(); ++i) {
+        const SeamHalf& seam = seams[i];
         halves.push_back(
             {seam.weight, seam.edge, static_cast<uint32_t>(ids[seam.pixel]), kAcrossSeam});
-        // Both tiles of a seam edge the cap keeps apart leave it out of the merge.
-        if (!pass.swept || seam.weight != 0 || !listed(apart, seam.edge)) {
-            mergeHalves.push_back(halves.back());
-        }
+        // Both tiles of a seam edge that joins nothing leave it out of the merge.
+        if (!joinsNothing[i]) mergeHalves.push_back(halves.back());
     }
     pass.mergeEdges = mergedByKey(keptJoinEdges(kept, sorted, frame, forest.segment), mergeHalves);
     if (parameters.minSize > 1) {
