@@ -18,6 +18,10 @@ void putSweepHeader(std::vector<uint8_t>& out, const char (&magic)[8], const Til
     putU32(out, 0);
 }
 
+int64_t flatRowsNeeded(const TiledImage& image, const TileRect& own) {
+    return std::min(own.y + own.height + 1, image.height);
+}
+
 const uint8_t* checkSweepHeader(const std::vector<uint8_t>& bytes, const char (&magic)[8],
                                 const TiledImage& image, const std::string& what) {
     checkSealed(bytes, what);
@@ -93,6 +97,17 @@ void EdgeRuns::take(ByteCursor& in, const TiledImage& image, const std::string& 
 std::vector<uint64_t> flatEdgesApartNear(const std::vector<uint8_t>& sweep, const TiledImage& image,
                                          const TileRect& own) {
     ByteCursor in(sweep, checkSweepHeader(sweep, kSweepMagic, image, kSweepName), kSweepName);
+    const uint64_t covered = in.take(8);
+    const int64_t needed = flatRowsNeeded(image, own);
+    if (covered > static_cast<uint64_t>(image.height)) {
+        throw std::invalid_argument(kSweepName + " are altered (they cover " +
+                                    std::to_string(covered) + " rows of " +
+                                    std::to_string(image.height) + ")");
+    }
+    if (static_cast<int64_t>(covered) < needed) {
+        throw std::invalid_argument(kSweepName + " cover the first " + std::to_string(covered) +
+                                    " rows; the tile needs " + std::to_string(needed));
+    }
     EdgeRuns apart;
     apart.take(in, image, kSweepName);
     in.finish();

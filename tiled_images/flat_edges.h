@@ -20,7 +20,9 @@ namespace segmora {
 // pixels of one region joins its two sides.
 constexpr char kStateMagic[8] = {'S', 'G', 'M', 'S', 'W', 'E', 'E', 'P'};
 constexpr char kSweepMagic[8] = {'S', 'G', 'M', 'F', 'L', 'A', 'T', '1'};
-constexpr uint32_t kSweepFormatVersion = 1;
+// Version 2: the finished bytes say how many rows they cover (bytes taken before the last
+// row serve the tiles above it).
+constexpr uint32_t kSweepFormatVersion = 2;
 constexpr size_t kSweepHeaderBytes = 48;
 inline const std::string kSweepName = "the flat sweep's bytes";
 inline const std::string kStateName = "the flat sweep's state";
@@ -30,6 +32,10 @@ void putSweepHeader(std::vector<uint8_t>& out, const char (&magic)[8], const Til
 // starts.
 const uint8_t* checkSweepHeader(const std::vector<uint8_t>& bytes, const char (&magic)[8],
                                 const TiledImage& image, const std::string& what);
+
+// The rows a sweep must have covered for a tile of `own` pixels: the edges whose first pixels
+// lie in rows own.y - 1 .. own.y + own.height may touch it.
+int64_t flatRowsNeeded(const TiledImage& image, const TileRect& own);
 
 // Reads numbers from sealed bytes, refusing to read past their check sum.
 class ByteCursor {

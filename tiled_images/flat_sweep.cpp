@@ -281,11 +281,24 @@ std::vector<uint8_t> FlatSweep::finish() const {
             "a flat sweep cannot finish before its last row: " + std::to_string(state->rowsAdded) +
             " of " + std::to_string(state->image.height) + " rows were given");
     }
+    return bytesSoFar();
+}
+
+int64_t FlatSweep::sweptRows() const {
+    return state->nextRow;
+}
+
+std::vector<uint8_t> FlatSweep::bytesSoFar() const {
     std::vector<uint8_t> out;
     putSweepHeader(out, kSweepMagic, state->image);
+    putU64(out, static_cast<uint64_t>(state->nextRow));
     state->apart.put(out);
     sealBytes(out);
     return out;
+}
+
+int64_t sweptRowsNeeded(const TiledImage& image, int64_t tile) {
+    return flatRowsNeeded(image, tileRect(image, tile));
 }
 
 std::vector<uint8_t> FlatSweep::stateBytes() const {

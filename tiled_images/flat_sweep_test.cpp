@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -98,6 +99,41 @@ TEST(FlatSweep, RowsInAnyPiecesAndCarriedAsBytesGiveTheSameSweep) {
     EXPECT_EQ(carried.rowsAdded(), 41);
     carried.addRows(page.rowRange(41, 90));
     EXPECT_EQ(carried.finish(), inOne);
+}
+
+// Tiles that start while the sweep goes on: the bytes so far give a covered tile the state
+// the finished bytes give it, and are refused for a tile below the rows they cover.
+TEST(FlatSweep, BytesSoFarServeTheTilesAboveAndNoOthers) {
+    const cv::Mat page = pageWithFlatAreas(70, 90);
+    Parameters parameters;
+    parameters.capDivisor = 200;  // many edges kept apart, some at every seam
+    for (const float sigma : {0.0f, 1.7f}) {
+        parameters.sigma = sigma;
+        const TiledImage image = tiledImageOf(page, 16, 16, parameters, false);
+        const std::vector<uint8_t> finished = sweepOf(image, page, cv::Mat_<int>());
+        FlatSweep sweep(image);
+        std::vector<bool> seen(static_cast<size_t>(tileCount(image)), false);
+        for (int y = 0; y < page.rows; y += 7) {
+            sweep.addRows(page.rowRange(y, std::min(y + 7, page.rows)));
+            const std::vector<uint8_t> soFar = sweep.bytesSoFar();
+            for (int64_t tile = 0; tile < tileCount(image); ++tile) {
+                const cv::Mat read = page(cvRect(tileReadRect(image, tile)));
+                if (sweep.sweptRows() < sweptRowsNeeded(image, tile)) {
+                    EXPECT_THROW(segmentTile(image, tile, read, cv::Mat_<int>(), soFar),
+                                 std::invalid_argument);
+                    continue;
+                }
+                if (seen[static_cast<size_t>(tile)]) continue;
+                seen[static_cast<size_t>(tile)] = true;
+                const TileState early = segmentTile(image, tile, read, cv::Mat_<int>(), soFar);
+                const TileState late = segmentTile(image, tile, read, cv::Mat_<int>(), finished);
+                EXPECT_EQ(early.join, late.join) << "tile " << tile << ", sigma " << sigma;
+                EXPECT_EQ(early.labels, late.labels) << "tile " << tile;
+            }
+        }
+        EXPECT_EQ(sweep.bytesSoFar(), finished);
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), true), tileCount(image));
+    }
 }
 
 TEST(FlatSweep, BytesOfAnotherRunAlteredOrMixedAreRefused) {

@@ -75,6 +75,12 @@ TEST(TiledImages, EveryKnob) {
         expectOnePieceLabels(bgr, cv::Mat_<int>(), parameters, {{64, 48}, {7, 13}, {451, 11}},
                              "sigma " + std::to_string(sigma));
     }
+    for (const int threads : {1, 2}) {  // the join reads the tiles on a thread of its own or not
+        Parameters parameters;
+        parameters.threads = threads;
+        expectOnePieceLabels(bgr, cv::Mat_<int>(), parameters, shapes,
+                             std::to_string(threads) + " threads");
+    }
     for (const int minSize : {0, 1, 30, 400}) {
         Parameters parameters;
         parameters.minSize = minSize;

@@ -3,10 +3,13 @@
 #include <queue>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "join_records.h"
+#include "join_step_queue.h"
 #include "joined_segments.h"
+#include "parallel.h"
 #include "tile_frame.h"
 #include "tile_grid.h"
 #include "tile_labels.h"
@@ -45,16 +48,16 @@ class TileJoinReader {
     }
 
     // Starts the merge section, then the clean-up section; false when it is empty.
-    bool startSection(uint64_t records, const JoinedSegments& segments) {
+    bool startSection(uint64_t records) {
         left = records;
         started = false;
-        return advance(segments);
+        return advance();
     }
 
     // Reads the section's next record into `current`, and fetches its segments' entries
-    // ahead; false at the section's end. Whatever could make the join read outside its
+    // ahead when `fetch` is set; false at the section's end. Whatever could make the join read outside its
     // arrays or pair seam halves wrongly is checked here; the check sum catches the rest.
-    bool advance(const JoinedSegments& segments) {
+    bool advance() {
         if (left == 0) return false;
         --left;
         const JoinEdge edge = getJoinEdge(reader.next(kJoinEdgeBytes));
@@ -64,8 +67,10 @@ class TileJoinReader {
             (seam && !isSeamHalf(edge))) {
             reader.refuse("are altered (an edge that is not the tile's)");
         }
-        segments.prefetch(offset + edge.a);
-        if (!seam) segments.prefetch(offset + edge.b);
+        if (fetch != nullptr) {
+            fetch->prefetch(offset + edge.a);
+            if (!seam) fetch->prefetch(offset + edge.b);
+        }
         current = edge;
         started = true;
         return true;
@@ -98,6 +103,7 @@ class TileJoinReader {
     uint64_t left = 0;
     bool started = false;
     JoinEdge current{};
+    const JoinedSegments* fetch = nullptr;
 };
 
 // A tile's next record in the order of all tiles' records: its key and the tile's index in
@@ -124,12 +130,12 @@ using Readers = std::vector<std::unique_ptr<TileJoinReader>>;
 // order, all tiles' records at once: visit(weight, a, b) with the two ends' dense segment
 // ids. The two halves of a seam edge come one after the other (equal keys) and make one.
 template <class Visit>
-void visitInOrder(Readers& tiles, bool cleanup, const JoinedSegments& segments, Visit&& visit) {
+void visitInOrder(Readers& tiles, bool cleanup, Visit&& visit) {
     std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> queue;
     const auto push = [&](size_t t) { queue.push(Pending(tiles[t]->current, t)); };
     for (size_t t = 0; t < tiles.size(); ++t) {
         const JoinCounts& counts = tiles[t]->counts;
-        if (tiles[t]->startSection(cleanup ? counts.cleanupEdges : counts.mergeEdges, segments)) {
+        if (tiles[t]->startSection(cleanup ? counts.cleanupEdges : counts.mergeEdges)) {
             push(t);
         }
     }
@@ -138,7 +144,7 @@ void visitInOrder(Readers& tiles, bool cleanup, const JoinedSegments& segments, 
         queue.pop();
         from = tiles[t].get();
         const JoinEdge edge = from->current;
-        if (from->advance(segments)) push(t);
+        if (from->advance()) push(t);
         return edge;
     };
     while (!queue.empty()) {
@@ -158,6 +164,69 @@ void visitInOrder(Readers& tiles, bool cleanup, const JoinedSegments& segments, 
         const JoinEdge other = take(there);
         if (other.b != kAcrossSeam) there->reader.refuse("are altered (a seam edge inside)");
         visit(bitsFloat(edge.weight), here->offset + edge.a, there->offset + other.a);
+    }
+}
+
+// How many steps ahead the merging side fetches the segments' entries.
+constexpr size_t kStepsAhead = 16;
+
+// Steps one batch at a time, fetching the entries of the steps ahead.
+template <class Visit>
+void visitBatch(const std::vector<JoinStep>& batch, const JoinedSegments& segments, Visit& visit) {
+    for (size_t i = 0; i < batch.size(); ++i) {
+        if (i + kStepsAhead < batch.size()) {
+            segments.prefetch(batch[i + kStepsAhead].a);
+            segments.prefetch(batch[i + kStepsAhead].b);
+        }
+        visit(batch[i].weight, batch[i].a, batch[i].b);
+    }
+}
+
+// visitInOrder with the reading and ordering of the records on a thread of their own,
+// `visit` on this one; the same steps in the same order. Whatever the reading side throws
+// is thrown here once the steps before it are visited.
+template <class Visit>
+void visitPipelined(Readers& tiles, bool cleanup, const JoinedSegments& segments, Visit&& visit) {
+    JoinStepQueue queue;
+    std::thread reading([&] {
+        try {
+            std::vector<JoinStep> batch = queue.freshBatch();
+            visitInOrder(tiles, cleanup, [&](float weight, uint64_t a, uint64_t b) {
+                batch.push_back({weight, a, b});
+                if (batch.size() == JoinStepQueue::kBatchSteps) {
+                    queue.put(std::move(batch));
+                    batch = queue.freshBatch();
+                }
+            });
+            queue.put(std::move(batch));
+            queue.close();
+        } catch (...) {
+            queue.close(std::current_exception());
+        }
+    });
+    try {
+        std::vector<JoinStep> batch;
+        while (queue.take(batch)) {
+            visitBatch(batch, segments, visit);
+            queue.recycle(std::move(batch));
+        }
+    } catch (...) {
+        queue.abandon();
+        reading.join();
+        throw;
+    }
+    reading.join();
+}
+
+// One section of every tile, read on a thread of its own when `threads` > 1.
+template <class Visit>
+void visitSection(Readers& tiles, bool cleanup, JoinedSegments& segments, int threads,
+                  Visit&& visit) {
+    if (threads > 1) {
+        visitPipelined(tiles, cleanup, segments, visit);
+    } else {
+        for (auto& tile : tiles) tile->fetch = &segments;  // a record's entries as it is read
+        visitInOrder(tiles, cleanup, visit);
     }
 }
 
@@ -190,11 +259,13 @@ TiledJoin joinTiles(const TiledImage& image,
     const int64_t sizeCap = tiledSizeCap(image);
     // After a flat sweep the edges of weight 0 that reach the join all join their sides (a
     // segment of the one-piece run is never above the cap), which the rule says too.
-    visitInOrder(tiles, false, segments, [&](float weight, uint64_t a, uint64_t b) {
+    const int threads = threadCountFor(parameters.threads);
+    visitSection(tiles, false, segments, threads, [&](float weight, uint64_t a, uint64_t b) {
         segments.merge(a, b, weight, parameters.threshold, sizeCap);
     });
-    visitInOrder(tiles, true, segments,
-                 [&](float, uint64_t a, uint64_t b) { segments.absorb(a, b, parameters.minSize); });
+    visitSection(tiles, true, segments, threads, [&](float, uint64_t a, uint64_t b) {
+        segments.absorb(a, b, parameters.minSize);
+    });
     for (auto& tile : tiles) tile->reader.finish();
     TiledJoin join;
     join.count = segments.rankRoots();

@@ -64,6 +64,12 @@ TEST(TiledImageBytes, JoinBytesTruncatedAlteredOrOfAnotherRunAreRefusedNamingThe
     expectRefused([&] { joinStates(other, run.states); }, "another image, tile shape or knobs");
     expectRefused([&] { joinTiles(run.image, [](int64_t) { return nullptr; }); },
                   "tile 0: join bytes cannot be read");
+    // The same when the join reads the tiles on the thread that merges.
+    TiledImage single = run.image;
+    single.parameters.threads = 1;
+    states = run.states;
+    states[4].join[length / 2] ^= 0x10;
+    expectRefused([&] { joinStates(single, states); }, "tile 4");
 }
 
 // Seam halves that do not meet: a tile of a run on other pixels, with sound bytes.
@@ -120,6 +126,19 @@ TEST(TiledImageBytes, LabelsPast2To31AreSixtyFourBit) {
     ASSERT_EQ(large.labels64.size(), small.labels32.size());
     for (size_t p = 0; p < small.labels32.size(); ++p)
         EXPECT_EQ(large.labels64[p], past + small.labels32[p]);
+
+    // One TileLabels reused tile after tile, of other sizes and widths, holds each tile's.
+    TileLabels reused;
+    for (const int64_t t : {int64_t{4}, int64_t{8}, int64_t{0}}) {
+        labelTile(run.image, t, run.states[t].labels, join.tables[t], join.count, reused);
+        const TileLabels fresh =
+            labelTile(run.image, t, run.states[t].labels, join.tables[t], join.count);
+        EXPECT_EQ(reused.labels32, fresh.labels32) << "tile " << t;
+        EXPECT_TRUE(reused.labels64.empty());
+        labelTile(run.image, tile, run.states[tile].labels, table, past + join.count, reused);
+        EXPECT_EQ(reused.labels64, large.labels64);
+        EXPECT_TRUE(reused.labels32.empty());
+    }
 }
 
 TEST(TiledImageBytes, TileNumbersPhotosAndRegionsOutsideTheRunAreRefused) {

@@ -88,6 +88,13 @@ std::vector<uint8_t> labelTableBytes(int64_t tile, const std::vector<int64_t>& l
 
 TileLabels labelTile(const TiledImage& image, int64_t tile, const std::vector<uint8_t>& labels,
                      const std::vector<uint8_t>& table, int64_t count) {
+    TileLabels result;
+    labelTile(image, tile, labels, table, count, result);
+    return result;
+}
+
+void labelTile(const TiledImage& image, int64_t tile, const std::vector<uint8_t>& labels,
+               const std::vector<uint8_t>& table, int64_t count, TileLabels& result) {
     const TileRect rect = tileRect(image, tile);
     const std::string name = tileName(tile);
     const SealedParts ids =
@@ -121,14 +128,21 @@ TileLabels labelTile(const TiledImage& image, int64_t tile, const std::vector<ui
             throw std::invalid_argument(name + ": table bytes hold a label outside 1 .. count");
         }
     }
-    TileLabels result;
     std::vector<int32_t>& small = result.labels32;
     std::vector<int64_t>& large = result.labels64;
     if (labelBytes == 4) {
-        reserveOnHugePages(small, pixels);
+        large.clear();
+        if (small.capacity() < pixels) {
+            small = std::vector<int32_t>();
+            reserveOnHugePages(small, pixels);
+        }
         small.resize(pixels);
     } else {
-        reserveOnHugePages(large, pixels);
+        small.clear();
+        if (large.capacity() < pixels) {
+            large = std::vector<int64_t>();
+            reserveOnHugePages(large, pixels);
+        }
         large.resize(pixels);
     }
     for (uint64_t p = 0; p < pixels; ++p) {
@@ -143,7 +157,6 @@ TileLabels labelTile(const TiledImage& image, int64_t tile, const std::vector<ui
             large[p] = labelOf[id];
         }
     }
-    return result;
 }
 
 }  // namespace segmora

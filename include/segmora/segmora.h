@@ -398,13 +398,23 @@ class SEGMORA_API FlatSweep {
     std::vector<uint8_t> stateBytes() const;
     // Once every row is added: the bytes segmentTile takes (a list of the edges kept apart).
     std::vector<uint8_t> finish() const;
+    // Before that, so that tiles can start while the sweep goes on: the rows swept so far
+    // (a few fewer than added), and bytes that segmentTile takes for a tile when
+    // sweptRows() >= sweptRowsNeeded(image, tile), refuses for any other. A tile gives the
+    // same state with them as with finish().
+    int64_t sweptRows() const;
+    std::vector<uint8_t> bytesSoFar() const;
 
   private:
     struct State;
     std::unique_ptr<State> state;
 };
 
-// Phase 1 after a sweep: `sweep` is FlatSweep::finish() of the same image and knobs. Every
+// The rows a sweep must cover for the tile: its own rows and the row below them.
+SEGMORA_API int64_t sweptRowsNeeded(const TiledImage& image, int64_t tile);
+
+// Phase 1 after a sweep: `sweep` is FlatSweep::finish() (or bytesSoFar()) of the same image
+// and knobs. Every
 // tile of a run takes the sweep or none does.
 SEGMORA_API TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                                   const cv::Mat_<int>& regions, const std::vector<uint8_t>& sweep);
@@ -431,5 +441,10 @@ struct TileLabels {
 SEGMORA_API TileLabels labelTile(const TiledImage& image, int64_t tile,
                                  const std::vector<uint8_t>& labels,
                                  const std::vector<uint8_t>& table, int64_t count);
+// The same into `into`, whose vectors keep their memory: a caller labelling tile after tile
+// through one TileLabels does not take fresh memory for each. On an error `into` is unset.
+SEGMORA_API void labelTile(const TiledImage& image, int64_t tile,
+                           const std::vector<uint8_t>& labels, const std::vector<uint8_t>& table,
+                           int64_t count, TileLabels& into);
 
 }  // namespace segmora

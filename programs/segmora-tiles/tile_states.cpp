@@ -152,6 +152,13 @@ std::unique_ptr<std::istream> openTileJoin(const std::string& workFolder, const 
 
 std::vector<uint8_t> readTileLabels(const std::string& workFolder, const std::string& runKey,
                                     int64_t tile) {
+    std::vector<uint8_t> labels;
+    readTileLabels(workFolder, runKey, tile, labels);
+    return labels;
+}
+
+void readTileLabels(const std::string& workFolder, const std::string& runKey, int64_t tile,
+                    std::vector<uint8_t>& labels) {
     requireComplete(workFolder, runKey, tile);
     const std::string path = statePath(workFolder, tile);
     Header header;
@@ -159,12 +166,11 @@ std::vector<uint8_t> readTileLabels(const std::string& workFolder, const std::st
     std::ifstream in(path, std::ios::binary);
     if (!readHeader(path, header, size))
         throw std::runtime_error("cannot read tile state '" + path + "'");
-    std::vector<uint8_t> labels(header.numbers[1]);
+    labels.resize(header.numbers[1]);
     in.seekg(static_cast<std::streamoff>(kHeaderBytes));
     if (!in.read(reinterpret_cast<char*>(labels.data()), std::streamsize(labels.size()))) {
         throw std::runtime_error("cannot read tile state '" + path + "'");
     }
-    return labels;
 }
 
 void writeJoin(const OutputFolder& work, const std::string& runKey, const TiledJoin& join) {

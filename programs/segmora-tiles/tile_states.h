@@ -46,7 +46,10 @@ StateCheck checkTileState(const std::string& workFolder, const std::string& runK
 // the file unless checkTileState finds it complete.
 std::unique_ptr<std::istream> openTileJoin(const std::string& workFolder, const std::string& runKey,
                                            int64_t tile);
-// The tile's label bytes; throws as openTileJoin.
+// The tile's label bytes; throws as openTileJoin. The second form reads them into `labels`,
+// whose memory is reused.
+void readTileLabels(const std::string& workFolder, const std::string& runKey, int64_t tile,
+                    std::vector<uint8_t>& labels);
 std::vector<uint8_t> readTileLabels(const std::string& workFolder, const std::string& runKey,
                                     int64_t tile);
 

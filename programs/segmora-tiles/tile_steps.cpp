@@ -4,8 +4,10 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <filesystem>
+#include <future>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "output_file.h"
 #include "output_folder.h"
 #include "processor_count.h"
+#include "sweep_feed.h"
 #include "tiff_photo.h"
 #include "tile_files.h"
 #include "tile_states.h"
@@ -157,11 +160,11 @@ TileState segmentSweptTile(const TileRun& run, int64_t tile, const cv::Mat& pixe
 }  // namespace
 
 bool sweepFlatAreas(const std::string& workFolder, const std::atomic<bool>& stop,
-                    TileProgress& progress) {
+                    TileProgress& progress, SweepFeed* feed) {
     const TileRun run = loadTileRun(workFolder);
     checkPhotoUnchanged(run);
     const OutputFolder work(workFolder, "work folder", true);
-    work.removeLeftoverTemporaryFiles();
+    if (feed == nullptr) work.removeLeftoverTemporaryFiles();  // else the tiles' could go
     TiffPhoto photo(run.photoPath);
     std::unique_ptr<TileRegionMap> regions;
     if (run.image.withRegions) {
@@ -179,21 +182,29 @@ bool sweepFlatAreas(const std::string& workFolder, const std::atomic<bool>& stop
         const TileRect rect{0, y, run.image.width, std::min(band, run.image.height - y)};
         const cv::Mat pixels = photo.readRect(rect.x, rect.y, rect.width, rect.height);
         sweep.addRows(pixels, regions ? regions->read(rect) : cv::Mat_<int>());
+        if (feed != nullptr && sweep.sweptRows() < run.image.height) {
+            feed->publish(sweep.bytesSoFar(), sweep.sweptRows());
+        }
         progress.tileDone();
     }
-    writeSweep(work, run.key(), sweep.finish());
+    std::vector<uint8_t> bytes = sweep.finish();
+    writeSweep(work, run.key(), bytes);
+    if (feed != nullptr) feed->publish(std::move(bytes), run.image.height);
     progress.end();
     return true;
 }
 
 bool segmentTiles(const std::string& workFolder, const TileShare& share, int threads,
-                  const std::atomic<bool>& stop, TileProgress& progress) {
+                  const std::atomic<bool>& stop, TileProgress& progress, SweepFeed* feed) {
     const TileRun run = loadTileRun(workFolder);
     checkPhotoUnchanged(run);
     const OutputFolder work(workFolder, "work folder", true);
-    work.removeLeftoverTemporaryFiles();
+    if (feed == nullptr) work.removeLeftoverTemporaryFiles();
     const std::string key = run.key();
-    const std::vector<uint8_t> sweep = readSweep(workFolder, key);
+    // From the file, or from the feed tile by tile (the sweep still going on).
+    const auto fromFile = feed == nullptr ? std::make_shared<const std::vector<uint8_t>>(
+                                                readSweep(workFolder, key))
+                                          : nullptr;
     std::vector<int64_t> pending;
     int64_t skipped = 0;
     for (int64_t tile = share.part; tile < tileCount(run.image); tile += share.parts) {
@@ -223,11 +234,14 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
             }
             for (size_t i = next++; i < pending.size() && !stop && !failed; i = next++) {
                 const int64_t tile = pending[i];
+                const auto sweep =
+                    fromFile ? fromFile : feed->await(sweptRowsNeeded(run.image, tile));
+                if (!sweep) break;  // the sweep stopped or failed: it says why
                 const TileRect rect = tileReadRect(run.image, tile);
                 const cv::Mat pixels = photo.readRect(rect.x, rect.y, rect.width, rect.height);
                 const cv::Mat_<int> ids = regions ? regions->read(rect) : cv::Mat_<int>();
                 writeTileState(work, key, tile,
-                               segmentSweptTile(run, tile, pixels, ids, sweep, workFolder));
+                               segmentSweptTile(run, tile, pixels, ids, *sweep, workFolder));
                 progress.tileDone();
             }
         } catch (...) {
@@ -245,6 +259,36 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
     return !stop;
 }
 
+bool sweepAndSegmentTiles(const std::string& workFolder, int threads,
+                          const std::atomic<bool>& stop, TileProgress& progress) {
+    {
+        const OutputFolder work(workFolder, "work folder", true);
+        work.removeLeftoverTemporaryFiles();
+    }
+    SweepFeed feed;
+    TileProgress quiet(-1, false);
+    std::exception_ptr sweepFailure;
+    bool swept = false;
+    std::thread sweeper([&] {
+        try {
+            swept = sweepFlatAreas(workFolder, stop, quiet, &feed);
+        } catch (...) {
+            sweepFailure = std::current_exception();
+        }
+        feed.close();
+    });
+    bool done = false;
+    try {
+        done = segmentTiles(workFolder, TileShare{}, threads, stop, progress, &feed);
+    } catch (...) {
+        sweeper.join();
+        throw;
+    }
+    sweeper.join();
+    if (sweepFailure) std::rethrow_exception(sweepFailure);
+    return done && swept;
+}
+
 int64_t joinTileStates(const std::string& workFolder, TileProgress& progress) {
     const TileRun run = loadTileRun(workFolder);
     const std::string key = run.key();
@@ -252,10 +296,11 @@ int64_t joinTileStates(const std::string& workFolder, TileProgress& progress) {
     for (int64_t tile = 0; tile < tiles; ++tile) openTileJoin(workFolder, key, tile);
     const OutputFolder work(workFolder, "work folder", true);
     progress.start("joining the tiles", 0);
+    TiledImage image = run.image;
+    image.parameters.threads = 0;  // the join reads the tiles on a thread of its own
     TiledJoin join;
     try {
-        join =
-            joinTiles(run.image, [&](int64_t tile) { return openTileJoin(workFolder, key, tile); });
+        join = joinTiles(image, [&](int64_t tile) { return openTileJoin(workFolder, key, tile); });
     } catch (const std::invalid_argument& e) {
         throw std::runtime_error("cannot join the tile states of '" + workFolder +
                                  "': " + e.what() + ": run the tile step again");
@@ -275,10 +320,20 @@ int64_t writeTileLabels(const std::string& workFolder, const std::atomic<bool>& 
     const bool wide = join.count() > std::numeric_limits<int32_t>::max();
     TileLabelFile labels(run.outputPath, run.image, wide);
     progress.start("writing labels", tiles);
+    // The next tile's labels are read and numbered in a thread of their own while this
+    // tile's are written; two buffers in turn, which keep their memory.
+    std::array<TileLabels, 2> buffers;
+    std::vector<uint8_t> own;
+    const auto labelsInto = [&](int64_t tile) {
+        readTileLabels(workFolder, key, tile, own);
+        labelTile(run.image, tile, own, join.table(tile), join.count(), buffers[size_t(tile % 2)]);
+    };
+    std::future<void> next = std::async(std::launch::async, labelsInto, 0);
     for (int64_t tile = 0; tile < tiles; ++tile) {
+        next.get();
         if (stop) throw std::runtime_error("stopped before the labels were written");
-        const std::vector<uint8_t> own = readTileLabels(workFolder, key, tile);
-        labels.write(tile, labelTile(run.image, tile, own, join.table(tile), join.count()));
+        if (tile + 1 < tiles) next = std::async(std::launch::async, labelsInto, tile + 1);
+        labels.write(tile, buffers[size_t(tile % 2)]);
         progress.tileDone();
     }
     labels.commit();

@@ -11,6 +11,8 @@
 
 namespace segmora {
 
+class SweepFeed;
+
 // The steps of a tiled run, each through the files of the work folder; each throws
 // std::runtime_error naming the file or option at fault.
 
@@ -30,15 +32,25 @@ void saveTileRun(const TileRun& run, const std::string& workFolder);
 // tile's pixels and of whole strips or rows of the TIFF's tiles, through a FlatSweep, and
 // writes its bytes into the work folder, which the tile step reads. Stops between bands
 // once `stop` is set (writing nothing); returns false then.
+// With a `feed`, its bytes so far go there after each band, and the finished ones too.
 bool sweepFlatAreas(const std::string& workFolder, const std::atomic<bool>& stop,
-                    TileProgress& progress);
+                    TileProgress& progress, SweepFeed* feed = nullptr);
 
 // Segments the tiles of `share` whose states are not complete on `threads` threads (each
 // one tile at a time) and writes their states. Tiles already done are skipped (said on
 // `progress`); a state of another run or cut short is redone. Refuses to start without
 // the sweep's file. Stops taking new tiles once `stop` is set; returns false then.
+// With a `feed`, the sweep's bytes come from it instead, each tile waiting until they
+// cover it.
 bool segmentTiles(const std::string& workFolder, const TileShare& share, int threads,
-                  const std::atomic<bool>& stop, TileProgress& progress);
+                  const std::atomic<bool>& stop, TileProgress& progress,
+                  SweepFeed* feed = nullptr);
+
+// The sweep and the tiles at once, for a run in one command: the sweep in a thread of its
+// own, which the tiles follow down the photo, each starting once the sweep has passed it.
+// Writes the sweep's file and the tiles' states as the two steps do.
+bool sweepAndSegmentTiles(const std::string& workFolder, int threads,
+                          const std::atomic<bool>& stop, TileProgress& progress);
 
 // Joins the tiles' states into the join file; returns the superpixel count. Refuses a
 // missing, cut-short or foreign tile state.

@@ -59,11 +59,14 @@ int runStep(const TilesOptions& options, StopSignals& signals, std::ostream& out
             return out ? 0 : 1;
         }
     }
-    if (options.step == TilesStep::Whole || options.step == TilesStep::Sweep) {
-        if (!sweepFlatAreas(work, stop, progress)) return stopped(signals, progress);
-        if (options.step == TilesStep::Sweep) return 0;
+    if (options.step == TilesStep::Sweep) {
+        return sweepFlatAreas(work, stop, progress) ? 0 : stopped(signals, progress);
     }
-    if (options.step == TilesStep::Whole || options.step == TilesStep::Tiles) {
+    if (options.step == TilesStep::Whole &&
+        !sweepAndSegmentTiles(work, options.threads, stop, progress)) {
+        return stopped(signals, progress);
+    }
+    if (options.step == TilesStep::Tiles) {
         if (!segmentTiles(work, options.share, options.threads, stop, progress)) {
             return stopped(signals, progress);
         }

@@ -410,6 +410,16 @@ TEST_F(TilesCli, RefusalsAreOneLineAndLeaveNothingBehind) {
     EXPECT_EQ(sixteen.err, "segmora-tiles: cannot read photo '" + dir +
                                "/deep.tif': 16-bit samples (only 8-bit ones are read)\n");
     fs::remove(dir + "/deep.tif");
+    // A photo cut short fails the sweep, which the tiles follow in a whole run: one line,
+    // no tile waits for it for ever, nothing is left.
+    const std::string bytes = readFile(tiff);
+    writeFile(dir + "/cut.tif", bytes.substr(0, bytes.size() * 2 / 3));
+    const ProgramRun cut =
+        tiles({dir + "/cut.tif", "-o", dir + "/l.npy", "--tile", "16", "--threads", "2"});
+    EXPECT_EQ(cut.exitStatus, 1);
+    EXPECT_EQ(linesOf(cut.err).size(), 1u) << cut.err;
+    EXPECT_NE(cut.err.find("cut.tif"), std::string::npos) << cut.err;
+    fs::remove(dir + "/cut.tif");
     EXPECT_EQ(namesIn(dir), (std::vector<std::string>{"folder.npy", "notaphoto.tif", "photo.tif"}));
 
     // A file size limit fails a write halfway through the run (a full disk does the same):
