@@ -41,7 +41,7 @@ if [[ $mode == --install ]]; then
     [[ $headers == "./segmora/segmora.h" ]] || fail "installed headers: $headers"
     exported=$(readelf -sW "$prefix/lib/libsegmora.a" |
         awk '$5 == "GLOBAL" && $6 == "DEFAULT" && $7 != "UND" { print $8 }' | c++filt |
-        grep -v -E '^segmora::(Segmenter::|Hierarchy::|segmentPhoto\(|segment\(|hierarchyOfPhoto\(|hierarchyOf\(|photoParameters\(|describe\(|evaluate\(|checkTiledImage\(|tileCount\(|tileRect\(|tileReadRect\(|segmentTile\(|joinTiles\(|labelTile\(|FlatSweep::[^S])' || true)
+        grep -v -E '^segmora::(Segmenter::|Hierarchy::|segmentPhoto\(|segment\(|hierarchyOfPhoto\(|hierarchyOf\(|photoParameters\(|describe\(|evaluate\(|checkTiledImage\(|tileCount\(|tileRect\(|tileReadRect\(|segmentTile\(|joinTiles\(|labelTile\(|sweptRowsNeeded\(|FlatSweep::[^S])' || true)
     [[ -z $exported ]] || fail "libsegmora exports more than its API: $exported"
     # The installed program gives the fixed answer too.
     "$prefix/bin/Segmora" -i "$root/samples/chelsea.png" -o "$scratch/chelsea.plain.csv" >/dev/null
