@@ -55,8 +55,9 @@ class TileJoinReader {
     }
 
     // Reads the section's next record into `current`, and fetches its segments' entries
-    // ahead when `fetch` is set; false at the section's end. Whatever could make the join read outside its
-    // arrays or pair seam halves wrongly is checked here; the check sum catches the rest.
+    // ahead when `fetch` is set; false at the section's end. Whatever could make the join
+    // read outside its arrays or pair seam halves wrongly is checked here; the check sum
+    // catches the rest.
     bool advance() {
         if (left == 0) return false;
         --left;

@@ -86,6 +86,20 @@ std::vector<uint8_t> labelTableBytes(int64_t tile, const std::vector<int64_t>& l
     return out;
 }
 
+namespace {
+
+// `count` elements: in the vector's own memory when it holds them, else on fresh huge pages.
+template <class T>
+void resizeKeepingMemory(std::vector<T>& vector, size_t count) {
+    if (vector.capacity() < count) {
+        vector = std::vector<T>();
+        reserveOnHugePages(vector, count);
+    }
+    vector.resize(count);
+}
+
+}  // namespace
+
 TileLabels labelTile(const TiledImage& image, int64_t tile, const std::vector<uint8_t>& labels,
                      const std::vector<uint8_t>& table, int64_t count) {
     TileLabels result;
@@ -132,18 +146,10 @@ void labelTile(const TiledImage& image, int64_t tile, const std::vector<uint8_t>
     std::vector<int64_t>& large = result.labels64;
     if (labelBytes == 4) {
         large.clear();
-        if (small.capacity() < pixels) {
-            small = std::vector<int32_t>();
-            reserveOnHugePages(small, pixels);
-        }
-        small.resize(pixels);
+        resizeKeepingMemory(small, pixels);
     } else {
         small.clear();
-        if (large.capacity() < pixels) {
-            large = std::vector<int64_t>();
-            reserveOnHugePages(large, pixels);
-        }
-        large.resize(pixels);
+        resizeKeepingMemory(large, pixels);
     }
     for (uint64_t p = 0; p < pixels; ++p) {
         const uint64_t id = getBytes(ids.body + p * idBytes, static_cast<int>(idBytes));
