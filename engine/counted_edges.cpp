@@ -87,9 +87,16 @@ void planPlaces(const WeightIds* tables, size_t blocks, CountedEdges& counted) {
 }  // namespace
 
 bool countEdges(const PixelChannels& channels, int32_t width, int32_t height, int threads,
-                uint16_t* ids, CountedEdges& counted, std::vector<WeightIds>& tables) {
+                uint16_t* ids, CountedEdges& counted, std::vector<WeightIds>& tables,
+                int64_t mostBlockEdges) {
+    const int64_t edges = edgeCountFor(width, height);
+    const int parts = partsForItems(edges, threads);
+    const int64_t perPart = (edges + parts - 1) / parts;
+    const int64_t most = std::max<int64_t>(mostBlockEdges, 1);
+    const int64_t blocksPerPart = (perPart + most - 1) / most;
     const int blocks =
-        std::min<int>(partsForItems(edgeCountFor(width, height), threads), std::max(height, 1));
+        static_cast<int>(std::clamp<int64_t>(parts * blocksPerPart, 1, std::max(height, 1)));
+    counted.threads = std::min(parts, blocks);
     counted.width = width;
     counted.height = height;
     counted.firstRows.resize(static_cast<size_t>(blocks) + 1);
@@ -97,9 +104,12 @@ bool countEdges(const PixelChannels& channels, int32_t width, int32_t height, in
     if (tables.size() < static_cast<size_t>(blocks)) tables.resize(static_cast<size_t>(blocks));
     for (int b = 0; b < blocks; ++b) tables[b].clear();
     std::vector<char> complete(static_cast<size_t>(blocks), 0);
-    runInParts(blocks, blocks, [&](int b, int64_t, int64_t) {
-        complete[b] = countBlock(channels, width, height, counted.firstRows[b],
-                                 counted.firstRows[b + 1], ids, tables[b]);
+    runInParts(counted.threads, blocks, [&](int, int64_t first, int64_t end) {
+        for (int64_t b = first; b < end; ++b) {
+            complete[b] = countBlock(channels, width, height, counted.firstRows[b],
+                                     counted.firstRows[b + 1], ids, tables[b]);
+            if (!complete[b]) return;  // the graph is sorted by its keys
+        }
     });
     if (std::count(complete.begin(), complete.end(), 0) != 0) return false;
     planPlaces(tables.data(), static_cast<size_t>(blocks), counted);
@@ -109,13 +119,15 @@ bool countEdges(const PixelChannels& channels, int32_t width, int32_t height, in
 void placeCountedEdges(const uint16_t* ids, CountedEdges& counted, uint32_t* sorted) {
     const int32_t width = counted.width, height = counted.height;
     const int blocks = static_cast<int>(counted.next.size());
-    runInParts(blocks, blocks, [&](int b, int64_t, int64_t) {
-        uint32_t* next = counted.next[b].data();
-        for (int64_t y = counted.firstRows[b]; y < counted.firstRows[b + 1]; ++y) {
-            const RowEdges row(width, height, y);
-            visitInConstructionOrder(
-                row, ids + edgesBeforeRow(width, height, y),
-                [&](uint16_t id, uint32_t edge) { sorted[next[id]++] = edge; });
+    runInParts(counted.threads, blocks, [&](int, int64_t first, int64_t end) {
+        for (int64_t b = first; b < end; ++b) {
+            uint32_t* next = counted.next[b].data();
+            for (int64_t y = counted.firstRows[b]; y < counted.firstRows[b + 1]; ++y) {
+                const RowEdges row(width, height, y);
+                visitInConstructionOrder(
+                    row, ids + edgesBeforeRow(width, height, y),
+                    [&](uint16_t id, uint32_t edge) { sorted[next[id]++] = edge; });
+            }
         }
     });
 }

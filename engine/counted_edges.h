@@ -21,6 +21,7 @@ class WeightIds;
 struct CountedEdges {
     int32_t width = 0;
     int32_t height = 0;
+    int threads = 1;                          // the blocks are split between so many threads
     std::vector<int64_t> firstRows;           // block b: rows firstRows[b] .. firstRows[b + 1] - 1
     std::vector<std::vector<uint32_t>> next;  // [block][weight id]: next place of such an edge
     std::vector<WeightRun> runs;              // ascending weights, with the end of each
@@ -29,13 +30,18 @@ struct CountedEdges {
 // Bytes of weight ids per edge that countEdges needs.
 constexpr size_t kWeightIdBytes = sizeof(uint16_t);
 
-// The first pass over a non-empty image, on up to `threads` threads (one block
-// of rows each): fills `ids` (kWeightIdBytes per edge) and `counted`, numbering
-// the weights of block b in tables[b] (tables left from an earlier call are
-// cleared and reused; more are added as needed). False when a block has more
-// distinct weights than ids: such graphs are sorted by their keys instead.
+// Edges in one block of rows at most (a block is at least a row): a photo's block then
+// has far fewer distinct weights than ids, however few threads count it.
+constexpr int64_t kMostCountedBlockEdges = int64_t{1} << 23;
+
+// The first pass over a non-empty image, on up to `threads` threads (as many consecutive
+// blocks of rows each, of at most `mostBlockEdges` edges): fills `ids` (kWeightIdBytes per
+// edge) and `counted`, numbering the weights of block b in tables[b] (tables left from an
+// earlier call are cleared and reused; more are added as needed). False when a block has
+// more distinct weights than ids: such graphs are sorted by their keys instead.
 bool countEdges(const PixelChannels& channels, int32_t width, int32_t height, int threads,
-                uint16_t* ids, CountedEdges& counted, std::vector<WeightIds>& tables);
+                uint16_t* ids, CountedEdges& counted, std::vector<WeightIds>& tables,
+                int64_t mostBlockEdges = kMostCountedBlockEdges);
 
 // The second pass: the edge numbers in sorted order, into `sorted` (room for
 // every edge). Uses up counted.next.

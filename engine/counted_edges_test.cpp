@@ -44,11 +44,15 @@ struct Channels {
 // distinct. Every call reuses the weight tables the calls before it left, as a Segmenter's
 // calls do, with their different images, thread counts and full tables.
 bool countedOrder(const Channels& c, int threads, std::vector<uint32_t>& placed,
-                  std::vector<WeightRun>& runs) {
+                  std::vector<WeightRun>& runs,
+                  int64_t mostBlockEdges = kMostCountedBlockEdges) {
     static std::vector<WeightIds> keptTables;
     std::vector<uint16_t> ids(static_cast<size_t>(edgeCountFor(c.w, c.h)));
     CountedEdges counted;
-    if (!countEdges(c.planes, c.w, c.h, threads, ids.data(), counted, keptTables)) return false;
+    if (!countEdges(c.planes, c.w, c.h, threads, ids.data(), counted, keptTables,
+                    mostBlockEdges)) {
+        return false;
+    }
     placed.assign(ids.size(), 0xffffffffu);
     placeCountedEdges(ids.data(), counted, placed.data());
     runs = counted.runs;
@@ -108,6 +112,30 @@ TEST(CountedEdges, MatchTheReferenceOnAdversarialImages) {
     }
 }
 
+// The edges sorted by their keys, stably.
+std::vector<EdgeKey> sortedKeys(const Channels& c) {
+    const int64_t count = edgeCountFor(c.w, c.h);
+    std::vector<EdgeKey> keys(count), scratch(count);
+    buildEdgeKeys(c.planes, c.w, c.h, keys.data(), 2);
+    const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count, 2);
+    return std::vector<EdgeKey>(sorted, sorted + count);
+}
+
+// Checks the counted order, on `threads` threads in blocks of at most `mostBlockEdges`,
+// against the sorted keys.
+void expectKeyOrder(const Channels& c, const std::vector<EdgeKey>& expected, int threads,
+                    int64_t mostBlockEdges, std::vector<WeightRun>& runs) {
+    std::vector<uint32_t> placed;
+    ASSERT_TRUE(countedOrder(c, threads, placed, runs, mostBlockEdges));
+    size_t run = 0;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        while (runs[run].end <= i) ++run;
+        ASSERT_EQ(placed[i], keyEdge(expected[i])) << threads << " threads, edge " << i;
+        ASSERT_EQ(makeEdgeKey(runs[run].weight, 0) >> 32, expected[i] >> 32);
+    }
+    EXPECT_EQ(runs.back().end, expected.size());
+}
+
 TEST(CountedEdges, EqualSortedKeysOnAnyThreadCount) {
     std::mt19937 rng(13);
     const int32_t w = 1100, h = 1000;  // large enough to be cut into blocks
@@ -115,32 +143,39 @@ TEST(CountedEdges, EqualSortedKeysOnAnyThreadCount) {
         return rng() % 50 == 0 ? std::nanf("") : static_cast<float>(rng() % 4) * 0.3f;
     });
     const int64_t count = edgeCountFor(w, h);
-    std::vector<EdgeKey> keys(count), scratch(count);
-    buildEdgeKeys(c.planes, w, h, keys.data(), 2);
-    const EdgeKey* sorted = sortEdgeKeys(keys.data(), scratch.data(), count, 2);
-    const std::vector<EdgeKey> expected(sorted, sorted + count);
+    const std::vector<EdgeKey> expected = sortedKeys(c);
     std::vector<WeightRun> runs;
-    for (int threads : {1, 2, 5}) {
-        std::vector<uint32_t> placed;
-        ASSERT_TRUE(countedOrder(c, threads, placed, runs));
-        size_t run = 0;
-        for (int64_t i = 0; i < count; ++i) {
-            while (runs[run].end <= i) ++run;
-            ASSERT_EQ(placed[i], keyEdge(expected[i])) << threads << " threads, edge " << i;
-            ASSERT_EQ(makeEdgeKey(runs[run].weight, 0) >> 32, expected[i] >> 32);
-        }
-        EXPECT_EQ(runs.back().end, count);
+    // One block a thread, and many blocks a thread (of 23 rows or one).
+    for (int64_t most : {kMostCountedBlockEdges, int64_t{100000}, int64_t{1}}) {
+        for (int threads : {1, 2, 5}) expectKeyOrder(c, expected, threads, most, runs);
     }
     // Splitting the sorted keys gives the same edges and runs.
+    std::vector<EdgeKey> sorted = expected;
     std::vector<WeightRun> split(count);
-    split.resize(splitSortedKeys(const_cast<EdgeKey*>(sorted), count, split.data()));
+    split.resize(splitSortedKeys(sorted.data(), count, split.data()));
     ASSERT_EQ(split.size(), runs.size());
     for (size_t r = 0; r < runs.size(); ++r) {
         EXPECT_EQ(split[r].end, runs[r].end);
         EXPECT_EQ(makeEdgeKey(split[r].weight, 0), makeEdgeKey(runs[r].weight, 0));
     }
-    const uint32_t* edges = reinterpret_cast<const uint32_t*>(sorted);
+    const uint32_t* edges = reinterpret_cast<const uint32_t*>(sorted.data());
     for (int64_t i = 0; i < count; ++i) ASSERT_EQ(edges[i], keyEdge(expected[i]));
+}
+
+TEST(CountedEdges, SmallerBlocksCountWhatOneBlockCannot) {
+    // Each row's weights are scaled apart from the next rows': few distinct in a band of
+    // rows, too many in the whole image.
+    const int32_t w = 600, h = 1000;
+    const Channels c(w, h, [&](int c, int64_t i) {
+        return c == 0 ? std::exp2(static_cast<float>(i / w) * 0.01f) * static_cast<float>(i % 61)
+                      : 0.0f;
+    });
+    std::vector<uint32_t> placed;
+    std::vector<WeightRun> runs;
+    EXPECT_FALSE(countedOrder(c, 1, placed, runs));
+    const std::vector<EdgeKey> expected = sortedKeys(c);
+    for (int threads : {1, 2}) expectKeyOrder(c, expected, threads, 1 << 16, runs);
+    EXPECT_GT(runs.size(), size_t{WeightIds::kMaxIds});
 }
 
 TEST(CountedEdges, RefuseTooManyDistinctWeights) {
