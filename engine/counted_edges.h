@@ -30,9 +30,10 @@ struct CountedEdges {
 // Bytes of weight ids per edge that countEdges needs.
 constexpr size_t kWeightIdBytes = sizeof(uint16_t);
 
-// Edges in one block of rows at most (a block is at least a row): a photo's block then
-// has far fewer distinct weights than ids, however few threads count it.
-constexpr int64_t kMostCountedBlockEdges = int64_t{1} << 23;
+// Edges in one block of rows at most (a block is at least a row), however few threads
+// count them: a block of a photo this large (a 4096 x 2048 stretch) still has fewer
+// distinct weights than ids, where a whole 4096 x 4096 tile may have more.
+constexpr int64_t kMostCountedBlockEdges = int64_t{1} << 25;
 
 // The first pass over a non-empty image, on up to `threads` threads (as many consecutive
 // blocks of rows each, of at most `mostBlockEdges` edges): fills `ids` (kWeightIdBytes per
