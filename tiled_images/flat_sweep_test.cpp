@@ -2,14 +2,13 @@
 // segmentPhoto's byte for byte (caps that stop flat segments and caps that do not, regions,
 // smoothing, seams through every flat area), the join gets a segment per tile of such an
 // area, and the sweep's bytes do not depend on how its rows came or where it was carried.
-#include "flat_edges.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 #include <string>
 
+#include "flat_edges.h"
 #include "test_photos.h"
 #include "test_samples.h"
 #include "tile_first_pass.h"
@@ -112,6 +111,7 @@ TEST(FlatSweep, BytesSoFarServeTheTilesAboveAndNoOthers) {
         const TiledImage image = tiledImageOf(page, 16, 16, parameters, false);
         const std::vector<uint8_t> finished = sweepOf(image, page, cv::Mat_<int>());
         FlatSweep sweep(image);
+        Segmenter warm;  // the finished bytes' states in warm buffers
         std::vector<bool> seen(static_cast<size_t>(tileCount(image)), false);
         for (int y = 0; y < page.rows; y += 7) {
             sweep.addRows(page.rowRange(y, std::min(y + 7, page.rows)));
@@ -126,7 +126,8 @@ TEST(FlatSweep, BytesSoFarServeTheTilesAboveAndNoOthers) {
                 if (seen[static_cast<size_t>(tile)]) continue;
                 seen[static_cast<size_t>(tile)] = true;
                 const TileState early = segmentTile(image, tile, read, cv::Mat_<int>(), soFar);
-                const TileState late = segmentTile(image, tile, read, cv::Mat_<int>(), finished);
+                const TileState late =
+                    warm.segmentTile(image, tile, read, cv::Mat_<int>(), finished);
                 EXPECT_EQ(early.join, late.join) << "tile " << tile << ", sigma " << sigma;
                 EXPECT_EQ(early.labels, late.labels) << "tile " << tile;
             }

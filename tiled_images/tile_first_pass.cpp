@@ -9,6 +9,7 @@
 #include "flat_edges.h"
 #include "parallel.h"
 #include "photo_lab_planes.h"
+#include "segmenter_buffers.h"
 #include "small_segments.h"
 #include "sorted_graph.h"
 #include "tile_channels.h"
@@ -220,6 +221,15 @@ HugeVector<int32_t> tileRegionsOf(const cv::Mat_<int>& regions, const cv::Rect& 
 
 TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                           const cv::Mat_<int>& regions, const std::vector<uint8_t>* sweep) {
+    BlockPool pool;
+    const LabTables lab;
+    const Workspace workspace{pool, threadCountFor(tiledParameters(image).threads), false, &lab};
+    return firstPassOf(image, tile, photo, regions, sweep, workspace);
+}
+
+TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                          const cv::Mat_<int>& regions, const std::vector<uint8_t>* sweep,
+                          const Workspace& workspace) {
     checkTiledImage(image);
     const TileRect own = tileRect(image, tile), read = tileReadRect(image, tile);
     checkTileInput(image, read, photo, regions);
@@ -232,15 +242,12 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     const cv::Mat tilePhoto = photo(inside);
     const int32_t width = tilePhoto.cols, height = tilePhoto.rows, pixels = width * height;
 
-    BlockPool pool;
-    const LabTables lab;
-    const Workspace workspace{pool, threadCountFor(parameters.threads), false, &lab};
     TileChannels channels(photo, inside, parameters.sigma, workspace);
     const SortedGraph graph = sortedGraphOf(
         channels.tile(), width, height, [&] { channels.releaseTile(); }, workspace);
     const SortedEdges sorted = graph.view();
     const HugeVector<int32_t> tileRegions = tileRegionsOf(regions, inside);
-    TileForest forest(pool, pixels, parameters.threshold,
+    TileForest forest(workspace.pool, pixels, parameters.threshold,
                       tileRegions.empty() ? nullptr : tileRegions.data());
     const std::vector<SeamHalf> seams = seamHalvesOf(frame, read.x, read.y, channels);
     const std::vector<bool> joinsNothing =
@@ -272,13 +279,13 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     }
     pass.mergeEdges = mergedByKey(keptJoinEdges(kept, sorted, frame, forest.segment), mergeHalves);
     if (parameters.minSize > 1) {
-        pass.cleanupEdges =
-            mergedByKey(innerCleanupEdges(ids, pass.segments, inner, parameters.minSize, frame,
-                                          [&](const HugeVector<uint64_t>& marks) {
-                                              return edgesTouching(marks, sorted, tilePhoto,
-                                                                   channels, lab, workspace);
-                                          }),
-                        halves);
+        pass.cleanupEdges = mergedByKey(
+            innerCleanupEdges(ids, pass.segments, inner, parameters.minSize, frame,
+                              [&](const HugeVector<uint64_t>& marks) {
+                                  return edgesTouching(marks, sorted, tilePhoto, channels,
+                                                       *workspace.lab, workspace);
+                              }),
+            halves);
     }
     pass.labels = localLabelBytes(tile, own, ids, pass.segments.size());
     return pass;
@@ -305,6 +312,34 @@ TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& phot
 TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                       const cv::Mat_<int>& regions, const std::vector<uint8_t>& sweep) {
     return stateOf(image, tile, firstPassOf(image, tile, photo, regions, &sweep));
+}
+
+namespace {
+
+// A Segmenter's workspace made fit for a tile: the image's threads or else the Segmenter's
+// (`threads`), the weight tables kept from the first tile on.
+void fitForTile(Workspace& workspace, const TiledImage& image, int threads,
+                std::vector<WeightIds>& weightTables) {
+    const int own = tiledParameters(image).threads;
+    workspace.threads = threadCountFor(own != 0 ? own : threads);
+    workspace.labelsInSpentEdges = false;
+    workspace.weightTables = &weightTables;
+}
+
+}  // namespace
+
+TileState Segmenter::segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                                 const cv::Mat_<int>& regions) {
+    Workspace workspace = Buffers::of(buffers, threadCount, true);
+    fitForTile(workspace, image, threadCount, buffers->weightTables);
+    return stateOf(image, tile, firstPassOf(image, tile, photo, regions, nullptr, workspace));
+}
+
+TileState Segmenter::segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                                 const cv::Mat_<int>& regions, const std::vector<uint8_t>& sweep) {
+    Workspace workspace = Buffers::of(buffers, threadCount, true);
+    fitForTile(workspace, image, threadCount, buffers->weightTables);
+    return stateOf(image, tile, firstPassOf(image, tile, photo, regions, &sweep, workspace));
 }
 
 }  // namespace segmora

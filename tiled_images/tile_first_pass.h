@@ -6,6 +6,7 @@
 #include "huge_page_vectors.h"
 #include "join_records.h"
 #include "segmora/segmora.h"
+#include "workspace.h"
 
 namespace segmora {
 
@@ -27,5 +28,9 @@ struct TileFirstPass {
 TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                           const cv::Mat_<int>& regions,
                           const std::vector<uint8_t>* sweep = nullptr);
+// The same in a caller's workspace (its pool, Lab tables, weight tables and threads).
+TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                          const cv::Mat_<int>& regions, const std::vector<uint8_t>* sweep,
+                          const Workspace& workspace);
 
 }  // namespace segmora

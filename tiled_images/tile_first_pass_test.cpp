@@ -139,10 +139,20 @@ TEST(TiledImages, AnyOrderOfTilesGivesTheSameBytes) {
     const std::vector<TileState> backward = firstPhase(image, bgr, regions, order);
     std::shuffle(order.begin(), order.end(), std::mt19937(7));
     const std::vector<TileState> shuffled = firstPhase(image, bgr, regions, order);
+    // One Segmenter for tile after tile, warm from a photo of another size and from the
+    // larger tiles at the top left.
+    Segmenter warm;
+    warm.segmentPhoto(sample("astronaut"));
     for (size_t t = 0; t < forward.size(); ++t) {
         EXPECT_EQ(forward[t].join, backward[t].join) << t;
         EXPECT_EQ(forward[t].labels, shuffled[t].labels) << t;
         EXPECT_EQ(forward[t].join, shuffled[t].join) << t;
+        const int64_t tile = order[t];
+        const TileState state =
+            warm.segmentTile(image, tile, bgr(cvRect(tileReadRect(image, tile))),
+                             regions(cvRect(tileReadRect(image, tile))));
+        EXPECT_EQ(forward[tile].join, state.join) << tile;
+        EXPECT_EQ(forward[tile].labels, state.labels) << tile;
     }
     EXPECT_EQ(joinStates(image, forward).tables, joinStates(image, shuffled).tables);
 }

@@ -133,6 +133,9 @@ class SEGMORA_API Hierarchy {
     std::shared_ptr<const MergeHierarchy> tree;
 };
 
+struct TiledImage;  // the tiled run, below
+struct TileState;
+
 // A worker that keeps its warm buffers from one call to the next: segmenting many photos
 // through one Segmenter avoids mapping and faulting fresh memory for each. Keep one per
 // thread; a Segmenter must not be used by two threads at once, but different Segmenters
@@ -205,6 +208,15 @@ class SEGMORA_API Segmenter {
     Hierarchy hierarchyOf(const cv::Mat_<cv::Vec3d>& image, const Parameters& parameters,
                           const cv::Mat_<int>& regions = cv::Mat_<int>(),
                           const cv::Mat& mask = cv::Mat());
+
+    // segmentTile (see below) with the warm buffers: a worker that segments tile after tile
+    // finds its big arrays, Lab and weight tables from the tile before. Runs on the image's
+    // `parameters.threads` when that is not 0, else on the Segmenter's. The same bytes as
+    // segmentTile.
+    TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                          const cv::Mat_<int>& regions = cv::Mat_<int>());
+    TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                          const cv::Mat_<int>& regions, const std::vector<uint8_t>& sweep);
 
     // Gives back the warm buffers now; the Segmenter stays usable.
     void release();

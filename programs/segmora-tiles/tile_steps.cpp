@@ -145,12 +145,13 @@ void saveTileRun(const TileRun& run, const std::string& workFolder) {
 
 namespace {
 
-// segmentTile with the sweep's bytes; bytes it refuses are the sweep file's fault.
-TileState segmentSweptTile(const TileRun& run, int64_t tile, const cv::Mat& pixels,
-                           const cv::Mat_<int>& ids, const std::vector<uint8_t>& sweep,
-                           const std::string& workFolder) {
+// segmentTile with the sweep's bytes, in the worker's warm buffers; bytes it refuses are the
+// sweep file's fault.
+TileState segmentSweptTile(Segmenter& segmenter, const TileRun& run, int64_t tile,
+                           const cv::Mat& pixels, const cv::Mat_<int>& ids,
+                           const std::vector<uint8_t>& sweep, const std::string& workFolder) {
     try {
-        return segmentTile(run.image, tile, pixels, ids, sweep);
+        return segmenter.segmentTile(run.image, tile, pixels, ids, sweep);
     } catch (const std::invalid_argument& e) {
         throw std::runtime_error("sweep file '" + workFolder + "/" + kSweepFileName +
                                  "' is refused: " + e.what() + ": run the sweep step again");
@@ -202,9 +203,9 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
     if (feed == nullptr) work.removeLeftoverTemporaryFiles();
     const std::string key = run.key();
     // From the file, or from the feed tile by tile (the sweep still going on).
-    const auto fromFile = feed == nullptr ? std::make_shared<const std::vector<uint8_t>>(
-                                                readSweep(workFolder, key))
-                                          : nullptr;
+    const auto fromFile =
+        feed == nullptr ? std::make_shared<const std::vector<uint8_t>>(readSweep(workFolder, key))
+                        : nullptr;
     std::vector<int64_t> pending;
     int64_t skipped = 0;
     for (int64_t tile = share.part; tile < tileCount(run.image); tile += share.parts) {
@@ -232,6 +233,7 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
                 regions = std::make_unique<TileRegionMap>(run.regionsPath, run.image.width,
                                                           run.image.height);
             }
+            Segmenter segmenter;  // warm from one tile to the next
             for (size_t i = next++; i < pending.size() && !stop && !failed; i = next++) {
                 const int64_t tile = pending[i];
                 const auto sweep =
@@ -240,8 +242,9 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
                 const TileRect rect = tileReadRect(run.image, tile);
                 const cv::Mat pixels = photo.readRect(rect.x, rect.y, rect.width, rect.height);
                 const cv::Mat_<int> ids = regions ? regions->read(rect) : cv::Mat_<int>();
-                writeTileState(work, key, tile,
-                               segmentSweptTile(run, tile, pixels, ids, *sweep, workFolder));
+                writeTileState(
+                    work, key, tile,
+                    segmentSweptTile(segmenter, run, tile, pixels, ids, *sweep, workFolder));
                 progress.tileDone();
             }
         } catch (...) {
@@ -259,8 +262,8 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
     return !stop;
 }
 
-bool sweepAndSegmentTiles(const std::string& workFolder, int threads,
-                          const std::atomic<bool>& stop, TileProgress& progress) {
+bool sweepAndSegmentTiles(const std::string& workFolder, int threads, const std::atomic<bool>& stop,
+                          TileProgress& progress) {
     {
         const OutputFolder work(workFolder, "work folder", true);
         work.removeLeftoverTemporaryFiles();
