@@ -1,6 +1,7 @@
 #include "counted_edges.h"
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "grid_edges.h"
@@ -84,6 +85,13 @@ void planPlaces(const WeightIds* tables, size_t blocks, CountedEdges& counted) {
     }
 }
 
+// work(b) for every block, the blocks split in consecutive runs between the threads.
+void forEachBlock(int threads, int blocks, const std::function<void(int64_t block)>& work) {
+    runInParts(threads, blocks, [&](int, int64_t first, int64_t end) {
+        for (int64_t b = first; b < end; ++b) work(b);
+    });
+}
+
 }  // namespace
 
 bool countEdges(const PixelChannels& channels, int32_t width, int32_t height, int threads,
@@ -104,12 +112,9 @@ bool countEdges(const PixelChannels& channels, int32_t width, int32_t height, in
     if (tables.size() < static_cast<size_t>(blocks)) tables.resize(static_cast<size_t>(blocks));
     for (int b = 0; b < blocks; ++b) tables[b].clear();
     std::vector<char> complete(static_cast<size_t>(blocks), 0);
-    runInParts(counted.threads, blocks, [&](int, int64_t first, int64_t end) {
-        for (int64_t b = first; b < end; ++b) {
-            complete[b] = countBlock(channels, width, height, counted.firstRows[b],
-                                     counted.firstRows[b + 1], ids, tables[b]);
-            if (!complete[b]) return;  // the graph is sorted by its keys
-        }
+    forEachBlock(counted.threads, blocks, [&](int64_t b) {
+        complete[b] = countBlock(channels, width, height, counted.firstRows[b],
+                                 counted.firstRows[b + 1], ids, tables[b]);
     });
     if (std::count(complete.begin(), complete.end(), 0) != 0) return false;
     planPlaces(tables.data(), static_cast<size_t>(blocks), counted);
@@ -119,15 +124,13 @@ bool countEdges(const PixelChannels& channels, int32_t width, int32_t height, in
 void placeCountedEdges(const uint16_t* ids, CountedEdges& counted, uint32_t* sorted) {
     const int32_t width = counted.width, height = counted.height;
     const int blocks = static_cast<int>(counted.next.size());
-    runInParts(counted.threads, blocks, [&](int, int64_t first, int64_t end) {
-        for (int64_t b = first; b < end; ++b) {
-            uint32_t* next = counted.next[b].data();
-            for (int64_t y = counted.firstRows[b]; y < counted.firstRows[b + 1]; ++y) {
-                const RowEdges row(width, height, y);
-                visitInConstructionOrder(
-                    row, ids + edgesBeforeRow(width, height, y),
-                    [&](uint16_t id, uint32_t edge) { sorted[next[id]++] = edge; });
-            }
+    forEachBlock(counted.threads, blocks, [&](int64_t b) {
+        uint32_t* next = counted.next[b].data();
+        for (int64_t y = counted.firstRows[b]; y < counted.firstRows[b + 1]; ++y) {
+            const RowEdges row(width, height, y);
+            visitInConstructionOrder(
+                row, ids + edgesBeforeRow(width, height, y),
+                [&](uint16_t id, uint32_t edge) { sorted[next[id]++] = edge; });
         }
     });
 }
