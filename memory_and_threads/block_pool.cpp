@@ -52,8 +52,12 @@ BlockPool::KeptBlock BlockPool::takeKept(size_t length) {
     return taken;
 }
 
+bool BlockPool::isMapped(size_t bytes) {
+    return bytes >= kMapFrom;
+}
+
 void* BlockPool::allocate(size_t bytes, bool& mapped) {
-    mapped = bytes >= kMapFrom;
+    mapped = isMapped(bytes);
     if (!mapped) {
         void* block = std::malloc(bytes == 0 ? 1 : bytes);
         if (block == nullptr) throw std::bad_alloc();

@@ -26,6 +26,8 @@ class BlockPool {
     // A block of `bytes` (contents unset); `mapped` tells release() where it came from.
     // Throws std::bad_alloc when the memory cannot be had.
     void* allocate(size_t bytes, bool& mapped);
+    // What allocate() sets `mapped` to for a block of `bytes`.
+    static bool isMapped(size_t bytes);
     void release(void* block, bool mapped);
 
     // Memory handed to a caller for good, given back with freeDetached(block, length,

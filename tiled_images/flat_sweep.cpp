@@ -77,6 +77,10 @@ struct __attribute__((visibility("hidden"))) FlatSweep::State {
     void sweepBand(int64_t end);
     template <class Zero>
     void sweepRows(int64_t end, int64_t lo, Zero&& zero);
+    void keyMasks(int64_t y, int64_t lo);
+    template <class Zero>
+    void zeroMasks(int64_t y, int64_t lo, Zero&& zero);
+    void uniteRow(int64_t y, int64_t lo);
     void startForest(int64_t nodes);
     void carryRows(int64_t lo, int64_t end);
     void letGoOfRows();
@@ -88,6 +92,8 @@ struct __attribute__((visibility("hidden"))) FlatSweep::State {
     // key per pixel of the band (lightness, a, b) equal exactly where the channels are.
     std::array<uint8_t, 256> sameLightness{};
     std::vector<uint32_t> keys;
+    // Bit d of a pixel's entry: its edge of direction d weighs 0 (a row's pixels).
+    std::vector<uint8_t> masks;
     BlockPool pool;
     BandForest forest;
     int64_t rowsAdded = 0, nextRow = 0, bufferFirst = 0;
@@ -128,7 +134,10 @@ void FlatSweep::State::sweepBand(int64_t end) {
                 key[x] = uint32_t{sameLightness[l[0]]} << 16 | uint32_t{l[1]} << 8 | l[2];
             }
         }
-        sweepRows(end, lo, [&](int64_t p, int64_t q) { return keys[p] == keys[q]; });
+        for (int64_t y = nextRow; y < end; ++y) {
+            keyMasks(y, lo);
+            uniteRow(y, lo);
+        }
     } else {
         const int64_t readLo = std::max<int64_t>(lo - reach, 0);
         const int64_t readHi = std::min(hi + reach, height);
@@ -156,31 +165,82 @@ void FlatSweep::State::sweepBand(int64_t end) {
 // `zero(p, q)`: whether the edge between p and q weighs 0.
 template <class Zero>
 void FlatSweep::State::sweepRows(int64_t end, int64_t lo, Zero&& zero) {
+    for (int64_t y = nextRow; y < end; ++y) {
+        zeroMasks(y, lo, zero);
+        uniteRow(y, lo);
+    }
+}
+
+template <class Zero>
+void FlatSweep::State::zeroMasks(int64_t y, int64_t lo, Zero&& zero) {
     static constexpr int kColumnStep[4] = {1, 0, 1, 1}, kRowStep[4] = {0, 1, 1, -1};
     const int64_t width = image.width, height = image.height;
+    masks.assign(static_cast<size_t>(width), 0);
+    for (int64_t x = 0; x < width; ++x) {
+        const int64_t p = (y - lo) * width + x;
+        for (int direction = 0; direction < 4; ++direction) {
+            const int64_t qx = x + kColumnStep[direction], qy = y + kRowStep[direction];
+            if (qx >= width || qy < 0 || qy >= height) continue;
+            if (zero(p, (qy - lo) * width + qx)) masks[static_cast<size_t>(x)] |= 1 << direction;
+        }
+    }
+}
+
+// zeroMasks for equal keys, without a branch a pixel: most edges of a photo weigh more.
+void FlatSweep::State::keyMasks(int64_t y, int64_t lo) {
+    const int64_t width = image.width;
+    masks.assign(static_cast<size_t>(width), 0);
+    uint8_t* mask = masks.data();
+    const uint32_t* key = keys.data() + (y - lo) * width;
+    const uint32_t* below = key + width;
+    const uint32_t* above = key - width;
+    const int64_t last = width - 1;
+    for (int64_t x = 0; x < last; ++x) mask[x] = key[x] == key[x + 1];
+    if (y + 1 < image.height) {
+        for (int64_t x = 0; x < last; ++x) {
+            mask[x] |= (key[x] == below[x]) << 1 | (key[x] == below[x + 1]) << 2;
+        }
+        mask[last] |= (key[last] == below[last]) << 1;
+    }
+    if (y > 0) {
+        for (int64_t x = 0; x < last; ++x) mask[x] |= (key[x] == above[x + 1]) << 3;
+    }
+}
+
+// Joins the ends of row y's edges of weight 0 (masks), in the one-piece order, but where the
+// regions differ or the cap keeps them apart.
+void FlatSweep::State::uniteRow(int64_t y, int64_t lo) {
+    static constexpr int kColumnStep[4] = {1, 0, 1, 1}, kRowStep[4] = {0, 1, 1, -1};
+    const int64_t width = image.width;
     const int32_t carriedCount = static_cast<int32_t>(carriedSizes.size());
-    const auto region = [&](int64_t y, int64_t x) {
-        return regionBuffer(static_cast<int>(y - bufferFirst), static_cast<int>(x));
-    };
-    for (int64_t y = nextRow; y < end; ++y) {
-        for (int64_t x = 0; x < width; ++x) {
-            const int64_t p = (y - lo) * width + x;
-            for (int direction = 0; direction < 4; ++direction) {
-                const int64_t qx = x + kColumnStep[direction], qy = y + kRowStep[direction];
-                if (qx >= width || qy < 0 || qy >= height) continue;
-                const int64_t q = (qy - lo) * width + qx;
-                if (!zero(p, q)) continue;
-                if (image.withRegions && region(y, x) != region(qy, qx)) continue;
-                const int32_t a = forest.findRoot(static_cast<int32_t>(carriedCount + p));
-                const int32_t b = forest.findRoot(static_cast<int32_t>(carriedCount + q));
-                if (a == b) continue;
-                if (forest.size[static_cast<size_t>(a)] + forest.size[static_cast<size_t>(b)] >
-                    sizeCap) {
-                    apart.add(static_cast<uint64_t>(y * width + x), direction);
-                    continue;
-                }
-                forest.unite(a, b);
+    const uint8_t* mask = masks.data();
+    for (int64_t x = 0; x < width; ++x) {
+        if (x + 8 <= width) {  // eight pixels without a zero edge at a time
+            uint64_t eight;
+            std::memcpy(&eight, mask + x, 8);
+            if (eight == 0) {
+                x += 7;
+                continue;
             }
+        }
+        for (int direction = 0; direction < 4; ++direction) {
+            if (((mask[x] >> direction) & 1) == 0) continue;
+            const int64_t qx = x + kColumnStep[direction], qy = y + kRowStep[direction];
+            if (image.withRegions &&
+                regionBuffer(static_cast<int>(y - bufferFirst), static_cast<int>(x)) !=
+                    regionBuffer(static_cast<int>(qy - bufferFirst), static_cast<int>(qx))) {
+                continue;
+            }
+            const int64_t p = (y - lo) * width + x, q = (qy - lo) * width + qx;
+            const int32_t a = forest.findRoot(static_cast<int32_t>(carriedCount + p));
+            const int32_t b = forest.findRoot(static_cast<int32_t>(carriedCount + q));
+            if (a == b) continue;
+            if (forest.size[static_cast<size_t>(a)] + forest.size[static_cast<size_t>(b)] >
+                sizeCap) {
+                apart.add(static_cast<uint64_t>(y * width + x), direction);
+                continue;
+            }
+            forest.unite(a, b);
         }
     }
 }

@@ -42,11 +42,10 @@ void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t t
     putU64(out, counts.length());
 }
 
-std::vector<uint8_t> joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
-                               const HugeVector<JoinSegment>& segments,
-                               const HugeVector<JoinEdge>& mergeEdges,
-                               const HugeVector<JoinEdge>& cleanupEdges) {
-    std::vector<uint8_t> out;
+void joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
+               const HugeVector<JoinSegment>& segments, const HugeVector<JoinEdge>& mergeEdges,
+               const HugeVector<JoinEdge>& cleanupEdges, std::vector<uint8_t>& out) {
+    out.clear();
     reserveOnHugePages(out, counts.length());
     putJoinHeader(out, image, tile, counts);
     out.resize(counts.length() - 8);
@@ -68,7 +67,6 @@ std::vector<uint8_t> joinBytes(const TiledImage& image, int64_t tile, const Join
         }
     }
     sealBytes(out);
-    return out;
 }
 
 JoinCounts readJoinHeader(SealedReader& in, const TiledImage& image, int64_t tile) {

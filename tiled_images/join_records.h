@@ -64,11 +64,10 @@ struct JoinCounts {
 
 void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t tile,
                    const JoinCounts& counts);
-// The whole of a tile's join bytes, sealed.
-std::vector<uint8_t> joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
-                               const HugeVector<JoinSegment>& segments,
-                               const HugeVector<JoinEdge>& mergeEdges,
-                               const HugeVector<JoinEdge>& cleanupEdges);
+// The whole of a tile's join bytes, sealed, written over `out` (its memory reused).
+void joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
+               const HugeVector<JoinSegment>& segments, const HugeVector<JoinEdge>& mergeEdges,
+               const HugeVector<JoinEdge>& cleanupEdges, std::vector<uint8_t>& out);
 
 // Reads and checks the header: refused (std::invalid_argument naming the tile) unless it is
 // that of `tile` of `image`, with counts a tile of that size can have.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -45,19 +46,20 @@ void numberLocalSegments(TileForest& forest, int32_t pixels, TileFirstPass& pass
     for (int32_t v = 0; v < pixels; ++v) parent[v] = -forest.segment[parent[v]].size - 1;
 }
 
-// Two lists ascending by key as one.
-HugeVector<JoinEdge> mergedByKey(const HugeVector<JoinEdge>& p, const HugeVector<JoinEdge>& q) {
-    HugeVector<JoinEdge> all(p.size() + q.size());
-    std::merge(p.begin(), p.end(), q.begin(), q.end(), all.begin(),
+// Two lists ascending by key as one, in `all` (empty, its allocator kept).
+void mergeByKey(const HugeVector<JoinEdge>& p, const HugeVector<JoinEdge>& q,
+                HugeVector<JoinEdge>& all) {
+    all.reserve(p.size() + q.size());
+    std::merge(p.begin(), p.end(), q.begin(), q.end(), std::back_inserter(all),
                [](const JoinEdge& x, const JoinEdge& y) { return x.before(y); });
-    return all;
 }
 
 // The kept inner edges with their keys and local segments.
 HugeVector<JoinEdge> keptJoinEdges(const HugeVector<KeptEdge>& kept, const SortedEdges& sorted,
-                                   const TileFrame& frame, const TileSegment* segment) {
+                                   const TileFrame& frame, const TileSegment* segment,
+                                   BlockPool& pool) {
     const auto idOf = [&](int32_t root) { return static_cast<uint32_t>(-segment[root].size - 1); };
-    HugeVector<JoinEdge> edges;
+    HugeVector<JoinEdge> edges = pooledVector<JoinEdge>(pool);
     edges.reserve(kept.size());
     const WeightRun* run = sorted.runs;
     for (const KeptEdge& edge : kept) {  // in sorted order: the runs are walked once
@@ -79,7 +81,7 @@ HugeVector<std::pair<uint32_t, uint32_t>> edgesTouching(
     const auto marked = [&](int32_t v) {
         return (marks[static_cast<size_t>(v >> 6)] >> (v & 63)) & 1;
     };
-    HugeVector<std::pair<uint32_t, uint32_t>> edges;
+    auto edges = pooledVector<std::pair<uint32_t, uint32_t>>(workspace.pool);
     if (channels.smoothed()) {
         for (int64_t r = 0, i = 0; r < sorted.runCount; ++r) {
             const uint32_t weight = weightBits(sorted.runs[r].weight);
@@ -94,6 +96,7 @@ HugeVector<std::pair<uint32_t, uint32_t>> edgesTouching(
     }
     const PhotoEdgeWeights weightOf(tilePhoto, lab);
     const EdgeKeys keys(workspace.pool, marks.data(), width, height, weightOf, workspace.threads);
+    edges.reserve(static_cast<size_t>(keys.count));
     for (int64_t k = 0; k < keys.count; ++k) {
         edges.emplace_back(static_cast<uint32_t>(keys.keys()[k] >> 32), keyEdge(keys.keys()[k]));
     }
@@ -107,13 +110,14 @@ HugeVector<std::pair<uint32_t, uint32_t>> edgesTouching(
 // them itself: they are left out. `ids`: each pixel's local segment.
 HugeVector<JoinEdge> innerCleanupEdges(
     const int32_t* ids, const HugeVector<JoinSegment>& segments, const std::vector<bool>& inner,
-    int32_t minSize, const TileFrame& frame,
+    int32_t minSize, const TileFrame& frame, BlockPool& pool,
     const std::function<HugeVector<std::pair<uint32_t, uint32_t>>(const HugeVector<uint64_t>&)>&
         touching) {
     const int32_t width = static_cast<int32_t>(frame.own.width);
     const int32_t pixels = static_cast<int32_t>(frame.own.width * frame.own.height);
     const uint32_t least = static_cast<uint32_t>(minSize);
-    HugeVector<uint64_t> marks((static_cast<size_t>(pixels) + 63) / 64);
+    HugeVector<uint64_t> marks((static_cast<size_t>(pixels) + 63) / 64, 0,
+                               HugePageAllocator<uint64_t>(&pool));
     bool any = false;
     for (int32_t v = 0; v < pixels; ++v) {
         if (segments[static_cast<size_t>(ids[v])].size < least) {
@@ -121,10 +125,10 @@ HugeVector<JoinEdge> innerCleanupEdges(
             any = true;
         }
     }
-    HugeVector<JoinEdge> edges;
+    HugeVector<JoinEdge> edges = pooledVector<JoinEdge>(pool);
     if (!any) return edges;
     enum Need : uint8_t { kFirst, kAll, kNone };
-    HugeVector<Need> need(segments.size(), kFirst);
+    HugeVector<Need> need(segments.size(), kFirst, HugePageAllocator<Need>(&pool));
     // Whether the side `x` (other side `y`) needs the edge; the first edge of a whole
     // segment settles what it needs after.
     const auto needs = [&](size_t x, size_t y) {
@@ -207,8 +211,9 @@ void placeSeams(TileForest& forest, const std::vector<SeamHalf>& seams, const So
 }
 
 // The region ids of the tile's pixels as one array (empty without regions).
-HugeVector<int32_t> tileRegionsOf(const cv::Mat_<int>& regions, const cv::Rect& inside) {
-    HugeVector<int32_t> ids;
+HugeVector<int32_t> tileRegionsOf(const cv::Mat_<int>& regions, const cv::Rect& inside,
+                                  BlockPool& pool) {
+    HugeVector<int32_t> ids = pooledVector<int32_t>(pool);
     if (regions.empty()) return ids;
     ids.reserve(static_cast<size_t>(inside.area()));
     for (int y = inside.y; y < inside.y + inside.height; ++y) {
@@ -224,12 +229,13 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     BlockPool pool;
     const LabTables lab;
     const Workspace workspace{pool, threadCountFor(tiledParameters(image).threads), false, &lab};
-    return firstPassOf(image, tile, photo, regions, sweep, workspace);
+    const TileFirstPass pass = firstPassOf(image, tile, photo, regions, sweep, workspace);
+    return TileFirstPass(pass);  // a copy: its lists leave the pool, which ends with this call
 }
 
 TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                           const cv::Mat_<int>& regions, const std::vector<uint8_t>* sweep,
-                          const Workspace& workspace) {
+                          const Workspace& workspace, std::vector<uint8_t> labelBuffer) {
     checkTiledImage(image);
     const TileRect own = tileRect(image, tile), read = tileReadRect(image, tile);
     checkTileInput(image, read, photo, regions);
@@ -246,7 +252,7 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     const SortedGraph graph = sortedGraphOf(
         channels.tile(), width, height, [&] { channels.releaseTile(); }, workspace);
     const SortedEdges sorted = graph.view();
-    const HugeVector<int32_t> tileRegions = tileRegionsOf(regions, inside);
+    const HugeVector<int32_t> tileRegions = tileRegionsOf(regions, inside, workspace.pool);
     TileForest forest(workspace.pool, pixels, parameters.threshold,
                       tileRegions.empty() ? nullptr : tileRegions.data());
     const std::vector<SeamHalf> seams = seamHalvesOf(frame, read.x, read.y, channels);
@@ -259,17 +265,23 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
             : uniteFlatEdges(forest, sorted, width, parameters.threshold,
                              [&](uint32_t edge) { return listed(apart, frame.globalEdge(edge)); });
     const HugeVector<KeptEdge> kept =
-        mergeTile(forest, sorted, width, parameters.threshold, tiledSizeCap(image), decided);
+        mergeTile(forest, sorted, width, parameters.threshold, tiledSizeCap(image), decided,
+                  workspace.pool);
 
     TileFirstPass pass;
+    pass.segments = pooledVector<JoinSegment>(workspace.pool);
+    pass.mergeEdges = pooledVector<JoinEdge>(workspace.pool);
+    pass.cleanupEdges = pooledVector<JoinEdge>(workspace.pool);
     pass.swept = sweep != nullptr;
     pass.innerEdges = sorted.count;
     pass.keptEdges = static_cast<int64_t>(kept.size());
     std::vector<bool> inner;
     numberLocalSegments(forest, pixels, pass, inner);
     const int32_t* ids = forest.parent;
-    HugeVector<JoinEdge> halves, mergeHalves;
+    HugeVector<JoinEdge> halves = pooledVector<JoinEdge>(workspace.pool);
+    HugeVector<JoinEdge> mergeHalves = pooledVector<JoinEdge>(workspace.pool);
     halves.reserve(seams.size());
+    mergeHalves.reserve(seams.size());
     for (size_t i = 0; i < seams.size(); ++i) {
         const SeamHalf& seam = seams[i];
         halves.push_back(
@@ -277,41 +289,30 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
         // Both tiles of a seam edge that joins nothing leave it out of the merge.
         if (!joinsNothing[i]) mergeHalves.push_back(halves.back());
     }
-    pass.mergeEdges = mergedByKey(keptJoinEdges(kept, sorted, frame, forest.segment), mergeHalves);
+    mergeByKey(keptJoinEdges(kept, sorted, frame, forest.segment, workspace.pool), mergeHalves,
+               pass.mergeEdges);
     if (parameters.minSize > 1) {
-        pass.cleanupEdges = mergedByKey(
-            innerCleanupEdges(ids, pass.segments, inner, parameters.minSize, frame,
-                              [&](const HugeVector<uint64_t>& marks) {
-                                  return edgesTouching(marks, sorted, tilePhoto, channels,
-                                                       *workspace.lab, workspace);
-                              }),
-            halves);
+        mergeByKey(innerCleanupEdges(ids, pass.segments, inner, parameters.minSize, frame,
+                                     workspace.pool,
+                                     [&](const HugeVector<uint64_t>& marks) {
+                                         return edgesTouching(marks, sorted, tilePhoto, channels,
+                                                              *workspace.lab, workspace);
+                                     }),
+                   halves, pass.cleanupEdges);
     }
-    pass.labels = localLabelBytes(tile, own, ids, pass.segments.size());
+    pass.labels = std::move(labelBuffer);
+    localLabelBytes(tile, own, ids, pass.segments.size(), pass.labels);
     return pass;
 }
 
-namespace {
-
-TileState stateOf(const TiledImage& image, int64_t tile, TileFirstPass pass) {
-    const JoinCounts counts{pass.segments.size(), pass.mergeEdges.size(), pass.cleanupEdges.size(),
-                            pass.swept};
-    TileState state;
-    state.join = joinBytes(image, tile, counts, pass.segments, pass.mergeEdges, pass.cleanupEdges);
-    state.labels = std::move(pass.labels);
-    return state;
-}
-
-}  // namespace
-
 TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                       const cv::Mat_<int>& regions) {
-    return stateOf(image, tile, firstPassOf(image, tile, photo, regions, nullptr));
+    return Segmenter().segmentTile(image, tile, photo, regions);
 }
 
 TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                       const cv::Mat_<int>& regions, const std::vector<uint8_t>& sweep) {
-    return stateOf(image, tile, firstPassOf(image, tile, photo, regions, &sweep));
+    return Segmenter().segmentTile(image, tile, photo, regions, sweep);
 }
 
 namespace {
@@ -330,16 +331,29 @@ void fitForTile(Workspace& workspace, const TiledImage& image, int threads,
 
 TileState Segmenter::segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                                  const cv::Mat_<int>& regions) {
-    Workspace workspace = Buffers::of(buffers, threadCount, true);
-    fitForTile(workspace, image, threadCount, buffers->weightTables);
-    return stateOf(image, tile, firstPassOf(image, tile, photo, regions, nullptr, workspace));
+    TileState state;
+    segmentTile(image, tile, photo, regions, nullptr, state);
+    return state;
 }
 
 TileState Segmenter::segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                                  const cv::Mat_<int>& regions, const std::vector<uint8_t>& sweep) {
+    TileState state;
+    segmentTile(image, tile, photo, regions, &sweep, state);
+    return state;
+}
+
+void Segmenter::segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                            const cv::Mat_<int>& regions, const std::vector<uint8_t>* sweep,
+                            TileState& state) {
     Workspace workspace = Buffers::of(buffers, threadCount, true);
     fitForTile(workspace, image, threadCount, buffers->weightTables);
-    return stateOf(image, tile, firstPassOf(image, tile, photo, regions, &sweep, workspace));
+    TileFirstPass pass = firstPassOf(image, tile, photo, regions, sweep, workspace,
+                                     std::move(state.labels));
+    const JoinCounts counts{pass.segments.size(), pass.mergeEdges.size(), pass.cleanupEdges.size(),
+                            pass.swept};
+    joinBytes(image, tile, counts, pass.segments, pass.mergeEdges, pass.cleanupEdges, state.join);
+    state.labels = std::move(pass.labels);
 }
 
 }  // namespace segmora

@@ -28,9 +28,11 @@ struct TileFirstPass {
 TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                           const cv::Mat_<int>& regions,
                           const std::vector<uint8_t>* sweep = nullptr);
-// The same in a caller's workspace (its pool, Lab tables, weight tables and threads).
+// The same in a caller's workspace (its pool, Lab tables, weight tables and threads); the
+// lists' blocks come from the pool, which must outlive the result, and the labels are
+// written over `labelBuffer` (its memory reused).
 TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                           const cv::Mat_<int>& regions, const std::vector<uint8_t>* sweep,
-                          const Workspace& workspace);
+                          const Workspace& workspace, std::vector<uint8_t> labelBuffer = {});
 
 }  // namespace segmora

@@ -38,11 +38,11 @@ SealedParts partsOf(const std::vector<uint8_t>& bytes, const char* magic, size_t
 
 }  // namespace
 
-std::vector<uint8_t> localLabelBytes(int64_t tile, const TileRect& rect, const int32_t* ids,
-                                     uint64_t segments) {
+void localLabelBytes(int64_t tile, const TileRect& rect, const int32_t* ids, uint64_t segments,
+                     std::vector<uint8_t>& out) {
     const size_t pixels = static_cast<size_t>(rect.width * rect.height);
     const int idBytes = segments < (uint64_t{1} << 16) ? 2 : 4;
-    std::vector<uint8_t> out;
+    out.clear();
     reserveOnHugePages(out, kLabelsHeaderBytes + pixels * static_cast<size_t>(idBytes) + 8);
     putMagic(out, kLabelsMagic);
     putU32(out, kLabelsFormatVersion);
@@ -61,7 +61,6 @@ std::vector<uint8_t> localLabelBytes(int64_t tile, const TileRect& rect, const i
             storeBytes(at, static_cast<uint32_t>(ids[p]), 4);
     }
     sealBytes(out);
-    return out;
 }
 
 std::vector<uint8_t> labelTableBytes(int64_t tile, const std::vector<int64_t>& labels,

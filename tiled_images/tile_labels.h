@@ -10,8 +10,9 @@ namespace segmora {
 // The bytes of a tile's pixels' local segments (TileState::labels): "SGMLABL1", format
 // version, the bytes per id (2 when the tile has fewer than 2^16 local segments, else 4),
 // the tile's number, width, height and local segment count, the ids row by row, a check sum.
-std::vector<uint8_t> localLabelBytes(int64_t tile, const TileRect& rect, const int32_t* ids,
-                                     uint64_t segments);
+// Written over `out`, whose memory is reused.
+void localLabelBytes(int64_t tile, const TileRect& rect, const int32_t* ids, uint64_t segments,
+                     std::vector<uint8_t>& out);
 
 // The bytes of a tile's table (TiledJoin::tables): "SGMTABL1", format version, the bytes
 // per label (4 when count < 2^31, else 8), the tile's number, its local segment count, the

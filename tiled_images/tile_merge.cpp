@@ -12,8 +12,9 @@ namespace {
 
 class TileMerge {
   public:
-    TileMerge(TileForest& forest, float threshold, int64_t sizeCap)
-        : parent(forest.parent),
+    TileMerge(TileForest& forest, float threshold, int64_t sizeCap, BlockPool* pool = nullptr)
+        : kept(HugePageAllocator<KeptEdge>(pool)),
+          parent(forest.parent),
           segment(forest.segment),
           regions(forest.regions),
           threshold(threshold),
@@ -88,8 +89,8 @@ TileForest::TileForest(BlockPool& pool, int32_t pixels, float threshold, const i
 }
 
 HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
-                               float threshold, int64_t sizeCap, int64_t first) {
-    TileMerge merge(forest, threshold, sizeCap);
+                               float threshold, int64_t sizeCap, int64_t first, BlockPool& pool) {
+    TileMerge merge(forest, threshold, sizeCap, &pool);
     const NeighbourOffsets neighbours(width);
     const uint32_t* edges = sorted.edges;
     const int64_t fetchedUpTo = sorted.count - 2 * kPrefetchDistance;

@@ -53,10 +53,11 @@ struct KeptEdge {
 
 // The tile's merge over its sorted inner edges (the tile taken as an image `width` wide):
 // joins what the one-piece merge joins between settled segments, rejects what it rejects
-// for sure, keeps the rest (docs/contributing/tiles-beyond-memory.md says why).
-// Starts at the sorted edge `first` (those before it are decided).
+// for sure, keeps the rest (docs/contributing/tiles-beyond-memory.md says why), in a list
+// whose blocks come from `pool`. Starts at the sorted edge `first` (those before it are
+// decided).
 HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
-                               float threshold, int64_t sizeCap, int64_t first = 0);
+                               float threshold, int64_t sizeCap, int64_t first, BlockPool& pool);
 
 // After a flat sweep: joins the sides of every inner edge of weight 0 (they come first)
 // between pixels of one region but those `apart(edge)` says the cap keeps apart, whatever

@@ -217,6 +217,11 @@ class SEGMORA_API Segmenter {
                           const cv::Mat_<int>& regions = cv::Mat_<int>());
     TileState segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
                           const cv::Mat_<int>& regions, const std::vector<uint8_t>& sweep);
+    // The same into `state` (`sweep`: null without a flat sweep), whose vectors' memory is
+    // reused: a worker that keeps one state from tile to tile touches no fresh memory for it.
+    void segmentTile(const TiledImage& image, int64_t tile, const cv::Mat& photo,
+                     const cv::Mat_<int>& regions, const std::vector<uint8_t>* sweep,
+                     TileState& state);
 
     // Gives back the warm buffers now; the Segmenter stays usable.
     void release();

@@ -147,11 +147,12 @@ namespace {
 
 // segmentTile with the sweep's bytes, in the worker's warm buffers; bytes it refuses are the
 // sweep file's fault.
-TileState segmentSweptTile(Segmenter& segmenter, const TileRun& run, int64_t tile,
-                           const cv::Mat& pixels, const cv::Mat_<int>& ids,
-                           const std::vector<uint8_t>& sweep, const std::string& workFolder) {
+void segmentSweptTile(Segmenter& segmenter, const TileRun& run, int64_t tile,
+                      const cv::Mat& pixels, const cv::Mat_<int>& ids,
+                      const std::vector<uint8_t>& sweep, const std::string& workFolder,
+                      TileState& state) {
     try {
-        return segmenter.segmentTile(run.image, tile, pixels, ids, sweep);
+        segmenter.segmentTile(run.image, tile, pixels, ids, &sweep, state);
     } catch (const std::invalid_argument& e) {
         throw std::runtime_error("sweep file '" + workFolder + "/" + kSweepFileName +
                                  "' is refused: " + e.what() + ": run the sweep step again");
@@ -233,7 +234,8 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
                 regions = std::make_unique<TileRegionMap>(run.regionsPath, run.image.width,
                                                           run.image.height);
             }
-            Segmenter segmenter;  // warm from one tile to the next
+            Segmenter segmenter;  // warm from one tile to the next, as is the state's memory
+            TileState state;
             for (size_t i = next++; i < pending.size() && !stop && !failed; i = next++) {
                 const int64_t tile = pending[i];
                 const auto sweep =
@@ -242,9 +244,8 @@ bool segmentTiles(const std::string& workFolder, const TileShare& share, int thr
                 const TileRect rect = tileReadRect(run.image, tile);
                 const cv::Mat pixels = photo.readRect(rect.x, rect.y, rect.width, rect.height);
                 const cv::Mat_<int> ids = regions ? regions->read(rect) : cv::Mat_<int>();
-                writeTileState(
-                    work, key, tile,
-                    segmentSweptTile(segmenter, run, tile, pixels, ids, *sweep, workFolder));
+                segmentSweptTile(segmenter, run, tile, pixels, ids, *sweep, workFolder, state);
+                writeTileState(work, key, tile, state);
                 progress.tileDone();
             }
         } catch (...) {

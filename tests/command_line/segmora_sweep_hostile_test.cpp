@@ -196,13 +196,14 @@ TEST_F(SweepHostile, LimitsAndOddRunsFailCleanly) {
 
 // A second signal ends the run at once, named for this program, leaving no temporary file.
 TEST_F(SweepHostile, SecondSignalEndsTheRunAtOnce) {
-    for (int i = 0; i < 6; ++i) addPhotoWithTruth("p" + std::to_string(i), 400, 300);
+    // Work for seconds, so that the signals come while it runs on a fast machine too.
+    for (int i = 0; i < 12; ++i) addPhotoWithTruth("p" + std::to_string(i), 800, 600);
     const pid_t pid = startProgram(kSweep,
                                    {"-q", "-j", "1", "-t", truths, "-o", out, "--threshold",
                                     "100,200,300,400,500,600,700,800,900,1000", dir + "/in"},
                                    "", dir + "/stdout", dir + "/stderr");
     ASSERT_TRUE(waitForFile([&] { return isRegularFile(out + "/sweep.csv"); }, 30));
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ::kill(pid, SIGTERM);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ::kill(pid, SIGTERM);
