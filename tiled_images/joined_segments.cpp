@@ -5,6 +5,11 @@
 
 namespace segmora {
 
+void JoinedSegments::reserve(uint64_t segments) {
+    nodes.reserve(segments);
+    firstPixel.reserve(segments);
+}
+
 void JoinedSegments::add(int64_t pixels, float limit, int32_t id, uint64_t first) {
     nodes.push_back(Node{nodes.size(), pixels, limit, id});
     firstPixel.push_back(first);

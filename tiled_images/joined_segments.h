@@ -14,6 +14,8 @@ namespace segmora {
 // in one entry so that a root's tests read one cache line.
 class JoinedSegments {
   public:
+    // Room for `segments` in all, so that adding them moves nothing.
+    void reserve(uint64_t segments);
     void add(int64_t size, float threshold, int32_t region, uint64_t firstPixel);
     uint64_t count() const { return nodes.size(); }
 

@@ -1,4 +1,5 @@
 #include <memory>
+#include <new>
 #include <optional>
 #include <queue>
 #include <stdexcept>
@@ -248,8 +249,14 @@ TiledJoin joinTiles(const TiledImage& image,
         if (!stream || !*stream)
             throw std::invalid_argument(tileName(tile) + ": join bytes cannot be read");
         tiles.push_back(std::make_unique<TileJoinReader>(image, tile, std::move(stream)));
-        tiles.back()->addSegments(segments);
     }
+    uint64_t segmentTotal = 0;
+    for (const auto& tile : tiles) segmentTotal += tile->counts.segments;
+    try {  // the counts are not checked yet: a claim beyond memory is left to the reading
+        segments.reserve(segmentTotal);
+    } catch (const std::bad_alloc&) {
+    }
+    for (auto& tile : tiles) tile->addSegments(segments);
     const bool swept = tiles.front()->counts.swept;
     for (auto& tile : tiles) {
         if (tile->counts.swept != swept) {
