@@ -7,12 +7,10 @@ namespace segmora {
 
 void JoinedSegments::reserve(uint64_t segments) {
     nodes.reserve(segments);
-    firstPixel.reserve(segments);
 }
 
 void JoinedSegments::add(int64_t pixels, float limit, int32_t id, uint64_t first) {
-    nodes.push_back(Node{nodes.size(), pixels, limit, id});
-    firstPixel.push_back(first);
+    nodes.push_back(Node{nodes.size(), pixels, limit, id, first});
 }
 
 uint64_t JoinedSegments::unite(uint64_t x, uint64_t y) {
@@ -40,11 +38,11 @@ void JoinedSegments::absorb(uint64_t a, uint64_t b, int64_t minSize) {
 int64_t JoinedSegments::rankRoots() {
     for (uint64_t s = 0; s < nodes.size(); ++s) {  // each root's first pixel: the least of its own
         const uint64_t root = findRoot(s);
-        firstPixel[root] = std::min(firstPixel[root], firstPixel[s]);
+        nodes[root].firstPixel = std::min(nodes[root].firstPixel, nodes[s].firstPixel);
     }
     HugeVector<std::pair<uint64_t, uint64_t>> roots;  // first pixel, root
     for (uint64_t s = 0; s < nodes.size(); ++s) {
-        if (nodes[s].parent == s) roots.emplace_back(firstPixel[s], s);
+        if (nodes[s].parent == s) roots.emplace_back(nodes[s].firstPixel, s);
     }
     std::sort(roots.begin(), roots.end());
     for (size_t r = 0; r < roots.size(); ++r)

@@ -11,7 +11,7 @@ namespace segmora {
 // The local segments of every tile as one union-find, by dense ids (a tile's segments
 // follow those of the tiles before it): the merge and the clean-up of the join run over it
 // with whole segments' sizes, thresholds and regions at each root, all of a segment's data
-// in one entry so that a root's tests read one cache line.
+// in one entry of 32 bytes, so that a root's tests read one cache line.
 class JoinedSegments {
   public:
     // Room for `segments` in all, so that adding them moves nothing.
@@ -42,7 +42,7 @@ class JoinedSegments {
     int64_t labelOf(uint64_t segment) { return nodes[findRoot(segment)].size; }
 
     // Bytes held per segment.
-    static constexpr size_t kBytesPerSegment = 24 + sizeof(uint64_t);
+    static constexpr size_t kBytesPerSegment = 32;
 
   private:
     struct Node {
@@ -50,12 +50,13 @@ class JoinedSegments {
         int64_t size;  // after rankRoots: the label
         float threshold;
         int32_t region;
+        uint64_t firstPixel;  // in the image's raster order; a root's: the least of its own
     };
+    static_assert(sizeof(Node) == kBytesPerSegment, "a node a half cache line");
 
     uint64_t unite(uint64_t x, uint64_t y);
 
     HugeVector<Node> nodes;
-    HugeVector<uint64_t> firstPixel;
 };
 
 }  // namespace segmora

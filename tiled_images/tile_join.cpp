@@ -1,7 +1,6 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <queue>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -11,6 +10,7 @@
 #include "join_step_queue.h"
 #include "joined_segments.h"
 #include "parallel.h"
+#include "stream_tournament.h"
 #include "tile_frame.h"
 #include "tile_grid.h"
 #include "tile_labels.h"
@@ -110,21 +110,17 @@ class TileJoinReader {
 
 // A tile's next record in the order of all tiles' records: its key and the tile's index in
 // two words (edge numbers stay below 2^50, tiles below 2^32), compared as one number.
-struct Pending {
-    uint64_t high;  // the weight's bits, the edge's upper 32 bits
-    uint64_t low;   // the edge's lower 32 bits, the tile
-
-    Pending(const JoinEdge& edge, size_t tile)
-        : high(uint64_t{edge.weight} << 32 | edge.edge >> 32),
-          low(edge.edge << 32 | static_cast<uint32_t>(tile)) {}
-    size_t tile() const { return static_cast<uint32_t>(low); }
-    bool sameKey(const Pending& other) const {
-        return high == other.high && low >> 32 == other.low >> 32;
-    }
-    bool operator>(const Pending& other) const {
-        return high != other.high ? high > other.high : low > other.low;
-    }
-};
+using Pending = StreamTournament::Key;
+Pending pendingOf(const JoinEdge& edge, size_t tile) {
+    return {uint64_t{edge.weight} << 32 | edge.edge >> 32,
+            edge.edge << 32 | static_cast<uint32_t>(tile)};
+}
+size_t tileOf(const Pending& key) {
+    return static_cast<uint32_t>(key.low);
+}
+bool sameKey(const Pending& x, const Pending& y) {
+    return x.high == y.high && x.low >> 32 == y.low >> 32;
+}
 
 using Readers = std::vector<std::unique_ptr<TileJoinReader>>;
 
@@ -133,20 +129,20 @@ using Readers = std::vector<std::unique_ptr<TileJoinReader>>;
 // ids. The two halves of a seam edge come one after the other (equal keys) and make one.
 template <class Visit>
 void visitInOrder(Readers& tiles, bool cleanup, Visit&& visit) {
-    std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> queue;
-    const auto push = [&](size_t t) { queue.push(Pending(tiles[t]->current, t)); };
+    std::vector<Pending> first(tiles.size(), StreamTournament::kEnded);
     for (size_t t = 0; t < tiles.size(); ++t) {
         const JoinCounts& counts = tiles[t]->counts;
         if (tiles[t]->startSection(cleanup ? counts.cleanupEdges : counts.mergeEdges)) {
-            push(t);
+            first[t] = pendingOf(tiles[t]->current, t);
         }
     }
+    StreamTournament queue(std::move(first));
     const auto take = [&](TileJoinReader*& from) {
-        const size_t t = queue.top().tile();
-        queue.pop();
+        const size_t t = queue.winner();
         from = tiles[t].get();
         const JoinEdge edge = from->current;
-        if (from->advance()) push(t);
+        queue.replaceWinner(from->advance() ? pendingOf(from->current, t)
+                                            : StreamTournament::kEnded);
         return edge;
     };
     while (!queue.empty()) {
@@ -157,8 +153,8 @@ void visitInOrder(Readers& tiles, bool cleanup, Visit&& visit) {
             continue;
         }
         const int64_t across = here->tileAcross(edge);
-        if (queue.empty() || !queue.top().sameKey(Pending(edge, 0)) ||
-            static_cast<int64_t>(queue.top().tile()) != across) {
+        if (queue.empty() || !sameKey(queue.winnerKey(), pendingOf(edge, 0)) ||
+            static_cast<int64_t>(tileOf(queue.winnerKey())) != across) {
             here->reader.refuse("hold a seam edge that " + tileName(across) +
                                 "'s join bytes do not (tiles of different runs?)");
         }
