@@ -22,7 +22,7 @@ constexpr char kStateMagic[8] = {'S', 'G', 'M', 'S', 'W', 'E', 'E', 'P'};
 constexpr char kSweepMagic[8] = {'S', 'G', 'M', 'F', 'L', 'A', 'T', '1'};
 // Version 2: the finished bytes say how many rows they cover (bytes taken before the last
 // row serve the tiles above it).
-constexpr uint32_t kSweepFormatVersion = 2;
+constexpr uint32_t kSweepFormatVersion = 3;  // 3: the check sum of four sums
 constexpr size_t kSweepHeaderBytes = 48;
 inline const std::string kSweepName = "the flat sweep's bytes";
 inline const std::string kStateName = "the flat sweep's state";

@@ -24,7 +24,7 @@ namespace segmora {
 // An edge's key is its weight's bits, then its number in the whole image: (y * width + x)
 // * 4 + direction of its first pixel, 64-bit.
 
-constexpr uint32_t kJoinFormatVersion = 1;
+constexpr uint32_t kJoinFormatVersion = 2;  // 2: the check sum of four sums
 constexpr size_t kJoinHeaderBytes = 104;
 constexpr size_t kJoinSegmentBytes = 16;
 constexpr size_t kJoinEdgeBytes = 20;

@@ -17,22 +17,55 @@ uint64_t mixed(uint64_t sum, uint64_t word) {
 
 }  // namespace
 
-uint64_t continueChecksum(uint64_t sum, const uint8_t* bytes, size_t count) {
+void Checksum::add(const uint8_t* bytes, size_t count) {
     size_t i = 0;
-    for (; i + 8 <= count; i += 8) sum = mixed(sum, getBytes(bytes + i, 8));
-    if (i < count)
-        sum = mixed(mixed(sum, getBytes(bytes + i, static_cast<int>(count - i))), count - i);
-    return sum;
+    for (; i + 8 <= count && words % 4 != 0; i += 8) {
+        lanes[words % 4] = mixed(lanes[words % 4], getBytes(bytes + i, 8));
+        ++words;
+    }
+    uint64_t a = lanes[0], b = lanes[1], c = lanes[2], d = lanes[3];
+    for (; i + 32 <= count; i += 32) {
+        a = mixed(a, getBytes(bytes + i, 8));
+        b = mixed(b, getBytes(bytes + i + 8, 8));
+        c = mixed(c, getBytes(bytes + i + 16, 8));
+        d = mixed(d, getBytes(bytes + i + 24, 8));
+        words += 4;
+    }
+    lanes[0] = a, lanes[1] = b, lanes[2] = c, lanes[3] = d;
+    for (; i + 8 <= count; i += 8) {
+        lanes[words % 4] = mixed(lanes[words % 4], getBytes(bytes + i, 8));
+        ++words;
+    }
+    if (i < count) {
+        tailBytes = static_cast<int>(count - i);
+        tail = getBytes(bytes + i, tailBytes);
+    }
 }
 
+uint64_t Checksum::value() const {
+    uint64_t sum = mixed(lanes[0], words);
+    for (int lane = 1; lane < 4; ++lane) sum = mixed(sum, lanes[lane]);
+    return tailBytes > 0 ? mixed(mixed(sum, tail), static_cast<uint64_t>(tailBytes)) : sum;
+}
+
+namespace {
+
+uint64_t checksumOf(const uint8_t* bytes, size_t count) {
+    Checksum sum;
+    sum.add(bytes, count);
+    return sum.value();
+}
+
+}  // namespace
+
 void sealBytes(std::vector<uint8_t>& out) {
-    putU64(out, continueChecksum(kChecksumStart, out.data(), out.size()));
+    putU64(out, checksumOf(out.data(), out.size()));
 }
 
 void checkSealed(const std::vector<uint8_t>& bytes, const std::string& what) {
     if (bytes.size() < 8) throw std::invalid_argument(what + " are truncated");
     const size_t body = bytes.size() - 8;
-    if (continueChecksum(kChecksumStart, bytes.data(), body) != getBytes(bytes.data() + body, 8)) {
+    if (checksumOf(bytes.data(), body) != getBytes(bytes.data() + body, 8)) {
         throw std::invalid_argument(what + " are altered or truncated (their check sum differs)");
     }
 }
@@ -48,7 +81,7 @@ std::vector<uint8_t> SealedReader::header(size_t count) {
     std::vector<uint8_t> bytes(count);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
     if (static_cast<size_t>(in.gcount()) != count) refuse("are truncated (no whole header)");
-    sum = continueChecksum(sum, bytes.data(), count);
+    sum.add(bytes.data(), count);
     headerBytes = count;
     return bytes;
 }
@@ -70,7 +103,7 @@ void SealedReader::refill(size_t count) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(room, unread));
         in.read(reinterpret_cast<char*>(buffer.data() + end), static_cast<std::streamsize>(want));
         const size_t got = static_cast<size_t>(in.gcount());
-        sum = continueChecksum(sum, buffer.data() + end, got);
+        sum.add(buffer.data() + end, got);
         end += got;
         unread -= got;
         if (got != want) refuse("are truncated");
@@ -89,7 +122,7 @@ void SealedReader::finish() {
     uint8_t stored[8];
     in.read(reinterpret_cast<char*>(stored), 8);
     if (in.gcount() != 8) refuse("are truncated (no check sum)");
-    if (getBytes(stored, 8) != sum) refuse("are altered or truncated (their check sum differs)");
+    if (getBytes(stored, 8) != sum.value()) refuse("are altered or truncated (their check sum differs)");
     if (in.peek() != std::char_traits<char>::eof()) refuse("go on past their check sum");
 }
 

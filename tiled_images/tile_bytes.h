@@ -13,10 +13,21 @@ namespace segmora {
 // machine, a fixed header, and an 8-byte check sum of everything before it at the end, so
 // that a truncated or altered file is refused instead of read.
 
-// The check sum of `count` bytes, continued from `sum` (start with kChecksumStart). Bytes
-// may come in pieces, all but the last a multiple of 8 bytes long.
-constexpr uint64_t kChecksumStart = 0x5345474d4f524131ull;
-uint64_t continueChecksum(uint64_t sum, const uint8_t* bytes, size_t count);
+// The check sum of bytes that may come in pieces, all but the last a multiple of 8 bytes
+// long. Their 8-byte words are mixed into four sums in turn (word i into sum i % 4), which
+// a processor works on side by side, and the four into one at the end.
+class Checksum {
+  public:
+    void add(const uint8_t* bytes, size_t count);
+    uint64_t value() const;
+
+  private:
+    uint64_t lanes[4] = {0x5345474d4f524131ull, 0x5345474d4f524132ull, 0x5345474d4f524133ull,
+                         0x5345474d4f524134ull};
+    uint64_t words = 0;
+    uint64_t tail = 0;  // the last bytes after the whole words, and how many
+    int tailBytes = 0;
+};
 
 inline void storeBytes(uint8_t* out, uint64_t value, int count) {
     for (int i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
@@ -79,7 +90,7 @@ class SealedReader {
     std::string what;
     std::vector<uint8_t> buffer;
     size_t begin = 0, end = 0;  // bytes of the buffer not yet handed out
-    uint64_t sum = kChecksumStart;
+    Checksum sum;
     uint64_t unread = 0;  // bytes before the check sum not yet in the buffer
     uint64_t headerBytes = 0;
 };

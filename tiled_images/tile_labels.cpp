@@ -14,7 +14,7 @@ namespace {
 
 constexpr char kLabelsMagic[8] = {'S', 'G', 'M', 'L', 'A', 'B', 'L', '1'};
 constexpr char kTableMagic[8] = {'S', 'G', 'M', 'T', 'A', 'B', 'L', '1'};
-constexpr uint32_t kLabelsFormatVersion = 1;
+constexpr uint32_t kLabelsFormatVersion = 2;  // 2: the check sum of four sums
 constexpr size_t kLabelsHeaderBytes = 48;
 constexpr size_t kTableHeaderBytes = 40;
 

@@ -16,7 +16,9 @@ namespace {
 
 // Version 2: the tiles take the sweep's bytes, so that states left by a run of version 1
 // (without a sweep) carry another key and are redone, never mixed with swept ones.
-constexpr const char* kFirstLine = "segmora-tiles run 2";
+// Version 3: the states' check sums are summed four words side by side; states of version
+// 2 are redone likewise.
+constexpr const char* kFirstLine = "segmora-tiles run 3";
 
 // A float written so that reading it back gives the same float.
 std::string exactText(float value) {
