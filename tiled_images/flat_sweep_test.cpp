@@ -42,6 +42,31 @@ void expectSweptLabels(const cv::Mat& bgr, const cv::Mat_<int>& regions,
     }
 }
 
+// Images one or two pixels wide or high, of runs of a few colours, with caps that stop flat
+// segments: the sweep takes the edges at the photo's borders as the one-piece merge does.
+TEST(FlatSweep, ThinImagesGiveTheOnePieceLabels) {
+    std::mt19937 random(3);
+    for (const cv::Size size :
+         {cv::Size(1, 90), cv::Size(90, 1), cv::Size(2, 70), cv::Size(70, 2), cv::Size(33, 17)}) {
+        cv::Mat bgr(size, CV_8UC3);
+        cv::Vec3b colour(0, 0, 0);
+        for (int y = 0; y < size.height; ++y) {
+            for (int x = 0; x < size.width; ++x) {
+                if (random() % 24 == 0) colour = cv::Vec3b(0, 80 * (random() % 2), 0);
+                bgr.at<cv::Vec3b>(y, x) = colour;
+            }
+        }
+        for (const int divisor : {1, 8}) {
+            Parameters parameters;
+            parameters.capDivisor = divisor;
+            parameters.minSize = 3;
+            expectSweptLabels(bgr, cv::Mat_<int>(), parameters,
+                              std::to_string(size.width) + " x " + std::to_string(size.height) +
+                                  ", divisor " + std::to_string(divisor));
+        }
+    }
+}
+
 TEST(FlatSweep, FlatAreasAcrossSeamsGiveTheOnePieceLabels) {
     const cv::Mat page = pageWithFlatAreas(240, 180);
     cv::Mat_<int> halves(page.size());
