@@ -122,7 +122,8 @@ void SealedReader::finish() {
     uint8_t stored[8];
     in.read(reinterpret_cast<char*>(stored), 8);
     if (in.gcount() != 8) refuse("are truncated (no check sum)");
-    if (getBytes(stored, 8) != sum.value()) refuse("are altered or truncated (their check sum differs)");
+    if (getBytes(stored, 8) != sum.value())
+        refuse("are altered or truncated (their check sum differs)");
     if (in.peek() != std::char_traits<char>::eof()) refuse("go on past their check sum");
 }
 

@@ -264,9 +264,8 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
             ? 0
             : uniteFlatEdges(forest, sorted, width, parameters.threshold,
                              [&](uint32_t edge) { return listed(apart, frame.globalEdge(edge)); });
-    const HugeVector<KeptEdge> kept =
-        mergeTile(forest, sorted, width, parameters.threshold, tiledSizeCap(image), decided,
-                  workspace.pool);
+    const HugeVector<KeptEdge> kept = mergeTile(forest, sorted, width, parameters.threshold,
+                                                tiledSizeCap(image), decided, workspace.pool);
 
     TileFirstPass pass;
     pass.segments = pooledVector<JoinSegment>(workspace.pool);
@@ -292,13 +291,13 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     mergeByKey(keptJoinEdges(kept, sorted, frame, forest.segment, workspace.pool), mergeHalves,
                pass.mergeEdges);
     if (parameters.minSize > 1) {
-        mergeByKey(innerCleanupEdges(ids, pass.segments, inner, parameters.minSize, frame,
-                                     workspace.pool,
-                                     [&](const HugeVector<uint64_t>& marks) {
-                                         return edgesTouching(marks, sorted, tilePhoto, channels,
-                                                              *workspace.lab, workspace);
-                                     }),
-                   halves, pass.cleanupEdges);
+        mergeByKey(
+            innerCleanupEdges(ids, pass.segments, inner, parameters.minSize, frame, workspace.pool,
+                              [&](const HugeVector<uint64_t>& marks) {
+                                  return edgesTouching(marks, sorted, tilePhoto, channels,
+                                                       *workspace.lab, workspace);
+                              }),
+            halves, pass.cleanupEdges);
     }
     pass.labels = std::move(labelBuffer);
     localLabelBytes(tile, own, ids, pass.segments.size(), pass.labels);
@@ -348,8 +347,8 @@ void Segmenter::segmentTile(const TiledImage& image, int64_t tile, const cv::Mat
                             TileState& state) {
     Workspace workspace = Buffers::of(buffers, threadCount, true);
     fitForTile(workspace, image, threadCount, buffers->weightTables);
-    TileFirstPass pass = firstPassOf(image, tile, photo, regions, sweep, workspace,
-                                     std::move(state.labels));
+    TileFirstPass pass =
+        firstPassOf(image, tile, photo, regions, sweep, workspace, std::move(state.labels));
     const JoinCounts counts{pass.segments.size(), pass.mergeEdges.size(), pass.cleanupEdges.size(),
                             pass.swept};
     joinBytes(image, tile, counts, pass.segments, pass.mergeEdges, pass.cleanupEdges, state.join);

@@ -147,10 +147,9 @@ namespace {
 
 // segmentTile with the sweep's bytes, in the worker's warm buffers; bytes it refuses are the
 // sweep file's fault.
-void segmentSweptTile(Segmenter& segmenter, const TileRun& run, int64_t tile,
-                      const cv::Mat& pixels, const cv::Mat_<int>& ids,
-                      const std::vector<uint8_t>& sweep, const std::string& workFolder,
-                      TileState& state) {
+void segmentSweptTile(Segmenter& segmenter, const TileRun& run, int64_t tile, const cv::Mat& pixels,
+                      const cv::Mat_<int>& ids, const std::vector<uint8_t>& sweep,
+                      const std::string& workFolder, TileState& state) {
     try {
         segmenter.segmentTile(run.image, tile, pixels, ids, &sweep, state);
     } catch (const std::invalid_argument& e) {
