@@ -19,6 +19,9 @@ namespace segmora {
 
 namespace {
 
+// Where an edge of each direction (right, below, below right, above right) leads.
+constexpr int kColumnStep[4] = {1, 0, 1, 1}, kRowStep[4] = {0, 1, 1, -1};
+
 // Pixels swept at once: the band's union-find, channels and rows stay a few tens of MB.
 constexpr int64_t kBandPixels = int64_t{1} << 21;
 
@@ -173,7 +176,6 @@ void FlatSweep::State::sweepRows(int64_t end, int64_t lo, Zero&& zero) {
 
 template <class Zero>
 void FlatSweep::State::zeroMasks(int64_t y, int64_t lo, Zero&& zero) {
-    static constexpr int kColumnStep[4] = {1, 0, 1, 1}, kRowStep[4] = {0, 1, 1, -1};
     const int64_t width = image.width, height = image.height;
     masks.assign(static_cast<size_t>(width), 0);
     for (int64_t x = 0; x < width; ++x) {
@@ -210,7 +212,6 @@ void FlatSweep::State::keyMasks(int64_t y, int64_t lo) {
 // Joins the ends of row y's edges of weight 0 (masks), in the one-piece order, but where the
 // regions differ or the cap keeps them apart.
 void FlatSweep::State::uniteRow(int64_t y, int64_t lo) {
-    static constexpr int kColumnStep[4] = {1, 0, 1, 1}, kRowStep[4] = {0, 1, 1, -1};
     const int64_t width = image.width;
     const int32_t carriedCount = static_cast<int32_t>(carriedSizes.size());
     const uint8_t* mask = masks.data();

@@ -30,12 +30,11 @@ void StreamTournament::replaceWinner(const Key& next) {
     uint32_t champion = loser[0];
     keys[champion] = next;
     Key best = next;
-    // Without a branch on the outcome of a match: the outcomes are as good as random.
+    // Selects rather than branches on who wins a match.
     for (size_t node = (champion + keys.size()) / 2; node > 0; node /= 2) {
         const uint32_t other = loser[node];
         const Key key = keys[other];
-        const bool otherWins =
-            (key.high < best.high) | ((key.high == best.high) & (key.low < best.low));
+        const bool otherWins = key < best;
         loser[node] = otherWins ? champion : other;
         champion = otherWins ? other : champion;
         best.high = otherWins ? key.high : best.high;

@@ -14,8 +14,9 @@ class StreamTournament {
   public:
     struct Key {
         uint64_t high, low;
+        // Without a branch: the outcomes of a tournament's matches are as good as random.
         bool operator<(const Key& other) const {
-            return high != other.high ? high < other.high : low < other.low;
+            return (high < other.high) | ((high == other.high) & (low < other.low));
         }
     };
     static constexpr Key kEnded{UINT64_MAX, UINT64_MAX};

@@ -19,10 +19,7 @@ uint64_t mixed(uint64_t sum, uint64_t word) {
 
 void Checksum::add(const uint8_t* bytes, size_t count) {
     size_t i = 0;
-    for (; i + 8 <= count && words % 4 != 0; i += 8) {
-        lanes[words % 4] = mixed(lanes[words % 4], getBytes(bytes + i, 8));
-        ++words;
-    }
+    for (; i + 8 <= count && words % 4 != 0; i += 8) addWord(bytes + i);
     uint64_t a = lanes[0], b = lanes[1], c = lanes[2], d = lanes[3];
     for (; i + 32 <= count; i += 32) {
         a = mixed(a, getBytes(bytes + i, 8));
@@ -32,14 +29,16 @@ void Checksum::add(const uint8_t* bytes, size_t count) {
         words += 4;
     }
     lanes[0] = a, lanes[1] = b, lanes[2] = c, lanes[3] = d;
-    for (; i + 8 <= count; i += 8) {
-        lanes[words % 4] = mixed(lanes[words % 4], getBytes(bytes + i, 8));
-        ++words;
-    }
+    for (; i + 8 <= count; i += 8) addWord(bytes + i);
     if (i < count) {
         tailBytes = static_cast<int>(count - i);
         tail = getBytes(bytes + i, tailBytes);
     }
+}
+
+void Checksum::addWord(const uint8_t* bytes) {
+    lanes[words % 4] = mixed(lanes[words % 4], getBytes(bytes, 8));
+    ++words;
 }
 
 uint64_t Checksum::value() const {

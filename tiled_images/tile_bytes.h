@@ -22,6 +22,8 @@ class Checksum {
     uint64_t value() const;
 
   private:
+    void addWord(const uint8_t* bytes);
+
     uint64_t lanes[4] = {0x5345474d4f524131ull, 0x5345474d4f524132ull, 0x5345474d4f524133ull,
                          0x5345474d4f524134ull};
     uint64_t words = 0;
