@@ -21,7 +21,85 @@ struct HeaderKnobs {
     }
 };
 
+// The bits that hold every number from 0 to `most`.
+int bitsFor(uint64_t most) {
+    int bits = 0;
+    while (bits < 64 && (most >> bits) != 0) ++bits;
+    return bits;
+}
+
+// A little-endian number of 2, 3, 4 or 8 bytes, each width read in one go.
+uint64_t getWord(const uint8_t* at, int bytes) {
+    if (bytes == 2) return getBytes(at, 2);
+    if (bytes == 3) return getBytes(at, 3);
+    if (bytes == 4) return getBytes(at, 4);
+    return getBytes(at, 8);
+}
+
+// The number of runs of one weight that `edges` are written in.
+uint64_t weightRuns(const HugeVector<JoinEdge>& edges) {
+    uint64_t runs = 0, inRun = 0;
+    for (size_t i = 0; i < edges.size(); ++i) {
+        if (i == 0 || edges[i].weight != edges[i - 1].weight || inRun == kLongestJoinRun) {
+            ++runs;
+            inRun = 0;
+        }
+        ++inRun;
+    }
+    return runs;
+}
+
+// A section's runs and records from `at` on; returns where they end.
+uint8_t* putSection(uint8_t* at, const HugeVector<JoinEdge>& edges, const RecordShape& shape) {
+    const size_t recordBytes = shape.bytes();
+    for (size_t i = 0; i < edges.size();) {
+        size_t end = i + 1;
+        while (end < edges.size() && edges[end].weight == edges[i].weight &&
+               end - i < kLongestJoinRun) {
+            ++end;
+        }
+        storeBytes(at, edges[i].weight, 4);
+        storeBytes(at + 4, end - i, 4);
+        at += kJoinRunBytes;
+        for (; i < end; ++i, at += recordBytes) shape.put(at, edges[i]);
+    }
+    return at;
+}
+
 }  // namespace
+
+RecordShape::RecordShape(const TiledImage& image, int64_t tile, uint64_t segments)
+    : rect(tileRect(image, tile)), imageWidth(image.width), imageHeight(image.height) {
+    xBits = bitsFor(static_cast<uint64_t>(rect.width));
+    const int yBits = bitsFor(static_cast<uint64_t>(rect.height) + 1);
+    edgeBytes = 2 + xBits + yBits <= 32 ? 4 : 8;
+    idBytes = idBytesFor(segments);
+}
+
+void RecordShape::put(uint8_t* at, const JoinEdge& edge) const {
+    const uint64_t pixel = edge.edge >> 2, width = static_cast<uint64_t>(imageWidth);
+    const uint64_t x = pixel % width + 1 - static_cast<uint64_t>(rect.x);
+    const uint64_t y = pixel / width + 1 - static_cast<uint64_t>(rect.y);
+    storeBytes(at, ((y << xBits | x) << 2) | (edge.edge & 3), edgeBytes);
+    storeBytes(at + edgeBytes, edge.a, idBytes);
+    storeBytes(at + edgeBytes + idBytes, edge.b, idBytes);
+}
+
+bool RecordShape::get(const uint8_t* at, uint32_t weight, JoinEdge& edge) const {
+    const uint64_t local = getWord(at, edgeBytes);
+    const int64_t lx = static_cast<int64_t>((local >> 2) & ((uint64_t{1} << xBits) - 1));
+    const uint64_t ly = local >> (2 + xBits);
+    if (lx > rect.width || ly > static_cast<uint64_t>(rect.height) + 1) return false;
+    const int64_t x = rect.x - 1 + lx, y = rect.y - 1 + static_cast<int64_t>(ly);
+    if (x < 0 || y < 0 || y >= imageHeight) return false;
+    const uint64_t none = (uint64_t{1} << (8 * idBytes)) - 1;
+    const uint64_t a = getWord(at + edgeBytes, idBytes);
+    const uint64_t b = getWord(at + edgeBytes + idBytes, idBytes);
+    edge = JoinEdge{weight, static_cast<uint64_t>(y * imageWidth + x) * 4 + (local & 3),
+                    a == none ? kAcrossSeam : static_cast<uint32_t>(a),
+                    b == none ? kAcrossSeam : static_cast<uint32_t>(b)};
+    return true;
+}
 
 void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t tile,
                    const JoinCounts& counts) {
@@ -39,16 +117,23 @@ void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t t
     putU64(out, counts.segments);
     putU64(out, counts.mergeEdges);
     putU64(out, counts.cleanupEdges);
+    putU64(out, counts.mergeRuns);
+    putU64(out, counts.cleanupRuns);
     putU64(out, counts.length());
 }
 
 void joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
                const HugeVector<JoinSegment>& segments, const HugeVector<JoinEdge>& mergeEdges,
                const HugeVector<JoinEdge>& cleanupEdges, std::vector<uint8_t>& out) {
+    const RecordShape shape(image, tile, counts.segments);
+    JoinCounts full = counts;
+    full.mergeRuns = weightRuns(mergeEdges);
+    full.cleanupRuns = weightRuns(cleanupEdges);
+    full.recordBytes = shape.bytes();
     out.clear();
-    reserveOnHugePages(out, counts.length());
-    putJoinHeader(out, image, tile, counts);
-    out.resize(counts.length() - 8);
+    reserveOnHugePages(out, full.length());
+    putJoinHeader(out, image, tile, full);
+    out.resize(full.length() - 8);
     uint8_t* at = out.data() + kJoinHeaderBytes;
     for (const JoinSegment& segment : segments) {
         storeBytes(at, segment.size, 4);
@@ -57,15 +142,7 @@ void joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
         storeBytes(at + 12, segment.firstPixel, 4);
         at += kJoinSegmentBytes;
     }
-    for (const HugeVector<JoinEdge>* section : {&mergeEdges, &cleanupEdges}) {
-        for (const JoinEdge& edge : *section) {
-            storeBytes(at, edge.weight, 4);
-            storeBytes(at + 4, edge.edge, 8);
-            storeBytes(at + 12, edge.a, 4);
-            storeBytes(at + 16, edge.b, 4);
-            at += kJoinEdgeBytes;
-        }
-    }
+    putSection(putSection(at, mergeEdges, shape), cleanupEdges, shape);
     sealBytes(out);
 }
 
@@ -90,13 +167,17 @@ JoinCounts readJoinHeader(SealedReader& in, const TiledImage& image, int64_t til
     counts.segments = getBytes(&header[72], 8);
     counts.mergeEdges = getBytes(&header[80], 8);
     counts.cleanupEdges = getBytes(&header[88], 8);
+    counts.mergeRuns = getBytes(&header[96], 8);
+    counts.cleanupRuns = getBytes(&header[104], 8);
+    counts.recordBytes = RecordShape(image, tile, counts.segments).bytes();
     const TileRect rect = tileRect(image, tile);
     const uint64_t pixels = static_cast<uint64_t>(rect.width * rect.height);
     // Every edge of the tile at most twice (once for each section), its seams included.
     const uint64_t mostEdges =
         2 * (4 * pixels + 4 * static_cast<uint64_t>(rect.width + rect.height) + 4);
     if (counts.segments < 1 || counts.segments > pixels || counts.mergeEdges > mostEdges ||
-        counts.cleanupEdges > mostEdges || getBytes(&header[96], 8) != counts.length()) {
+        counts.cleanupEdges > mostEdges || counts.mergeRuns > counts.mergeEdges ||
+        counts.cleanupRuns > counts.cleanupEdges || getBytes(&header[112], 8) != counts.length()) {
         in.refuse("are altered (their counts do not fit the tile)");
     }
     in.expectLength(counts.length());
@@ -108,12 +189,6 @@ JoinSegment getJoinSegment(const uint8_t* bytes) {
                        bitsFloat(static_cast<uint32_t>(getBytes(bytes + 4, 4))),
                        static_cast<int32_t>(getBytes(bytes + 8, 4)),
                        static_cast<uint32_t>(getBytes(bytes + 12, 4))};
-}
-
-JoinEdge getJoinEdge(const uint8_t* bytes) {
-    return JoinEdge{static_cast<uint32_t>(getBytes(bytes, 4)), getBytes(bytes + 4, 8),
-                    static_cast<uint32_t>(getBytes(bytes + 12, 4)),
-                    static_cast<uint32_t>(getBytes(bytes + 16, 4))};
 }
 
 }  // namespace segmora

@@ -22,12 +22,15 @@ namespace segmora {
 //   check sum   8 bytes over everything before.
 //
 // An edge's key is its weight's bits, then its number in the whole image: (y * width + x)
-// * 4 + direction of its first pixel, 64-bit.
+// * 4 + direction of its first pixel, 64-bit. A section is written in runs of one weight:
+// the weight's bits and the run's record count (4 bytes each), then its records, each the
+// edge's number in the tile and the two ends' segments (RecordShape).
 
-constexpr uint32_t kJoinFormatVersion = 2;  // 2: the check sum of four sums
-constexpr size_t kJoinHeaderBytes = 104;
+constexpr uint32_t kJoinFormatVersion = 3;  // 2: the check sum of four sums; 3: weight runs
+constexpr size_t kJoinHeaderBytes = 120;
 constexpr size_t kJoinSegmentBytes = 16;
-constexpr size_t kJoinEdgeBytes = 20;
+constexpr size_t kJoinRunBytes = 8;
+constexpr uint64_t kLongestJoinRun = 0xffffffffu;
 // The second end of a seam half: in another tile.
 constexpr uint32_t kAcrossSeam = 0xffffffffu;
 
@@ -50,21 +53,49 @@ struct JoinEdge {
     }
 };
 
+// How a tile's records are written. The edge: the place of its first pixel in the tile's
+// rectangle grown by a pixel on each side (x bits, then y bits above them) and its
+// direction in the lowest 2 bits, in 4 bytes when that fits, else 8. The segments: 2, 3 or
+// 4 bytes each (idBytesFor the tile's segment count); all ones for kAcrossSeam.
+class RecordShape {
+  public:
+    RecordShape(const TiledImage& image, int64_t tile, uint64_t segments);
+
+    size_t bytes() const {
+        return static_cast<size_t>(edgeBytes + 2 * idBytes);
+    }
+    void put(uint8_t* at, const JoinEdge& edge) const;
+    // False when the number names no pixel of the grown rectangle inside the image.
+    bool get(const uint8_t* at, uint32_t weight, JoinEdge& edge) const;
+
+  private:
+    TileRect rect;
+    int64_t imageWidth, imageHeight;
+    int xBits;
+    int edgeBytes;
+    int idBytes;
+};
+
 struct JoinCounts {
     uint64_t segments = 0;
     uint64_t mergeEdges = 0;
     uint64_t cleanupEdges = 0;
     bool swept = false;  // the tile took a flat sweep: the merge joins every edge of weight 0
+    uint64_t mergeRuns = 0;
+    uint64_t cleanupRuns = 0;
+    uint64_t recordBytes = 0;  // RecordShape::bytes()
 
     uint64_t length() const {
         return kJoinHeaderBytes + segments * kJoinSegmentBytes +
-               (mergeEdges + cleanupEdges) * kJoinEdgeBytes + 8;
+               (mergeRuns + cleanupRuns) * kJoinRunBytes +
+               (mergeEdges + cleanupEdges) * recordBytes + 8;
     }
 };
 
 void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t tile,
                    const JoinCounts& counts);
-// The whole of a tile's join bytes, sealed, written over `out` (its memory reused).
+// The whole of a tile's join bytes, sealed, written over `out` (its memory reused); the
+// runs and record bytes of `counts` are found here.
 void joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
                const HugeVector<JoinSegment>& segments, const HugeVector<JoinEdge>& mergeEdges,
                const HugeVector<JoinEdge>& cleanupEdges, std::vector<uint8_t>& out);
@@ -73,6 +104,5 @@ void joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
 // that of `tile` of `image`, with counts a tile of that size can have.
 JoinCounts readJoinHeader(SealedReader& in, const TiledImage& image, int64_t tile);
 JoinSegment getJoinSegment(const uint8_t* bytes);
-JoinEdge getJoinEdge(const uint8_t* bytes);
 
 }  // namespace segmora

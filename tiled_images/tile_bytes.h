@@ -51,6 +51,11 @@ inline uint64_t getBytes(const uint8_t* in, int count) {
     for (int i = 0; i < count; ++i) value |= uint64_t{in[i]} << (8 * i);
     return value;
 }
+// The bytes of a number below `count` (a local segment's id): 2, 3 or 4, the widest
+// value of that width left unused.
+inline int idBytesFor(uint64_t count) {
+    return count < (uint64_t{1} << 16) ? 2 : count < (uint64_t{1} << 24) ? 3 : 4;
+}
 inline uint32_t floatBits(float value) {
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);

@@ -168,7 +168,7 @@ TEST(TiledImages, FirstPassKeepsFewOfItsEdges) {
             firstPassOf(image, t, bgr(cvRect(tileReadRect(image, t))), cv::Mat_<int>());
         inner += pass.innerEdges;
         kept += pass.keptEdges;
-        EXPECT_EQ(pass.labels.size(), 48 + 2 * 256u * 256u + 8);
+        EXPECT_LT(pass.labels.size(), 2 * 256u * 256u);  // runs: under 2 bytes a pixel
     }
     EXPECT_EQ(inner, 4 * (2 * 255 * 256 + 2 * 255 * 255));  // 4 tiles, 4 directions each
     EXPECT_LT(kept, inner / 5);

@@ -28,9 +28,9 @@ class TileJoinReader {
           tile(tile),
           rect(tileRect(image, tile)),
           stream(std::move(stream)),
-          reader(*this->stream, tileName(tile) + ": join bytes") {
-        counts = readJoinHeader(reader, image, tile);
-    }
+          reader(*this->stream, tileName(tile) + ": join bytes"),
+          counts(readJoinHeader(reader, image, tile)),
+          shape(image, tile, counts.segments) {}
 
     // Adds the tile's segments to `segments`, the first as `offset`.
     void addSegments(JoinedSegments& segments) {
@@ -49,8 +49,10 @@ class TileJoinReader {
     }
 
     // Starts the merge section, then the clean-up section; false when it is empty.
-    bool startSection(uint64_t records) {
+    bool startSection(uint64_t records, uint64_t runs) {
         left = records;
+        runsLeft = runs;
+        runLeft = 0;
         started = false;
         return advance();
     }
@@ -60,9 +62,17 @@ class TileJoinReader {
     // read outside its arrays or pair seam halves wrongly is checked here; the check sum
     // catches the rest.
     bool advance() {
-        if (left == 0) return false;
+        if (left == 0) {
+            if (runsLeft != 0 || runLeft != 0) reader.refuse("are altered (runs left over)");
+            return false;
+        }
         --left;
-        const JoinEdge edge = getJoinEdge(reader.next(kJoinEdgeBytes));
+        if (runLeft == 0) startRun();
+        --runLeft;
+        JoinEdge edge{};
+        if (!shape.get(reader.next(shape.bytes()), runWeight, edge)) {
+            reader.refuse("are altered (an edge that is not the tile's)");
+        }
         if (started && !current.before(edge)) reader.refuse("are altered (edges out of order)");
         const bool seam = edge.b == kAcrossSeam;
         if (edge.a >= counts.segments || (!seam && edge.b >= counts.segments) ||
@@ -76,6 +86,16 @@ class TileJoinReader {
         current = edge;
         started = true;
         return true;
+    }
+
+    // The next run's weight and record count.
+    void startRun() {
+        if (runsLeft == 0) reader.refuse("are altered (more records than runs)");
+        --runsLeft;
+        const uint8_t* at = reader.next(kJoinRunBytes);
+        runWeight = static_cast<uint32_t>(getBytes(at, 4));
+        runLeft = getBytes(at + 4, 4);
+        if (runLeft == 0 || runLeft > left + 1) reader.refuse("are altered (a run that cannot be)");
     }
 
     // Whether a seam half names an edge with one end in the tile, one outside.
@@ -100,9 +120,13 @@ class TileJoinReader {
     const TileRect rect;
     std::unique_ptr<std::istream> stream;
     SealedReader reader;
-    JoinCounts counts;
+    const JoinCounts counts;
+    const RecordShape shape;
     uint64_t offset = 0;
-    uint64_t left = 0;
+    uint64_t left = 0;      // records
+    uint64_t runsLeft = 0;  // runs not started
+    uint64_t runLeft = 0;   // records of the run
+    uint32_t runWeight = 0;
     bool started = false;
     JoinEdge current{};
     const JoinedSegments* fetch = nullptr;
@@ -132,7 +156,8 @@ void visitInOrder(Readers& tiles, bool cleanup, Visit&& visit) {
     std::vector<Pending> first(tiles.size(), StreamTournament::kEnded);
     for (size_t t = 0; t < tiles.size(); ++t) {
         const JoinCounts& counts = tiles[t]->counts;
-        if (tiles[t]->startSection(cleanup ? counts.cleanupEdges : counts.mergeEdges)) {
+        if (tiles[t]->startSection(cleanup ? counts.cleanupEdges : counts.mergeEdges,
+                                   cleanup ? counts.cleanupRuns : counts.mergeRuns)) {
             first[t] = pendingOf(tiles[t]->current, t);
         }
     }

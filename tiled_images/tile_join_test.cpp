@@ -102,6 +102,36 @@ TEST(TiledImageBytes, LabelsAndTablesOfAnotherTileOrAlteredAreRefused) {
     altered.pop_back();
     expectRefused(label(2, run.states[2].labels, altered, join.count), "tile 2: table bytes");
     expectRefused(label(9, run.states[2].labels, join.tables[2], join.count), "tile 9 is outside");
+    // Runs that are sealed again after a change: a run made longer or shorter (the pixels
+    // overrun or left unset), of length 0, or of a segment the tile does not have.
+    const auto resealed = [&](size_t at, uint8_t value) {
+        std::vector<uint8_t> bytes = run.states[2].labels;
+        bytes.resize(bytes.size() - 8);
+        bytes[at] = value;
+        sealBytes(bytes);
+        return bytes;
+    };
+    const uint8_t length = run.states[2].labels[58];
+    for (const uint8_t wrong : {uint8_t(length + 1), uint8_t(length - 1), uint8_t(0)}) {
+        expectRefused(label(2, resealed(58, wrong), join.tables[2], join.count), "tile's shape");
+    }
+    expectRefused(label(2, resealed(57, 0xff), join.tables[2], join.count), "does not have");
+}
+
+// Runs end at each row's end and are split past 65535 pixels.
+TEST(TiledImageBytes, RunsOfLongRowsAreSplit) {
+    const int width = 70000;
+    const TiledImage image = tiledImageOf(cv::Mat(2, width, CV_8UC3), width, 2, Parameters(), false);
+    std::vector<int32_t> ids(2 * size_t{width}, 0);
+    for (int x = 0; x < 9; ++x) ids[size_t{width} + x] = 1 + x % 2;
+    std::vector<uint8_t> bytes;
+    localLabelBytes(0, tileRect(image, 0), ids.data(), 3, bytes);
+    EXPECT_EQ(getBytes(bytes.data() + 48, 8), 2u + 9 + 2);  // 65535 + 4465; 9 short, 65535 + 4456
+    const TileLabels labels = labelTile(image, 0, bytes, labelTableBytes(0, {5, 7, 6}, 7), 7);
+    ASSERT_EQ(labels.labels32.size(), ids.size());
+    for (size_t p = 0; p < ids.size(); ++p) {
+        ASSERT_EQ(labels.labels32[p], (std::vector<int32_t>{5, 7, 6})[size_t(ids[p])]) << p;
+    }
 }
 
 // Past 2^31 - 1 superpixels the tables and the labels are 64-bit; below, 32-bit.

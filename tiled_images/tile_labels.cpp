@@ -1,5 +1,6 @@
 #include "tile_labels.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -14,8 +15,10 @@ namespace {
 
 constexpr char kLabelsMagic[8] = {'S', 'G', 'M', 'L', 'A', 'B', 'L', '1'};
 constexpr char kTableMagic[8] = {'S', 'G', 'M', 'T', 'A', 'B', 'L', '1'};
-constexpr uint32_t kLabelsFormatVersion = 2;  // 2: the check sum of four sums
-constexpr size_t kLabelsHeaderBytes = 48;
+constexpr uint32_t kLabelsFormatVersion = 3;  // 2: the check sum of four sums; 3: runs
+constexpr size_t kLabelsHeaderBytes = 56;
+constexpr int kRunLengthBytes = 2;
+constexpr size_t kLongestRun = (size_t{1} << (8 * kRunLengthBytes)) - 1;
 constexpr size_t kTableHeaderBytes = 40;
 
 // The parts of sealed bytes of one kind, refused unless whole and of that kind.
@@ -36,14 +39,33 @@ SealedParts partsOf(const std::vector<uint8_t>& bytes, const char* magic, size_t
     return {bytes.data(), bytes.data() + headerBytes, bytes.size() - headerBytes - 8};
 }
 
+// visit(id, length) for the runs of equal ids along each row, none longer than kLongestRun.
+template <class Visit>
+void forEachRun(const int32_t* ids, size_t width, size_t height, Visit&& visit) {
+    for (size_t y = 0; y < height; ++y) {
+        const int32_t* row = ids + y * width;
+        for (size_t x = 0; x < width;) {
+            const size_t end = std::min(width, x + kLongestRun);
+            size_t next = x + 1;
+            while (next < end && row[next] == row[x]) ++next;
+            visit(row[x], next - x);
+            x = next;
+        }
+    }
+}
+
 }  // namespace
 
 void localLabelBytes(int64_t tile, const TileRect& rect, const int32_t* ids, uint64_t segments,
                      std::vector<uint8_t>& out) {
-    const size_t pixels = static_cast<size_t>(rect.width * rect.height);
-    const int idBytes = segments < (uint64_t{1} << 16) ? 2 : 4;
+    const size_t width = static_cast<size_t>(rect.width), height = static_cast<size_t>(rect.height);
+    const int idBytes = idBytesFor(segments);
+    const int runBytes = idBytes + kRunLengthBytes;
+    uint64_t runs = 0;
+    forEachRun(ids, width, height, [&](int32_t, size_t) { ++runs; });
+    const size_t body = static_cast<size_t>(runs) * static_cast<size_t>(runBytes);
     out.clear();
-    reserveOnHugePages(out, kLabelsHeaderBytes + pixels * static_cast<size_t>(idBytes) + 8);
+    reserveOnHugePages(out, kLabelsHeaderBytes + body + 8);
     putMagic(out, kLabelsMagic);
     putU32(out, kLabelsFormatVersion);
     putU32(out, static_cast<uint32_t>(idBytes));
@@ -51,15 +73,14 @@ void localLabelBytes(int64_t tile, const TileRect& rect, const int32_t* ids, uin
     putU64(out, static_cast<uint64_t>(rect.width));
     putU64(out, static_cast<uint64_t>(rect.height));
     putU64(out, segments);
-    out.resize(kLabelsHeaderBytes + pixels * static_cast<size_t>(idBytes));
+    putU64(out, runs);
+    out.resize(kLabelsHeaderBytes + body);
     uint8_t* at = out.data() + kLabelsHeaderBytes;
-    if (idBytes == 2) {
-        for (size_t p = 0; p < pixels; ++p, at += 2)
-            storeBytes(at, static_cast<uint32_t>(ids[p]), 2);
-    } else {
-        for (size_t p = 0; p < pixels; ++p, at += 4)
-            storeBytes(at, static_cast<uint32_t>(ids[p]), 4);
-    }
+    forEachRun(ids, width, height, [&](int32_t id, size_t length) {
+        storeBytes(at, static_cast<uint32_t>(id), idBytes);
+        storeBytes(at + idBytes, length, kRunLengthBytes);
+        at += runBytes;
+    });
     sealBytes(out);
 }
 
@@ -97,6 +118,34 @@ void resizeKeepingMemory(std::vector<T>& vector, size_t count) {
     vector.resize(count);
 }
 
+// The runs' labels, pixel by pixel, into `out`; refused unless they cover the tile exactly
+// with its own segments.
+template <class T>
+void fillRuns(const SealedParts& ids, uint64_t idBytes, uint64_t runs,
+              const HugeVector<int64_t>& labelOf, uint64_t pixels, const std::string& name,
+              std::vector<T>& out) {
+    resizeKeepingMemory(out, pixels);
+    const int width = static_cast<int>(idBytes);
+    const uint8_t* at = ids.body;
+    uint64_t filled = 0;
+    for (uint64_t r = 0; r < runs; ++r, at += idBytes + kRunLengthBytes) {
+        const uint64_t id = width == 2 ? getBytes(at, 2) : width == 3 ? getBytes(at, 3) : getBytes(at, 4);
+        const uint64_t length = getBytes(at + width, kRunLengthBytes);
+        if (id >= labelOf.size()) {
+            throw std::invalid_argument(name +
+                                        ": label bytes hold a segment the tile does not have");
+        }
+        if (length == 0 || length > pixels - filled) {
+            throw std::invalid_argument(name + ": label bytes do not fit the tile's shape");
+        }
+        std::fill_n(out.data() + filled, length, static_cast<T>(labelOf[id]));
+        filled += length;
+    }
+    if (filled != pixels) {
+        throw std::invalid_argument(name + ": label bytes do not fit the tile's shape");
+    }
+}
+
 }  // namespace
 
 TileLabels labelTile(const TiledImage& image, int64_t tile, const std::vector<uint8_t>& labels,
@@ -123,7 +172,7 @@ void labelTile(const TiledImage& image, int64_t tile, const std::vector<uint8_t>
     }
     if (getBytes(ids.header + 24, 8) != static_cast<uint64_t>(rect.width) ||
         getBytes(ids.header + 32, 8) != static_cast<uint64_t>(rect.height) ||
-        (idBytes != 2 && idBytes != 4) || ids.bodyBytes != pixels * idBytes) {
+        idBytes != static_cast<uint64_t>(idBytesFor(segments))) {
         throw std::invalid_argument(name + ": label bytes do not fit the tile's shape");
     }
     if (count < 1 || getBytes(map.header + 32, 8) != static_cast<uint64_t>(count) ||
@@ -141,26 +190,17 @@ void labelTile(const TiledImage& image, int64_t tile, const std::vector<uint8_t>
             throw std::invalid_argument(name + ": table bytes hold a label outside 1 .. count");
         }
     }
-    std::vector<int32_t>& small = result.labels32;
-    std::vector<int64_t>& large = result.labels64;
-    if (labelBytes == 4) {
-        large.clear();
-        resizeKeepingMemory(small, pixels);
-    } else {
-        small.clear();
-        resizeKeepingMemory(large, pixels);
+    const uint64_t runs = getBytes(ids.header + 48, 8);
+    if (ids.bodyBytes / (idBytes + kRunLengthBytes) != runs ||
+        ids.bodyBytes % (idBytes + kRunLengthBytes) != 0) {
+        throw std::invalid_argument(name + ": label bytes do not hold the runs they count");
     }
-    for (uint64_t p = 0; p < pixels; ++p) {
-        const uint64_t id = getBytes(ids.body + p * idBytes, static_cast<int>(idBytes));
-        if (id >= segments) {
-            throw std::invalid_argument(name +
-                                        ": label bytes hold a segment the tile does not have");
-        }
-        if (labelBytes == 4) {
-            small[p] = static_cast<int32_t>(labelOf[id]);
-        } else {
-            large[p] = labelOf[id];
-        }
+    if (labelBytes == 4) {
+        result.labels64.clear();
+        fillRuns(ids, idBytes, runs, labelOf, pixels, name, result.labels32);
+    } else {
+        result.labels32.clear();
+        fillRuns(ids, idBytes, runs, labelOf, pixels, name, result.labels64);
     }
 }
 

@@ -8,9 +8,11 @@
 namespace segmora {
 
 // The bytes of a tile's pixels' local segments (TileState::labels): "SGMLABL1", format
-// version, the bytes per id (2 when the tile has fewer than 2^16 local segments, else 4),
-// the tile's number, width, height and local segment count, the ids row by row, a check sum.
-// Written over `out`, whose memory is reused.
+// version, the bytes per id (2, 3 or 4: idBytesFor the tile's local segment count),
+// the tile's number, width, height, local segment count and run count, the runs row by row
+// (an id, then 2 bytes of length: the pixels from there to the end of the run of that id,
+// at most 65535 and never past the row's end), a check sum. Written over `out`, whose
+// memory is reused.
 void localLabelBytes(int64_t tile, const TileRect& rect, const int32_t* ids, uint64_t segments,
                      std::vector<uint8_t>& out);
 
