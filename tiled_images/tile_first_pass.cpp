@@ -1,6 +1,7 @@
 #include "tile_first_pass.h"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <iterator>
 #include <stdexcept>
@@ -28,22 +29,23 @@ namespace {
 // root's size becomes minus one more than its number once the segment is listed, then each
 // pixel's parent becomes its segment's number (the forest is spent). `inner` tells of each
 // segment whether it is whole already: no seam edge touches it and it kept no edge.
-void numberLocalSegments(TileForest& forest, int32_t pixels, TileFirstPass& pass,
-                         std::vector<bool>& inner) {
+void numberLocalSegments(TileForest& forest, int32_t pixels, const std::vector<SeamHalf>& seams,
+                         TileFirstPass& pass, std::vector<bool>& inner) {
     int32_t* parent = forest.parent;
     for (int32_t v = 0; v < pixels; ++v) {
         const int32_t root = forest.findRoot(v);
         parent[v] = root;
         TileSegment& data = forest.segment[root];
         if (data.size > 0) {
-            pass.segments.push_back({static_cast<uint32_t>(data.size), data.threshold,
+            pass.segments.push_back({static_cast<uint32_t>(data.size), std::fabs(data.threshold),
                                      forest.regions != nullptr ? forest.regions[root] : 0,
                                      static_cast<uint32_t>(v)});
-            inner.push_back(data.place == kNoSeam);
+            inner.push_back(settled(data));
             data.size = -static_cast<int32_t>(pass.segments.size());
         }
     }
     for (int32_t v = 0; v < pixels; ++v) parent[v] = -forest.segment[parent[v]].size - 1;
+    for (const SeamHalf& seam : seams) inner[static_cast<size_t>(parent[seam.pixel])] = false;
 }
 
 // Two lists ascending by key as one, in `all` (empty, its allocator kept).
@@ -195,19 +197,24 @@ std::vector<bool> seamsJoiningNothing(const std::vector<SeamHalf>& seams, bool s
     return nothing;
 }
 
-// The earliest seam edge of each pixel, as a place among the sorted inner edges. After a
-// flat sweep, a seam edge of weight 0 joins its sides from the start (place 0), or nothing
-// (kSeamsApart: settled to the end).
-void placeSeams(TileForest& forest, const std::vector<SeamHalf>& seams, const SortedEdges& sorted,
-                const TileFrame& frame, bool swept, const std::vector<bool>& joinsNothing) {
+// The seam edges as places among the sorted inner edges, ascending. After a flat sweep, a
+// seam edge of weight 0 joins its sides from the start (place 0), or nothing: it never
+// unsettles its segment, and is left out.
+std::vector<SeamEvent> seamEvents(const std::vector<SeamHalf>& seams, const SortedEdges& sorted,
+                                  const TileFrame& frame, bool swept,
+                                  const std::vector<bool>& joinsNothing) {
+    std::vector<SeamEvent> events;
+    events.reserve(seams.size());
     for (size_t i = 0; i < seams.size(); ++i) {
         const SeamHalf& seam = seams[i];
-        const uint32_t place = !swept || seam.weight != 0
-                                   ? seamPlace(sorted, frame, seam.weight, seam.edge)
-                                   : (joinsNothing[i] ? kSeamsApart : 0);
-        uint32_t& earliest = forest.segment[seam.pixel].place;
-        earliest = std::min(earliest, place);
+        if (swept && seam.weight == 0 && joinsNothing[i]) continue;
+        const uint32_t place =
+            !swept || seam.weight != 0 ? seamPlace(sorted, frame, seam.weight, seam.edge) : 0;
+        events.push_back({place, seam.pixel});
     }
+    std::sort(events.begin(), events.end(),
+              [](const SeamEvent& x, const SeamEvent& y) { return x.place < y.place; });
+    return events;
 }
 
 // The region ids of the tile's pixels as one array (empty without regions).
@@ -258,14 +265,16 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     const std::vector<SeamHalf> seams = seamHalvesOf(frame, read.x, read.y, channels);
     const std::vector<bool> joinsNothing =
         seamsJoiningNothing(seams, sweep != nullptr, apart, frame, read, regions);
-    placeSeams(forest, seams, sorted, frame, sweep != nullptr, joinsNothing);
+    const std::vector<SeamEvent> events =
+        seamEvents(seams, sorted, frame, sweep != nullptr, joinsNothing);
     const int64_t decided =
         sweep == nullptr
             ? 0
             : uniteFlatEdges(forest, sorted, width, parameters.threshold,
                              [&](uint32_t edge) { return listed(apart, frame.globalEdge(edge)); });
     const HugeVector<KeptEdge> kept = mergeTile(forest, sorted, width, parameters.threshold,
-                                                tiledSizeCap(image), decided, workspace.pool);
+                                                tiledSizeCap(image), decided, events,
+                                                workspace.pool);
 
     TileFirstPass pass;
     pass.segments = pooledVector<JoinSegment>(workspace.pool);
@@ -275,7 +284,7 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
     pass.innerEdges = sorted.count;
     pass.keptEdges = static_cast<int64_t>(kept.size());
     std::vector<bool> inner;
-    numberLocalSegments(forest, pixels, pass, inner);
+    numberLocalSegments(forest, pixels, seams, pass, inner);
     const int32_t* ids = forest.parent;
     HugeVector<JoinEdge> halves = pooledVector<JoinEdge>(workspace.pool);
     HugeVector<JoinEdge> mergeHalves = pooledVector<JoinEdge>(workspace.pool);

@@ -35,7 +35,7 @@ class TileMerge {
         if (ra == rb) return;
         TileSegment& sa = segment[ra];
         TileSegment& sb = segment[rb];
-        const bool settledA = sa.place > i, settledB = sb.place > i;
+        const bool settledA = settled(sa), settledB = settled(sb);
         const int64_t size = int64_t{sa.size} + sb.size;
         const bool sameRegion = regions == nullptr || regions[ra] == regions[rb];
         if (settledA && settledB) {
@@ -50,8 +50,12 @@ class TileMerge {
             return;
         }
         kept.push_back({i, ra, rb});
-        sa.place = 0;
-        sb.place = 0;
+        unsettle(sa);
+        unsettle(sb);
+    }
+
+    static void unsettle(TileSegment& s) {
+        s.threshold = std::copysign(s.threshold, -1.0f);
     }
 
     HugeVector<KeptEdge> kept;
@@ -59,14 +63,13 @@ class TileMerge {
     TileSegment* segment;
     const int32_t* regions;
 
-    // As SegmentForest::uniteRoots and the merge's threshold update.
+    // As SegmentForest::uniteRoots and the merge's threshold update, of settled segments.
     void unite(int32_t x, int32_t y, float weight) {
         if (segment[x].size > segment[y].size) std::swap(x, y);
         parent[x] = y;
         TileSegment& root = segment[y];
         root.size += segment[x].size;
         root.threshold = threshold / static_cast<float>(root.size) + weight;
-        root.place = std::min(root.place, segment[x].place);
     }
 
   private:
@@ -84,25 +87,36 @@ TileForest::TileForest(BlockPool& pool, int32_t pixels, float threshold, const i
     parent = parents.as<int32_t>();
     for (int32_t v = 0; v < pixels; ++v) {
         parent[v] = v;
-        segment[v] = TileSegment{1, threshold, kNoSeam};
+        segment[v] = TileSegment{1, threshold + 0.0f};  // +0, never -0: settled
     }
 }
 
 HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
-                               float threshold, int64_t sizeCap, int64_t first, BlockPool& pool) {
+                               float threshold, int64_t sizeCap, int64_t first,
+                               const std::vector<SeamEvent>& events, BlockPool& pool) {
     TileMerge merge(forest, threshold, sizeCap, &pool);
     const NeighbourOffsets neighbours(width);
     const uint32_t* edges = sorted.edges;
     const int64_t fetchedUpTo = sorted.count - 2 * kPrefetchDistance;
+    size_t event = 0;
     int64_t i = first;
     for (int64_t r = 0; r < sorted.runCount; ++r) {
         if (sorted.runs[r].end <= first) continue;
         const float weight = sorted.runs[r].weight;
-        for (; i < sorted.runs[r].end; ++i) {
-            if (i < fetchedUpTo) merge.prefetchAhead(edges, i, neighbours);
-            const uint32_t edge = edges[i];
-            merge.visit(static_cast<uint32_t>(i), forest.findRoot(edgeFirstVertex(edge)),
-                        forest.findRoot(edgeSecondVertex(edge, neighbours)), weight);
+        while (i < sorted.runs[r].end) {
+            // The seam edges reached unsettle their segments before edge i is visited.
+            for (; event < events.size() && events[event].place <= i; ++event) {
+                TileMerge::unsettle(forest.segment[forest.findRoot(events[event].pixel)]);
+            }
+            const int64_t stop = event < events.size()
+                                     ? std::min<int64_t>(sorted.runs[r].end, events[event].place)
+                                     : sorted.runs[r].end;
+            for (; i < stop; ++i) {
+                if (i < fetchedUpTo) merge.prefetchAhead(edges, i, neighbours);
+                const uint32_t edge = edges[i];
+                merge.visit(static_cast<uint32_t>(i), forest.findRoot(edgeFirstVertex(edge)),
+                            forest.findRoot(edgeSecondVertex(edge, neighbours)), weight);
+            }
         }
     }
     return std::move(merge.kept);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -13,22 +14,27 @@
 namespace segmora {
 
 // What the tile's merge reads about a segment, at its root: its size and threshold as the
-// one-piece merge keeps them, and `place`: the earliest place among the tile's sorted inner
-// edges of a seam edge of any of its pixels (kNoSeam without one, 0 once a kept edge touched
-// it). The segment is settled while the edges visited come before its place.
-constexpr uint32_t kNoSeam = 0xffffffffu;
-// The place of a segment whose only seam edges are of weight 0 and join nothing (a flat
-// sweep says so): settled to the end, but not whole for the clean-up.
-constexpr uint32_t kSeamsApart = 0xfffffffeu;
+// one-piece merge keeps them. A segment is settled while no seam edge of its pixels and no
+// kept edge has been reached; an unsettled one has its threshold's sign bit set (thresholds
+// are never below 0), which joins nothing more in the tile and leaves its value as it was.
 struct TileSegment {
     int32_t size;
     float threshold;
-    uint32_t place;
 };
 
+// A seam edge's place among the tile's sorted inner edges, where the segment of its pixel
+// in the tile stops being settled.
+struct SeamEvent {
+    uint32_t place;
+    int32_t pixel;
+};
+
+inline bool settled(const TileSegment& segment) {
+    return !std::signbit(segment.threshold);
+}
+
 // Union by size with path halving over the tile's pixels, a root's data in one array
-// entry of the size of the one-piece forest's (it takes the block the sorted graph's weight
-// ids leave), the region ids (null: none) beside it.
+// entry as the one-piece forest's, the region ids (null: none) beside it.
 class TileForest {
   public:
     // Every pixel its own segment of `threshold`, without seam edges.
@@ -55,9 +61,10 @@ struct KeptEdge {
 // joins what the one-piece merge joins between settled segments, rejects what it rejects
 // for sure, keeps the rest (docs/contributing/tiles-beyond-memory.md says why), in a list
 // whose blocks come from `pool`. Starts at the sorted edge `first` (those before it are
-// decided).
+// decided); `events` ascending by place.
 HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, int32_t width,
-                               float threshold, int64_t sizeCap, int64_t first, BlockPool& pool);
+                               float threshold, int64_t sizeCap, int64_t first,
+                               const std::vector<SeamEvent>& events, BlockPool& pool);
 
 // After a flat sweep: joins the sides of every inner edge of weight 0 (they come first)
 // between pixels of one region but those `apart(edge)` says the cap keeps apart, whatever
