@@ -448,10 +448,10 @@ TEST_F(TilesCli, ARunTooLargeForTheDiskIsRefusedFirst) {
                                       "64"};
     const ProgramRun run = runProgram("/usr/bin/unshare", words, dir);
     EXPECT_EQ(run.exitStatus, 1);
-    // 451 x 300 pixels: 0.5 MB of labels, (6 + 9000 / 64) bytes a pixel of tile states.
+    // 451 x 300 pixels: 0.5 MB of labels, (3 + 7000 / 64) bytes a pixel of tile states.
     EXPECT_EQ(run.err, "segmora-tiles: not enough free space in '" + small +
-                           "': the run needs about 20.4 MB there (labels 0.5 MB, tile states "
-                           "19.8 MB), 2.1 MB are free\n");
+                           "': the run needs about 15.7 MB there (labels 0.5 MB, tile states "
+                           "15.2 MB), 2.1 MB are free\n");
     EXPECT_EQ(run.out, "");
 }
 
