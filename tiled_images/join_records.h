@@ -61,9 +61,7 @@ class RecordShape {
   public:
     RecordShape(const TiledImage& image, int64_t tile, uint64_t segments);
 
-    size_t bytes() const {
-        return static_cast<size_t>(edgeBytes + 2 * idBytes);
-    }
+    size_t bytes() const { return static_cast<size_t>(edgeBytes + 2 * idBytes); }
     void put(uint8_t* at, const JoinEdge& edge) const;
     // False when the number names no pixel of the grown rectangle inside the image.
     bool get(const uint8_t* at, uint32_t weight, JoinEdge& edge) const;

@@ -1,10 +1,11 @@
 // A join record's edge and ends come back as written at every corner of the tile's grown
 // rectangle, in every width of edge and id; places outside it are refused.
+#include "join_records.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "join_records.h"
 #include "tile_grid.h"
 
 namespace segmora {

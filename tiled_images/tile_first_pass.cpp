@@ -272,9 +272,9 @@ TileFirstPass firstPassOf(const TiledImage& image, int64_t tile, const cv::Mat& 
             ? 0
             : uniteFlatEdges(forest, sorted, width, parameters.threshold,
                              [&](uint32_t edge) { return listed(apart, frame.globalEdge(edge)); });
-    const HugeVector<KeptEdge> kept = mergeTile(forest, sorted, width, parameters.threshold,
-                                                tiledSizeCap(image), decided, events,
-                                                workspace.pool);
+    const HugeVector<KeptEdge> kept =
+        mergeTile(forest, sorted, width, parameters.threshold, tiledSizeCap(image), decided, events,
+                  workspace.pool);
 
     TileFirstPass pass;
     pass.segments = pooledVector<JoinSegment>(workspace.pool);

@@ -121,7 +121,8 @@ TEST(TiledImageBytes, LabelsAndTablesOfAnotherTileOrAlteredAreRefused) {
 // Runs end at each row's end and are split past 65535 pixels.
 TEST(TiledImageBytes, RunsOfLongRowsAreSplit) {
     const int width = 70000;
-    const TiledImage image = tiledImageOf(cv::Mat(2, width, CV_8UC3), width, 2, Parameters(), false);
+    const TiledImage image =
+        tiledImageOf(cv::Mat(2, width, CV_8UC3), width, 2, Parameters(), false);
     std::vector<int32_t> ids(2 * size_t{width}, 0);
     for (int x = 0; x < 9; ++x) ids[size_t{width} + x] = 1 + x % 2;
     std::vector<uint8_t> bytes;

@@ -54,9 +54,7 @@ class TileMerge {
         unsettle(sb);
     }
 
-    static void unsettle(TileSegment& s) {
-        s.threshold = std::copysign(s.threshold, -1.0f);
-    }
+    static void unsettle(TileSegment& s) { s.threshold = std::copysign(s.threshold, -1.0f); }
 
     HugeVector<KeptEdge> kept;
     int32_t* parent;
