@@ -7,18 +7,10 @@
 #include <vector>
 
 #include "tile_grid.h"
+#include "tiled_run_for_tests.h"
 
 namespace segmora {
 namespace {
-
-TiledImage imageOf(int64_t width, int64_t height, int64_t tileWidth, int64_t tileHeight) {
-    TiledImage image;
-    image.width = width;
-    image.height = height;
-    image.tileWidth = tileWidth;
-    image.tileHeight = tileHeight;
-    return image;
-}
 
 // Edges with their first pixel at the corners of the tile grown by a pixel (where seam
 // edges from outside start), in each direction, with ids at the ends of the id width.
@@ -48,19 +40,19 @@ void expectRoundTrips(const TiledImage& image, int64_t tile, uint64_t segments,
 
 TEST(JoinRecords, EdgesAndIdsComeBackAtTheTilesCorners) {
     // A tile inside the image, 4-byte edges; ids of 2, 3 and 4 bytes.
-    const TiledImage inner = imageOf(1000, 900, 300, 200);
+    const TiledImage inner = tiledImageOf(1000, 900, 300, 200);
     for (const int64_t tile : {int64_t{0}, int64_t{5}, int64_t{19}}) {
         expectRoundTrips(inner, tile, 65535, 8);
         expectRoundTrips(inner, tile, 65536, 10);
         expectRoundTrips(inner, tile, uint64_t{1} << 24, 12);
     }
     // The largest tiles (2^29 pixels with their margin) still take 4 bytes.
-    expectRoundTrips(imageOf(70000, 40000, 65000, 8200), 2, 3, 8);
-    expectRoundTrips(imageOf(70000, 40000, 32000, 16000), 1, 3, 8);
+    expectRoundTrips(tiledImageOf(70000, 40000, 65000, 8200), 2, 3, 8);
+    expectRoundTrips(tiledImageOf(70000, 40000, 32000, 16000), 1, 3, 8);
 }
 
 TEST(JoinRecords, PlacesOutsideTheGrownTileAreRefused) {
-    const TiledImage image = imageOf(1000, 900, 300, 200);
+    const TiledImage image = tiledImageOf(1000, 900, 300, 200);
     const int64_t tile = 5;  // x 300 .. 599, y 200 .. 399
     const RecordShape shape(image, tile, 10);
     std::vector<uint8_t> bytes(shape.bytes(), 0);

@@ -7,21 +7,14 @@
 
 #include <stdexcept>
 
+#include "tiled_run_for_tests.h"
+
 namespace segmora {
 namespace {
 
-TiledImage imageOf(int64_t width, int64_t height, int64_t tileWidth, int64_t tileHeight) {
-    TiledImage image;
-    image.width = width;
-    image.height = height;
-    image.tileWidth = tileWidth;
-    image.tileHeight = tileHeight;
-    return image;
-}
-
 TEST(TileGrid, TilesCoverEveryPixelOnce) {
-    for (const TiledImage& image : {imageOf(41, 30, 16, 12), imageOf(41, 30, 1, 1),
-                                    imageOf(41, 30, 100, 7), imageOf(1, 1, 5, 5)}) {
+    for (const TiledImage& image : {tiledImageOf(41, 30, 16, 12), tiledImageOf(41, 30, 1, 1),
+                                    tiledImageOf(41, 30, 100, 7), tiledImageOf(1, 1, 5, 5)}) {
         std::vector<int> covered(static_cast<size_t>(image.width * image.height));
         for (int64_t t = 0; t < tileCount(image); ++t) {
             const TileRect own = tileRect(image, t), read = tileReadRect(image, t);
@@ -37,7 +30,7 @@ TEST(TileGrid, TilesCoverEveryPixelOnce) {
 }
 
 TEST(TileGrid, ImagesBeyondTwoToThe32PixelsInTilesOfTheEnginesSize) {
-    const TiledImage image = imageOf(92683, 46341, 8192, 8192);  // 2^32 pixels and more
+    const TiledImage image = tiledImageOf(92683, 46341, 8192, 8192);  // 2^32 pixels and more
     EXPECT_EQ(tileCount(image), 12 * 6);
     const TileRect last = tileRect(image, 71);
     EXPECT_EQ(last.x, 11 * 8192);
@@ -49,7 +42,7 @@ TEST(TileGrid, ImagesBeyondTwoToThe32PixelsInTilesOfTheEnginesSize) {
 // Smoothing reads as far as its mask beyond the tile's seam edges: sigma 0.8 has 5 taps a
 // side, the centre included; a sigma too small to change a pixel reads one pixel out.
 TEST(TileGrid, ReadRectanglesReachAsFarAsTheSmoothing) {
-    TiledImage image = imageOf(100, 80, 30, 20);
+    TiledImage image = tiledImageOf(100, 80, 30, 20);
     image.parameters.sigma = 0.8f;
     const TileRect read = tileReadRect(image, 7);  // the tile at (90, 20), 10 x 20 pixels
     EXPECT_EQ(read.x, 85);
@@ -69,18 +62,18 @@ TEST(TileGrid, ShapesAndKnobsTheTiledRunCannotTakeAreRefused) {
             EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
         }
     };
-    refused(imageOf(0, 10, 4, 4), "empty or too large");
-    refused(imageOf(int64_t{1} << 40, int64_t{1} << 9, 4, 4), "the limit is 2^48");
-    refused(imageOf(10, 10, 0, 4), "tiles of 0 x 4 pixels are empty");
-    refused(imageOf(1 << 16, 1 << 16, 1 << 15, 1 << 15),
+    refused(tiledImageOf(0, 10, 4, 4), "empty or too large");
+    refused(tiledImageOf(int64_t{1} << 40, int64_t{1} << 9, 4, 4), "the limit is 2^48");
+    refused(tiledImageOf(10, 10, 0, 4), "tiles of 0 x 4 pixels are empty");
+    refused(tiledImageOf(1 << 16, 1 << 16, 1 << 15, 1 << 15),
             "tiles of 32768 x 32768 pixels are too large");
-    TiledImage image = imageOf(10, 10, 4, 4);
+    TiledImage image = tiledImageOf(10, 10, 4, 4);
     image.parameters.count = 5;
     refused(image, "count must be 0");
-    image = imageOf(1 << 15, 1 << 15, 23000, 23000);
+    image = tiledImageOf(1 << 15, 1 << 15, 23000, 23000);
     image.parameters.sigma = 100;  // a margin of 401 pixels
     refused(image, "with their margin for smoothing are too large");
-    image = imageOf(10, 10, 4, 4);
+    image = tiledImageOf(10, 10, 4, 4);
     image.parameters.threshold = -1;
     refused(image, "threshold");
 }

@@ -17,6 +17,17 @@ inline cv::Rect cvRect(const TileRect& r) {
                     static_cast<int>(r.height));
 }
 
+// An image of that shape in tiles of that shape, default knobs.
+inline TiledImage tiledImageOf(int64_t width, int64_t height, int64_t tileWidth,
+                               int64_t tileHeight) {
+    TiledImage image;
+    image.width = width;
+    image.height = height;
+    image.tileWidth = tileWidth;
+    image.tileHeight = tileHeight;
+    return image;
+}
+
 inline TiledImage tiledImageOf(const cv::Mat& bgr, int tileWidth, int tileHeight,
                                const Parameters& parameters, bool withRegions) {
     TiledImage image;
