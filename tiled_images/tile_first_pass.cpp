@@ -143,7 +143,14 @@ HugeVector<JoinEdge> innerCleanupEdges(
         return need[x] == kAll;
     };
     const NeighbourOffsets neighbours(width);
-    for (const auto& [weight, edge] : touching(marks)) {
+    const auto edgesNear = touching(marks);
+    constexpr size_t kAhead = 16;  // the edges come in key order: their pixels' ids are fetched
+    for (size_t k = 0; k < edgesNear.size(); ++k) {
+        if (k + kAhead < edgesNear.size()) {
+            __builtin_prefetch(&ids[edgeFirstVertex(edgesNear[k + kAhead].second)]);
+            __builtin_prefetch(&ids[edgeSecondVertex(edgesNear[k + kAhead].second, neighbours)]);
+        }
+        const auto [weight, edge] = edgesNear[k];
         const size_t iu = static_cast<size_t>(ids[edgeFirstVertex(edge)]);
         const size_t iv = static_cast<size_t>(ids[edgeSecondVertex(edge, neighbours)]);
         if (iu == iv) continue;
