@@ -43,6 +43,8 @@ class LabelWriter {
     void write(int64_t x, int64_t y, int64_t w, int64_t h, const int32_t* labels);
     void write(int64_t x, int64_t y, int64_t w, int64_t h, const int64_t* labels);
     void commit() { raster.commit(); }
+    // The file itself, for writing whole rows in bands (RowBands).
+    RasterFile& file() { return raster; }
 
     int bits() const { return labelBits; }
     // The bytes the file takes on the disk, for saying so before a run.

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
@@ -89,8 +90,16 @@ void PlacedFile::reserve() {
     if (::ftruncate(fd, length) != 0) fail("write", errno);
 }
 
+void PlacedFile::endDirect() {
+    if (!direct) return;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_DIRECT);
+    direct = false;
+}
+
 void PlacedFile::write(uint64_t offset, const void* bytes, size_t count) {
     if (!written) throw std::logic_error("write to a placed file that failed or was committed");
+    endDirect();  // these bytes go through the page cache
     if (offset > fileSize || count > fileSize - offset) {
         throw std::logic_error("write past the end of a placed file");
     }
@@ -105,7 +114,38 @@ void PlacedFile::write(uint64_t offset, const void* bytes, size_t count) {
     }
 }
 
+void PlacedFile::writeDirect(uint64_t offset, const void* bytes, size_t count) {
+    if (!written) throw std::logic_error("write to a placed file that failed or was committed");
+    if (offset % kDirectBlock != 0 || count % kDirectBlock != 0 ||
+        reinterpret_cast<uintptr_t>(bytes) % kDirectBlock != 0) {
+        throw std::logic_error("a direct write that is not aligned");
+    }
+    if (offset > fileSize || count > fileSize - offset) {
+        throw std::logic_error("write past the end of a placed file");
+    }
+    if (!direct && !directRefused) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        direct = flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
+        directRefused = !direct;
+    }
+    const char* from = static_cast<const char*>(bytes);
+    while (direct && count > 0) {
+        const ssize_t n = ::pwrite(fd, from, count, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINVAL) {  // not for this file system after all
+            endDirect();
+            directRefused = true;
+        }
+        if (n <= 0) fail("write", n < 0 ? errno : ENOSPC);
+        from += n;
+        offset += static_cast<uint64_t>(n);
+        count -= static_cast<size_t>(n);
+    }
+    if (count > 0) write(offset, from, count);
+}
+
 void PlacedFile::commit() {
+    endDirect();
     if (!written) throw std::logic_error("commit of a placed file that failed or was committed");
     std::optional<WrittenFile> done;
     done.swap(written);

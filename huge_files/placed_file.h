@@ -31,6 +31,11 @@ class PlacedFile {
     // Writes `count` bytes at `offset` (offset + count must lie within the size). After a
     // failure the temporary file is gone and every later call throws.
     void write(uint64_t offset, const void* bytes, size_t count);
+    // The same past the page cache (O_DIRECT), for long sequential writes: `offset`, `count`
+    // and the address of `bytes` multiples of kDirectBlock. Where the file system does not
+    // take such writes, an ordinary write instead.
+    static constexpr size_t kDirectBlock = 4096;
+    void writeDirect(uint64_t offset, const void* bytes, size_t count);
     void commit();
 
     const std::string& path() const { return shownPath; }
@@ -39,6 +44,7 @@ class PlacedFile {
   private:
     void checkFreeSpace() const;
     void reserve();
+    void endDirect();
     [[noreturn]] void fail(const std::string& action, int error);
 
     std::string shownPath, description;
@@ -46,6 +52,8 @@ class PlacedFile {
     std::unique_ptr<OutputFolder> folder;
     std::optional<WrittenFile> written;  // the temporary file, until commit() or a failure
     int fd = -1;                         // owned by `written`
+    bool direct = false;                 // O_DIRECT set on fd
+    bool directRefused = false;          // the file system refused it: ordinary writes
 };
 
 // "12345678901 bytes (12.3 GB)" (MB below a GB), for messages about disk space.

@@ -68,6 +68,19 @@ void RasterFile::flush() {
     pending.clear();
 }
 
+void RasterFile::writeRowBytes(uint64_t offset, const uint8_t* bytes, size_t count, bool direct,
+                               int64_t rows) {
+    if (shape.kind != RasterLayout::Kind::Npy) {
+        throw std::logic_error("rows in bands are for array files only");
+    }
+    if (direct) {
+        file.writeDirect(offset, bytes, count);
+    } else {
+        file.write(offset, bytes, count);
+    }
+    pixelsWritten += rows * shape.width;
+}
+
 void RasterFile::commit() {
     const int64_t all = shape.width * shape.height;
     if (pixelsWritten != all) {

@@ -23,6 +23,11 @@ class RasterFile {
     // The w x h pixels at (x, y), row r starting at data + r * stride, each pixel
     // layout.pixelBytes bytes as they go into the file.
     void write(int64_t x, int64_t y, int64_t w, int64_t h, const uint8_t* data, size_t stride);
+    // For RowBands: `count` bytes of whole rows (and the bytes before them) at `offset` of
+    // an array file, through PlacedFile::writeDirect when `direct`; `rows` rows are counted
+    // as written.
+    void writeRowBytes(uint64_t offset, const uint8_t* bytes, size_t count, bool direct,
+                       int64_t rows);
     void commit();
 
     const RasterLayout& layout() const { return shape; }

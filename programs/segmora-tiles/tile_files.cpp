@@ -13,6 +13,7 @@
 #include "label_format.h"
 #include "label_writer.h"
 #include "npy_array.h"
+#include "row_bands.h"
 
 namespace segmora {
 
@@ -79,14 +80,49 @@ cv::Mat_<int> TileRegionMap::read(const TileRect& rect) {
     return ids;
 }
 
+namespace {
+
+// The two bands of rows a .npy label file is written in take at most so much memory; a
+// wider image is written tile by tile through the page cache.
+constexpr uint64_t kMostBandBytes = uint64_t{2} << 30;
+
+}  // namespace
+
 struct TileLabelFile::Writer {
     Writer(const std::string& path, const TiledImage& image, bool wide)
         : image(image),
           labels(path, image.width, image.height, wide ? 64 : 32,
                  labelFormatOfPath(path) == LabelFormat::Npy ? LabelWriter::Form::Npy
-                                                             : LabelWriter::Form::Tiff) {}
+                                                             : LabelWriter::Form::Tiff) {
+        const uint64_t bandBytes =
+            uint64_t(image.tileHeight) * uint64_t(image.width) * (wide ? 8 : 4);
+        if (labelFormatOfPath(path) == LabelFormat::Npy && 2 * bandBytes <= kMostBandBytes) {
+            bands = std::make_unique<RowBands>(labels.file(), image.tileHeight);
+        }
+    }
+
+    // The tile's labels into the band of its row of tiles (the tiles come in raster order),
+    // which goes to the file with the row's last tile.
+    template <class Label>
+    void putInBand(const TileRect& r, const Label* from) {
+        if (r.y != bands->firstRow() || r.x != nextX || sizeof(Label) * 8 != size_t(labels.bits())) {
+            throw std::logic_error("tiles into a band out of raster order or of another width");
+        }
+        for (int64_t y = 0; y < r.height; ++y) {
+            std::memcpy(bands->row(y) + r.x * int64_t(sizeof(Label)), from + y * r.width,
+                        size_t(r.width) * sizeof(Label));
+        }
+        nextX = r.x + r.width;
+        if (nextX == image.width) {
+            bands->writeBand(r.height);
+            nextX = 0;
+        }
+    }
+
     TiledImage image;
     LabelWriter labels;
+    std::unique_ptr<RowBands> bands;  // null: tile by tile
+    int64_t nextX = 0;
 };
 
 TileLabelFile::TileLabelFile(const std::string& path, const TiledImage& image, bool wide)
@@ -97,8 +133,10 @@ void TileLabelFile::write(int64_t tile, const TileLabels& labels) {
     const TileRect r = tileRect(writer->image, tile);
     const size_t pixels = static_cast<size_t>(r.width * r.height);
     if (labels.labels32.size() == pixels) {
+        if (writer->bands) return writer->putInBand(r, labels.labels32.data());
         writer->labels.write(r.x, r.y, r.width, r.height, labels.labels32.data());
     } else if (labels.labels64.size() == pixels) {
+        if (writer->bands) return writer->putInBand(r, labels.labels64.data());
         writer->labels.write(r.x, r.y, r.width, r.height, labels.labels64.data());
     } else {
         throw std::logic_error("tile " + std::to_string(tile) + " got labels of another size");
