@@ -105,7 +105,8 @@ struct TileLabelFile::Writer {
     // which goes to the file with the row's last tile.
     template <class Label>
     void putInBand(const TileRect& r, const Label* from) {
-        if (r.y != bands->firstRow() || r.x != nextX || sizeof(Label) * 8 != size_t(labels.bits())) {
+        if (r.y != bands->firstRow() || r.x != nextX ||
+            sizeof(Label) * 8 != size_t(labels.bits())) {
             throw std::logic_error("tiles into a band out of raster order or of another width");
         }
         for (int64_t y = 0; y < r.height; ++y) {
