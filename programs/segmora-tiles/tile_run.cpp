@@ -18,7 +18,9 @@ namespace {
 // (without a sweep) carry another key and are redone, never mixed with swept ones.
 // Version 3: the states' check sums are summed four words side by side; states of version
 // 2 are redone likewise.
-constexpr const char* kFirstLine = "segmora-tiles run 3";
+// Version 4: the states hold runs (labels along the rows, the join's edges by weight);
+// states of version 3 are redone likewise.
+constexpr const char* kFirstLine = "segmora-tiles run 4";
 
 // A float written so that reading it back gives the same float.
 std::string exactText(float value) {

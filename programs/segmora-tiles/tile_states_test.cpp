@@ -124,6 +124,7 @@ TEST(TileRunDescription, ReadsBackExactlyAndItsKeyFollowsEveryField) {
     tampered.replace(tampered.find("min-size 0"), 10, "min-size x");
     EXPECT_THROW(parseTileRun(tampered), std::runtime_error);
     EXPECT_THROW(parseTileRun("segmora-tiles run 2\n"), std::runtime_error);
+    EXPECT_THROW(parseTileRun("segmora-tiles run 3\n"), std::runtime_error);
     EXPECT_THROW(parseTileRun(run.text() + "extra line\n"), std::runtime_error);
     // A run planned before the tiles took a sweep: planned again, so that its states carry
     // another key and are redone rather than mixed with swept ones.
