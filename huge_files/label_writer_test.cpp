@@ -15,7 +15,7 @@
 #include <tuple>
 
 #include "npy_array.h"
-#include "scratch_files.h"
+#include "scratch_dir_test.h"
 #include "test_tiffs.h"
 #include "tiff_photo.h"
 #include "tiled_photo_writer.h"
@@ -114,12 +114,7 @@ std::vector<int64_t> readTiff(const std::string& path, int64_t w, int64_t h, int
     return labels;
 }
 
-class LabelWriterTest : public ::testing::Test {
-  protected:
-    void SetUp() override { dir = makeScratchDir("label_writer"); }
-    void TearDown() override { removeScratchDir(dir); }
-    std::string dir;
-};
+class LabelWriterTest : public ScratchDirTest {};
 
 // Shapes with one tile (its offset kept in its directory entry), tiles cut at both edges,
 // and pieces that straddle tile borders, in a shuffled order.

@@ -12,7 +12,7 @@
 
 #include "label_writer.h"
 #include "npy_array.h"
-#include "scratch_files.h"
+#include "scratch_dir_test.h"
 
 namespace segmora {
 namespace {
@@ -49,12 +49,7 @@ bool holdsRowOrderLabels(const std::string& path, int64_t width, int64_t height)
     return true;
 }
 
-class RowBandsTest : public ::testing::Test {
-  protected:
-    void SetUp() override { dir = makeScratchDir("row_bands"); }
-    void TearDown() override { removeScratchDir(dir); }
-    std::string dir;
-};
+class RowBandsTest : public ScratchDirTest {};
 
 // Rows of a few bytes and of more than a block, bands that end mid-block and a last band
 // shorter than the others, one band for all; also where the file system refuses direct

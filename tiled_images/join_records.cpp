@@ -28,41 +28,35 @@ int bitsFor(uint64_t most) {
     return bits;
 }
 
-// A little-endian number of 2, 3, 4 or 8 bytes, each width read in one go.
-uint64_t getWord(const uint8_t* at, int bytes) {
-    if (bytes == 2) return getBytes(at, 2);
-    if (bytes == 3) return getBytes(at, 3);
-    if (bytes == 4) return getBytes(at, 4);
-    return getBytes(at, 8);
-}
-
-// The number of runs of one weight that `edges` are written in.
-uint64_t weightRuns(const HugeVector<JoinEdge>& edges) {
-    uint64_t runs = 0, inRun = 0;
-    for (size_t i = 0; i < edges.size(); ++i) {
-        if (i == 0 || edges[i].weight != edges[i - 1].weight || inRun == kLongestJoinRun) {
-            ++runs;
-            inRun = 0;
-        }
-        ++inRun;
-    }
-    return runs;
-}
-
-// A section's runs and records from `at` on; returns where they end.
-uint8_t* putSection(uint8_t* at, const HugeVector<JoinEdge>& edges, const RecordShape& shape) {
-    const size_t recordBytes = shape.bytes();
+// visit(begin, end) for the runs of one weight the edges are written in, none longer than
+// kLongestJoinRun.
+template <class Visit>
+void forEachWeightRun(const HugeVector<JoinEdge>& edges, Visit&& visit) {
     for (size_t i = 0; i < edges.size();) {
         size_t end = i + 1;
         while (end < edges.size() && edges[end].weight == edges[i].weight &&
                end - i < kLongestJoinRun) {
             ++end;
         }
-        storeBytes(at, edges[i].weight, 4);
-        storeBytes(at + 4, end - i, 4);
-        at += kJoinRunBytes;
-        for (; i < end; ++i, at += recordBytes) shape.put(at, edges[i]);
+        visit(i, end);
+        i = end;
     }
+}
+
+uint64_t weightRuns(const HugeVector<JoinEdge>& edges) {
+    uint64_t runs = 0;
+    forEachWeightRun(edges, [&](size_t, size_t) { ++runs; });
+    return runs;
+}
+
+// A section's runs and records from `at` on; returns where they end.
+uint8_t* putSection(uint8_t* at, const HugeVector<JoinEdge>& edges, const RecordShape& shape) {
+    forEachWeightRun(edges, [&](size_t begin, size_t end) {
+        storeBytes(at, edges[begin].weight, 4);
+        storeBytes(at + 4, end - begin, 4);
+        at += kJoinRunBytes;
+        for (size_t i = begin; i < end; ++i, at += shape.bytes()) shape.put(at, edges[i]);
+    });
     return at;
 }
 
@@ -86,15 +80,15 @@ void RecordShape::put(uint8_t* at, const JoinEdge& edge) const {
 }
 
 bool RecordShape::get(const uint8_t* at, uint32_t weight, JoinEdge& edge) const {
-    const uint64_t local = getWord(at, edgeBytes);
+    const uint64_t local = getFixedBytes(at, edgeBytes);
     const int64_t lx = static_cast<int64_t>((local >> 2) & ((uint64_t{1} << xBits) - 1));
     const uint64_t ly = local >> (2 + xBits);
     if (lx > rect.width || ly > static_cast<uint64_t>(rect.height) + 1) return false;
     const int64_t x = rect.x - 1 + lx, y = rect.y - 1 + static_cast<int64_t>(ly);
     if (x < 0 || y < 0 || y >= imageHeight) return false;
     const uint64_t none = (uint64_t{1} << (8 * idBytes)) - 1;
-    const uint64_t a = getWord(at + edgeBytes, idBytes);
-    const uint64_t b = getWord(at + edgeBytes + idBytes, idBytes);
+    const uint64_t a = getFixedBytes(at + edgeBytes, idBytes);
+    const uint64_t b = getFixedBytes(at + edgeBytes + idBytes, idBytes);
     edge = JoinEdge{weight, static_cast<uint64_t>(y * imageWidth + x) * 4 + (local & 3),
                     a == none ? kAcrossSeam : static_cast<uint32_t>(a),
                     b == none ? kAcrossSeam : static_cast<uint32_t>(b)};
@@ -122,11 +116,15 @@ void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t t
     putU64(out, counts.length());
 }
 
-void joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
+void joinBytes(const TiledImage& image, int64_t tile, bool swept,
                const HugeVector<JoinSegment>& segments, const HugeVector<JoinEdge>& mergeEdges,
                const HugeVector<JoinEdge>& cleanupEdges, std::vector<uint8_t>& out) {
-    const RecordShape shape(image, tile, counts.segments);
-    JoinCounts full = counts;
+    const RecordShape shape(image, tile, segments.size());
+    JoinCounts full;
+    full.segments = segments.size();
+    full.mergeEdges = mergeEdges.size();
+    full.cleanupEdges = cleanupEdges.size();
+    full.swept = swept;
     full.mergeRuns = weightRuns(mergeEdges);
     full.cleanupRuns = weightRuns(cleanupEdges);
     full.recordBytes = shape.bytes();

@@ -92,9 +92,9 @@ struct JoinCounts {
 
 void putJoinHeader(std::vector<uint8_t>& out, const TiledImage& image, int64_t tile,
                    const JoinCounts& counts);
-// The whole of a tile's join bytes, sealed, written over `out` (its memory reused); the
-// runs and record bytes of `counts` are found here.
-void joinBytes(const TiledImage& image, int64_t tile, const JoinCounts& counts,
+// The whole of a tile's join bytes, sealed, written over `out` (its memory reused);
+// `swept`: after a flat sweep.
+void joinBytes(const TiledImage& image, int64_t tile, bool swept,
                const HugeVector<JoinSegment>& segments, const HugeVector<JoinEdge>& mergeEdges,
                const HugeVector<JoinEdge>& cleanupEdges, std::vector<uint8_t>& out);
 

@@ -51,6 +51,13 @@ inline uint64_t getBytes(const uint8_t* in, int count) {
     for (int i = 0; i < count; ++i) value |= uint64_t{in[i]} << (8 * i);
     return value;
 }
+// getBytes for a count of 2, 3, 4 or 8 known only at run time, each width read in one go.
+inline uint64_t getFixedBytes(const uint8_t* in, int count) {
+    if (count == 2) return getBytes(in, 2);
+    if (count == 3) return getBytes(in, 3);
+    if (count == 4) return getBytes(in, 4);
+    return getBytes(in, 8);
+}
 // The bytes of a number below `count` (a local segment's id): 2, 3 or 4, the widest
 // value of that width left unused.
 inline int idBytesFor(uint64_t count) {

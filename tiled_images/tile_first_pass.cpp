@@ -365,9 +365,8 @@ void Segmenter::segmentTile(const TiledImage& image, int64_t tile, const cv::Mat
     fitForTile(workspace, image, threadCount, buffers->weightTables);
     TileFirstPass pass =
         firstPassOf(image, tile, photo, regions, sweep, workspace, std::move(state.labels));
-    const JoinCounts counts{pass.segments.size(), pass.mergeEdges.size(), pass.cleanupEdges.size(),
-                            pass.swept};
-    joinBytes(image, tile, counts, pass.segments, pass.mergeEdges, pass.cleanupEdges, state.join);
+    joinBytes(image, tile, pass.swept, pass.segments, pass.mergeEdges, pass.cleanupEdges,
+              state.join);
     state.labels = std::move(pass.labels);
 }
 

@@ -49,9 +49,9 @@ class TileJoinReader {
     }
 
     // Starts the merge section, then the clean-up section; false when it is empty.
-    bool startSection(uint64_t records, uint64_t runs) {
-        left = records;
-        runsLeft = runs;
+    bool startSection(bool cleanup) {
+        left = cleanup ? counts.cleanupEdges : counts.mergeEdges;
+        runsLeft = cleanup ? counts.cleanupRuns : counts.mergeRuns;
         runLeft = 0;
         started = false;
         return advance();
@@ -155,9 +155,7 @@ template <class Visit>
 void visitInOrder(Readers& tiles, bool cleanup, Visit&& visit) {
     std::vector<Pending> first(tiles.size(), StreamTournament::kEnded);
     for (size_t t = 0; t < tiles.size(); ++t) {
-        const JoinCounts& counts = tiles[t]->counts;
-        if (tiles[t]->startSection(cleanup ? counts.cleanupEdges : counts.mergeEdges,
-                                   cleanup ? counts.cleanupRuns : counts.mergeRuns)) {
+        if (tiles[t]->startSection(cleanup)) {
             first[t] = pendingOf(tiles[t]->current, t);
         }
     }

@@ -129,9 +129,7 @@ void fillRuns(const SealedParts& ids, uint64_t idBytes, uint64_t runs,
     const uint8_t* at = ids.body;
     uint64_t filled = 0;
     for (uint64_t r = 0; r < runs; ++r, at += idBytes + kRunLengthBytes) {
-        const uint64_t id = width == 2   ? getBytes(at, 2)
-                            : width == 3 ? getBytes(at, 3)
-                                         : getBytes(at, 4);
+        const uint64_t id = getFixedBytes(at, width);
         const uint64_t length = getBytes(at + width, kRunLengthBytes);
         if (id >= labelOf.size()) {
             throw std::invalid_argument(name +

@@ -54,8 +54,6 @@ class TileMerge {
         unsettle(sb);
     }
 
-    static void unsettle(TileSegment& s) { s.threshold = std::copysign(s.threshold, -1.0f); }
-
     HugeVector<KeptEdge> kept;
     int32_t* parent;
     TileSegment* segment;
@@ -104,7 +102,7 @@ HugeVector<KeptEdge> mergeTile(TileForest& forest, const SortedEdges& sorted, in
         while (i < sorted.runs[r].end) {
             // The seam edges reached unsettle their segments before edge i is visited.
             for (; event < events.size() && events[event].place <= i; ++event) {
-                TileMerge::unsettle(forest.segment[forest.findRoot(events[event].pixel)]);
+                unsettle(forest.segment[forest.findRoot(events[event].pixel)]);
             }
             const int64_t stop = event < events.size()
                                      ? std::min<int64_t>(sorted.runs[r].end, events[event].place)

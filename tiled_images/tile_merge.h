@@ -32,6 +32,9 @@ struct SeamEvent {
 inline bool settled(const TileSegment& segment) {
     return !std::signbit(segment.threshold);
 }
+inline void unsettle(TileSegment& segment) {
+    segment.threshold = std::copysign(segment.threshold, -1.0f);
+}
 
 // Union by size with path halving over the tile's pixels, a root's data in one array
 // entry as the one-piece forest's, the region ids (null: none) beside it.

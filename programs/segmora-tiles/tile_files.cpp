@@ -96,7 +96,8 @@ struct TileLabelFile::Writer {
                                                              : LabelWriter::Form::Tiff) {
         const uint64_t bandBytes =
             uint64_t(image.tileHeight) * uint64_t(image.width) * (wide ? 8 : 4);
-        if (labelFormatOfPath(path) == LabelFormat::Npy && 2 * bandBytes <= kMostBandBytes) {
+        if (labels.file().layout().kind == RasterLayout::Kind::Npy &&
+            2 * bandBytes <= kMostBandBytes) {
             bands = std::make_unique<RowBands>(labels.file(), image.tileHeight);
         }
     }
